@@ -1,0 +1,21 @@
+// tessarine-cli: the command-line companion. Arguments arrive as UTF-16 on Windows and
+// as UTF-8 elsewhere; both become the core's UTF-16 text.
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "platform/Text.h"
+
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::u16string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
+  return tess::RunCli(args);
+}
+#else
+int main(int argc, char** argv) {
+  std::vector<std::u16string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(tess::FromUtf8(argv[i]));
+  return tess::RunCli(args);
+}
+#endif

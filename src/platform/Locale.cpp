@@ -1,0 +1,47 @@
+#include "platform/Locale.h"
+
+#include "platform/DateTime.h"
+#include "platform/Text.h"
+
+namespace tess {
+namespace {
+
+const LocaleData* g_override = nullptr;
+
+struct EraStart {
+  int year, month, day;
+  const char16_t* name;
+};
+
+const EraStart kJapaneseEras[] = {
+    {2019, 5, 1, u"令和"}, {1989, 1, 8, u"平成"}, {1926, 12, 25, u"昭和"}, {1912, 7, 30, u"大正"}, {1868, 1, 1, u"明治"},
+};
+const EraStart kRocEras[] = {{1912, 1, 1, u"中華民國"}};
+
+template <size_t N>
+std::optional<EraDate> FindEra(const EraStart (&eras)[N], int year, int month, int day) {
+  for (const EraStart& e : eras) {
+    if (year > e.year || (year == e.year && (month > e.month || (month == e.month && day >= e.day)))) {
+      return EraDate{e.name, PadNumber((year - e.year + 1) % 100, 2)};
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<EraDate> BuiltInEra(LocaleLanguage language, int year, int month, int day) {
+  if (DaysInMonth(year, month) == 0 || day < 1 || day > DaysInMonth(year, month)) return std::nullopt;
+  switch (language) {
+    case LocaleLanguage::Japanese: return FindEra(kJapaneseEras, year, month, day);
+    case LocaleLanguage::ChineseTraditional: return FindEra(kRocEras, year, month, day);
+    default: return std::nullopt;
+  }
+}
+
+const LocaleData& CurrentLocale() { return g_override ? *g_override : PlatformLocale(); }
+
+ScopedLocaleOverride::ScopedLocaleOverride(const LocaleData& locale) : previous_(g_override) { g_override = &locale; }
+ScopedLocaleOverride::~ScopedLocaleOverride() { g_override = previous_; }
+
+}  // namespace tess

@@ -1,0 +1,59 @@
+#pragma once
+// Locale data the core needs from the platform: ANSI text decoding for EXIF strings,
+// weekday names, the alternative calendar's era, and number and date separators.
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tess {
+
+enum class LocaleLanguage { Japanese, ChineseTraditional, Other };
+
+struct EraDate {
+  std::u16string eraName;   // the "gg" picture, e.g. 令和
+  std::u16string eraYear;   // the "yy" picture, two digits, e.g. 06
+};
+
+class LocaleData {
+ public:
+  virtual ~LocaleData() = default;
+  // Bytes in the system's ANSI code page, one character per byte sequence; an embedded
+  // NUL stays a U+0000 character.
+  virtual std::u16string DecodeAnsi(std::string_view bytes) const = 0;
+  // Abbreviated weekday name, 1 = Sunday ... 7 = Saturday.
+  virtual std::u16string ShortDayName(int dayOfWeek) const = 0;
+  // The era of a calendar date in the user's alternative calendar; nothing when the
+  // platform cannot name a real era for it.
+  virtual std::optional<EraDate> AltCalendarEra(int year, int month, int day) const = 0;
+  virtual LocaleLanguage Language() const = 0;
+  virtual std::u16string ThousandSeparator() const = 0;
+  virtual std::u16string DateSeparator() const = 0;
+  virtual std::u16string TimeSeparator() const = 0;
+};
+
+// The program's own era data, for platforms that do not name the Japanese or the
+// Republic of China eras themselves.
+std::optional<EraDate> BuiltInEra(LocaleLanguage language, int year, int month, int day);
+
+// Japanese locale data with code page 932 decoding, independent of the machine.
+std::unique_ptr<LocaleData> MakeJapaneseLocale();
+
+// The user's locale: the platform's implementation unless a test replaced it.
+const LocaleData& CurrentLocale();
+// Replaces the locale for the lifetime of the returned guard (tests).
+class ScopedLocaleOverride {
+ public:
+  explicit ScopedLocaleOverride(const LocaleData& locale);
+  ~ScopedLocaleOverride();
+  ScopedLocaleOverride(const ScopedLocaleOverride&) = delete;
+  ScopedLocaleOverride& operator=(const ScopedLocaleOverride&) = delete;
+
+ private:
+  const LocaleData* previous_;
+};
+
+// Implemented per platform: the machine's own locale.
+const LocaleData& PlatformLocale();
+
+}  // namespace tess

@@ -1,0 +1,22 @@
+#pragma once
+// UTF-16 text helpers shared by the portable core. Text is std::u16string everywhere so
+// that "compare by UTF-16 code unit" means the same on every platform.
+#include <string>
+#include <string_view>
+
+namespace tess {
+
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);
+
+// ASCII-only case folding, as the file list and the template matcher use it.
+constexpr char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
+constexpr char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
+bool SameTextAscii(std::u16string_view a, std::u16string_view b);
+// Negative, zero or positive like a three-way compare, after ASCII upper-casing.
+int CompareTextAscii(std::u16string_view a, std::u16string_view b);
+
+// Decimal digits of a non-negative number, padded with zeros to at least minDigits.
+std::u16string PadNumber(long long value, int minDigits);
+
+}  // namespace tess
