@@ -1,12 +1,32 @@
 #include "cli/Cli.h"
 
-#include <cstdio>
+#include "platform/Text.h"
 
 namespace tess {
+namespace {
 
-int RunCli(const std::vector<std::u16string>& args) {
-  std::fputs("usage: tessarine-cli info PATH...\n", stdout);
-  return args.empty() ? 0 : 2;
+const char kUsage[] =
+    "usage: tessarine-cli COMMAND ...\n"
+    "\n"
+    "  info PATH...     read each photo's EXIF dates, make and model (TSV)\n"
+    "  plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE [--action copy|move] [--run] PATH...\n"
+    "                   print the rename dialog's test log for the photos; --run performs it\n"
+    "\n"
+    "  tessarine-cli COMMAND --help   says more about a command\n";
+
+}  // namespace
+
+int RunCli(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err) {
+  if (args.empty() || args[0] == u"--help" || args[0] == u"-h" || args[0] == u"help") {
+    std::fputs(kUsage, args.empty() ? err : out);
+    return args.empty() ? 2 : 0;
+  }
+  std::vector<std::u16string> rest(args.begin() + 1, args.end());
+  if (args[0] == u"info") return RunInfoCommand(rest, out, err);
+  if (args[0] == u"plan") return RunPlanCommand(rest, out, err);
+  std::fprintf(err, "tessarine-cli: unknown command '%s'\n\n", ToUtf8(args[0]).c_str());
+  std::fputs(kUsage, err);
+  return 2;
 }
 
 }  // namespace tess

@@ -1,11 +1,16 @@
 #pragma once
 // The command-line tool's commands, kept out of main() so that tests can run them.
+#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace tess {
 
-// Writes UTF-8 to standard output and standard error; returns the exit status.
-int RunCli(const std::vector<std::u16string>& args);
+// Output goes to out and err as UTF-8; each returns the exit status.
+int RunCli(const std::vector<std::u16string>& args, std::FILE* out = stdout, std::FILE* err = stderr);
+// `info PATH...` (args without the command word).
+int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err);
+// `plan --folder T --name T [--action copy|move] [--run] PATH...`
+int RunPlanCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err);
 
 }  // namespace tess

@@ -1,0 +1,8 @@
+#include "cli/Cli.h"
+
+namespace tess {
+int RunPlanCommand(const std::vector<std::u16string>&, std::FILE*, std::FILE* err) {
+  std::fputs("tessarine-cli plan: not built yet\n", err);
+  return 2;
+}
+}  // namespace tess
