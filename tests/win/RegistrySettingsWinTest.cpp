@@ -24,6 +24,8 @@ class RegistrySettings : public ::testing::Test {
   void TearDown() override {
     LSTATUS status = RegDeleteTreeW(HKEY_CURRENT_USER, W(root_));
     EXPECT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND);
+    // The parent goes too, but only when empty: a key with sub-keys is never deleted here.
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Quenfold");
   }
 
   static std::u16string FromNumber(unsigned long n) {

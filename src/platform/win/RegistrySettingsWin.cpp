@@ -130,6 +130,8 @@ class RegistryStore final : public SettingsStore {
                                KEY_READ | KEY_WRITE, nullptr, &key, nullptr);
     } else {
       status = RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ | KEY_WRITE, &key);
+      // A key the user may only read can still be read (and copied from).
+      if (status == ERROR_ACCESS_DENIED) status = RegOpenKeyExW(HKEY_CURRENT_USER, full.c_str(), 0, KEY_READ, &key);
     }
     if (status != ERROR_SUCCESS || !key) return nullptr;
     return std::make_unique<RegistryKey>(RegKey(key));
