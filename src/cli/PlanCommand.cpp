@@ -109,6 +109,11 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
   TRenameSourceList sources;
   TExifFilesToList entries;
   for (const std::u16string& given : paths) {
+    // A find-first would answer the first match of a pattern as if it were the file.
+    if (kWindowsPaths && given.find_first_of(u"*?") != std::u16string::npos) {
+      std::fprintf(err, "tessarine-cli plan: '%s': wildcards are not expanded; name each file\n", ToUtf8(given).c_str());
+      return 2;
+    }
     std::u16string full = env.directory.FullPath(given);
     while (full.size() > 1 && IsSeparator(full.back())) full.pop_back();
     size_t cut = full.size();

@@ -44,7 +44,7 @@ enum class RenameOutcome {
   Failed,     // the shell reported a failure or the user cancelled
 };
 
-// The log lines of the outcome messages.
+// The line of a run that found no file with metadata.
 extern const char16_t* const kRenameNoFilesMessage;
 
 // sources and entries are the parallel rename lists; entries without metadata are deleted
