@@ -1,8 +1,142 @@
+// `tessarine-cli plan`: the rename dialog's run from the command line. Each file is read
+// as the file list reads it and the log is the dialog's, line for line.
+//
+// Paths: on Windows as given (made absolute). Elsewhere "/" paths are accepted and the
+// log is built with the Windows rules: each file's folder is shown with "\" separators
+// (/home/u/DCIM/ becomes \home\u\DCIM\), so a folder template beginning with "\" takes
+// the first two characters of that folder as the "drive", exactly as on Windows.
+#include <string>
+#include <vector>
+
+#include "browse/FileRecords.h"
 #include "cli/Cli.h"
+#include "cli/PlanCommand.h"
+#include "platform/Text.h"
+#include "rename/RenameRun.h"
 
 namespace tess {
-int RunPlanCommand(const std::vector<std::u16string>&, std::FILE*, std::FILE* err) {
-  std::fputs("tessarine-cli plan: not built yet\n", err);
-  return 2;
+namespace {
+
+#ifdef _WIN32
+constexpr bool kWindowsPaths = true;
+#else
+constexpr bool kWindowsPaths = false;
+#endif
+
+const char kPlanHelp[] =
+    "usage: tessarine-cli plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE\n"
+    "                          [--action copy|move] [--run] PATH...\n"
+    "\n"
+    "Reads each photo's EXIF data as the file list does and prints, one line each (UTF-8),\n"
+    "the lines the rename dialog's test run writes to its log: source, destination, an\n"
+    "empty line, for every file with EXIF data, in the order given.\n"
+    "\n"
+    "  --folder T    destination-folder template, e.g. \"@年4@月2@日2\", \"@folder\" (keep the\n"
+    "                folder), \"\\DSC\\@y4\" (on the source's drive), \"E:\\DSC\\@model\"\n"
+    "  --name T      file-name template, e.g. \"@年4@月2@日2-@時2@分2@秒2\", \"@file\" (keep\n"
+    "                the name); the file's extension is always kept\n"
+    "  --action A    copy (default) or move\n"
+    "  --run         perform the copy or move through the Windows shell and print the\n"
+    "                count or failure line; needs Windows (or Wine)\n"
+    "  --            ends the options\n"
+    "\n"
+    "Exit status: 0 when every file was planned (or handled), 1 when the run found no file\n"
+    "or refused or failed, 2 for a usage error or an unreadable path.\n"
+    "Off Windows, paths use \"/\" and the log shows their folders with \"\\\" separators.\n";
+
+void PrintLine(std::FILE* out, const std::u16string& line) {
+  std::string text = ToUtf8(line);
+  text += '\n';
+  std::fputs(text.c_str(), out);
 }
+
+bool IsSeparator(char16_t c) { return c == u'/' || (kWindowsPaths && c == u'\\'); }
+
+}  // namespace
+
+int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
+                       const PlanEnvironment& env) {
+  RenameRunSettings settings;
+  bool haveFolder = false, haveName = false, run = false;
+  std::vector<std::u16string> paths;
+  auto usage = [&](const std::string& message) {
+    std::fprintf(err, "tessarine-cli plan: %s\n\n", message.c_str());
+    std::fputs(kPlanHelp, err);
+    return 2;
+  };
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::u16string& a = args[i];
+    if (optionsEnded || a.empty() || a[0] != u'-' || a == u"-") {
+      paths.push_back(a);
+    } else if (a == u"--") {
+      optionsEnded = true;
+    } else if (a == u"--help" || a == u"-h") {
+      std::fputs(kPlanHelp, out);
+      return 0;
+    } else if (a == u"--run") {
+      run = true;
+    } else if (a == u"--folder" || a == u"--name" || a == u"--action") {
+      if (i + 1 >= args.size()) return usage(ToUtf8(a) + " needs a value");
+      const std::u16string& value = args[++i];
+      if (a == u"--folder") {
+        settings.folderTemplate = value;
+        haveFolder = true;
+      } else if (a == u"--name") {
+        settings.nameTemplate = value;
+        haveName = true;
+      } else if (value == u"copy") {
+        settings.actionIndex = 0;
+      } else if (value == u"move") {
+        settings.actionIndex = 1;
+      } else {
+        return usage("--action is copy or move, not '" + ToUtf8(value) + "'");
+      }
+    } else {
+      return usage("unknown option '" + ToUtf8(a) + "'");
+    }
+  }
+  if (!haveFolder) return usage("--folder is required");
+  if (!haveName) return usage("--name is required");
+  if (paths.empty()) return usage("no PATH given");
+  if (run && !env.shellAvailable) {
+    std::fputs("tessarine-cli plan: --run needs Windows (or Wine): there is no shell here to copy or move "
+               "files. Leave --run out to see the plan.\n",
+               err);
+    return 2;
+  }
+
+  TRenameSourceList sources;
+  TExifFilesToList entries;
+  for (const std::u16string& given : paths) {
+    std::u16string full = env.directory.FullPath(given);
+    while (full.size() > 1 && IsSeparator(full.back())) full.pop_back();
+    size_t cut = full.size();
+    while (cut > 0 && !IsSeparator(full[cut - 1])) --cut;
+    std::u16string folder = full.substr(0, cut);
+    std::optional<DirectoryEntry> entry = env.directory.Find(full);
+    if (cut == 0 || !entry) {
+      std::fprintf(err, "tessarine-cli plan: cannot find '%s'\n", ToUtf8(given).c_str());
+      return 2;
+    }
+    std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(*entry, folder, env.metadata);
+    std::u16string shownFolder = folder;
+    for (char16_t& c : shownFolder)
+      if (c == u'/') c = u'\\';
+    sources.push_back(shownFolder + record->Name);
+    entries.Add(MakeRenameItem(*record, shownFolder));
+  }
+
+  RecordedRenameLog log;
+  RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, env.shell, 0, log);
+  for (const std::u16string& line : log.lines) PrintLine(out, line);
+  std::fflush(out);
+  return outcome == RenameOutcome::Planned || outcome == RenameOutcome::Done ? 0 : 1;
+}
+
+int RunPlanCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err) {
+  PlanEnvironment env{PlatformDirectoryLister(), ExifMetadataSource(), PlatformShell(), kWindowsPaths};
+  return RunPlanCommandWith(args, out, err, env);
+}
+
 }  // namespace tess

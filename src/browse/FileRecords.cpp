@@ -1,0 +1,145 @@
+#include "browse/FileRecords.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "exif/Exif.h"
+#include "platform/Text.h"
+
+namespace tess {
+
+TplFileDataList FileDataList;
+int32_t SortColumn = 0;
+std::array<int32_t, 4> SortDirection = {1, 1, 1, 1};
+
+void ResetSortState() {
+  SortColumn = 0;
+  SortDirection = {1, 1, 1, 1};
+}
+
+namespace {
+
+std::string IndexMessage(int index) { return "List index out of bounds (" + std::to_string(index) + ")"; }
+
+class ExifReader final : public MetadataReader {
+ public:
+  bool LoadFromGraphic(const std::u16string& path) override { return data_.LoadFromGraphic(path); }
+  TDateTime DateTime() override { return data_.DateTime(); }
+  TDateTime DateTimeOriginal() override { return data_.DateTimeOriginal(); }
+  TDateTime DateTimeDigitized() override { return data_.DateTimeDigitized(); }
+  std::u16string CameraModel() override { return data_.CameraModel(); }
+  std::u16string CameraMake() override { return data_.CameraMake(); }
+
+ private:
+  TExifData data_;
+};
+
+class ExifSource final : public MetadataSource {
+ public:
+  std::unique_ptr<MetadataReader> CreateReader() override { return std::make_unique<ExifReader>(); }
+};
+
+// "Not greater than 0" also catches a NaN, which has no date either.
+bool HasDate(TDateTime v) { return v > 0; }
+
+// The sort key of a record for a column.
+std::u16string SortKey(const TplFileDataListItem& item, int32_t column) {
+  switch (column) {
+    case 0: return item.Name;
+    case 1: return FormatDateTime(item.ExifDateTimeOriginal);
+    case 2: return item.ExifCameraModel;
+    case 3: return item.ExifCameraMake;
+    default: return {};
+  }
+}
+
+// By UTF-16 code unit with only a-z folded to A-Z; the first difference decides by its
+// numeric size, a prefix sorts first.
+int32_t CompareKeys(const std::u16string& a, const std::u16string& b) {
+  size_t n = std::min(a.size(), b.size());
+  for (size_t i = 0; i < n; ++i) {
+    int32_t x = AsciiUpper(a[i]), y = AsciiUpper(b[i]);
+    if (x != y) return x - y;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+}  // namespace
+
+EListError::EListError(int index) : std::out_of_range(IndexMessage(index)), index_(index) {}
+
+MetadataSource& ExifMetadataSource() {
+  static ExifSource source;
+  return source;
+}
+
+int32_t SizeInKiB(uint64_t bytes) {
+  // Whole 64-bit size: a video over 4 GiB keeps its real size instead of wrapping.
+  uint64_t units = bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0);
+  return units > uint64_t(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(units);
+}
+
+std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
+                                                     MetadataSource& metadata, LocalTimeConversion toLocal) {
+  auto record = std::make_unique<TplFileDataListItem>();
+  record->IconIndex = -1;
+  TDateTime value;
+  record->CreateDate = toLocal(entry.creationTime, value) ? value : 0;
+  record->ModifyDate = toLocal(entry.lastWriteTime, value) ? value : 0;
+  record->Attrib = entry.attributes;
+  record->Name = entry.name;
+  record->Size = record->IsFolder() ? -1 : SizeInKiB(entry.size);
+  record->ExifDateTimeOriginal = 0;
+  try {
+    std::unique_ptr<MetadataReader> reader = metadata.CreateReader();
+    record->IsExifExist = reader->LoadFromGraphic(folder + entry.name);
+    if (record->IsExifExist) {
+      record->ExifDateTime = reader->DateTime();
+      record->ExifDateTimeOriginal = reader->DateTimeOriginal();
+      record->ExifDateTimeDigitized = reader->DateTimeDigitized();
+      record->ExifCameraModel = reader->CameraModel();
+      record->ExifCameraMake = reader->CameraMake();
+      if (!HasDate(record->ExifDateTimeOriginal)) record->ExifDateTimeOriginal = record->ExifDateTime;
+      if (!HasDate(record->ExifDateTimeOriginal)) record->ExifDateTimeOriginal = record->ExifDateTimeDigitized;
+    }
+  } catch (...) {
+    // A file the reader cannot walk is shown without metadata.
+  }
+  return record;
+}
+
+TplFileDataListItem* AddFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
+                                   MetadataSource& metadata, LocalTimeConversion toLocal) {
+  std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(entry, folder, metadata, toLocal);
+  TplFileDataListItem* raw = record.get();
+  FileDataList.Add(std::move(record));
+  return raw;
+}
+
+std::unique_ptr<TExifFilesToListItem> MakeRenameItem(const TplFileDataListItem& record, const std::u16string& folder) {
+  auto item = std::make_unique<TExifFilesToListItem>();
+  item->Name = record.Name;
+  item->ExpandFolder = folder;
+  item->IsExifExist = record.IsExifExist;
+  item->ExifDateTime = record.ExifDateTime;
+  item->ExifDateTimeOriginal = record.ExifDateTimeOriginal;
+  item->ExifDateTimeDigitized = record.ExifDateTimeDigitized;
+  item->ExifCameraModel = record.ExifCameraModel;
+  item->ExifCameraMake = record.ExifCameraMake;
+  return item;
+}
+
+int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2) {
+  int32_t d = SortColumn >= 0 && SortColumn < 4 ? SortDirection[static_cast<size_t>(SortColumn)] : 1;
+  bool folder1 = item1->IsFolder(), folder2 = item2->IsFolder();
+  if (folder1 != folder2) return folder1 ? -d : d;
+  return CompareKeys(SortKey(*item1, SortColumn), SortKey(*item2, SortColumn)) * d;
+}
+
+void SortFileDataList(TplFileDataList& list) {
+  auto& items = list.Items();
+  std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return CompareFileData(a.get(), b.get()) < 0; });
+}
+
+}  // namespace tess

@@ -1,0 +1,162 @@
+#pragma once
+// The records the file list shows (one per directory entry), the rename items copied from
+// them for an EXIF rename, their owning lists, the module-wide record list with its sort
+// state, and the filling of a record from a directory entry and the file's metadata.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/DateTime.h"
+#include "platform/DirectoryList.h"
+
+namespace tess {
+
+struct TplFileDataListItem {
+  virtual ~TplFileDataListItem() = default;
+  std::u16string Name;
+  int32_t Size = 0;  // -1 for a folder, else KiB rounded up
+  TDateTime CreateDate = 0;
+  TDateTime ModifyDate = 0;
+  int32_t IconIndex = 0;
+  uint32_t Attrib = 0;
+  bool IsExifExist = false;
+  TDateTime ExifDateTime = 0;
+  TDateTime ExifDateTimeOriginal = 0;  // the shot date after the fallback chain
+  TDateTime ExifDateTimeDigitized = 0;
+  std::u16string ExifCameraModel;
+  std::u16string ExifCameraMake;
+
+  bool IsFolder() const { return (Attrib & FILE_ATTRIBUTE_DIRECTORY_) != 0; }
+};
+
+struct TExifFilesToListItem : TplFileDataListItem {
+  std::u16string ExpandFolder;  // the folder the file was listed in, ending with "\"
+};
+
+// The index error of the record lists.
+class EListError : public std::out_of_range {
+ public:
+  explicit EListError(int index);
+  int Index() const { return index_; }
+
+ private:
+  int index_;
+};
+
+// An ordered list that owns its records: removing or clearing frees them.
+template <class Item>
+class OwningRecordList {
+ public:
+  OwningRecordList() = default;
+  OwningRecordList(const OwningRecordList&) = delete;
+  OwningRecordList& operator=(const OwningRecordList&) = delete;
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  // Appends the record; the list owns it from now on.
+  int Add(std::unique_ptr<Item> item) {
+    items_.push_back(std::move(item));
+    return Count() - 1;
+  }
+  Item* Get(int index) const {
+    Check(index);
+    return items_[static_cast<size_t>(index)].get();
+  }
+  Item* operator[](int index) const { return Get(index); }
+  // Replaces the record at index without freeing it: the caller receives it.
+  [[nodiscard]] std::unique_ptr<Item> Put(int index, std::unique_ptr<Item> item) {
+    Check(index);
+    std::swap(items_[static_cast<size_t>(index)], item);
+    return item;
+  }
+  int IndexOf(const Item* item) const {
+    for (size_t i = 0; i < items_.size(); ++i)
+      if (items_[i].get() == item) return static_cast<int>(i);
+    return -1;
+  }
+  // Takes the first occurrence of item out of the list and frees item in every case: an
+  // item that is not in the list belongs to the caller, who hands it over by this call.
+  int Remove(Item* item) {
+    int index = IndexOf(item);
+    if (index >= 0) {
+      items_.erase(items_.begin() + index);
+    } else {
+      delete item;
+    }
+    return index;
+  }
+  void Delete(int index) { Remove(Get(index)); }
+  void Clear() { items_.clear(); }
+
+  // For sorting and walking.
+  std::vector<std::unique_ptr<Item>>& Items() { return items_; }
+  const std::vector<std::unique_ptr<Item>>& Items() const { return items_; }
+
+ private:
+  void Check(int index) const {
+    if (index < 0 || index >= Count()) throw EListError(index);
+  }
+  std::vector<std::unique_ptr<Item>> items_;
+};
+
+class TplFileDataList : public OwningRecordList<TplFileDataListItem> {};
+class TExifFilesToList : public OwningRecordList<TExifFilesToListItem> {};
+
+// The full source paths of a rename, parallel to a TExifFilesToList.
+using TRenameSourceList = std::vector<std::u16string>;
+
+// Module-wide: the records every file list control draws from, and the sort state.
+extern TplFileDataList FileDataList;
+extern int32_t SortColumn;                   // 0 to 3
+extern std::array<int32_t, 4> SortDirection;  // +1 ascending, -1 descending
+void ResetSortState();
+
+// One photo's metadata, read through a small seam so that tests feed values without
+// photos. A reader lives only while one file is read.
+class MetadataReader {
+ public:
+  virtual ~MetadataReader() = default;
+  // True when the file is a JPEG, PSD or TIFF container; may throw.
+  virtual bool LoadFromGraphic(const std::u16string& path) = 0;
+  virtual TDateTime DateTime() = 0;
+  virtual TDateTime DateTimeOriginal() = 0;
+  virtual TDateTime DateTimeDigitized() = 0;
+  virtual std::u16string CameraModel() = 0;
+  virtual std::u16string CameraMake() = 0;
+};
+class MetadataSource {
+ public:
+  virtual ~MetadataSource() = default;
+  virtual std::unique_ptr<MetadataReader> CreateReader() = 0;
+};
+// The program's metadata reader (TExifData).
+MetadataSource& ExifMetadataSource();
+
+using LocalTimeConversion = bool (*)(uint64_t fileTime, TDateTime& local);
+
+// KiB units of a byte size, any remainder counting as one more; saturates at INT32_MAX.
+int32_t SizeInKiB(uint64_t bytes);
+
+// A record for one directory entry of folder (which ends with a separator): file times in
+// local time, size, attributes, and the metadata when the file is a photo. Every failure
+// of the metadata load is swallowed: the record then has no metadata.
+std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
+                                                     MetadataSource& metadata = ExifMetadataSource(),
+                                                     LocalTimeConversion toLocal = FileTimeToLocalDateTime);
+// MakeFileRecord, appended to FileDataList.
+TplFileDataListItem* AddFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
+                                   MetadataSource& metadata = ExifMetadataSource(),
+                                   LocalTimeConversion toLocal = FileTimeToLocalDateTime);
+
+// The rename item for a record listed in folder: the name, the folder and the metadata.
+std::unique_ptr<TExifFilesToListItem> MakeRenameItem(const TplFileDataListItem& record, const std::u16string& folder);
+
+// Orders two records by the module-wide sort state: negative puts item1 first.
+int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2);
+// Sorts the records with CompareFileData (not stable: equal keys may end in any order).
+void SortFileDataList(TplFileDataList& list);
+
+}  // namespace tess

@@ -1,0 +1,23 @@
+#pragma once
+// `plan`, with the seams it reads and writes through, so tests can run it on fakes.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "browse/FileRecords.h"
+#include "platform/DirectoryList.h"
+#include "platform/Shell.h"
+
+namespace tess {
+
+struct PlanEnvironment {
+  DirectoryLister& directory;
+  MetadataSource& metadata;
+  ShellServices& shell;
+  bool shellAvailable;  // false where no shell can copy or move (off Windows)
+};
+
+int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
+                       const PlanEnvironment& environment);
+
+}  // namespace tess

@@ -1,0 +1,20 @@
+#pragma once
+// The rename template language: "@" tokens replaced by a photo's shooting date and time,
+// camera, file name and the run's sequence number; every other character copied.
+#include <string>
+
+#include "browse/FileRecords.h"
+
+namespace tess {
+
+// prefix followed by the expansion of templateText for entry. Values are inserted as they
+// are and never scanned again; an "@" that starts no token is dropped.
+std::u16string ExpandRenameTemplate(const std::u16string& templateText, const std::u16string& prefix,
+                                    const TExifFilesToListItem& entry, int sequence);
+
+// Everything of a file name before its last "."; the whole name when it has no ".".
+std::u16string NameWithoutExtension(const std::u16string& name);
+// The file name from its last "." on, dot included; empty when it has no ".".
+std::u16string NameExtension(const std::u16string& name);
+
+}  // namespace tess
