@@ -1,0 +1,150 @@
+#include "app/WindowSettings.h"
+
+#include <initializer_list>
+#include <memory>
+#include <utility>
+
+namespace tess {
+namespace {
+
+constexpr const char16_t* kPlacementNames[] = {u"Top", u"Left", u"Height", u"Width"};
+constexpr const char16_t* kColumnWidthNames[] = {u"ColumnWidth0", u"ColumnWidth1", u"ColumnWidth2", u"ColumnWidth3"};
+constexpr const char16_t* kItemIndexNames[] = {u"ComboBox1.ItemIndex", u"ComboBox2.ItemIndex",
+                                               u"ComboBox3.ItemIndex"};
+
+// Reads integers in order into their targets; the first that is missing or unreadable ends
+// the group, leaving it and the later targets as they were.
+bool ReadIntegerGroup(SettingsKey& key, std::initializer_list<std::pair<const char16_t*, int32_t*>> items) {
+  for (const auto& [name, target] : items) {
+    int32_t value;
+    if (ReadInteger(key, name, value) != ReadResult::Ok) return false;
+    *target = value;
+  }
+  return true;
+}
+
+bool WriteIntegerGroup(SettingsKey& key, std::initializer_list<std::pair<const char16_t*, int32_t>> items) {
+  for (const auto& [name, value] : items) {
+    if (!WriteInteger(key, name, value)) return false;
+  }
+  return true;
+}
+
+bool ReadPlacement(SettingsKey& key, WindowPlacement& p) {
+  return ReadIntegerGroup(key, {{kPlacementNames[0], &p.top},
+                                {kPlacementNames[1], &p.left},
+                                {kPlacementNames[2], &p.height},
+                                {kPlacementNames[3], &p.width}});
+}
+
+bool WritePlacement(SettingsKey& key, const WindowPlacement& p) {
+  return WriteIntegerGroup(key, {{kPlacementNames[0], p.top},
+                                 {kPlacementNames[1], p.left},
+                                 {kPlacementNames[2], p.height},
+                                 {kPlacementNames[3], p.width}});
+}
+
+std::vector<std::u16string> ReadTemplateList(SettingsKey& key, const char16_t* name,
+                                             std::vector<std::u16string> builtIn) {
+  std::vector<std::u16string> list;
+  if (ReadMultiString(key, name, list) == ReadResult::Ok && !list.empty()) return list;
+  return builtIn;
+}
+
+}  // namespace
+
+std::vector<std::u16string> RenameWindowSettings::BuiltInFolderTemplates() {
+  return {u"@元のフォルダ名", u"@年4@月2@日2", u"@モデル\\@年4@月2@日2", u"@メーカー\\@モデル\\@年4@月2@日2",
+          u"C:\\DSC\\@元号2@元号年1年@月1月@日1日"};
+}
+
+std::vector<std::u16string> RenameWindowSettings::BuiltInFileTemplates() {
+  return {u"@元のファイル名", u"@年4@月2@日2-@時2@分2@秒2", u"@年4@月2@日2(@曜1)-@時2@分2@秒2",
+          u"@年4@月2@日2-@通1"};
+}
+
+bool MigrateEarlierSettings(SettingsStore& store) {
+  if (!store.KeyExists(kEarlierProductKey) || store.KeyExists(kProductKey)) return true;
+  if (!CopyKeyTree(store, kEarlierProductKey, kProductKey)) {
+    // A partial copy would hide the earlier key for good (the current key now exists):
+    // remove it, keep the earlier key, and try again at the next start.
+    store.DeleteTree(kProductKey);
+    return false;
+  }
+  return store.DeleteTree(kEarlierProductKey);
+}
+
+void ReadMainWindowSettings(SettingsStore& store, MainWindowSettings& settings) {
+  MigrateEarlierSettings(store);
+  if (std::unique_ptr<SettingsKey> key = store.Open(kProductKey, true)) {
+    // A value of another type is treated as missing rather than stopping the show.
+    std::u16string folder;
+    settings.selectFolder = ReadString(*key, u"SelectFolder", folder) == ReadResult::Ok ? folder : std::u16string();
+  } else {
+    settings.selectFolder.clear();
+  }
+  if (std::unique_ptr<SettingsKey> key = store.Open(kMainWindowKey, true)) {
+    // One group: the column widths and the tree width are read only after the placement.
+    if (ReadPlacement(*key, settings.placement))
+      ReadIntegerGroup(*key, {{kColumnWidthNames[0], &settings.columnWidths[0]},
+                                {kColumnWidthNames[1], &settings.columnWidths[1]},
+                                {kColumnWidthNames[2], &settings.columnWidths[2]},
+                                {kColumnWidthNames[3], &settings.columnWidths[3]},
+                                {u"FolderTreeWidth", &settings.folderTreeWidth}});
+  }
+}
+
+bool WriteMainWindowSettings(SettingsStore& store, const MainWindowSettings& settings) {
+  bool ok = true;
+  // A failure to store the folder must not keep the window open, nor skip the rest.
+  if (std::unique_ptr<SettingsKey> key = store.Open(kProductKey, true)) {
+    ok = WriteString(*key, u"SelectFolder", settings.selectFolder);
+  } else {
+    ok = false;
+  }
+  std::unique_ptr<SettingsKey> key = store.Open(kMainWindowKey, true);
+  if (!key) return false;
+  const auto& w = settings.columnWidths;
+  bool group = WritePlacement(*key, settings.placement) &&
+               WriteIntegerGroup(*key, {{kColumnWidthNames[0], w[0]},
+                                        {kColumnWidthNames[1], w[1]},
+                                        {kColumnWidthNames[2], w[2]},
+                                        {kColumnWidthNames[3], w[3]},
+                                        {u"FolderTreeWidth", settings.folderTreeWidth}});
+  return ok && group;
+}
+
+void ReadRenameWindowSettings(SettingsStore& store, RenameWindowSettings& settings) {
+  std::unique_ptr<SettingsKey> key = store.Open(kRenameWindowKey, true);
+  if (!key) return;
+  ReadPlacement(*key, settings.placement);
+  settings.folderTemplates = ReadTemplateList(*key, u"CopyToPath", RenameWindowSettings::BuiltInFolderTemplates());
+  settings.fileTemplates = ReadTemplateList(*key, u"CopyToFile", RenameWindowSettings::BuiltInFileTemplates());
+  for (int i = 0; i < 3; ++i) {
+    int32_t value;
+    settings.itemIndex[i] = ReadInteger(*key, kItemIndexNames[i], value) == ReadResult::Ok ? value : 0;
+  }
+}
+
+bool WriteRenameWindowSettings(SettingsStore& store, const RenameWindowSettings& settings) {
+  std::unique_ptr<SettingsKey> key = store.Open(kRenameWindowKey, true);
+  if (!key) return false;
+  const auto& index = settings.itemIndex;
+  bool placement = WritePlacement(*key, settings.placement);
+  bool indices = WriteIntegerGroup(
+      *key, {{kItemIndexNames[0], index[0]}, {kItemIndexNames[1], index[1]}, {kItemIndexNames[2], index[2]}});
+  bool folders = WriteMultiString(*key, u"CopyToPath", settings.folderTemplates);
+  bool files = WriteMultiString(*key, u"CopyToFile", settings.fileTemplates);
+  return placement && indices && folders && files;
+}
+
+void ReadListEditWindowSettings(SettingsStore& store, ListEditWindowSettings& settings) {
+  if (std::unique_ptr<SettingsKey> key = store.Open(kListEditWindowKey, true)) ReadPlacement(*key, settings.placement);
+}
+
+bool WriteListEditWindowSettings(SettingsStore& store, const ListEditWindowSettings& settings) {
+  std::unique_ptr<SettingsKey> key = store.Open(kListEditWindowKey, true);
+  return key && WritePlacement(*key, settings.placement);
+}
+
+}  // namespace tess
