@@ -86,9 +86,12 @@ std::vector<std::u16string> PlanMissingFolders(const std::vector<std::u16string>
         break;
       }
       chain.push_back(folder);
+      if (ParentFolder(folder).empty()) {
+        // Up to the root: a drive or share that is not there gives nothing to create.
+        usable = fs.IsFolder(folder.substr(0, RootLength(folder)) + u'\\');
+        break;
+      }
     }
-    // A chain that ran up to the root without meeting an existing folder lies on a drive
-    // or share that is not there: nothing to create.
     if (!usable) continue;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) plan.push_back(*it);
   }

@@ -5,6 +5,11 @@
 
 #include <utility>
 
+// The seam's member names are also the shell's UNICODE macros; keep them as written here.
+#undef ShellExecuteEx
+#undef ShellExecute
+#undef AssocQueryString
+
 #include "platform/DestinationFolders.h"
 #include "platform/Shell.h"
 #include "platform/win/WinText.h"
@@ -98,7 +103,7 @@ class WinShell final : public ShellServices {
     info.lpDirectory = OrNull(request.directory);
     info.nShow = request.nShow;
     ShellExecuteExResult result;
-    result.ok = ShellExecuteExW(&info) != FALSE;
+    result.ok = ::ShellExecuteExW(&info) != FALSE;
     result.hInstApp = reinterpret_cast<std::intptr_t>(info.hInstApp);
     // Nobody waits for the started program: its process handle would only leak.
     Handle process((request.fMask & SEE_MASK_NOCLOSEPROCESS) && result.ok ? info.hProcess : nullptr);
@@ -106,7 +111,7 @@ class WinShell final : public ShellServices {
   }
 
   std::intptr_t ShellExecute(const ShellExecuteRequest& request) override {
-    HINSTANCE result = ShellExecuteW(reinterpret_cast<HWND>(request.hwnd), OrNull(request.verb), OrNull(request.file),
+    HINSTANCE result = ::ShellExecuteW(reinterpret_cast<HWND>(request.hwnd), OrNull(request.verb), OrNull(request.file),
                                      OrNull(request.parameters), OrNull(request.directory), request.nShow);
     return reinterpret_cast<std::intptr_t>(result);
   }
@@ -114,7 +119,7 @@ class WinShell final : public ShellServices {
   std::u16string AssocQueryString(const AssocQueryRequest& request) override {
     wchar_t buffer[MAX_PATH] = {};
     DWORD length = MAX_PATH;
-    HRESULT hr = AssocQueryStringW(ASSOCF(request.flags), ASSOCSTR(request.str), W(request.assoc),
+    HRESULT hr = ::AssocQueryStringW(ASSOCF(request.flags), ASSOCSTR(request.str), W(request.assoc),
                                    OrNull(request.extra), buffer, &length);
     if (hr != S_OK) return {};
     buffer[MAX_PATH - 1] = L'\0';
