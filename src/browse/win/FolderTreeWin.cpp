@@ -1,10 +1,12 @@
 #include "browse/win/FolderTreeWin.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "browse/FileListModel.h"
 #include "browse/FolderPaths.h"
 #include "browse/win/FileListWin.h"
+#include "platform/Text.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -353,9 +355,9 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
     case TVN_ITEMEXPANDINGW: {
       auto* nm = reinterpret_cast<NMTREEVIEWW*>(header);
       HTREEITEM node = nm->itemNew.hItem;
-      if ((nm->action & TVE_ACTIONMASK) == TVE_COLLAPSE) {
+      if ((nm->action & 0x0003) == TVE_COLLAPSE) {
         result = node == FRootNode ? TRUE : FALSE;  // the top node never closes
-      } else if ((nm->action & TVE_ACTIONMASK) == TVE_EXPAND) {
+      } else if ((nm->action & 0x0003) == TVE_EXPAND) {
         if (HasChildrenMark(node) && !TreeView_GetChild(hwnd_, node)) {
           WaitCursor wait;
           RedrawSuspender redraw(hwnd_);
@@ -367,7 +369,7 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
     }
     case TVN_ITEMEXPANDEDW: {
       auto* nm = reinterpret_cast<NMTREEVIEWW*>(header);
-      if ((nm->action & TVE_ACTIONMASK) == TVE_COLLAPSE && nm->itemNew.hItem != FRootNode) Collapsed(nm->itemNew.hItem);
+      if ((nm->action & 0x0003) == TVE_COLLAPSE && nm->itemNew.hItem != FRootNode) Collapsed(nm->itemNew.hItem);
       return true;
     }
     case TVN_SELCHANGEDW:
