@@ -325,3 +325,25 @@ TEST(ExifValues, Files) {
   }
   std::filesystem::remove_all(std::filesystem::path(folder));
 }
+
+// The directory rules that make this reader differ from others on damaged photos: one
+// malformed entry is skipped over, two in a row end the directory.
+TEST(ExifValues, MalformedEntriesAndDates) {
+  struct Case {
+    const char* name;
+    std::vector<Entry> entries;
+    bool dateRead;
+  } cases[] = {
+      {"one value outside the data", {Short(274, 1), RawEntry(282, 5, 1, 0xFFFF), Ascii(306, "2012:05:03 14:22:01")}, true},
+      {"two in a row", {Short(274, 1), RawEntry(282, 5, 1, 0xFFFF), RawEntry(283, 5, 1, 0xFFFF), Ascii(306, "2012:05:03 14:22:01")},
+       false},
+      {"bad type then bad size", {RawEntry(282, 99, 1, 0), RawEntry(296, 3, 0x80000000, 0), Ascii(306, "2012:05:03 14:22:01")},
+       false},
+  };
+  for (const Case& c : cases) {
+    TiffBuilder b;
+    b.AddDirectory(c.entries);
+    auto exif = LoadJpegTiff(b.Build());
+    EXPECT_EQ(exif->DateTime() != MissingDate, c.dateRead) << c.name;
+  }
+}
