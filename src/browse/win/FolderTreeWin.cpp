@@ -28,11 +28,14 @@ TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance) {
                               TVS_EDITLABELS,
                           0, 0, 100, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   if (!hwnd_) throw std::runtime_error("the folder tree could not be created");
+  subclass_ = std::make_unique<SubclassGuard>(
+      hwnd_, [this](HWND h, UINT m, WPARAM w, LPARAM l, bool& handled) { return TreeMessage(h, m, w, l, handled); });
 }
 
 TplFolderTree::~TplFolderTree() {
   if (FplFileList) FplFileList->ForgetFolderTree();
   editSubclass_.reset();
+  subclass_.reset();
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
@@ -412,6 +415,23 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
     default:
       return false;
   }
+}
+
+// The control reports expansion changes only for the user's clicks and keys (and the first
+// programmatic expansion): a collapse asked for in code must forget the children as well,
+// and the top node stays open either way.
+LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  if (msg != TVM_EXPAND) return 0;
+  auto node = reinterpret_cast<HTREEITEM>(lp);
+  UINT action = static_cast<UINT>(wp) & 0x0003;
+  if (action != TVE_COLLAPSE || !node) return 0;
+  handled = true;
+  if (node == FRootNode) return FALSE;
+  bool wasExpanded = (TreeView_GetItemState(hwnd, node, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+  LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+  // A node still holding children after closing was not seen by the collapse notification.
+  if (wasExpanded && TreeView_GetChild(hwnd, node)) Collapsed(node);
+  return r;
 }
 
 }  // namespace tess

@@ -73,6 +73,8 @@ class TplFolderTree {
   std::vector<std::u16string> FCopyFiles;
   bool OnRootChangeFlag = true;
   bool resyncing_ = false;
+  LRESULT TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+  std::unique_ptr<SubclassGuard> subclass_;
   std::unique_ptr<SubclassGuard> editSubclass_;
 };
 
