@@ -1,7 +1,20 @@
 #pragma once
-// The metadata object: loads one image file's Exif block and answers the five values the
-// program reads. (Placeholder API; the reader fills it in.)
+// The metadata object: loads one image file's Exif block into sections of tags and answers
+// the five values the program reads (three date-times, Make and Model).
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
+
+#include "exif/BaseUtils.h"
+#include "exif/ExifErrors.h"
+#include "exif/Streams.h"
+#include "exif/TiffUtils.h"
+#include "platform/DateTime.h"
 
 namespace tess {
 
@@ -14,18 +27,147 @@ struct TDateTimeTagValue {
   operator double() const { return FValue; }
 };
 
-class TExifData {
+enum class TExifSectionKindEx { esUserDefined, esGeneral, esDetails, esInterop, esGPS, esThumbnail, esMakerNote };
+// The six sections every metadata object has (the sub-range without esUserDefined).
+enum TExifSectionKind { esGeneral, esDetails, esInterop, esGPS, esThumbnail, esMakerNote };
+constexpr int kExifSectionCount = 6;
+
+enum TJPEGMetaDataKind { mkExif, mkIPTC, mkXMP };
+using TJPEGMetaDataKinds = std::bitset<3>;
+
+class TCustomExifData;
+class TExifSection;
+
+// Tag numbers the program reads.
+enum : TTiffTagID {
+  ttMake = 271, ttModel = 272, ttDateTime = 306, ttXMP = 700, ttIPTC = 33723, ttExifOffset = 34665,
+  ttGPSOffset = 34853, ttDateTimeOriginal = 36867, ttDateTimeDigitized = 36868, ttMakerNote = 37500,
+  ttSubsecTime = 37520, ttSubsecTimeOriginal = 37521, ttSubsecTimeDigitized = 37522, ttInteropOffset = 40965
+};
+
+class TExifTag {
  public:
-  TExifData();
-  ~TExifData();
-  // Opens the file for reading (others may read it too). True when a JPEG, PSD or TIFF
-  // container was recognised. Raises the reader's exceptions.
-  bool LoadFromGraphic(const std::u16string& fileName);
+  // From a directory entry; reads its value (a malformed entry keeps only its number).
+  // budget is what out-of-line values may still take in this load.
+  TExifTag(TExifSection& section, const TTiffTagInfo& entry, TTiffParser& parser, int64_t& budget, bool& overBudget);
+  TTiffTagID ID() const { return FID; }
+  TTiffDataType DataType() const { return FDataType; }
+  int32_t ElementCount() const { return FElementCount; }
+  int32_t DataSize() const { return TiffElementSize(FDataType) * FElementCount; }
+  const std::vector<uint8_t>& Data() const { return FData; }
+  int64_t OriginalDataOffset() const { return FOriginalDataOffset; }
+  int32_t OriginalDataSize() const { return FOriginalDataSize; }
+  bool WellFormed() const { return FWellFormed; }
+  TExifSection& Section() const { return *FSection; }
+
+ private:
+  std::u16string FAsStringCache;
+  std::vector<uint8_t> FData;
+  TTiffDataType FDataType;
+  int32_t FElementCount;
+  TTiffTagID FID;
+  int64_t FOriginalDataOffset;
+  int32_t FOriginalDataSize;
+  bool FWellFormed;
+  TExifSection* FSection;
+};
+
+class TExifSection {
+ public:
+  TExifSection(TCustomExifData* owner, TExifSectionKindEx kind) : FKind(kind), FOwner(owner) {}
+  void LoadFromDirectory(const TFoundTiffDirectory& directory, bool tiffImageSource);
+  void Clear();
+  bool Find(TTiffTagID id, const TExifTag*& tag) const;
+  bool TryGetStringValue(TTiffTagID id, std::u16string& value) const;
+  std::u16string GetStringValue(TTiffTagID id, const std::u16string& defaultValue = {}) const;
+  TDateTimeTagValue GetDateTimeValue(TTiffTagID mainID, TTiffTagID subSecsID) const;
+
+  TExifSectionKindEx Kind() const { return FKind; }
+  TMetadataLoadErrors LoadErrors() const { return FLoadErrors; }
+  int64_t FirstTagHeaderOffset() const { return FFirstTagHeaderOffset; }
+  int Count() const { return static_cast<int>(FTagList.size()); }
+  const TExifTag& operator[](int i) const { return *FTagList[static_cast<size_t>(i)]; }
+  bool Modified() const { return FModified; }
+
+ private:
+  int64_t FFirstTagHeaderOffset = 0;
+  TExifSectionKindEx FKind;
+  TMetadataLoadErrors FLoadErrors;
+  bool FModified = false;
+  TCustomExifData* FOwner;
+  std::vector<std::unique_ptr<TExifTag>> FTagList;
+};
+
+// "yyyy:mm:dd hh:nn:ss" (19 characters; only the colons at 5 and 8 are checked).
+bool ParseExifDateTime(std::u16string_view text, TDateTime& value);
+// Which tags of a whole TIFF file's first directory reach the general section.
+bool IsTiffMainTagKept(TTiffTagID id, TTiffDataType dataType);
+
+class TCustomExifData {
+ public:
+  TCustomExifData();
+  virtual ~TCustomExifData();
+  TCustomExifData(const TCustomExifData&) = delete;
+  TCustomExifData& operator=(const TCustomExifData&) = delete;
+
+  // Recognises the container at the stream's position and loads it; true for a JPEG, PSD
+  // or TIFF container, whether or not it held metadata. Raises the reader's exceptions.
+  bool LoadFromGraphic(TStream& stream);
+  // An Exif block ("Exif\0\0" and a TIFF structure, or a bare TIFF structure).
+  void LoadExifBlock(TStream& stream, bool tiffImageSource);
+  void Clear();
+
+  const TExifSection& Section(TExifSectionKind kind) const { return *FSections[kind]; }
+  TExifSection& Section(TExifSectionKind kind) { return *FSections[kind]; }
+  TEndianness Endianness() const { return FEndianness; }
+  TJPEGMetaDataKinds MetadataInSource() const { return FMetadataInSource; }
+  bool Empty() const;
+  bool Modified() const { return FModified; }
+  // The XMP block found in the source, kept unparsed (nothing here reads XMP).
+  const IMetadataBlock& XMPBlock() const { return FXMPBlock; }
+  // The class chosen to read the maker note; empty when there is none.
+  std::string MakerNoteType() const { return FMakerNoteType ? FMakerNoteType : ""; }
+  std::function<void()> OnChange;
+
+  void BeginUpdate() { ++FUpdateCount; }
+  void EndUpdate();
+
   TDateTimeTagValue DateTime() const;
   TDateTimeTagValue DateTimeOriginal() const;
   TDateTimeTagValue DateTimeDigitized() const;
   std::u16string CameraMake() const;
   std::u16string CameraModel() const;
+
+ protected:
+  void Changed();
+
+ private:
+  friend class TExifSection;
+  void LoadSubDirectory(TTiffParser& parser, TExifSectionKind source, TTiffTagID tag, TExifSectionKind target,
+                        bool tiffImageSource);
+  void ChooseMakerNoteType();
+
+  std::array<std::unique_ptr<TExifSection>, kExifSectionCount> FSections;
+  TEndianness FEndianness = TEndianness::SmallEndian;
+  TJPEGMetaDataKinds FMetadataInSource;
+  IMetadataBlock FXMPBlock;
+  const char* FMakerNoteType = nullptr;
+  int FUpdateCount = 0;
+  bool FChangedWhileUpdating = false;
+  bool FModified = false;
+  // What out-of-line tag values may still allocate during the current Exif block load: at
+  // most the bytes of the block itself.
+  int64_t FTagDataBudget = 0;
+};
+
+class TExifData : public TCustomExifData {
+ public:
+  TExifData();
+  ~TExifData() override;
+  using TCustomExifData::LoadFromGraphic;
+  // Opens the file for reading (others may read it too, none may write) and loads it; the
+  // file is closed again also when an exception passes.
+  bool LoadFromGraphic(const std::u16string& fileName);
 };
 
 }  // namespace tess

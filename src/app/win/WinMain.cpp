@@ -1,27 +1,39 @@
-// Entry point of tessarine.exe.
+// Entry point of tessarine.exe: the main window, then the two dialogs (hidden for the whole
+// run), then the message loop until the main window closes.
 #include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
 
-static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_DESTROY) { PostQuitMessage(0); return 0; }
-  return DefWindowProcW(hwnd, msg, wp, lp);
-}
+#include <memory>
+
+#include "app/win/HiddenForms.h"
+#include "app/win/MainWindow.h"
+#include "platform/Text.h"
+#include "platform/win/WinText.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
-  WNDCLASSW wc{};
-  wc.lpfnWndProc = WndProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = L"TTessarineMain";
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  if (!RegisterClassW(&wc)) return 1;
-  HWND hwnd = CreateWindowW(L"TTessarineMain", L"Tessarine", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 644,
-                            408, nullptr, nullptr, instance, nullptr);
-  if (!hwnd) return 1;
-  ShowWindow(hwnd, show);
-  MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+  // Shell links, drags and the folder picker need COM on this thread.
+  HRESULT ole = OleInitialize(nullptr);
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES | ICC_USEREX_CLASSES};
+  InitCommonControlsEx(&icc);
+  int exitCode = 0;
+  try {
+    auto main = std::make_unique<tess::TTessarineMain>(instance);
+    auto renameForm = std::make_unique<tess::TRenameForm>(instance, main->Handle());
+    auto listEditForm = std::make_unique<tess::TListEditForm>(instance, main->Handle());
+    main->Show(show);
+    MSG msg;
+    BOOL got;
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    if (got == 0) exitCode = static_cast<int>(msg.wParam);
+  } catch (const std::exception& e) {
+    std::u16string text = tess::FromUtf8(e.what());
+    MessageBoxW(nullptr, tess::W(text), L"Tessarine", MB_OK | MB_ICONERROR);
+    exitCode = 1;
   }
-  return 0;
+  if (SUCCEEDED(ole)) OleUninitialize();
+  return exitCode;
 }

@@ -1,0 +1,53 @@
+#include "app/MainLayout.h"
+
+namespace tess {
+
+std::u16string FormatCountGrouped(int64_t value, std::u16string_view separator) {
+  bool negative = value < 0;
+  uint64_t v = negative ? uint64_t(0) - uint64_t(value) : uint64_t(value);
+  std::u16string digits;
+  do {
+    digits.insert(digits.begin(), char16_t(u'0' + v % 10));
+    v /= 10;
+  } while (v != 0);
+  std::u16string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += separator;
+    out += digits[i];
+  }
+  return negative ? u"-" + out : out;
+}
+
+std::u16string StatusItemsText(int64_t items, std::u16string_view separator) {
+  return u"  " + FormatCountGrouped(items, separator) + u" 個の項目";
+}
+
+std::u16string StatusSelectedText(int64_t selected, std::u16string_view separator) {
+  if (selected <= 0) return {};
+  return u"  " + FormatCountGrouped(selected, separator) + u" 個の項目を選択";
+}
+
+int PlaceToolButton(int buttonWidth, int x) { return x + buttonWidth; }
+
+std::vector<int> ToolButtonLefts(int comboWidth, const std::vector<int>& buttonWidths) {
+  std::vector<int> lefts;
+  int x = comboWidth + 16;
+  for (size_t i = 0; i < buttonWidths.size(); ++i) {
+    if (i == 6) x += 5;  // sets the folder commands apart from the file commands
+    lefts.push_back(x);
+    x = PlaceToolButton(buttonWidths[i], x);
+  }
+  return lefts;
+}
+
+Origin CentredOrigin(int screenWidth, int screenHeight, int windowWidth, int windowHeight, int desktopLeft,
+                     int desktopTop) {
+  Origin o;
+  o.left = (screenWidth - windowWidth) / 2;
+  o.top = (screenHeight - windowHeight) / 2;
+  if (o.left < desktopLeft) o.left = desktopLeft;
+  if (o.top < desktopTop) o.top = desktopTop;
+  return o;
+}
+
+}  // namespace tess

@@ -1,0 +1,475 @@
+#include "app/win/MainWindow.h"
+
+#include <shellapi.h>
+
+#include <stdexcept>
+
+#include "app/MainLayout.h"
+#include "app/WindowSettings.h"
+#include "platform/Locale.h"
+#include "platform/SettingsKey.h"
+#include "platform/Text.h"
+#include "platform/win/WinText.h"
+
+namespace tess {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"TTessarineMain";
+constexpr int kTopBarHeight = 39;
+constexpr int kStatusHeight = 23;
+constexpr int kSplitterWidth = 3;
+constexpr int kMinPaneWidth = 30;
+// A stored size below this would leave a window nobody can find or use.
+constexpr int kMinWindowWidth = 200;
+constexpr int kMinWindowHeight = 150;
+
+struct ButtonSpec {
+  ToolImage image;
+  const wchar_t* hint;
+};
+const ButtonSpec kButtons[ToolButtonCount] = {
+    {ToolImage::RootFolder, L"ルートフォルダ設定"}, {ToolImage::Up, L"一つ上のフォルダ"},
+    {ToolImage::Rename, L"名前編集"},               {ToolImage::Copy, L"コピー"},
+    {ToolImage::Paste, L"貼り付け"},                {ToolImage::Delete, L"削除"},
+    {ToolImage::NewFolder, L"フォルダ作成"},        {ToolImage::Refresh, L"最新の情報に更新"},
+    {ToolImage::Eject, L"安全な取り外し"},          {ToolImage::ExifRename, L"Exifリネーム"},
+};
+
+void RegisterMainClass(HINSTANCE instance, WNDPROC proc) {
+  WNDCLASSEXW wc{};
+  if (GetClassInfoExW(instance, kClassName, &wc)) return;
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kClassName;
+  wc.hIcon = LoadIconW(instance, L"MAINICON");
+  if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+  wc.hIconSm = wc.hIcon;
+  if (!RegisterClassExW(&wc)) throw std::runtime_error("the main window class could not be registered");
+}
+
+}  // namespace
+
+TTessarineMain::TTessarineMain(HINSTANCE instance, MainWindowOptions options)
+    : instance_(instance), options_(std::move(options)) {
+  RegisterMainClass(instance_, &TTessarineMain::WindowProc);
+  hwnd_ = CreateWindowExW(0, kClassName, L"Tessarine", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                          CW_USEDEFAULT, 644, 408, nullptr, nullptr, instance_, this);
+  if (!hwnd_) throw std::runtime_error("the main window could not be created");
+  CreateComponents();
+}
+
+TTessarineMain::~TTessarineMain() {
+  // The panes forget each other before either goes.
+  if (tree_) tree_->SetplFileList(nullptr);
+  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+}
+
+void TTessarineMain::CreateComponents() {
+  formFont_ = MakeFont(L"ＭＳ Ｐゴシック", 12);
+  paneFont_ = MakeFont(L"メイリオ", 12);
+
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_USEREX_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
+  InitCommonControlsEx(&icc);
+
+  combo_ = CreateWindowExW(0, WC_COMBOBOXEXW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
+                           8, 7, 145, 300, hwnd_, reinterpret_cast<HMENU>(IdComboBoxEx1), instance_, nullptr);
+  if (!combo_) throw std::runtime_error("the drive drop-down could not be created");
+  ImageList1.reset(ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                    ILC_COLOR32 | ILC_MASK, 8, 8));
+  if (!ImageList1) throw std::runtime_error("the drive icon list could not be created");
+  SendMessageW(combo_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(ImageList1.get()));
+  if (formFont_) SendMessageW(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), FALSE);
+
+  toolImages_ = MakeToolImageLists();
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_,
+                             nullptr);
+  for (int i = 0; i < ToolButtonCount; ++i) {
+    buttons_[static_cast<size_t>(i)] =
+        std::make_unique<TToolButton>(hwnd_, IdFirstToolButton + i, instance_, toolImages_.normal.get(),
+                                      toolImages_.disabled.get(), static_cast<int>(kButtons[i].image));
+    if (tooltip_) {
+      TTTOOLINFOW ti{};
+      ti.cbSize = sizeof(ti);
+      ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+      ti.hwnd = hwnd_;
+      ti.uId = reinterpret_cast<UINT_PTR>(buttons_[static_cast<size_t>(i)]->Handle());
+      ti.lpszText = const_cast<wchar_t*>(kButtons[i].hint);
+      SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+  }
+
+  tree_ = std::make_unique<TplFolderTree>(hwnd_, IdFolderTree, instance_);
+  list_ = std::make_unique<TplFileList>(hwnd_, IdFileList, instance_);
+  if (paneFont_) {
+    SendMessageW(tree_->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(paneFont_.get()), FALSE);
+    SendMessageW(list_->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(paneFont_.get()), FALSE);
+  }
+  ListView_SetTextColor(list_->Handle(), RGB(0, 0, 0));
+  tree_->SetplFileList(list_.get());
+
+  status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE |
+                                                          CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                            0, 0, 100, kStatusHeight, hwnd_, reinterpret_cast<HMENU>(IdStatusBar), instance_, nullptr);
+  if (!status_) throw std::runtime_error("the status bar could not be created");
+  if (formFont_) SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), FALSE);
+  int parts[2] = {150, -1};
+  SendMessageW(status_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+
+  // The list's events that the window answers.
+  list_->OnFolderChanging = [](std::u16string& findText) { findText.clear(); };  // every folder shows all files
+  list_->OnFolderChanged = [this] { UpdateStatusPanels(); };
+  list_->OnSelectItem = [this] { UpdateStatusPanels(); };
+  Layout();
+}
+
+void TTessarineMain::Show(int showCommand) {
+  FormShow();
+  // As the window becomes visible it is centred with its outer size as it now is.
+  RECT rc;
+  if (GetWindowRect(hwnd_, &rc)) {
+    Origin o = CentredOrigin(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), rc.right - rc.left,
+                             rc.bottom - rc.top, GetSystemMetrics(SM_XVIRTUALSCREEN),
+                             GetSystemMetrics(SM_YVIRTUALSCREEN));
+    SetWindowPos(hwnd_, nullptr, o.left, o.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ShowWindow(hwnd_, showCommand);
+  UpdateWindow(hwnd_);
+}
+
+void TTessarineMain::FormShow() {
+  shown_ = true;
+  SetWindowTextW(hwnd_, L"Tessarine");
+  ListView_SetExtendedListViewStyleEx(list_->Handle(), LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+
+  // Defaults, which the stored settings may override.
+  MainWindowSettings settings;
+  RECT rc;
+  GetWindowRect(hwnd_, &rc);
+  settings.placement = {rc.top, rc.left, 408, 644};
+  for (int& w : settings.columnWidths) w = 180;
+  settings.folderTreeWidth = 220;
+  {
+    std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot);
+    if (store) ReadMainWindowSettings(*store, settings);
+  }
+  int width = settings.placement.width < kMinWindowWidth ? kMinWindowWidth : settings.placement.width;
+  int height = settings.placement.height < kMinWindowHeight ? kMinWindowHeight : settings.placement.height;
+  SetWindowPos(hwnd_, nullptr, settings.placement.left, settings.placement.top, width, height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+  for (int i = 0; i < 4; ++i) ListView_SetColumnWidth(list_->Handle(), i, settings.columnWidths[i]);
+  SetTreeWidth(settings.folderTreeWidth);
+
+  buttons_[btnEject]->SetVisible(true);
+  ActiveMonitor = false;
+  for (int i : {btnBack, btnReName, btnCopy, btnPaste, btnDelete, btnNewFolder, btnRefresh})
+    buttons_[static_cast<size_t>(i)]->SetEnabled(false);
+  PlaceToolButtons();
+
+  std::u16string selectFolder = settings.selectFolder;
+  std::u16string treeRoot;
+  if (selectFolder.empty()) {
+    selectFolder = u"C:\\";
+    treeRoot = u"C:\\";
+  }
+  SetDriveCombo(selectFolder);
+  ComboBoxEx1Change();
+  tree_->SetRootFolder(treeRoot);
+  tree_->SetSelectFolder(selectFolder);
+
+  static const wchar_t* const captions[] = {L"撮影日時", L"カメラのモデル", L"カメラの製造元"};
+  for (int i = 1; i <= 3; ++i) {
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT | LVCF_FMT;
+    col.pszText = const_cast<wchar_t*>(captions[i - 1]);
+    col.fmt = LVCFMT_LEFT;
+    ListView_SetColumn(list_->Handle(), i, &col);
+  }
+  UpdateStatusPanels();
+}
+
+void TTessarineMain::PlaceToolButtons() {
+  RECT rc;
+  GetWindowRect(combo_, &rc);
+  std::vector<int> widths;
+  for (const auto& b : buttons_) widths.push_back(b->Width());
+  std::vector<int> lefts = ToolButtonLefts(rc.right - rc.left, widths);
+  for (size_t i = 0; i < buttons_.size(); ++i) buttons_[i]->SetLeftTop(lefts[i], 3);
+}
+
+RECT TTessarineMain::SplitterRect() const {
+  RECT rc;
+  GetClientRect(hwnd_, &rc);
+  return RECT{treeWidth_, kTopBarHeight, treeWidth_ + kSplitterWidth, rc.bottom - kStatusHeight};
+}
+
+void TTessarineMain::SetTreeWidth(int width) {
+  RECT rc;
+  GetClientRect(hwnd_, &rc);
+  if (width < 0) width = 0;
+  treeWidth_ = width;
+  Layout();
+}
+
+void TTessarineMain::Layout() {
+  if (!tree_ || !list_ || !status_) return;
+  RECT rc;
+  GetClientRect(hwnd_, &rc);
+  int paneTop = kTopBarHeight;
+  int paneHeight = rc.bottom - kTopBarHeight - kStatusHeight;
+  if (paneHeight < 0) paneHeight = 0;
+  int listLeft = treeWidth_ + kSplitterWidth;
+  int listWidth = rc.right - listLeft;
+  if (listWidth < 0) listWidth = 0;
+  HDWP dwp = BeginDeferWindowPos(3);
+  if (dwp) dwp = DeferWindowPos(dwp, tree_->Handle(), nullptr, 0, paneTop, treeWidth_, paneHeight, SWP_NOZORDER);
+  if (dwp) dwp = DeferWindowPos(dwp, list_->Handle(), nullptr, listLeft, paneTop, listWidth, paneHeight, SWP_NOZORDER);
+  if (dwp)
+    dwp = DeferWindowPos(dwp, status_, nullptr, 0, rc.bottom - kStatusHeight, rc.right, kStatusHeight, SWP_NOZORDER);
+  if (dwp) EndDeferWindowPos(dwp);
+  RECT bar{0, 0, rc.right, kTopBarHeight};
+  InvalidateRect(hwnd_, &bar, TRUE);
+  RECT split = SplitterRect();
+  InvalidateRect(hwnd_, &split, TRUE);
+}
+
+void TTessarineMain::PaintTopBar(HDC dc) {
+  RECT rc;
+  GetClientRect(hwnd_, &rc);
+  RECT bar{0, 0, rc.right, kTopBarHeight};
+  FillRect(dc, &bar, GetSysColorBrush(COLOR_BTNFACE));
+  DrawEdge(dc, &bar, BDR_RAISEDINNER, BF_RECT);
+  RECT split = SplitterRect();
+  FillRect(dc, &split, GetSysColorBrush(COLOR_BTNFACE));
+}
+
+std::u16string TTessarineMain::ComboText() const {
+  LRESULT sel = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
+  if (sel == CB_ERR) return {};
+  wchar_t buf[MAX_PATH + 8] = {};
+  COMBOBOXEXITEMW item{};
+  item.mask = CBEIF_TEXT;
+  item.iItem = sel;
+  item.pszText = buf;
+  item.cchTextMax = MAX_PATH + 7;
+  if (!SendMessageW(combo_, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return {};
+  return U16(buf);
+}
+
+int TTessarineMain::SetDriveCombo(const std::u16string& selectFolder) {
+  LRESULT remembered = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
+  int result = -1;
+  SendMessageW(combo_, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
+  ImageList_RemoveAll(ImageList1.get());
+  ImageList_SetBkColor(ImageList1.get(), GetSysColor(COLOR_WINDOW));
+  DWORD drives = GetLogicalDrives();
+  int entry = 0;
+  for (int i = 0; i < 26; ++i) {
+    if (!(drives & (1u << i))) continue;
+    std::u16string root{char16_t(u'A' + i), u':', u'\\'};
+    wchar_t label[MAX_PATH] = {}, fileSystem[MAX_PATH] = {};
+    COMBOBOXEXITEMW item{};
+    item.iItem = entry;
+    std::u16string text = root;
+    // A drive without a medium would ask the user to insert one: keep the system quiet.
+    UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+    BOOL readable = GetVolumeInformationW(W(root), label, MAX_PATH, nullptr, nullptr, nullptr, fileSystem, MAX_PATH);
+    SetErrorMode(previousMode);
+    item.mask = CBEIF_TEXT;
+    if (readable) {
+      text = root + u" [" + U16(label) + u"]";
+      SHFILEINFOW info{};
+      if (SHGetFileInfoW(W(root), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_SMALLICON | SHGFI_SHELLICONSIZE) &&
+          info.hIcon) {
+        IconHandle icon(info.hIcon);
+        int image = ImageList_AddIcon(ImageList1.get(), icon.get());
+        if (image >= 0) {
+          item.mask |= CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
+          item.iImage = item.iSelectedImage = image;
+        }
+      }
+    }
+    item.pszText = W(text);
+    if (SendMessageW(combo_, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) >= 0) ++entry;
+  }
+  SendMessageW(combo_, CB_SETCURSEL, 0, 0);
+  if (selectFolder.size() > 2) {
+    std::u16string head = selectFolder.substr(0, 3);
+    for (int i = 0; i < entry; ++i) {
+      SendMessageW(combo_, CB_SETCURSEL, i, 0);
+      if (ComboText().substr(0, 3) == head) {
+        result = i;
+        break;
+      }
+      SendMessageW(combo_, CB_SETCURSEL, 0, 0);
+    }
+  }
+  if (remembered != CB_ERR && remembered >= 0) {
+    SendMessageW(combo_, CB_SETCURSEL, remembered, 0);
+    result = static_cast<int>(remembered);
+  }
+  SendMessageW(combo_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(combo_, nullptr, TRUE);
+  return result;
+}
+
+void TTessarineMain::ComboBoxEx1Change() {
+  std::u16string text = ComboText();
+  if (text.size() > 2) {
+    RootBasePath = text.substr(0, 3);
+    list_->SetRootFolder(RootBasePath);
+  }
+}
+
+void TTessarineMain::UpdateStatusPanels() {
+  std::u16string separator = CurrentLocale().ThousandSeparator();
+  std::u16string items = StatusItemsText(list_->ItemCount(), separator);
+  std::u16string selected = StatusSelectedText(list_->SelectedCount(), separator);
+  SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(W(items)));
+  SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(W(selected)));
+}
+
+void TTessarineMain::ApplicationEvents1Activate() {
+  if (!ActiveMonitor) {
+    ActiveMonitor = true;
+    return;
+  }
+  list_->RefreshView();
+}
+
+void TTessarineMain::FormCloseQuery() {
+  MainWindowSettings settings;
+  settings.selectFolder = tree_->SelectFolder();
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof(wp);
+  RECT rc{};
+  if (IsIconic(hwnd_) && GetWindowPlacement(hwnd_, &wp)) rc = wp.rcNormalPosition;
+  else GetWindowRect(hwnd_, &rc);
+  settings.placement = {rc.top, rc.left, rc.bottom - rc.top, rc.right - rc.left};
+  for (int i = 0; i < 4; ++i) settings.columnWidths[i] = ListView_GetColumnWidth(list_->Handle(), i);
+  settings.folderTreeWidth = treeWidth_;
+  if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
+    WriteMainWindowSettings(*store, settings);
+}
+
+void TTessarineMain::ReportError(const std::u16string& text) {
+  if (options_.reportError) {
+    options_.reportError(text);
+    return;
+  }
+  MessageBoxW(hwnd_, W(text), L"Tessarine", MB_OK | MB_ICONERROR);
+}
+
+LRESULT CALLBACK TTessarineMain::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<TTessarineMain*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<TTessarineMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+  try {
+    return self->OnMessage(msg, wp, lp);
+  } catch (const std::exception& e) {
+    // The command ends; the window stays usable.
+    self->ReportError(FromUtf8(e.what()));
+  } catch (...) {
+    self->ReportError(u"予期しないエラーが発生しました。");
+  }
+  return 0;
+}
+
+LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_SIZE:
+      Layout();
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd_, &ps);
+      if (dc) PaintTopBar(dc);
+      EndPaint(hwnd_, &ps);
+      return 0;
+    }
+    case WM_NOTIFY: {
+      auto* header = reinterpret_cast<NMHDR*>(lp);
+      LRESULT result = 0;
+      // The panes' items go with their windows: nothing to list or draw any more.
+      if (destroying_) return DefWindowProcW(hwnd_, msg, wp, lp);
+      if (tree_ && tree_->OnNotify(header, result)) return result;
+      if (list_ && list_->OnNotify(header, result)) return result;
+      return DefWindowProcW(hwnd_, msg, wp, lp);
+    }
+    case WM_COMMAND:
+      if (LOWORD(wp) == IdComboBoxEx1 && HIWORD(wp) == CBN_SELCHANGE) {
+        ComboBoxEx1Change();
+        return 0;
+      }
+      // The tool buttons' commands are wired with their own command handlers.
+      return 0;
+    case WM_SETCURSOR: {
+      POINT pt;
+      GetCursorPos(&pt);
+      ScreenToClient(hwnd_, &pt);
+      RECT split = SplitterRect();
+      if (reinterpret_cast<HWND>(wp) == hwnd_ && PtInRect(&split, pt)) {
+        SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
+        return TRUE;
+      }
+      return DefWindowProcW(hwnd_, msg, wp, lp);
+    }
+    case WM_LBUTTONDOWN: {
+      POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+      RECT split = SplitterRect();
+      if (PtInRect(&split, pt)) {
+        splitterDrag_ = true;
+        dragOffset_ = pt.x - treeWidth_;
+        SetCapture(hwnd_);
+      }
+      return 0;
+    }
+    case WM_MOUSEMOVE:
+      if (splitterDrag_) {
+        RECT rc;
+        GetClientRect(hwnd_, &rc);
+        int x = static_cast<short>(LOWORD(lp)) - dragOffset_;
+        if (x > rc.right - kSplitterWidth - kMinPaneWidth) x = rc.right - kSplitterWidth - kMinPaneWidth;
+        if (x < kMinPaneWidth) x = kMinPaneWidth;
+        SetTreeWidth(x);
+      }
+      return 0;
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+      if (splitterDrag_) {
+        splitterDrag_ = false;
+        if (msg == WM_LBUTTONUP) ReleaseCapture();
+      }
+      return 0;
+    case WM_ACTIVATEAPP:
+      if (wp) ApplicationEvents1Activate();
+      return 0;
+    case WM_CLOSE:
+      FormCloseQuery();
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      destroying_ = true;
+      if (options_.quitOnDestroy) PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY: {
+      HWND hwnd = hwnd_;
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      return DefWindowProcW(hwnd, msg, wp, lp);
+    }
+    default:
+      return DefWindowProcW(hwnd_, msg, wp, lp);
+  }
+}
+
+}  // namespace tess

@@ -1,0 +1,103 @@
+#pragma once
+// TTessarineMain: the main window. A top bar with the drive drop-down and the ten tool
+// buttons, the folder tree and the file list side by side with a splitter between them,
+// and a two-panel status bar.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/win/ToolButton.h"
+#include "app/win/ToolImages.h"
+#include "browse/win/FileListWin.h"
+#include "browse/win/FolderTreeWin.h"
+#include "browse/win/WinControls.h"
+
+namespace tess {
+
+struct MainWindowOptions {
+  // Put in front of every settings key path: tests keep their settings under a throwaway key.
+  std::u16string settingsRoot;
+  // How an error that escapes a command is shown; a message box unless replaced.
+  std::function<void(const std::u16string& text)> reportError;
+  // The program's main window ends the message loop when it is destroyed.
+  bool quitOnDestroy = true;
+};
+
+enum MainControlId : int {
+  IdComboBoxEx1 = 100,
+  IdFolderTree = 101,
+  IdFileList = 102,
+  IdStatusBar = 103,
+  IdFirstToolButton = 110,
+};
+
+enum ToolButtonIndex : int {
+  btnRootFolder, btnBack, btnReName, btnCopy, btnPaste, btnDelete, btnNewFolder, btnRefresh, btnEject, btnEvent,
+  ToolButtonCount
+};
+
+class TTessarineMain {
+ public:
+  explicit TTessarineMain(HINSTANCE instance, MainWindowOptions options = {});
+  ~TTessarineMain();
+  TTessarineMain(const TTessarineMain&) = delete;
+  TTessarineMain& operator=(const TTessarineMain&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+  // Runs the show steps, then makes the window visible, centred.
+  void Show(int showCommand);
+
+  TplFolderTree& plFolderTree1() { return *tree_; }
+  TplFileList& plFileList1() { return *list_; }
+  HWND ComboBoxEx1() const { return combo_; }
+  HWND StatusBar1() const { return status_; }
+  TToolButton& ToolButton(int index) { return *buttons_[static_cast<size_t>(index)]; }
+  int FolderTreeWidth() const { return treeWidth_; }
+
+  std::u16string RootBasePath;
+  bool ActiveMonitor = false;
+
+  void UpdateStatusPanels();
+  int SetDriveCombo(const std::u16string& selectFolder);
+  void ComboBoxEx1Change();
+  void ApplicationEvents1Activate();
+  // Stores the settings; closing is never refused.
+  void FormCloseQuery();
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void CreateComponents();
+  void FormShow();
+  void PlaceToolButtons();
+  void Layout();
+  void SetTreeWidth(int width);
+  void PaintTopBar(HDC dc);
+  RECT SplitterRect() const;
+  void ReportError(const std::u16string& text);
+  std::u16string ComboText() const;
+
+  HINSTANCE instance_;
+  MainWindowOptions options_;
+  HWND hwnd_ = nullptr;
+  HWND combo_ = nullptr;
+  HWND status_ = nullptr;
+  HWND tooltip_ = nullptr;
+  std::unique_ptr<TplFolderTree> tree_;
+  std::unique_ptr<TplFileList> list_;
+  std::array<std::unique_ptr<TToolButton>, ToolButtonCount> buttons_;
+  ToolImageLists toolImages_;
+  ImageListHandle ImageList1;
+  GdiFont formFont_, paneFont_;
+  int treeWidth_ = 220;
+  bool splitterDrag_ = false;
+  int dragOffset_ = 0;
+  bool shown_ = false;
+  bool destroying_ = false;
+};
+
+}  // namespace tess

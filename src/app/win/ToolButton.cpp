@@ -1,0 +1,128 @@
+#include "app/win/ToolButton.h"
+
+#include <stdexcept>
+
+#include "app/win/ToolImages.h"
+
+namespace tess {
+
+namespace {
+constexpr wchar_t kClassName[] = L"TplToolButton";
+
+void RegisterOnce(HINSTANCE instance, WNDPROC proc) {
+  WNDCLASSEXW wc{};
+  if (GetClassInfoExW(instance, kClassName, &wc)) return;
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kClassName;
+  if (!RegisterClassExW(&wc)) throw std::runtime_error("the tool button class could not be registered");
+}
+}  // namespace
+
+TToolButton::TToolButton(HWND parent, int id, HINSTANCE instance, HIMAGELIST normal, HIMAGELIST disabled,
+                         int imageIndex)
+    : id_(id), normal_(normal), disabled_(disabled), imageIndex_(imageIndex) {
+  RegisterOnce(instance, &TToolButton::WindowProc);
+  hwnd_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, 0, 3, width_, height_, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
+  if (!hwnd_) throw std::runtime_error("a tool button could not be created");
+}
+
+TToolButton::~TToolButton() {
+  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+}
+
+void TToolButton::SetLeftTop(int left, int top) {
+  SetWindowPos(hwnd_, nullptr, left, top, width_, height_, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+LRESULT CALLBACK TToolButton::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<TToolButton*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<TToolButton*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCDESTROY && self) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    return DefWindowProcW(hwnd, msg, wp, lp);
+  }
+  return self ? self->OnMessage(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+LRESULT TToolButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+  switch (msg) {
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;
+    case WM_MOUSEMOVE:
+      if (!hot_) {
+        hot_ = true;
+        TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, hwnd_, 0};
+        TrackMouseEvent(&tme);
+        InvalidateRect(hwnd_, nullptr, FALSE);
+      }
+      return 0;
+    case WM_MOUSELEAVE:
+      hot_ = false;
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      pressed_ = true;
+      SetCapture(hwnd_);
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      return 0;
+    case WM_LBUTTONUP: {
+      bool wasPressed = pressed_;
+      pressed_ = false;
+      if (GetCapture() == hwnd_) ReleaseCapture();
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
+      RECT rc;
+      GetClientRect(hwnd_, &rc);
+      if (wasPressed && PtInRect(&rc, pt) && IsWindowEnabled(hwnd_))
+        SendMessageW(GetParent(hwnd_), WM_COMMAND, MAKEWPARAM(id_, BN_CLICKED), reinterpret_cast<LPARAM>(hwnd_));
+      return 0;
+    }
+    case WM_CAPTURECHANGED:
+      pressed_ = false;
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      return 0;
+    case WM_ENABLE:
+      hot_ = pressed_ = false;
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      Paint();
+      return 0;
+    default:
+      return DefWindowProcW(hwnd_, msg, wp, lp);
+  }
+}
+
+void TToolButton::Paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(hwnd_, &ps);
+  if (!dc) return;
+  RECT rc;
+  GetClientRect(hwnd_, &rc);
+  FillRect(dc, &rc, GetSysColorBrush(COLOR_BTNFACE));
+  bool enabled = IsWindowEnabled(hwnd_) != FALSE;
+  if (enabled && pressed_ && hot_) {
+    DrawEdge(dc, &rc, BDR_SUNKENOUTER, BF_RECT);
+  } else if (enabled && (hot_ || pressed_)) {
+    DrawEdge(dc, &rc, BDR_RAISEDINNER, BF_RECT);
+  }
+  int offset = (enabled && pressed_ && hot_) ? 1 : 0;
+  int x = (rc.right - kToolImageSize) / 2 + offset;
+  int y = (rc.bottom - kToolImageSize) / 2 + offset;
+  ImageList_Draw(enabled ? normal_ : disabled_, imageIndex_, dc, x, y, ILD_TRANSPARENT);
+  EndPaint(hwnd_, &ps);
+}
+
+}  // namespace tess

@@ -1,0 +1,38 @@
+#pragma once
+// A flat tool button with a normal and a disabled picture. It never takes the keyboard
+// focus, as a toolbar's buttons do not: the commands ask which pane has the focus.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+namespace tess {
+
+class TToolButton {
+ public:
+  TToolButton(HWND parent, int id, HINSTANCE instance, HIMAGELIST normal, HIMAGELIST disabled, int imageIndex);
+  ~TToolButton();
+  TToolButton(const TToolButton&) = delete;
+  TToolButton& operator=(const TToolButton&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+  int Width() const { return width_; }
+  void SetLeftTop(int left, int top);
+  void SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
+  bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
+  void SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void Paint();
+
+  HWND hwnd_ = nullptr;
+  int id_;
+  HIMAGELIST normal_, disabled_;
+  int imageIndex_;
+  int width_ = 40, height_ = 34;
+  bool hot_ = false, pressed_ = false;
+};
+
+}  // namespace tess

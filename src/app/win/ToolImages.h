@@ -1,0 +1,22 @@
+#pragma once
+// The ten tool button pictures, drawn in code: each is painted four times larger with GDI
+// and reduced with area averaging, which gives smooth edges and an alpha channel.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "browse/win/WinControls.h"
+
+namespace tess {
+
+enum class ToolImage { RootFolder, Up, Rename, Copy, Paste, Delete, NewFolder, Refresh, Eject, ExifRename, Count };
+
+constexpr int kToolImageSize = 24;
+
+struct ToolImageLists {
+  ImageListHandle normal;
+  ImageListHandle disabled;
+};
+// Both lists hold the ten pictures in ToolImage order.
+ToolImageLists MakeToolImageLists();
+
+}  // namespace tess

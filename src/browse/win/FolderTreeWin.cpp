@@ -1,0 +1,437 @@
+#include "browse/win/FolderTreeWin.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include "browse/FileListModel.h"
+#include "browse/FolderPaths.h"
+#include "browse/win/FileListWin.h"
+#include "platform/Text.h"
+#include "platform/win/WinText.h"
+
+namespace tess {
+
+namespace {
+
+// The shell wants a drive root with its "\" and any other folder without it.
+std::u16string ShellFolderForm(const std::u16string& path) {
+  return IsDriveRootPath(path) ? path : ExcludeTrailingBackslash(path);
+}
+
+}  // namespace
+
+TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance) {
+  INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TREEVIEW_CLASSES};
+  InitCommonControlsEx(&icc);
+  hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
+                          WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS |
+                              TVS_EDITLABELS,
+                          0, 0, 100, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+  if (!hwnd_) throw std::runtime_error("the folder tree could not be created");
+  subclass_ = std::make_unique<SubclassGuard>(
+      hwnd_, [this](HWND h, UINT m, WPARAM w, LPARAM l, bool& handled) { return TreeMessage(h, m, w, l, handled); });
+}
+
+TplFolderTree::~TplFolderTree() {
+  if (FplFileList) FplFileList->ForgetFolderTree();
+  editSubclass_.reset();
+  subclass_.reset();
+  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+}
+
+void TplFolderTree::SetplFileList(TplFileList* value) {
+  if (value) {
+    if (value == FplFileList) return;
+    FplFileList = value;
+    value->AttachFolderTree(this);
+    value->SetRootFolder(FRootFolder);
+    value->SetExpandFolder(FSelectFolder);
+  } else if (FplFileList) {
+    FplFileList->ForgetFolderTree();
+    FplFileList = nullptr;
+  }
+}
+
+std::u16string TplFolderTree::NodeText(HTREEITEM node) const {
+  wchar_t buf[MAX_PATH + 1] = {};
+  TVITEMW item{};
+  item.mask = TVIF_TEXT | TVIF_HANDLE;
+  item.hItem = node;
+  item.pszText = buf;
+  item.cchTextMax = MAX_PATH;
+  if (!TreeView_GetItem(hwnd_, &item)) return {};
+  return U16(buf);
+}
+
+std::vector<HTREEITEM> TplFolderTree::Children(HTREEITEM node) const {
+  std::vector<HTREEITEM> out;
+  for (HTREEITEM c = TreeView_GetChild(hwnd_, node); c; c = TreeView_GetNextSibling(hwnd_, c)) out.push_back(c);
+  return out;
+}
+
+bool TplFolderTree::HasChildrenMark(HTREEITEM node) const {
+  TVITEMW item{};
+  item.mask = TVIF_CHILDREN | TVIF_HANDLE;
+  item.hItem = node;
+  return TreeView_GetItem(hwnd_, &item) && item.cChildren != 0;
+}
+
+void TplFolderTree::SetChildrenMark(HTREEITEM node, bool marked) {
+  TVITEMW item{};
+  item.mask = TVIF_CHILDREN | TVIF_HANDLE;
+  item.hItem = node;
+  item.cChildren = marked ? 1 : 0;
+  TreeView_SetItem(hwnd_, &item);
+}
+
+std::u16string TplFolderTree::NodePath(HTREEITEM node) const {
+  std::vector<std::u16string> texts;
+  for (HTREEITEM n = node; n; n = TreeView_GetParent(hwnd_, n)) texts.insert(texts.begin(), NodeText(n));
+  return JoinNodePath(FRootHeader, texts);
+}
+
+void TplFolderTree::SetNodeIcons(const std::u16string& path, HTREEITEM node) {
+  std::u16string shellPath = ShellFolderForm(path);
+  SHFILEINFOW info{};
+  TVITEMW item{};
+  item.mask = TVIF_HANDLE;
+  item.hItem = node;
+  if (SHGetFileInfoW(W(shellPath), 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_ATTRIBUTES | SHGFI_SMALLICON)) {
+    item.mask |= TVIF_IMAGE;
+    item.iImage = info.iIcon;
+    if (info.dwAttributes & SFGAO_SHARE) {
+      item.mask |= TVIF_STATE;
+      item.state = INDEXTOOVERLAYMASK(1);
+      item.stateMask = TVIS_OVERLAYMASK;
+    }
+  }
+  SHFILEINFOW open{};
+  if (SHGetFileInfoW(W(shellPath), 0, &open, sizeof(open), SHGFI_SYSICONINDEX | SHGFI_OPENICON | SHGFI_SMALLICON)) {
+    item.mask |= TVIF_SELECTEDIMAGE;
+    item.iSelectedImage = open.iIcon;
+  }
+  TreeView_SetItem(hwnd_, &item);
+}
+
+HTREEITEM TplFolderTree::AddChild(HTREEITEM parent, const std::u16string& name) {
+  TVINSERTSTRUCTW ins{};
+  ins.hParent = parent;
+  ins.hInsertAfter = TVI_LAST;
+  ins.item.mask = TVIF_TEXT | TVIF_CHILDREN;
+  std::u16string text = name;
+  ins.item.pszText = W(text);
+  ins.item.cChildren = 0;
+  return TreeView_InsertItem(hwnd_, &ins);
+}
+
+void TplFolderTree::LoadChildren(const std::u16string& path, HTREEITEM node, bool addNodes) {
+  WIN32_FIND_DATAW fd;
+  std::u16string pattern = IncludeTrailingBackslash(path) + u"*.*";
+  HANDLE raw = FindFirstFileW(W(pattern), &fd);
+  if (raw == INVALID_HANDLE_VALUE) return;
+  FindHandle find(raw);
+  do {
+    std::u16string name = U16(fd.cFileName);
+    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(name)) continue;
+    if (!addNodes) {
+      SetChildrenMark(node, true);
+      return;
+    }
+    HTREEITEM child = AddChild(node, name);
+    if (child) {
+      std::u16string childPath = IncludeTrailingBackslash(path) + name + u"\\";
+      SetNodeIcons(childPath, child);
+      LoadChildren(childPath, child, false);
+    }
+    YieldToMessageQueue();
+  } while (FindNextFileW(find.get(), &fd));
+}
+
+void TplFolderTree::SortChildren(HTREEITEM node) { TreeView_SortChildren(hwnd_, node, FALSE); }
+
+void TplFolderTree::DeleteChildren(HTREEITEM node) {
+  for (HTREEITEM c : Children(node)) TreeView_DeleteItem(hwnd_, c);
+}
+
+void TplFolderTree::SetRootFolder(const std::u16string& value) {
+  if (!FolderExists(value)) return;
+  std::u16string p = IncludeTrailingBackslash(value);
+  if (p != FRootFolder) {
+    if (!ImgListHandle) {
+      SHFILEINFOW info{};
+      ImgListHandle = reinterpret_cast<HIMAGELIST>(
+          SHGetFileInfoW(L"", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+      if (ImgListHandle) TreeView_SetImageList(hwnd_, ImgListHandle, TVSIL_NORMAL);
+    }
+    OnRootChangeFlag = false;
+    FRootFolder = p;
+    FRootNode = nullptr;
+    FSelectFolder = p;
+    RootDisplay display = SplitRootFolder(p);
+    FRootHeader = display.header;
+    {
+      RedrawSuspender redraw(hwnd_);
+      TreeView_DeleteAllItems(hwnd_);
+      FRootNode = AddChild(TVI_ROOT, display.topText);
+      SetNodeIcons(p, FRootNode);
+      LoadChildren(p, FRootNode, true);
+      TreeView_SelectItem(hwnd_, FRootNode);
+    }
+    TreeView_Expand(hwnd_, FRootNode, TVE_EXPAND);
+    SortChildren(FRootNode);
+    if (FplFileList) {
+      FplFileList->SetFoldersFromTree(p, p);
+      FplFileList->DoFolderChanging();
+      FplFileList->ListFolder(p);
+      FplFileList->DoFolderChanged();
+    }
+    if (OnChange) OnChange(FRootNode);
+    OnRootChangeFlag = true;
+  }
+  SetFocus(hwnd_);
+  // A single top node needs no lines at the root.
+  SetWindowLongPtrW(hwnd_, GWL_STYLE, GetWindowLongPtrW(hwnd_, GWL_STYLE) & ~static_cast<LONG_PTR>(TVS_LINESATROOT));
+}
+
+HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
+  std::u16string p = IncludeTrailingBackslash(path);
+  if (!FRootNode) return nullptr;
+  if (SameTextAscii(p, FRootFolder)) {
+    TreeView_EnsureVisible(hwnd_, FRootNode);
+    return FRootNode;
+  }
+  if (SameTextAscii(p, FSelectFolder)) return Selected();
+  auto parts = ComponentsBelowRoot(FRootFolder, p);
+  if (!parts) return nullptr;
+  HTREEITEM node = FRootNode;
+  std::u16string folder = FRootFolder;
+  for (const auto& part : *parts) {
+    if (HasChildrenMark(node) && !TreeView_GetChild(hwnd_, node)) {
+      LoadChildren(folder, node, true);
+      SortChildren(node);
+      TreeView_Expand(hwnd_, node, TVE_EXPAND);
+    }
+    HTREEITEM found = nullptr;
+    for (HTREEITEM c : Children(node)) {
+      if (SameTextAscii(NodeText(c), part)) {
+        found = c;
+        break;
+      }
+    }
+    if (!found) return nullptr;
+    node = found;
+    folder += part + u"\\";
+    YieldToMessageQueue();
+  }
+  TreeView_SelectItem(hwnd_, node);
+  TreeView_EnsureVisible(hwnd_, node);
+  FSelectFolder = p;
+  return node;
+}
+
+void TplFolderTree::SetSelectFolder(const std::u16string& value) {
+  if (!FolderExists(value)) return;
+  std::u16string p = IncludeTrailingBackslash(value);
+  if (p != FSelectFolder) {
+    HTREEITEM node;
+    {
+      WaitCursor wait;
+      RedrawSuspender redraw(hwnd_);
+      node = FindFolderNode(p);
+    }
+    if (node) {
+      SetFocus(hwnd_);
+      TreeView_EnsureVisible(hwnd_, node);
+    }
+    if (FplFileList) FplFileList->ClearSelection();
+  }
+}
+
+void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, bool recurse) {
+  std::vector<std::u16string> kept;
+  std::vector<HTREEITEM> children = Children(node);
+  for (auto it = children.rbegin(); it != children.rend(); ++it) {
+    if (!FolderExists(NodePath(*it))) {
+      TreeView_DeleteItem(hwnd_, *it);
+    } else {
+      kept.insert(kept.begin(), NodeText(*it));
+    }
+    YieldToMessageQueue();
+  }
+  if (TreeView_GetChild(hwnd_, node)) {
+    std::vector<std::u16string> disk;
+    WIN32_FIND_DATAW fd;
+    std::u16string pattern = IncludeTrailingBackslash(path) + u"*.*";
+    HANDLE raw = FindFirstFileW(W(pattern), &fd);
+    if (raw != INVALID_HANDLE_VALUE) {
+      FindHandle find(raw);
+      do {
+        std::u16string name = U16(fd.cFileName);
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(name)) disk.push_back(name);
+      } while (FindNextFileW(find.get(), &fd));
+    }
+    for (const auto& name : NewFolderNames(kept, disk)) {
+      HTREEITEM child = AddChild(node, name);
+      if (child) SetNodeIcons(IncludeTrailingBackslash(path) + name + u"\\", child);
+    }
+  } else {
+    SHFILEINFOW info{};
+    info.dwAttributes = SFGAO_HASSUBFOLDER;
+    std::u16string shellPath = ShellFolderForm(path);
+    if (SHGetFileInfoW(W(shellPath), 0, &info, sizeof(info), SHGFI_ATTRIBUTES))
+      SetChildrenMark(node, (info.dwAttributes & SFGAO_HASSUBFOLDER) != 0);
+  }
+  SortChildren(node);
+  if (recurse) {
+    for (HTREEITEM c : Children(node)) {
+      SyncChildren(NodePath(c), c, true);
+      YieldToMessageQueue();
+    }
+  }
+}
+
+void TplFolderTree::RefreshView(bool isRoot) {
+  if (RefreshLocked) return;
+  std::u16string folder = isRoot ? FRootFolder : FSelectFolder;
+  HTREEITEM node = isRoot ? FRootNode : Selected();
+  if (!node || folder.empty()) return;
+  WaitCursor wait;
+  RefreshLocked = true;
+  if (FolderExists(folder)) {
+    {
+      RedrawSuspender redraw(hwnd_);
+      SyncChildren(folder, node, true);
+    }
+    if (FplFileList) FplFileList->RefreshFilesListItems(true);
+  } else {
+    TreeView_DeleteItem(hwnd_, node);
+    if (node == FRootNode) FRootNode = nullptr;
+  }
+  RefreshLocked = false;
+}
+
+void TplFolderTree::SelectionChanged(HTREEITEM node) {
+  if (!OnRootChangeFlag || resyncing_ || !node) return;
+  std::u16string path = NodePath(node);
+  if (FolderExists(path)) {
+    FSelectFolder = path;
+    if (FplFileList) {
+      FplFileList->SetExpandFolderFromTree(path);
+      FplFileList->DoFolderChanging();
+      FplFileList->ListFolder(path);
+      FplFileList->DoFolderChanged();
+    }
+  } else {
+    DefaultBeep();
+    HTREEITEM parent = TreeView_GetParent(hwnd_, node);
+    if (parent) {
+      // Deleting the vanished node moves the tree's selection; the list keeps showing the
+      // folder it showed, so the selection goes back to that folder's node without a relisting.
+      resyncing_ = true;
+      {
+        RedrawSuspender redraw(hwnd_);
+        SyncChildren(NodePath(parent), parent, true);
+        std::u16string shown = FSelectFolder;
+        FSelectFolder.clear();
+        if (!FindFolderNode(shown)) FSelectFolder = shown;
+      }
+      resyncing_ = false;
+    }
+  }
+  if (OnChange) OnChange(node);
+}
+
+void TplFolderTree::Collapsed(HTREEITEM node) {
+  WaitCursor wait;
+  RedrawSuspender redraw(hwnd_);
+  bool hadChildren = TreeView_GetChild(hwnd_, node) != nullptr;
+  DeleteChildren(node);
+  SetChildrenMark(node, hadChildren);
+  // Forget the first expansion too, so the next one asks for the children again.
+  TreeView_SetItemState(hwnd_, node, 0, TVIS_EXPANDEDONCE);
+}
+
+bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
+  if (header->hwndFrom != hwnd_) return false;
+  result = 0;
+  switch (header->code) {
+    case TVN_ITEMEXPANDINGW: {
+      auto* nm = reinterpret_cast<NMTREEVIEWW*>(header);
+      HTREEITEM node = nm->itemNew.hItem;
+      if ((nm->action & 0x0003) == TVE_COLLAPSE) {
+        result = node == FRootNode ? TRUE : FALSE;  // the top node never closes
+      } else if ((nm->action & 0x0003) == TVE_EXPAND) {
+        if (HasChildrenMark(node) && !TreeView_GetChild(hwnd_, node)) {
+          WaitCursor wait;
+          RedrawSuspender redraw(hwnd_);
+          LoadChildren(NodePath(node), node, true);
+          SortChildren(node);
+        }
+      }
+      return true;
+    }
+    case TVN_ITEMEXPANDEDW: {
+      auto* nm = reinterpret_cast<NMTREEVIEWW*>(header);
+      if ((nm->action & 0x0003) == TVE_COLLAPSE && nm->itemNew.hItem != FRootNode) Collapsed(nm->itemNew.hItem);
+      return true;
+    }
+    case TVN_SELCHANGEDW:
+      SelectionChanged(reinterpret_cast<NMTREEVIEWW*>(header)->itemNew.hItem);
+      return true;
+    case TVN_BEGINLABELEDITW: {
+      HWND edit = TreeView_GetEditControl(hwnd_);
+      // The in-place edit box offers no context menu.
+      if (edit)
+        editSubclass_ = std::make_unique<SubclassGuard>(edit, [](HWND, UINT m, WPARAM, LPARAM, bool& handled) {
+          handled = m == WM_CONTEXTMENU;
+          return LRESULT(1);
+        });
+      result = FALSE;
+      return true;
+    }
+    case TVN_ENDLABELEDITW:
+      result = FALSE;  // renaming a folder is a command of its own, not wired here
+      return true;
+    case TVN_KEYDOWN: {
+      auto* nm = reinterpret_cast<NMTVKEYDOWN*>(header);
+      if (nm->wVKey == VK_F5) {
+        RefreshView(true);
+        result = 1;
+      } else if (nm->wVKey == VK_F2 && Selected()) {
+        TreeView_EditLabel(hwnd_, Selected());
+        result = 1;
+      }
+      return true;
+    }
+    case NM_RCLICK: {
+      TVHITTESTINFO hit{};
+      GetCursorPos(&hit.pt);
+      ScreenToClient(hwnd_, &hit.pt);
+      HTREEITEM node = TreeView_HitTest(hwnd_, &hit);
+      if (node && (hit.flags & TVHT_ONITEM)) TreeView_SelectItem(hwnd_, node);
+      result = 0;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// The control reports expansion changes only for the user's clicks and keys (and the first
+// programmatic expansion): a collapse asked for in code must forget the children as well,
+// and the top node stays open either way.
+LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  if (msg != TVM_EXPAND) return 0;
+  auto node = reinterpret_cast<HTREEITEM>(lp);
+  UINT action = static_cast<UINT>(wp) & 0x0003;
+  if (action != TVE_COLLAPSE || !node) return 0;
+  handled = true;
+  if (node == FRootNode) return FALSE;
+  bool wasExpanded = (TreeView_GetItemState(hwnd, node, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+  LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
+  // A node still holding children after closing was not seen by the collapse notification.
+  if (wasExpanded && TreeView_GetChild(hwnd, node)) Collapsed(node);
+  return r;
+}
+
+}  // namespace tess

@@ -1,0 +1,81 @@
+#pragma once
+// TplFolderTree: the folder tree pane. A tree-view control whose single top node is the root
+// folder; sub-folders are read when a node is first expanded and forgotten when it closes.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "browse/win/WinControls.h"
+
+namespace tess {
+
+class TplFileList;
+
+class TplFolderTree {
+ public:
+  TplFolderTree(HWND parent, int id, HINSTANCE instance);
+  ~TplFolderTree();
+  TplFolderTree(const TplFolderTree&) = delete;
+  TplFolderTree& operator=(const TplFolderTree&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+
+  const std::u16string& RootFolder() const { return FRootFolder; }
+  void SetRootFolder(const std::u16string& value);
+  const std::u16string& SelectFolder() const { return FSelectFolder; }
+  void SetSelectFolder(const std::u16string& value);
+  const std::u16string& RootHeader() const { return FRootHeader; }
+  HTREEITEM RootNode() const { return FRootNode; }
+  TplFileList* plFileList() const { return FplFileList; }
+  void SetplFileList(TplFileList* value);
+
+  void RefreshView(bool isRoot);
+  std::u16string NodePath(HTREEITEM node) const;
+  HTREEITEM FindFolderNode(const std::u16string& path);
+  void SyncChildren(const std::u16string& path, HTREEITEM node, bool recurse);
+
+  // Forwarded by the parent window: WM_NOTIFY from this control. True when answered.
+  bool OnNotify(NMHDR* header, LRESULT& result);
+
+  // Node text and child helpers for the owner and the tests.
+  std::u16string NodeText(HTREEITEM node) const;
+  std::vector<HTREEITEM> Children(HTREEITEM node) const;
+  bool HasChildrenMark(HTREEITEM node) const;
+  HTREEITEM Selected() const { return TreeView_GetSelection(hwnd_); }
+
+  // The change event (the owner enables its buttons), raised with the newly selected node.
+  std::function<void(HTREEITEM)> OnChange;
+
+  // Called by the file list when it forgets this tree.
+  void ForgetFileList() { FplFileList = nullptr; }
+
+ private:
+  void SetNodeIcons(const std::u16string& path, HTREEITEM node);
+  void LoadChildren(const std::u16string& path, HTREEITEM node, bool addNodes);
+  HTREEITEM AddChild(HTREEITEM parent, const std::u16string& name);
+  void SetChildrenMark(HTREEITEM node, bool marked);
+  void DeleteChildren(HTREEITEM node);
+  void SortChildren(HTREEITEM node);
+  void SelectionChanged(HTREEITEM node);
+  void Collapsed(HTREEITEM node);
+
+  HWND hwnd_ = nullptr;
+  HIMAGELIST ImgListHandle = nullptr;  // the system's list: shared, never destroyed
+  std::u16string FRootHeader;
+  std::u16string FRootFolder;
+  std::u16string FSelectFolder;
+  HTREEITEM FRootNode = nullptr;
+  TplFileList* FplFileList = nullptr;
+  std::vector<std::u16string> FCopyFiles;
+  bool OnRootChangeFlag = true;
+  bool resyncing_ = false;
+  LRESULT TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+  std::unique_ptr<SubclassGuard> subclass_;
+  std::unique_ptr<SubclassGuard> editSubclass_;
+};
+
+}  // namespace tess

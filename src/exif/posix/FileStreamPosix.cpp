@@ -1,0 +1,54 @@
+// The reader's file stream on POSIX systems: positional reads on a read-only descriptor.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "exif/Streams.h"
+#include "platform/Text.h"
+
+namespace tess {
+
+struct TFileStream::Handle {
+  int fd = -1;
+  ~Handle() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+TFileStream::TFileStream(const std::u16string& fileName) : handle_(std::make_unique<Handle>()) {
+  std::string path = ToUtf8(fileName);
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw EFOpenError(fileName, FromUtf8(std::strerror(errno)));
+  handle_->fd = fd;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw EFOpenError(fileName, FromUtf8(std::strerror(errno)));
+  // A folder opens on POSIX but is no file to read (Windows refuses to open it).
+  if (S_ISDIR(st.st_mode)) throw EFOpenError(fileName, FromUtf8(std::strerror(EISDIR)));
+  size_ = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
+}
+
+TFileStream::~TFileStream() = default;
+
+size_t TFileStream::ReadAt(int64_t offset, void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    ssize_t n = ::pread(handle_->fd, static_cast<char*>(buffer) + done, count - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+int64_t TFileStream::Size() {
+  if (size_ < 0) {
+    struct stat st {};
+    size_ = ::fstat(handle_->fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+  }
+  return size_;
+}
+
+}  // namespace tess

@@ -1,0 +1,52 @@
+// The reader's file stream on Windows: others may read the file during the load but not
+// write it; reads are positional (OVERLAPPED offsets on a synchronous handle).
+#include <windows.h>
+
+#include "exif/Streams.h"
+#include "platform/win/WinText.h"
+
+namespace tess {
+
+struct TFileStream::Handle {
+  HANDLE h = INVALID_HANDLE_VALUE;
+  ~Handle() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+};
+
+TFileStream::TFileStream(const std::u16string& fileName) : handle_(std::make_unique<Handle>()) {
+  HANDLE h = CreateFileW(W(fileName), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw EFOpenError(fileName, SystemErrorMessage(GetLastError()));
+  handle_->h = h;
+  LARGE_INTEGER size{};
+  if (!GetFileSizeEx(h, &size)) throw EFOpenError(fileName, SystemErrorMessage(GetLastError()));
+  size_ = size.QuadPart;
+}
+
+TFileStream::~TFileStream() = default;
+
+size_t TFileStream::ReadAt(int64_t offset, void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    DWORD chunk = count - done > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count - done);
+    OVERLAPPED ov{};
+    uint64_t at = static_cast<uint64_t>(offset) + done;
+    ov.Offset = static_cast<DWORD>(at);
+    ov.OffsetHigh = static_cast<DWORD>(at >> 32);
+    DWORD got = 0;
+    if (!ReadFile(handle_->h, static_cast<char*>(buffer) + done, chunk, &got, &ov)) break;  // EOF or failure: short read
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+int64_t TFileStream::Size() {
+  if (size_ < 0) {
+    LARGE_INTEGER size{};
+    size_ = GetFileSizeEx(handle_->h, &size) ? size.QuadPart : 0;
+  }
+  return size_;
+}
+
+}  // namespace tess

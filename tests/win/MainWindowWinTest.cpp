@@ -1,0 +1,360 @@
+// The real main window, created in-process under a throwaway settings key, and what a
+// person sees in it: the rows of a folder of photos, sorting, the filter, refreshes, the
+// tree's expansion and the stored settings.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/WindowSettings.h"
+#include "app/win/MainWindow.h"
+#include "browse/FolderPaths.h"
+#include "platform/SettingsKey.h"
+#include "platform/Text.h"
+#include "platform/win/WinText.h"
+#include "../support/ExifFixtures.h"
+
+using namespace tess;
+namespace fx = tess::fixtures;
+
+namespace {
+
+std::u16string RowText(HWND list, int row, int column) {
+  wchar_t buf[512] = {};
+  ListView_GetItemText(list, row, column, buf, 511);
+  return U16(buf);
+}
+
+std::vector<std::u16string> Column(HWND list, int column) {
+  std::vector<std::u16string> out;
+  for (int i = 0; i < ListView_GetItemCount(list); ++i) out.push_back(RowText(list, i, column));
+  return out;
+}
+
+std::u16string StatusText(HWND status, int part) {
+  wchar_t buf[256] = {};
+  SendMessageW(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(buf));
+  return U16(buf);
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = u"Software\\TessarineTests\\Main" + PadNumber(GetCurrentProcessId(), 1) + u"_" +
+            PadNumber(++counter_, 1);
+    store_ = MakeUserSettingsStore(root_);
+    folder_ = IncludeTrailingBackslash(fx::MakeTempFolder("window"));
+  }
+  void TearDown() override {
+    window_.reset();
+    MakeUserSettingsStore()->DeleteTree(root_);
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(folder_), ec);
+  }
+
+  TTessarineMain& Open() {
+    MainWindowOptions options;
+    options.settingsRoot = root_;
+    options.quitOnDestroy = false;
+    options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
+    window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    window_->Show(SW_SHOWNOACTIVATE);
+    Pump();
+    return *window_;
+  }
+  void StoreFolder(const std::u16string& folder) {
+    auto key = store_->Open(kProductKey, true);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(WriteString(*key, u"SelectFolder", folder));
+  }
+  void Photo(const std::u16string& name, const std::string& date, const std::string& model, const std::string& make) {
+    fx::PhotoFields f;
+    f.dateTimeOriginal = date;
+    f.model = model;
+    f.make = make;
+    fx::WriteFile(folder_ + name, fx::PhotoJpeg(f));
+  }
+  HWND List() { return window_->plFileList1().Handle(); }
+  void ClickColumn(int column) {
+    NMLISTVIEW nm{};
+    nm.hdr.hwndFrom = List();
+    nm.hdr.idFrom = IdFileList;
+    nm.hdr.code = LVN_COLUMNCLICK;
+    nm.iItem = -1;
+    nm.iSubItem = column;
+    SendMessageW(window_->Handle(), WM_NOTIFY, IdFileList, reinterpret_cast<LPARAM>(&nm));
+  }
+  std::u16string SelectedName() {
+    int i = ListView_GetNextItem(List(), -1, LVNI_SELECTED);
+    return i < 0 ? u"" : RowText(List(), i, 0);
+  }
+  RECT Outer() {
+    RECT rc{};
+    GetWindowRect(window_->Handle(), &rc);
+    return rc;
+  }
+
+  static inline int counter_ = 0;
+  std::u16string root_;
+  std::unique_ptr<SettingsStore> store_;
+  std::u16string folder_;
+  std::unique_ptr<TTessarineMain> window_;
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
+  TTessarineMain& w = Open();
+  RECT rc = Outer();
+  EXPECT_EQ(rc.right - rc.left, 644);
+  EXPECT_EQ(rc.bottom - rc.top, 408);
+  EXPECT_EQ(rc.left, (GetSystemMetrics(SM_CXSCREEN) - 644) / 2);
+  EXPECT_EQ(rc.top, (GetSystemMetrics(SM_CYSCREEN) - 408) / 2);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(ListView_GetColumnWidth(List(), i), 180) << i;
+  EXPECT_EQ(w.FolderTreeWidth(), 220);
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), u"C:\\");
+  EXPECT_EQ(w.plFolderTree1().SelectFolder(), u"C:\\");
+  EXPECT_EQ(w.plFolderTree1().NodeText(w.plFolderTree1().RootNode()), u"C:\\");
+  EXPECT_EQ(w.plFolderTree1().RootHeader(), u"");
+  EXPECT_EQ(w.RootBasePath, u"C:\\");
+  EXPECT_TRUE(store_->KeyExists(kProductKey));
+  EXPECT_TRUE(store_->KeyExists(kMainWindowKey));
+
+  const int lefts[] = {161, 201, 241, 281, 321, 361, 406, 446, 486, 526};
+  const bool enabled[] = {true, false, false, false, false, false, false, false, true, true};
+  for (int i = 0; i < ToolButtonCount; ++i) {
+    RECT b;
+    GetWindowRect(w.ToolButton(i).Handle(), &b);
+    MapWindowPoints(nullptr, w.Handle(), reinterpret_cast<POINT*>(&b), 2);
+    EXPECT_EQ(b.left, lefts[i]) << i;
+    EXPECT_EQ(b.top, 3) << i;
+    EXPECT_EQ(w.ToolButton(i).Enabled(), enabled[i]) << i;
+  }
+  // A button click leaves the keyboard focus where it was.
+  SetFocus(List());
+  SendMessageW(w.ToolButton(btnRootFolder).Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(w.ToolButton(btnRootFolder).Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(GetFocus(), List());
+
+  LVCOLUMNW col{};
+  wchar_t text[64] = {};
+  col.mask = LVCF_TEXT | LVCF_FMT;
+  col.pszText = text;
+  col.cchTextMax = 63;
+  const wchar_t* captions[] = {L"名前", L"撮影日時", L"カメラのモデル", L"カメラの製造元"};
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_TRUE(ListView_GetColumn(List(), i, &col));
+    EXPECT_STREQ(text, captions[i]);
+    EXPECT_EQ(col.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
+  }
+}
+
+TEST_F(MainWindowTest, PhotoFolderShowsDatesModelsAndMakersWithFoldersFirst) {
+  Photo(u"IMG_0002.JPG", "2012:05:03 14:22:01", "EOS 5D", "Canon");
+  Photo(u"IMG_0001.JPG", "2010:01:02 03:04:05", "D70", "NIKON CORPORATION");
+  fx::WriteFile(folder_ + u"notes.txt", fx::Text("no photo"));
+  CreateDirectoryW(W(folder_ + u"sub"), nullptr);
+  StoreFolder(folder_);
+  TTessarineMain& w = Open();
+
+  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_);
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_);
+  using V = std::vector<std::u16string>;
+  EXPECT_EQ(Column(List(), 0), (V{u"sub", u"IMG_0001.JPG", u"IMG_0002.JPG", u"notes.txt"}));
+  EXPECT_EQ(Column(List(), 1), (V{u"", u"2010/01/02 03:04:05", u"2012/05/03 14:22:01", u""}));
+  EXPECT_EQ(Column(List(), 2), (V{u"", u"D70", u"EOS 5D", u""}));
+  EXPECT_EQ(Column(List(), 3), (V{u"", u"NIKON CORPORATION", u"Canon", u""}));
+  EXPECT_EQ(StatusText(w.StatusBar1(), 0), u"  4 個の項目");
+  EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"");
+
+  // Sorting by date: the first click puts the newest first and folders last; the selected
+  // row follows its record.
+  w.plFileList1().SelectRow(1);
+  Pump();
+  EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1 個の項目を選択");
+  ClickColumn(1);
+  EXPECT_EQ(Column(List(), 0), (V{u"IMG_0002.JPG", u"IMG_0001.JPG", u"notes.txt", u"sub"}));
+  EXPECT_EQ(SelectedName(), u"IMG_0001.JPG");
+  ClickColumn(1);
+  EXPECT_EQ(Column(List(), 0), (V{u"sub", u"notes.txt", u"IMG_0001.JPG", u"IMG_0002.JPG"}));
+  EXPECT_EQ(SelectedName(), u"IMG_0001.JPG");
+  EXPECT_EQ(ListView_GetSelectedCount(List()), 1u);
+
+  // The filter keeps folders and the matching files.
+  w.plFileList1().SetFindText(u"0002");
+  EXPECT_EQ(Column(List(), 0), (V{u"sub", u"IMG_0002.JPG"}));
+  w.plFileList1().SetFindText(u"");
+  EXPECT_EQ(ListView_GetItemCount(List()), 4);
+}
+
+TEST_F(MainWindowTest, RefreshFollowsFilesAddedAndRemovedBehindTheList) {
+  Photo(u"a.jpg", "2012:05:03 14:22:01", "M", "K");
+  Photo(u"b.jpg", "2012:05:04 14:22:01", "M", "K");
+  StoreFolder(folder_);
+  TTessarineMain& w = Open();
+  ASSERT_EQ(ListView_GetItemCount(List()), 2);
+  int changed = 0;
+  w.plFileList1().OnFolderChanged = [&] { ++changed; };
+  DeleteFileW(W(folder_ + u"a.jpg"));
+  Photo(u"c.jpg", "2001:01:01 00:00:00", "X", "Y");
+  w.plFileList1().RefreshView();
+  using V = std::vector<std::u16string>;
+  EXPECT_EQ(Column(List(), 0), (V{u"b.jpg", u"c.jpg"}));
+  EXPECT_EQ(Column(List(), 1), (V{u"2012/05/04 14:22:01", u"2001/01/01 00:00:00"}));
+  EXPECT_EQ(changed, 1);
+  // Activations after the first refresh the list as well.
+  w.plFileList1().OnFolderChanged = nullptr;
+  w.ActiveMonitor = false;
+  Photo(u"d.jpg", "2001:01:01 00:00:00", "X", "Y");
+  w.ApplicationEvents1Activate();
+  EXPECT_EQ(ListView_GetItemCount(List()), 2);
+  w.ApplicationEvents1Activate();
+  EXPECT_EQ(ListView_GetItemCount(List()), 3);
+}
+
+TEST_F(MainWindowTest, TreeExpandsCollapsesForgetsAndReadsAgain) {
+  CreateDirectoryW(W(folder_ + u"a"), nullptr);
+  CreateDirectoryW(W(folder_ + u"a\\x"), nullptr);
+  CreateDirectoryW(W(folder_ + u"b"), nullptr);
+  TTessarineMain& w = Open();
+  TplFolderTree& tree = w.plFolderTree1();
+  w.plFileList1().SetRootFolder(folder_);
+  HTREEITEM top = tree.RootNode();
+  ASSERT_TRUE(top);
+  EXPECT_EQ(tree.RootFolder(), folder_);
+  EXPECT_EQ(tree.NodeText(top), ExtractFileName(ExcludeTrailingBackslash(folder_)));
+  auto children = tree.Children(top);
+  ASSERT_EQ(children.size(), 2u);
+  HTREEITEM a = children[0];
+  EXPECT_EQ(tree.NodeText(a), u"a");
+  EXPECT_TRUE(tree.HasChildrenMark(a)) << "a has a sub-folder: it shows an expand button";
+  EXPECT_FALSE(tree.HasChildrenMark(children[1]));
+  EXPECT_TRUE(tree.Children(a).empty()) << "sub-folders are read on expansion";
+
+  TreeView_Expand(tree.Handle(), a, TVE_EXPAND);
+  ASSERT_EQ(tree.Children(a).size(), 1u);
+  EXPECT_EQ(tree.NodePath(tree.Children(a)[0]), folder_ + u"a\\x\\");
+
+  CreateDirectoryW(W(folder_ + u"a\\y"), nullptr);
+  TreeView_Expand(tree.Handle(), a, TVE_COLLAPSE);
+  EXPECT_TRUE(tree.Children(a).empty()) << "collapsing forgets the children";
+  EXPECT_TRUE(tree.HasChildrenMark(a));
+  TreeView_Expand(tree.Handle(), a, TVE_EXPAND);
+  ASSERT_EQ(tree.Children(a).size(), 2u);
+  EXPECT_EQ(tree.NodeText(tree.Children(a)[1]), u"y");
+
+  TreeView_Expand(tree.Handle(), top, TVE_COLLAPSE);
+  EXPECT_EQ(tree.Children(top).size(), 2u) << "the top node never closes";
+
+  // Selecting a folder by path lists it; selecting a node whose folder vanished keeps the list.
+  tree.SetSelectFolder(folder_ + u"a\\x");
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"a\\x\\");
+  HTREEITEM b = tree.Children(top)[1];
+  RemoveDirectoryW(W(folder_ + u"b"));
+  TreeView_SelectItem(tree.Handle(), b);
+  EXPECT_EQ(tree.Children(top).size(), 1u) << "the vanished folder's node is gone";
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"a\\x\\");
+  EXPECT_EQ(tree.SelectFolder(), folder_ + u"a\\x\\");
+  EXPECT_EQ(tree.NodePath(tree.Selected()), folder_ + u"a\\x\\");
+
+  // A path outside the root selects nothing.
+  w.plFileList1().SetExpandFolder(u"C:\\windows\\");
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"a\\x\\");
+}
+
+TEST_F(MainWindowTest, StoredPlacementIsReadUpToTheFirstMissingValue) {
+  {
+    auto key = store_->Open(kMainWindowKey, true);
+    ASSERT_TRUE(key);
+    for (auto [name, value] : {std::pair{u"Top", 10}, {u"Left", 20}, {u"Height", 500}, {u"Width", 700},
+                               {u"ColumnWidth0", 111}, {u"ColumnWidth1", 122}, {u"ColumnWidth3", 144},
+                               {u"FolderTreeWidth", 99}})
+      ASSERT_TRUE(WriteInteger(*key, name, value));
+  }
+  TTessarineMain& w = Open();
+  RECT rc = Outer();
+  EXPECT_EQ(rc.right - rc.left, 700);
+  EXPECT_EQ(rc.bottom - rc.top, 500);
+  EXPECT_EQ(rc.left, (GetSystemMetrics(SM_CXSCREEN) - 700) / 2) << "the window opens centred all the same";
+  EXPECT_EQ(ListView_GetColumnWidth(List(), 0), 111);
+  EXPECT_EQ(ListView_GetColumnWidth(List(), 1), 122);
+  EXPECT_EQ(ListView_GetColumnWidth(List(), 2), 180);
+  EXPECT_EQ(ListView_GetColumnWidth(List(), 3), 180);
+  EXPECT_EQ(w.FolderTreeWidth(), 220);
+}
+
+TEST_F(MainWindowTest, OnlyTopAndLeftStoredKeepsTheDefaultSize) {
+  {
+    auto key = store_->Open(kMainWindowKey, true);
+    ASSERT_TRUE(WriteInteger(*key, u"Top", 5));
+    ASSERT_TRUE(WriteInteger(*key, u"Left", 6));
+  }
+  Open();
+  RECT rc = Outer();
+  EXPECT_EQ(rc.right - rc.left, 644);
+  EXPECT_EQ(rc.bottom - rc.top, 408);
+  EXPECT_EQ(rc.top, (GetSystemMetrics(SM_CYSCREEN) - 408) / 2);
+}
+
+TEST_F(MainWindowTest, EarlierKeyIsMovedAndTakesEffectInTheSameShow) {
+  {
+    auto key = store_->Open(u"\\Software\\Quenfold\\Brevikon\\MainWindow", true);
+    ASSERT_TRUE(key);
+    for (auto [name, value] : {std::pair{u"Top", 1}, {u"Left", 2}, {u"Height", 450}, {u"Width", 660}})
+      ASSERT_TRUE(WriteInteger(*key, name, value));
+  }
+  Open();
+  RECT rc = Outer();
+  EXPECT_EQ(rc.right - rc.left, 660);
+  EXPECT_EQ(rc.bottom - rc.top, 450);
+  EXPECT_FALSE(store_->KeyExists(kEarlierProductKey));
+  EXPECT_TRUE(store_->KeyExists(kMainWindowKey));
+}
+
+TEST_F(MainWindowTest, CloseStoresWhatTheNextStartShows) {
+  CreateDirectoryW(W(folder_ + u"keep"), nullptr);
+  StoreFolder(folder_ + u"keep\\");
+  TTessarineMain& w = Open();
+  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_ + u"keep\\");
+  SetWindowPos(w.Handle(), nullptr, 40, 50, 700, 480, SWP_NOZORDER | SWP_NOACTIVATE);
+  ListView_SetColumnWidth(List(), 2, 77);
+  SendMessageW(w.Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(IsWindow(w.Handle()));
+
+  MainWindowSettings s;
+  ReadMainWindowSettings(*store_, s);
+  EXPECT_EQ(s.selectFolder, folder_ + u"keep\\");
+  EXPECT_EQ(s.placement.width, 700);
+  EXPECT_EQ(s.placement.height, 480);
+  EXPECT_EQ(s.placement.left, 40);
+  EXPECT_EQ(s.placement.top, 50);
+  EXPECT_EQ(s.columnWidths[2], 77);
+  EXPECT_EQ(s.folderTreeWidth, 220);
+}
+
+TEST_F(MainWindowTest, StatusShowsThousandsSeparator) {
+  for (int i = 0; i < 1234; ++i) {
+    HANDLE h = CreateFileW(W(folder_ + u"f" + PadNumber(i, 4) + u".txt"), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    CloseHandle(h);
+  }
+  StoreFolder(folder_);
+  TTessarineMain& w = Open();
+  EXPECT_EQ(StatusText(w.StatusBar1(), 0), u"  1,234 個の項目");
+  ListView_SetItemState(List(), -1, LVIS_SELECTED, LVIS_SELECTED);
+  Pump();
+  w.UpdateStatusPanels();
+  EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1,234 個の項目を選択");
+}
