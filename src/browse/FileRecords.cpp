@@ -138,8 +138,27 @@ int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListI
 }
 
 void SortFileDataList(TplFileDataList& list) {
+  // The same order as CompareFileData, with every key built once instead of twice per
+  // comparison: a folder of thousands of photos sorts without formatting dates again.
   auto& items = list.Items();
-  std::sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return CompareFileData(a.get(), b.get()) < 0; });
+  const int32_t d = SortColumn >= 0 && SortColumn < 4 ? SortDirection[static_cast<size_t>(SortColumn)] : 1;
+  struct Keyed {
+    std::u16string key;
+    bool folder;
+    std::unique_ptr<TplFileDataListItem> item;
+  };
+  std::vector<Keyed> keyed;
+  keyed.reserve(items.size());
+  for (auto& item : items) {
+    std::u16string key = SortKey(*item, SortColumn);
+    bool folder = item->IsFolder();
+    keyed.push_back({std::move(key), folder, std::move(item)});
+  }
+  std::sort(keyed.begin(), keyed.end(), [d](const Keyed& a, const Keyed& b) {
+    if (a.folder != b.folder) return (a.folder ? -d : d) < 0;
+    return CompareKeys(a.key, b.key) * d < 0;
+  });
+  for (size_t i = 0; i < keyed.size(); ++i) items[i] = std::move(keyed[i].item);
 }
 
 }  // namespace tess

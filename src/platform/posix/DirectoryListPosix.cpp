@@ -2,6 +2,7 @@
 // directory attribute, dot-files the hidden one.
 #include <dirent.h>
 #include <limits.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -26,9 +27,11 @@ uint64_t ToFileTime(const timespec& t) {
 
 std::string NativePath(const std::u16string& path) { return ToUtf8(path); }
 
-bool EntryFromStat(const std::string& path, const std::u16string& name, DirectoryEntry& entry) {
+// dirFd is the open folder for a name relative to it, or AT_FDCWD for a whole path: a
+// stat relative to the open folder saves walking the path again for every entry.
+bool EntryFromStat(int dirFd, const std::string& path, const std::u16string& name, DirectoryEntry& entry) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return false;
+  if (::fstatat(dirFd, path.c_str(), &st, 0) != 0) return false;
   entry.name = name;
   entry.attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY_ : FILE_ATTRIBUTE_ARCHIVE_;
   if (!name.empty() && name[0] == u'.') entry.attributes |= FILE_ATTRIBUTE_HIDDEN_;
@@ -55,7 +58,7 @@ class PosixDirectoryLister final : public DirectoryLister {
       if (name == "." || name == "..") continue;
       DirectoryEntry entry;
       // An entry that vanished between the listing and the stat is simply not listed.
-      if (EntryFromStat(base + name, FromUtf8(name), entry)) entries.push_back(std::move(entry));
+      if (EntryFromStat(::dirfd(dir.get()), name, FromUtf8(name), entry)) entries.push_back(std::move(entry));
     }
     return true;
   }
@@ -66,7 +69,7 @@ class PosixDirectoryLister final : public DirectoryLister {
     size_t slash = name.find_last_of(u'/');
     if (slash != std::u16string::npos) name = name.substr(slash + 1);
     DirectoryEntry entry;
-    if (!EntryFromStat(NativePath(path), name, entry)) return std::nullopt;
+    if (!EntryFromStat(AT_FDCWD, NativePath(path), name, entry)) return std::nullopt;
     return entry;
   }
 
