@@ -80,10 +80,10 @@ class ShellServices {
   virtual ~ShellServices() = default;
   virtual FileOperationResult FileOperation(const FileOperationRequest& request) = 0;
   virtual FileInfoResult GetFileInfo(const FileInfoRequest& request) = 0;
-  virtual ShellExecuteExResult ShellExecuteEx(const ShellExecuteExRequest& request) = 0;
-  virtual std::intptr_t ShellExecute(const ShellExecuteRequest& request) = 0;
+  virtual ShellExecuteExResult ExecuteEx(const ShellExecuteExRequest& request) = 0;
+  virtual std::intptr_t Execute(const ShellExecuteRequest& request) = 0;
   // Empty text when the query fails.
-  virtual std::u16string AssocQueryString(const AssocQueryRequest& request) = 0;
+  virtual std::u16string QueryAssociation(const AssocQueryRequest& request) = 0;
 };
 
 // The running system's shell (the Win32 implementation; off Windows, a shell that refuses).

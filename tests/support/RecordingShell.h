@@ -28,15 +28,15 @@ class RecordingShell : public ShellServices {
     fileInfos.push_back(r);
     return nextFileInfo;
   }
-  ShellExecuteExResult ShellExecuteEx(const ShellExecuteExRequest& r) override {
+  ShellExecuteExResult ExecuteEx(const ShellExecuteExRequest& r) override {
     executeExs.push_back(r);
     return nextExecuteEx;
   }
-  std::intptr_t ShellExecute(const ShellExecuteRequest& r) override {
+  std::intptr_t Execute(const ShellExecuteRequest& r) override {
     executes.push_back(r);
     return nextExecute;
   }
-  std::u16string AssocQueryString(const AssocQueryRequest& r) override {
+  std::u16string QueryAssociation(const AssocQueryRequest& r) override {
     assocQueries.push_back(r);
     return nextAssoc;
   }

@@ -36,10 +36,10 @@ TEST(ShellWin, FileInfoFlagsAndAttributes) {
 
 TEST(ShellWin, AssociationQueryGivesEmptyTextOnFailure) {
   AssocQueryRequest unknown{ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, u".tessarine-unknown", u"open"};
-  EXPECT_EQ(PlatformShell().AssocQueryString(unknown), u"");
+  EXPECT_EQ(PlatformShell().QueryAssociation(unknown), u"");
   // The test prefix maps no extension to "txtfile", so the class is asked for directly.
   AssocQueryRequest text{ASSOCF_NOTRUNCATE, ASSOCSTR_COMMAND, u"txtfile", u"open"};
-  std::u16string command = PlatformShell().AssocQueryString(text);
+  std::u16string command = PlatformShell().QueryAssociation(text);
   EXPECT_NE(command.find(u"notepad.exe"), std::u16string::npos) << ToUtf8(command);
   EXPECT_EQ(command.find(u'\0'), std::u16string::npos);
 }

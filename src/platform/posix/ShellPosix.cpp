@@ -7,9 +7,9 @@ class NoShell final : public ShellServices {
  public:
   FileOperationResult FileOperation(const FileOperationRequest&) override { return {1223, true}; }
   FileInfoResult GetFileInfo(const FileInfoRequest&) override { return {}; }
-  ShellExecuteExResult ShellExecuteEx(const ShellExecuteExRequest&) override { return {}; }
-  std::intptr_t ShellExecute(const ShellExecuteRequest&) override { return 0; }
-  std::u16string AssocQueryString(const AssocQueryRequest&) override { return {}; }
+  ShellExecuteExResult ExecuteEx(const ShellExecuteExRequest&) override { return {}; }
+  std::intptr_t Execute(const ShellExecuteRequest&) override { return 0; }
+  std::u16string QueryAssociation(const AssocQueryRequest&) override { return {}; }
 };
 }  // namespace
 

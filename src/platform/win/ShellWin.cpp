@@ -5,11 +5,6 @@
 
 #include <utility>
 
-// The seam's member names are also the shell's UNICODE macros; keep them as written here.
-#undef ShellExecuteEx
-#undef ShellExecute
-#undef AssocQueryString
-
 #include "platform/DestinationFolders.h"
 #include "platform/Shell.h"
 #include "platform/win/WinText.h"
@@ -92,7 +87,7 @@ class WinShell final : public ShellServices {
     return result;
   }
 
-  ShellExecuteExResult ShellExecuteEx(const ShellExecuteExRequest& request) override {
+  ShellExecuteExResult ExecuteEx(const ShellExecuteExRequest& request) override {
     SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = request.fMask;
@@ -110,13 +105,13 @@ class WinShell final : public ShellServices {
     return result;
   }
 
-  std::intptr_t ShellExecute(const ShellExecuteRequest& request) override {
+  std::intptr_t Execute(const ShellExecuteRequest& request) override {
     HINSTANCE result = ::ShellExecuteW(reinterpret_cast<HWND>(request.hwnd), OrNull(request.verb), OrNull(request.file),
                                      OrNull(request.parameters), OrNull(request.directory), request.nShow);
     return reinterpret_cast<std::intptr_t>(result);
   }
 
-  std::u16string AssocQueryString(const AssocQueryRequest& request) override {
+  std::u16string QueryAssociation(const AssocQueryRequest& request) override {
     wchar_t buffer[MAX_PATH] = {};
     DWORD length = MAX_PATH;
     HRESULT hr = ::AssocQueryStringW(ASSOCF(request.flags), ASSOCSTR(request.str), W(request.assoc),
