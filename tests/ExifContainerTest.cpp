@@ -381,3 +381,22 @@ TEST(ExifContainer, BlockIdentity) {
     ++i;
   }
 }
+
+TEST(ExifContainer, LongFillRunsAreReadInGrowingChunks) {
+  // A megabyte of fill bytes before a marker, and of stuffed bytes after SOS: the walk reads
+  // them in growing chunks, not one read per byte, and still sees the markers exactly.
+  Bytes exif = Segment(0xE1, ExifBlock(PhotoTiff({.make = "AfterFill"})));
+  Bytes file = Concat({Bytes{0xFF, 0xD8}, Bytes(1 << 20, 0xFF), Bytes{0xE1}, Bytes(exif.begin() + 2, exif.end()),
+                       Segment(0xDA, {1, 1, 0, 0, 0x3F, 0})});
+  for (int i = 0; i < (1 << 19); ++i) file.insert(file.end(), {0xFF, 0x00});
+  const int64_t walkEnd = int64_t(file.size()) + 1;  // just after the first byte that is not FF
+  file.insert(file.end(), 1 << 20, 0x12);
+  file.insert(file.end(), {0xFF, 0xD9});
+  WatchedStream s(file);
+  TExifData data;
+  ASSERT_TRUE(data.LoadFromGraphic(s));
+  EXPECT_EQ(data.CameraMake(), u"AfterFill");
+  EXPECT_LT(s.reads, 200);
+  // Read ahead of the walk by at most one chunk, far from the rest of the image data.
+  EXPECT_LE(s.furthest, walkEnd + 65536);
+}

@@ -88,10 +88,10 @@ int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
     std::fputs(kInfoUsage, err);
     return 2;
   }
-  std::vector<std::u16string> files;
   int status = 0;
   std::fputs(InfoHeaderLine().c_str(), out);
-  auto readOne = [&](const std::u16string& path) {
+  // Reads one file; false when it could not be opened at all.
+  auto readOne = [&](const std::u16string& path, bool reportOpenError) {
     InfoRow row;
     row.path = path;
     TExifData exif;
@@ -105,27 +105,32 @@ int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
         row.model = exif.CameraModel();
       }
     } catch (const EFOpenError& e) {
-      std::fprintf(err, "%s: %s\n", ToUtf8(path).c_str(), e.what());
-      status = 1;
-      return;
+      if (reportOpenError) {
+        std::fprintf(err, "%s: %s\n", ToUtf8(path).c_str(), e.what());
+        status = 1;
+      }
+      return false;
     } catch (const std::exception& e) {
       row.state = InfoExifState::Failed;
       std::fprintf(err, "%s: %s\n", ToUtf8(path).c_str(), e.what());
     }
     std::fputs(FormatInfoRow(row).c_str(), out);
+    return true;
   };
   for (const auto& path : args) {
-    if (IsFolder(path)) {
-      auto names = ListFolderFiles(path);
-      if (!names) {
-        std::fprintf(err, "%s: the folder cannot be listed\n", ToUtf8(path).c_str());
-        status = 1;
-        continue;
-      }
-      for (const auto& name : *names) readOne(JoinPath(path, name));
-    } else {
-      readOne(path);
+    // Files are the common case: a folder is asked about only when it did not open as one.
+    if (readOne(path, false)) continue;
+    if (!IsFolder(path)) {
+      readOne(path, true);
+      continue;
     }
+    auto names = ListFolderFiles(path);
+    if (!names) {
+      std::fprintf(err, "%s: the folder cannot be listed\n", ToUtf8(path).c_str());
+      status = 1;
+      continue;
+    }
+    for (const auto& name : *names) readOne(JoinPath(path, name), true);
   }
   return status;
 }

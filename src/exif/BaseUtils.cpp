@@ -142,16 +142,30 @@ bool TJPEGHeaderParser::MoveNext() {
   int64_t pos = FSavedPos;
   // Marker headers are read four bytes at a time (FF, code, length) instead of byte by
   // byte; inside entropy-coded data (after SOS or a restart marker) one byte at a time, so
-  // that no image data beyond the byte that ends the walk is read.
-  uint8_t buf[4];
-  size_t bufLen = 0, bufIdx = 0;
+  // that no image data beyond the byte that ends the walk is read. A long run of fill or
+  // stuffed bytes doubles the read each time, so a hostile file cannot cost a read per byte,
+  // while what is read ahead never exceeds what the walk has already consumed.
+  uint8_t small[4];
+  uint8_t* buf = small;
+  size_t bufLen = 0, bufIdx = 0, chunk = 0;
   auto nextByte = [&]() -> uint8_t {
     if (bufIdx == bufLen) {
-      bool inEntropyData = FLastMarker == jmSOS || FLastMarker <= 0x01 || (FLastMarker >= 0xD0 && FLastMarker <= 0xD7);
-      // Before the first marker FLastMarker is 0, but there we are right after SOI.
-      if (FLastMarker == 0 && pos == FStartPos + 2) inEntropyData = false;
+      if (chunk == 0) {
+        bool inEntropyData = FLastMarker == jmSOS || FLastMarker <= 0x01 || (FLastMarker >= 0xD0 && FLastMarker <= 0xD7);
+        // Before the first marker FLastMarker is 0, but there we are right after SOI.
+        if (FLastMarker == 0 && pos == FStartPos + 2) inEntropyData = false;
+        chunk = inEntropyData ? 1 : 4;
+      } else {
+        chunk = std::min<size_t>(chunk * 2, 1 << 16);
+      }
+      if (chunk > sizeof small) {
+        if (FReadAhead.size() < chunk) FReadAhead.resize(chunk);
+        buf = FReadAhead.data();
+      } else {
+        buf = small;
+      }
       FStream->SetPosition(pos);
-      bufLen = FStream->Read(buf, inEntropyData ? 1 : sizeof buf);
+      bufLen = FStream->Read(buf, chunk);
       bufIdx = 0;
       if (bufLen == 0) throw EReadError();
     }
@@ -177,8 +191,10 @@ bool TJPEGHeaderParser::MoveNext() {
       return true;
     }
     if (marker == jmEOI) break;
-    pos += payloadSize;
-    bufLen = bufIdx = 0;
+    if (payloadSize > 0) {
+      pos += payloadSize;
+      bufLen = bufIdx = chunk = 0;
+    }
   }
   FStream->SetPosition(pos);
   if (FLastMarker == jmSOS && FMarkersToLookFor.test(jmEOI) && SearchForEndMarker()) return true;

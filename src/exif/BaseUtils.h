@@ -93,6 +93,7 @@ class TJPEGHeaderParser {
   int64_t FSavedPos = 0;
   uint8_t FLastMarker = 0;
   std::shared_ptr<TFoundJPEGSegment> FCurrent;
+  std::vector<uint8_t> FReadAhead;  // for long runs of fill bytes only
 };
 
 // One Photoshop image resource.

@@ -30,10 +30,28 @@ TExifTag::TExifTag(TExifSection& section, const TTiffTagInfo& entry, TTiffParser
       budget -= size;
     }
   }
-  FData.assign(static_cast<size_t>(size), 0);
+  FDataLength = static_cast<size_t>(size);
+  if (FDataLength > sizeof FInlineData) FHeapData.reset(new uint8_t[FDataLength]());
   FOriginalDataOffset = entry.DataOffset;
   FOriginalDataSize = size;
-  if (entry.ElementCount > 0 && size > 0) parser.ReadTagData(entry, FData.data());
+  if (entry.ElementCount > 0 && size > 0) parser.ReadTagData(entry, FHeapData ? FHeapData.get() : FInlineData);
+}
+
+TExifTag::TExifTag(TExifTag&& other) noexcept { *this = std::move(other); }
+
+TExifTag& TExifTag::operator=(TExifTag&& other) noexcept {
+  FAsStringCache = std::move(other.FAsStringCache);
+  std::memcpy(FInlineData, other.FInlineData, sizeof FInlineData);
+  FHeapData = std::move(other.FHeapData);
+  FDataLength = other.FDataLength;
+  FDataType = other.FDataType;
+  FElementCount = other.FElementCount;
+  FID = other.FID;
+  FOriginalDataOffset = other.FOriginalDataOffset;
+  FOriginalDataSize = other.FOriginalDataSize;
+  FWellFormed = other.FWellFormed;
+  FSection = other.FSection;
+  return *this;
 }
 
 void TExifSection::Clear() {
@@ -49,24 +67,26 @@ void TExifSection::LoadFromDirectory(const TFoundTiffDirectory& directory, bool 
   const auto& entries = directory.TagInfo();
   FFirstTagHeaderOffset = entries.empty() ? 0 : entries.front().HeaderOffset;
   bool overBudget = false;
+  FTagList.reserve(entries.size());
   for (const TTiffTagInfo& entry : entries) {
     if (tiffImageSource && FKind == TExifSectionKindEx::esGeneral && !IsTiffMainTagKept(entry.ID, entry.DataType))
       continue;
     int64_t unlimited = INT64_MAX;
     int64_t& budget = FOwner ? FOwner->FTagDataBudget : unlimited;
-    FTagList.push_back(std::make_unique<TExifTag>(*this, entry, *directory.Parser(), budget, overBudget));
+    FTagList.emplace_back(*this, entry, *directory.Parser(), budget, overBudget);
   }
   if (overBudget) FLoadErrors.Include(TMetadataLoadError::leBadTagHeader);
   // Stable, so that of two entries with one number Find answers the first in the file.
-  std::stable_sort(FTagList.begin(), FTagList.end(), [](const auto& a, const auto& b) { return a->ID() < b->ID(); });
+  auto byID = [](const TExifTag& a, const TExifTag& b) { return a.ID() < b.ID(); };
+  if (!std::is_sorted(FTagList.begin(), FTagList.end(), byID)) std::stable_sort(FTagList.begin(), FTagList.end(), byID);
   FModified = false;
 }
 
 bool TExifSection::Find(TTiffTagID id, const TExifTag*& tag) const {
-  for (const auto& t : FTagList) {
-    if (t->ID() >= id) {
-      if (t->ID() != id) return false;
-      tag = t.get();
+  for (const TExifTag& t : FTagList) {
+    if (t.ID() >= id) {
+      if (t.ID() != id) return false;
+      tag = &t;
       return true;
     }
   }

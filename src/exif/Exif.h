@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,11 +51,14 @@ class TExifTag {
   // From a directory entry; reads its value (a malformed entry keeps only its number).
   // budget is what out-of-line values may still take in this load.
   TExifTag(TExifSection& section, const TTiffTagInfo& entry, TTiffParser& parser, int64_t& budget, bool& overBudget);
+  TExifTag(TExifTag&& other) noexcept;
+  TExifTag& operator=(TExifTag&& other) noexcept;
   TTiffTagID ID() const { return FID; }
   TTiffDataType DataType() const { return FDataType; }
   int32_t ElementCount() const { return FElementCount; }
   int32_t DataSize() const { return TiffElementSize(FDataType) * FElementCount; }
-  const std::vector<uint8_t>& Data() const { return FData; }
+  // The value bytes in the machine's byte order.
+  std::span<const uint8_t> Data() const { return {FHeapData ? FHeapData.get() : FInlineData, FDataLength}; }
   int64_t OriginalDataOffset() const { return FOriginalDataOffset; }
   int32_t OriginalDataSize() const { return FOriginalDataSize; }
   bool WellFormed() const { return FWellFormed; }
@@ -62,7 +66,10 @@ class TExifTag {
 
  private:
   std::u16string FAsStringCache;
-  std::vector<uint8_t> FData;
+  // Most values are a few bytes: those live in the tag itself, larger ones on the heap.
+  uint8_t FInlineData[8] = {};
+  std::unique_ptr<uint8_t[]> FHeapData;
+  size_t FDataLength = 0;
   TTiffDataType FDataType;
   int32_t FElementCount;
   TTiffTagID FID;
@@ -86,7 +93,7 @@ class TExifSection {
   TMetadataLoadErrors LoadErrors() const { return FLoadErrors; }
   int64_t FirstTagHeaderOffset() const { return FFirstTagHeaderOffset; }
   int Count() const { return static_cast<int>(FTagList.size()); }
-  const TExifTag& operator[](int i) const { return *FTagList[static_cast<size_t>(i)]; }
+  const TExifTag& operator[](int i) const { return FTagList[static_cast<size_t>(i)]; }
   bool Modified() const { return FModified; }
 
  private:
@@ -95,7 +102,7 @@ class TExifSection {
   TMetadataLoadErrors FLoadErrors;
   bool FModified = false;
   TCustomExifData* FOwner;
-  std::vector<std::unique_ptr<TExifTag>> FTagList;
+  std::vector<TExifTag> FTagList;
 };
 
 // "yyyy:mm:dd hh:nn:ss" (19 characters; only the colons at 5 and 8 are checked).
