@@ -6,7 +6,6 @@
 
 #include "cli/Cli.h"
 #include "cli/InfoFormat.h"
-#include "platform/DirList.h"
 #include "platform/Text.h"
 #include "support/ExifFixtures.h"
 
@@ -77,13 +76,16 @@ TEST(InfoCommand, RowFormat) {
 
 TEST(InfoCommand, FilesAndFolders) {
   std::u16string folder = MakeTempFolder("info");
-  auto at = [&](const char* name) { return JoinPath(folder, FromUtf8(name)); };
+  auto join = [](const std::u16string& dir, const std::u16string& name) {
+    return (std::filesystem::path(dir) / std::filesystem::path(name)).u16string();
+  };
+  auto at = [&](const char* name) { return join(folder, FromUtf8(name)); };
   WriteFile(at("b.jpg"), PhotoJpeg({.make = "Tab\tMake", .model = "M1", .dateTime = "2020:01:02 03:04:05",
                                     .dateTimeOriginal = "2021:01:02 03:04:05", .subsecTimeOriginal = "5"}));
   WriteFile(at("a.txt"), Text("not a photo"));
   WriteFile(at("c.jpg"), Jpeg({Segment(0xE1, Concat({Text("Exif"), Bytes{0, 0}, Text("FUJIFILM")}))}));
   std::filesystem::create_directories(std::filesystem::path(at("sub")));
-  WriteFile(JoinPath(at("sub"), u"inner.jpg"), PhotoJpeg({.make = "Inner"}));
+  WriteFile(join(at("sub"), u"inner.jpg"), PhotoJpeg({.make = "Inner"}));
 
   InfoRun r = RunInfo({folder});
   EXPECT_EQ(r.status, 0);

@@ -1,11 +1,16 @@
 // `tessarine-cli info PATH...`: each photo's EXIF dates, make and model as TSV.
+#include <algorithm>
 #include <cstdio>
+#include <memory>
+#include <optional>
 
 #include "cli/Cli.h"
 #include "cli/InfoFormat.h"
+#include "browse/FileRecords.h"
 #include "exif/Exif.h"
+#include "exif/ExifErrors.h"
 #include "platform/DateTime.h"
-#include "platform/DirList.h"
+#include "platform/DirectoryList.h"
 #include "platform/Text.h"
 
 namespace tess {
@@ -77,6 +82,64 @@ std::string FormatInfoRow(const InfoRow& row) {
   return line + "\n";
 }
 
+namespace {
+
+// The file list's own metadata source, watched: the record fill swallows a reader's
+// failure (the list shows such a file without values), but `info` reports it, and prints
+// DateTimeOriginal as read, before the record's shot-date fallback replaces it.
+class WatchedSource final : public MetadataSource {
+ public:
+  struct Outcome {
+    bool openFailed = false;
+    std::string error;
+    TDateTime original = -700000.0;
+  };
+
+  std::unique_ptr<MetadataReader> CreateReader() override {
+    outcome_ = Outcome{};
+    return std::make_unique<Reader>(ExifMetadataSource().CreateReader(), outcome_);
+  }
+  const Outcome& outcome() const { return outcome_; }
+
+ private:
+  class Reader final : public MetadataReader {
+   public:
+    Reader(std::unique_ptr<MetadataReader> inner, Outcome& outcome) : inner_(std::move(inner)), outcome_(outcome) {}
+    bool LoadFromGraphic(const std::u16string& path) override {
+      try {
+        return inner_->LoadFromGraphic(path);
+      } catch (const EFOpenError& e) {
+        outcome_.openFailed = true;
+        outcome_.error = e.what();
+        throw;
+      } catch (const std::exception& e) {
+        outcome_.error = e.what();
+        throw;
+      }
+    }
+    TDateTime DateTime() override { return inner_->DateTime(); }
+    TDateTime DateTimeOriginal() override { return outcome_.original = inner_->DateTimeOriginal(); }
+    TDateTime DateTimeDigitized() override { return inner_->DateTimeDigitized(); }
+    std::u16string CameraModel() override { return inner_->CameraModel(); }
+    std::u16string CameraMake() override { return inner_->CameraMake(); }
+
+   private:
+    std::unique_ptr<MetadataReader> inner_;
+    Outcome& outcome_;
+  };
+  Outcome outcome_;
+};
+
+bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
+
+#ifdef _WIN32
+constexpr char16_t kSeparator = u'\\';
+#else
+constexpr char16_t kSeparator = u'/';
+#endif
+
+}  // namespace
+
 int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err) {
   for (const auto& a : args) {
     if (a == u"--help" || a == u"-h") {
@@ -89,48 +152,60 @@ int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
     return 2;
   }
   int status = 0;
+  DirectoryLister& lister = PlatformDirectoryLister();
+  WatchedSource source;
   std::fputs(InfoHeaderLine().c_str(), out);
-  // Reads one file; false when it could not be opened at all.
-  auto readOne = [&](const std::u16string& path, bool reportOpenError) {
+  auto cannotRead = [&](const std::u16string& path, const std::string& why) {
+    std::fprintf(err, "%s: %s\n", ToUtf8(path).c_str(), why.c_str());
+    status = 1;
+  };
+  // One record, as the file list builds it for an entry of folder.
+  auto readOne = [&](const std::u16string& path, const std::u16string& folder, DirectoryEntry entry) {
+    entry.name = path.substr(folder.size());
+    std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(entry, folder, source);
+    const WatchedSource::Outcome& outcome = source.outcome();
+    if (outcome.openFailed) {
+      cannotRead(path, outcome.error);
+      return;
+    }
     InfoRow row;
     row.path = path;
-    TExifData exif;
-    try {
-      if (exif.LoadFromGraphic(path)) {
-        row.state = InfoExifState::Loaded;
-        row.dateTime = exif.DateTime();
-        row.original = exif.DateTimeOriginal();
-        row.digitized = exif.DateTimeDigitized();
-        row.make = exif.CameraMake();
-        row.model = exif.CameraModel();
-      }
-    } catch (const EFOpenError& e) {
-      if (reportOpenError) {
-        std::fprintf(err, "%s: %s\n", ToUtf8(path).c_str(), e.what());
-        status = 1;
-      }
-      return false;
-    } catch (const std::exception& e) {
+    if (record->IsExifExist) {
+      row.state = InfoExifState::Loaded;
+      row.dateTime = record->ExifDateTime;
+      row.original = outcome.original;
+      row.digitized = record->ExifDateTimeDigitized;
+      row.make = record->ExifCameraMake;
+      row.model = record->ExifCameraModel;
+    } else if (!outcome.error.empty()) {
       row.state = InfoExifState::Failed;
-      std::fprintf(err, "%s: %s\n", ToUtf8(path).c_str(), e.what());
+      std::fprintf(err, "%s: %s\n", ToUtf8(path).c_str(), outcome.error.c_str());
     }
     std::fputs(FormatInfoRow(row).c_str(), out);
-    return true;
   };
   for (const auto& path : args) {
-    // Files are the common case: a folder is asked about only when it did not open as one.
-    if (readOne(path, false)) continue;
-    if (!IsFolder(path)) {
-      readOne(path, true);
+    // A path the listing cannot find is still handed to the reader, whose open error
+    // says why it cannot be read.
+    std::optional<DirectoryEntry> entry = lister.Find(path);
+    if (!entry) entry = DirectoryEntry{};
+    if ((entry->attributes & FILE_ATTRIBUTE_DIRECTORY_) == 0) {
+      size_t cut = path.size();
+      while (cut > 0 && !IsSeparator(path[cut - 1]) && !(cut == 2 && path[1] == u':')) --cut;
+      readOne(path, path.substr(0, cut), *entry);
       continue;
     }
-    auto names = ListFolderFiles(path);
-    if (!names) {
-      std::fprintf(err, "%s: the folder cannot be listed\n", ToUtf8(path).c_str());
-      status = 1;
+    std::u16string folder = path;
+    if (folder.empty() || !IsSeparator(folder.back())) folder += kSeparator;
+    std::vector<DirectoryEntry> entries;
+    if (!lister.List(folder, entries)) {
+      cannotRead(path, "the folder cannot be listed");
       continue;
     }
-    for (const auto& name : *names) readOne(JoinPath(path, name), true);
+    std::sort(entries.begin(), entries.end(),
+              [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
+    for (const DirectoryEntry& e : entries) {
+      if ((e.attributes & FILE_ATTRIBUTE_DIRECTORY_) == 0) readOne(folder + e.name, folder, e);
+    }
   }
   return status;
 }

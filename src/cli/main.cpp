@@ -7,7 +7,13 @@
 #include "platform/Text.h"
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+
 int wmain(int argc, wchar_t** argv) {
+  // UTF-8 bytes exactly as written, with the same line ends as everywhere else.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
   std::vector<std::u16string> args;
   for (int i = 1; i < argc; ++i) args.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
   return tess::RunCli(args);
