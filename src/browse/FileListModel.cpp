@@ -11,24 +11,6 @@ bool RefreshLocked = false;
 
 namespace {
 
-char16_t UpperChar(char16_t c) {
-  if (c < 0x80) return AsciiUpper(c);
-  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return char16_t(c - 0x20);
-  if (c == 0xFF) return 0x178;
-  if (c >= 0x100 && c <= 0x17F) {
-    // Latin Extended-A pairs capital/small letters on even/odd code points, shifted by one
-    // in two runs.
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c % 2 == 0) ? char16_t(c - 1) : c;
-    if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
-    return (c % 2 == 1) ? char16_t(c - 1) : c;
-  }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return char16_t(c - 0x20);
-  if (c >= 0x430 && c <= 0x44F) return char16_t(c - 0x20);
-  if (c >= 0x450 && c <= 0x45F) return char16_t(c - 0x50);
-  if (c >= 0xFF41 && c <= 0xFF5A) return char16_t(c - 0x20);
-  return c;
-}
-
 std::u16string AsciiUpperKey(std::u16string_view s) {
   std::u16string out(s);
   for (auto& c : out) c = AsciiUpper(c);
@@ -50,7 +32,7 @@ std::u16string ReplaceSeparators(std::u16string text, const std::u16string& date
 
 std::u16string UpperCaseText(std::u16string_view text) {
   std::u16string out(text);
-  for (auto& c : out) c = UpperChar(c);
+  for (auto& c : out) c = UpperCaseLetter(c);
   return out;
 }
 

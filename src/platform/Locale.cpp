@@ -39,6 +39,15 @@ std::optional<EraDate> BuiltInEra(LocaleLanguage language, int year, int month, 
   }
 }
 
+std::u16string JapaneseLocaleBase::ShortDayName(int dayOfWeek) const {
+  static const char16_t* const names[] = {u"日", u"月", u"火", u"水", u"木", u"金", u"土"};
+  return dayOfWeek >= 1 && dayOfWeek <= 7 ? names[dayOfWeek - 1] : u"";
+}
+
+std::optional<EraDate> JapaneseLocaleBase::AltCalendarEra(int year, int month, int day) const {
+  return BuiltInEra(LocaleLanguage::Japanese, year, month, day);
+}
+
 const LocaleData& CurrentLocale() { return g_override ? *g_override : PlatformLocale(); }
 
 ScopedLocaleOverride::ScopedLocaleOverride(const LocaleData& locale) : previous_(g_override) { g_override = &locale; }

@@ -36,6 +36,18 @@ class LocaleData {
 // Republic of China eras themselves.
 std::optional<EraDate> BuiltInEra(LocaleLanguage language, int year, int month, int day);
 
+// Everything of a Japanese locale but its text decoding: weekday names, the program's own
+// eras, and the separators.
+class JapaneseLocaleBase : public LocaleData {
+ public:
+  std::u16string ShortDayName(int dayOfWeek) const override;
+  std::optional<EraDate> AltCalendarEra(int year, int month, int day) const override;
+  LocaleLanguage Language() const override { return LocaleLanguage::Japanese; }
+  std::u16string ThousandSeparator() const override { return u","; }
+  std::u16string DateSeparator() const override { return u"/"; }
+  std::u16string TimeSeparator() const override { return u":"; }
+};
+
 // Japanese locale data with code page 932 decoding, independent of the machine.
 std::unique_ptr<LocaleData> MakeJapaneseLocale();
 

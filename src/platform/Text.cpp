@@ -61,6 +61,24 @@ std::u16string FromUtf8(std::string_view text) {
   return out;
 }
 
+char16_t UpperCaseLetter(char16_t c) {
+  if (c < 0x80) return AsciiUpper(c);
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return char16_t(c - 0x20);
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x100 && c <= 0x17F) {
+    // Latin Extended-A pairs capital and small letters on even and odd code points,
+    // shifted by one in two runs; a few letters have no pair here.
+    if (c == 0x130 || c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c % 2 == 0) ? char16_t(c - 1) : c;
+    return (c % 2 == 1) ? char16_t(c - 1) : c;
+  }
+  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return char16_t(c - 0x20);
+  if (c >= 0x430 && c <= 0x44F) return char16_t(c - 0x20);
+  if (c >= 0x450 && c <= 0x45F) return char16_t(c - 0x50);
+  if (c >= 0xFF41 && c <= 0xFF5A) return char16_t(c - 0x20);
+  return c;
+}
+
 int CompareTextAscii(std::u16string_view a, std::u16string_view b) {
   size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {

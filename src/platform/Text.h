@@ -12,6 +12,9 @@ std::u16string FromUtf8(std::string_view text);
 // ASCII-only case folding, as the file list and the template matcher use it.
 constexpr char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }
 constexpr char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; }
+// Upper case of the letters that Windows file names and the list's filter treat as one:
+// ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic and the full-width Latin letters.
+char16_t UpperCaseLetter(char16_t c);
 bool SameTextAscii(std::u16string_view a, std::u16string_view b);
 // Negative, zero or positive like a three-way compare, after ASCII upper-casing.
 int CompareTextAscii(std::u16string_view a, std::u16string_view b);

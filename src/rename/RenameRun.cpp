@@ -53,26 +53,6 @@ std::u16string DestinationName(const std::u16string& nameTemplate, const TExifFi
   return ExpandRenameTemplate(nameTemplate, u"", entry, sequence) + NameExtension(entry.Name);
 }
 
-// Simple case folding of the letters Windows file names treat as one: ASCII, Latin-1,
-// Latin Extended-A, Greek, Cyrillic and the full-width Latin letters. Folding too much
-// only makes the run more careful.
-char16_t FoldCase(char16_t c) {
-  if (c >= u'a' && c <= u'z') return char16_t(c - 32);
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return char16_t(c - 32);
-  if (c == 0xFF) return 0x178;
-  if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 && c != 0x17F) {
-    // Pairs: even upper/odd lower, except the ranges offset by one.
-    bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
-    if (oddUpper) return (c % 2 == 0) ? char16_t(c - 1) : c;
-    return (c % 2 == 1) ? char16_t(c - 1) : c;
-  }
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return char16_t(c - 32);
-  if (c >= 0x430 && c <= 0x44F) return char16_t(c - 32);
-  if (c >= 0x450 && c <= 0x45F) return char16_t(c - 80);
-  if (c >= 0xFF41 && c <= 0xFF5A) return char16_t(c - 32);
-  return c;
-}
-
 bool HasControlCharacter(const std::u16string& path) {
   for (char16_t c : path)
     if (c < 0x20) return true;
@@ -98,7 +78,7 @@ std::u16string FileSystemPathKey(const std::u16string& path) {
     char16_t c = path[i] == u'/' ? u'\\' : path[i];
     // A leading "\\" (a network path) keeps both separators.
     if (c == u'\\' && i > 1 && !key.empty() && key.back() == u'\\') continue;
-    key += FoldCase(c);
+    key += UpperCaseLetter(c);
   }
   return key;
 }

@@ -19,7 +19,7 @@ char16_t SingleByte932(unsigned char b) {
   return 0x30FB;  // the code page's default character
 }
 
-class JapaneseLocale final : public LocaleData {
+class JapaneseLocale final : public JapaneseLocaleBase {
  public:
   std::u16string DecodeAnsi(std::string_view bytes) const override {
     std::u16string out;
@@ -59,17 +59,6 @@ class JapaneseLocale final : public LocaleData {
     }
     return out;
   }
-  std::u16string ShortDayName(int dayOfWeek) const override {
-    static const char16_t* names[] = {u"日", u"月", u"火", u"水", u"木", u"金", u"土"};
-    return dayOfWeek >= 1 && dayOfWeek <= 7 ? names[dayOfWeek - 1] : u"";
-  }
-  std::optional<EraDate> AltCalendarEra(int year, int month, int day) const override {
-    return BuiltInEra(LocaleLanguage::Japanese, year, month, day);
-  }
-  LocaleLanguage Language() const override { return LocaleLanguage::Japanese; }
-  std::u16string ThousandSeparator() const override { return u","; }
-  std::u16string DateSeparator() const override { return u"/"; }
-  std::u16string TimeSeparator() const override { return u":"; }
   ~JapaneseLocale() override {
     if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
   }

@@ -57,10 +57,7 @@ class WinLocale final : public LocaleData {
     return BuiltInEra(Language(), year, month, day);
   }
   LocaleLanguage Language() const override {
-    LANGID lang = GetUserDefaultUILanguage();
-    LCID lcid = GetUserDefaultLCID();
-    LANGID id = LANGIDFROMLCID(lcid);
-    (void)lang;
+    LANGID id = LANGIDFROMLCID(GetUserDefaultLCID());
     if (PRIMARYLANGID(id) == LANG_JAPANESE) return LocaleLanguage::Japanese;
     if (PRIMARYLANGID(id) == LANG_CHINESE &&
         (SUBLANGID(id) == SUBLANG_CHINESE_TRADITIONAL || SUBLANGID(id) == SUBLANG_CHINESE_HONGKONG ||
@@ -80,20 +77,9 @@ class WinLocale final : public LocaleData {
 
 std::unique_ptr<LocaleData> MakeJapaneseLocale() {
   // Japanese data whatever the user's locale: code page 932 and the program's own eras.
-  class Japanese final : public LocaleData {
+  class Japanese final : public JapaneseLocaleBase {
    public:
     std::u16string DecodeAnsi(std::string_view bytes) const override { return DecodeCodePage(932, bytes); }
-    std::u16string ShortDayName(int d) const override {
-      static const char16_t* names[] = {u"日", u"月", u"火", u"水", u"木", u"金", u"土"};
-      return d >= 1 && d <= 7 ? names[d - 1] : u"";
-    }
-    std::optional<EraDate> AltCalendarEra(int y, int m, int d) const override {
-      return BuiltInEra(LocaleLanguage::Japanese, y, m, d);
-    }
-    LocaleLanguage Language() const override { return LocaleLanguage::Japanese; }
-    std::u16string ThousandSeparator() const override { return u","; }
-    std::u16string DateSeparator() const override { return u"/"; }
-    std::u16string TimeSeparator() const override { return u":"; }
   };
   return std::make_unique<Japanese>();
 }
