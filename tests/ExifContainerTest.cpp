@@ -400,3 +400,30 @@ TEST(ExifContainer, LongFillRunsAreReadInGrowingChunks) {
   // Read ahead of the walk by at most one chunk, far from the rest of the image data.
   EXPECT_LE(s.furthest, walkEnd + 65536);
 }
+
+// A resource whose size runs past the end of the resource section (into the image data that
+// follows) is not read beyond the section: the walk ends there, and what lay inside the
+// section is still used.
+TEST(ExifContainer, PhotoshopResourceStaysInsideItsSection) {
+  const Bytes tiff = PhotoTiff({.make = "P"});
+  Bytes file = Psd({{"8BIM", 0x0422, "", tiff}});
+  const size_t sectionEnd = 34 + ((size_t(file[30]) << 24) | (size_t(file[31]) << 16) | (size_t(file[32]) << 8) | file[33]);
+  file[42] = 0x00;  // the block's size: 0x00030000, far beyond the section
+  file[43] = 0x03;
+  file[44] = 0x00;
+  file[45] = 0x00;
+  file.insert(file.end(), 400000, 0x42);  // image data
+  WatchedStream s(file);
+  TExifData exif;
+  ASSERT_TRUE(exif.LoadFromGraphic(s));
+  EXPECT_EQ(exif.CameraMake(), u"P");
+  EXPECT_LE(s.furthest, int64_t(sectionEnd) + 4);  // the section, then the layer length field
+
+  TMemoryStream ms(file.data(), file.size());
+  TPSDInfo info;
+  TAdobeResBlockParser blocks(ms, info);
+  ASSERT_TRUE(blocks.MoveNext());
+  EXPECT_FALSE(blocks.Current()->LoadedCleanly());
+  EXPECT_EQ(blocks.Current()->Bytes().size(), sectionEnd - 46);
+  EXPECT_FALSE(blocks.MoveNext());
+}

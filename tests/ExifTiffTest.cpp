@@ -2,6 +2,8 @@
 // sub-directories and the IFD1 thumbnail.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "exif/Exif.h"
 #include "support/ExifFixtures.h"
 
@@ -297,4 +299,105 @@ TEST(ExifTiff, ThumbnailDirectory) {
   e2.MoveNext();
   e2.MoveNext();
   EXPECT_FALSE(e2.Current()->CopyThumbnailTo(sink));
+}
+
+// Offsets count from the TIFF header and cannot go back before it, even where the stream
+// holds bytes there (a camera format's preamble, the "Exif\0\0" prefix).
+TEST(ExifTiff, NegativeDirectoryOffsetsAreBad) {
+  // A directory that would parse well, eight bytes before the header.
+  TiffBuilder b;
+  b.AddDirectory({Short(274, 1)});
+  Bytes tiff = b.Build();
+  Bytes file = Concat({Bytes(tiff.begin() + 8, tiff.end()), tiff});
+  const int64_t base = int64_t(tiff.size()) - 8;
+  TMemoryStream s(file.data(), file.size());
+  std::vector<TTiffTagInfo> tags;
+  TMetadataLoadErrors errors;
+  LoadTagInfo(s, TEndianness::SmallEndian, base, -base, 0, tags, errors);
+  EXPECT_EQ(errors, LoadErrors({leBadOffset}));
+  EXPECT_TRUE(tags.empty());
+
+  // Through a whole load: a file whose TIFF data starts at 160 and whose first directory
+  // offset points back into the preamble, where a directory with a Make lies.
+  Bytes placed(160, 0);
+  placed[0] = 'F';
+  placed[1] = 'U';
+  const Bytes preambleDir = {1, 0, 0x0F, 0x01, 2, 0, 4, 0, 0, 0, 'B', 'a', 'd', 0, 0, 0, 0, 0};
+  std::copy(preambleDir.begin(), preambleDir.end(), placed.begin() + 20);
+  const uint32_t back = uint32_t(20 - 160);
+  placed.insert(placed.end(), {'I', 'I', 0x2A, 0, uint8_t(back), uint8_t(back >> 8), uint8_t(back >> 16),
+                               uint8_t(back >> 24)});
+  placed.resize(placed.size() + 32, 0);
+  TMemoryStream fs(placed.data(), placed.size());
+  TExifData exif;
+  ASSERT_TRUE(exif.LoadFromGraphic(fs));
+  EXPECT_EQ(exif.CameraMake(), u"");
+  EXPECT_EQ(exif.Section(esGeneral).LoadErrors(), LoadErrors({leBadOffset}));
+}
+
+namespace {
+
+// Counts its own destruction, to show who frees an owned stream and when.
+class CountedStream final : public TStream {
+ public:
+  CountedStream(const Bytes& bytes, int& freed) : inner_(bytes.data(), bytes.size()), freed_(freed) {}
+  ~CountedStream() override { ++freed_; }
+  size_t Read(void* buffer, size_t count) override {
+    inner_.SetPosition(position_);
+    size_t n = inner_.Read(buffer, count);
+    position_ += int64_t(n);
+    return n;
+  }
+  int64_t Size() override { return inner_.Size(); }
+
+ private:
+  TMemoryStream inner_;
+  int& freed_;
+};
+
+}  // namespace
+
+// A stream handed over as owned is freed exactly once: when the walk ends, when the parser
+// goes, or when its creation fails (the caller gave it away and keeps no claim on it).
+TEST(ExifTiff, OwnedStreamsAreFreedOnce) {
+  const Bytes junk = Text("not an image at all");
+  const Bytes jpeg = Jpeg({Segment(0xE1, Text("x"))});
+  const Bytes psd = Psd({{"8BIM", 0x0400, "", Bytes(4, 1)}});
+  const Bytes tiff = PhotoTiff({.make = "M"});
+  TJPEGMarkers app1;
+  app1.set(jmApp1);
+  TPSDInfo info;
+  struct Case {
+    const char* name;
+    std::function<void(int&)> run;
+    int freedAfterWalk;  // -1: creation fails
+  } cases[] = {
+      {"JPEG, bad header", [&](int& f) { TJPEGHeaderParser p(*new CountedStream(junk, f), app1, TStreamOwnership::soOwned); }, -1},
+      {"PSD, bad header", [&](int& f) { TAdobeResBlockParser p(*new CountedStream(junk, f), info, TStreamOwnership::soOwned); }, -1},
+      {"TIFF, bad header", [&](int& f) { TTiffParser::Create(*new CountedStream(junk, f), TStreamOwnership::soOwned); }, -1},
+      {"JPEG walk", [&](int& f) {
+         TJPEGHeaderParser p(*new CountedStream(jpeg, f), app1, TStreamOwnership::soOwned);
+         while (p.MoveNext()) {}
+         EXPECT_EQ(f, 1) << "freed when the walk ends";
+       }, 1},
+      {"PSD walk", [&](int& f) {
+         TAdobeResBlockParser p(*new CountedStream(psd, f), info, TStreamOwnership::soOwned);
+         while (p.MoveNext()) {}
+         EXPECT_EQ(f, 1) << "freed when the walk ends";
+       }, 1},
+      {"TIFF parser", [&](int& f) {
+         auto p = TTiffParser::Create(*new CountedStream(tiff, f), TStreamOwnership::soOwned);
+         EXPECT_EQ(f, 0);
+       }, 1},
+  };
+  for (const Case& c : cases) {
+    int freed = 0;
+    try {
+      c.run(freed);
+      EXPECT_GE(c.freedAfterWalk, 0) << c.name << ": no exception";
+    } catch (const EReaderException&) {
+      EXPECT_EQ(c.freedAfterWalk, -1) << c.name;
+    }
+    EXPECT_EQ(freed, 1) << c.name;
+  }
 }

@@ -243,7 +243,7 @@ bool TJPEGHeaderParser::SearchForEndMarker() {
 
 // --- Photoshop resources
 
-void TAdobeBlock::LoadFromStream(TStream& stream) {
+void TAdobeBlock::LoadFromStream(TStream& stream, int64_t end) {
   SetBytes({});
   FSignature = "    ";
   FTypeID = 0;
@@ -264,8 +264,11 @@ void TAdobeBlock::LoadFromStream(TStream& stream) {
   if (!ReadLongInt(stream, TEndianness::BigEndian, size)) return;
   if (size < 0) return;
   if (size > 0) {
-    // Never more than the stream still holds, whatever the size field says.
-    size_t want = static_cast<size_t>(std::min<int64_t>(size, stream.Remaining()));
+    // Never more than the stream (or the resource section) still holds, whatever the size
+    // field says: a damaged size must not pull the image data into memory.
+    int64_t available = stream.Remaining();
+    if (end >= 0) available = std::min(available, std::max<int64_t>(end - stream.Position(), 0));
+    size_t want = static_cast<size_t>(std::min<int64_t>(size, available));
     std::vector<uint8_t> bytes(want);
     if (stream.Read(bytes.data(), want) != static_cast<size_t>(size)) whole = false;
     SetBytes(std::move(bytes));
@@ -283,7 +286,7 @@ bool TAdobeResBlockEnumerator::MoveNext() {
   FCurrent.reset();
   if (FStream && FNextPos < FPosTooFar - 12) {
     FStream->SetPosition(FNextPos);
-    auto block = std::make_shared<TAdobeBlock>(*FStream);
+    auto block = std::make_shared<TAdobeBlock>(*FStream, FPosTooFar);
     FNextPos = block->LoadedCleanly() ? FStream->Position() : FPosTooFar;
     FCurrent = std::move(block);
     return true;

@@ -69,7 +69,9 @@ void LoadTagInfo(TStream& stream, TEndianness endianness, int64_t basePosition, 
   tags.clear();
   const int64_t dirPos = basePosition + offset;
   const int64_t size = stream.Size();
-  if (dirPos < 0 || dirPos + 2 > size) {
+  // Offsets count from the header: a negative one is bad even where the stream holds bytes
+  // before the header.
+  if (offset < 0 || dirPos < 0 || dirPos + 2 > size) {
     stream.SetPosition(size);
     loadErrors.Include(leBadOffset);
     return;
@@ -146,10 +148,9 @@ bool CanPointToDirectory(TTiffTagID id, TTiffDataType dataType, int32_t elementC
 TTiffParser::TTiffParser(TStream& stream, TStreamOwnership ownership) : FStream(&stream) {
   if (ownership == TStreamOwnership::soOwned) FOwnedStream.reset(&stream);
   FBasePosition = stream.Position();
-  if (!HasTiffHeader(stream, FEndianness, true) || !ReadLongInt(stream, FEndianness, FFirstDirOffset)) {
-    FOwnedStream.release();  // the caller still owns it when creation fails
+  // An owned stream was given away with the call: it goes with the failed parser.
+  if (!HasTiffHeader(stream, FEndianness, true) || !ReadLongInt(stream, FEndianness, FFirstDirOffset))
     throw EInvalidTiffData();
-  }
   FMaxOffsetValue = stream.Size() - FBasePosition - 4;
 }
 
