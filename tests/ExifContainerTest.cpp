@@ -427,3 +427,38 @@ TEST(ExifContainer, PhotoshopResourceStaysInsideItsSection) {
   EXPECT_EQ(blocks.Current()->Bytes().size(), sectionEnd - 46);
   EXPECT_FALSE(blocks.MoveNext());
 }
+
+// The resource walk reads a further block only while more than 12 bytes of the section
+// remain, and ends at a block whose size is negative.
+TEST(ExifContainer, PhotoshopWalkEnds) {
+  const Bytes first = {'8', 'B', 'I', 'M', 0x04, 0x00, 0, 0, 0, 0, 0, 2, 7, 7};  // 14 bytes
+  auto psdWithSection = [&](const Bytes& section) {
+    uint32_t r = uint32_t(section.size());
+    return Concat({Bytes(kPSDSignature, kPSDSignature + 12), Bytes{0, 3, 0, 0, 0, 4, 0, 0, 0, 8, 0, 8, 0, 3},
+                   Bytes{0, 0, 0, 0}, Bytes{uint8_t(r >> 24), uint8_t(r >> 16), uint8_t(r >> 8), uint8_t(r)}, section,
+                   Bytes{0, 0, 0, 0}});
+  };
+  const Bytes empty12 = {'8', 'B', 'I', 'M', 0x04, 0x01, 0, 0, 0, 0, 0, 0};
+  const Bytes negative = {'8', 'B', 'I', 'M', 0x04, 0x01, 0, 0, 0xFF, 0xFF, 0xFF, 0xF0, 1, 2, 3, 4};
+  struct Case {
+    const char* name;
+    Bytes section;
+    std::vector<bool> clean;  // one per block walked
+  } cases[] = {
+      {"12 bytes left: not read", Concat({first, empty12}), {true}},
+      {"13 bytes left: read", Concat({first, empty12, Bytes{0}}), {true, true}},
+      {"negative size ends the walk", Concat({first, negative, first}), {true, false}},
+      {"odd size has a pad byte", Concat({Bytes{'8', 'B', 'I', 'M', 0x04, 0x00, 0, 0, 0, 0, 0, 1, 9, 0}, first}), {true, true}},
+      {"odd name length has no pad byte",
+       Concat({Bytes{'8', 'B', 'I', 'M', 0x04, 0x00, 1, 'n', 0, 0, 0, 2, 7, 7}, first}), {true, true}},
+  };
+  for (const Case& c : cases) {
+    Bytes file = psdWithSection(c.section);
+    TMemoryStream s(file.data(), file.size());
+    TPSDInfo info;
+    TAdobeResBlockParser blocks(s, info);
+    std::vector<bool> clean;
+    while (blocks.MoveNext()) clean.push_back(blocks.Current()->LoadedCleanly());
+    EXPECT_EQ(clean, c.clean) << c.name;
+  }
+}
