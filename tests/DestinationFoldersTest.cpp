@@ -14,9 +14,10 @@ using namespace tess;
 
 namespace {
 
+// As the file system compares paths here: ASCII case folded, "/" taken as "\\".
 std::u16string Lower(std::u16string_view s) {
   std::u16string out;
-  for (char16_t c : s) out += AsciiLower(c);
+  for (char16_t c : s) out += c == u'/' ? u'\\' : AsciiLower(c);
   return out;
 }
 
@@ -26,6 +27,7 @@ class MemoryFolders final : public FolderSystem {
   std::set<std::u16string> folders;                // lower-cased
   std::map<std::u16string, std::string> files;     // lower-cased path -> content
   std::vector<std::u16string> failCreate;          // lower-cased
+  std::vector<std::u16string> createdByOthers;     // lower-cased: appear just before we create them
   std::vector<std::u16string> log;                 // "+path" created, "-path" removed
 
   MemoryFolders(std::initializer_list<const char16_t*> existing) {
@@ -39,6 +41,11 @@ class MemoryFolders final : public FolderSystem {
     if (Exists(p) || (!parent.empty() && !IsFolder(parent))) return false;
     for (const auto& f : failCreate)
       if (f == p) return false;
+    for (const auto& f : createdByOthers)
+      if (f == p) {
+        folders.insert(p);
+        return false;
+      }
     folders.insert(p);
     log.push_back(u"+" + path);
     return true;
@@ -177,6 +184,29 @@ TEST(DestinationFolders, AFolderThatCannotBeCreatedLeavesTheProblemToTheShell) {
   EXPECT_EQ(calls, 1);
   EXPECT_EQ(result.returnValue, 0x7B);
   EXPECT_EQ(fs.log, (std::vector<std::u16string>{u"+C:\\DSC", u"-C:\\DSC"}));
+}
+
+TEST(DestinationFolders, OneFolderSpelledTwoWaysIsCreatedOnce) {
+  // A "/" in a camera model is a separator to the file system.
+  MemoryFolders fs{u"C:\\", u"C:\\IN", u"C:\\DSC"};
+  std::vector<std::u16string> destinations = {u"C:\\DSC\\D70/D70s\\A.JPG", u"C:\\DSC\\D70\\D70S\\B.JPG",
+                                              u"C:\\DSC\\Été\\C.JPG", u"C:\\DSC\\été\\D.JPG",
+                                              u"C:\\DSC\\\\D70\\x\\E.JPG"};
+  EXPECT_EQ(PlanMissingFolders(destinations, fs),
+            (std::vector<std::u16string>{u"C:\\DSC\\D70", u"C:\\DSC\\D70/D70s", u"C:\\DSC\\Été",
+                                         u"C:\\DSC\\\\D70\\x"}));
+}
+
+TEST(DestinationFolders, AFolderThatAppearsMeanwhileIsUsedAndNotRemoved) {
+  MemoryFolders fs{u"C:\\", u"C:\\IN"};
+  fs.createdByOthers = {u"c:\\dsc"};
+  FileOperationRequest request = BatchRequest(FO_MOVE_, Packed({u"C:\\DSC\\X100\\A.JPG"}));
+  RunWithDestinationFolders(request, fs, [&](const FileOperationRequest&) {
+    EXPECT_TRUE(fs.IsFolder(u"C:\\DSC\\X100")) << "the rest of the chain is still created";
+    return FileOperationResult{1223, false};
+  });
+  EXPECT_EQ(fs.log, (std::vector<std::u16string>{u"+C:\\DSC\\X100", u"-C:\\DSC\\X100"}));
+  EXPECT_TRUE(fs.IsFolder(u"C:\\DSC")) << "not ours to remove";
 }
 
 TEST(DestinationFolders, OnlyMultiDestinationCopyAndMoveWithoutFolderQuestionArePrepared) {

@@ -112,6 +112,14 @@ TEST_F(PlanCommandTest, NothingWithMetadataAndRefusals) {
   EXPECT_EQ(onto.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\IMG_0001.JPG\n\nコピー元と同じファイルです: \\DCIM\\100\\IMG_0001.JPG\n");
 }
 
+TEST_F(PlanCommandTest, ACameraTextPaddedWithNulsKeepsEveryLineWhole) {
+  metadata.photos[u"/DCIM/100/IMG_0001.JPG"].model = std::u16string(u"EOS\0\0", 5);
+  CliResult r = Plan({"--folder", "@model", "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, std::string("\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\EOS\0\0\\IMG_0001.JPG\n\n", 53) +
+                       "コピー先に使えない文字があります: \\DCIM\\100\\IMG_0001.JPG\n");
+}
+
 TEST_F(PlanCommandTest, RunGoesThroughTheShellWhereThereIsOne) {
   CliResult refused = Plan({"--folder", "Out", "--name", "@file", "--run", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(refused.status, 2);

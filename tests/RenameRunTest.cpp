@@ -205,6 +205,14 @@ TEST_F(RenameRunTest, RefusesWhatWouldOverwriteAFile) {
        {u"コピー先が重複しています: C:\\A\\x\\one.JPG"}},
       {"destination is another source", {{f, u"2.jpg", kFirst}, {f, u"1.jpg", kSecond}}, u"@folder", u"@通1", 1,
        {u"コピー先が別のファイルのコピー元です: C:\\A\\1.jpg", u"コピー先が別のファイルのコピー元です: C:\\A\\2.jpg"}},
+      {"copy onto itself through a \".\" folder", {{f, u"a.jpg", kFirst}}, u".", u"@file", 0,
+       {u"コピー元と同じファイルです: C:\\A\\a.jpg"}},
+      {"copy onto itself through \"..\"", {{f, u"a.jpg", kFirst}}, u"..\\A", u"@file", 0,
+       {u"コピー元と同じファイルです: C:\\A\\a.jpg"}},
+      {"copy onto itself with a trailing blank", {{f, u"README", kFirst}}, u"@folder", u"@file ", 0,
+       {u"コピー元と同じファイルです: C:\\A\\README"}},
+      {"one destination spelled two ways", {{f, u"a.jpg", kFirst}, {u"C:\\B\\", u"a.jpg", kSecond}}, u"..\\Out",
+       u"@file", 1, {u"コピー先が重複しています: C:\\B\\..\\Out\\a.jpg"}},
       {"a NUL from the camera would split the batch", {{f, u"a.jpg", kFirst, true, std::u16string(u"X\0Y", 3)}},
        u"@モデル", u"@file", 1, {u"コピー先に使えない文字があります: C:\\A\\a.jpg"}},
   };
@@ -241,6 +249,17 @@ TEST_F(RenameRunTest, MoveToTheSamePathLeavesTheFileOutOfTheBatch) {
   EXPECT_EQ(shell.fileOperations[0].pFrom, Packed({u"C:\\B\\b.jpg"}));
   EXPECT_EQ(shell.fileOperations[0].pTo, Packed({u"C:\\A\\b.jpg"}));
 
+  // The same file by another spelling is in place too: the shell never moves a file onto itself.
+  shell.fileOperations.clear();
+  Select({{f, u"a.jpg", kFirst}, {u"C:\\B\\", u"b.jpg", kSecond}});
+  EXPECT_EQ(Run(u".", u"@file", 1, false), RenameOutcome::Done);
+  EXPECT_TRUE(shell.fileOperations.empty());
+  EXPECT_EQ(log.lines[1], u"C:\\A\\.\\a.jpg");
+  EXPECT_EQ(log.lines.back(), u"2 個のファイルを移動/リネームしました。");
+  Select({{f, u"README", kFirst}});
+  EXPECT_EQ(Run(u"@folder", u"@file. ", 1, false), RenameOutcome::Done);
+  EXPECT_TRUE(shell.fileOperations.empty());
+
   // A move that only changes the letter case is a real rename.
   shell.fileOperations.clear();
   Select({{f, u"img.jpg", kFirst}});
@@ -264,6 +283,15 @@ TEST(FileSystemPathKey, SamePathsShareAKey) {
       {u"C:\\a.jpg", u"C:\\b.jpg", false},
       {u"C:\\写真\\a.jpg", u"C:\\写真\\a.jpg", true},
       {u"C:\\a.jpg", u"C:\\a.jpeg", false},
+      // Relative segments and the trailing dots and blanks that Windows drops from a name.
+      {u"C:\\A\\.\\b.jpg", u"C:\\A\\b.jpg", true},
+      {u"C:\\A\\X\\..\\b.jpg", u"C:\\A\\b.jpg", true},
+      {u"C:\\..\\b.jpg", u"C:\\b.jpg", true},
+      {u"\\\\srv\\share\\..\\..\\a", u"\\\\srv\\share\\a", true},
+      {u"C:\\A\\b.jpg. .", u"C:\\A\\b.jpg", true},
+      {u"C:\\A\\README ", u"C:\\A\\README", true},
+      {u"C:\\A \\b.jpg", u"C:\\A\\b.jpg", false},
+      {u"C:\\A\\..b.jpg", u"C:\\A\\b.jpg", false},
   };
   for (const Case& c : cases)
     EXPECT_EQ(FileSystemPathKey(c.a) == FileSystemPathKey(c.b), c.same) << ToUtf8(c.a) << " / " << ToUtf8(c.b);

@@ -44,10 +44,11 @@ const char kPlanHelp[] =
     "or refused or failed, 2 for a usage error or an unreadable path.\n"
     "Off Windows, paths use \"/\" and the log shows their folders with \"\\\" separators.\n";
 
+// Written whole: a NUL in a camera text must not swallow the rest of its line.
 void PrintLine(std::FILE* out, const std::u16string& line) {
   std::string text = ToUtf8(line);
   text += '\n';
-  std::fputs(text.c_str(), out);
+  std::fwrite(text.data(), 1, text.size(), out);
 }
 
 bool IsSeparator(char16_t c) { return c == u'/' || (kWindowsPaths && c == u'\\'); }

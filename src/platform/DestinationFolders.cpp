@@ -39,7 +39,18 @@ size_t RootLength(std::u16string_view p) {
   return 0;  // relative, or drive-relative ("C:x"): nothing is planned for it
 }
 
-bool SameFolder(const std::u16string& a, const std::u16string& b) { return SameTextAscii(a, b); }
+// Folder paths as the file system compares them: letter case folded, "/" as "\\", a run
+// of separators as one (a leading "\\\\" stays).
+std::u16string FolderKey(const std::u16string& path) {
+  std::u16string key;
+  key.reserve(path.size());
+  for (size_t i = 0; i < path.size(); ++i) {
+    char16_t c = IsSeparator(path[i]) ? u'\\' : UpperCaseLetter(path[i]);
+    if (c == u'\\' && i > 1 && key.back() == u'\\') continue;
+    key += c;
+  }
+  return key;
+}
 
 }  // namespace
 
@@ -69,8 +80,9 @@ std::u16string ParentFolder(std::u16string_view path) {
 
 std::vector<std::u16string> PlanMissingFolders(const std::vector<std::u16string>& destinations, FolderSystem& fs) {
   std::vector<std::u16string> plan;
+  std::vector<std::u16string> planKeys;
   auto planned = [&](const std::u16string& folder) {
-    return std::any_of(plan.begin(), plan.end(), [&](const std::u16string& p) { return SameFolder(p, folder); });
+    return std::find(planKeys.begin(), planKeys.end(), FolderKey(folder)) != planKeys.end();
   };
   for (const std::u16string& destination : destinations) {
     std::vector<std::u16string> chain;  // deepest first
@@ -93,7 +105,10 @@ std::vector<std::u16string> PlanMissingFolders(const std::vector<std::u16string>
       }
     }
     if (!usable) continue;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) plan.push_back(*it);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      plan.push_back(*it);
+      planKeys.push_back(FolderKey(*it));
+    }
   }
   return plan;
 }
@@ -114,6 +129,9 @@ FileOperationResult RunWithDestinationFolders(const FileOperationRequest& reques
   };
   for (const std::u16string& folder : PlanMissingFolders(UnpackPathList(request.pTo), fs)) {
     if (!fs.CreateFolder(folder)) {
+      // Someone else made it meanwhile (or it is the same folder spelled another way):
+      // it serves, but it is not ours to remove.
+      if (fs.IsFolder(folder)) continue;
       removeCreated();
       break;
     }

@@ -34,7 +34,7 @@ std::vector<std::u16string> UnpackPathList(std::u16string_view packed);
 std::u16string ParentFolder(std::u16string_view path);
 
 // The folders that must be created for the destinations to have their folders, parents
-// before children, each once (compared without ASCII case). A chain stops at the first
+// before children, each once (compared without letter case, "/" as "\\"). A chain stops at the first
 // folder that exists; a chain that meets a file, or reaches no root, plans nothing.
 std::vector<std::u16string> PlanMissingFolders(const std::vector<std::u16string>& destinations, FolderSystem& fs);
 
@@ -45,8 +45,10 @@ bool PreparesDestinationFolders(const FileOperationRequest& request);
 // Runs a file operation through `shell`, creating the missing destination folders first
 // when PreparesDestinationFolders says so, and removing afterwards, deepest first, those it
 // created that stay empty when the operation failed or was aborted. The request reaches
-// the shell unchanged. If a folder cannot be created, the ones created so far are removed
-// and the request still goes to the shell, which reports the problem in its own way.
+// the shell unchanged. A folder that exists by the time it is created (made meanwhile by
+// someone else) is used and left alone. If a folder cannot be created, the ones created so
+// far are removed and the request still goes to the shell, which reports the problem in
+// its own way.
 FileOperationResult RunWithDestinationFolders(const FileOperationRequest& request, FolderSystem& fs,
                                               const std::function<FileOperationResult(const FileOperationRequest&)>& shell);
 

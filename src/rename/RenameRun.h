@@ -52,8 +52,10 @@ extern const char16_t* const kRenameNoFilesMessage;
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
                            bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log);
 
-// Paths as the file system compares them: letter case folded, "/" taken as "\" and runs
-// of separators as one. Two paths with the same key name the same file.
+// A path as Windows resolves it: "/" taken as "\", runs of separators as one, "." and ".."
+// segments resolved, the dots and blanks that end the last name dropped.
+std::u16string FileSystemPath(const std::u16string& path);
+// FileSystemPath with the letter case folded: two paths with the same key name the same file.
 std::u16string FileSystemPathKey(const std::u16string& path);
 
 }  // namespace tess
