@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "browse/FileListModel.h"
 #include "browse/FolderPaths.h"
 #include "browse/win/FileListWin.h"
@@ -17,6 +19,20 @@ namespace {
 std::u16string ShellFolderForm(const std::u16string& path) {
   return IsDriveRootPath(path) ? path : ExcludeTrailingBackslash(path);
 }
+
+// Restores a flag or a value when a step ends, also when a command's error escapes it.
+template <typename T>
+class RestoreOnExit {
+ public:
+  RestoreOnExit(T& target, T value) : target_(target), value_(value) {}
+  ~RestoreOnExit() { target_ = value_; }
+  RestoreOnExit(const RestoreOnExit&) = delete;
+  RestoreOnExit& operator=(const RestoreOnExit&) = delete;
+
+ private:
+  T& target_;
+  T value_;
+};
 
 }  // namespace
 
@@ -39,9 +55,29 @@ TplFolderTree::~TplFolderTree() {
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
+TplFolderTree::NodeWatch::NodeWatch(TplFolderTree& t, HTREEITEM n) : tree(t), node(n) { tree.watches_.push_back(this); }
+
+TplFolderTree::NodeWatch::~NodeWatch() {
+  auto& w = tree.watches_;
+  w.erase(std::remove(w.begin(), w.end(), this), w.end());
+}
+
+bool TplFolderTree::IsLoading(HTREEITEM node) const {
+  return std::find(loading_.begin(), loading_.end(), node) != loading_.end();
+}
+
+void TplFolderTree::NodeDeleted(HTREEITEM node) {
+  ++changes_;
+  for (NodeWatch* w : watches_)
+    if (w->node == node) w->gone = true;
+  if (node == FRootNode) FRootNode = nullptr;
+}
+
 void TplFolderTree::SetplFileList(TplFileList* value) {
   if (value) {
     if (value == FplFileList) return;
+    // A list replaced by another must not keep pointing at this tree.
+    if (FplFileList) FplFileList->ForgetFolderTree();
     FplFileList = value;
     value->AttachFolderTree(this);
     value->SetRootFolder(FRootFolder);
@@ -121,6 +157,7 @@ HTREEITEM TplFolderTree::AddChild(HTREEITEM parent, const std::u16string& name) 
   std::u16string text = name;
   ins.item.pszText = W(text);
   ins.item.cChildren = 0;
+  ++changes_;
   return TreeView_InsertItem(hwnd_, &ins);
 }
 
@@ -130,24 +167,42 @@ void TplFolderTree::LoadChildren(const std::u16string& path, HTREEITEM node, boo
   HANDLE raw = FindFirstFileW(W(pattern), &fd);
   if (raw == INVALID_HANDLE_VALUE) return;
   FindHandle find(raw);
+  NodeWatch watch(*this, node);
+  if (addNodes) loading_.push_back(node);
+  struct LoadEnd {
+    std::vector<HTREEITEM>& loading;
+    HTREEITEM node;
+    bool active;
+    ~LoadEnd() {
+      if (!active) return;
+      auto it = std::find(loading.begin(), loading.end(), node);
+      if (it != loading.end()) loading.erase(it);
+    }
+  } loadEnd{loading_, node, addNodes};
   do {
     std::u16string name = U16(fd.cFileName);
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || IsDotEntry(name)) continue;
-    if (!addNodes) {
-      SetChildrenMark(node, true);
-      return;
+    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(name)) {
+      if (!addNodes) {
+        SetChildrenMark(node, true);
+        return;
+      }
+      HTREEITEM child = AddChild(node, name);
+      if (child) {
+        std::u16string childPath = IncludeTrailingBackslash(path) + name + u"\\";
+        SetNodeIcons(childPath, child);
+        LoadChildren(childPath, child, false);
+      }
     }
-    HTREEITEM child = AddChild(node, name);
-    if (child) {
-      std::u16string childPath = IncludeTrailingBackslash(path) + name + u"\\";
-      SetNodeIcons(childPath, child);
-      LoadChildren(childPath, child, false);
-    }
+    // Every entry, files too: a folder of thousands of photos must not freeze the window.
     YieldToMessageQueue();
+    if (watch.gone) return;  // deleted, collapsed or replaced meanwhile
   } while (FindNextFileW(find.get(), &fd));
 }
 
-void TplFolderTree::SortChildren(HTREEITEM node) { TreeView_SortChildren(hwnd_, node, FALSE); }
+void TplFolderTree::SortChildren(HTREEITEM node) {
+  ++changes_;
+  TreeView_SortChildren(hwnd_, node, FALSE);
+}
 
 void TplFolderTree::DeleteChildren(HTREEITEM node) {
   for (HTREEITEM c : Children(node)) TreeView_DeleteItem(hwnd_, c);
@@ -163,7 +218,9 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
           SHGetFileInfoW(L"", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
       if (ImgListHandle) TreeView_SetImageList(hwnd_, ImgListHandle, TVSIL_NORMAL);
     }
+    unsigned generation = ++rootGeneration_;
     OnRootChangeFlag = false;
+    RestoreOnExit<bool> ready(OnRootChangeFlag, true);
     FRootFolder = p;
     FRootNode = nullptr;
     FSelectFolder = p;
@@ -175,6 +232,8 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
       FRootNode = AddChild(TVI_ROOT, display.topText);
       SetNodeIcons(p, FRootNode);
       LoadChildren(p, FRootNode, true);
+      // A newer root chosen while this one was read has taken over the tree and the list.
+      if (generation != rootGeneration_) return;
       TreeView_SelectItem(hwnd_, FRootNode);
     }
     TreeView_Expand(hwnd_, FRootNode, TVE_EXPAND);
@@ -186,7 +245,6 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
       FplFileList->DoFolderChanged();
     }
     if (OnChange) OnChange(FRootNode);
-    OnRootChangeFlag = true;
   }
   SetFocus(hwnd_);
   // A single top node needs no lines at the root.
@@ -206,8 +264,12 @@ HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
   HTREEITEM node = FRootNode;
   std::u16string folder = FRootFolder;
   for (const auto& part : *parts) {
-    if (HasChildrenMark(node) && !TreeView_GetChild(hwnd_, node)) {
+    // Also a node without the mark: a folder added by a refresh is not probed, and its
+    // sub-folders must still be reachable by path (a folder opened from the list).
+    if (!TreeView_GetChild(hwnd_, node) && !IsLoading(node)) {
+      NodeWatch watch(*this, node);
       LoadChildren(folder, node, true);
+      if (watch.gone) return nullptr;
       SortChildren(node);
       TreeView_Expand(hwnd_, node, TVE_EXPAND);
     }
@@ -221,7 +283,9 @@ HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
     if (!found) return nullptr;
     node = found;
     folder += part + u"\\";
+    NodeWatch watch(*this, node);
     YieldToMessageQueue();
+    if (watch.gone) return nullptr;
   }
   TreeView_SelectItem(hwnd_, node);
   TreeView_EnsureVisible(hwnd_, node);
@@ -238,6 +302,9 @@ void TplFolderTree::SetSelectFolder(const std::u16string& value) {
       WaitCursor wait;
       RedrawSuspender redraw(hwnd_);
       node = FindFolderNode(p);
+      // The top node and the selected one are returned without being selected: a write
+      // asks for that folder to be shown, so select it when the tree shows another.
+      if (node && node != Selected()) TreeView_SelectItem(hwnd_, node);
     }
     if (node) {
       SetFocus(hwnd_);
@@ -248,17 +315,32 @@ void TplFolderTree::SetSelectFolder(const std::u16string& value) {
 }
 
 void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, bool recurse) {
+  NodeWatch watch(*this, node);
+  // A loaded node whose every child vanished still reads its folder: new sub-folders must not
+  // wait for a collapse that would leave it without an expand button.
+  bool loaded = TreeView_GetChild(hwnd_, node) != nullptr;
   std::vector<std::u16string> kept;
-  std::vector<HTREEITEM> children = Children(node);
-  for (auto it = children.rbegin(); it != children.rend(); ++it) {
-    if (!FolderExists(NodePath(*it))) {
-      TreeView_DeleteItem(hwnd_, *it);
-    } else {
-      kept.insert(kept.begin(), NodeText(*it));
+  for (bool restart = true; restart;) {
+    restart = false;
+    kept.clear();
+    std::vector<HTREEITEM> children = Children(node);
+    for (auto it = children.rbegin(); it != children.rend(); ++it) {
+      if (!FolderExists(NodePath(*it))) {
+        TreeView_DeleteItem(hwnd_, *it);
+      } else {
+        kept.insert(kept.begin(), NodeText(*it));
+      }
+      unsigned before = changes_;
+      YieldToMessageQueue();
+      if (watch.gone) return;
+      // Nodes changed by whatever ran meanwhile: the handles taken above may be stale.
+      if (changes_ != before) {
+        restart = true;
+        break;
+      }
     }
-    YieldToMessageQueue();
   }
-  if (TreeView_GetChild(hwnd_, node)) {
+  if (loaded) {
     std::vector<std::u16string> disk;
     WIN32_FIND_DATAW fd;
     std::u16string pattern = IncludeTrailingBackslash(path) + u"*.*";
@@ -274,7 +356,8 @@ void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, boo
       HTREEITEM child = AddChild(node, name);
       if (child) SetNodeIcons(IncludeTrailingBackslash(path) + name + u"\\", child);
     }
-  } else {
+  }
+  if (!TreeView_GetChild(hwnd_, node)) {
     SHFILEINFOW info{};
     info.dwAttributes = SFGAO_HASSUBFOLDER;
     std::u16string shellPath = ShellFolderForm(path);
@@ -283,9 +366,14 @@ void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, boo
   }
   SortChildren(node);
   if (recurse) {
-    for (HTREEITEM c : Children(node)) {
+    for (HTREEITEM c = TreeView_GetChild(hwnd_, node); c;) {
+      NodeWatch child(*this, c);
       SyncChildren(NodePath(c), c, true);
+      unsigned before = changes_;
       YieldToMessageQueue();
+      // Stop when the walk lost its place; the rest is read again on the next refresh.
+      if (watch.gone || child.gone || changes_ != before) return;
+      c = TreeView_GetNextSibling(hwnd_, c);
     }
   }
 }
@@ -297,6 +385,7 @@ void TplFolderTree::RefreshView(bool isRoot) {
   if (!node || folder.empty()) return;
   WaitCursor wait;
   RefreshLocked = true;
+  RestoreOnExit<bool> unlock(RefreshLocked, false);
   if (FolderExists(folder)) {
     {
       RedrawSuspender redraw(hwnd_);
@@ -307,7 +396,6 @@ void TplFolderTree::RefreshView(bool isRoot) {
     TreeView_DeleteItem(hwnd_, node);
     if (node == FRootNode) FRootNode = nullptr;
   }
-  RefreshLocked = false;
 }
 
 void TplFolderTree::SelectionChanged(HTREEITEM node) {
@@ -328,15 +416,18 @@ void TplFolderTree::SelectionChanged(HTREEITEM node) {
       // Deleting the vanished node moves the tree's selection; the list keeps showing the
       // folder it showed, so the selection goes back to that folder's node without a relisting.
       resyncing_ = true;
-      {
-        RedrawSuspender redraw(hwnd_);
-        SyncChildren(NodePath(parent), parent, true);
-        std::u16string shown = FSelectFolder;
-        FSelectFolder.clear();
-        if (!FindFolderNode(shown)) FSelectFolder = shown;
-      }
-      resyncing_ = false;
+      RestoreOnExit<bool> done(resyncing_, false);
+      RedrawSuspender redraw(hwnd_);
+      std::u16string shown = FSelectFolder;
+      SyncChildren(NodePath(parent), parent, true);
+      FSelectFolder.clear();
+      HTREEITEM shownNode = FindFolderNode(shown);
+      // The top node is found without being selected.
+      if (shownNode && shownNode != Selected()) TreeView_SelectItem(hwnd_, shownNode);
+      FSelectFolder = shown;
     }
+    // The vanished node may be deleted by now: report the node that is selected instead.
+    node = Selected();
   }
   if (OnChange) OnChange(node);
 }
@@ -345,8 +436,12 @@ void TplFolderTree::Collapsed(HTREEITEM node) {
   WaitCursor wait;
   RedrawSuspender redraw(hwnd_);
   bool hadChildren = TreeView_GetChild(hwnd_, node) != nullptr;
+  // A load still running for this node stops: the next expansion reads the folder whole.
+  bool loading = IsLoading(node);
+  for (NodeWatch* w : watches_)
+    if (w->node == node) w->gone = true;
   DeleteChildren(node);
-  SetChildrenMark(node, hadChildren);
+  SetChildrenMark(node, hadChildren || loading);
   // Forget the first expansion too, so the next one asks for the children again.
   TreeView_SetItemState(hwnd_, node, 0, TVIS_EXPANDEDONCE);
 }
@@ -361,10 +456,17 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
       if ((nm->action & 0x0003) == TVE_COLLAPSE) {
         result = node == FRootNode ? TRUE : FALSE;  // the top node never closes
       } else if ((nm->action & 0x0003) == TVE_EXPAND) {
-        if (HasChildrenMark(node) && !TreeView_GetChild(hwnd_, node)) {
+        if (HasChildrenMark(node) && !TreeView_GetChild(hwnd_, node) && !IsLoading(node)) {
           WaitCursor wait;
           RedrawSuspender redraw(hwnd_);
+          NodeWatch watch(*this, node);
           LoadChildren(NodePath(node), node, true);
+          // Deleted (or closed) while it was read: refuse the expansion, so the control does
+          // not go on with an item it may already have freed.
+          if (watch.gone) {
+            result = TRUE;
+            return true;
+          }
           SortChildren(node);
         }
       }
@@ -375,6 +477,9 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
       if ((nm->action & 0x0003) == TVE_COLLAPSE && nm->itemNew.hItem != FRootNode) Collapsed(nm->itemNew.hItem);
       return true;
     }
+    case TVN_DELETEITEMW:
+      NodeDeleted(reinterpret_cast<NMTREEVIEWW*>(header)->itemOld.hItem);
+      return true;
     case TVN_SELCHANGEDW:
       SelectionChanged(reinterpret_cast<NMTREEVIEWW*>(header)->itemNew.hItem);
       return true;
@@ -408,7 +513,9 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
       GetCursorPos(&hit.pt);
       ScreenToClient(hwnd_, &hit.pt);
       HTREEITEM node = TreeView_HitTest(hwnd_, &hit);
-      if (node && (hit.flags & TVHT_ONITEM)) TreeView_SelectItem(hwnd_, node);
+      // Anywhere on a node's row, as the context menu that follows acts on that row.
+      if (node && (hit.flags & (TVHT_ONITEM | TVHT_ONITEMINDENT | TVHT_ONITEMBUTTON | TVHT_ONITEMRIGHT)))
+        TreeView_SelectItem(hwnd_, node);
       result = 0;
       return true;
     }

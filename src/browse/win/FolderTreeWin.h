@@ -62,6 +62,23 @@ class TplFolderTree {
   void SortChildren(HTREEITEM node);
   void SelectionChanged(HTREEITEM node);
   void Collapsed(HTREEITEM node);
+  void NodeDeleted(HTREEITEM node);
+
+  // The enumeration loops hand the message queue a turn after each entry; what runs then may
+  // delete the node a loop works on (a collapse, a refresh, a new root). A loop watches its
+  // node and stops when it is gone instead of touching a freed item.
+  struct NodeWatch {
+    NodeWatch(TplFolderTree& tree, HTREEITEM node);
+    ~NodeWatch();
+    NodeWatch(const NodeWatch&) = delete;
+    NodeWatch& operator=(const NodeWatch&) = delete;
+    TplFolderTree& tree;
+    HTREEITEM node;
+    bool gone = false;
+  };
+  // Whether node is being filled by a load that has not finished (a second expansion of the
+  // same node meanwhile would add every child twice).
+  bool IsLoading(HTREEITEM node) const;
 
   HWND hwnd_ = nullptr;
   HIMAGELIST ImgListHandle = nullptr;  // the system's list: shared, never destroyed
@@ -73,6 +90,10 @@ class TplFolderTree {
   std::vector<std::u16string> FCopyFiles;
   bool OnRootChangeFlag = true;
   bool resyncing_ = false;
+  std::vector<NodeWatch*> watches_;
+  std::vector<HTREEITEM> loading_;
+  unsigned changes_ = 0;         // nodes added, deleted or re-sorted: a loop holding handles checks it after a yield
+  unsigned rootGeneration_ = 0;  // root rebuilds so far: a rebuild interrupted by a newer one stops
   LRESULT TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
   std::unique_ptr<SubclassGuard> subclass_;
   std::unique_ptr<SubclassGuard> editSubclass_;

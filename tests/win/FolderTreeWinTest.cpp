@@ -1,0 +1,280 @@
+// The folder tree on its own host window with a file list attached: what the tree shows for
+// a root, how folders are found by path, how it follows the disk, and what happens when
+// other input is handled while a folder is read.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "browse/FolderPaths.h"
+#include "browse/win/FileListWin.h"
+#include "browse/win/FolderTreeWin.h"
+#include "platform/Text.h"
+#include "platform/win/WinText.h"
+#include "../support/ExifFixtures.h"
+
+using namespace tess;
+namespace fx = tess::fixtures;
+
+namespace {
+
+constexpr UINT kPostedStep = WM_APP + 7;
+
+struct Host {
+  TplFolderTree* tree = nullptr;
+  TplFileList* list = nullptr;
+  std::function<void()> postedStep;
+};
+Host* host = nullptr;
+
+LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (host && msg == WM_NOTIFY) {
+    LRESULT result = 0;
+    auto* header = reinterpret_cast<NMHDR*>(lp);
+    if (host->tree && host->tree->OnNotify(header, result)) return result;
+    if (host->list && host->list->OnNotify(header, result)) return result;
+  }
+  if (host && msg == kPostedStep && host->postedStep) {
+    auto step = std::move(host->postedStep);
+    host->postedStep = nullptr;
+    step();
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+void MakeFolder(const std::u16string& path) { ASSERT_TRUE(CreateDirectoryW(W(path), nullptr)) << ToUtf8(path); }
+
+class FolderTreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = HostProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TessarineTreeTestHost";
+    RegisterClassW(&wc);  // fails harmlessly when an earlier case registered it
+    window_ = CreateWindowExW(0, L"TessarineTreeTestHost", L"", WS_OVERLAPPEDWINDOW, 0, 0, 600, 400, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+    ASSERT_TRUE(window_);
+    host = &host_;
+    tree_ = std::make_unique<TplFolderTree>(window_, 1, GetModuleHandleW(nullptr));
+    list_ = std::make_unique<TplFileList>(window_, 2, GetModuleHandleW(nullptr));
+    host_.tree = tree_.get();
+    host_.list = list_.get();
+    list_->OnFolderChanging = [this](std::u16string&) { ++changing_; };
+    tree_->SetplFileList(list_.get());
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
+    root_ = IncludeTrailingBackslash(fx::MakeTempFolder("tree"));
+  }
+  void TearDown() override {
+    host_.tree = nullptr;
+    host_.list = nullptr;
+    tree_.reset();
+    list_.reset();
+    if (window_) DestroyWindow(window_);
+    host = nullptr;
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(root_), ec);
+  }
+  std::vector<std::u16string> Texts(HTREEITEM node) {
+    std::vector<std::u16string> out;
+    for (HTREEITEM c : tree_->Children(node)) out.push_back(tree_->NodeText(c));
+    return out;
+  }
+  HTREEITEM Child(HTREEITEM node, const std::u16string& text) {
+    for (HTREEITEM c : tree_->Children(node))
+      if (tree_->NodeText(c) == text) return c;
+    return nullptr;
+  }
+  void PostStep(std::function<void()> step) {
+    host_.postedStep = std::move(step);
+    PostMessageW(window_, kPostedStep, 0, 0);
+  }
+
+  using V = std::vector<std::u16string>;
+  HWND window_ = nullptr;
+  Host host_;
+  std::unique_ptr<TplFolderTree> tree_;
+  std::unique_ptr<TplFileList> list_;
+  std::u16string root_;
+  int changing_ = 0;
+};
+
+}  // namespace
+
+TEST_F(FolderTreeTest, RootShowsItsNameUnderItsParentAndSameRootOnlyRefocuses) {
+  MakeFolder(root_ + u"b");
+  MakeFolder(root_ + u"A");
+  tree_->SetRootFolder(ExcludeTrailingBackslash(root_));
+  std::u16string bare = ExcludeTrailingBackslash(root_);
+  EXPECT_EQ(tree_->RootFolder(), root_);
+  EXPECT_EQ(tree_->RootHeader(), ExtractFilePath(bare));
+  EXPECT_EQ(tree_->NodeText(tree_->RootNode()), ExtractFileName(bare));
+  EXPECT_EQ(tree_->NodePath(tree_->RootNode()), root_);
+  EXPECT_EQ(Texts(tree_->RootNode()), (V{u"A", u"b"})) << "children sorted without regard to case";
+  EXPECT_EQ(tree_->Selected(), tree_->RootNode());
+  EXPECT_EQ(list_->ExpandFolder(), root_);
+  EXPECT_EQ(changing_, 1);
+
+  HTREEITEM top = tree_->RootNode();
+  SetFocus(list_->Handle());
+  tree_->SetRootFolder(root_);
+  EXPECT_EQ(GetFocus(), tree_->Handle());
+  EXPECT_EQ(tree_->RootNode(), top) << "the same root is not rebuilt";
+  EXPECT_EQ(changing_, 1) << "nor listed again";
+
+  tree_->SetRootFolder(root_ + u"missing");
+  EXPECT_EQ(tree_->RootFolder(), root_);
+}
+
+TEST_F(FolderTreeTest, ExpandButtonsFollowOneSubFolderHiddenOnesIncluded) {
+  MakeFolder(root_ + u"files");
+  fx::WriteFile(root_ + u"files\\a.jpg", fx::Bytes{1, 2, 3});
+  MakeFolder(root_ + u"hidden");
+  MakeFolder(root_ + u"hidden\\h");
+  ASSERT_TRUE(SetFileAttributesW(W(root_ + u"hidden\\h"), FILE_ATTRIBUTE_HIDDEN));
+  tree_->SetRootFolder(root_);
+  EXPECT_FALSE(tree_->HasChildrenMark(Child(tree_->RootNode(), u"files")));
+  EXPECT_TRUE(tree_->HasChildrenMark(Child(tree_->RootNode(), u"hidden")));
+}
+
+TEST_F(FolderTreeTest, SelectFolderWalksBelowTheRootOnly) {
+  // The root holds a folder of its own name: the walk starts below the root, not at the name.
+  std::u16string name = ExtractFileName(ExcludeTrailingBackslash(root_));
+  MakeFolder(root_ + name);
+  MakeFolder(root_ + u"2012");
+  MakeFolder(root_ + u"2012\\05");
+  MakeFolder(root_ + u"2012\\05\\deep");
+  tree_->SetRootFolder(root_);
+
+  tree_->SetSelectFolder(root_ + u"2012\\05");
+  ASSERT_TRUE(tree_->Selected());
+  EXPECT_EQ(tree_->NodePath(tree_->Selected()), root_ + u"2012\\05\\");
+  EXPECT_EQ(tree_->SelectFolder(), root_ + u"2012\\05\\");
+  EXPECT_EQ(list_->ExpandFolder(), root_ + u"2012\\05\\");
+  EXPECT_EQ(ListView_GetItemCount(list_->Handle()), 1) << "05 is listed: its one folder";
+
+  // Back at the root from below: the top node is selected and the root listed again.
+  tree_->SetSelectFolder(root_);
+  EXPECT_EQ(tree_->Selected(), tree_->RootNode());
+  EXPECT_EQ(tree_->SelectFolder(), root_);
+  EXPECT_EQ(list_->ExpandFolder(), root_);
+
+  // A folder created behind the tree's back is not a node yet: nothing is selected.
+  MakeFolder(root_ + u"late");
+  MakeFolder(root_ + u"late\\x");
+  tree_->SetSelectFolder(root_ + u"late\\x");
+  EXPECT_EQ(tree_->Selected(), tree_->RootNode());
+  EXPECT_EQ(list_->ExpandFolder(), root_);
+
+  // Once a refresh added it (without a probe), its sub-folders are still reached by path.
+  tree_->SyncChildren(root_, tree_->RootNode(), false);
+  ASSERT_TRUE(Child(tree_->RootNode(), u"late"));
+  EXPECT_FALSE(tree_->HasChildrenMark(Child(tree_->RootNode(), u"late")));
+  tree_->SetSelectFolder(root_ + u"late\\x\\");
+  EXPECT_EQ(tree_->NodePath(tree_->Selected()), root_ + u"late\\x\\");
+  EXPECT_EQ(list_->ExpandFolder(), root_ + u"late\\x\\");
+}
+
+TEST_F(FolderTreeTest, VanishedFolderBeepsDropsItsNodeAndKeepsTheListedRoot) {
+  MakeFolder(root_ + u"gone");
+  MakeFolder(root_ + u"stay");
+  tree_->SetRootFolder(root_);
+  int listings = changing_;
+  HTREEITEM gone = Child(tree_->RootNode(), u"gone");
+  ASSERT_TRUE(RemoveDirectoryW(W(root_ + u"gone")));
+  TreeView_SelectItem(tree_->Handle(), gone);
+  EXPECT_EQ(Texts(tree_->RootNode()), V{u"stay"});
+  EXPECT_EQ(tree_->SelectFolder(), root_) << "the list still shows the root";
+  EXPECT_EQ(tree_->Selected(), tree_->RootNode());
+  EXPECT_EQ(list_->ExpandFolder(), root_);
+  EXPECT_EQ(changing_, listings) << "nothing was listed";
+}
+
+TEST_F(FolderTreeTest, F5BringsTheWholeLoadedTreeInLineWithTheDisk) {
+  MakeFolder(root_ + u"a");
+  MakeFolder(root_ + u"a\\old");
+  MakeFolder(root_ + u"b");
+  tree_->SetRootFolder(root_);
+  HTREEITEM a = Child(tree_->RootNode(), u"a");
+  TreeView_Expand(tree_->Handle(), a, TVE_EXPAND);
+  ASSERT_EQ(Texts(a), V{u"old"});
+
+  ASSERT_TRUE(RemoveDirectoryW(W(root_ + u"a\\old")));
+  MakeFolder(root_ + u"a\\new");
+  ASSERT_TRUE(RemoveDirectoryW(W(root_ + u"b")));
+  MakeFolder(root_ + u"c");
+  SendMessageW(tree_->Handle(), WM_KEYDOWN, VK_F5, 0);
+  EXPECT_EQ(Texts(tree_->RootNode()), (V{u"a", u"c"}));
+  EXPECT_EQ(Texts(a), V{u"new"});
+  EXPECT_FALSE(RefreshLocked);
+}
+
+TEST_F(FolderTreeTest, EditBoxAnswersItsContextMenuItself) {
+  MakeFolder(root_ + u"a");
+  tree_->SetRootFolder(root_);
+  HTREEITEM a = Child(tree_->RootNode(), u"a");
+  SetFocus(tree_->Handle());
+  HWND edit = TreeView_EditLabel(tree_->Handle(), a);
+  ASSERT_TRUE(edit);
+  EXPECT_EQ(SendMessageW(edit, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(edit), MAKELPARAM(-1, -1)), 1);
+  TreeView_EndEditLabelNow(tree_->Handle(), TRUE);
+  EXPECT_EQ(tree_->NodeText(a), u"a");
+}
+
+// Reading a folder hands the message queue a turn after every entry, files included.
+TEST_F(FolderTreeTest, InputIsHandledWhileAFolderOfFilesIsRead) {
+  for (int i = 0; i < 5; ++i) fx::WriteFile(root_ + u"f" + PadNumber(i, 1) + u".jpg", fx::Bytes{1});
+  bool ranDuringLoad = false;
+  PostStep([&] { ranDuringLoad = tree_->Selected() == nullptr; });
+  tree_->SetRootFolder(root_);
+  Pump();
+  EXPECT_TRUE(ranDuringLoad) << "the posted message waited for the whole folder";
+}
+
+// A new root chosen while the previous one is being read takes over the tree and the list.
+TEST_F(FolderTreeTest, RootChosenDuringALoadWins) {
+  MakeFolder(root_ + u"first");
+  MakeFolder(root_ + u"first\\a");
+  MakeFolder(root_ + u"first\\b");
+  MakeFolder(root_ + u"second");
+  MakeFolder(root_ + u"second\\s");
+  PostStep([&] { tree_->SetRootFolder(root_ + u"second"); });
+  tree_->SetRootFolder(root_ + u"first");
+  Pump();
+  EXPECT_EQ(tree_->RootFolder(), root_ + u"second\\");
+  EXPECT_EQ(tree_->NodeText(tree_->RootNode()), u"second");
+  EXPECT_EQ(Texts(tree_->RootNode()), V{u"s"});
+  EXPECT_EQ(list_->ExpandFolder(), root_ + u"second\\");
+  // The tree is ready again: a click on a node lists it.
+  TreeView_SelectItem(tree_->Handle(), Child(tree_->RootNode(), u"s"));
+  EXPECT_EQ(list_->ExpandFolder(), root_ + u"second\\s\\");
+}
+
+// A node deleted while its folder is read stops the read instead of filling a freed node.
+TEST_F(FolderTreeTest, NodeDeletedDuringItsExpansionStopsTheLoad) {
+  MakeFolder(root_ + u"a");
+  for (int i = 0; i < 4; ++i) MakeFolder(root_ + u"a\\s" + PadNumber(i, 1));
+  MakeFolder(root_ + u"b");
+  tree_->SetRootFolder(root_);
+  HTREEITEM a = Child(tree_->RootNode(), u"a");
+  PostStep([&] { TreeView_DeleteItem(tree_->Handle(), a); });
+  TreeView_Expand(tree_->Handle(), a, TVE_EXPAND);
+  Pump();
+  EXPECT_EQ(Texts(tree_->RootNode()), V{u"b"});
+  // The tree still works: the next refresh brings a back.
+  tree_->RefreshView(true);
+  EXPECT_EQ(Texts(tree_->RootNode()), (V{u"a", u"b"}));
+}
