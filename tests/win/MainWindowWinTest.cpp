@@ -358,3 +358,68 @@ TEST_F(MainWindowTest, StatusShowsThousandsSeparator) {
   w.UpdateStatusPanels();
   EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1,234 個の項目を選択");
 }
+
+TEST_F(MainWindowTest, EndOfSessionStoresTheSettingsAsClosingDoes) {
+  TTessarineMain& w = Open();
+  SetWindowPos(w.Handle(), nullptr, 30, 40, 690, 470, SWP_NOZORDER | SWP_NOACTIVATE);
+  ListView_SetColumnWidth(List(), 1, 66);
+  EXPECT_EQ(SendMessageW(w.Handle(), WM_QUERYENDSESSION, 0, 0), TRUE) << "the end of the session is never refused";
+  MainWindowSettings s;
+  ReadMainWindowSettings(*store_, s);
+  EXPECT_EQ(s.selectFolder, w.plFolderTree1().SelectFolder());
+  EXPECT_EQ(s.placement.width, 690);
+  EXPECT_EQ(s.placement.height, 470);
+  EXPECT_EQ(s.columnWidths[1], 66);
+}
+
+TEST_F(MainWindowTest, StoredFolderOnAMissingDriveRootsAtTheFirstDrive) {
+  DWORD drives = GetLogicalDrives();
+  int missing = 25;
+  while (missing > 2 && (drives & (1u << missing))) --missing;
+  ASSERT_GT(missing, 2) << "every drive letter is taken";
+  StoreFolder(std::u16string{char16_t(u'A' + missing), u':', u'\\'} + u"Photos\\");
+  TTessarineMain& w = Open();
+  EXPECT_EQ(SendMessageW(w.ComboBoxEx1(), CB_GETCURSEL, 0, 0), 0);
+  wchar_t text[MAX_PATH + 8] = {};
+  COMBOBOXEXITEMW item{};
+  item.mask = CBEIF_TEXT;
+  item.iItem = 0;
+  item.pszText = text;
+  item.cchTextMax = MAX_PATH + 7;
+  ASSERT_TRUE(SendMessageW(w.ComboBoxEx1(), CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  std::u16string firstRoot = U16(text).substr(0, 3);
+  EXPECT_EQ(w.RootBasePath, firstRoot);
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), firstRoot);
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), firstRoot) << "no folder below the root is listed";
+}
+
+TEST(FileListAlone, RefreshOnRequestStillWorksAfterARefreshThatFailed) {
+  std::u16string folder = IncludeTrailingBackslash(fx::MakeTempFolder("alone"));
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(parent);
+  {
+    TplFileList list(parent, 1, GetModuleHandleW(nullptr));
+    list.SetRootFolder(folder);
+    ASSERT_EQ(list.ExpandFolder(), folder);
+    list.OnFolderChanged = [] { throw std::runtime_error("handler failed"); };
+    EXPECT_THROW(list.RefreshView(), std::runtime_error);
+    EXPECT_FALSE(RefreshLocked) << "a failed refresh must not lock out every later one";
+
+    int changed = 0;
+    list.OnFolderChanged = [&] { ++changed; };
+    fx::WriteFile(folder + u"new.txt", fx::Text("x"));
+    list.RefreshView();
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(ListView_GetItemCount(list.Handle()), 1);
+
+    RefreshLocked = true;  // a name being edited in place
+    fx::WriteFile(folder + u"later.txt", fx::Text("y"));
+    list.RefreshView();
+    EXPECT_EQ(ListView_GetItemCount(list.Handle()), 1);
+    RefreshLocked = false;
+  }
+  DestroyWindow(parent);
+  std::error_code ec;
+  std::filesystem::remove_all(std::filesystem::path(folder), ec);
+}

@@ -453,6 +453,14 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_ACTIVATEAPP:
       if (wp) ApplicationEvents1Activate();
       return 0;
+    case WM_QUERYENDSESSION:
+      // The session ends without a WM_CLOSE: store now what closing would store. Closing is
+      // never refused, and neither is the end of the session.
+      try {
+        FormCloseQuery();
+      } catch (...) {
+      }
+      return TRUE;
     case WM_CLOSE:
       FormCloseQuery();
       DestroyWindow(hwnd_);
