@@ -190,3 +190,14 @@ TEST_F(FileListModelTest, RefreshKeepsOneRowForANameWhoseCaseChangedOnDisk) {
   model.Refresh(folder, true);
   EXPECT_EQ(Names(), (std::vector<std::u16string>{u"café.jpg", u"photo.jpg", u"Ωmega.jpg"}));
 }
+
+TEST_F(FileListModelTest, NoFolderYetListsNothingRatherThanTheCurrentFolder) {
+  // The system resolves an empty folder against the process's current folder.
+  lister.folders[u""] = {File(u"stray.txt")};
+  FileListModel model(lister, metadata);
+  model.ListFolder(u"");
+  EXPECT_EQ(FileDataList.Count(), 0);
+  model.FindText = u"x";  // a filter change refreshes
+  EXPECT_FALSE(model.Refresh(u"", false));
+  EXPECT_EQ(FileDataList.Count(), 0);
+}

@@ -53,7 +53,8 @@ FileListModel::FileListModel(DirectoryLister& lister, MetadataSource& metadata) 
 void FileListModel::ListFolder(const std::u16string& folder) {
   FileDataList.Clear();
   std::vector<DirectoryEntry> entries;
-  if (lister_.List(folder, entries)) {
+  // No folder yet (no root set): an empty path would enumerate the process's current folder.
+  if (!folder.empty() && lister_.List(folder, entries)) {
     for (const auto& entry : entries) {
       if (IsDotEntry(entry.name)) continue;
       if (!PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0)) continue;
@@ -64,6 +65,11 @@ void FileListModel::ListFolder(const std::u16string& folder) {
 }
 
 bool FileListModel::Refresh(const std::u16string& folder, bool sort) {
+  if (folder.empty()) {
+    // Nothing is listed before a root is set; a relative look-up would find stray entries.
+    FileDataList.Clear();
+    return false;
+  }
   // Names of the records that stay, folded as the file system folds names (a name whose
   // case changed on disk is still the same entry); each disk entry cancels one.
   std::unordered_map<std::u16string, int> kept;

@@ -128,6 +128,7 @@ TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
   EXPECT_EQ(w.plFolderTree1().NodeText(w.plFolderTree1().RootNode()), u"C:\\");
   EXPECT_EQ(w.plFolderTree1().RootHeader(), u"");
   EXPECT_EQ(w.RootBasePath, u"C:\\");
+  EXPECT_TRUE(SendMessageW(w.Handle(), WM_GETICON, ICON_BIG, 0)) << "the window has an icon of its own";
   EXPECT_TRUE(store_->KeyExists(kProductKey));
   EXPECT_TRUE(store_->KeyExists(kMainWindowKey));
 
@@ -422,4 +423,38 @@ TEST(FileListAlone, RefreshOnRequestStillWorksAfterARefreshThatFailed) {
   DestroyWindow(parent);
   std::error_code ec;
   std::filesystem::remove_all(std::filesystem::path(folder), ec);
+}
+
+TEST_F(MainWindowTest, EveryToolButtonShowsItsHintAlsoWhenDisabled) {
+  TTessarineMain& w = Open();
+  const wchar_t* hints[] = {L"ルートフォルダ設定", L"一つ上のフォルダ", L"名前編集", L"コピー", L"貼り付け",
+                            L"削除", L"フォルダ作成", L"最新の情報に更新", L"安全な取り外し", L"Exifリネーム"};
+  ASSERT_TRUE(w.ToolTips());
+  auto hintOf = [&](TTTOOLINFOW ti) {
+    wchar_t text[80] = {};
+    ti.lpszText = text;
+    SendMessageW(w.ToolTips(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+    return std::wstring(text);
+  };
+  for (int i = 0; i < ToolButtonCount; ++i) {
+    // Over an enabled button the mouse reaches the button itself.
+    TTTOOLINFOW own{};
+    own.cbSize = sizeof(own);
+    own.hwnd = w.Handle();
+    own.uFlags = TTF_IDISHWND;
+    own.uId = reinterpret_cast<UINT_PTR>(w.ToolButton(i).Handle());
+    EXPECT_EQ(hintOf(own), hints[i]) << i;
+
+    // Over a disabled one it reaches the window, which answers with the same hint.
+    RECT b;
+    GetWindowRect(w.ToolButton(i).Handle(), &b);
+    MapWindowPoints(nullptr, w.Handle(), reinterpret_cast<POINT*>(&b), 2);
+    TTHITTESTINFOW ht{};
+    ht.hwnd = w.Handle();
+    ht.pt = POINT{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+    ht.ti.cbSize = sizeof(ht.ti);
+    ASSERT_TRUE(SendMessageW(w.ToolTips(), TTM_HITTESTW, 0, reinterpret_cast<LPARAM>(&ht))) << i;
+    EXPECT_EQ(hintOf(ht.ti), hints[i]) << i;
+  }
+  EXPECT_FALSE(w.ToolButton(btnCopy).Enabled()) << "the case that needs the window's hint";
 }
