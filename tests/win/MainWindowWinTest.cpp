@@ -184,9 +184,12 @@ TEST_F(MainWindowTest, PhotoFolderShowsDatesModelsAndMakersWithFoldersFirst) {
   w.plFileList1().SelectRow(1);
   Pump();
   EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1 個の項目を選択");
+  ListView_SetItemState(List(), 3, LVIS_SELECTED, LVIS_SELECTED);  // a second selected row
   ClickColumn(1);
   EXPECT_EQ(Column(List(), 0), (V{u"IMG_0002.JPG", u"IMG_0001.JPG", u"notes.txt", u"sub"}));
   EXPECT_EQ(SelectedName(), u"IMG_0001.JPG");
+  EXPECT_EQ(ListView_GetSelectedCount(List()), 1u) << "only the first selected record stays selected";
+  EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1 個の項目を選択");
   ClickColumn(1);
   EXPECT_EQ(Column(List(), 0), (V{u"sub", u"notes.txt", u"IMG_0001.JPG", u"IMG_0002.JPG"}));
   EXPECT_EQ(SelectedName(), u"IMG_0001.JPG");
@@ -457,4 +460,19 @@ TEST_F(MainWindowTest, EveryToolButtonShowsItsHintAlsoWhenDisabled) {
     EXPECT_EQ(hintOf(ht.ti), hints[i]) << i;
   }
   EXPECT_FALSE(w.ToolButton(btnCopy).Enabled()) << "the case that needs the window's hint";
+}
+
+TEST_F(MainWindowTest, ReturningToTheWindowGivesTheFocusBackToThePaneThatHadIt) {
+  TTessarineMain& w = Open();
+  SetFocus(List());
+  SendMessageW(w.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
+  SetFocus(w.Handle());  // what the system leaves while another program is active
+  SendMessageW(w.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_EQ(GetFocus(), List());
+
+  SetFocus(w.plFolderTree1().Handle());
+  SendMessageW(w.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
+  SetFocus(w.Handle());
+  SendMessageW(w.Handle(), WM_ACTIVATE, WA_CLICKACTIVE, 0);
+  EXPECT_EQ(GetFocus(), w.plFolderTree1().Handle());
 }

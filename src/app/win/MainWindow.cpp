@@ -472,6 +472,17 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (msg == WM_LBUTTONUP) ReleaseCapture();
       }
       return 0;
+    case WM_ACTIVATE:
+      // Keyboard focus goes back to the control that had it when the window was left, so
+      // that keys and commands after a switch to another program reach that pane again.
+      if (LOWORD(wp) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+      } else if (!HIWORD(wp)) {
+        // At first the first control in tab order, the drive drop-down.
+        SetFocus(lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_) ? lastFocus_ : combo_);
+      }
+      return 0;
     case WM_ACTIVATEAPP:
       if (wp) ApplicationEvents1Activate();
       return 0;

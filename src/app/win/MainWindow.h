@@ -88,6 +88,7 @@ class TTessarineMain {
   HWND combo_ = nullptr;
   HWND status_ = nullptr;
   HWND tooltip_ = nullptr;
+  HWND lastFocus_ = nullptr;  // the control to give the focus back to on activation
   std::unique_ptr<TplFolderTree> tree_;
   std::unique_ptr<TplFileList> list_;
   std::array<std::unique_ptr<TToolButton>, ToolButtonCount> buttons_;
