@@ -178,3 +178,26 @@ TEST_F(FileListModelTest, ColumnClicksAlternateDirectionAndFindTheSelectedName) 
   std::u16string gone = u"nothing.jpg";
   EXPECT_EQ(model.SortByColumn(0, &gone), -1);
 }
+
+TEST_F(FileListModelTest, RefreshKeepsOneRowForANameWhoseCaseChangedOnDisk) {
+  // Renamed elsewhere to other letter case only: the file system still finds the record's
+  // path, so the entry is the kept record and must not come back as a second row.
+  lister.ignoreCase = true;
+  lister.folders[folder] = {File(u"café.jpg"), File(u"photo.jpg"), File(u"Ωmega.jpg")};
+  FileListModel model(lister, metadata);
+  model.ListFolder(folder);
+  lister.folders[folder] = {File(u"CAFÉ.JPG"), File(u"PHOTO.JPG"), File(u"ωMEGA.jpg")};
+  model.Refresh(folder, true);
+  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"café.jpg", u"photo.jpg", u"Ωmega.jpg"}));
+}
+
+TEST_F(FileListModelTest, NoFolderYetListsNothingRatherThanTheCurrentFolder) {
+  // The system resolves an empty folder against the process's current folder.
+  lister.folders[u""] = {File(u"stray.txt")};
+  FileListModel model(lister, metadata);
+  model.ListFolder(u"");
+  EXPECT_EQ(FileDataList.Count(), 0);
+  model.FindText = u"x";  // a filter change refreshes
+  EXPECT_FALSE(model.Refresh(u"", false));
+  EXPECT_EQ(FileDataList.Count(), 0);
+}

@@ -11,12 +11,6 @@ bool RefreshLocked = false;
 
 namespace {
 
-std::u16string AsciiUpperKey(std::u16string_view s) {
-  std::u16string out(s);
-  for (auto& c : out) c = AsciiUpper(c);
-  return out;
-}
-
 std::u16string ReplaceSeparators(std::u16string text, const std::u16string& dateSep, const std::u16string& timeSep) {
   std::u16string out;
   out.reserve(text.size() + 4);
@@ -59,7 +53,8 @@ FileListModel::FileListModel(DirectoryLister& lister, MetadataSource& metadata) 
 void FileListModel::ListFolder(const std::u16string& folder) {
   FileDataList.Clear();
   std::vector<DirectoryEntry> entries;
-  if (lister_.List(folder, entries)) {
+  // No folder yet (no root set): an empty path would enumerate the process's current folder.
+  if (!folder.empty() && lister_.List(folder, entries)) {
     for (const auto& entry : entries) {
       if (IsDotEntry(entry.name)) continue;
       if (!PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0)) continue;
@@ -70,12 +65,18 @@ void FileListModel::ListFolder(const std::u16string& folder) {
 }
 
 bool FileListModel::Refresh(const std::u16string& folder, bool sort) {
-  // Names of the records that stay, by ASCII-folded name; each disk entry cancels one.
+  if (folder.empty()) {
+    // Nothing is listed before a root is set; a relative look-up would find stray entries.
+    FileDataList.Clear();
+    return false;
+  }
+  // Names of the records that stay, folded as the file system folds names (a name whose
+  // case changed on disk is still the same entry); each disk entry cancels one.
   std::unordered_map<std::u16string, int> kept;
   for (int i = FileDataList.Count() - 1; i >= 0; --i) {
     const TplFileDataListItem* record = FileDataList.Get(i);
     if (PassesFilter(FindText, record->Name, record->IsFolder()) && lister_.Find(folder + record->Name)) {
-      ++kept[AsciiUpperKey(record->Name)];
+      ++kept[UpperCaseText(record->Name)];
     } else {
       FileDataList.Delete(i);
     }
@@ -84,7 +85,7 @@ bool FileListModel::Refresh(const std::u16string& folder, bool sort) {
   if (lister_.List(folder, entries)) {
     for (const auto& entry : entries) {
       if (IsDotEntry(entry.name)) continue;
-      auto it = kept.find(AsciiUpperKey(entry.name));
+      auto it = kept.find(UpperCaseText(entry.name));
       if (it != kept.end() && it->second > 0) {
         --it->second;
         continue;

@@ -11,6 +11,7 @@
 #include "browse/FileRecords.h"
 #include "exif/Exif.h"
 #include "platform/DirectoryList.h"
+#include "platform/Text.h"
 
 namespace tess::testing {
 
@@ -62,10 +63,12 @@ class FakeMetadataSource : public MetadataSource {
   };
 };
 
-// Entries by folder; Find answers the exact path folder + name.
+// Entries by folder; Find answers the exact path folder + name (regardless of letter case
+// when ignoreCase is set, as Windows file systems answer).
 class FakeDirectoryLister : public DirectoryLister {
  public:
   std::map<std::u16string, std::vector<DirectoryEntry>> folders;
+  bool ignoreCase = false;
 
   void AddFile(const std::u16string& folder, DirectoryEntry entry) { folders[folder].push_back(std::move(entry)); }
 
@@ -78,10 +81,16 @@ class FakeDirectoryLister : public DirectoryLister {
   std::optional<DirectoryEntry> Find(const std::u16string& path) override {
     for (const auto& [folder, entries] : folders)
       for (const DirectoryEntry& e : entries)
-        if (folder + e.name == path) return e;
+        if (folder + e.name == path || (ignoreCase && Folded(folder + e.name) == Folded(path))) return e;
     return std::nullopt;
   }
   std::u16string FullPath(const std::u16string& path) override { return path; }
+
+ private:
+  static std::u16string Folded(std::u16string s) {
+    for (auto& c : s) c = UpperCaseLetter(c);
+    return s;
+  }
 };
 
 }  // namespace tess::testing

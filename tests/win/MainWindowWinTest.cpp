@@ -128,6 +128,7 @@ TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
   EXPECT_EQ(w.plFolderTree1().NodeText(w.plFolderTree1().RootNode()), u"C:\\");
   EXPECT_EQ(w.plFolderTree1().RootHeader(), u"");
   EXPECT_EQ(w.RootBasePath, u"C:\\");
+  EXPECT_TRUE(SendMessageW(w.Handle(), WM_GETICON, ICON_BIG, 0)) << "the window has an icon of its own";
   EXPECT_TRUE(store_->KeyExists(kProductKey));
   EXPECT_TRUE(store_->KeyExists(kMainWindowKey));
 
@@ -183,9 +184,12 @@ TEST_F(MainWindowTest, PhotoFolderShowsDatesModelsAndMakersWithFoldersFirst) {
   w.plFileList1().SelectRow(1);
   Pump();
   EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1 個の項目を選択");
+  ListView_SetItemState(List(), 3, LVIS_SELECTED, LVIS_SELECTED);  // a second selected row
   ClickColumn(1);
   EXPECT_EQ(Column(List(), 0), (V{u"IMG_0002.JPG", u"IMG_0001.JPG", u"notes.txt", u"sub"}));
   EXPECT_EQ(SelectedName(), u"IMG_0001.JPG");
+  EXPECT_EQ(ListView_GetSelectedCount(List()), 1u) << "only the first selected record stays selected";
+  EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1 個の項目を選択");
   ClickColumn(1);
   EXPECT_EQ(Column(List(), 0), (V{u"sub", u"notes.txt", u"IMG_0001.JPG", u"IMG_0002.JPG"}));
   EXPECT_EQ(SelectedName(), u"IMG_0001.JPG");
@@ -357,4 +361,118 @@ TEST_F(MainWindowTest, StatusShowsThousandsSeparator) {
   Pump();
   w.UpdateStatusPanels();
   EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1,234 個の項目を選択");
+}
+
+TEST_F(MainWindowTest, EndOfSessionStoresTheSettingsAsClosingDoes) {
+  TTessarineMain& w = Open();
+  SetWindowPos(w.Handle(), nullptr, 30, 40, 690, 470, SWP_NOZORDER | SWP_NOACTIVATE);
+  ListView_SetColumnWidth(List(), 1, 66);
+  EXPECT_EQ(SendMessageW(w.Handle(), WM_QUERYENDSESSION, 0, 0), TRUE) << "the end of the session is never refused";
+  MainWindowSettings s;
+  ReadMainWindowSettings(*store_, s);
+  EXPECT_EQ(s.selectFolder, w.plFolderTree1().SelectFolder());
+  EXPECT_EQ(s.placement.width, 690);
+  EXPECT_EQ(s.placement.height, 470);
+  EXPECT_EQ(s.columnWidths[1], 66);
+}
+
+TEST_F(MainWindowTest, StoredFolderOnAMissingDriveRootsAtTheFirstDrive) {
+  DWORD drives = GetLogicalDrives();
+  int missing = 25;
+  while (missing > 2 && (drives & (1u << missing))) --missing;
+  ASSERT_GT(missing, 2) << "every drive letter is taken";
+  StoreFolder(std::u16string{char16_t(u'A' + missing), u':', u'\\'} + u"Photos\\");
+  TTessarineMain& w = Open();
+  EXPECT_EQ(SendMessageW(w.ComboBoxEx1(), CB_GETCURSEL, 0, 0), 0);
+  wchar_t text[MAX_PATH + 8] = {};
+  COMBOBOXEXITEMW item{};
+  item.mask = CBEIF_TEXT;
+  item.iItem = 0;
+  item.pszText = text;
+  item.cchTextMax = MAX_PATH + 7;
+  ASSERT_TRUE(SendMessageW(w.ComboBoxEx1(), CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  std::u16string firstRoot = U16(text).substr(0, 3);
+  EXPECT_EQ(w.RootBasePath, firstRoot);
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), firstRoot);
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), firstRoot) << "no folder below the root is listed";
+}
+
+TEST(FileListAlone, RefreshOnRequestStillWorksAfterARefreshThatFailed) {
+  std::u16string folder = IncludeTrailingBackslash(fx::MakeTempFolder("alone"));
+  HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 300, 200, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(parent);
+  {
+    TplFileList list(parent, 1, GetModuleHandleW(nullptr));
+    list.SetRootFolder(folder);
+    ASSERT_EQ(list.ExpandFolder(), folder);
+    list.OnFolderChanged = [] { throw std::runtime_error("handler failed"); };
+    EXPECT_THROW(list.RefreshView(), std::runtime_error);
+    EXPECT_FALSE(RefreshLocked) << "a failed refresh must not lock out every later one";
+
+    int changed = 0;
+    list.OnFolderChanged = [&] { ++changed; };
+    fx::WriteFile(folder + u"new.txt", fx::Text("x"));
+    list.RefreshView();
+    EXPECT_EQ(changed, 1);
+    EXPECT_EQ(ListView_GetItemCount(list.Handle()), 1);
+
+    RefreshLocked = true;  // a name being edited in place
+    fx::WriteFile(folder + u"later.txt", fx::Text("y"));
+    list.RefreshView();
+    EXPECT_EQ(ListView_GetItemCount(list.Handle()), 1);
+    RefreshLocked = false;
+  }
+  DestroyWindow(parent);
+  std::error_code ec;
+  std::filesystem::remove_all(std::filesystem::path(folder), ec);
+}
+
+TEST_F(MainWindowTest, EveryToolButtonShowsItsHintAlsoWhenDisabled) {
+  TTessarineMain& w = Open();
+  const wchar_t* hints[] = {L"ルートフォルダ設定", L"一つ上のフォルダ", L"名前編集", L"コピー", L"貼り付け",
+                            L"削除", L"フォルダ作成", L"最新の情報に更新", L"安全な取り外し", L"Exifリネーム"};
+  ASSERT_TRUE(w.ToolTips());
+  auto hintOf = [&](TTTOOLINFOW ti) {
+    wchar_t text[80] = {};
+    ti.lpszText = text;
+    SendMessageW(w.ToolTips(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+    return std::wstring(text);
+  };
+  for (int i = 0; i < ToolButtonCount; ++i) {
+    // Over an enabled button the mouse reaches the button itself.
+    TTTOOLINFOW own{};
+    own.cbSize = sizeof(own);
+    own.hwnd = w.Handle();
+    own.uFlags = TTF_IDISHWND;
+    own.uId = reinterpret_cast<UINT_PTR>(w.ToolButton(i).Handle());
+    EXPECT_EQ(hintOf(own), hints[i]) << i;
+
+    // Over a disabled one it reaches the window, which answers with the same hint.
+    RECT b;
+    GetWindowRect(w.ToolButton(i).Handle(), &b);
+    MapWindowPoints(nullptr, w.Handle(), reinterpret_cast<POINT*>(&b), 2);
+    TTHITTESTINFOW ht{};
+    ht.hwnd = w.Handle();
+    ht.pt = POINT{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+    ht.ti.cbSize = sizeof(ht.ti);
+    ASSERT_TRUE(SendMessageW(w.ToolTips(), TTM_HITTESTW, 0, reinterpret_cast<LPARAM>(&ht))) << i;
+    EXPECT_EQ(hintOf(ht.ti), hints[i]) << i;
+  }
+  EXPECT_FALSE(w.ToolButton(btnCopy).Enabled()) << "the case that needs the window's hint";
+}
+
+TEST_F(MainWindowTest, ReturningToTheWindowGivesTheFocusBackToThePaneThatHadIt) {
+  TTessarineMain& w = Open();
+  SetFocus(List());
+  SendMessageW(w.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
+  SetFocus(w.Handle());  // what the system leaves while another program is active
+  SendMessageW(w.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
+  EXPECT_EQ(GetFocus(), List());
+
+  SetFocus(w.plFolderTree1().Handle());
+  SendMessageW(w.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
+  SetFocus(w.Handle());
+  SendMessageW(w.Handle(), WM_ACTIVATE, WA_CLICKACTIVE, 0);
+  EXPECT_EQ(GetFocus(), w.plFolderTree1().Handle());
 }

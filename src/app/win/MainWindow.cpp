@@ -85,6 +85,12 @@ void TTessarineMain::CreateComponents() {
   if (formFont_) SendMessageW(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), FALSE);
 
   toolImages_ = MakeToolImageLists();
+  // The window's icon: the picture of the program's own task, the EXIF rename.
+  appIcon_.reset(ImageList_GetIcon(toolImages_.normal.get(), static_cast<int>(ToolImage::ExifRename), ILD_NORMAL));
+  if (appIcon_) {
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(appIcon_.get()));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(appIcon_.get()));
+  }
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance_,
                              nullptr);
@@ -99,6 +105,12 @@ void TTessarineMain::CreateComponents() {
       ti.hwnd = hwnd_;
       ti.uId = reinterpret_cast<UINT_PTR>(buttons_[static_cast<size_t>(i)]->Handle());
       ti.lpszText = const_cast<wchar_t*>(kButtons[i].hint);
+      SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+      // A disabled button gets no mouse input: the window under it does. The same hint as a
+      // rectangle of this window tells what a greyed button is for; placed with the buttons.
+      ti.uFlags = TTF_SUBCLASS;
+      ti.uId = static_cast<UINT_PTR>(IdFirstToolButton + i);
+      ti.rect = RECT{0, 0, 0, 0};
       SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
   }
@@ -198,7 +210,17 @@ void TTessarineMain::PlaceToolButtons() {
   std::vector<int> widths;
   for (const auto& b : buttons_) widths.push_back(b->Width());
   std::vector<int> lefts = ToolButtonLefts(rc.right - rc.left, widths);
-  for (size_t i = 0; i < buttons_.size(); ++i) buttons_[i]->SetLeftTop(lefts[i], 3);
+  for (size_t i = 0; i < buttons_.size(); ++i) {
+    buttons_[i]->SetLeftTop(lefts[i], 3);
+    if (tooltip_) {
+      TTTOOLINFOW ti{};
+      ti.cbSize = sizeof(ti);
+      ti.hwnd = hwnd_;
+      ti.uId = static_cast<UINT_PTR>(IdFirstToolButton + static_cast<int>(i));
+      ti.rect = RECT{lefts[i], 3, lefts[i] + buttons_[i]->Width(), 3 + buttons_[i]->Height()};
+      SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
+    }
+  }
 }
 
 RECT TTessarineMain::SplitterRect() const {
@@ -450,9 +472,28 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (msg == WM_LBUTTONUP) ReleaseCapture();
       }
       return 0;
+    case WM_ACTIVATE:
+      // Keyboard focus goes back to the control that had it when the window was left, so
+      // that keys and commands after a switch to another program reach that pane again.
+      if (LOWORD(wp) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(hwnd_, focus)) lastFocus_ = focus;
+      } else if (!HIWORD(wp)) {
+        // At first the first control in tab order, the drive drop-down.
+        SetFocus(lastFocus_ && IsWindow(lastFocus_) && IsChild(hwnd_, lastFocus_) ? lastFocus_ : combo_);
+      }
+      return 0;
     case WM_ACTIVATEAPP:
       if (wp) ApplicationEvents1Activate();
       return 0;
+    case WM_QUERYENDSESSION:
+      // The session ends without a WM_CLOSE: store now what closing would store. Closing is
+      // never refused, and neither is the end of the session.
+      try {
+        FormCloseQuery();
+      } catch (...) {
+      }
+      return TRUE;
     case WM_CLOSE:
       FormCloseQuery();
       DestroyWindow(hwnd_);

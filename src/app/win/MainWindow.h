@@ -55,6 +55,7 @@ class TTessarineMain {
   TplFileList& plFileList1() { return *list_; }
   HWND ComboBoxEx1() const { return combo_; }
   HWND StatusBar1() const { return status_; }
+  HWND ToolTips() const { return tooltip_; }
   TToolButton& ToolButton(int index) { return *buttons_[static_cast<size_t>(index)]; }
   int FolderTreeWidth() const { return treeWidth_; }
 
@@ -87,10 +88,12 @@ class TTessarineMain {
   HWND combo_ = nullptr;
   HWND status_ = nullptr;
   HWND tooltip_ = nullptr;
+  HWND lastFocus_ = nullptr;  // the control to give the focus back to on activation
   std::unique_ptr<TplFolderTree> tree_;
   std::unique_ptr<TplFileList> list_;
   std::array<std::unique_ptr<TToolButton>, ToolButtonCount> buttons_;
   ToolImageLists toolImages_;
+  IconHandle appIcon_;  // outlives the window: destroyed after it
   ImageListHandle ImageList1;
   GdiFont formFont_, paneFont_;
   int treeWidth_ = 220;

@@ -17,6 +17,7 @@ class TToolButton {
 
   HWND Handle() const { return hwnd_; }
   int Width() const { return width_; }
+  int Height() const { return height_; }
   void SetLeftTop(int left, int top);
   void SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
   bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }

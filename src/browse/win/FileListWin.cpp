@@ -186,12 +186,13 @@ void TplFileList::RefreshView() {
     return;
   }
   if (RefreshLocked) return;
-  RefreshLocked = true;
-  {
-    WaitCursor wait;
-    RefreshFilesListItems(true);
-  }
-  RefreshLocked = false;
+  // Released on every way out: a refresh that failed once must not silence all later ones.
+  struct Lock {
+    Lock() { RefreshLocked = true; }
+    ~Lock() { RefreshLocked = false; }
+  } lock;
+  WaitCursor wait;
+  RefreshFilesListItems(true);
 }
 
 void TplFileList::ClearSelection() { ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED); }
