@@ -100,9 +100,9 @@ class TJPEGHeaderParser {
 class TAdobeBlock final : public TMetadataBlock {
  public:
   TAdobeBlock() = default;
-  // Loads the block at the stream's position; never raises. The payload is not read past
-  // end (a position; -1: the end of the stream): a block that claims more is cut there and
-  // does not load cleanly.
+  // Loads the block at the stream's position; never raises. A payload the stream holds whole
+  // is read whole, also past end (a position; -1: the end of the stream); one that claims
+  // more than the stream holds is cut at end and does not load cleanly.
   explicit TAdobeBlock(TStream& stream, int64_t end = -1) { LoadFromStream(stream, end); }
   void LoadFromStream(TStream& stream, int64_t end = -1);
   const std::string& Signature() const { return FSignature; }
