@@ -20,21 +20,35 @@ struct TFileStream::Handle {
 
 TFileStream::TFileStream(const std::u16string& fileName) : handle_(std::make_unique<Handle>()) {
   std::string path = ToUtf8(fileName);
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only a regular file holds a photo. A pipe, socket or device reads as empty, without
+  // being opened at all: an open of a pipe waits for a writer, and an open of a device can
+  // act on the device.
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    size_ = 0;
+    return;
+  }
+  // Without blocking all the same, should the entry have become a pipe since.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) throw EFOpenError(fileName, FromUtf8(std::strerror(errno)));
   handle_->fd = fd;
-  struct stat st {};
   if (::fstat(fd, &st) != 0) throw EFOpenError(fileName, FromUtf8(std::strerror(errno)));
   // A folder opens on POSIX but is no file to read (Windows refuses to open it).
   if (S_ISDIR(st.st_mode)) throw EFOpenError(fileName, FromUtf8(std::strerror(EISDIR)));
-  size_ = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
+  if (!S_ISREG(st.st_mode)) {
+    ::close(handle_->fd);
+    handle_->fd = -1;
+    size_ = 0;
+    return;
+  }
+  size_ = static_cast<int64_t>(st.st_size);
 }
 
 TFileStream::~TFileStream() = default;
 
 size_t TFileStream::ReadAt(int64_t offset, void* buffer, size_t count) {
   size_t done = 0;
-  while (done < count) {
+  while (handle_->fd >= 0 && done < count) {
     ssize_t n = ::pread(handle_->fd, static_cast<char*>(buffer) + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
@@ -44,10 +58,6 @@ size_t TFileStream::ReadAt(int64_t offset, void* buffer, size_t count) {
 }
 
 int64_t TFileStream::Size() {
-  if (size_ < 0) {
-    struct stat st {};
-    size_ = ::fstat(handle_->fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
-  }
   return size_;
 }
 
