@@ -112,9 +112,8 @@ TFoundJPEGSegment::TFoundJPEGSegment(uint8_t markerNum, TStream& stream, uint16_
 
 // --- JPEG walk
 
-TJPEGHeaderParser::TJPEGHeaderParser(TStream& stream, const TJPEGMarkers& markersToLookFor, TStreamOwnership ownership)
+TJPEGHeaderParser::TJPEGHeaderParser(TStream& stream, const TJPEGMarkers& markersToLookFor)
     : FStream(&stream), FMarkersToLookFor(markersToLookFor) {
-  if (ownership == TStreamOwnership::soOwned) FOwnedStream.reset(&stream);
   Start();
 }
 
@@ -279,9 +278,12 @@ void TAdobeBlock::LoadFromStream(TStream& stream, int64_t end) {
   FLoadedCleanly = whole;
 }
 
-TAdobeResBlockEnumerator::TAdobeResBlockEnumerator(TStream& stream, TStreamOwnership ownership)
-    : FStream(&stream), FNextPos(stream.Position()), FPosTooFar(stream.Size()) {
-  if (ownership == TStreamOwnership::soOwned) FOwnedStream.reset(&stream);
+TAdobeResBlockEnumerator::TAdobeResBlockEnumerator(TStream& stream)
+    : FStream(&stream), FNextPos(stream.Position()), FPosTooFar(stream.Size()) {}
+
+TAdobeResBlockEnumerator::TAdobeResBlockEnumerator(std::unique_ptr<TStream> ownedStream)
+    : TAdobeResBlockEnumerator(*ownedStream) {
+  FOwnedStream = std::move(ownedStream);
 }
 
 bool TAdobeResBlockEnumerator::MoveNext() {
@@ -298,8 +300,17 @@ bool TAdobeResBlockEnumerator::MoveNext() {
   return false;
 }
 
-TAdobeResBlockParser::TAdobeResBlockParser(TStream& stream, TPSDInfo& info, TStreamOwnership ownership)
-    : TAdobeResBlockEnumerator(stream, ownership) {
+TAdobeResBlockParser::TAdobeResBlockParser(TStream& stream, TPSDInfo& info) : TAdobeResBlockEnumerator(stream) {
+  ReadHeader(info);
+}
+
+TAdobeResBlockParser::TAdobeResBlockParser(std::unique_ptr<TStream> ownedStream, TPSDInfo& info)
+    : TAdobeResBlockEnumerator(std::move(ownedStream)) {
+  ReadHeader(info);
+}
+
+void TAdobeResBlockParser::ReadHeader(TPSDInfo& info) {
+  TStream& stream = *FStream;
   if (!ProbeBytes(stream, kPSDSignature, sizeof kPSDSignature, false)) throw EInvalidPSDHeader();
   auto word = [&]() {
     uint16_t v;
