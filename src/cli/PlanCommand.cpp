@@ -136,8 +136,9 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
       continue;
     }
     // A folder (a card's DCIM\100CANON) stands for its files, as the file list shows them.
+    // Its files are named with the separator the path already uses.
     std::u16string inside = full;
-    if (!IsSeparator(inside.back())) inside += kWindowsPaths ? u'\\' : u'/';
+    if (!IsSeparator(inside.back())) inside += full[cut - 1];
     std::vector<DirectoryEntry> files;
     if (!ListFolderFiles(env.directory, inside, files)) {
       std::fprintf(err, "tessarine-cli plan: cannot list the folder '%s'\n", ToUtf8(given).c_str());
