@@ -30,7 +30,9 @@ TExifTag::TExifTag(TExifSection& section, const TTiffTagInfo& entry, TTiffParser
   FDataType = FWellFormed ? entry.DataType : TTiffDataType(tdUndefined);
   FElementCount = FWellFormed && entry.ElementCount > 0 ? entry.ElementCount : 0;
   int32_t size = DataSize();
-  if (size > 4) {
+  // A value as small as the tag's own storage costs no more than the tag itself, however
+  // many entries name it.
+  if (size > int32_t(sizeof FInlineData)) {
     FSharedData = values.Take(entry, parser);
     if (!FSharedData) {
       overBudget = true;

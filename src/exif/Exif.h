@@ -49,7 +49,7 @@ enum : TTiffTagID {
   ttSubsecTime = 37520, ttSubsecTimeOriginal = 37521, ttSubsecTimeDigitized = 37522, ttInteropOffset = 40965
 };
 
-// The values of more than 4 bytes copied during one Exif block load. Entries that name the
+// The values of more than 8 bytes copied during one Exif block load. Entries that name the
 // same bytes (ImageDescription and Make sharing one string, or thousands of hostile entries
 // naming one stretch) share one copy; new copies stop at a budget, so that entries cannot
 // multiply memory, while a value that is really in the block is always read.
@@ -85,8 +85,8 @@ class TExifTag {
 
  private:
   std::u16string FAsStringCache;
-  // Values of up to 4 bytes live in the tag itself, larger ones in the load's shared copies.
-  uint8_t FInlineData[4] = {};
+  // Values of up to 8 bytes live in the tag itself, larger ones in the load's shared copies.
+  uint8_t FInlineData[8] = {};
   std::shared_ptr<const uint8_t[]> FSharedData;
   size_t FDataLength = 0;
   TTiffDataType FDataType;

@@ -20,17 +20,19 @@ struct TFileStream::Handle {
 
 TFileStream::TFileStream(const std::u16string& fileName) : handle_(std::make_unique<Handle>()) {
   std::string path = ToUtf8(fileName);
-  // Only a regular file holds a photo. A pipe, socket or device reads as empty, without
-  // being opened at all: an open of a pipe waits for a writer, and an open of a device can
-  // act on the device.
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
-    size_ = 0;
-    return;
-  }
-  // Without blocking all the same, should the entry have become a pipe since.
+  // Only a regular file holds a photo; a pipe, socket or device reads as empty. The open
+  // never blocks: without O_NONBLOCK, opening a pipe waits for a writer.
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) throw EFOpenError(fileName, FromUtf8(std::strerror(errno)));
+  struct stat st {};
+  if (fd < 0) {
+    int error = errno;
+    // A socket cannot be opened at all: it is no photo rather than a file that is unreadable.
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+      size_ = 0;
+      return;
+    }
+    throw EFOpenError(fileName, FromUtf8(std::strerror(error)));
+  }
   handle_->fd = fd;
   if (::fstat(fd, &st) != 0) throw EFOpenError(fileName, FromUtf8(std::strerror(errno)));
   // A folder opens on POSIX but is no file to read (Windows refuses to open it).
