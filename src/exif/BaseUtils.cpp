@@ -263,10 +263,10 @@ void TAdobeBlock::LoadFromStream(TStream& stream, int64_t end) {
   if (!ReadLongInt(stream, TEndianness::BigEndian, size)) return;
   if (size < 0) return;
   if (size > 0) {
-    // Never more than the stream still holds, whatever the size field says. Writers get the
-    // section length a few bytes short of its last resource, so a resource the file holds
-    // whole is read whole; a size beyond the file is damaged, and then nothing past the
-    // section is read, so that it does not pull the image data into memory.
+    // Never more than the stream still holds, whatever the size field says. Some writers
+    // put the section length a few bytes short of its last resource, so a resource the file
+    // holds whole is read whole; a size beyond the file is damaged, and then nothing past
+    // the section is read, so that it does not pull the image data into memory.
     int64_t available = stream.Remaining();
     if (end >= 0 && size > available) available = std::min(available, std::max<int64_t>(end - stream.Position(), 0));
     size_t want = static_cast<size_t>(std::min<int64_t>(size, available));
