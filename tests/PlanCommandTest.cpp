@@ -11,7 +11,7 @@
 #include "platform/Locale.h"
 #include "platform/Text.h"
 #include "support/RecordFakes.h"
-#include "support/RecordingShell.h"
+#include "support/FakeFiles.h"
 #include "support/RenameFixtures.h"
 
 using namespace tess;
@@ -69,9 +69,12 @@ class PlanCommandTest : public ::testing::Test {
     directory.AddFile(u"/DCIM/100/", c);
     metadata.photos[u"/DCIM/100/IMG_0001.JPG"] = {true, MissingDate, Shot(2024, 5, 1, 9, 3, 7), MissingDate, u"X-T5", u"FUJIFILM"};
     metadata.photos[u"/DCIM/100/IMG_0002.JPG"] = {true, MissingDate, Shot(2024, 5, 1, 9, 15, 12), MissingDate, u"X-T5", u"FUJIFILM"};
+    // The files as the run sees them, by the paths its log shows.
+    files.Put(u"\\DCIM\\100\\IMG_0001.JPG", "JPEG 1");
+    files.Put(u"\\DCIM\\100\\IMG_0002.JPG", "JPEG 2");
   }
   CliResult Plan(std::initializer_list<const char*> args, bool shellAvailable = false) {
-    PlanEnvironment env{directory, metadata, shell, shellAvailable};
+    PlanEnvironment env{directory, metadata, shell, shellAvailable, &files};
     return Capture([&](std::FILE* out, std::FILE* err) { return RunPlanCommandWith(Args(args), out, err, env); });
   }
 
@@ -79,7 +82,8 @@ class PlanCommandTest : public ::testing::Test {
   ScopedLocaleOverride override_{*japanese_};
   FakeDirectoryLister directory;
   FakeMetadataSource metadata;
-  RecordingShell shell;
+  FakeFiles files;
+  FileWorkShell shell{files};
 };
 
 }  // namespace
@@ -133,10 +137,13 @@ TEST_F(PlanCommandTest, RunGoesThroughTheShellWhereThereIsOne) {
   ASSERT_EQ(shell.fileOperations.size(), 1u);
   EXPECT_EQ(shell.fileOperations[0].wFunc, 2u);
 
-  shell.nextFileOperation = {1223, true};
-  CliResult failed = Plan({"--folder", "Out", "--name", "@file", "--action", "move", "--run", "/DCIM/100/IMG_0001.JPG"}, true);
+  // A shell that does nothing: whatever it returns, the run tells what did not happen.
+  shell.work = {FileWorkShell::Work::Skip};
+  CliResult failed = Plan({"--folder", "Out2", "--name", "@file", "--action", "move", "--run", "/DCIM/100/IMG_0001.JPG"}, true);
   EXPECT_EQ(failed.status, 1);
-  EXPECT_EQ(failed.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\nファイルの移動/リネームに失敗しました。\n");
+  EXPECT_EQ(failed.out,
+            "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out2\\IMG_0001.JPG\n\n"
+            "移動できませんでした (コピー元はそのままです): \\DCIM\\100\\IMG_0001.JPG\nファイルの移動/リネームに失敗しました。\n");
 }
 
 TEST_F(PlanCommandTest, UsageErrors) {

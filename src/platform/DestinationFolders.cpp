@@ -39,19 +39,6 @@ size_t RootLength(std::u16string_view p) {
   return 0;  // relative, or drive-relative ("C:x"): nothing is planned for it
 }
 
-// Folder paths as the file system compares them: letter case folded, "/" as "\\", a run
-// of separators as one (a leading "\\\\" stays).
-std::u16string FolderKey(const std::u16string& path) {
-  std::u16string key;
-  key.reserve(path.size());
-  for (size_t i = 0; i < path.size(); ++i) {
-    char16_t c = IsSeparator(path[i]) ? u'\\' : UpperCaseLetter(path[i]);
-    if (c == u'\\' && i > 1 && key.back() == u'\\') continue;
-    key += c;
-  }
-  return key;
-}
-
 }  // namespace
 
 std::vector<std::u16string> UnpackPathList(std::u16string_view packed) {
@@ -82,7 +69,7 @@ std::vector<std::u16string> PlanMissingFolders(const std::vector<std::u16string>
   std::vector<std::u16string> plan;
   std::vector<std::u16string> planKeys;
   auto planned = [&](const std::u16string& folder) {
-    return std::find(planKeys.begin(), planKeys.end(), FolderKey(folder)) != planKeys.end();
+    return std::find(planKeys.begin(), planKeys.end(), FileSystemPathKey(folder)) != planKeys.end();
   };
   for (const std::u16string& destination : destinations) {
     std::vector<std::u16string> chain;  // deepest first
@@ -107,7 +94,7 @@ std::vector<std::u16string> PlanMissingFolders(const std::vector<std::u16string>
     if (!usable) continue;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       plan.push_back(*it);
-      planKeys.push_back(FolderKey(*it));
+      planKeys.push_back(FileSystemPathKey(*it));
     }
   }
   return plan;
