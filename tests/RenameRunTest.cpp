@@ -2,6 +2,8 @@
 // and the refusals that keep every photo safe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "exif/Exif.h"
 #include "platform/Locale.h"
 #include "platform/Text.h"
@@ -402,6 +404,11 @@ TEST_F(RenameRunTest, EveryPairIsLookedAtAfterTheShell) {
         u"移動できませんでした (コピー元はそのままです): C:\\Card\\b.jpg",
         u"移動できませんでした (コピー元はそのままです): C:\\Card\\c.jpg", u"ファイルの移動/リネームに失敗しました。"},
        RenameOutcome::Failed},
+      {"copied, but the sources could not be taken away", 1, {Work::CopyOnly, Work::Whole, Work::CopyOnly},
+       {u"コピーされましたがコピー元が残っています: C:\\Card\\a.jpg",
+        u"コピーされましたがコピー元が残っています: C:\\Card\\c.jpg", u"1 個のファイルを移動/リネームしました。",
+        u"ファイルの移動/リネームに失敗しました。"},
+       RenameOutcome::Failed},
       {"everything done", 1, {}, {u"3 個のファイルを移動/リネームしました。"}, RenameOutcome::Done},
   };
   for (const Case& c : cases) {
@@ -417,7 +424,11 @@ TEST_F(RenameRunTest, EveryPairIsLookedAtAfterTheShell) {
       const Work w = i < c.work.size() ? c.work[i] : Work::Whole;
       const FakeFiles::File* arrived = files.Find(u"C:\\Out\\2024\\05\\" + name);
       // Whatever arrived is whole; what did not arrive left its source in place.
-      if (w == Work::Whole) {
+      if (w == Work::CopyOnly) {
+        ASSERT_TRUE(arrived) << "a whole copy is a photo: it stays";
+        EXPECT_EQ(arrived->bytes, Bytes(name));
+        EXPECT_EQ(files.Find(f + name)->bytes, Bytes(name));
+      } else if (w == Work::Whole) {
         ASSERT_TRUE(arrived);
         EXPECT_EQ(arrived->bytes, Bytes(name));
       } else {
@@ -427,7 +438,8 @@ TEST_F(RenameRunTest, EveryPairIsLookedAtAfterTheShell) {
       }
     }
     // Folders that the batch created and left empty are gone; the others stay.
-    bool anyArrived = c.work.empty() || std::count(c.work.begin(), c.work.end(), Work::Whole) > 0;
+    bool anyArrived = c.work.empty() || std::count(c.work.begin(), c.work.end(), Work::Whole) > 0 ||
+                      std::count(c.work.begin(), c.work.end(), Work::CopyOnly) > 0;
     EXPECT_EQ(files.HasFolder(u"C:\\Out\\2024\\05"), anyArrived);
     EXPECT_EQ(files.HasFolder(u"C:\\Out"), anyArrived);
   }

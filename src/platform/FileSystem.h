@@ -36,6 +36,7 @@ class FileSystem : public FolderSystem {
   virtual std::optional<uint64_t> FileSize(const std::u16string& path) = 0;
   // True only when both are files that could be read whole and hold the same bytes.
   virtual bool SameContent(const std::u16string& a, const std::u16string& b) = 0;
+  // Removes a file, also one marked read-only.
   virtual bool RemoveFile(const std::u16string& path) = 0;
 };
 

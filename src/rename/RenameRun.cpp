@@ -29,6 +29,7 @@ const char16_t* const kSourceMissing = u"コピー元が見つかりません: "
 const char16_t* const kAlreadyFiled = u"コピー先に同じファイルがあるため除外します: ";
 const char16_t* const kNotCopied = u"コピーできませんでした (コピー元はそのままです): ";
 const char16_t* const kNotMoved = u"移動できませんでした (コピー元はそのままです): ";
+const char16_t* const kCopiedSourceStays = u"コピーされましたがコピー元が残っています: ";
 const char16_t* const kNotMovedSourceGone = u"移動できませんでした (コピー元が見つかりません): ";
 
 std::u16string LowerAscii(const std::u16string& text) {
@@ -228,6 +229,8 @@ RunReport RunBatch(const std::vector<Pair>& batch, const std::u16string& packedF
     if (arrived && arrived != sizes[i] && sourceWhole) fs.RemoveFile(p.destination);
     if (copy)
       report.notDone.push_back(kNotCopied + p.source);
+    else if (sizes[i] && arrived == sizes[i])
+      report.notDone.push_back(kCopiedSourceStays + p.source);  // both whole: nothing lost, nothing removed
     else
       report.notDone.push_back((sourceStays || samePath ? kNotMoved : kNotMovedSourceGone) + p.source);
   }

@@ -80,7 +80,8 @@ class FakeFiles final : public FileSystem {
 // destination without asking (as Wine's does), and returns what the test says.
 class FileWorkShell final : public RecordingShell {
  public:
-  enum class Work { Whole, Skip, Short, Empty };
+  // CopyOnly: a move that copies whole but cannot take the source away (a read-only card).
+  enum class Work { Whole, Skip, Short, Empty, CopyOnly };
   explicit FileWorkShell(FakeFiles& files) : files_(files) {}
   // How each pair is handled, by its position in the batch; pairs beyond the list are whole.
   std::vector<Work> work;

@@ -78,7 +78,18 @@ class WinFileSystem final : public FileSystem {
       if (std::memcmp(ba.data(), bb.data(), na) != 0) return false;
     }
   }
-  bool RemoveFile(const std::u16string& path) override { return DeleteFileW(W(path)) != 0; }
+  bool RemoveFile(const std::u16string& path) override {
+    if (DeleteFileW(W(path))) return true;
+    // A copy keeps its source's read-only mark, which DeleteFileW refuses.
+    DWORD attributes = GetFileAttributesW(W(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return false;
+    if (!SetFileAttributesW(W(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY))) return false;
+    if (DeleteFileW(W(path))) return true;
+    SetFileAttributesW(W(path), attributes);
+    return false;
+  }
 };
 
 }  // namespace
