@@ -212,6 +212,8 @@ RunReport RunBatch(const std::vector<Pair>& batch, const std::u16string& packedF
     sizes.push_back(fs.FileSize(p.source));
   }
   std::vector<std::u16string> newFolders = PlanMissingFolders(to, fs);
+  // What the shell answers is not trusted either way (Wine's returns 0 after a full disk):
+  // the disk tells.
   BatchCopyMove(shell, owner, packedFrom, packedTo, copy ? BatchOperation::Copy : BatchOperation::Move);
 
   RunReport report;
