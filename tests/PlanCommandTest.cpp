@@ -12,6 +12,7 @@
 #include "platform/Text.h"
 #include "support/RecordFakes.h"
 #include "support/ExifFixtures.h"
+#include "support/FakeFiles.h"
 #include "support/RecordingShell.h"
 #include "support/RenameFixtures.h"
 
@@ -70,9 +71,12 @@ class PlanCommandTest : public ::testing::Test {
     directory.AddFile(u"/DCIM/100/", c);
     metadata.photos[u"/DCIM/100/IMG_0001.JPG"] = {true, MissingDate, Shot(2024, 5, 1, 9, 3, 7), MissingDate, u"X-T5", u"FUJIFILM"};
     metadata.photos[u"/DCIM/100/IMG_0002.JPG"] = {true, MissingDate, Shot(2024, 5, 1, 9, 15, 12), MissingDate, u"X-T5", u"FUJIFILM"};
+    // The files as the run sees them, by the paths its log shows.
+    files.Put(u"\\DCIM\\100\\IMG_0001.JPG", "JPEG 1");
+    files.Put(u"\\DCIM\\100\\IMG_0002.JPG", "JPEG 2");
   }
   CliResult Plan(std::initializer_list<const char*> args, bool shellAvailable = false) {
-    PlanEnvironment env{directory, metadata, shell, shellAvailable};
+    PlanEnvironment env{directory, metadata, shell, shellAvailable, &files};
     return Capture([&](std::FILE* out, std::FILE* err) { return RunPlanCommandWith(Args(args), out, err, env); });
   }
 
@@ -80,7 +84,8 @@ class PlanCommandTest : public ::testing::Test {
   ScopedLocaleOverride override_{*japanese_};
   FakeDirectoryLister directory;
   FakeMetadataSource metadata;
-  RecordingShell shell;
+  FakeFiles files;
+  FileWorkShell shell{files};
 };
 
 }  // namespace
@@ -134,10 +139,13 @@ TEST_F(PlanCommandTest, RunGoesThroughTheShellWhereThereIsOne) {
   ASSERT_EQ(shell.fileOperations.size(), 1u);
   EXPECT_EQ(shell.fileOperations[0].wFunc, 2u);
 
-  shell.nextFileOperation = {1223, true};
-  CliResult failed = Plan({"--folder", "Out", "--name", "@file", "--action", "move", "--run", "/DCIM/100/IMG_0001.JPG"}, true);
+  // A shell that does nothing: whatever it returns, the run tells what did not happen.
+  shell.work = {FileWorkShell::Work::Skip};
+  CliResult failed = Plan({"--folder", "Out2", "--name", "@file", "--action", "move", "--run", "/DCIM/100/IMG_0001.JPG"}, true);
   EXPECT_EQ(failed.status, 1);
-  EXPECT_EQ(failed.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\nファイルの移動/リネームに失敗しました。\n");
+  EXPECT_EQ(failed.out,
+            "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out2\\IMG_0001.JPG\n\n"
+            "移動できませんでした (コピー元はそのままです): \\DCIM\\100\\IMG_0001.JPG\nファイルの移動/リネームに失敗しました。\n");
 }
 
 // A folder stands for its files, in the order the file list shows them first (by name,
@@ -147,6 +155,7 @@ TEST_F(PlanCommandTest, AFolderStandsForItsFiles) {
   directory.AddFile(u"/DCIM/100/", {u"sub", FILE_ATTRIBUTE_DIRECTORY_, 0, 0, 0});
   directory.AddFile(u"/DCIM/100/", {u"img_0000.jpg", FILE_ATTRIBUTE_ARCHIVE_, 10, 0, 0});
   metadata.photos[u"/DCIM/100/img_0000.jpg"] = {true, MissingDate, Shot(2024, 5, 1, 8, 0, 0), MissingDate, u"X-T5", u"FUJIFILM"};
+  files.Put(u"\\DCIM\\100\\img_0000.jpg", "JPEG 0");
   const std::string expected =
       "\\DCIM\\100\\img_0000.jpg\n\\DCIM\\100\\Out\\img_0000.jpg\n\n"
       "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\n"
