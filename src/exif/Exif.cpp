@@ -230,6 +230,7 @@ void TCustomExifData::Clear() {
   for (auto& s : FSections) s->Clear();
   FXMPBlock.reset();
   FMakerNoteType = nullptr;
+  FMedia = {};
   Changed();
   EndUpdate();
 }
@@ -304,6 +305,8 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
   for (auto& s : FSections) s->Clear();
   FXMPBlock.reset();
   FMakerNoteType = nullptr;
+  FMedia = {};
+  const int64_t start = stream.Position();
 
   auto probe = [&](uint8_t a, uint8_t b) {
     const uint8_t bytes[2] = {a, b};
@@ -376,18 +379,23 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
     if (FXMPBlock) FMetadataInSource.set(mkXMP);
     return true;
   }
-  return false;
+  return LoadMediaContainer(stream, start);
 }
 
 TDateTimeTagValue TCustomExifData::DateTime() const { return Section(esGeneral).GetDateTimeValue(ttDateTime, ttSubsecTime); }
 TDateTimeTagValue TCustomExifData::DateTimeOriginal() const {
+  if (FMedia.DateTimeOriginal != MissingDate) return TDateTimeTagValue{FMedia.DateTimeOriginal};
   return Section(esDetails).GetDateTimeValue(ttDateTimeOriginal, ttSubsecTimeOriginal);
 }
 TDateTimeTagValue TCustomExifData::DateTimeDigitized() const {
   return Section(esDetails).GetDateTimeValue(ttDateTimeDigitized, ttSubsecTimeDigitized);
 }
-std::u16string TCustomExifData::CameraMake() const { return Section(esGeneral).GetStringValue(ttMake); }
-std::u16string TCustomExifData::CameraModel() const { return Section(esGeneral).GetStringValue(ttModel); }
+std::u16string TCustomExifData::CameraMake() const {
+  return FMedia.CameraMake.empty() ? Section(esGeneral).GetStringValue(ttMake) : FMedia.CameraMake;
+}
+std::u16string TCustomExifData::CameraModel() const {
+  return FMedia.CameraModel.empty() ? Section(esGeneral).GetStringValue(ttModel) : FMedia.CameraModel;
+}
 
 TExifData::TExifData() = default;
 TExifData::~TExifData() = default;

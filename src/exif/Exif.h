@@ -153,6 +153,18 @@ class TCustomExifData {
   void LoadSubDirectory(TTiffParser& parser, TExifSectionKind source, TTiffTagID tag, TExifSectionKind target,
                         bool tiffImageSource);
   void ChooseMakerNoteType();
+  // The containers after the classic four (ISO media, PNG, WebP), from the position the
+  // load began at; true when a date or a camera text was found. MediaLoad.cpp.
+  bool LoadMediaContainer(TStream& stream, int64_t start);
+  // A TIFF structure whose first directory goes into one section (Canon's CMT2).
+  void LoadDirectoryBlock(TStream& stream, TExifSectionKind target);
+
+  // A video's own values, which stand before the sections' when set.
+  struct TMediaValues {
+    TDateTime DateTimeOriginal = MissingDate;
+    std::u16string CameraMake, CameraModel;
+  };
+  TMediaValues FMedia;
 
   std::array<std::unique_ptr<TExifSection>, kExifSectionCount> FSections;
   TEndianness FEndianness = TEndianness::SmallEndian;
