@@ -234,7 +234,7 @@ class IsoWalk {
         case FourCC("mvhd"): MovieHeader(box); break;
         case FourCC("trak"): if (!hasVideo_) hasVideo_ = IsVideoTrack(box); break;
         case FourCC("udta"): UserData(box); break;
-        case FourCC("meta"): QuickTimeMeta(box); break;
+        case FourCC("meta"): Meta(box); break;
         case FourCC("uuid"): CanonUuid(box); break;
         default: break;
       }
@@ -272,7 +272,7 @@ class IsoWalk {
         std::u16string& target = box.type == kMake ? found_.udtaMake : found_.udtaModel;
         if (target.empty()) target = text;
       } else if (box.type == FourCC("meta")) {
-        ItunesMeta(box);
+        Meta(box);
       }
     }
   }
@@ -285,31 +285,18 @@ class IsoWalk {
     return meta.payload + 4;
   }
 
-  // udta → meta → ilst → ©mak / ©mod → data.
-  void ItunesMeta(const Box& meta) {
-    Box box, item;
-    std::vector<uint8_t> bytes;
-    for (int64_t pos = MetaChildren(meta); walker_.Next(pos, meta.end, box); pos = box.end) {
-      if (box.type != FourCC("ilst")) continue;
-      for (int64_t p = box.payload; walker_.Next(p, box.end, item); p = item.end) {
-        if (item.type != kMake && item.type != kModel) continue;
-        std::u16string text;
-        if (!walker_.ReadPayload(item, 4096, bytes) || !DataBoxText(bytes.data(), bytes.size(), text)) continue;
-        std::u16string& target = item.type == kMake ? found_.udtaMake : found_.udtaModel;
-        if (target.empty()) target = text;
-      }
-    }
-  }
-
-  // moov → meta (handler mdta) → keys + ilst: the key names, then values by key index.
-  void QuickTimeMeta(const Box& meta) {
+  // A `meta` box: QuickTime's (handler mdta: `keys` names the values of `ilst` by index;
+  // under moov on a phone, under udta from other writers) or iTunes' (`ilst` items named
+  // ©mak, ©mod).
+  void Meta(const Box& meta) {
     Box box;
     std::vector<std::string> keys;
     std::vector<uint8_t> ilst;
-    bool haveIlst = false;
+    bool haveKeys = false, haveIlst = false;
     for (int64_t pos = MetaChildren(meta); walker_.Next(pos, meta.end, box); pos = box.end) {
       std::vector<uint8_t> bytes;
-      if (box.type == FourCC("keys") && keys.empty() && walker_.ReadPayload(box, kMaxSmallBox, bytes)) {
+      if (box.type == FourCC("keys") && !haveKeys && walker_.ReadPayload(box, kMaxSmallBox, bytes)) {
+        haveKeys = true;
         Cursor c(bytes.data(), bytes.size());
         c.Skip(4);  // version and flags
         uint32_t count = c.U32();
@@ -324,22 +311,26 @@ class IsoWalk {
         haveIlst = walker_.ReadPayload(box, kMaxSmallBox, ilst);
       }
     }
-    if (!haveIlst || keys.empty()) return;
+    if (!haveIlst) return;
     Cursor c(ilst.data(), ilst.size());
     MemBox item;
     while (NextMemBox(c, item)) {
-      uint32_t index = item.type;  // 1-based key index
-      if (index == 0 || index > keys.size()) continue;
-      const std::string& key = keys[index - 1];
       std::u16string text;
-      if (!DataBoxText(item.payload, item.size, text)) continue;
-      if (key == "com.apple.quicktime.creationdate") {
-        DateTimeParts parts;
-        if (!found_.zonedDate && ParseZonedDateTime(ToUtf8(text), parts)) found_.zonedDate = parts;
-      } else if (key == "com.apple.quicktime.make") {
-        if (found_.keysMake.empty()) found_.keysMake = text;
-      } else if (key == "com.apple.quicktime.model") {
-        if (found_.keysModel.empty()) found_.keysModel = text;
+      if (haveKeys) {
+        uint32_t index = item.type;  // 1-based key index
+        if (index == 0 || index > keys.size() || !DataBoxText(item.payload, item.size, text)) continue;
+        const std::string& key = keys[index - 1];
+        if (key == "com.apple.quicktime.creationdate") {
+          DateTimeParts parts;
+          if (!found_.zonedDate && ParseZonedDateTime(ToUtf8(text), parts)) found_.zonedDate = parts;
+        } else if (key == "com.apple.quicktime.make") {
+          if (found_.keysMake.empty()) found_.keysMake = text;
+        } else if (key == "com.apple.quicktime.model") {
+          if (found_.keysModel.empty()) found_.keysModel = text;
+        }
+      } else if ((item.type == kMake || item.type == kModel) && DataBoxText(item.payload, item.size, text)) {
+        std::u16string& target = item.type == kMake ? found_.udtaMake : found_.udtaModel;
+        if (target.empty()) target = text;
       }
     }
   }
