@@ -248,7 +248,10 @@ TEST(MediaRead, HostileBoxes) {
   deep = Concat({Ftyp("isom"), deep});
   // Many tiny boxes before the movie box.
   Bytes tiny = Ftyp("isom");
-  for (int i = 0; i < 20000; ++i) tiny = Concat({tiny, Box("free", {})});
+  for (int i = 0; i < 20000; ++i) {
+    Bytes free = Box("free", {});
+    tiny.insert(tiny.end(), free.begin(), free.end());
+  }
   tiny = Concat({tiny, Bytes(movie.begin() + int64_t(Find(movie, "moov") - 4), movie.end())});
   Bytes bigMdat = Concat({Ftyp("isom"), LargeBox("mdat", Bytes(32, 0)),
                           Bytes(movie.begin() + int64_t(Find(movie, "moov") - 4), movie.end())});
@@ -269,18 +272,16 @@ TEST(MediaRead, HostileBoxes) {
       {"moov_size_1_cut", Patched(movie, Find(movie, "moov") - 4, Be32Bytes(1)), ""},
       {"deep_nesting", deep, ""},
       {"many_tiny_boxes", tiny, ""},
-      {"iloc_count_huge", Patched(heic, iloc + 6, Bytes{0xFF, 0xFF}), ""},
+      {"iloc_count_huge", Patched(heic, iloc + 6, Bytes{0xFF, 0xFF}), "2023/04/05 06:07:08.000"},
       {"iloc_offset_size_bad", Patched(heic, iloc + 4, Bytes{0x33}), ""},
       {"heic_exif_header_offset_huge", Patched(heic, Find(heic, "Exif\0\0"s, Find(heic, "mdat")) - 4, Be32Bytes(0xFFFFFFF0u)), ""},
       {"webp_riff_size_huge", Patched(WebP({{"EXIF", sony}}), 4, Bytes{0xFF, 0xFF, 0xFF, 0xFF}), "2023/04/05 06:07:08.000"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    auto t0 = std::chrono::steady_clock::now();
     Read r = LoadBytes(c.file);
     EXPECT_EQ(r.error, "");
     EXPECT_EQ(r.original, c.original);
-    (void)t0;
   }
 }
 
@@ -325,7 +326,7 @@ TEST(MediaRead, HostileChunks) {
   } cases[] = {
       {"png_idat_length_past_end", Patched(png, Find(png, "IDAT") - 4, Be32Bytes(0x7FFFFFF0u))},
       {"png_idat_length_top_bit", Patched(png, Find(png, "IDAT") - 4, Be32Bytes(0xFFFFFFFFu))},
-      {"png_exif_length_past_end", Patched(png, Find(png, "eXIf") - 4, Be32Bytes(uint32_t(sony.size() + 8)))},
+      {"png_exif_length_past_end", Patched(png, Find(png, "eXIf") - 4, Be32Bytes(uint32_t(sony.size() + 20)))},
       {"png_exif_not_tiff", Patched(png, Find(png, "eXIf") + 4, Text("XXXX"))},
       {"webp_chunk_length_past_end", Patched(webp, Find(webp, "VP8L") + 4, Bytes{0xF0, 0xFF, 0xFF, 0x7F})},
       {"webp_exif_length_past_end", Patched(webp, Find(webp, "EXIF") + 4, Bytes{0xF0, 0xFF, 0xFF, 0xFF})},
