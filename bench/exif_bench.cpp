@@ -92,7 +92,17 @@ int Make(const std::string& dir, const std::string& from, int count, int sizeMb)
   return 0;
 }
 
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& head, size_t fill, const std::vector<uint8_t>& tail) {
+// Writes head, fill bytes and tail; with growLastBox the fill belongs to head's last box
+// (the media data box that ends the file), whose size field grows by it.
+void WriteBytes(const std::string& path, std::vector<uint8_t> head, size_t fill, const std::vector<uint8_t>& tail,
+                const char* growLastBox = nullptr) {
+  if (growLastBox) {
+    std::string type = growLastBox;
+    auto it = std::find_end(head.begin(), head.end(), type.begin(), type.end());
+    size_t at = size_t(it - head.begin()) - 4;
+    uint32_t size = (uint32_t(head[at]) << 24 | uint32_t(head[at + 1]) << 16 | uint32_t(head[at + 2]) << 8 | head[at + 3]) + uint32_t(fill);
+    for (int k = 0; k < 4; ++k) head[at + size_t(k)] = uint8_t(size >> (24 - 8 * k));
+  }
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(head.data()), std::streamsize(head.size()));
   std::string body(fill, '\x5A');
@@ -115,12 +125,12 @@ int MakeMedia(const std::string& dir, int count) {
     char n[16];
     std::snprintf(n, sizeof n, "%04d", i);
     std::string p = dir + "/";
-    WriteBytes(p + "IMG_" + n + ".HEIC", Heic(tiff), 2u << 20, {});
+    WriteBytes(p + "IMG_" + n + ".HEIC", Heic(tiff), 2u << 20, {}, "mdat");
     HeicOptions avif;
     avif.brand = "avif";
-    WriteBytes(p + "IMG_" + n + ".AVIF", Heic(tiff, avif), 1u << 20, {});
+    WriteBytes(p + "IMG_" + n + ".AVIF", Heic(tiff, avif), 1u << 20, {}, "mdat");
     WriteBytes(p + "IMG_" + n + ".CR3", Cr3(PhotoTiff({"Canon", "Canon EOS R5", "2021:05:06 07:08:09"}),
-                                            DetailsTiff("2021:05:06 07:08:09", "45")), 8u << 20, {});
+                                            DetailsTiff("2021:05:06 07:08:09", "45")), 8u << 20, {}, "mdat");
     // A camera MP4: ftyp, mdat (large), then moov, as most cameras write.
     MovieOptions camera;
     camera.creation = Seconds1904(2021, 3, 4, 5, 6, 7);
@@ -245,7 +255,7 @@ double Exiv2Pass(const std::vector<std::string>& files) {
 double ExiftoolPass(const std::vector<std::string>& files) {
   // One exiftool process for all files, as a user would run it on a folder.
   auto t0 = Clock::now();
-  std::string cmd = "exiftool -fast2 -q -q -s -s -s -DateTime -DateTimeOriginal -CreateDate -Make -Model";
+  std::string cmd = "exiftool -fast2 -q -q -s -s -s -ModifyDate -DateTimeOriginal -CreateDate -CreationDate -Make -Model";
   for (const std::string& f : files) cmd += " '" + f + "'";
   cmd += " >/dev/null 2>&1";
   if (std::system(cmd.c_str()) == -1) return -1;

@@ -105,7 +105,10 @@ Bytes Heic(const Bytes& tiff, const HeicOptions& o) {
     }
     Bytes iloc = Iloc(o.ilocVersion, {{1, 0, {{mdatPayload, uint32_t(image.size())}}},
                                       {2, uint16_t(o.exifInIdat ? 1 : 0), exifExtents}});
-    Bytes metaPayload = Concat({Hdlr("pict"), pitm, iinf, iloc});
+    // Item properties: the image's size, as every reader expects to find.
+    Bytes iprp = Box("iprp", Concat({Box("ipco", FullBox("ispe", 0, 0, Concat({Be32Bytes(4), Be32Bytes(3)}))),
+                                      FullBox("ipma", 0, 0, Concat({Be32Bytes(1), Be16Bytes(1), Bytes{1, 0x81}}))}));
+    Bytes metaPayload = Concat({Hdlr("pict"), pitm, iinf, iloc, iprp});
     if (o.exifInIdat) metaPayload = Concat({metaPayload, Box("idat", item)});
     Bytes head = Concat({Ftyp(o.brand, {"mif1", o.brand}), FullBox("meta", 0, 0, metaPayload)});
     return head;
