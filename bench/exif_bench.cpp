@@ -5,10 +5,11 @@
 //   exif_bench --make DIR --from CORPUS_JPEG_DIR [--count 2000] [--size-mb 4]
 //       writes COUNT whole-size camera JPEGs: each corpus file's metadata segments
 //       followed by MB of entropy-coded-like data and an end marker.
-//   exif_bench --make-media DIR [--count 10]
+//   exif_bench --make-media DIR [--count 10] [--small]
 //       writes COUNT files of each newer kind (HEIC, AVIF, CR3, a camera MP4 with its moov
 //       after the media data, a phone MOV, ORF, RW2, PNG, WebP) with real-sized media data,
-//       and one sparse 4.5 GB MP4 whose moov sits at its end.
+//       and one sparse 4.5 GB MP4 whose moov sits at its end. --small: a few KiB of media
+//       data each and no large MP4 (seeds for the fuzzer).
 //   exif_bench DIR [--rounds 5] [--limit N] [--exiv2] [--exiftool]
 //       --exiftool also times `exiftool -fast2` reading the same five values.
 #include <dirent.h>
@@ -110,7 +111,7 @@ void WriteBytes(const std::string& path, std::vector<uint8_t> head, size_t fill,
   out.write(reinterpret_cast<const char*>(tail.data()), std::streamsize(tail.size()));
 }
 
-int MakeMedia(const std::string& dir, int count) {
+int MakeMedia(const std::string& dir, int count, bool small) {
   using namespace tess::fixtures;
   std::filesystem::create_directories(dir);
   PhotoFields f{"Canon", "Canon EOS R5", "2021:05:06 07:08:09", "2021:05:06 07:08:09", "2021:05:06 07:08:09", "45"};
@@ -121,16 +122,18 @@ int MakeMedia(const std::string& dir, int count) {
     auto it = std::search(file.begin(), file.end(), what.begin(), what.end());
     return size_t(it - file.begin());
   };
+  // Scaled media data sizes: 1 MiB each at full size.
+  auto mib = [small](size_t n) { return small ? n << 10 : n << 20; };
   for (int i = 0; i < count; ++i) {
     char n[16];
     std::snprintf(n, sizeof n, "%04d", i);
     std::string p = dir + "/";
-    WriteBytes(p + "IMG_" + n + ".HEIC", Heic(tiff), 2u << 20, {}, "mdat");
+    WriteBytes(p + "IMG_" + n + ".HEIC", Heic(tiff), mib(2), {}, "mdat");
     HeicOptions avif;
     avif.brand = "avif";
-    WriteBytes(p + "IMG_" + n + ".AVIF", Heic(tiff, avif), 1u << 20, {}, "mdat");
+    WriteBytes(p + "IMG_" + n + ".AVIF", Heic(tiff, avif), mib(1), {}, "mdat");
     WriteBytes(p + "IMG_" + n + ".CR3", Cr3(PhotoTiff({"Canon", "Canon EOS R5", "2021:05:06 07:08:09"}),
-                                            DetailsTiff("2021:05:06 07:08:09", "45")), 8u << 20, {}, "mdat");
+                                            DetailsTiff("2021:05:06 07:08:09", "45")), mib(8), {}, "mdat");
     // A camera MP4: ftyp, mdat (large), then moov, as most cameras write.
     MovieOptions camera;
     camera.creation = Seconds1904(2021, 3, 4, 5, 6, 7);
@@ -138,7 +141,7 @@ int MakeMedia(const std::string& dir, int count) {
     Bytes mp4 = Movie(camera);
     size_t moov = splitAt(mp4, "moov") - 4;
     Bytes head(mp4.begin(), mp4.begin() + int64_t(moov)), tail(mp4.begin() + int64_t(moov), mp4.end());
-    size_t mdatSize = 16u << 20;
+    size_t mdatSize = mib(16);
     size_t mdatAt = splitAt(head, "mdat") - 4;
     Bytes size = Be32Bytes(uint32_t(mdatSize + 8));
     std::copy(size.begin(), size.end(), head.begin() + int64_t(mdatAt));
@@ -155,18 +158,18 @@ int MakeMedia(const std::string& dir, int count) {
     std::copy(size.begin(), size.end(), head.begin() + int64_t(mdatAt));
     WriteBytes(p + "IMG_" + n + ".MOV", head, mdatSize, tail);
     PhotoFields oly{"OLYMPUS CORPORATION", "E-M1MarkII", "2018:01:01 10:00:00", "2018:01:02 11:00:00"};
-    WriteBytes(p + "P_" + n + ".ORF", RawTiff(Text("IIRO"), false, oly), 4u << 20, {});
-    WriteBytes(p + "P_" + n + ".RW2", RawTiff(Bytes{'I', 'I', 'U', 0}, false, oly), 4u << 20, {});
+    WriteBytes(p + "P_" + n + ".ORF", RawTiff(Text("IIRO"), false, oly), mib(4), {});
+    WriteBytes(p + "P_" + n + ".RW2", RawTiff(Bytes{'I', 'I', 'U', 0}, false, oly), mib(4), {});
     // PNG and WebP: Exif before the image data, which is split in 64 KiB chunks as encoders do.
     Bytes png = Png({{"eXIf", tiff}});
     Bytes iend(png.end() - 12, png.end());
     png.resize(png.size() - 12);
-    for (int k = 0; k < 16; ++k) png = Concat({png, PngChunk("IDAT", Bytes(65536, uint8_t(k)))});
+    for (int k = 0; k < 16; ++k) png = Concat({png, PngChunk("IDAT", Bytes(mib(1) / 16, uint8_t(k)))});
     WriteBytes(p + "IMG_" + n + ".PNG", Concat({png, iend}), 0, {});
-    WriteBytes(p + "IMG_" + n + ".WEBP", WebP({{"VP8L", Bytes(512u << 10, 7)}, {"EXIF", tiff}}), 0, {});
+    WriteBytes(p + "IMG_" + n + ".WEBP", WebP({{"VP8L", Bytes(mib(1) / 2, 7)}, {"EXIF", tiff}}), 0, {});
   }
   // One video beyond 4 GB: a 64-bit mdat, the moov at the very end, the rest a hole.
-  {
+  if (!small) {
     MovieOptions big;
     big.creation = Seconds1904(2021, 3, 4, 5, 6, 7);
     big.moovFirst = true;
@@ -180,7 +183,7 @@ int MakeMedia(const std::string& dir, int count) {
     out.seekp(std::streamoff(head.size() - 16 + mdat));
     out.write(reinterpret_cast<const char*>(moovBox.data()), std::streamsize(moovBox.size()));
   }
-  std::printf("wrote %d files of each kind and one 4.5 GB MP4 to %s\n", count, dir.c_str());
+  std::printf("wrote %d files of each kind%s to %s\n", count, small ? "" : " and one 4.5 GB MP4", dir.c_str());
   return 0;
 }
 
@@ -294,9 +297,12 @@ int main(int argc, char** argv) {
   }
   if (args.size() >= 2 && args[0] == "--make-media") {
     int count = 10;
-    for (size_t i = 2; i + 1 < args.size(); i += 2)
-      if (args[i] == "--count") count = std::atoi(args[i + 1].c_str());
-    return MakeMedia(args[1], count);
+    bool small = false;
+    for (size_t i = 2; i < args.size(); ++i) {
+      if (args[i] == "--count" && i + 1 < args.size()) count = std::atoi(args[++i].c_str());
+      else if (args[i] == "--small") small = true;
+    }
+    return MakeMedia(args[1], count, small);
   }
   if (args.empty() || args[0] == "--help") {
     std::fputs("usage: exif_bench DIR [--rounds N] [--limit N] [--exiv2] | exif_bench --make ...\n", stderr);

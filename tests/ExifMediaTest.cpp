@@ -285,6 +285,23 @@ TEST(MediaRead, HostileBoxes) {
   }
 }
 
+// Every ISO media file starts with 00 00, which sends the classic detection to offset 320; a
+// JPEG or TIFF signature that happens to lie there must not turn the video into a photo.
+TEST(MediaRead, SignatureAtTheFixedOffsetDoesNotCount) {
+  ScopedMovieTimeConversion tokyo(TokyoTime);
+  MovieOptions plain;
+  plain.creation = Seconds1904(2021, 3, 4, 5, 6, 7);
+  plain.mdatBytes = 600;  // its payload covers offset 320
+  const Bytes movie = Movie(plain);
+  ASSERT_LT(Find(movie, "mdat"), 300u);
+  for (const Bytes& signature : {Bytes{0xFF, 0xD8, 0xFF, 0xE1}, Text("II*\0"s), Text("MM\0*"s), Text("8BPS")}) {
+    Read r = LoadBytes(Patched(movie, 320, signature));
+    EXPECT_TRUE(r.recognised);
+    EXPECT_EQ(r.error, "");
+    EXPECT_EQ(r.original, "2021/03/04 14:06:07.000");
+  }
+}
+
 // The iloc extents of the Exif item: outside the file, overlapping, or of length zero.
 TEST(MediaRead, HostileExtents) {
   const Bytes sony = Photo("SONY", "ILCE-7M4", "2023:04:05 06:07:08");

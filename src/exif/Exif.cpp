@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "exif/IsoMedia.h"
 #include "platform/IntConv.h"
 #include "platform/Locale.h"
 
@@ -317,6 +318,9 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
     stream.ReadBuffer(got, 2);
     return got[0] == a && got[1] == b;
   };
+  // An ISO media file begins with its ftyp box, so with 00 00: never let the fixed offset
+  // below find a JPEG or TIFF signature by chance inside its boxes or media data.
+  if (HasIsoMediaHeader(stream)) return LoadMediaContainer(stream, start);
   // Some camera formats carry their TIFF or JPEG data at a fixed offset, told by their
   // first two bytes.
   if (probe(0x00, 0x00)) stream.SetPosition(320);
