@@ -376,7 +376,7 @@ TEST(MediaRead, CutAnywhere) {
 // having EXIF data for the rename.
 TEST(MediaRead, RecordsOfMediaFiles) {
   ScopedMovieTimeConversion tokyo(TokyoTime);
-  std::u16string folder = MakeTempFolder("media") + u"/";
+  std::u16string folder = MakeTempFolder("media") + char16_t(std::filesystem::path::preferred_separator);
   MovieOptions phone;
   phone.brand = "qt  ";
   phone.keys = {{"com.apple.quicktime.creationdate", "2022-07-08T09:10:11+0900"},
