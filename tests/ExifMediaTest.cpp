@@ -116,7 +116,7 @@ std::vector<Case> Cases() {
   HeicOptions avif;
   avif.brand = "avif";
   PhotoFields oly{"OLYMPUS IMAGING CORP.", "E-M1", "2018:01:01 10:00:00", "2018:01:02 11:00:00"};
-  PhotoFields pana{"Panasonic", "DC-S5", "", "2019:02:03 04:05:06"};
+  PhotoFields pana{"Panasonic", "DC-S5", "", "2019:02:03 04:05:06"};  // no IFD0 DateTime
   return {
       {"heic", Heic(sony), u"SONY", u"ILCE-7M4", "2023/04/05 06:07:08.000"},
       {"heic_idat", Heic(sony, idat), u"SONY", u"ILCE-7M4", "2023/04/05 06:07:08.000"},
@@ -132,20 +132,21 @@ std::vector<Case> Cases() {
       {"mov_udta_texts", Movie(udta), u"Panasonic", u"DC-GH6", "2021/03/04 14:06:07.000"},
       {"mp4_udta_ilst", Movie(ilst), u"GoPro", u"HERO11 Black", "2021/03/04 14:06:07.000"},
       {"mp4_canon_exif", Movie(canon), u"Canon", u"EOS R6", "2020/10/11 12:13:14.500", "2020/10/11 12:13:14.000"},
-      {"mp4_zone_before_exif", Movie(zoneOverExif), u"Other", u"", "2019/01/02 03:04:05.000", "2020/10/11 12:13:14.000"},
+      {"mp4_zone_before_exif", Movie(zoneOverExif), u"Other", u"EOS R6", "2019/01/02 03:04:05.000",
+       "2020/10/11 12:13:14.000"},
       {"png", Png({{"eXIf", sony}, {"IDAT", Bytes(30, 1)}}), u"SONY", u"ILCE-7M4", "2023/04/05 06:07:08.000"},
       {"png_exif_after_idat", Png({{"IDAT", Bytes(30, 1)}, {"eXIf", ExifBlock(sony)}}), u"SONY", u"ILCE-7M4",
        "2023/04/05 06:07:08.000"},
       {"webp", WebP({{"VP8L", Bytes(21, 2)}, {"EXIF", sony}}), u"SONY", u"ILCE-7M4", "2023/04/05 06:07:08.000"},
       {"webp_exif_header", WebP({{"VP8L", Bytes(20, 2)}, {"EXIF", ExifBlock(sony)}}), u"SONY", u"ILCE-7M4",
        "2023/04/05 06:07:08.000"},
-      {"orf_iiro", RawTiff(Text("IIRO"), false, oly), u"OLYMPUS IMAGING CORP.", u"E-M1", "2018/01/01 10:00:00.000",
-       "2018/01/02 11:00:00.000"},
-      {"orf_iirs", RawTiff(Text("IIRS"), false, oly), u"OLYMPUS IMAGING CORP.", u"E-M1", "2018/01/01 10:00:00.000",
-       "2018/01/02 11:00:00.000"},
-      {"orf_mmor", RawTiff(Text("MMOR"), true, oly), u"OLYMPUS IMAGING CORP.", u"E-M1", "2018/01/01 10:00:00.000",
-       "2018/01/02 11:00:00.000"},
-      {"rw2", RawTiff(Bytes{'I', 'I', 'U', 0}, false, pana), u"Panasonic", u"DC-S5", "", "2019/02/03 04:05:06.000"},
+      {"orf_iiro", RawTiff(Text("IIRO"), false, oly), u"OLYMPUS IMAGING CORP.", u"E-M1", "2018/01/02 11:00:00.000",
+       "2018/01/01 10:00:00.000"},
+      {"orf_iirs", RawTiff(Text("IIRS"), false, oly), u"OLYMPUS IMAGING CORP.", u"E-M1", "2018/01/02 11:00:00.000",
+       "2018/01/01 10:00:00.000"},
+      {"orf_mmor", RawTiff(Text("MMOR"), true, oly), u"OLYMPUS IMAGING CORP.", u"E-M1", "2018/01/02 11:00:00.000",
+       "2018/01/01 10:00:00.000"},
+      {"rw2", RawTiff(Bytes{'I', 'I', 'U', 0}, false, pana), u"Panasonic", u"DC-S5", "2019/02/03 04:05:06.000", ""},
   };
 }
 
