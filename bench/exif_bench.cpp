@@ -160,6 +160,12 @@ int MakeMedia(const std::string& dir, int count, bool small) {
     PhotoFields oly{"OLYMPUS CORPORATION", "E-M1MarkII", "2018:01:01 10:00:00", "2018:01:02 11:00:00"};
     WriteBytes(p + "P_" + n + ".ORF", RawTiff(Text("IIRO"), false, oly), mib(4), {});
     WriteBytes(p + "P_" + n + ".RW2", RawTiff(Bytes{'I', 'I', 'U', 0}, false, oly), mib(4), {});
+    // An older RW2, whose Exif data lives only in its JPEG preview.
+    TiffBuilder old;
+    old.SetHeader(Bytes{'I', 'I', 'U', 0});
+    old.AddDirectory({Undefined(0x2E, PhotoJpeg({"Panasonic", "DMC-GX7", "2014:05:06 07:08:09", "2014:05:06 07:08:10"})),
+                      Ascii(271, "Panasonic"), Ascii(272, "DMC-GX7")});
+    WriteBytes(p + "P_" + n + "_OLD.RW2", old.Build(), mib(4), {});
     // PNG and WebP: Exif before the image data, which is split in 64 KiB chunks as encoders do.
     Bytes png = Png({{"eXIf", tiff}});
     Bytes iend(png.end() - 12, png.end());

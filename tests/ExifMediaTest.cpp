@@ -117,6 +117,11 @@ std::vector<Case> Cases() {
   avif.brand = "avif";
   PhotoFields oly{"OLYMPUS IMAGING CORP.", "E-M1", "2018:01:01 10:00:00", "2018:01:02 11:00:00"};
   PhotoFields pana{"Panasonic", "DC-S5", "", "2019:02:03 04:05:06"};  // no IFD0 DateTime
+  // An older RW2: make and model in its own directory, everything else in the JPEG preview.
+  TiffBuilder rw2Preview;
+  PhotoFields previewFields{"Panasonic", "DMC-GX7", "2014:05:06 07:08:09", "2014:05:06 07:08:10"};
+  rw2Preview.SetHeader(Bytes{'I', 'I', 'U', 0});
+  rw2Preview.AddDirectory({Undefined(0x2E, PhotoJpeg(previewFields)), Ascii(271, "Panasonic"), Ascii(272, "DMC-GX7")});
   return {
       {"heic", Heic(sony), u"SONY", u"ILCE-7M4", "2023/04/05 06:07:08.000"},
       {"heic_idat", Heic(sony, idat), u"SONY", u"ILCE-7M4", "2023/04/05 06:07:08.000"},
@@ -146,6 +151,8 @@ std::vector<Case> Cases() {
        "2018/01/01 10:00:00.000"},
       {"orf_mmor", RawTiff(Text("MMOR"), true, oly), u"OLYMPUS IMAGING CORP.", u"E-M1", "2018/01/02 11:00:00.000",
        "2018/01/01 10:00:00.000"},
+      {"rw2_exif_in_preview", rw2Preview.Build(), u"Panasonic", u"DMC-GX7", "2014/05/06 07:08:10.000",
+       "2014/05/06 07:08:09.000"},
       {"rw2", RawTiff(Bytes{'I', 'I', 'U', 0}, false, pana), u"Panasonic", u"DC-S5", "2019/02/03 04:05:06.000", ""},
   };
 }

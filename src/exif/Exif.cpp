@@ -378,7 +378,9 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
     return true;
   }
   if (HasTiffHeader(stream, endianness, false)) {
+    const int64_t tiffStart = stream.Position();
     LoadExifBlock(stream, true);
+    LoadRawPreviewExif(stream, tiffStart);
     if (!Empty()) FMetadataInSource.set(mkExif);
     if (FXMPBlock) FMetadataInSource.set(mkXMP);
     return true;

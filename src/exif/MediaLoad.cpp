@@ -33,6 +33,33 @@ void TCustomExifData::LoadDirectoryBlock(TStream& stream, TExifSectionKind targe
   if (directories.MoveNext()) Section(target).LoadFromDirectory(*directories.Current(), false);
 }
 
+void TCustomExifData::LoadRawPreviewExif(TStream& stream, int64_t tiffStart) {
+  static const uint8_t panasonic[4] = {'I', 'I', 'U', 0};
+  stream.SetPosition(tiffStart);
+  if (!ProbeBytes(stream, panasonic, 4, true) || AnyDate(*this)) return;
+  constexpr TTiffTagID ttJpgFromRaw = 0x2E;
+  // Older Panasonic raws keep their whole Exif data in the preview only. A fault in it
+  // leaves the values read from the raw's own directory.
+  try {
+    auto parser = TTiffParser::Create(stream);
+    auto directories = parser->GetEnumerator();
+    if (!directories.MoveNext()) return;
+    const TTiffTagInfo* preview = directories.Current()->FindTag(ttJpgFromRaw);
+    if (!preview || preview->DataSize() <= 4) return;
+    stream.SetPosition(parser->BasePosition() + preview->DataOffset);
+    TJPEGMarkers app1;
+    app1.set(jmApp1);
+    TJPEGHeaderParser segments(stream, app1);
+    while (segments.MoveNext()) {
+      if (segments.Current()->IsExifBlock(true)) {
+        LoadExifBlock(segments.Current()->Data(), false);
+        return;
+      }
+    }
+  } catch (const EReaderException&) {
+  }
+}
+
 bool TCustomExifData::LoadMediaContainer(TStream& stream, int64_t start) {
   stream.SetPosition(start);
   // A damaged Exif block inside one of these files spoils only itself: the values found
