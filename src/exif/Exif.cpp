@@ -320,7 +320,7 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
   };
   // An ISO media file begins with its ftyp box, so with 00 00: never let the fixed offset
   // below find a JPEG or TIFF signature by chance inside its boxes or media data.
-  if (HasIsoMediaHeader(stream)) return LoadMediaContainer(stream, start);
+  if (probe(0x00, 0x00) && HasIsoMediaHeader(stream)) return LoadMediaContainer(stream, start);
   // Some camera formats carry their TIFF or JPEG data at a fixed offset, told by their
   // first two bytes.
   if (probe(0x00, 0x00)) stream.SetPosition(320);
