@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "exif/IsoMedia.h"
 #include "platform/IntConv.h"
 #include "platform/Locale.h"
 
@@ -253,6 +254,7 @@ void TCustomExifData::Clear() {
   for (auto& s : FSections) s->Clear();
   FXMPBlock.reset();
   FMakerNoteType = nullptr;
+  FMedia = {};
   Changed();
   EndUpdate();
 }
@@ -333,6 +335,8 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
   for (auto& s : FSections) s->Clear();
   FXMPBlock.reset();
   FMakerNoteType = nullptr;
+  FMedia = {};
+  const int64_t start = stream.Position();
 
   auto probe = [&](uint8_t a, uint8_t b) {
     const uint8_t bytes[2] = {a, b};
@@ -343,6 +347,9 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
     stream.ReadBuffer(got, 2);
     return got[0] == a && got[1] == b;
   };
+  // An ISO media file begins with its ftyp box, so with 00 00: never let the fixed offset
+  // below find a JPEG or TIFF signature by chance inside its boxes or media data.
+  if (probe(0x00, 0x00) && HasIsoMediaHeader(stream)) return LoadMediaContainer(stream, start);
   // Some camera formats carry their TIFF or JPEG data at a fixed offset, told by their
   // first two bytes.
   if (probe(0x00, 0x00)) stream.SetPosition(320);
@@ -400,23 +407,30 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
     return true;
   }
   if (HasTiffHeader(stream, endianness, false)) {
+    const int64_t tiffStart = stream.Position();
     LoadExifBlock(stream, true);
+    LoadRawPreviewExif(stream, tiffStart);
     if (!Empty()) FMetadataInSource.set(mkExif);
     if (FXMPBlock) FMetadataInSource.set(mkXMP);
     return true;
   }
-  return false;
+  return LoadMediaContainer(stream, start);
 }
 
 TDateTimeTagValue TCustomExifData::DateTime() const { return Section(esGeneral).GetDateTimeValue(ttDateTime, ttSubsecTime); }
 TDateTimeTagValue TCustomExifData::DateTimeOriginal() const {
+  if (FMedia.DateTimeOriginal != MissingDate) return TDateTimeTagValue{FMedia.DateTimeOriginal};
   return Section(esDetails).GetDateTimeValue(ttDateTimeOriginal, ttSubsecTimeOriginal);
 }
 TDateTimeTagValue TCustomExifData::DateTimeDigitized() const {
   return Section(esDetails).GetDateTimeValue(ttDateTimeDigitized, ttSubsecTimeDigitized);
 }
-std::u16string TCustomExifData::CameraMake() const { return Section(esGeneral).GetStringValue(ttMake); }
-std::u16string TCustomExifData::CameraModel() const { return Section(esGeneral).GetStringValue(ttModel); }
+std::u16string TCustomExifData::CameraMake() const {
+  return FMedia.CameraMake.empty() ? Section(esGeneral).GetStringValue(ttMake) : FMedia.CameraMake;
+}
+std::u16string TCustomExifData::CameraModel() const {
+  return FMedia.CameraModel.empty() ? Section(esGeneral).GetStringValue(ttModel) : FMedia.CameraModel;
+}
 
 TExifData::TExifData() = default;
 TExifData::~TExifData() = default;

@@ -176,6 +176,21 @@ class TCustomExifData {
   void LoadSubDirectory(TTiffParser& parser, TExifSectionKind source, TTiffTagID tag, TExifSectionKind target,
                         bool tiffImageSource);
   void ChooseMakerNoteType();
+  // The containers after the classic four (ISO media, PNG, WebP), from the position the
+  // load began at; true when a date or a camera text was found. MediaLoad.cpp.
+  bool LoadMediaContainer(TStream& stream, int64_t start);
+  // A Panasonic RW2/RWL without a date of its own: the Exif data of the JPEG preview its
+  // first directory holds (tag 0x2E). Nothing for any other TIFF. MediaLoad.cpp.
+  void LoadRawPreviewExif(TStream& stream, int64_t tiffStart);
+  // A TIFF structure whose first directory goes into one section (Canon's CMT2).
+  void LoadDirectoryBlock(TStream& stream, TExifSectionKind target);
+
+  // A video's own values, which stand before the sections' when set.
+  struct TMediaValues {
+    TDateTime DateTimeOriginal = MissingDate;
+    std::u16string CameraMake, CameraModel;
+  };
+  TMediaValues FMedia;
 
   std::array<std::unique_ptr<TExifSection>, kExifSectionCount> FSections;
   TEndianness FEndianness = TEndianness::SmallEndian;
