@@ -79,15 +79,18 @@ class DrivesTest : public ::testing::Test {
     EXPECT_EQ(window_->plFolderTree1().SelectFolder(), folder_ + u"DCIM\\");
     return *window_;
   }
-  // Overwrites the first entry's text: a rebuild writes it afresh.
+  // Overwrites the text of an entry that is not the selected one (whose text the eject reads):
+  // a rebuild writes it afresh.
+  int Unselected() { return SendMessageW(window_->ComboBoxEx1(), CB_GETCURSEL, 0, 0) == 0 ? 1 : 0; }
   void MarkCombo() {
+    ASSERT_GE(SendMessageW(window_->ComboBoxEx1(), CB_GETCOUNT, 0, 0), 2) << "Wine gives C: and Z: at least";
     COMBOBOXEXITEMW item{};
     item.mask = CBEIF_TEXT;
-    item.iItem = 0;
+    item.iItem = Unselected();
     item.pszText = const_cast<wchar_t*>(L"marker");
     ASSERT_TRUE(SendMessageW(window_->ComboBoxEx1(), CBEM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   }
-  bool Rebuilt() { return ComboItem(window_->ComboBoxEx1(), 0) != u"marker"; }
+  bool Rebuilt() { return ComboItem(window_->ComboBoxEx1(), Unselected()) != u"marker"; }
   void ClickEject() {
     HWND b = window_->ToolButton(btnEject).Handle();
     SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -206,6 +209,7 @@ TEST_F(DrivesTest, EjectOfALockedVolumeGivesUpAfterTwentyTriesAndThePanesComeBac
   ClickEject();
   EXPECT_EQ(std::count(volumes_.calls.begin(), volumes_.calls.end(), "lock"), 20);
   EXPECT_EQ(volumes_.sleeps, 20);
+  ASSERT_FALSE(volumes_.calls.empty());
   EXPECT_EQ(volumes_.calls.back(), "close");
   EXPECT_TRUE(errors_.empty()) << "a lock that never succeeds ends without a message";
   EXPECT_TRUE(Rebuilt());
@@ -251,5 +255,34 @@ TEST_F(DrivesTest, EjectOfAFixedDiskOnlyRebuildsAndWithoutASelectionDoesNothing)
   SendMessageW(w.ComboBoxEx1(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
   ClickEject();
   EXPECT_TRUE(volumes_.calls.empty());
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(DrivesTest, EjectClickedWhileTheTreeReadsAFolderWaitsUntilTheReadHasLetGo) {
+  TTessarineMain& w = Open();
+  std::u16string card = folder_ + u"DCIM\\";
+  for (int i = 0; i < 30; ++i) fx::WriteFile(card + u"IMG_" + PadNumber(i, 4) + u".JPG", fx::Text("x"));
+  CreateDirectoryW(W(card + u"100CANON"), nullptr);
+  bool enumeratingAtLock = true;
+  std::u16string rootAtLock = u"(no lock)";
+  volumes_.onLock = [&] {
+    enumeratingAtLock = w.plFolderTree1().Enumerating();
+    rootAtLock = w.plFolderTree1().RootFolder();
+  };
+  // The click arrives while the new root is read: the tree's loop hands the queue a turn
+  // after every entry, with the folder's search still open.
+  PostMessageW(w.Handle(), WM_COMMAND, MAKEWPARAM(IdFirstToolButton + btnEject, BN_CLICKED),
+               reinterpret_cast<LPARAM>(w.ToolButton(btnEject).Handle()));
+  w.plFileList1().SetRootFolder(card);
+  EXPECT_TRUE(volumes_.calls.empty()) << "the eject waits for the loop to end";
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), u"") << "the panes let go at once, which ends the loop";
+  for (int i = 0; i < 200 && volumes_.calls.size() < 7; ++i) {
+    Pump();
+    Sleep(10);
+  }
+  EXPECT_EQ(volumes_.calls, (std::vector<std::string>{"type", "open", "lock", "dismount", "allow", "eject", "close"}));
+  EXPECT_FALSE(enumeratingAtLock);
+  EXPECT_EQ(rootAtLock, u"");
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), Drive());
   EXPECT_TRUE(errors_.empty());
 }

@@ -459,9 +459,10 @@ DWORD ChooseDropEffect(const std::vector<std::u16string>& files, const std::u16s
   return (allowed & DROPEFFECT_COPY) ? DROPEFFECT_COPY : DROPEFFECT_LINK;
 }
 
-DropTargetRegistration::DropTargetRegistration(HWND hwnd, IDropTarget* target) {
-  // Fails where OLE is not started on this thread: the window then accepts no drops.
-  if (hwnd && target && SUCCEEDED(RegisterDragDrop(hwnd, target))) hwnd_ = hwnd;
+bool DropTargetRegistration::Register(HWND hwnd, IDropTarget* target) {
+  if (hwnd_ || !hwnd || !target || FAILED(RegisterDragDrop(hwnd, target))) return false;
+  hwnd_ = hwnd;
+  return true;
 }
 
 DropTargetRegistration::~DropTargetRegistration() {

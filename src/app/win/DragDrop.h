@@ -92,8 +92,9 @@ DWORD ChooseDropEffect(const std::vector<std::u16string>& files, const std::u16s
 class DropTargetRegistration {
  public:
   DropTargetRegistration() = default;
-  DropTargetRegistration(HWND hwnd, IDropTarget* target);
   ~DropTargetRegistration();
+  // False where OLE is not started on this thread: the window then accepts no drops.
+  bool Register(HWND hwnd, IDropTarget* target);
   DropTargetRegistration(const DropTargetRegistration&) = delete;
   DropTargetRegistration& operator=(const DropTargetRegistration&) = delete;
   bool Registered() const { return hwnd_ != nullptr; }

@@ -524,7 +524,7 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         ComboBoxEx1Change();
         return 0;
       }
-      if (LOWORD(wp) == IdFirstToolButton + btnEject && HIWORD(wp) == BN_CLICKED) {
+      if (LOWORD(wp) == static_cast<int>(IdFirstToolButton) + static_cast<int>(btnEject) && HIWORD(wp) == BN_CLICKED) {
         btnEjectClick();
         return 0;
       }

@@ -125,8 +125,8 @@ PaneDragDrop::PaneDragDrop(HWND owner, TplFolderTree& tree, TplFileList& list,
     DropFiles(d, folder, effect);
   };
   treeTarget_ = MakeFileDropTarget(std::move(onTree));
-  listRegistration_ = DropTargetRegistration(list_.Handle(), listTarget_.get());
-  treeRegistration_ = DropTargetRegistration(tree_.Handle(), treeTarget_.get());
+  listRegistration_.Register(list_.Handle(), listTarget_.get());
+  treeRegistration_.Register(tree_.Handle(), treeTarget_.get());
 }
 
 PaneDragDrop::~PaneDragDrop() = default;
