@@ -271,7 +271,7 @@ TEST_F(DrivesTest, EjectClickedWhileTheTreeReadsAFolderWaitsUntilTheReadHasLetGo
   };
   // The click arrives while the new root is read: the tree's loop hands the queue a turn
   // after every entry, with the folder's search still open.
-  PostMessageW(w.Handle(), WM_COMMAND, MAKEWPARAM(IdFirstToolButton + btnEject, BN_CLICKED),
+  PostMessageW(w.Handle(), WM_COMMAND, MAKEWPARAM(static_cast<int>(IdFirstToolButton) + static_cast<int>(btnEject), BN_CLICKED),
                reinterpret_cast<LPARAM>(w.ToolButton(btnEject).Handle()));
   w.plFileList1().SetRootFolder(card);
   EXPECT_TRUE(volumes_.calls.empty()) << "the eject waits for the loop to end";
