@@ -286,3 +286,82 @@ TEST_F(DrivesTest, EjectClickedWhileTheTreeReadsAFolderWaitsUntilTheReadHasLetGo
   EXPECT_EQ(w.plFolderTree1().RootFolder(), Drive());
   EXPECT_TRUE(errors_.empty());
 }
+
+namespace {
+// The card pulled at a moment chosen by the test: the folder goes, then Windows reports it.
+struct PullCard {
+  static inline HWND window = nullptr;
+  static inline std::u16string folder;
+  static inline DWORD unit = 0;
+  static inline int pulls = 0;
+  static inline TplFolderTree* tree = nullptr;
+  static inline bool duringRead = false;
+  static void Now() {
+    duringRead = tree && tree->Enumerating();
+    ++pulls;
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(folder), ec);
+    DEV_BROADCAST_VOLUME v{};
+    v.dbcv_size = sizeof v;
+    v.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    v.dbcv_unitmask = unit;
+    SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&v));
+  }
+  static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    Now();
+  }
+};
+}  // namespace
+
+TEST_F(DrivesTest, CardPulledWhileTheTreeReadsItLeavesThePanesOnAPresentFolder) {
+  TTessarineMain& w = Open();
+  std::u16string card = folder_ + u"DCIM\\";
+  for (int i = 0; i < 40; ++i) fx::WriteFile(card + u"IMG_" + PadNumber(i, 4) + u".JPG", fx::Text("x"));
+  for (int i = 0; i < 5; ++i) CreateDirectoryW(W(card + u"10" + PadNumber(i, 1) + u"CANON"), nullptr);
+  PullCard::window = w.Handle();
+  PullCard::folder = card;
+  PullCard::unit = Unit();
+  PullCard::pulls = 0;
+  PullCard::tree = &w.plFolderTree1();
+  // Fires from the message turns the tree's loop takes while it reads the card.
+  ASSERT_TRUE(SetTimer(nullptr, 0, 1, &PullCard::OnTimer));
+  Sleep(20);
+  w.plFileList1().SetRootFolder(card);
+  for (int i = 0; i < 50 && PullCard::pulls == 0; ++i) {
+    Pump();
+    Sleep(5);
+  }
+  EXPECT_EQ(PullCard::pulls, 1);
+  EXPECT_TRUE(PullCard::duringRead) << "the card went while its folder was being read";
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), Drive());
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), Drive());
+  EXPECT_TRUE(FolderExists(w.plFolderTree1().SelectFolder()));
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(DrivesTest, CardPulledDuringADragOutLeavesThePanesOnAPresentFolder) {
+  TTessarineMain& w = Open();
+  std::u16string card = folder_ + u"DCIM\\";
+  PullCard::window = w.Handle();
+  PullCard::folder = card;
+  PullCard::unit = Unit();
+  PullCard::pulls = 0;
+  PullCard::tree = nullptr;
+  std::vector<std::u16string> dragged;
+  w.DragDrop().runDrag = [&](const std::vector<std::u16string>& paths, DWORD, bool) {
+    dragged = paths;
+    PullCard::Now();  // the drag loop hands messages on meanwhile
+    return DWORD(DROPEFFECT_NONE);
+  };
+  HWND list = w.plFileList1().Handle();
+  ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
+  NMLISTVIEW nm{};
+  nm.hdr.hwndFrom = list;
+  nm.hdr.idFrom = IdFileList;
+  nm.hdr.code = LVN_BEGINDRAG;
+  SendMessageW(w.Handle(), WM_NOTIFY, IdFileList, reinterpret_cast<LPARAM>(&nm));
+  EXPECT_EQ(dragged, std::vector<std::u16string>{card + u"IMG_0001.JPG"});
+  EXPECT_EQ(w.plFolderTree1().SelectFolder(), Drive());
+  EXPECT_TRUE(errors_.empty());
+}
