@@ -50,7 +50,7 @@ std::u16string ComboItem(HWND combo, int index) {
 class DrivesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    OleInitialize(nullptr);
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     root_ = u"Software\\TessarineTests\\Drives" + PadNumber(GetCurrentProcessId(), 1) + u"_" + PadNumber(++counter_, 1);
     store_ = MakeUserSettingsStore(root_);
     folder_ = IncludeTrailingBackslash(fx::MakeTempFolder("drives"));
