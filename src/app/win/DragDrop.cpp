@@ -87,11 +87,30 @@ std::vector<BYTE> BuildShellIdList(const std::vector<std::u16string>& paths) {
   PidlOwner parent;
   if (common && FAILED(SHParseDisplayName(W(ShellForm(ExtractFilePath(items.front()))), nullptr, &parent.p, 0, nullptr)))
     common = false;
+  // Children named one level below their folder: much cheaper than a full parse for each of
+  // a thousand photos.
+  ComRef<IShellFolder> parentFolder;
+  if (common) {
+    ComRef<IShellFolder> desktop;
+    if (FAILED(SHGetDesktopFolder(desktop.Out())) ||
+        FAILED(desktop->BindToObject(parent.p, nullptr, IID_IShellFolder, reinterpret_cast<void**>(parentFolder.Out()))))
+      parentFolder.reset();
+  }
   std::vector<std::vector<BYTE>> children;
   for (const auto& item : items) {
-    PidlOwner full;
-    if (FAILED(SHParseDisplayName(W(ShellForm(item)), nullptr, &full.p, 0, nullptr)) || !full.p) continue;
-    const ITEMIDLIST* child = common ? ILFindLastID(full.p) : full.p;
+    PidlOwner pidl;
+    const ITEMIDLIST* child = nullptr;
+    std::u16string name = ExtractFileName(ExcludeTrailingBackslash(item));
+    if (parentFolder && !name.empty() &&
+        SUCCEEDED(parentFolder->ParseDisplayName(nullptr, nullptr, W(name), nullptr,
+                                                 reinterpret_cast<PIDLIST_RELATIVE*>(&pidl.p), nullptr)) &&
+        pidl.p) {
+      child = pidl.p;
+    } else if (SUCCEEDED(SHParseDisplayName(W(ShellForm(item)), nullptr, &pidl.p, 0, nullptr)) && pidl.p) {
+      child = common ? ILFindLastID(pidl.p) : pidl.p;
+    } else {
+      continue;
+    }
     UINT size = ILGetSize(child);
     const BYTE* b = reinterpret_cast<const BYTE*>(child);
     children.emplace_back(b, b + size);
@@ -137,7 +156,7 @@ std::vector<BYTE> BuildHDrop(const std::vector<std::u16string>& paths) {
 class FileDataObject final : public IDataObject {
  public:
   explicit FileDataObject(const std::vector<std::u16string>& paths)
-      : hdrop_(BuildHDrop(paths)), idList_(BuildShellIdList(paths)), idListFormat_(ShellIdListFormat()) {}
+      : paths_(paths), hdrop_(BuildHDrop(paths)), idListFormat_(ShellIdListFormat()) {}
   ~FileDataObject() {
     for (auto& s : stored_) ReleaseStgMedium(&s.medium);
   }
@@ -167,7 +186,14 @@ class FileDataObject final : public IDataObject {
     HGLOBAL h = nullptr;
     if (format->cfFormat == CF_HDROP) {
       h = GlobalFromBytes(hdrop_.data(), hdrop_.size());
-    } else if (format->cfFormat == idListFormat_ && !idList_.empty()) {
+    } else if (format->cfFormat == idListFormat_) {
+      // Built when a target first asks: naming every item to the shell takes a while, and
+      // a drag must start at once.
+      if (!idListBuilt_) {
+        idList_ = BuildShellIdList(paths_);
+        idListBuilt_ = true;
+      }
+      if (idList_.empty()) return DV_E_FORMATETC;
       h = GlobalFromBytes(idList_.data(), idList_.size());
     } else if (const Stored* s = Find(format->cfFormat)) {
       h = CopyGlobal(s->medium.hGlobal);
@@ -184,8 +210,7 @@ class FileDataObject final : public IDataObject {
     if (!format) return E_INVALIDARG;
     if (format->dwAspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
     if (!(format->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
-    bool offered = format->cfFormat == CF_HDROP || (format->cfFormat == idListFormat_ && !idList_.empty()) ||
-                   Find(format->cfFormat);
+    bool offered = format->cfFormat == CF_HDROP || format->cfFormat == idListFormat_ || Find(format->cfFormat);
     return offered ? S_OK : DV_E_FORMATETC;
   }
   HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
@@ -220,8 +245,8 @@ class FileDataObject final : public IDataObject {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (direction != DATADIR_GET) return E_NOTIMPL;
-    std::vector<FORMATETC> formats{{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}};
-    if (!idList_.empty()) formats.push_back({idListFormat_, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL});
+    std::vector<FORMATETC> formats{{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL},
+                                   {idListFormat_, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}};
     return SHCreateStdEnumFmtEtc(static_cast<UINT>(formats.size()), formats.data(), out);
   }
   HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
@@ -242,7 +267,9 @@ class FileDataObject final : public IDataObject {
   }
 
   LONG refs_ = 1;
+  std::vector<std::u16string> paths_;
   std::vector<BYTE> hdrop_;
+  bool idListBuilt_ = false;
   std::vector<BYTE> idList_;
   CLIPFORMAT idListFormat_;
   std::vector<Stored> stored_;
