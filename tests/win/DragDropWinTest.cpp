@@ -167,8 +167,11 @@ TEST_F(DragDropTest, DragsOutOfTheListAndTheTreeOfferWhatIsSelected) {
     return DWORD(DROPEFFECT_NONE);
   };
   ASSERT_EQ(Rows(), (std::vector<std::u16string>{u"Sub", u"a.jpg", u"b.jpg", u"c.jpg"}));
+  SetFocus(List());
+  ASSERT_TRUE(ListView_EditLabel(List(), 1));
   ListView_SetItemState(List(), 1, LVIS_SELECTED, LVIS_SELECTED);
   ListView_SetItemState(List(), 3, LVIS_SELECTED, LVIS_SELECTED);
+  ASSERT_NE(ListView_GetEditControl(List()), nullptr);
   NMLISTVIEW nm{};
   nm.hdr.hwndFrom = List();
   nm.hdr.idFrom = IdFileList;
@@ -176,6 +179,7 @@ TEST_F(DragDropTest, DragsOutOfTheListAndTheTreeOfferWhatIsSelected) {
   nm.iItem = 1;
   SendMessageW(w.Handle(), WM_NOTIFY, IdFileList, reinterpret_cast<LPARAM>(&nm));
   EXPECT_EQ(dragged, (std::vector<std::u16string>{folder_ + u"a.jpg", folder_ + u"c.jpg"}));
+  EXPECT_EQ(ListView_GetEditControl(List()), nullptr) << "a name being edited is given up before the drag";
   EXPECT_EQ(allowed, DWORD(DROPEFFECT_COPY | DROPEFFECT_MOVE));
   EXPECT_FALSE(right);
 

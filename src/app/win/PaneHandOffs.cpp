@@ -171,7 +171,7 @@ bool PaneDragDrop::OnNotify(NMHDR* header, LRESULT& result) {
   bool right = false;
   if (fromList) {
     // A name being edited is given up, not saved, before its file leaves.
-    if (HWND edit = ListView_GetEditControl(list_.Handle())) SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (ListView_GetEditControl(list_.Handle())) ListView_CancelEditLabel(list_.Handle());
     paths = ListDragPaths(tree_, list_);
   } else {
     right = header->code == TVN_BEGINRDRAGW;
