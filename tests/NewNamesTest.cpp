@@ -98,6 +98,13 @@ TEST(NewNamesTest, DropCopiesNeverReplacesNeverCopiesOntoItself) {
   ASSERT_EQ(p.steps.size(), 3u);
   for (const auto& s : p.steps) EXPECT_EQ(s.kind, DropStep::Link);
 
+  // Mapped names that name other folders stay in this one.
+  p = PlanFileDrop(files, {u"..\\..\\evil.exe", u"C:\\Windows\\x.dll", u"../.."}, kFolder, DROPEFFECT_COPY_,
+                   In({}), SameAscii);
+  ASSERT_EQ(p.steps.size(), 2u);
+  EXPECT_EQ(p.steps[0].destination, kFolder + u"evil.exe");
+  EXPECT_EQ(p.steps[1].destination, kFolder + u"x.dll");
+
   EXPECT_TRUE(PlanFileDrop(files, {}, kFolder, 0, exists, SameAscii).steps.empty());
   EXPECT_TRUE(PlanFileDrop({u"E:\\"}, {}, kFolder, DROPEFFECT_COPY_, exists, SameAscii).steps.empty())
       << "a drive root has no name to copy under";

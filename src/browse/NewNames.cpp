@@ -43,8 +43,12 @@ DropPlan PlanFileDrop(const std::vector<std::u16string>& files, const std::vecto
   }
   for (size_t i = 0; i < files.size(); ++i) {
     const std::u16string& source = files[i];
-    std::u16string name = i < mappedNames.size() && !mappedNames[i].empty() ? mappedNames[i] : ExtractFileName(source);
-    if (name.empty()) continue;  // a bare folder root has no name to give a copy
+    // A mapped name is a name, never a path: one that climbs out of the folder is cut to its
+    // last part.
+    std::u16string name =
+        ExtractFileName(i < mappedNames.size() && !mappedNames[i].empty() ? mappedNames[i] : source);
+    if (size_t slash = name.rfind(u'/'); slash != std::u16string::npos) name.erase(0, slash + 1);
+    if (name.empty() || IsDotEntry(name)) continue;  // a bare folder root has no name to give a copy
     std::u16string destination = folder + name;
     if (kind != DropStep::Link && sameFile(source, destination)) {
       plan.steps.push_back({DropStep::SameFolder, source, destination});

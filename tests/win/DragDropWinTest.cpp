@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -252,6 +253,29 @@ TEST_F(DragDropTest, FilesDroppedFromOutsideAreCopiedIntoTheShownFolderNeverRepl
   EXPECT_TRUE(Exists(outside_ + u"e.jpg"));
 }
 
+TEST_F(DragDropTest, NamesTheSourceMapsAreTheNamesOfTheCopies) {
+  fx::WriteFile(outside_ + u"a.jpg", fx::Text("a"));
+  fx::WriteFile(outside_ + u"b.jpg", fx::Text("b"));
+  TTessarineMain& w = Open();
+  ComRef<IDataObject> data = MakeFileDataObject({outside_ + u"a.jpg", outside_ + u"b.jpg"});
+  // A map shorter than the list: the second file keeps its own name.
+  static const wchar_t map[] = L"コピー - a.jpg\0";
+  FORMATETC f{static_cast<CLIPFORMAT>(RegisterClipboardFormatW(CFSTR_FILENAMEMAPW)), nullptr, DVASPECT_CONTENT, -1,
+              TYMED_HGLOBAL};
+  STGMEDIUM m{};
+  m.tymed = TYMED_HGLOBAL;
+  m.hGlobal = GlobalAlloc(GMEM_MOVEABLE, sizeof map);
+  std::memcpy(GlobalLock(m.hGlobal), map, sizeof map);
+  GlobalUnlock(m.hGlobal);
+  ASSERT_EQ(data->SetData(&f, &m, TRUE), S_OK);
+  EXPECT_EQ(ReadDroppedFiles(data.get()).mappedNames, std::vector<std::u16string>{u"コピー - a.jpg"});
+  DWORD effect = DROPEFFECT_COPY;
+  ASSERT_EQ(w.DragDrop().ListDropTarget()->Drop(data.get(), 0, POINTL{0, 0}, &effect), S_OK);
+  EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
+  EXPECT_EQ(ReadAll(folder_ + u"コピー - a.jpg"), "a");
+  EXPECT_EQ(ReadAll(folder_ + u"b.jpg"), "b");
+}
+
 TEST_F(DragDropTest, LinkDropsMakeShortcutsNamedAfterTheFiles) {
   fx::WriteFile(outside_ + u"a.jpg", fx::Text("a"));
   TTessarineMain& w = Open();
@@ -315,6 +339,7 @@ TEST_F(DragDropTest, NewTextDocumentBlockedByAFolderOfItsNameEditsNothing) {
   TTessarineMain& w = Open();
   w.CreateTextDocument();
   EXPECT_EQ(ListView_GetEditControl(List()), nullptr) << "no other file's name is offered for editing";
+  EXPECT_FALSE(Exists(folder_ + u"新しいテキスト ドキュメント (2).txt")) << "a folder does not take the name";
   EXPECT_EQ(ListView_GetItemCount(List()), 2);
 }
 
