@@ -454,7 +454,8 @@ std::vector<std::u16string> ReadShellIdListPaths(IDataObject* data) {
   SIZE_T size = GlobalSize(medium.hGlobal);
   if (auto cida = static_cast<const CIDA*>(GlobalLock(medium.hGlobal))) {
     const BYTE* base = reinterpret_cast<const BYTE*>(cida);
-    if (size >= sizeof(UINT) * 2 && size >= sizeof(UINT) * (cida->cidl + 2)) {
+    if (size >= sizeof(UINT) * 2 && cida->cidl < size && size >= sizeof(UINT) * (size_t{cida->cidl} + 2) &&
+        cida->aoffset[0] < size) {
       auto parent = reinterpret_cast<PCIDLIST_ABSOLUTE>(base + cida->aoffset[0]);
       for (UINT i = 0; i < cida->cidl; ++i) {
         if (cida->aoffset[i + 1] >= size) break;
