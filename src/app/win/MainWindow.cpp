@@ -411,8 +411,9 @@ void TTessarineMain::EjectDrive(char16_t letter, const PaneFolders& shown, bool 
   try {
     WaitCursor wait;
     outcome = EjectVolume(Volumes(), letter, [&] {
-      // Nothing of the program may hold the volume when it is locked.
-      if (!released && (IsOnDrive(shown.root, letter) || IsOnDrive(list_->ExpandFolder(), letter))) {
+      // Nothing of the program may hold the volume when it is locked (what the panes show now:
+      // something may have shown the drive again since an earlier release).
+      if (IsOnDrive(tree_->RootFolder(), letter) || IsOnDrive(list_->ExpandFolder(), letter)) {
         tree_->ReleaseFolders();
         released = true;
       }
