@@ -365,3 +365,69 @@ TEST_F(DrivesTest, CardPulledDuringADragOutLeavesThePanesOnAPresentFolder) {
   EXPECT_EQ(w.plFolderTree1().SelectFolder(), Drive());
   EXPECT_TRUE(errors_.empty());
 }
+
+namespace {
+// A drive letter with no medium behind it, as an empty card-reader slot shows: defined for
+// the test's lifetime.
+class EmptySlot {
+ public:
+  EmptySlot() {
+    DWORD present = GetLogicalDrives();
+    for (char16_t c = u'Q'; c <= u'Y'; ++c) {
+      if (present & (1u << (c - u'A'))) continue;
+      std::u16string device{c, u':'};
+      if (DefineDosDeviceW(0, W(device), L"C:\\tessarine-no-medium-here")) {
+        letter_ = c;
+        break;
+      }
+    }
+  }
+  ~EmptySlot() {
+    if (letter_) DefineDosDeviceW(DDD_REMOVE_DEFINITION, W(std::u16string{letter_, u':'}), nullptr);
+  }
+  char16_t Letter() const { return letter_; }
+
+ private:
+  char16_t letter_ = 0;
+};
+}  // namespace
+
+TEST_F(DrivesTest, EmptySlotShowsItsBareRootAndPanesOnAVanishedFolderGoToAPresentDrive) {
+  TTessarineMain& w = Open();
+  EmptySlot slot;
+  if (!slot.Letter() || !(GetLogicalDrives() & (1u << (slot.Letter() - u'A'))))
+    GTEST_SKIP() << "no drive letter could be defined here";
+  std::u16string root{slot.Letter(), u':', u'\\'};
+  DeviceChange(DBT_DEVICEARRIVAL, DBT_DEVTYP_VOLUME, 1u << (slot.Letter() - u'A'));
+  HWND combo = w.ComboBoxEx1();
+  int slotEntry = -1;
+  for (int i = 0; i < SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i)
+    if (ComboItem(combo, i) == root) slotEntry = i;
+  ASSERT_GE(slotEntry, 0) << "the slot is listed as its bare root";
+  COMBOBOXEXITEMW item{};
+  item.mask = CBEIF_IMAGE;
+  item.iItem = slotEntry;
+  ASSERT_TRUE(SendMessageW(combo, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  EXPECT_LT(item.iImage, 0) << "without an image";
+
+  // Choosing the empty slot changes nothing.
+  std::u16string card = folder_ + u"DCIM\\";
+  w.plFileList1().SetRootFolder(card);
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(slotEntry), 0);
+  SendMessageW(w.Handle(), WM_COMMAND, MAKEWPARAM(IdComboBoxEx1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), card);
+
+  // The shown folder goes (a card pulled from another reader): with the empty slot still
+  // selected, the panes go to the first drive that is there, and the drop-down names it.
+  std::error_code ec;
+  std::filesystem::remove_all(std::filesystem::path(card), ec);
+  DeviceChange(DBT_DEVICEREMOVECOMPLETE, DBT_DEVTYP_VOLUME, 1u << 16);
+  int selected = static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+  ASSERT_GE(selected, 0);
+  std::u16string now = ComboItem(combo, selected).substr(0, 3);
+  EXPECT_NE(now, root);
+  EXPECT_TRUE(FolderExists(now));
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), now);
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), now);
+  EXPECT_TRUE(errors_.empty());
+}

@@ -324,7 +324,9 @@ int TTessarineMain::SetDriveCombo(const std::u16string& selectFolder) {
   for (const DriveEntry& e : entries) {
     std::u16string text = e.Text();
     COMBOBOXEXITEMW item{};
-    item.mask = CBEIF_TEXT;
+    // An entry without an image says so: left out, the control would draw image 0 for it.
+    item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
+    item.iImage = item.iSelectedImage = -1;
     item.iItem = static_cast<INT_PTR>(texts.size());
     item.pszText = W(text);
     if (e.readable) {
@@ -333,10 +335,7 @@ int TTessarineMain::SetDriveCombo(const std::u16string& selectFolder) {
           info.hIcon) {
         IconHandle icon(info.hIcon);
         int image = ImageList_AddIcon(ImageList1.get(), icon.get());
-        if (image >= 0) {
-          item.mask |= CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
-          item.iImage = item.iSelectedImage = image;
-        }
+        if (image >= 0) item.iImage = item.iSelectedImage = image;
       }
     }
     if (SendMessageW(combo_, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) >= 0) texts.push_back(text);
