@@ -513,9 +513,8 @@ std::u16string CreateShortcut(const std::u16string& source, const std::u16string
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(link.Out()))))
     return {};
-  if (FAILED(link->SetPath(W(source)))) return {};
   std::u16string workingFolder = ShellForm(ExtractFilePath(source));
-  link->SetWorkingDirectory(W(workingFolder));
+  if (FAILED(link->SetPath(W(source))) || FAILED(link->SetWorkingDirectory(W(workingFolder)))) return {};
   ComRef<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Out())))) return {};
   std::u16string name = ShortcutFileName(destination, PathExists);
@@ -547,9 +546,9 @@ bool ExecuteFileDrop(const DroppedFiles& dropped, const std::u16string& folder, 
           r.pFrom = step.source + u'\0';
           r.pTo = step.destination + u'\0';
           r.fFlags = FOF_ALLOWUNDO_ | FOF_NOCONFIRMMKDIR_;
-          PlatformShell().FileOperation(r);
-        } else {
-          CopyFileW(W(step.source), W(step.destination), TRUE);
+          if (PlatformShell().FileOperation(r).returnValue != 0) refused = true;
+        } else if (!CopyFileW(W(step.source), W(step.destination), TRUE)) {
+          refused = true;
         }
         break;
       case DropStep::Move:
@@ -557,10 +556,10 @@ bool ExecuteFileDrop(const DroppedFiles& dropped, const std::u16string& folder, 
           refused = true;
           break;
         }
-        MoveFileW(W(step.source), W(step.destination));
+        if (!MoveFileW(W(step.source), W(step.destination))) refused = true;
         break;
       case DropStep::Link:
-        CreateShortcut(step.source, step.destination);
+        if (CreateShortcut(step.source, step.destination).empty()) refused = true;
         break;
       case DropStep::SkipExisting:
         refused = true;
@@ -569,7 +568,8 @@ bool ExecuteFileDrop(const DroppedFiles& dropped, const std::u16string& folder, 
         return false;
     }
   }
-  // Something was left alone: a name already taken, or a folder dropped into itself.
+  // Something was left alone (a name already taken, a folder dropped into itself) or failed (a
+  // card pulled meanwhile): a user-level failure, reported by the beep.
   if (refused) MessageBeep(0);
   return true;
 }
