@@ -360,3 +360,25 @@ TEST_F(DragDropTest, OpenWithRunsTheProgramChooserOnTheSelectedFile) {
   OpenWithProgram(shell, SelectedItemPath(w.plFileList1()));
   EXPECT_EQ(shell.executes.size(), 1u) << "nothing selected, nothing opened";
 }
+
+TEST_F(DragDropTest, AFolderDraggedOntoItsOwnSubFolderNeverCopiesItselfIntoItself) {
+  CreateDirectoryW(W(folder_ + u"Sub"), nullptr);
+  fx::WriteFile(folder_ + u"a.jpg", fx::Text("a"));
+  TTessarineMain& w = Open();
+  TplFolderTree& tree = w.plFolderTree1();
+  HTREEITEM sub = tree.Children(tree.RootNode()).at(0);
+  RECT rc{};
+  ASSERT_TRUE(TreeView_GetItemRect(tree.Handle(), sub, &rc, TRUE));
+  POINT at{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  ClientToScreen(tree.Handle(), &at);
+  // What a drag of the tree's top folder offers: its entries, Sub among them.
+  EXPECT_EQ(DropOn(w.DragDrop().TreeDropTarget(), {folder_ + u"*.*"}, 0, DROPEFFECT_COPY, at), DWORD(DROPEFFECT_COPY));
+  EXPECT_EQ(ReadAll(folder_ + u"Sub\\a.jpg"), "a");
+  EXPECT_FALSE(Exists(folder_ + u"Sub\\Sub"));
+  // Onto the folder itself: nothing to do.
+  ASSERT_TRUE(TreeView_GetItemRect(tree.Handle(), tree.RootNode(), &rc, TRUE));
+  POINT top{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+  ClientToScreen(tree.Handle(), &top);
+  EXPECT_EQ(DropOn(w.DragDrop().TreeDropTarget(), {folder_ + u"*.*"}, 0, DROPEFFECT_COPY, top), DWORD(DROPEFFECT_NONE));
+  EXPECT_TRUE(errors_.empty());
+}
