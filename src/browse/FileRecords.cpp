@@ -154,7 +154,7 @@ void SortFileDataList(TplFileDataList& list) {
     bool folder = item->IsFolder();
     keyed.push_back({std::move(key), folder, std::move(item)});
   }
-  std::sort(keyed.begin(), keyed.end(), [d](const Keyed& a, const Keyed& b) {
+  std::stable_sort(keyed.begin(), keyed.end(), [d](const Keyed& a, const Keyed& b) {
     if (a.folder != b.folder) return (a.folder ? -d : d) < 0;
     return CompareKeys(a.key, b.key) * d < 0;
   });

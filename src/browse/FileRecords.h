@@ -156,7 +156,8 @@ std::unique_ptr<TExifFilesToListItem> MakeRenameItem(const TplFileDataListItem& 
 
 // Orders two records by the module-wide sort state: negative puts item1 first.
 int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2);
-// Sorts the records with CompareFileData (not stable: equal keys may end in any order).
+// Sorts the records with CompareFileData; records with equal keys keep their order, so a
+// refresh or a re-sort does not make tied rows (undated files, burst shots) change places.
 void SortFileDataList(TplFileDataList& list);
 
 }  // namespace tess
