@@ -360,6 +360,7 @@ bool TplFileList::OnNotify(NMHDR* header, LRESULT& result) {
       POINT pt{};
       GetCursorPos(&pt);
       if (OnRightClick) OnRightClick(pt);
+      result = 1;  // the menu is the window's own: no WM_CONTEXTMENU after it
       return true;
     }
     case NM_DBLCLK:
@@ -638,7 +639,7 @@ bool TplFileList::DeleteFiles() {
   request.wFunc = FO_DELETE_;
   request.pFrom = PackPaths(paths);
   // Shift held: deleted outright, after the shell's own question.
-  request.fFlags = GetKeyState(VK_SHIFT) < 0 ? 0 : FOF_ALLOWUNDO_;
+  request.fFlags = GetKeyState(VK_SHIFT) < 0 ? 0u : static_cast<unsigned>(FOF_ALLOWUNDO_);
   FileOperationResult deleted = shell_->FileOperation(request);
   if (deleted.returnValue != 0) {
     ReportFailure(deleted);

@@ -535,6 +535,7 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
       return true;
     case TVN_KEYDOWN: {
       auto* nm = reinterpret_cast<NMTVKEYDOWN*>(header);
+      if (OnKeyDown) OnKeyDown(nm->wVKey);
       if (nm->wVKey == VK_F5) {
         RefreshView(true);
         result = 1;

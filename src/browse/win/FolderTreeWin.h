@@ -82,6 +82,7 @@ class TplFolderTree {
   // A click; a right button released over the tree (screen point).
   std::function<void()> OnClick;
   std::function<void(POINT screen)> OnRightClick;
+  std::function<void(WORD key)> OnKeyDown;
   // How a command shows an error it meets (the system's text); a message box unless set.
   std::function<void(const std::u16string& text)> OnError;
 
