@@ -65,7 +65,7 @@ TEST(FileCommands, PasteIntoTheSameFolderGivesEveryItemAFreeName) {
   ASSERT_FALSE(plan.refused);
   EXPECT_EQ(plan.request.wFunc, FO_COPY_);
   EXPECT_EQ(plan.request.fFlags, 0x248u | FOF_MULTIDESTFILES_);
-  EXPECT_EQ(plan.request.pFrom, std::u16string(u"C:\\p\\a.jpg\0C:\\p\\b.jpg\0C:\\p\\sub\0\0", 33));
+  EXPECT_EQ(plan.request.pFrom, std::u16string(u"C:\\p\\a.jpg\0C:\\p\\b.jpg\0C:\\p\\sub\0\0", 32));
   EXPECT_EQ(Unpack(plan.request.pTo, 0), u"C:\\p\\a - コピー (2).jpg");
   EXPECT_EQ(Unpack(plan.request.pTo, 1), u"C:\\p\\b - コピー.jpg");
   EXPECT_EQ(Unpack(plan.request.pTo, 2), u"C:\\p\\sub - コピー");

@@ -1,5 +1,7 @@
 #include "platform/BrowseFolder.h"
 
+#include <cstddef>
+
 namespace tess {
 
 int SpecialDirCsidl(TplBFSpecialDir dir) {
