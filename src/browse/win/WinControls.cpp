@@ -38,17 +38,20 @@ LRESULT CALLBACK WindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
 }
 
 SubclassGuard::SubclassGuard(HWND hwnd, Handler handler) : hwnd_(hwnd), handler_(std::move(handler)) {
-  if (!SetWindowSubclass(hwnd_, &SubclassGuard::Proc, 1, reinterpret_cast<DWORD_PTR>(this))) hwnd_ = nullptr;
+  // Each guard its own id: a second guard on the same control must not replace the first.
+  if (!SetWindowSubclass(hwnd_, &SubclassGuard::Proc, reinterpret_cast<UINT_PTR>(this),
+                         reinterpret_cast<DWORD_PTR>(this)))
+    hwnd_ = nullptr;
 }
 
 SubclassGuard::~SubclassGuard() {
-  if (hwnd_) RemoveWindowSubclass(hwnd_, &SubclassGuard::Proc, 1);
+  if (hwnd_) RemoveWindowSubclass(hwnd_, &SubclassGuard::Proc, reinterpret_cast<UINT_PTR>(this));
 }
 
 LRESULT CALLBACK SubclassGuard::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
   auto* self = reinterpret_cast<SubclassGuard*>(data);
   if (msg == WM_NCDESTROY) {
-    RemoveWindowSubclass(hwnd, &SubclassGuard::Proc, 1);
+    RemoveWindowSubclass(hwnd, &SubclassGuard::Proc, reinterpret_cast<UINT_PTR>(self));
     self->hwnd_ = nullptr;
     return DefSubclassProc(hwnd, msg, wp, lp);
   }
