@@ -154,7 +154,7 @@ void SortFileDataList(TplFileDataList& list) {
     bool folder = item->IsFolder();
     keyed.push_back({std::move(key), folder, std::move(item)});
   }
-  std::sort(keyed.begin(), keyed.end(), [d](const Keyed& a, const Keyed& b) {
+  std::stable_sort(keyed.begin(), keyed.end(), [d](const Keyed& a, const Keyed& b) {
     return CompareRecordKeys(a.folder, a.key, b.folder, b.key, d) < 0;
   });
   for (size_t i = 0; i < keyed.size(); ++i) items[i] = std::move(keyed[i].item);

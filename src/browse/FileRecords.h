@@ -161,7 +161,8 @@ int32_t CompareRecordKeys(bool folder1, std::u16string_view key1, bool folder2, 
                           int32_t direction);
 // Orders two records by the module-wide sort state: negative puts item1 first.
 int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2);
-// Sorts the records in the order of CompareFileData (not stable: equal keys may end in any order).
+// Sorts the records with CompareFileData; records with equal keys keep their order, so a
+// refresh or a re-sort does not make tied rows (undated files, burst shots) change places.
 void SortFileDataList(TplFileDataList& list);
 // Directory entries in the order the file list shows them by default (sorted by name,
 // ascending, folders first), names equal but for ASCII case in code-unit order.

@@ -2,6 +2,7 @@
 // Directory enumeration: the find data of each entry of a folder, as the file list and the
 // command-line tool read it, and the conversion of its file times to local time.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,10 @@ class DirectoryLister {
   // Every entry of folder (which ends with a separator) except "." and "..", in the order
   // the system gives them. False when the folder cannot be read.
   virtual bool List(const std::u16string& folder, std::vector<DirectoryEntry>& entries) = 0;
+  // The same entries handed one by one to visit, which stops the walk by answering false
+  // (a probe for one sub-folder need not read a folder of thousands of photos). False when
+  // the folder cannot be read.
+  virtual bool Enumerate(const std::u16string& folder, const std::function<bool(const DirectoryEntry&)>& visit);
   // The entry for one exact path (a find-first on it); nothing when it does not exist.
   virtual std::optional<DirectoryEntry> Find(const std::u16string& path) = 0;
   // The full form of a path given relative to the current folder; the path unchanged when

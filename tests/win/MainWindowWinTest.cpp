@@ -133,7 +133,9 @@ TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
   EXPECT_TRUE(store_->KeyExists(kMainWindowKey));
 
   const int lefts[] = {161, 201, 241, 281, 321, 361, 406, 446, 486, 526};
-  const bool enabled[] = {true, false, false, false, false, false, false, false, true, true};
+  // The root's selection at show enables new folder and refresh; back, rename, copy, paste and
+  // delete stay off.
+  const bool enabled[] = {true, false, false, false, false, false, true, true, true, true};
   for (int i = 0; i < ToolButtonCount; ++i) {
     RECT b;
     GetWindowRect(w.ToolButton(i).Handle(), &b);
@@ -144,8 +146,8 @@ TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
   }
   // A button click leaves the keyboard focus where it was.
   SetFocus(List());
-  SendMessageW(w.ToolButton(btnRootFolder).Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  SendMessageW(w.ToolButton(btnRootFolder).Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  SendMessageW(w.ToolButton(btnRefresh).Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(w.ToolButton(btnRefresh).Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   EXPECT_EQ(GetFocus(), List());
 
   LVCOLUMNW col{};

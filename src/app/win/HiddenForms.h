@@ -3,19 +3,19 @@
 // contents come with the rename commands; here they are only the windows.
 #include <windows.h>
 
+#include "browse/win/WinControls.h"
+
 namespace tess {
 
-class THiddenForm {
+class THiddenForm : public WindowBase {
  public:
   THiddenForm(HINSTANCE instance, HWND owner, const wchar_t* className, const wchar_t* caption, int width, int height);
-  ~THiddenForm();
+  ~THiddenForm() override;
   THiddenForm(const THiddenForm&) = delete;
   THiddenForm& operator=(const THiddenForm&) = delete;
-  HWND Handle() const { return hwnd_; }
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  HWND hwnd_ = nullptr;
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
 };
 
 class TRenameForm : public THiddenForm {

@@ -40,11 +40,8 @@ const ButtonSpec kButtons[ToolButtonCount] = {
     {ToolImage::Eject, L"安全な取り外し"},          {ToolImage::ExifRename, L"Exifリネーム"},
 };
 
-void RegisterMainClass(HINSTANCE instance, WNDPROC proc) {
+WNDCLASSEXW MainClass(HINSTANCE instance) {
   WNDCLASSEXW wc{};
-  if (GetClassInfoExW(instance, kClassName, &wc)) return;
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = proc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -52,16 +49,21 @@ void RegisterMainClass(HINSTANCE instance, WNDPROC proc) {
   wc.hIcon = LoadIconW(instance, L"MAINICON");
   if (!wc.hIcon) wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
   wc.hIconSm = wc.hIcon;
-  if (!RegisterClassExW(&wc)) throw std::runtime_error("the main window class could not be registered");
+  return wc;
 }
+
+struct MenuItem {
+  int id;  // 0: a separator
+  const wchar_t* caption;
+};
 
 }  // namespace
 
 TTessarineMain::TTessarineMain(HINSTANCE instance, MainWindowOptions options)
     : instance_(instance), options_(std::move(options)) {
-  RegisterMainClass(instance_, &TTessarineMain::WindowProc);
-  hwnd_ = CreateWindowExW(0, kClassName, L"Tessarine", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                          CW_USEDEFAULT, 644, 408, nullptr, nullptr, instance_, this);
+  RegisterClassOnce(MainClass(instance_));
+  CreateWindowExW(0, kClassName, L"Tessarine", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                  644, 408, nullptr, nullptr, instance_, static_cast<WindowBase*>(this));
   if (!hwnd_) throw std::runtime_error("the main window could not be created");
   CreateComponents();
 }
@@ -70,7 +72,10 @@ TTessarineMain::~TTessarineMain() {
   dragDrop_.reset();
   // The panes forget each other before either goes.
   if (tree_) tree_->SetplFileList(nullptr);
+  tabGuards_.clear();
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+  for (HMENU menu : popupMenus_)
+    if (menu) DestroyMenu(menu);
 }
 
 void TTessarineMain::CreateComponents() {
@@ -143,6 +148,43 @@ void TTessarineMain::CreateComponents() {
   list_->OnSelectItem = [this] { UpdateStatusPanels(); };
   // Drags out of the panes and drops onto them.
   dragDrop_ = std::make_unique<PaneDragDrop>(hwnd_, *tree_, *list_, [this](const std::u16string& t) { ReportError(t); });
+  list_->OnClick = [this] { plFileList1Click(); };
+  list_->OnRightClick = [this](POINT pt) { plFileList1MouseDown(pt); };
+  list_->OnKeyDown = [this](WORD key) { plFileList1KeyDown(key); };
+  list_->OnEditing = [this] { plFileList1Editing(); };
+  list_->OnError = [this](const std::u16string& text) { ReportError(text); };
+  tree_->OnClick = [this] { plFolderTree1Click(); };
+  tree_->OnChange = [this](HTREEITEM) { plFolderTree1Change(); };
+  tree_->OnRightClick = [this](POINT pt) { plFolderTree1MouseUp(pt); };
+  tree_->OnKeyDown = [this](WORD key) { CopyPasteKeys(key); };
+  tree_->OnError = [this](const std::u16string& text) { ReportError(text); };
+  // A close asked for while the tree reads folders waits for the read to return: the
+  // panes must not go inside their own handlers.
+  tree_->OnReadsDone = [this] {
+    if (closePending_ && hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
+  };
+  if (options_.shell) {
+    list_->SetShell(*options_.shell);
+    tree_->SetShell(*options_.shell);
+  }
+
+  // Tab and Shift+Tab go round the three controls that take the focus.
+  HWND comboInner = reinterpret_cast<HWND>(SendMessageW(combo_, CBEM_GETCOMBOCONTROL, 0, 0));
+  for (HWND control : {comboInner ? comboInner : combo_, tree_->Handle(), list_->Handle()}) {
+    tabGuards_.push_back(std::make_unique<SubclassGuard>(
+        control, [this](HWND h, UINT m, WPARAM w, LPARAM, bool& handled) -> LRESULT {
+          if (m == WM_KEYDOWN && w == VK_TAB) {
+            TabFrom(h, GetKeyState(VK_SHIFT) < 0);
+            handled = true;
+          } else if (m == WM_CHAR && w == L'\t') {
+            handled = true;  // no beep for the tab character
+          } else if (m == WM_GETDLGCODE) {
+            return 0;
+          }
+          return 0;
+        }));
+  }
+  CreatePopupMenus();
   Layout();
 }
 
@@ -435,7 +477,7 @@ void TTessarineMain::RestorePaneFolders(const PaneFolders& shown) {
   tree_->SetSelectFolder(shown.select);
 }
 
-void TTessarineMain::OpenSelectedWithProgram() { OpenWithProgram(PlatformShell(), SelectedItemPath(*list_)); }
+void TTessarineMain::OpenSelectedWithProgram() { OpenWithProgram(options_.shell ? *options_.shell : PlatformShell(), SelectedItemPath(*list_)); }
 
 void TTessarineMain::CreateTextDocument() { CreateNewTextDocument(*list_); }
 
@@ -478,26 +520,19 @@ void TTessarineMain::ReportError(const std::u16string& text) {
   MessageBoxW(hwnd_, W(text), L"Tessarine", MB_OK | MB_ICONERROR);
 }
 
-LRESULT CALLBACK TTessarineMain::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<TTessarineMain*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TTessarineMain*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   try {
-    return self->OnMessage(msg, wp, lp);
+    return HandleMessage(msg, wp, lp);
   } catch (const std::exception& e) {
     // The command ends; the window stays usable.
-    self->ReportError(FromUtf8(e.what()));
+    ReportError(FromUtf8(e.what()));
   } catch (...) {
-    self->ReportError(u"予期しないエラーが発生しました。");
+    ReportError(u"予期しないエラーが発生しました。");
   }
   return 0;
 }
 
-LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE:
       Layout();
@@ -524,12 +559,45 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         ComboBoxEx1Change();
         return 0;
       }
-      if (LOWORD(wp) == static_cast<int>(IdFirstToolButton) + static_cast<int>(btnEject) && HIWORD(wp) == BN_CLICKED) {
-        btnEjectClick();
+      if (LOWORD(wp) >= IdFirstToolButton && LOWORD(wp) < IdFirstToolButton + static_cast<int>(ToolButtonCount)) {
+        switch (LOWORD(wp) - IdFirstToolButton) {
+          case btnRootFolder: btnRootFolderClick(); break;
+          case btnBack: btnBackClick(); break;
+          case btnReName: btnReNameClick(); break;
+          case btnCopy: btnCopyClick(); break;
+          case btnPaste: btnPasteClick(); break;
+          case btnDelete: btnDeleteClick(); break;
+          case btnNewFolder: btnNewFolderClick(); break;
+          case btnRefresh: btnRefreshClick(); break;
+          case btnEject: btnEjectClick(); break;
+          case btnEvent: btnEventClick(); break;
+          default: break;
+        }
         return 0;
       }
-      // The tool buttons' commands are wired with their own command handlers.
+      if (LOWORD(wp) >= cmdPopup1Open && LOWORD(wp) <= cmdExifRenamePath1) MenuCommand(LOWORD(wp));
       return 0;
+    case WM_CONTEXTMENU:
+      // The menu key or Shift+F10 in the list: the menu opens at the focused row.
+      if (reinterpret_cast<HWND>(wp) == list_->Handle() && lp == -1) {
+        RECT rc{};
+        int row = ListView_GetNextItem(list_->Handle(), -1, LVNI_FOCUSED);
+        if (row < 0 || !ListView_GetItemRect(list_->Handle(), row, &rc, LVIR_LABEL)) rc = RECT{0, 0, 0, 0};
+        POINT pt{rc.left + 8, rc.bottom};
+        ClientToScreen(list_->Handle(), &pt);
+        plFileList1MouseDown(pt);
+        return 0;
+      }
+      if (reinterpret_cast<HWND>(wp) == tree_->Handle() && lp == -1) {
+        RECT rc{};
+        HTREEITEM node = tree_->Selected();
+        if (!node || !TreeView_GetItemRect(tree_->Handle(), node, &rc, TRUE)) rc = RECT{0, 0, 0, 0};
+        POINT pt{rc.left + 8, rc.bottom};
+        ClientToScreen(tree_->Handle(), &pt);
+        plFolderTree1MouseUp(pt);
+        return 0;
+      }
+      return DefWindowProcW(hwnd_, msg, wp, lp);
     case WM_DEVICECHANGE:
       WMDeviceChange(wp, lp);
       return TRUE;
@@ -544,6 +612,7 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return DefWindowProcW(hwnd_, msg, wp, lp);
     case WM_SETCURSOR: {
+      if (WaitCursor::ShowsWait()) return TRUE;  // the hourglass for the whole of a long step
       POINT pt;
       GetCursorPos(&pt);
       ScreenToClient(hwnd_, &pt);
@@ -604,6 +673,13 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return TRUE;
     case WM_CLOSE:
+      if (tree_ && tree_->Reading()) {
+        // The tree is inside a read that hands the queue a turn: closing now would destroy
+        // the panes under it. The close follows when the read returns.
+        closePending_ = true;
+        return 0;
+      }
+      closePending_ = false;
       FormCloseQuery();
       DestroyWindow(hwnd_);
       return 0;
@@ -613,15 +689,218 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       dragDrop_.reset();  // the drop targets are revoked while their windows still exist
       if (options_.quitOnDestroy) PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY: {
-      HWND hwnd = hwnd_;
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      hwnd_ = nullptr;
-      return DefWindowProcW(hwnd, msg, wp, lp);
-    }
+    case WM_NCDESTROY:
+      return DefWindowProcW(hwnd_, msg, wp, lp);
     default:
       return DefWindowProcW(hwnd_, msg, wp, lp);
   }
 }
+
+
+// --- Pop-up menus ---
+
+void TTessarineMain::CreatePopupMenus() {
+  static const std::vector<MenuItem> kMenus[4] = {
+      {{cmdPopup1Open, L"開く"},
+       {cmdPop1OpenProgram, L"プログラムから開く"},
+       {0, nullptr},
+       {cmdExifRename2, L"Exifリネーム"},
+       {0, nullptr},
+       {cmdPopup1Property, L"プロパティ"}},
+      {{cmdPopup2CreateFolder, L"フォルダーの新規作成"}, {0, nullptr}, {cmdPopup2CreateText, L"新規 テキスト文書"}},
+      {{cmdExifRename3, L"Exifリネーム"}},
+      {{cmdExifRenamePath1, L"Exifリネーム"}},
+  };
+  for (size_t m = 0; m < popupMenus_.size(); ++m) {
+    HMENU menu = CreatePopupMenu();
+    if (!menu) throw std::runtime_error("a pop-up menu could not be created");
+    popupMenus_[m] = menu;
+    for (const MenuItem& item : kMenus[m]) {
+      BOOL ok = item.id ? AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.id), item.caption)
+                        : AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+      if (!ok) throw std::runtime_error("a pop-up menu item could not be added");
+    }
+  }
+}
+
+void TTessarineMain::ShowPopup(HMENU menu, POINT screen) {
+  if (options_.showPopup) {
+    options_.showPopup(menu, screen);
+    return;
+  }
+  // The menu's choice arrives as WM_COMMAND.
+  SetForegroundWindow(hwnd_);
+  TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd_, nullptr);
+}
+
+void TTessarineMain::MenuCommand(int id) {
+  switch (id) {
+    case cmdPopup1Open: list_->Execute(); break;
+    case cmdPop1OpenProgram: OpenSelectedWithProgram(); break;
+    case cmdExifRename2:
+    case cmdExifRename3: ExifRenameFiles(); break;
+    case cmdPopup1Property: list_->FileInfoDlg(); break;
+    case cmdPopup2CreateFolder: list_->CreateFolder(u""); break;
+    case cmdPopup2CreateText: CreateTextDocument(); break;
+    case cmdExifRenamePath1:
+      list_->SelectAll();
+      ExifRenameFiles();
+      break;
+    default: break;
+  }
+}
+
+// --- Routing and button states ---
+
+Pane TTessarineMain::FocusedPane() const {
+  HWND focus = GetFocus();
+  return CommandTarget(focus == list_->Handle(), focus == tree_->Handle());
+}
+
+void TTessarineMain::ApplyButtons(ButtonEvent event) {
+  PaneFacts facts;
+  facts.listSelected = list_->SelectedCount();
+  facts.listEditing = list_->Editing();
+  facts.treeHasSelection = tree_->Selected() != nullptr;
+  facts.treeEditing = tree_->Editing();
+  facts.treeSelectFolder = tree_->SelectFolder();
+  facts.treeRootFolder = tree_->RootFolder();
+  ButtonStates states{};
+  for (int i = 0; i < SwitchableCount; ++i) states[static_cast<size_t>(i)] = buttons_[static_cast<size_t>(i + btnBack)]->Enabled();
+  states = ApplyButtonEvent(states, event, facts);
+  for (int i = 0; i < SwitchableCount; ++i) buttons_[static_cast<size_t>(i + btnBack)]->SetEnabled(states[static_cast<size_t>(i)]);
+}
+
+void TTessarineMain::btnRootFolderClick() {
+  TplBrowseFolder dialog(hwnd_);
+  dialog.Options = TplBrowseOptions{TplBrowseOption::bifReturnOnlyFSDirs, TplBrowseOption::bifNoNewFolderButton};
+  RECT rc{};
+  GetWindowRect(hwnd_, &rc);
+  dialog.FormLeft = rc.left + 50;
+  dialog.FormTop = rc.top + 50;
+  dialog.InitDir = RootBasePath;
+  if (options_.onBrowseShow) dialog.OnShow = options_.onBrowseShow;
+  if (!dialog.Execute()) return;
+  RootBasePath = dialog.Directory();
+  list_->SetRootFolder(RootBasePath);
+}
+
+void TTessarineMain::btnBackClick() {
+  switch (FocusedPane()) {
+    case Pane::List: list_->BackFolder(); break;
+    case Pane::Tree: tree_->BackFolder(); break;
+    case Pane::None: break;
+  }
+}
+
+void TTessarineMain::btnReNameClick() {
+  switch (FocusedPane()) {
+    case Pane::List: list_->EditFileName(); break;
+    case Pane::Tree: tree_->EditFolderName(); break;
+    case Pane::None: break;
+  }
+}
+
+void TTessarineMain::btnCopyClick() {
+  switch (FocusedPane()) {
+    case Pane::List: list_->CopyFiles(); break;
+    case Pane::Tree: tree_->CopyFolder(); break;
+    case Pane::None: break;
+  }
+  ApplyButtons(ButtonEvent::CopyDone);
+}
+
+void TTessarineMain::btnPasteClick() {
+  switch (FocusedPane()) {
+    case Pane::List: list_->PasteFiles(); break;
+    case Pane::Tree: tree_->PasteFolder(); break;
+    case Pane::None: break;
+  }
+}
+
+void TTessarineMain::btnDeleteClick() {
+  switch (FocusedPane()) {
+    case Pane::List: list_->DeleteFiles(); break;
+    case Pane::Tree: tree_->DeleteFolder(); break;
+    case Pane::None: break;
+  }
+  SetFocus(tree_->Handle());
+  ApplyButtons(ButtonEvent::DeleteDone);
+}
+
+void TTessarineMain::btnNewFolderClick() {
+  switch (FocusedPane()) {
+    case Pane::List: list_->CreateFolder(u""); break;
+    case Pane::Tree: tree_->CreateFolder(u""); break;
+    case Pane::None: break;
+  }
+}
+
+void TTessarineMain::btnRefreshClick() {
+  tree_->RefreshView(true);
+  SetDriveCombo(tree_->SelectFolder());
+}
+
+void TTessarineMain::btnEventClick() {
+  if (FocusedPane() == Pane::Tree) list_->SelectAll();
+  ExifRenameFiles();
+}
+
+void TTessarineMain::plFileList1Click() {
+  if (!list_->Editing()) CloseIme(list_->Handle());
+  ApplyButtons(ButtonEvent::ListClick);
+  UpdateStatusPanels();
+}
+
+void TTessarineMain::plFileList1MouseDown(POINT screen) {
+  plFileList1Click();
+  switch (ListPopupFor(list_->SelectedCount())) {
+    case ListPopup::PopupMenu1: ShowPopup(PopupMenu(1), screen); break;
+    case ListPopup::PopupMenu2: ShowPopup(PopupMenu(2), screen); break;
+    case ListPopup::PopupMenu3: ShowPopup(PopupMenu(3), screen); break;
+  }
+}
+
+void TTessarineMain::CopyPasteKeys(WORD key) {
+  if (GetKeyState(VK_CONTROL) >= 0) return;
+  if (key == 'C') btnCopyClick();
+  else if (key == 'V') btnPasteClick();
+}
+
+void TTessarineMain::plFileList1KeyDown(WORD key) {
+  if (IsSelectAllKey(key, GetKeyState(VK_CONTROL) < 0)) list_->SelectAll();
+  CopyPasteKeys(key);
+  UpdateStatusPanels();
+}
+
+void TTessarineMain::plFileList1Editing() {
+  OpenImeHiragana(list_->Handle());
+  ApplyButtons(ButtonEvent::ListEditing);
+}
+
+void TTessarineMain::plFolderTree1Click() {
+  if (!tree_->Editing()) CloseIme(tree_->Handle());
+  ApplyButtons(ButtonEvent::TreeClick);
+  UpdateStatusPanels();
+}
+
+void TTessarineMain::plFolderTree1Change() { ApplyButtons(ButtonEvent::TreeChange); }
+
+void TTessarineMain::plFolderTree1MouseUp(POINT screen) {
+  plFolderTree1Click();
+  if (tree_->Selected()) ShowPopup(PopupMenu(4), screen);
+}
+
+void TTessarineMain::TabFrom(HWND control, bool backwards) {
+  HWND order[3] = {combo_, tree_->Handle(), list_->Handle()};
+  int at = 0;
+  for (int i = 0; i < 3; ++i)
+    if (control == order[i] || IsChild(order[i], control)) at = i;
+  SetFocus(order[(at + (backwards ? 2 : 1)) % 3]);
+}
+
+// --- Hand-offs provided elsewhere ---
+
+void TTessarineMain::ExifRenameFiles() { DefaultBeep(); }
 
 }  // namespace tess

@@ -9,14 +9,17 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/win/PaneHandOffs.h"
+#include "app/MainCommands.h"
 #include "app/win/ToolButton.h"
 #include "app/win/ToolImages.h"
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
 #include "browse/win/WinControls.h"
 #include "platform/Volume.h"
+#include "platform/win/BrowseFolderWin.h"
 
 namespace tess {
 
@@ -29,6 +32,25 @@ struct MainWindowOptions {
   bool quitOnDestroy = true;
   // The volume calls of the eject button; the system's unless replaced.
   VolumeDevices* volumes = nullptr;
+  // The shell the panes' commands go through; the system's unless replaced (tests).
+  ShellServices* shell = nullptr;
+  // How a pop-up menu is shown: modally at the screen point unless replaced (tests record
+  // which menu would open, since nobody is there to choose from it).
+  std::function<void(HMENU menu, POINT screen)> showPopup;
+  // Called when the folder browse dialog of the root-folder button appears.
+  std::function<void(TplBrowseFolder& dialog)> onBrowseShow;
+};
+
+// The commands of the pop-up menus.
+enum MainMenuCommand : int {
+  cmdPopup1Open = 200,
+  cmdPop1OpenProgram,
+  cmdExifRename2,
+  cmdPopup1Property,
+  cmdPopup2CreateFolder,
+  cmdPopup2CreateText,
+  cmdExifRename3,
+  cmdExifRenamePath1,
 };
 
 enum MainControlId : int {
@@ -44,14 +66,13 @@ enum ToolButtonIndex : int {
   ToolButtonCount
 };
 
-class TTessarineMain {
+class TTessarineMain : public WindowBase {
  public:
   explicit TTessarineMain(HINSTANCE instance, MainWindowOptions options = {});
-  ~TTessarineMain();
+  ~TTessarineMain() override;
   TTessarineMain(const TTessarineMain&) = delete;
   TTessarineMain& operator=(const TTessarineMain&) = delete;
 
-  HWND Handle() const { return hwnd_; }
   // Runs the show steps, then makes the window visible, centred.
   void Show(int showCommand);
 
@@ -84,9 +105,42 @@ class TTessarineMain {
   // Stores the settings; closing is never refused.
   void FormCloseQuery();
 
+  // The tool buttons' commands, routed to the pane that has the focus.
+  void btnRootFolderClick();
+  void btnBackClick();
+  void btnReNameClick();
+  void btnCopyClick();
+  void btnPasteClick();
+  void btnDeleteClick();
+  void btnNewFolderClick();
+  void btnRefreshClick();
+  void btnEventClick();
+  // The mouse and key handlers of the panes.
+  void plFileList1Click();
+  void plFileList1MouseDown(POINT screen);
+  void plFileList1KeyDown(WORD key);
+  void plFileList1Editing();
+  void plFolderTree1Click();
+  void plFolderTree1Change();
+  void plFolderTree1MouseUp(POINT screen);
+  // Tab and Shift+Tab between the drive drop-down, the tree and the list.
+  void TabFrom(HWND control, bool backwards);
+
+  HMENU PopupMenu(int index) const { return popupMenus_[static_cast<size_t>(index - 1)]; }
+
+  // Hand-offs that other parts of the program provide; until they are connected each
+  // sounds the default beep and does nothing else.
+  void ExifRenameFiles();   // the EXIF rename of the list's selected rows
+
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
+  LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  void CreatePopupMenus();
+  void ShowPopup(HMENU menu, POINT screen);
+  void MenuCommand(int id);
+  void ApplyButtons(ButtonEvent event);
+  void CopyPasteKeys(WORD key);
+  Pane FocusedPane() const;
   void CreateComponents();
   void FormShow();
   void PlaceToolButtons();
@@ -107,7 +161,6 @@ class TTessarineMain {
 
   HINSTANCE instance_;
   MainWindowOptions options_;
-  HWND hwnd_ = nullptr;
   HWND combo_ = nullptr;
   HWND status_ = nullptr;
   HWND tooltip_ = nullptr;
@@ -132,6 +185,9 @@ class TTessarineMain {
   int dragOffset_ = 0;
   bool shown_ = false;
   bool destroying_ = false;
+  bool closePending_ = false;  // a close asked for while the tree reads folders
+  std::array<HMENU, 4> popupMenus_{};
+  std::vector<std::unique_ptr<SubclassGuard>> tabGuards_;
 };
 
 }  // namespace tess

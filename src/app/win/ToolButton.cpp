@@ -9,24 +9,18 @@ namespace tess {
 namespace {
 constexpr wchar_t kClassName[] = L"TplToolButton";
 
-void RegisterOnce(HINSTANCE instance, WNDPROC proc) {
-  WNDCLASSEXW wc{};
-  if (GetClassInfoExW(instance, kClassName, &wc)) return;
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = proc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.lpszClassName = kClassName;
-  if (!RegisterClassExW(&wc)) throw std::runtime_error("the tool button class could not be registered");
-}
 }  // namespace
 
 TToolButton::TToolButton(HWND parent, int id, HINSTANCE instance, HIMAGELIST normal, HIMAGELIST disabled,
                          int imageIndex)
     : id_(id), normal_(normal), disabled_(disabled), imageIndex_(imageIndex) {
-  RegisterOnce(instance, &TToolButton::WindowProc);
-  hwnd_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, 0, 3, width_, height_, parent,
-                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, this);
+  WNDCLASSEXW wc{};
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.lpszClassName = kClassName;
+  RegisterClassOnce(wc);
+  CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, 0, 3, width_, height_, parent,
+                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, static_cast<WindowBase*>(this));
   if (!hwnd_) throw std::runtime_error("a tool button could not be created");
 }
 
@@ -36,21 +30,6 @@ TToolButton::~TToolButton() {
 
 void TToolButton::SetLeftTop(int left, int top) {
   SetWindowPos(hwnd_, nullptr, left, top, width_, height_, SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-LRESULT CALLBACK TToolButton::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<TToolButton*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<TToolButton*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (msg == WM_NCDESTROY && self) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->hwnd_ = nullptr;
-    return DefWindowProcW(hwnd, msg, wp, lp);
-  }
-  return self ? self->OnMessage(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT TToolButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {

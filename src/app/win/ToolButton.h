@@ -6,16 +6,17 @@
 
 #include <string>
 
+#include "browse/win/WinControls.h"
+
 namespace tess {
 
-class TToolButton {
+class TToolButton : public WindowBase {
  public:
   TToolButton(HWND parent, int id, HINSTANCE instance, HIMAGELIST normal, HIMAGELIST disabled, int imageIndex);
-  ~TToolButton();
+  ~TToolButton() override;
   TToolButton(const TToolButton&) = delete;
   TToolButton& operator=(const TToolButton&) = delete;
 
-  HWND Handle() const { return hwnd_; }
   int Width() const { return width_; }
   int Height() const { return height_; }
   void SetLeftTop(int left, int top);
@@ -24,11 +25,9 @@ class TToolButton {
   void SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+  LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
   void Paint();
 
-  HWND hwnd_ = nullptr;
   int id_;
   HIMAGELIST normal_, disabled_;
   int imageIndex_;

@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 
+#include "browse/FileCommands.h"
 #include "browse/FolderPaths.h"
 #include "browse/win/FolderTreeWin.h"
 #include "browse/win/WinControls.h"
@@ -70,7 +71,7 @@ ShortcutInfo ReadShortcut(const std::u16string& path) {
   return info;
 }
 
-TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) {
+TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) : shell_(&PlatformShell()) {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
   // The system image list is shared by every program: the control must never destroy it.
@@ -96,10 +97,21 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) {
       SHGetFileInfoW(L"", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_SMALLICON));
   IconHandle obtained(info.hIcon);
   if (ImgListSHandle) ListView_SetImageList(hwnd_, ImgListSHandle, LVSIL_SMALL);
+  subclass_ = std::make_unique<SubclassGuard>(hwnd_, [](HWND, UINT msg, WPARAM, LPARAM, bool& handled) -> LRESULT {
+    // The hourglass stays while a long step runs, whatever the mouse does.
+    if (msg == WM_SETCURSOR && WaitCursor::ShowsWait()) {
+      handled = true;
+      return TRUE;
+    }
+    return 0;
+  });
 }
 
 TplFileList::~TplFileList() {
   if (FplFolderTree) FplFolderTree->ForgetFileList();
+  if (editLocked_) RefreshLocked = false;
+  editSubclass_.reset();
+  subclass_.reset();
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
@@ -112,9 +124,7 @@ void TplFileList::SetRootFolder(const std::u16string& value) {
   if (FplFolderTree) {
     FplFolderTree->SetRootFolder(p);
   } else {
-    DoFolderChanging();
-    ListFolder(FExpandFolder);
-    DoFolderChanged();
+    ShowFolder(p);
   }
 }
 
@@ -127,9 +137,13 @@ void TplFileList::SetExpandFolder(const std::u16string& value) {
   if (!FolderExists(value)) return;
   std::u16string p = IncludeTrailingBackslash(value);
   if (p == FExpandFolder) return;
-  FExpandFolder = p;
+  ShowFolder(p);
+}
+
+void TplFileList::ShowFolder(const std::u16string& folder) {
+  FExpandFolder = folder;
   DoFolderChanging();
-  ListFolder(FExpandFolder);
+  ListFolder(folder);
   DoFolderChanged();
 }
 
@@ -173,11 +187,57 @@ void TplFileList::ListFolder(const std::u16string& folder) {
 
 void TplFileList::RefreshFilesListItems(bool asort) {
   FFileInfo = nullptr;
+  // The rows may change places: the selection, the focus and the scroll position follow
+  // their files by name, never the row numbers.
+  RowMemo memo = RememberRows();
   bool scroll = model_.Refresh(FExpandFolder, asort);
   SetRowCount();
+  RestoreRows(memo);
   if (scroll) ListView_EnsureVisible(hwnd_, FileDataList.Count() - 1, TRUE);
   DoFolderChanged();
   InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+std::vector<int> TplFileList::SelectedRows() const {
+  std::vector<int> rows;
+  for (int i = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED); i >= 0; i = ListView_GetNextItem(hwnd_, i, LVNI_SELECTED))
+    rows.push_back(i);
+  return rows;
+}
+
+TplFileList::RowMemo TplFileList::RememberRows() const {
+  RowMemo memo;
+  int count = FileDataList.Count();
+  for (int i : SelectedRows())
+    if (i < count) memo.selected.push_back(FileDataList.Get(i)->Name);
+  int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+  if (focused >= 0 && focused < count) memo.focused = FileDataList.Get(focused)->Name;
+  int top = ListView_GetTopIndex(hwnd_);
+  if (top >= 0 && top < count) memo.top = FileDataList.Get(top)->Name;
+  return memo;
+}
+
+void TplFileList::RestoreRows(const RowMemo& memo) {
+  int count = FileDataList.Count();
+  std::vector<std::u16string> names = memo.selected;
+  names.push_back(memo.focused);
+  names.push_back(memo.top);
+  std::vector<int> rows = RowsOfNames(names, [](int i) { return FileDataList.Get(i)->Name; }, count);
+  ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  for (size_t k = 0; k < memo.selected.size(); ++k)
+    if (rows[k] >= 0) ListView_SetItemState(hwnd_, rows[k], LVIS_SELECTED, LVIS_SELECTED);
+  int focused = memo.focused.empty() ? -1 : rows[memo.selected.size()];
+  if (focused >= 0) {
+    ListView_SetItemState(hwnd_, focused, LVIS_FOCUSED, LVIS_FOCUSED);
+    ListView_SetSelectionMark(hwnd_, focused);
+  }
+  int top = memo.top.empty() ? -1 : rows[memo.selected.size() + 1];
+  int currentTop = ListView_GetTopIndex(hwnd_);
+  if (top >= 0 && top != currentTop) {
+    RECT rc{};
+    if (ListView_GetItemRect(hwnd_, 0, &rc, LVIR_BOUNDS) && rc.bottom > rc.top)
+      ListView_Scroll(hwnd_, 0, (top - currentTop) * (rc.bottom - rc.top));
+  }
 }
 
 void TplFileList::RefreshView() {
@@ -287,15 +347,357 @@ bool TplFileList::OnNotify(NMHDR* header, LRESULT& result) {
       if (((nm->uNewState ^ nm->uOldState) & LVIS_SELECTED) && OnSelectItem) OnSelectItem();
       return true;
     }
+    case LVN_ODFINDITEMW:
+      result = FindItem(*reinterpret_cast<NMLVFINDITEMW*>(header));
+      return true;
+    case LVN_KEYDOWN:
+      KeyDown(reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey);
+      return true;
+    case NM_CLICK:
+      if (OnClick) OnClick();
+      return true;
+    case NM_RCLICK: {
+      POINT pt{};
+      GetCursorPos(&pt);
+      if (OnRightClick) OnRightClick(pt);
+      result = 1;  // the menu is the window's own: no WM_CONTEXTMENU after it
+      return true;
+    }
+    case NM_DBLCLK:
+      DblClick();
+      return true;
     case LVN_BEGINLABELEDITW:
-      result = FALSE;
+      BeginLabelEdit();
+      result = FALSE;  // the edit is always allowed
       return true;
     case LVN_ENDLABELEDITW:
-      result = FALSE;  // renaming in place is a command of its own, not wired here
+      // The rows are owner data: the control keeps no text, a rename updates the record.
+      EndLabelEdit(*reinterpret_cast<NMLVDISPINFOW*>(header));
+      result = FALSE;
       return true;
     default:
       return false;
   }
+}
+
+
+int TplFileList::FindItem(const NMLVFINDITEMW& find) const {
+  if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
+  std::u16string prefix = U16(find.lvfi.psz);
+  // Explorer's type-to-find: from the start the control gives (the row after the focused
+  // one for a new search), always wrapping to the top.
+  return FindRowByPrefix(
+      FileDataList.Count(), [this](int i) { return RowCaption(FileDataList.Get(i)->Name, model_.DisplayExt); }, prefix,
+      find.iStart, true);
+}
+
+void TplFileList::KeyDown(WORD key) {
+  if (OnKeyDown) OnKeyDown(key);
+  if (Editing()) return;
+  switch (key) {
+    case VK_RETURN:
+      if (SelectedCount() > 0) DblClick();
+      break;
+    case VK_BACK:
+      BackFolder();
+      break;
+    case VK_F2:
+      if (SelectedCount() > 0) EditFileName();
+      break;
+    case VK_DELETE:
+      if (SelectedCount() > 0) DeleteFiles();
+      break;
+    case VK_F5:
+      if (FplFolderTree) FplFolderTree->RefreshView(true);
+      else RefreshView();
+      break;
+    default:
+      break;
+  }
+}
+
+void TplFileList::ReportError(const std::u16string& text) {
+  if (OnError) {
+    OnError(text);
+    return;
+  }
+  HWND owner = reinterpret_cast<HWND>(AppWindowOf(hwnd_));
+  MessageBoxW(owner, W(text), L"Tessarine", MB_OK | MB_ICONERROR);
+}
+
+void TplFileList::ReportFailure(const FileOperationResult& result) {
+  if (result.returnValue == 0 || FileOperationCancelled(result)) return;
+  ReportError(FileOperationErrorText(result.returnValue));
+}
+
+bool TplFileList::Exists(const std::u16string& path) { return model_.Lister().Find(path).has_value(); }
+
+void TplFileList::SyncTreeNode(const std::u16string& folder) {
+  if (FplFolderTree) FplFolderTree->SyncSelectedNode(folder);
+}
+
+void TplFileList::SelectAll() { ListView_SetItemState(hwnd_, -1, LVIS_SELECTED, LVIS_SELECTED); }
+
+void TplFileList::DblClick() {
+  TplFileDataListItem* record = FileInfo();
+  if (!record) return;
+  std::u16string path = FExpandFolder + record->Name;
+  FileInfoResult attributes = shell_->GetFileInfo({path, 0, 0x0800});
+  if (!attributes.returnValue) {
+    // The entry is gone: show what is there now.
+    DefaultBeep();
+    RefreshFilesListItems(true);
+    SyncTreeNode(FExpandFolder);
+    return;
+  }
+  bool shortcut = false;
+  ShortcutInfo link;
+  if (attributes.attributes & 0x10000) {  // SFGAO_LINK
+    {
+      WaitCursor wait;
+      link = ReadShortcut(path);
+    }
+    if (!link.target.empty()) {
+      path = link.target;
+      attributes = shell_->GetFileInfo({path, 0, 0x0800});
+      if (!attributes.returnValue) {
+        DefaultBeep();
+        return;
+      }
+      shortcut = true;
+    }
+  }
+  WaitCursor wait;
+  RefreshLocked = true;
+  struct Unlock {
+    ~Unlock() { RefreshLocked = false; }
+  } unlock;
+  std::u16string ext = ExtractFileExt(path);
+  while (!ext.empty() && ext.back() == u' ') ext.pop_back();
+  std::u16string command = shell_->QueryAssociation({0x20, 1, ext, u"open"});
+  // SFGAO_FOLDER or SFGAO_FILESYSANCESTOR, without an open command of its own.
+  if ((attributes.attributes & (0x20000000u | 0x10000000u)) && command.empty()) {
+    std::u16string folder = IncludeTrailingBackslash(path);
+    if (FplFolderTree) {
+      FplFolderTree->SetSelectFolder(folder);
+    } else {
+      ShowFolder(folder);
+    }
+    ClearSelection();
+    return;
+  }
+  ShellExecuteExRequest request;
+  request.fMask = 0x440;
+  request.hwnd = AppWindowOf(hwnd_);
+  request.verb = u"open";
+  request.file = path;
+  if (shortcut) {
+    request.parameters = link.arguments;
+    request.directory = link.workingFolder;
+  }
+  request.nShow = SW_SHOWNORMAL;
+  ShellExecuteExResult started = shell_->ExecuteEx(request);
+  if (started.hInstApp <= 32) DefaultBeep();
+}
+
+bool TplFileList::BackFolder() {
+  if (FExpandFolder == FRootFolder) return false;
+  if (FplFolderTree) {
+    FplFolderTree->SelectParentNode();
+    SetFocus(FplFolderTree->Handle());
+  } else {
+    std::u16string parent = ExtractFilePath(ExcludeTrailingBackslash(FExpandFolder));
+    if (parent.empty()) return false;
+    ShowFolder(IncludeTrailingBackslash(parent));
+  }
+  ClearSelection();
+  return true;
+}
+
+bool TplFileList::EditFileName() {
+  if (!Focused() || SelectedCount() != 1) return false;
+  int row = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
+  if (row < 0) return false;
+  return ListView_EditLabel(hwnd_, row) != nullptr;
+}
+
+void TplFileList::BeginLabelEdit() {
+  // Nothing may rebuild the rows under the editor (a return to the window refreshes): the
+  // name typed would go to another file. Every edit holds the lock, however it started.
+  if (!RefreshLocked) {
+    RefreshLocked = true;
+    editLocked_ = true;
+  }
+  OpenImeHiragana(hwnd_);
+  if (HWND edit = ListView_GetEditControl(hwnd_)) {
+    editSubclass_ = std::make_unique<SubclassGuard>(edit, [](HWND, UINT m, WPARAM, LPARAM, bool& handled) {
+      handled = m == WM_CONTEXTMENU;  // no context menu in the edit box
+      return LRESULT(1);
+    });
+  }
+  if (OnEditing) OnEditing();
+}
+
+bool TplFileList::EndLabelEdit(const NMLVDISPINFOW& info) {
+  CloseIme(hwnd_);
+  struct Unlock {
+    bool& locked;
+    ~Unlock() {
+      if (locked) RefreshLocked = false;
+      locked = false;
+    }
+  } unlock{editLocked_};
+  int row = info.item.iItem;
+  if (!info.item.pszText || row < 0 || row >= FileDataList.Count()) return false;
+  std::u16string text = U16(info.item.pszText);
+  TplFileDataListItem* record = FileDataList.Get(row);
+  const std::u16string old = record->Name;
+  // A cleared name changes nothing, as a cancelled edit does.
+  if (text.find_first_not_of(u' ') == std::u16string::npos) return false;
+  std::u16string name = RenamedFileName(old, text, model_.DisplayExt);
+  if (name == old) return false;
+  if (!IsValidFileName(name)) {
+    ReportError(SystemErrorMessage(ERROR_INVALID_NAME));
+    return false;
+  }
+  // Another entry of that name would be replaced or refused after a question: say so now,
+  // the same on every system. The same file in another case is a rename.
+  if (!SamePath(name, old) && Exists(FExpandFolder + name)) {
+    ReportError(SystemErrorMessage(ERROR_ALREADY_EXISTS));
+    return false;
+  }
+  FileOperationRequest request;
+  request.hwnd = AppWindowOf(hwnd_);
+  request.wFunc = FO_RENAME_;
+  request.pFrom = PackPaths({FExpandFolder + old});
+  request.pTo = PackPaths({FExpandFolder + name});
+  request.fFlags = FOF_ALLOWUNDO_;
+  FileOperationResult renamed = shell_->FileOperation(request);
+  if (renamed.returnValue != 0 || renamed.fAnyOperationsAborted) {
+    ReportFailure(renamed);
+    return false;
+  }
+  // The row keeps its place; only its name changed.
+  if (row < FileDataList.Count() && FileDataList.Get(row) == record) record->Name = name;
+  ListView_RedrawItems(hwnd_, row, row);
+  SyncTreeNode(FExpandFolder);
+  return true;
+}
+
+bool TplFileList::CopyFiles() {
+  std::vector<int> rows = SelectedRows();
+  if (rows.empty()) return false;
+  FCopyFiles.clear();
+  if (Editing()) ListView_CancelEditLabel(hwnd_);
+  for (int i : rows)
+    if (i < FileDataList.Count()) FCopyFiles.push_back(FExpandFolder + FileDataList.Get(i)->Name);
+  if (FplFolderTree) FplFolderTree->ClearCopyFiles();
+  return !FCopyFiles.empty();
+}
+
+bool TplFileList::PasteFiles() {
+  if (!Focused() || FExpandFolder.empty()) return false;
+  if (FCopyFiles.empty()) {
+    if (!FplFolderTree || FplFolderTree->StoredCopyFiles().empty()) return false;
+    FCopyFiles = FplFolderTree->StoredCopyFiles();
+  }
+  PastePlan plan = PlanPaste(
+      FCopyFiles, ExcludeTrailingBackslash(FExpandFolder), [this](const std::u16string& p) { return Exists(p); },
+      [](const std::u16string& p) { return FolderExists(p); });
+  if (plan.refused) {
+    ReportError(FileOperationErrorText(0x76));
+    return false;
+  }
+  plan.request.hwnd = AppWindowOf(hwnd_);
+  FileOperationResult copied;
+  try {
+    copied = shell_->FileOperation(plan.request);
+  } catch (...) {
+    copied.returnValue = -1;
+  }
+  // Whatever was copied before a failure is shown.
+  SyncTreeNode(FExpandFolder);
+  RefreshFilesListItems(false);
+  if (copied.returnValue != 0) {
+    if (copied.returnValue != -1) ReportFailure(copied);
+    return false;
+  }
+  return true;
+}
+
+bool TplFileList::DeleteFiles() {
+  if (!Focused()) return false;
+  std::vector<int> rows = SelectedRows();
+  if (rows.empty()) return false;
+  if (Editing()) ListView_CancelEditLabel(hwnd_);
+  std::vector<std::u16string> paths;
+  for (int i : rows)
+    if (i < FileDataList.Count()) paths.push_back(FExpandFolder + FileDataList.Get(i)->Name);
+  if (paths.empty()) return false;
+  FileOperationRequest request;
+  request.hwnd = AppWindowOf(hwnd_);
+  request.wFunc = FO_DELETE_;
+  request.pFrom = PackPaths(paths);
+  // Shift held: deleted outright, after the shell's own question.
+  request.fFlags = GetKeyState(VK_SHIFT) < 0 ? 0u : static_cast<unsigned>(FOF_ALLOWUNDO_);
+  FileOperationResult deleted = shell_->FileOperation(request);
+  if (deleted.returnValue != 0) {
+    ReportFailure(deleted);
+    // Some entries may be gone before the failure.
+    RefreshFilesListItems(false);
+    return false;
+  }
+  RefreshFilesListItems(false);
+  ClearSelection();
+  if (FplFolderTree) FplFolderTree->SyncSelectedNode(FplFolderTree->SelectFolder());
+  return true;
+}
+
+bool TplFileList::CreateFolder(const std::u16string& folderName) {
+  if (FExpandFolder.empty()) return false;
+  std::u16string name;
+  bool created = false;
+  for (int n = 1; n <= kNewFolderAttempts && !created; ++n) {
+    name = NewFolderCandidate(folderName, kListNewFolderName, n);
+    std::u16string path = FExpandFolder + name;
+    if (Exists(path)) continue;
+    int error = SHCreateDirectoryExW(nullptr, W(path), nullptr);
+    if (error == ERROR_SUCCESS) {
+      created = true;
+    } else if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+      // Not a taken name (a read-only card, no rights): no other name would do better.
+      ReportError(SystemErrorMessage(static_cast<unsigned long>(error)));
+      return false;
+    }
+  }
+  if (!created) {
+    ReportError(SystemErrorMessage(ERROR_ALREADY_EXISTS));
+    return false;
+  }
+  ClearSelection();
+  RefreshFilesListItems(false);
+  std::vector<int> rows = RowsOfNames({name}, [](int i) { return FileDataList.Get(i)->Name; }, FileDataList.Count());
+  SyncTreeNode(FExpandFolder);
+  if (rows[0] >= 0) {
+    ListView_EnsureVisible(hwnd_, rows[0], FALSE);
+    SelectRow(rows[0]);
+    SetFocus(hwnd_);
+    ListView_EditLabel(hwnd_, rows[0]);
+  }
+  return true;
+}
+
+void TplFileList::FileInfoDlg() {
+  if (SelectedCount() != 1) return;
+  TplFileDataListItem* record = FileInfo();
+  if (!record) return;
+  ShellExecuteExRequest request;
+  request.fMask = 0x44C;
+  request.hwnd = AppWindowOf(hwnd_);
+  request.verb = u"Properties";
+  request.file = FExpandFolder + record->Name;
+  request.nShow = SW_SHOWNA;
+  if (!shell_->ExecuteEx(request).ok) DefaultBeep();
 }
 
 }  // namespace tess

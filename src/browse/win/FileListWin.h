@@ -1,16 +1,20 @@
 #pragma once
 // TplFileList: the file list pane. A report-style list view in owner-data mode: the control
 // only knows the row count and asks for each row's texts and icon as it draws it; the
-// records live in the module-wide FileDataList and the decisions in FileListModel.
+// records live in the module-wide FileDataList and the decisions in FileListModel and
+// FileCommands. It also carries the file commands of the window.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "browse/FileListModel.h"
 #include "browse/FileRecords.h"
+#include "browse/win/WinControls.h"
+#include "platform/Shell.h"
 
 namespace tess {
 
@@ -45,14 +49,50 @@ class TplFileList {
   TplFileDataListItem* FileInfo();
   int ItemCount() const;
   int SelectedCount() const;
+  std::vector<int> SelectedRows() const;
+  bool Editing() const { return ListView_GetEditControl(hwnd_) != nullptr; }
+  bool Focused() const { return GetFocus() == hwnd_; }
 
   void RefreshFilesListItems(bool asort);
   void RefreshView();
   void ListFolder(const std::u16string& folder);
+  // Shows folder: the folder changes, the rows are read afresh, both events are raised.
+  void ShowFolder(const std::u16string& folder);
+
+  // The commands.
+  void DblClick();
+  void Execute() { DblClick(); }
+  bool BackFolder();
+  bool EditFileName();
+  bool CopyFiles();
+  bool PasteFiles();
+  bool DeleteFiles();
+  bool CreateFolder(const std::u16string& folderName);
+  void FileInfoDlg();
+  void SelectAll();
+  const std::vector<std::u16string>& CopyFilesList() {
+    CopyFiles();
+    return FCopyFiles;
+  }
+  // The copy list as it stands, for the tree's paste; ClearCopyFiles empties it.
+  const std::vector<std::u16string>& StoredCopyFiles() const { return FCopyFiles; }
+  void ClearCopyFiles() { FCopyFiles.clear(); }
 
   std::function<void(std::u16string& findText)> OnFolderChanging;
   std::function<void()> OnFolderChanged;
   std::function<void()> OnSelectItem;
+  // The events the main window answers: a click, a right click (screen point), a key before
+  // the list's own key commands, the start of an in-place edit.
+  std::function<void()> OnClick;
+  std::function<void(POINT screen)> OnRightClick;
+  std::function<void(WORD key)> OnKeyDown;
+  std::function<void()> OnEditing;
+  // How a command shows an error it meets (the system's text); a message box unless set.
+  std::function<void(const std::u16string& text)> OnError;
+
+  // The shell the commands go through; the system's unless replaced (tests).
+  void SetShell(ShellServices& shell) { shell_ = &shell; }
+  ShellServices& Shell() { return *shell_; }
 
   // The pairing with the folder tree: the tree drives the listing and writes the fields.
   TplFolderTree* plFolderTree() const { return FplFolderTree; }
@@ -79,9 +119,23 @@ class TplFileList {
   void ColumnClick(int column);
 
  private:
+  struct RowMemo {
+    std::vector<std::u16string> selected;
+    std::u16string focused, top;
+  };
+  RowMemo RememberRows() const;
+  void RestoreRows(const RowMemo& memo);
   void LookUpIcons(int from, int to);
   void LookUpIcon(TplFileDataListItem& record);
   void SetRowCount();
+  int FindItem(const NMLVFINDITEMW& find) const;
+  void KeyDown(WORD key);
+  void BeginLabelEdit();
+  bool EndLabelEdit(const NMLVDISPINFOW& info);
+  void SyncTreeNode(const std::u16string& folder);
+  void ReportFailure(const FileOperationResult& result);
+  void ReportError(const std::u16string& text);
+  bool Exists(const std::u16string& path);
 
   HWND hwnd_ = nullptr;
   HIMAGELIST ImgListSHandle = nullptr;  // the system's list: shared, never destroyed
@@ -93,6 +147,10 @@ class TplFileList {
   TplFolderTree* FplFolderTree = nullptr;
   TplFileDataListItem* FFileInfo = nullptr;
   FileListModel model_;
+  ShellServices* shell_;
+  bool editLocked_ = false;  // this edit set RefreshLocked
+  std::unique_ptr<SubclassGuard> subclass_;
+  std::unique_ptr<SubclassGuard> editSubclass_;
 };
 
 }  // namespace tess

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "browse/FileCommands.h"
 #include "browse/FileListModel.h"
 #include "browse/FolderPaths.h"
 #include "browse/win/FileListWin.h"
@@ -36,7 +37,8 @@ class RestoreOnExit {
 
 }  // namespace
 
-TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance) {
+TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance)
+    : shell_(&PlatformShell()), lister_(&PlatformDirectoryLister()) {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&icc);
   hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
@@ -50,6 +52,7 @@ TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance) {
 
 TplFolderTree::~TplFolderTree() {
   if (FplFileList) FplFileList->ForgetFolderTree();
+  if (editLocked_) RefreshLocked = false;
   editSubclass_.reset();
   subclass_.reset();
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
@@ -60,6 +63,12 @@ TplFolderTree::NodeWatch::NodeWatch(TplFolderTree& t, HTREEITEM n) : tree(t), no
 TplFolderTree::NodeWatch::~NodeWatch() {
   auto& w = tree.watches_;
   w.erase(std::remove(w.begin(), w.end(), this), w.end());
+}
+
+TplFolderTree::ReadScope::ReadScope(TplFolderTree& t) : tree(t) { ++tree.readDepth_; }
+
+TplFolderTree::ReadScope::~ReadScope() {
+  if (--tree.readDepth_ == 0 && tree.OnReadsDone) tree.OnReadsDone();
 }
 
 bool TplFolderTree::IsLoading(HTREEITEM node) const {
@@ -162,11 +171,7 @@ HTREEITEM TplFolderTree::AddChild(HTREEITEM parent, const std::u16string& name) 
 }
 
 void TplFolderTree::LoadChildren(const std::u16string& path, HTREEITEM node, bool addNodes) {
-  WIN32_FIND_DATAW fd;
-  std::u16string pattern = IncludeTrailingBackslash(path) + u"*.*";
-  HANDLE raw = FindFirstFileW(W(pattern), &fd);
-  if (raw == INVALID_HANDLE_VALUE) return;
-  FindHandle find(raw);
+  ReadScope reading(*this);
   NodeWatch watch(*this, node);
   if (addNodes) loading_.push_back(node);
   struct LoadEnd {
@@ -179,24 +184,24 @@ void TplFolderTree::LoadChildren(const std::u16string& path, HTREEITEM node, boo
       if (it != loading.end()) loading.erase(it);
     }
   } loadEnd{loading_, node, addNodes};
-  do {
-    std::u16string name = U16(fd.cFileName);
-    if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(name)) {
+  std::u16string folder = IncludeTrailingBackslash(path);
+  lister_->Enumerate(folder, [&](const DirectoryEntry& entry) {
+    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) && !IsDotEntry(entry.name)) {
       if (!addNodes) {
         SetChildrenMark(node, true);
-        return;
+        return false;  // a probe stops at the first sub-folder
       }
-      HTREEITEM child = AddChild(node, name);
+      HTREEITEM child = AddChild(node, entry.name);
       if (child) {
-        std::u16string childPath = IncludeTrailingBackslash(path) + name + u"\\";
+        std::u16string childPath = folder + entry.name + u"\\";
         SetNodeIcons(childPath, child);
         LoadChildren(childPath, child, false);
       }
     }
     // Every entry, files too: a folder of thousands of photos must not freeze the window.
     YieldToMessageQueue();
-    if (watch.gone) return;  // deleted, collapsed or replaced meanwhile
-  } while (FindNextFileW(find.get(), &fd));
+    return !watch.gone;  // deleted, collapsed or replaced meanwhile
+  });
 }
 
 void TplFolderTree::SortChildren(HTREEITEM node) {
@@ -219,6 +224,7 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
       if (ImgListHandle) TreeView_SetImageList(hwnd_, ImgListHandle, TVSIL_NORMAL);
     }
     unsigned generation = ++rootGeneration_;
+    WaitCursor wait;
     OnRootChangeFlag = false;
     RestoreOnExit<bool> ready(OnRootChangeFlag, true);
     FRootFolder = p;
@@ -240,9 +246,7 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
     SortChildren(FRootNode);
     if (FplFileList) {
       FplFileList->SetFoldersFromTree(p, p);
-      FplFileList->DoFolderChanging();
-      FplFileList->ListFolder(p);
-      FplFileList->DoFolderChanged();
+      FplFileList->ShowFolder(p);
     }
     if (OnChange) OnChange(FRootNode);
   }
@@ -252,6 +256,7 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
 }
 
 HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
+  ReadScope reading(*this);
   std::u16string p = IncludeTrailingBackslash(path);
   if (!FRootNode) return nullptr;
   if (SameTextAscii(p, FRootFolder)) {
@@ -315,10 +320,12 @@ void TplFolderTree::SetSelectFolder(const std::u16string& value) {
 }
 
 void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, bool recurse) {
+  ReadScope reading(*this);
   NodeWatch watch(*this, node);
-  // A loaded node whose every child vanished still reads its folder: new sub-folders must not
-  // wait for a collapse that would leave it without an expand button.
-  bool loaded = TreeView_GetChild(hwnd_, node) != nullptr;
+  // A loaded node whose every child vanished still reads its folder, and so do an open node
+  // and the top node without children: a first sub-folder must appear at once.
+  NodeState state = StateOf(node);
+  bool loaded = ReadsFolderOnSync(state);
   std::vector<std::u16string> kept;
   for (bool restart = true; restart;) {
     restart = false;
@@ -340,21 +347,20 @@ void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, boo
       }
     }
   }
+  bool added = false;
   if (loaded) {
     std::vector<std::u16string> disk;
-    WIN32_FIND_DATAW fd;
-    std::u16string pattern = IncludeTrailingBackslash(path) + u"*.*";
-    HANDLE raw = FindFirstFileW(W(pattern), &fd);
-    if (raw != INVALID_HANDLE_VALUE) {
-      FindHandle find(raw);
-      do {
-        std::u16string name = U16(fd.cFileName);
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(name)) disk.push_back(name);
-      } while (FindNextFileW(find.get(), &fd));
-    }
-    for (const auto& name : NewFolderNames(kept, disk)) {
+    std::vector<DirectoryEntry> entries;
+    if (lister_->List(IncludeTrailingBackslash(path), entries))
+      for (const auto& entry : entries)
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) && !IsDotEntry(entry.name)) disk.push_back(entry.name);
+    ChildSyncPlan plan = PlanChildSync(kept, std::vector<bool>(kept.size(), true), disk, true);
+    for (const auto& name : plan.add) {
       HTREEITEM child = AddChild(node, name);
-      if (child) SetNodeIcons(IncludeTrailingBackslash(path) + name + u"\\", child);
+      if (child) {
+        SetNodeIcons(IncludeTrailingBackslash(path) + name + u"\\", child);
+        added = true;
+      }
     }
   }
   if (!TreeView_GetChild(hwnd_, node)) {
@@ -365,6 +371,8 @@ void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, boo
       SetChildrenMark(node, (info.dwAttributes & SFGAO_HASSUBFOLDER) != 0);
   }
   SortChildren(node);
+  // A first child under the top node or an open node is shown, not hidden in a closed node.
+  if (added && (state.isTop || state.expanded) && !state.hasChildNodes) TreeView_Expand(hwnd_, node, TVE_EXPAND);
   if (recurse) {
     for (HTREEITEM c = TreeView_GetChild(hwnd_, node); c;) {
       NodeWatch child(*this, c);
@@ -386,16 +394,51 @@ void TplFolderTree::RefreshView(bool isRoot) {
   WaitCursor wait;
   RefreshLocked = true;
   RestoreOnExit<bool> unlock(RefreshLocked, false);
-  if (FolderExists(folder)) {
-    {
-      RedrawSuspender redraw(hwnd_);
-      SyncChildren(folder, node, true);
-    }
-    if (FplFileList) FplFileList->RefreshFilesListItems(true);
-  } else {
-    TreeView_DeleteItem(hwnd_, node);
-    if (node == FRootNode) FRootNode = nullptr;
+  switch (DecideRefresh(FolderExists(FRootFolder), FolderExists(folder))) {
+    case RefreshAction::ForgetRoot:
+      ForgetRoot();
+      break;
+    case RefreshAction::DeleteNode:
+      // The tree selects a neighbour, which lists that folder.
+      TreeView_DeleteItem(hwnd_, node);
+      break;
+    case RefreshAction::Sync:
+      {
+        RedrawSuspender redraw(hwnd_);
+        SyncChildren(folder, node, true);
+      }
+      if (FplFileList) FplFileList->RefreshFilesListItems(true);
+      break;
   }
+}
+
+void TplFolderTree::ForgetRoot() {
+  ++rootGeneration_;
+  {
+    RestoreOnExit<bool> ready(OnRootChangeFlag, true);
+    OnRootChangeFlag = false;
+    TreeView_DeleteAllItems(hwnd_);
+  }
+  FRootNode = nullptr;
+  FRootFolder.clear();
+  FRootHeader.clear();
+  FSelectFolder.clear();
+  if (FplFileList) {
+    // Nothing to show any more; a new choice of the same drive takes effect again.
+    FplFileList->SetFoldersFromTree(u"", u"");
+    FplFileList->ShowFolder(u"");
+  }
+  if (OnChange) OnChange(nullptr);
+}
+
+NodeState TplFolderTree::StateOf(HTREEITEM node) const {
+  NodeState state;
+  state.hasChildNodes = TreeView_GetChild(hwnd_, node) != nullptr;
+  state.marked = HasChildrenMark(node);
+  state.expanded = (TreeView_GetItemState(hwnd_, node, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+  state.isTop = node == FRootNode;
+  state.loading = IsLoading(node);
+  return state;
 }
 
 void TplFolderTree::SelectionChanged(HTREEITEM node) {
@@ -403,12 +446,7 @@ void TplFolderTree::SelectionChanged(HTREEITEM node) {
   std::u16string path = NodePath(node);
   if (FolderExists(path)) {
     FSelectFolder = path;
-    if (FplFileList) {
-      FplFileList->SetExpandFolderFromTree(path);
-      FplFileList->DoFolderChanging();
-      FplFileList->ListFolder(path);
-      FplFileList->DoFolderChanged();
-    }
+    if (FplFileList) FplFileList->ShowFolder(path);
   } else {
     DefaultBeep();
     HTREEITEM parent = TreeView_GetParent(hwnd_, node);
@@ -426,6 +464,12 @@ void TplFolderTree::SelectionChanged(HTREEITEM node) {
       if (shownNode && shownNode != Selected()) TreeView_SelectItem(hwnd_, shownNode);
       FSelectFolder = shown;
     }
+    if (!parent && node == FRootNode && !FolderExists(FRootFolder)) {
+      // The root itself is gone (a card pulled): forget it, so that the list empties and a
+      // new choice of the drive takes effect.
+      ForgetRoot();
+      return;
+    }
     // The vanished node may be deleted by now: report the node that is selected instead.
     node = Selected();
   }
@@ -441,7 +485,7 @@ void TplFolderTree::Collapsed(HTREEITEM node) {
   for (NodeWatch* w : watches_)
     if (w->node == node) w->gone = true;
   DeleteChildren(node);
-  SetChildrenMark(node, hadChildren || loading);
+  SetChildrenMark(node, MarkAfterCollapse(hadChildren, loading));
   // Forget the first expansion too, so the next one asks for the children again.
   TreeView_SetItemState(hwnd_, node, 0, TVIS_EXPANDEDONCE);
 }
@@ -456,7 +500,7 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
       if ((nm->action & 0x0003) == TVE_COLLAPSE) {
         result = node == FRootNode ? TRUE : FALSE;  // the top node never closes
       } else if ((nm->action & 0x0003) == TVE_EXPAND) {
-        if (HasChildrenMark(node) && !TreeView_GetChild(hwnd_, node) && !IsLoading(node)) {
+        if (LoadsOnExpand(StateOf(node))) {
           WaitCursor wait;
           RedrawSuspender redraw(hwnd_);
           NodeWatch watch(*this, node);
@@ -483,40 +527,38 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
     case TVN_SELCHANGEDW:
       SelectionChanged(reinterpret_cast<NMTREEVIEWW*>(header)->itemNew.hItem);
       return true;
-    case TVN_BEGINLABELEDITW: {
-      HWND edit = TreeView_GetEditControl(hwnd_);
-      // The in-place edit box offers no context menu.
-      if (edit)
-        editSubclass_ = std::make_unique<SubclassGuard>(edit, [](HWND, UINT m, WPARAM, LPARAM, bool& handled) {
-          handled = m == WM_CONTEXTMENU;
-          return LRESULT(1);
-        });
-      result = FALSE;
+    case TVN_BEGINLABELEDITW:
+      result = BeginLabelEdit(reinterpret_cast<NMTVDISPINFOW*>(header)->item.hItem) ? FALSE : TRUE;
       return true;
-    }
     case TVN_ENDLABELEDITW:
-      result = FALSE;  // renaming a folder is a command of its own, not wired here
+      result = EndLabelEdit(*reinterpret_cast<NMTVDISPINFOW*>(header)) ? TRUE : FALSE;
       return true;
     case TVN_KEYDOWN: {
       auto* nm = reinterpret_cast<NMTVKEYDOWN*>(header);
+      if (OnKeyDown) OnKeyDown(nm->wVKey);
       if (nm->wVKey == VK_F5) {
         RefreshView(true);
         result = 1;
       } else if (nm->wVKey == VK_F2 && Selected()) {
-        TreeView_EditLabel(hwnd_, Selected());
+        EditFolderName();
         result = 1;
       }
       return true;
     }
+    case NM_CLICK:
+      if (OnClick) OnClick();
+      return true;
     case NM_RCLICK: {
       TVHITTESTINFO hit{};
       GetCursorPos(&hit.pt);
+      POINT screen = hit.pt;
       ScreenToClient(hwnd_, &hit.pt);
       HTREEITEM node = TreeView_HitTest(hwnd_, &hit);
       // Anywhere on a node's row, as the context menu that follows acts on that row.
       if (node && (hit.flags & (TVHT_ONITEM | TVHT_ONITEMINDENT | TVHT_ONITEMBUTTON | TVHT_ONITEMRIGHT)))
         TreeView_SelectItem(hwnd_, node);
-      result = 0;
+      if (OnRightClick) OnRightClick(screen);
+      result = 1;  // the menu is the window's own
       return true;
     }
     default:
@@ -548,6 +590,10 @@ void TplFolderTree::ReleaseFolders() {
 // programmatic expansion): a collapse asked for in code must forget the children as well,
 // and the top node stays open either way.
 LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  if (msg == WM_SETCURSOR && WaitCursor::ShowsWait()) {
+    handled = true;
+    return TRUE;
+  }
   if (msg != TVM_EXPAND) return 0;
   auto node = reinterpret_cast<HTREEITEM>(lp);
   UINT action = static_cast<UINT>(wp) & 0x0003;
@@ -559,6 +605,241 @@ LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bo
   // A node still holding children after closing was not seen by the collapse notification.
   if (wasExpanded && TreeView_GetChild(hwnd, node)) Collapsed(node);
   return r;
+}
+
+
+void TplFolderTree::ReportError(const std::u16string& text) {
+  if (OnError) {
+    OnError(text);
+    return;
+  }
+  MessageBoxW(reinterpret_cast<HWND>(AppWindowOf(hwnd_)), W(text), L"Tessarine", MB_OK | MB_ICONERROR);
+}
+
+void TplFolderTree::ReportFailure(const FileOperationResult& result) {
+  if (result.returnValue == 0 || FileOperationCancelled(result)) return;
+  ReportError(FileOperationErrorText(result.returnValue));
+}
+
+void TplFolderTree::SelectParentNode() {
+  HTREEITEM node = Selected();
+  if (!node) return;
+  if (HTREEITEM parent = TreeView_GetParent(hwnd_, node)) TreeView_SelectItem(hwnd_, parent);
+}
+
+void TplFolderTree::SyncSelectedNode(const std::u16string& folder) {
+  HTREEITEM node = Selected();
+  // Only the node that shows folder: another node would get that folder's children.
+  if (!node || !SamePath(NodePath(node), IncludeTrailingBackslash(folder))) return;
+  {
+    RedrawSuspender redraw(hwnd_);
+    SyncChildren(IncludeTrailingBackslash(folder), node, false);
+  }
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+bool TplFolderTree::BackFolder() {
+  HTREEITEM node = Selected();
+  if (!node) return false;
+  if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
+  HTREEITEM parent = TreeView_GetParent(hwnd_, node);
+  if (!parent) return false;
+  TreeView_SelectItem(hwnd_, parent);
+  return true;
+}
+
+bool TplFolderTree::EditFolderName() {
+  HTREEITEM node = Selected();
+  if (!Focused() || !node || node == FRootNode) return false;
+  return TreeView_EditLabel(hwnd_, node) != nullptr;
+}
+
+bool TplFolderTree::BeginLabelEdit(HTREEITEM node) {
+  // A drive root has no name of its own to change.
+  if (node == FRootNode && FRootHeader.empty()) {
+    DefaultBeep();
+    return false;
+  }
+  if (!RefreshLocked) {
+    RefreshLocked = true;
+    editLocked_ = true;
+  }
+  if (HWND edit = TreeView_GetEditControl(hwnd_)) {
+    // The in-place edit box offers no context menu.
+    editSubclass_ = std::make_unique<SubclassGuard>(edit, [](HWND, UINT m, WPARAM, LPARAM, bool& handled) {
+      handled = m == WM_CONTEXTMENU;
+      return LRESULT(1);
+    });
+  }
+  return true;
+}
+
+bool TplFolderTree::EndLabelEdit(const NMTVDISPINFOW& info) {
+  struct Unlock {
+    bool& locked;
+    ~Unlock() {
+      if (locked) RefreshLocked = false;
+      locked = false;
+    }
+  } unlock{editLocked_};
+  HTREEITEM node = info.item.hItem;
+  if (!node || !info.item.pszText) return false;
+  std::u16string text = U16(info.item.pszText);
+  std::u16string old = ExcludeTrailingBackslash(NodePath(node));
+  if (text.find_first_not_of(u' ') == std::u16string::npos) return false;  // the old name stays
+  HTREEITEM parent = TreeView_GetParent(hwnd_, node);
+  std::u16string renamed = (parent ? NodePath(parent) : FRootHeader) + text;
+  if (renamed == old) return false;
+  if (!IsValidFileName(text)) {
+    ReportError(SystemErrorMessage(ERROR_INVALID_NAME));
+    return false;
+  }
+  if (!SamePath(renamed, old) && GetFileAttributesW(W(renamed)) != INVALID_FILE_ATTRIBUTES) {
+    ReportError(SystemErrorMessage(ERROR_ALREADY_EXISTS));
+    return false;
+  }
+  FileOperationRequest request;
+  request.hwnd = AppWindowOf(hwnd_);
+  request.wFunc = FO_RENAME_;
+  request.pFrom = PackPaths({old});
+  request.pTo = PackPaths({renamed});
+  request.fFlags = FOF_ALLOWUNDO_;
+  FileOperationResult result = shell_->FileOperation(request);
+  if (result.returnValue != 0 || result.fAnyOperationsAborted) {
+    ReportFailure(result);
+    return false;
+  }
+  std::u16string p = IncludeTrailingBackslash(renamed);
+  std::u16string oldPath = IncludeTrailingBackslash(old);
+  // The control takes the confirmed text once this returns; the paths are set now.
+  TVITEMW item{};
+  item.mask = TVIF_TEXT | TVIF_HANDLE;
+  item.hItem = node;
+  item.pszText = info.item.pszText;
+  TreeView_SetItem(hwnd_, &item);
+  if (node == FRootNode) {
+    FRootFolder = p;
+    if (FplFileList) FplFileList->SetFoldersFromTree(p, FplFileList->ExpandFolder());
+  }
+  // The selected folder and the listed one lie in the renamed folder or below it.
+  auto moved = [&](const std::u16string& path) {
+    return PathIsInside(path, oldPath) ? p + path.substr(oldPath.size()) : path;
+  };
+  FSelectFolder = moved(FSelectFolder);
+  if (parent) SortChildren(parent);
+  if (FplFileList) FplFileList->SetExpandFolderFromTree(moved(FplFileList->ExpandFolder()));
+  return true;
+}
+
+bool TplFolderTree::CopyFolder() {
+  HTREEITEM node = Selected();
+  if (!node || node == FRootNode) return false;
+  if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
+  FCopyFiles.assign(1, ExcludeTrailingBackslash(NodePath(node)));
+  if (FplFileList) FplFileList->ClearCopyFiles();
+  return true;
+}
+
+bool TplFolderTree::PasteFolder() {
+  HTREEITEM node = Selected();
+  if (!Focused() || !node || FSelectFolder.empty()) return false;
+  if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
+  if (FCopyFiles.empty()) {
+    if (!FplFileList || FplFileList->StoredCopyFiles().empty()) return false;
+    FCopyFiles = FplFileList->StoredCopyFiles();
+  }
+  PastePlan plan = PlanPaste(
+      FCopyFiles, ExcludeTrailingBackslash(FSelectFolder),
+      [this](const std::u16string& p) { return lister_->Find(p).has_value(); },
+      [](const std::u16string& p) { return FolderExists(p); });
+  if (plan.refused) {
+    ReportError(FileOperationErrorText(0x76));
+    return false;
+  }
+  plan.request.hwnd = AppWindowOf(hwnd_);
+  FileOperationResult copied;
+  try {
+    copied = shell_->FileOperation(plan.request);
+  } catch (...) {
+    copied.returnValue = -1;
+  }
+  // Whatever was copied before a failure is shown.
+  SyncSelectedNode(FSelectFolder);
+  if (FplFileList) FplFileList->RefreshFilesListItems(false);
+  if (copied.returnValue != 0) {
+    if (copied.returnValue != -1) ReportFailure(copied);
+    return false;
+  }
+  return true;
+}
+
+bool TplFolderTree::DeleteFolder() {
+  HTREEITEM node = Selected();
+  if (!node || node == FRootNode) return false;
+  if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
+  std::u16string folder = ExcludeTrailingBackslash(NodePath(node));
+  FileOperationRequest request;
+  request.hwnd = AppWindowOf(hwnd_);
+  request.wFunc = FO_DELETE_;
+  request.pFrom = PackPaths({folder});
+  request.fFlags = FOF_ALLOWUNDO_;
+  FileOperationResult deleted = shell_->FileOperation(request);
+  if (deleted.returnValue != 0) {
+    ReportFailure(deleted);
+    return false;
+  }
+  if (GetFileAttributesW(W(folder)) != INVALID_FILE_ATTRIBUTES) return false;  // the user kept it
+  // The tree selects a neighbour, which lists that folder.
+  TreeView_DeleteItem(hwnd_, node);
+  if (!Selected() && FRootNode) TreeView_SelectItem(hwnd_, FRootNode);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+  return true;
+}
+
+bool TplFolderTree::CreateFolder(const std::u16string& folderName) {
+  HTREEITEM node = Selected();
+  if (!node) return false;
+  if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
+  if (FplFileList) return FplFileList->CreateFolder(u"");
+  std::u16string base = NodePath(node);
+  std::u16string name;
+  bool created = false;
+  for (int n = 1; n <= kNewFolderAttempts && !created; ++n) {
+    name = NewFolderCandidate(folderName, kTreeNewFolderName, n);
+    if (GetFileAttributesW(W(base + name)) != INVALID_FILE_ATTRIBUTES) continue;
+    int error = SHCreateDirectoryExW(nullptr, W(base + name), nullptr);
+    if (error == ERROR_SUCCESS) {
+      created = true;
+    } else if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
+      ReportError(SystemErrorMessage(static_cast<unsigned long>(error)));
+      return false;
+    }
+  }
+  if (!created) return false;
+  HTREEITEM found;
+  {
+    WaitCursor wait;
+    RedrawSuspender redraw(hwnd_);
+    SyncChildren(base, node, false);
+    found = FindFolderNode(base + name);
+  }
+  if (found) {
+    SetFocus(hwnd_);
+    TreeView_EditLabel(hwnd_, found);
+  }
+  return true;
+}
+
+void TplFolderTree::FolderInfoDlg() {
+  HTREEITEM node = Selected();
+  if (!node) return;
+  ShellExecuteExRequest request;
+  request.fMask = 0x44C;
+  request.hwnd = AppWindowOf(hwnd_);
+  request.verb = u"Properties";
+  request.file = NodePath(node);
+  request.nShow = SW_SHOW;
+  if (!shell_->ExecuteEx(request).ok) DefaultBeep();
 }
 
 }  // namespace tess

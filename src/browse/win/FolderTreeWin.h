@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "browse/FolderTreeModel.h"
 #include "browse/win/WinControls.h"
+#include "platform/DirectoryList.h"
+#include "platform/Shell.h"
 
 namespace tess {
 
@@ -34,6 +37,33 @@ class TplFolderTree {
   void SetplFileList(TplFileList* value);
 
   void RefreshView(bool isRoot);
+
+  // The commands.
+  bool BackFolder();
+  bool EditFolderName();
+  bool CopyFolder();
+  bool PasteFolder();
+  bool DeleteFolder();
+  bool CreateFolder(const std::u16string& folderName);
+  void FolderInfoDlg();
+  const std::vector<std::u16string>& CopyFilesList() {
+    CopyFolder();
+    return FCopyFiles;
+  }
+  const std::vector<std::u16string>& StoredCopyFiles() const { return FCopyFiles; }
+  void ClearCopyFiles() { FCopyFiles.clear(); }
+  bool Editing() const { return TreeView_GetEditControl(hwnd_) != nullptr; }
+  bool Focused() const { return GetFocus() == hwnd_; }
+
+  // For the file list: the parent of the selected node is selected (going up); the
+  // selected node's children are brought in line with folder when the node shows it.
+  void SelectParentNode();
+  void SyncSelectedNode(const std::u16string& folder);
+
+  // True while a read of folders runs (it hands the message queue a turn after each
+  // entry); OnReadsDone follows the end of the outermost read.
+  bool Reading() const { return readDepth_ > 0; }
+  std::function<void()> OnReadsDone;
   std::u16string NodePath(HTREEITEM node) const;
   HTREEITEM FindFolderNode(const std::u16string& path);
   void SyncChildren(const std::u16string& path, HTREEITEM node, bool recurse);
@@ -49,6 +79,15 @@ class TplFolderTree {
 
   // The change event (the owner enables its buttons), raised with the newly selected node.
   std::function<void(HTREEITEM)> OnChange;
+  // A click; a right button released over the tree (screen point).
+  std::function<void()> OnClick;
+  std::function<void(POINT screen)> OnRightClick;
+  std::function<void(WORD key)> OnKeyDown;
+  // How a command shows an error it meets (the system's text); a message box unless set.
+  std::function<void(const std::u16string& text)> OnError;
+
+  void SetShell(ShellServices& shell) { shell_ = &shell; }
+  void SetDirectoryLister(DirectoryLister& lister) { lister_ = &lister; }
 
   // Called by the file list when it forgets this tree.
   void ForgetFileList() { FplFileList = nullptr; }
@@ -71,6 +110,21 @@ class TplFolderTree {
   void SelectionChanged(HTREEITEM node);
   void Collapsed(HTREEITEM node);
   void NodeDeleted(HTREEITEM node);
+  void ForgetRoot();
+  NodeState StateOf(HTREEITEM node) const;
+  bool BeginLabelEdit(HTREEITEM node);
+  bool EndLabelEdit(const NMTVDISPINFOW& info);
+  void ReportFailure(const FileOperationResult& result);
+  void ReportError(const std::u16string& text);
+
+  // Counts the reads that yield; the end of the outermost one raises OnReadsDone.
+  struct ReadScope {
+    explicit ReadScope(TplFolderTree& tree);
+    ~ReadScope();
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+    TplFolderTree& tree;
+  };
 
   // The enumeration loops hand the message queue a turn after each entry; what runs then may
   // delete the node a loop works on (a collapse, a refresh, a new root). A loop watches its
@@ -97,6 +151,10 @@ class TplFolderTree {
   TplFileList* FplFileList = nullptr;
   std::vector<std::u16string> FCopyFiles;
   bool OnRootChangeFlag = true;
+  ShellServices* shell_;
+  DirectoryLister* lister_;
+  int readDepth_ = 0;
+  bool editLocked_ = false;
   bool resyncing_ = false;
   std::vector<NodeWatch*> watches_;
   std::vector<HTREEITEM> loading_;

@@ -1,6 +1,7 @@
 #pragma once
 // Small owners for the Win32 resources the two panes and the main window hold: nothing is
-// released by hand, and a subclassing ends with its owner.
+// released by hand, and a subclassing ends with its owner. Also the one window procedure
+// every window class of the program goes through.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -8,47 +9,41 @@
 #include <string>
 #include <utility>
 
+#include "platform/Shell.h"
+#include "platform/win/WinHandles.h"
+
 namespace tess {
-
-// Owns one handle released by Free; move-only.
-template <typename H, auto Free>
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  explicit UniqueHandle(H h) : h_(h) {}
-  ~UniqueHandle() { reset(); }
-  UniqueHandle(UniqueHandle&& o) noexcept : h_(std::exchange(o.h_, H{})) {}
-  UniqueHandle& operator=(UniqueHandle&& o) noexcept {
-    if (this != &o) { reset(); h_ = std::exchange(o.h_, H{}); }
-    return *this;
-  }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-  H get() const { return h_; }
-  explicit operator bool() const { return h_ != H{}; }
-  void reset(H h = H{}) {
-    if (h_ != H{}) Free(h_);
-    h_ = h;
-  }
-  H release() { return std::exchange(h_, H{}); }
-
- private:
-  H h_{};
-};
 
 inline void FreeGdiObject(HGDIOBJ h) { DeleteObject(h); }
 inline void FreeIcon(HICON h) { DestroyIcon(h); }
 inline void FreeImageList(HIMAGELIST h) { ImageList_Destroy(h); }
-inline void FreeFind(HANDLE h) { FindClose(h); }
-inline void FreeWindow(HWND h) { DestroyWindow(h); }
 
 using GdiFont = UniqueHandle<HFONT, FreeGdiObject>;
 using GdiBitmap = UniqueHandle<HBITMAP, FreeGdiObject>;
 using GdiBrush = UniqueHandle<HBRUSH, FreeGdiObject>;
 using IconHandle = UniqueHandle<HICON, FreeIcon>;
 using ImageListHandle = UniqueHandle<HIMAGELIST, FreeImageList>;
-using FindHandle = UniqueHandle<HANDLE, FreeFind>;
-using WindowHandleOwner = UniqueHandle<HWND, FreeWindow>;
+
+// A window of a class of our own: the one window procedure fetches the object at
+// WM_NCCREATE (passed as the creation parameter) and forwards every message to OnMessage;
+// the object lets go of the window at WM_NCDESTROY.
+class WindowBase {
+ public:
+  WindowBase() = default;
+  virtual ~WindowBase() = default;
+  WindowBase(const WindowBase&) = delete;
+  WindowBase& operator=(const WindowBase&) = delete;
+  HWND Handle() const { return hwnd_; }
+
+ protected:
+  // Registers the class once per process with the shared window procedure.
+  static void RegisterClassOnce(WNDCLASSEXW wc);
+  virtual LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) = 0;
+  HWND hwnd_ = nullptr;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+};
 
 // Replaces a control's window procedure for the guard's lifetime (comctl32 subclassing).
 class SubclassGuard {
@@ -66,28 +61,32 @@ class SubclassGuard {
   Handler handler_;
 };
 
-// The hourglass while a long step runs.
+// The hourglass while a long step runs. The next mouse move would put the arrow back, so
+// the windows ask ShowsWait on WM_SETCURSOR and keep the hourglass until the outermost
+// step ends.
 class WaitCursor {
  public:
-  WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
-  ~WaitCursor() { SetCursor(previous_ ? previous_ : LoadCursorW(nullptr, IDC_ARROW)); }
+  WaitCursor();
+  ~WaitCursor();
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
+  // True (and the hourglass set) while any step runs: the answer to WM_SETCURSOR.
+  static bool ShowsWait();
 
  private:
   HCURSOR previous_;
 };
 
-// Painting suspended while nodes or rows change; nests.
+// Painting suspended while nodes or rows change. Nests: only the outermost suspender of a
+// window turns painting on again and repaints.
 class RedrawSuspender {
  public:
-  explicit RedrawSuspender(HWND hwnd) : hwnd_(hwnd) { SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0); }
-  ~RedrawSuspender() {
-    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(hwnd_, nullptr, TRUE);
-  }
+  explicit RedrawSuspender(HWND hwnd);
+  ~RedrawSuspender();
   RedrawSuspender(const RedrawSuspender&) = delete;
   RedrawSuspender& operator=(const RedrawSuspender&) = delete;
+  // How many suspenders hold the window now.
+  static int Depth(HWND hwnd);
 
  private:
   HWND hwnd_;
@@ -98,13 +97,24 @@ GdiFont MakeFont(const wchar_t* face, int pixelHeight);
 
 // True when path names an existing folder.
 bool FolderExists(const std::u16string& path);
-// True when a find-first on the exact path succeeds (files and folders, hidden or not).
-bool EntryExists(const std::u16string& path);
 
 // Handles pending messages so that input is processed inside long enumeration loops.
 void YieldToMessageQueue();
 
 // Sounds the system's default beep: how user-level failures are reported.
 void DefaultBeep();
+
+// The window the shell's operations belong to: the top-level window of a control.
+WindowHandle AppWindowOf(HWND control);
+
+// A shell file operation the user cancelled (in a question of the shell or its progress).
+bool FileOperationCancelled(const FileOperationResult& result);
+// The text for a failed shell file operation: the shell's own codes by their meaning, any
+// other code by the system's message.
+std::u16string FileOperationErrorText(int code);
+
+// The input method of a control: opened in Hiragana mode for typing a name, or closed.
+void OpenImeHiragana(HWND hwnd);
+void CloseIme(HWND hwnd);
 
 }  // namespace tess

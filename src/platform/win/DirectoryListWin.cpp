@@ -2,25 +2,11 @@
 #include <windows.h>
 
 #include "platform/DirectoryList.h"
+#include "platform/win/WinHandles.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
 namespace {
-
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE h) : h_(h) {}
-  ~FindHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  HANDLE get() const { return h_; }
-  bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
 
 uint64_t ToUint64(const FILETIME& ft) { return (uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime; }
 
@@ -46,17 +32,30 @@ class WinDirectoryLister final : public DirectoryLister {
     pattern += u"*.*";
     WIN32_FIND_DATAW fd;
     FindHandle find(FindFirstFileW(W(pattern), &fd));
-    if (!find.valid()) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
       if (!IsDotEntry(fd.cFileName)) entries.push_back(ToEntry(fd));
     } while (FindNextFileW(find.get(), &fd));
     return GetLastError() == ERROR_NO_MORE_FILES;
   }
 
+  bool Enumerate(const std::u16string& folder, const std::function<bool(const DirectoryEntry&)>& visit) override {
+    std::u16string pattern = folder;
+    if (!pattern.empty() && pattern.back() != u'\\' && pattern.back() != u'/') pattern += u'\\';
+    pattern += u"*.*";
+    WIN32_FIND_DATAW fd;
+    FindHandle find(FindFirstFileW(W(pattern), &fd));
+    if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+      if (!IsDotEntry(fd.cFileName) && !visit(ToEntry(fd))) return true;
+    } while (FindNextFileW(find.get(), &fd));
+    return true;
+  }
+
   std::optional<DirectoryEntry> Find(const std::u16string& path) override {
     WIN32_FIND_DATAW fd;
     FindHandle find(FindFirstFileW(W(path), &fd));
-    if (!find.valid()) return std::nullopt;
+    if (!find) return std::nullopt;
     return ToEntry(fd);
   }
 

@@ -8,23 +8,11 @@
 #include "platform/DestinationFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/Shell.h"
+#include "platform/win/WinHandles.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
 namespace {
-
-class Handle {
- public:
-  explicit Handle(HANDLE h) : h_(h) {}
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  ~Handle() {
-    if (h_) CloseHandle(h_);
-  }
-
- private:
-  HANDLE h_;
-};
 
 const wchar_t* OrNull(const std::u16string& s) { return s.empty() ? nullptr : W(s); }
 
@@ -85,7 +73,7 @@ class WinShell final : public ShellServices {
     result.ok = ::ShellExecuteExW(&info) != FALSE;
     result.hInstApp = reinterpret_cast<std::intptr_t>(info.hInstApp);
     // Nobody waits for the started program: its process handle would only leak.
-    Handle process((request.fMask & SEE_MASK_NOCLOSEPROCESS) && result.ok ? info.hProcess : nullptr);
+    KernelHandle process((request.fMask & SEE_MASK_NOCLOSEPROCESS) && result.ok ? info.hProcess : nullptr);
     return result;
   }
 

@@ -1,0 +1,579 @@
+// The commands of the real main window on a folder of its own: button states event by
+// event, the pop-up menus, copy and paste between the panes and into the same folder,
+// delete, new folders, renaming in place, the selection that follows its file across
+// refreshes, type-to-find, Tab, a vanished root and a close during a read. The shell's
+// recycle-bin question is never reached: the tests' shell deletes by itself.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/win/MainWindow.h"
+#include "browse/FolderPaths.h"
+#include "platform/SettingsKey.h"
+#include "platform/Text.h"
+#include "platform/win/WinText.h"
+#include "../support/ExifFixtures.h"
+
+using namespace tess;
+namespace fx = tess::fixtures;
+namespace fs = std::filesystem;
+
+namespace {
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// The system's shell, except that a delete is done here: Wine's shell would ask whether to
+// move the files to the recycle bin and wait for an answer nobody gives.
+class TestShell : public ShellServices {
+ public:
+  std::vector<FileOperationRequest> operations;
+  FileOperationResult FileOperation(const FileOperationRequest& r) override {
+    operations.push_back(r);
+    if (r.wFunc != FO_DELETE_) return PlatformShell().FileOperation(r);
+    for (size_t start = 0; start < r.pFrom.size() && r.pFrom[start];) {
+      size_t end = r.pFrom.find(u'\0', start);
+      std::error_code ec;
+      fs::remove_all(fs::path(r.pFrom.substr(start, end - start)), ec);
+      start = end + 1;
+    }
+    return {};
+  }
+  FileInfoResult GetFileInfo(const FileInfoRequest& r) override { return PlatformShell().GetFileInfo(r); }
+  ShellExecuteExResult ExecuteEx(const ShellExecuteExRequest& r) override {
+    executed.push_back(r);
+    return {false, 0};
+  }
+  std::intptr_t Execute(const ShellExecuteRequest&) override { return 0; }
+  std::u16string QueryAssociation(const AssocQueryRequest& r) override { return PlatformShell().QueryAssociation(r); }
+  std::vector<ShellExecuteExRequest> executed;
+};
+
+class FileCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = u"Software\\TessarineTests\\Commands" + PadNumber(GetCurrentProcessId(), 1) + u"_" +
+            PadNumber(++counter_, 1);
+    store_ = MakeUserSettingsStore(root_);
+    folder_ = IncludeTrailingBackslash(fx::MakeTempFolder("commands"));
+  }
+  void TearDown() override {
+    window_.reset();
+    MakeUserSettingsStore()->DeleteTree(root_);
+    std::error_code ec;
+    fs::remove_all(fs::path(folder_), ec);
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+  }
+  // The window with its root at the test folder.
+  TTessarineMain& Open() {
+    MainWindowOptions options;
+    options.settingsRoot = root_;
+    options.quitOnDestroy = false;
+    options.shell = &shell_;
+    options.reportError = [this](const std::u16string& text) { errors_.push_back(text); };
+    options.showPopup = [this](HMENU menu, POINT) { shownMenus_.push_back(menu); };
+    options.onBrowseShow = [this](TplBrowseFolder& dialog) {
+      if (onBrowseShow_) onBrowseShow_(dialog);
+    };
+    window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    window_->Show(SW_SHOWNOACTIVATE);
+    Pump();
+    window_->plFileList1().SetRootFolder(folder_);
+    Pump();
+    return *window_;
+  }
+  void File(const std::u16string& name, const std::string& text = "x") { fx::WriteFile(folder_ + name, fx::Text(text)); }
+  void Folder(const std::u16string& name) { ASSERT_TRUE(CreateDirectoryW(W(folder_ + name), nullptr)); }
+  bool Exists(const std::u16string& name) { return GetFileAttributesW(W(folder_ + name)) != INVALID_FILE_ATTRIBUTES; }
+  HWND List() { return window_->plFileList1().Handle(); }
+  HWND Tree() { return window_->plFolderTree1().Handle(); }
+  std::u16string RowText(int row) {
+    wchar_t buf[512] = {};
+    ListView_GetItemText(List(), row, 0, buf, 511);
+    return U16(buf);
+  }
+  std::vector<std::u16string> Rows() {
+    std::vector<std::u16string> out;
+    for (int i = 0; i < ListView_GetItemCount(List()); ++i) out.push_back(RowText(i));
+    return out;
+  }
+  int RowOf(const std::u16string& name) {
+    for (int i = 0; i < ListView_GetItemCount(List()); ++i)
+      if (RowText(i) == name) return i;
+    return -1;
+  }
+  void Select(std::initializer_list<const char16_t*> names) {
+    ListView_SetItemState(List(), -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    for (const char16_t* n : names) {
+      int row = RowOf(n);
+      ASSERT_GE(row, 0) << ToUtf8(n);
+      ListView_SetItemState(List(), row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    }
+  }
+  std::vector<std::u16string> Selected() {
+    std::vector<std::u16string> out;
+    for (int i = ListView_GetNextItem(List(), -1, LVNI_SELECTED); i >= 0; i = ListView_GetNextItem(List(), i, LVNI_SELECTED))
+      out.push_back(RowText(i));
+    return out;
+  }
+  void Notify(HWND from, UINT code) {
+    NMHDR nm{};
+    nm.hwndFrom = from;
+    nm.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(from));
+    nm.code = code;
+    SendMessageW(window_->Handle(), WM_NOTIFY, nm.idFrom, reinterpret_cast<LPARAM>(&nm));
+  }
+  void Key(HWND from, WORD key) {
+    NMLVKEYDOWN nm{};
+    nm.hdr.hwndFrom = from;
+    nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(from));
+    nm.hdr.code = from == List() ? LVN_KEYDOWN : TVN_KEYDOWN;
+    nm.wVKey = key;
+    SendMessageW(window_->Handle(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+  }
+  void HoldKey(int vk, bool down) {
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[vk] = down ? 0x80 : 0;
+    SetKeyboardState(keys);
+  }
+  void Press(int button) {
+    SendMessageW(window_->Handle(), WM_COMMAND, MAKEWPARAM(IdFirstToolButton + button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(window_->ToolButton(button).Handle()));
+    Pump();
+  }
+  std::vector<bool> Enabled() {
+    std::vector<bool> out;
+    for (int b = btnBack; b <= btnRefresh; ++b) out.push_back(window_->ToolButton(b).Enabled());
+    return out;
+  }
+  HTREEITEM Node(const std::u16string& text) {
+    TplFolderTree& tree = window_->plFolderTree1();
+    for (HTREEITEM c : tree.Children(tree.RootNode()))
+      if (tree.NodeText(c) == text) return c;
+    return nullptr;
+  }
+  // Types text into the open editor of the list and confirms it with Enter.
+  void TypeIntoEditor(HWND owner, const std::u16string& text) {
+    HWND edit = owner == List() ? ListView_GetEditControl(owner) : TreeView_GetEditControl(owner);
+    ASSERT_TRUE(edit);
+    SetWindowTextW(edit, W(text));
+    SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageW(edit, WM_CHAR, L'\r', 0);
+    Pump();
+  }
+
+  using V = std::vector<std::u16string>;
+  static inline int counter_ = 0;
+  std::u16string root_;
+  std::unique_ptr<SettingsStore> store_;
+  std::u16string folder_;
+  TestShell shell_;
+  std::vector<std::u16string> errors_;
+  std::vector<HMENU> shownMenus_;
+  std::function<void(TplBrowseFolder&)> onBrowseShow_;
+  std::unique_ptr<TTessarineMain> window_;
+};
+
+std::u16string MenuCaption(HMENU menu, int position) {
+  wchar_t buf[128] = {};
+  MENUITEMINFOW info{};
+  info.cbSize = sizeof(info);
+  info.fMask = MIIM_FTYPE;
+  GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info);
+  if (info.fType & MFT_SEPARATOR) return u"-";
+  GetMenuStringW(menu, static_cast<UINT>(position), buf, 127, MF_BYPOSITION);
+  return U16(buf);
+}
+
+}  // namespace
+
+TEST_F(FileCommandsTest, ButtonStatesFollowEveryEventAndTheMenusHaveTheirCaptions) {
+  File(u"a.txt");
+  File(u"b.txt");
+  Folder(u"sub");
+  TTessarineMain& w = Open();
+  using B = std::vector<bool>;
+  // Root selected: the tree's change leaves back, rename, copy and delete off.
+  EXPECT_EQ(Enabled(), (B{false, false, false, false, false, true, true}));
+  SetFocus(List());
+  Select({u"a.txt"});
+  Notify(List(), NM_CLICK);
+  EXPECT_EQ(Enabled(), (B{false, true, true, false, true, true, true}));
+  Press(btnCopy);
+  EXPECT_EQ(Enabled(), (B{false, true, true, true, true, true, true})) << "paste after a copy";
+  Select({});
+  Notify(List(), NM_CLICK);
+  EXPECT_EQ(Enabled(), (B{false, false, false, true, false, true, true}));
+  // Tree: a folder below the root turns everything on; the root's own click turns off.
+  w.plFolderTree1().SetSelectFolder(folder_ + u"sub");
+  Pump();
+  EXPECT_EQ(Enabled(), (B{true, true, true, true, true, true, true}));
+  Notify(Tree(), NM_CLICK);
+  EXPECT_EQ(Enabled(), (B{true, true, true, true, true, true, true}));
+  TreeView_SelectItem(Tree(), w.plFolderTree1().RootNode());
+  Pump();
+  EXPECT_EQ(Enabled(), (B{false, false, false, true, false, true, true}));
+  // An edit starting in the list turns the file buttons off.
+  SetFocus(List());
+  Select({u"a.txt"});
+  ASSERT_TRUE(w.plFileList1().EditFileName());
+  EXPECT_EQ(Enabled(), (B{false, false, false, true, false, false, false}));
+  ListView_CancelEditLabel(List());
+  Pump();
+
+  // The right button: the menu by the number of selected rows, buttons refreshed first.
+  shownMenus_.clear();
+  for (auto names : {std::initializer_list<const char16_t*>{}, {u"a.txt"}, {u"a.txt", u"b.txt"}}) {
+    Select(names);
+    Notify(List(), NM_RCLICK);
+  }
+  ASSERT_EQ(shownMenus_.size(), 3u);
+  EXPECT_EQ(shownMenus_[0], w.PopupMenu(2));
+  EXPECT_EQ(shownMenus_[1], w.PopupMenu(1));
+  EXPECT_EQ(shownMenus_[2], w.PopupMenu(3));
+  EXPECT_TRUE(w.ToolButton(btnDelete).Enabled());
+  Notify(Tree(), NM_RCLICK);
+  ASSERT_EQ(shownMenus_.size(), 4u);
+  EXPECT_EQ(shownMenus_[3], w.PopupMenu(4));
+
+  V expected[4] = {{u"開く", u"プログラムから開く", u"-", u"Exifリネーム", u"-", u"プロパティ"},
+                   {u"フォルダーの新規作成", u"-", u"新規 テキスト文書"},
+                   {u"Exifリネーム"},
+                   {u"Exifリネーム"}};
+  for (int m = 0; m < 4; ++m) {
+    V captions;
+    for (int i = 0; i < GetMenuItemCount(w.PopupMenu(m + 1)); ++i) captions.push_back(MenuCaption(w.PopupMenu(m + 1), i));
+    EXPECT_EQ(captions, expected[m]) << m + 1;
+  }
+
+  // Ctrl+A, also with Shift, selects every row and the status bar counts them.
+  Select({});
+  HoldKey(VK_CONTROL, true);
+  HoldKey(VK_SHIFT, true);
+  Key(List(), 'A');
+  HoldKey(VK_SHIFT, false);
+  HoldKey(VK_CONTROL, false);
+  EXPECT_EQ(Selected().size(), 3u);
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(FileCommandsTest, CopyAndPasteIntoTheSameFolderAndBetweenThePanes) {
+  File(u"a.txt", "alpha");
+  Folder(u"sub");
+  TTessarineMain& w = Open();
+  SetFocus(List());
+  Select({u"a.txt"});
+  Press(btnCopy);
+  Press(btnPaste);
+  Press(btnPaste);
+  EXPECT_TRUE(Exists(u"a - コピー.txt"));
+  EXPECT_TRUE(Exists(u"a - コピー (2).txt"));
+  // New rows come at the end, as every paste adds them.
+  EXPECT_EQ(Rows(), (V{u"sub", u"a.txt", u"a - コピー.txt", u"a - コピー (2).txt"}));
+  ASSERT_GE(shell_.operations.size(), 2u);
+  EXPECT_TRUE(shell_.operations[0].fFlags & FOF_RENAMEONCOLLISION_);
+
+  // Files copied in the list are pasted by the tree into its selected folder.
+  w.plFolderTree1().SetSelectFolder(folder_ + u"sub");
+  Pump();
+  SetFocus(Tree());
+  Press(btnPaste);
+  EXPECT_TRUE(Exists(u"sub\\a.txt"));
+  EXPECT_EQ(Rows(), (V{u"a.txt"}));
+  // A folder copied in the tree empties the list's copy list; pasted in the list beside
+  // itself it becomes a copy under a new name.
+  Press(btnCopy);
+  EXPECT_TRUE(w.plFileList1().StoredCopyFiles().empty());
+  TreeView_SelectItem(Tree(), w.plFolderTree1().RootNode());
+  Pump();
+  SetFocus(List());
+  Press(btnPaste);
+  EXPECT_TRUE(Exists(u"sub - コピー\\a.txt"));
+  EXPECT_NE(Node(u"sub - コピー"), nullptr) << "the tree shows the new folder";
+  // A folder pasted into itself is refused with a message, nothing copied.
+  w.plFolderTree1().SetSelectFolder(folder_ + u"sub");
+  Pump();
+  SetFocus(Tree());
+  Press(btnPaste);
+  EXPECT_EQ(errors_.size(), 1u);
+  EXPECT_FALSE(Exists(u"sub\\sub"));
+}
+
+TEST_F(FileCommandsTest, DeleteGoesToTheRecycleBinShiftDeletesOutrightAndFoldersGoFromTheTree) {
+  File(u"a.txt");
+  File(u"b.txt");
+  File(u"c.txt");
+  Folder(u"sub");
+  Folder(u"sub2");
+  TTessarineMain& w = Open();
+  SetFocus(List());
+  Select({u"a.txt", u"c.txt"});
+  Press(btnDelete);
+  ASSERT_EQ(shell_.operations.size(), 1u);
+  EXPECT_EQ(shell_.operations[0].wFunc, FO_DELETE_);
+  EXPECT_EQ(shell_.operations[0].fFlags, FOF_ALLOWUNDO_);
+  EXPECT_EQ(Rows(), (V{u"sub", u"sub2", u"b.txt"}));
+  EXPECT_EQ(GetFocus(), Tree()) << "the tree has the focus after a delete";
+  SetFocus(List());
+  Select({u"b.txt"});
+  HoldKey(VK_SHIFT, true);
+  Key(List(), VK_DELETE);
+  HoldKey(VK_SHIFT, false);
+  ASSERT_EQ(shell_.operations.size(), 2u);
+  EXPECT_EQ(shell_.operations[1].fFlags, 0u);
+  EXPECT_FALSE(Exists(u"b.txt"));
+
+  // The tree deletes its selected folder; a neighbour is selected and listed.
+  w.plFolderTree1().SetSelectFolder(folder_ + u"sub");
+  Pump();
+  SetFocus(Tree());
+  Press(btnDelete);
+  EXPECT_FALSE(Exists(u"sub"));
+  EXPECT_EQ(Node(u"sub"), nullptr);
+  EXPECT_NE(w.plFolderTree1().Selected(), nullptr);
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), w.plFolderTree1().SelectFolder());
+  // The top node cannot be deleted.
+  TreeView_SelectItem(Tree(), w.plFolderTree1().RootNode());
+  SetFocus(Tree());
+  Press(btnDelete);
+  EXPECT_TRUE(Exists(u""));
+  EXPECT_EQ(shell_.operations.size(), 3u);
+}
+
+TEST_F(FileCommandsTest, NewFoldersTakeTheNextFreeNameAndOpenTheEditor) {
+  File(u"新しいフォルダ (3)");  // a file of that name is taken too
+  TTessarineMain& w = Open();
+  SetFocus(List());
+  Press(btnNewFolder);
+  EXPECT_TRUE(w.plFileList1().Editing());
+  EXPECT_EQ(Selected(), (V{u"新しいフォルダー"}));
+  ListView_CancelEditLabel(List());
+  Pump();
+  SetFocus(List());
+  Press(btnNewFolder);
+  ListView_CancelEditLabel(List());
+  SetFocus(List());
+  Press(btnNewFolder);
+  ListView_CancelEditLabel(List());
+  Pump();
+  EXPECT_TRUE(Exists(u"新しいフォルダー\\"));
+  EXPECT_TRUE(Exists(u"新しいフォルダ (2)\\"));
+  EXPECT_TRUE(Exists(u"新しいフォルダ (4)\\"));
+  EXPECT_NE(Node(u"新しいフォルダ (4)"), nullptr);
+  EXPECT_FALSE(RefreshLocked) << "an ended edit releases the refresh";
+}
+
+TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
+  File(u"IMG_0001.JPG");
+  File(u"IMG_0002.JPG");
+  File(u"taken.JPG");
+  Folder(u"2012.05");
+  TTessarineMain& w = Open();
+  struct Case {
+    const char16_t* from;
+    const char16_t* typed;
+    bool displayExt;
+    const char16_t* result;  // the name on disk afterwards
+  } cases[] = {
+      {u"IMG_0001.JPG", u"holiday", true, u"holiday.JPG"},
+      {u"IMG_0002.JPG", u"trip.jpeg", true, u"trip.jpeg"},
+      {u"2012.05", u"2013", true, u"2013.05"},
+      {u"holiday", u"beach.jpeg", false, u"beach.jpeg.JPG"},
+  };
+  for (const auto& c : cases) {
+    w.plFileList1().SetDisplayExt(c.displayExt);
+    SetFocus(List());
+    Select({c.from});
+    ASSERT_TRUE(w.plFileList1().EditFileName()) << ToUtf8(c.from);
+    EXPECT_TRUE(RefreshLocked);
+    TypeIntoEditor(List(), c.typed);
+    EXPECT_TRUE(Exists(c.result)) << ToUtf8(c.result);
+    EXPECT_FALSE(RefreshLocked);
+  }
+  w.plFileList1().SetDisplayExt(true);
+  EXPECT_NE(RowOf(u"beach.jpeg.JPG"), -1);
+  EXPECT_NE(Node(u"2013.05"), nullptr) << "the tree follows a renamed folder";
+  // A name already taken, or one the file system refuses: a message, nothing lost.
+  for (const char16_t* typed : {u"taken.JPG", u"a:b"}) {
+    SetFocus(List());
+    Select({u"trip.jpeg"});
+    ASSERT_TRUE(w.plFileList1().EditFileName());
+    TypeIntoEditor(List(), typed);
+  }
+  EXPECT_EQ(errors_.size(), 2u);
+  EXPECT_TRUE(Exists(u"trip.jpeg"));
+  EXPECT_TRUE(Exists(u"taken.JPG"));
+  // The tree renames its folder; F2 on the top node does nothing.
+  w.plFolderTree1().SetSelectFolder(folder_ + u"2013.05");
+  Pump();
+  SetFocus(Tree());
+  Press(btnReName);
+  TypeIntoEditor(Tree(), u"2014");
+  EXPECT_TRUE(Exists(u"2014\\"));
+  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_ + u"2014\\");
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"2014\\");
+  TreeView_SelectItem(Tree(), w.plFolderTree1().RootNode());
+  SetFocus(Tree());
+  Key(Tree(), VK_F2);
+  EXPECT_EQ(TreeView_GetEditControl(Tree()), nullptr);
+}
+
+TEST_F(FileCommandsTest, SelectionFocusAndScrollFollowTheirFilesAcrossRefreshes) {
+  for (int i = 0; i < 30; ++i) File(u"f" + PadNumber(i, 2) + u".txt");
+  TTessarineMain& w = Open();
+  // Sorted by date: every file is undated, all keys tie.
+  NMLISTVIEW nm{};
+  nm.hdr.hwndFrom = List();
+  nm.hdr.idFrom = IdFileList;
+  nm.hdr.code = LVN_COLUMNCLICK;
+  nm.iSubItem = 1;
+  SendMessageW(w.Handle(), WM_NOTIFY, IdFileList, reinterpret_cast<LPARAM>(&nm));
+  V before = Rows();
+  Select({u"f25.txt"});
+  int top = RowOf(u"f10.txt");
+  ListView_EnsureVisible(List(), ListView_GetItemCount(List()) - 1, FALSE);
+  ListView_EnsureVisible(List(), top, FALSE);
+  ListView_Scroll(List(), 0, (top - ListView_GetTopIndex(List())) * 17);
+  std::u16string topName = RowText(ListView_GetTopIndex(List()));
+  for (int round = 0; round < 3; ++round) {
+    w.ApplicationEvents1Activate();
+    Pump();
+    EXPECT_EQ(Rows(), before) << "tied rows keep their places";
+    EXPECT_EQ(Selected(), (V{u"f25.txt"}));
+  }
+  // Rows removed above the selection and added: the selection, focus and top row follow.
+  DeleteFileW(W(folder_ + u"f01.txt"));
+  DeleteFileW(W(folder_ + u"f02.txt"));
+  File(u"a_new.txt");
+  w.plFolderTree1().RefreshView(true);
+  Pump();
+  EXPECT_EQ(Selected(), (V{u"f25.txt"}));
+  EXPECT_EQ(RowText(ListView_GetNextItem(List(), -1, LVNI_FOCUSED)), u"f25.txt");
+  EXPECT_EQ(RowText(ListView_GetTopIndex(List())), topName);
+  // The selected file deleted by the window: nothing is selected, no other file.
+  SetFocus(List());
+  Press(btnDelete);
+  EXPECT_FALSE(Exists(u"f25.txt"));
+  EXPECT_TRUE(Exists(u"f24.txt"));
+  EXPECT_TRUE(Selected().empty());
+}
+
+TEST_F(FileCommandsTest, TypingFindsTheNextRowByItsCaptionAndWraps) {
+  for (const char16_t* n : {u"apple.txt", u"banana.txt", u"berry.txt", u"cherry.txt"}) File(n);
+  TTessarineMain& w = Open();
+  auto find = [&](const wchar_t* text, int start) {
+    NMLVFINDITEMW nm{};
+    nm.hdr.hwndFrom = List();
+    nm.hdr.idFrom = IdFileList;
+    nm.hdr.code = LVN_ODFINDITEMW;
+    nm.iStart = start;
+    nm.lvfi.flags = LVFI_STRING | LVFI_PARTIAL | LVFI_WRAP;
+    nm.lvfi.psz = text;
+    return static_cast<int>(SendMessageW(w.Handle(), WM_NOTIFY, IdFileList, reinterpret_cast<LPARAM>(&nm)));
+  };
+  EXPECT_EQ(find(L"b", 0), 1);
+  EXPECT_EQ(find(L"b", 2), 2);
+  EXPECT_EQ(find(L"B", 3), 1) << "wraps to the top, ignoring case";
+  EXPECT_EQ(find(L"che", 0), 3);
+  EXPECT_EQ(find(L"z", 0), -1);
+  // Typed on the real control: the focus goes to the first match after the focused row.
+  SetFocus(List());
+  Select({u"apple.txt"});
+  SendMessageW(List(), WM_CHAR, L'b', 1);
+  Pump();
+  EXPECT_EQ(RowText(ListView_GetNextItem(List(), -1, LVNI_FOCUSED)), u"banana.txt");
+}
+
+TEST_F(FileCommandsTest, TabGoesRoundTheDropDownTheTreeAndTheList) {
+  TTessarineMain& w = Open();
+  SetFocus(Tree());
+  SendMessageW(Tree(), WM_KEYDOWN, VK_TAB, 0);
+  EXPECT_EQ(GetFocus(), List());
+  SendMessageW(List(), WM_KEYDOWN, VK_TAB, 0);
+  HWND focus = GetFocus();
+  EXPECT_TRUE(focus == w.ComboBoxEx1() || IsChild(w.ComboBoxEx1(), focus));
+  SendMessageW(focus, WM_KEYDOWN, VK_TAB, 0);
+  EXPECT_EQ(GetFocus(), Tree());
+  HoldKey(VK_SHIFT, true);
+  SendMessageW(Tree(), WM_KEYDOWN, VK_TAB, 0);
+  HoldKey(VK_SHIFT, false);
+  focus = GetFocus();
+  EXPECT_TRUE(focus == w.ComboBoxEx1() || IsChild(w.ComboBoxEx1(), focus));
+}
+
+TEST_F(FileCommandsTest, AVanishedRootIsForgottenAndTheSameChoiceTakesEffectAgain) {
+  File(u"a.txt");
+  TTessarineMain& w = Open();
+  ASSERT_EQ(Rows(), (V{u"a.txt"}));
+  std::error_code ec;
+  fs::remove_all(fs::path(folder_), ec);
+  w.ApplicationEvents1Activate();
+  w.ApplicationEvents1Activate();
+  Pump();
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), u"");
+  EXPECT_EQ(w.plFolderTree1().RootNode(), nullptr);
+  EXPECT_EQ(ListView_GetItemCount(List()), 0);
+  fs::create_directories(fs::path(folder_));
+  File(u"b.txt");
+  w.plFileList1().SetRootFolder(folder_);
+  Pump();
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), folder_);
+  EXPECT_EQ(Rows(), (V{u"b.txt"}));
+}
+
+TEST_F(FileCommandsTest, F5ShowsAFirstSubFolderUnderARootThatHadNone) {
+  File(u"a.txt");
+  TTessarineMain& w = Open();
+  Folder(u"first");
+  SetFocus(List());
+  Key(List(), VK_F5);
+  Pump();
+  HTREEITEM node = Node(u"first");
+  ASSERT_NE(node, nullptr);
+  RECT rc;
+  EXPECT_TRUE(TreeView_GetItemRect(Tree(), node, &rc, TRUE)) << "visible, not inside a closed top node";
+  EXPECT_EQ(Rows(), (V{u"first", u"a.txt"}));
+  (void)w;
+}
+
+TEST_F(FileCommandsTest, CloseDuringAReadWaitsForTheReadToReturn) {
+  Folder(u"sub");
+  Folder(u"sub2");
+  TTessarineMain& w = Open();
+  HWND hwnd = w.Handle();
+  PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  w.plFolderTree1().RefreshView(true);  // hands the queue a turn after each node
+  EXPECT_TRUE(IsWindow(hwnd)) << "the panes outlive the read they are in";
+  Pump();
+  EXPECT_FALSE(IsWindow(hwnd)) << "the close follows the read";
+}
+
+TEST_F(FileCommandsTest, RootFolderButtonOpensThePickerBesideTheWindow) {
+  Folder(u"picked");
+  TTessarineMain& w = Open();
+  RECT rc;
+  GetWindowRect(w.Handle(), &rc);
+  std::u16string picked = folder_ + u"picked";
+  onBrowseShow_ = [&](TplBrowseFolder& dialog) {
+    SendMessageW(dialog.Handle(), BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(W(picked)));
+    PostMessageW(dialog.Handle(), WM_COMMAND, IDOK, 0);
+  };
+  Press(btnRootFolder);
+  EXPECT_EQ(w.RootBasePath, picked);
+  EXPECT_EQ(w.plFileList1().RootFolder(), picked + u"\\");
+  EXPECT_EQ(w.plFolderTree1().RootFolder(), picked + u"\\");
+}
