@@ -281,6 +281,11 @@ struct LoadUpdateScope {
 
 }  // namespace
 
+TCustomExifData::TagValuesScope::TagValuesScope(std::optional<TTagValueStore>& values, TStream& block)
+    : values(values) {
+  values.emplace(std::max<int64_t>(block.Size() - block.Position(), 0) + kTagValueSlack);
+}
+
 void TCustomExifData::LoadExifBlock(TStream& stream, bool tiffImageSource) {
   static const uint8_t exifHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
   if (ProbeBytes(stream, exifHeader, 6, false)) tiffImageSource = false;
@@ -288,11 +293,7 @@ void TCustomExifData::LoadExifBlock(TStream& stream, bool tiffImageSource) {
   LoadUpdateScope scope{*this, FChangedWhileUpdating, FModified};
   // Copies of values stop at what the block holds plus room for values that overlap in a
   // real file; entries naming the same bytes cost nothing more.
-  FTagValues.emplace(std::max<int64_t>(stream.Size() - stream.Position(), 0) + kTagValueSlack);
-  struct ValuesScope {
-    std::optional<TTagValueStore>& values;
-    ~ValuesScope() { values.reset(); }
-  } valuesScope{FTagValues};
+  TagValuesScope valuesScope{FTagValues, stream};
   auto parser = TTiffParser::Create(stream);
   FEndianness = parser->Endianness();
   auto directories = parser->GetEnumerator();

@@ -203,6 +203,13 @@ class TCustomExifData {
   // The copies of tag values during the current Exif block load (none outside one).
   std::optional<TTagValueStore> FTagValues;
   static constexpr int64_t kTagValueSlack = 64 * 1024;
+  // Opens the value copies for one block read from the stream's position, and closes them
+  // when it goes.
+  struct TagValuesScope {
+    TagValuesScope(std::optional<TTagValueStore>& values, TStream& block);
+    ~TagValuesScope() { values.reset(); }
+    std::optional<TTagValueStore>& values;
+  };
 };
 
 class TExifData : public TCustomExifData {

@@ -27,11 +27,7 @@ const std::u16string& FirstNonEmpty(std::initializer_list<const std::u16string*>
 }  // namespace
 
 void TCustomExifData::LoadDirectoryBlock(TStream& stream, TExifSectionKind target) {
-  FTagValues.emplace(std::max<int64_t>(stream.Size() - stream.Position(), 0) + kTagValueSlack);
-  struct ValuesScope {
-    std::optional<TTagValueStore>& values;
-    ~ValuesScope() { values.reset(); }
-  } valuesScope{FTagValues};
+  TagValuesScope valuesScope{FTagValues, stream};
   auto parser = TTiffParser::Create(stream);
   auto directories = parser->GetEnumerator();
   if (directories.MoveNext()) Section(target).LoadFromDirectory(*directories.Current(), false);

@@ -153,18 +153,16 @@ std::vector<BYTE> BuildHDrop(const std::vector<std::u16string>& paths) {
   return out;
 }
 
-class FileDataObject final : public IDataObject {
+// Reference counting and QueryInterface for an object with one COM interface; it starts
+// with one reference, its creator's.
+template <class Interface, const IID& InterfaceId>
+class ComObject : public Interface {
  public:
-  explicit FileDataObject(const std::vector<std::u16string>& paths)
-      : paths_(paths), hdrop_(BuildHDrop(paths)), idListFormat_(ShellIdListFormat()) {}
-  ~FileDataObject() {
-    for (auto& s : stored_) ReleaseStgMedium(&s.medium);
-  }
-
+  virtual ~ComObject() = default;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (!out) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
-      *out = static_cast<IDataObject*>(this);
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, InterfaceId)) {
+      *out = static_cast<Interface*>(this);
       AddRef();
       return S_OK;
     }
@@ -176,6 +174,18 @@ class FileDataObject final : public IDataObject {
     LONG n = InterlockedDecrement(&refs_);
     if (n == 0) delete this;
     return static_cast<ULONG>(n);
+  }
+
+ private:
+  LONG refs_ = 1;
+};
+
+class FileDataObject final : public ComObject<IDataObject, IID_IDataObject> {
+ public:
+  explicit FileDataObject(const std::vector<std::u16string>& paths)
+      : paths_(paths), hdrop_(BuildHDrop(paths)), idListFormat_(ShellIdListFormat()) {}
+  ~FileDataObject() {
+    for (auto& s : stored_) ReleaseStgMedium(&s.medium);
   }
 
   HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
@@ -266,7 +276,6 @@ class FileDataObject final : public IDataObject {
     return nullptr;
   }
 
-  LONG refs_ = 1;
   std::vector<std::u16string> paths_;
   std::vector<BYTE> hdrop_;
   bool idListBuilt_ = false;
@@ -275,54 +284,21 @@ class FileDataObject final : public IDataObject {
   std::vector<Stored> stored_;
 };
 
-class FileDropSource final : public IDropSource {
+class FileDropSource final : public ComObject<IDropSource, IID_IDropSource> {
  public:
   explicit FileDropSource(bool rightButton) : rightButton_(rightButton) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropSource)) {
-      *out = static_cast<IDropSource*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
   HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD keyState) override {
     return QueryContinueFileDrag(escape, keyState, rightButton_);
   }
   HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
  private:
-  LONG refs_ = 1;
   bool rightButton_;
 };
 
-class FileDropTarget final : public IDropTarget {
+class FileDropTarget final : public ComObject<IDropTarget, IID_IDropTarget> {
  public:
   explicit FileDropTarget(FileDropHandlers h) : handlers_(std::move(h)) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-    if (!out) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropTarget)) {
-      *out = static_cast<IDropTarget*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    LONG n = InterlockedDecrement(&refs_);
-    if (n == 0) delete this;
-    return static_cast<ULONG>(n);
-  }
   HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override {
     if (!effect) return E_INVALIDARG;
     offered_ = ReadDroppedFiles(data).files;
@@ -362,7 +338,6 @@ class FileDropTarget final : public IDropTarget {
     return ChooseDropEffect(offered_, folder, keys, allowed);
   }
 
-  LONG refs_ = 1;
   FileDropHandlers handlers_;
   std::vector<std::u16string> offered_;
 };

@@ -27,16 +27,10 @@ bool IsDotEntry(const wchar_t* name) {
 class WinDirectoryLister final : public DirectoryLister {
  public:
   bool List(const std::u16string& folder, std::vector<DirectoryEntry>& entries) override {
-    std::u16string pattern = folder;
-    if (!pattern.empty() && pattern.back() != u'\\' && pattern.back() != u'/') pattern += u'\\';
-    pattern += u"*.*";
-    WIN32_FIND_DATAW fd;
-    FindHandle find(FindFirstFileW(W(pattern), &fd));
-    if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    do {
-      if (!IsDotEntry(fd.cFileName)) entries.push_back(ToEntry(fd));
-    } while (FindNextFileW(find.get(), &fd));
-    return GetLastError() == ERROR_NO_MORE_FILES;
+    return Enumerate(folder, [&](const DirectoryEntry& e) {
+      entries.push_back(e);
+      return true;
+    });
   }
 
   bool Enumerate(const std::u16string& folder, const std::function<bool(const DirectoryEntry&)>& visit) override {
@@ -49,7 +43,8 @@ class WinDirectoryLister final : public DirectoryLister {
     do {
       if (!IsDotEntry(fd.cFileName) && !visit(ToEntry(fd))) return true;
     } while (FindNextFileW(find.get(), &fd));
-    return true;
+    // A card pulled in the middle of the listing ends it with another error.
+    return GetLastError() == ERROR_NO_MORE_FILES;
   }
 
   std::optional<DirectoryEntry> Find(const std::u16string& path) override {
