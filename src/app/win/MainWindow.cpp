@@ -432,6 +432,11 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         ComboBoxEx1Change();
         return 0;
       }
+      if (LOWORD(wp) == IdFirstToolButton + static_cast<int>(btnEvent)) {
+        btnEventClick();
+        return 0;
+      }
+      if (ExifRenameMenuCommand(LOWORD(wp))) return 0;
       // The tool buttons' commands are wired with their own command handlers.
       return 0;
     case WM_SETCURSOR: {

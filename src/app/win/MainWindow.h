@@ -18,6 +18,8 @@
 
 namespace tess {
 
+class TRenameForm;
+
 struct MainWindowOptions {
   // Put in front of every settings key path: tests keep their settings under a throwaway key.
   std::u16string settingsRoot;
@@ -33,7 +35,14 @@ enum MainControlId : int {
   IdFileList = 102,
   IdStatusBar = 103,
   IdFirstToolButton = 110,
+  // The "Exifリネーム" items of the pop-up menus.
+  IdExifRename2 = 300,     // the list's menu for one selected item
+  IdExifRename3 = 301,     // the list's menu for several selected items
+  IdExifRenamePath1 = 302, // the tree's menu
 };
+
+// Appends the "Exifリネーム" item with this command id to a pop-up menu.
+bool AppendExifRenameItem(HMENU popup, int id);
 
 enum ToolButtonIndex : int {
   btnRootFolder, btnBack, btnReName, btnCopy, btnPaste, btnDelete, btnNewFolder, btnRefresh, btnEject, btnEvent,
@@ -68,6 +77,16 @@ class TTessarineMain {
   void ApplicationEvents1Activate();
   // Stores the settings; closing is never refused.
   void FormCloseQuery();
+
+  // The EXIF rename: the tool button and the pop-up items hand the list's selection (all
+  // its items when the tree has the focus or the tree's item is chosen) to the dialog.
+  void btnEventClick();
+  // Runs the command of an "Exifリネーム" pop-up item; false for any other id.
+  bool ExifRenameMenuCommand(int id);
+  // The file list shows this dialog and the dialog runs on the list's rename lists.
+  void ConnectRenameForm(TRenameForm& form);
+  // After a real rename run: the panes show the disk as it now is.
+  void RenameFilesChanged();
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

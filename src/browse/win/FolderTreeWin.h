@@ -50,6 +50,9 @@ class TplFolderTree {
   // The change event (the owner enables its buttons), raised with the newly selected node.
   std::function<void(HTREEITEM)> OnChange;
 
+  // Forgets a folder copied in the tree (a copy or an EXIF rename in the list does).
+  void ClearCopyFiles() { FCopyFiles.clear(); }
+
   // Called by the file list when it forgets this tree.
   void ForgetFileList() { FplFileList = nullptr; }
 
