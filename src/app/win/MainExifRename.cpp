@@ -43,6 +43,8 @@ void TTessarineMain::RenameFilesChanged() {
   // line, and with it the list.
   if (tree_->RootNode()) tree_->RefreshView(true);
   else list_->RefreshView();
+  // The rows have moved under the selection: it would mark other files now.
+  list_->ClearSelection();
   UpdateStatusPanels();
 }
 

@@ -26,6 +26,8 @@ class TModalForm {
   bool Showing() const { return showing_; }
   // Ends the showing with this result.
   void EndModal(int result) { modalResult_ = result; }
+  // The result the showing ends with; 0 while it goes on.
+  int ModalResult() const { return modalResult_; }
 
   std::u16string Caption() const;
   void SetCaption(const std::u16string& caption);

@@ -67,7 +67,12 @@ class MemoLog final : public RenameLog {
   void WriteLine(const std::u16string& line) override {
     int length = GetWindowTextLengthW(memo_);
     SendMessageW(memo_, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-    std::u16string text = line + u"\r\n";
+    // A text area ends a line at its first NUL: a control character (a camera text padded
+    // with NULs) is shown as a mark of its own, and the line stays whole.
+    std::u16string text = line;
+    for (char16_t& c : text)
+      if (c < 0x20) c = u'\uFFFD';
+    text += u"\r\n";
     SendMessageW(memo_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(text)));
   }
   void Beep() override {
@@ -230,12 +235,15 @@ void TRenameForm::DoExifRename(bool isSkipCopy) {
                                            Choice(Control(IdComboBox3)));
   MemoLog log(Control(IdMemo1), options_.beep);
   ShellServices& shell = options_.shell ? *options_.shell : PlatformShell();
-  tess::DoExifRename(settings, sources, entries, isSkipCopy, shell, reinterpret_cast<WindowHandle>(owner), log);
+  RenameOutcome outcome =
+      tess::DoExifRename(settings, sources, entries, isSkipCopy, shell, reinterpret_cast<WindowHandle>(owner), log);
   ScrollLogToEnd();
   // The shell's own windows belong to the main window and enable it when they close; it
   // stays disabled for as long as this dialog is shown.
   if (owner && Showing() && IsWindowEnabled(owner)) EnableWindow(owner, FALSE);
-  if (!isSkipCopy && OnFilesChanged) OnFilesChanged();
+  // Files were copied or moved, all or some of them.
+  bool touched = outcome == RenameOutcome::Done || outcome == RenameOutcome::Failed;
+  if (!isSkipCopy && touched && OnFilesChanged) OnFilesChanged();
 }
 
 void TRenameForm::EditList(TemplateListKind kind) {
