@@ -23,6 +23,7 @@
 #include "rename/RenameForms.h"
 #include "rename/win/RenameFormWin.h"
 #include "../support/ExifFixtures.h"
+#include "../support/RecordingShell.h"
 
 using namespace tess;
 namespace fx = tess::fixtures;
@@ -135,6 +136,7 @@ class RenameFormTest : public ::testing::Test {
     RenameFormOptions renameOptions;
     renameOptions.settingsRoot = root_;
     renameOptions.beep = [this] { ++beeps_; };
+    renameOptions.shell = shell_;
     rename_ = std::make_unique<TRenameForm>(GetModuleHandleW(nullptr), main_->Handle(), renameOptions);
     edit_ = std::make_unique<TListEditForm>(GetModuleHandleW(nullptr), rename_->Handle(), root_);
     edit_->SetRenameForm(rename_.get());
@@ -221,6 +223,7 @@ class RenameFormTest : public ::testing::Test {
   std::unique_ptr<TRenameForm> rename_;
   std::unique_ptr<TListEditForm> edit_;
   int beeps_ = 0;
+  ShellServices* shell_ = nullptr;  // the system's shell unless a test sets one before Open
 };
 
 }  // namespace
@@ -703,4 +706,29 @@ TEST_F(RenameFormTest, CameraTextPaddedWithNulsKeepsTheLogLinesApart) {
   EXPECT_EQ(log[1].substr(log[1].size() - 8), u"\\IMG.JPG") << "the destination line is whole";
   EXPECT_EQ(log[2], u"");
   EXPECT_FALSE(Exists(folder_ + u"EOS"));
+}
+
+TEST_F(RenameFormTest, RealRunHandsOneBatchToTheShellOwnedByTheMainWindow) {
+  Photo(u"a.jpg", "2024:05:01 09:03:07", "X");
+  fx::WriteFile(folder_ + u"b.txt", fx::Text("x"));
+  StoreFolder(folder_);
+  StoreRenameSettings({kFolderMarker, u"@年4"}, {kFileMarker, u"@月2@日2"}, 1, 1, 1);
+  tess::testing::RecordingShell shell;
+  shell_ = &shell;
+  Open();
+  main_->plFileList1().SelectAll();
+  SetFocus(ListView());
+  WhenShown(*rename_, [&] {
+    Click(C(IdTest1));
+    EXPECT_TRUE(shell.fileOperations.empty()) << "a test run touches nothing";
+    Click(C(IdExec1));
+    ASSERT_EQ(shell.fileOperations.size(), 1u);
+    const FileOperationRequest& r = shell.fileOperations[0];
+    EXPECT_EQ(r.hwnd, reinterpret_cast<WindowHandle>(main_->Handle())) << "the shell's windows belong to the main window";
+    EXPECT_EQ(r.wFunc, unsigned(FO_MOVE_));
+    EXPECT_EQ(r.fFlags, 0x241u);
+    EXPECT_EQ(r.pFrom, folder_ + u"a.jpg" + std::u16string(3, u'\0'));
+    EXPECT_EQ(r.pTo, folder_ + u"2024\\0501.jpg" + std::u16string(3, u'\0'));
+  });
+  PressExifRenameButton();
 }
