@@ -228,6 +228,12 @@ class RenameFormTest : public ::testing::Test {
 
 }  // namespace
 
+namespace tess {
+void PrintTo(const ControlRect& r, std::ostream* os) {
+  *os << "{" << r.left << ", " << r.top << ", " << r.width << ", " << r.height << "}";
+}
+}  // namespace tess
+
 TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
   Open();
   bool ran = false;
