@@ -738,3 +738,22 @@ TEST_F(RenameFormTest, RealRunHandsOneBatchToTheShellOwnedByTheMainWindow) {
   });
   PressExifRenameButton();
 }
+
+TEST_F(RenameFormTest, MainWindowClosedWhileTheDialogIsShownKeepsTheSettings) {
+  StoreRenameSettings({u"@元のフォルダ名", u"mine"}, {u"@元のファイル名", u"@通4"}, 0, 1, 1);
+  Open();
+  WhenShown(*rename_, [&] {
+    Select(C(IdComboBox3), 0);
+    SetWindowPos(rename_->Handle(), nullptr, 20, 30, 500, 300, SWP_NOZORDER);
+    // As the session's end or the taskbar would close it: the dialog goes with its owner.
+    SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
+  }, false);
+  EXPECT_EQ(ShowRename(), IDCANCEL);
+  EXPECT_FALSE(IsWindow(rename_->Handle()));
+  EXPECT_EQ(StoredList(u"CopyToPath"), (List{u"@元のフォルダ名", u"mine"}));
+  EXPECT_EQ(StoredList(u"CopyToFile"), (List{u"@元のファイル名", u"@通4"}));
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox2.ItemIndex"), 1);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox3.ItemIndex"), 0);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Width"), 500);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Left"), 20);
+}

@@ -108,6 +108,7 @@ void TModalForm::ApplyPlacement(int top, int left, int height, int width) {
 int TModalForm::ShowModal() {
   if (showing_) return IDCANCEL;
   showing_ = true;
+  closed_ = false;
   modalResult_ = 0;
   HWND owner = Owner();
   struct Restore {
@@ -136,7 +137,8 @@ int TModalForm::ShowModal() {
   }
   if (OnShown) PostMessageW(hwnd_, kShownMessage, 0, 0);
 
-  while (!modalResult_) {
+  // The dialog goes with its owner: a main window closed meanwhile ends the showing too.
+  while (!modalResult_ && IsWindow(hwnd_)) {
     MSG msg;
     BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {
@@ -154,8 +156,9 @@ int TModalForm::ShowModal() {
       DispatchMessageW(&msg);
     }
   }
-  FormCloseQuery();
-  return modalResult_;
+  if (!closed_) FormCloseQuery();
+  closed_ = true;
+  return modalResult_ ? modalResult_ : IDCANCEL;
 }
 
 INT_PTR CALLBACK TModalForm::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -197,6 +200,14 @@ INT_PTR TModalForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       handled = true;
       return TRUE;
     }
+    case WM_DESTROY:
+      // Destroyed while shown (its owner closed): the closing stores what it stores now,
+      // while the controls still hold the lists and selections.
+      if (showing_ && !closed_) {
+        closed_ = true;
+        FormCloseQuery();
+      }
+      return FALSE;
     case WM_CLOSE:
       handled = true;
       if (showing_) EndModal(IDCANCEL);

@@ -69,6 +69,7 @@ class TModalForm {
 
   HWND hwnd_ = nullptr;
   bool showing_ = false;
+  bool closed_ = false;  // this showing's closing ran (FormCloseQuery)
   int modalResult_ = 0;
 };
 
