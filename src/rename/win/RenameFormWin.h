@@ -65,7 +65,7 @@ class TRenameForm : public TModalForm {
   HWND FirstControl() const override { return Control(IdComboBox1); }
   bool OnCommand(int id, int code) override;
   INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
-  SIZE MinimumSize() const override { return SIZE{340, 220}; }
+  SIZE MinimumSize() const override { return SIZE{360, 250}; }
 
  private:
   HWND Combo(TemplateListKind kind) const {
