@@ -656,13 +656,6 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     }
     afterMove = Rows();
     EXPECT_EQ(beeps_, 0);
-
-    // The same move again: the sources are gone, the run fails and says so.
-    Click(C(IdExec1));
-    List log = rename_->LogLines();
-    ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back(), u"ファイルの移動/リネームに失敗しました。") << Show(log);
-    EXPECT_EQ(beeps_, 1);
   });
   // The shown folder's node is open: the new folders must appear under it.
   TplFolderTree& tree = main_->plFolderTree1();
@@ -756,4 +749,33 @@ TEST_F(RenameFormTest, MainWindowClosedWhileTheDialogIsShownKeepsTheSettings) {
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox3.ItemIndex"), 0);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Width"), 500);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Left"), 20);
+}
+
+TEST_F(RenameFormTest, SecondMoveOfTheSameListsFailsAndLosesNothing) {
+  Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
+  Photo(u"IMG_0002.JPG", "2024:05:02 10:00:00", "X100");
+  std::string original[2] = {Bytes(folder_ + u"IMG_0001.JPG"), Bytes(folder_ + u"IMG_0002.JPG")};
+  StoreFolder(folder_);
+  StoreRenameSettings({u"@元のフォルダ名", u"@モデル\\@年4\\@月2@日2"}, {u"@元のファイル名"}, 1, 1, 0);
+  Open();
+  const std::u16string moved[2] = {folder_ + u"X100\\2024\\0501\\IMG_0001.JPG",
+                                   folder_ + u"X100\\2024\\0502\\IMG_0002.JPG"};
+  WhenShown(*rename_, [&] {
+    Click(C(IdExec1));
+    ASSERT_EQ(rename_->LogLines().back(), u"2 個のファイルを移動/リネームしました。") << Show(rename_->LogLines());
+    // The same lists again: the sources are gone, so the run fails and says so.
+    Click(C(IdExec1));
+    List log = rename_->LogLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), u"ファイルの移動/リネームに失敗しました。") << Show(log);
+    EXPECT_EQ(beeps_, 1);
+  });
+  main_->plFileList1().SelectAll();
+  SetFocus(ListView());
+  PressExifRenameButton();
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(Bytes(moved[i]), original[i]) << i;
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(fs::path(std::wstring(W(folder_)))))
+    if (entry.is_regular_file()) ++files;
+  EXPECT_EQ(files, 2u);
 }
