@@ -102,7 +102,7 @@ TEST(LocaleData, BuiltInEras) {
       {LocaleLanguage::Japanese, 1989, 1, 8, u"平成", u"01"},  {LocaleLanguage::Japanese, 1989, 1, 7, u"昭和", u"64"},
       {LocaleLanguage::Japanese, 1926, 12, 25, u"昭和", u"01"}, {LocaleLanguage::Japanese, 1912, 7, 30, u"大正", u"01"},
       {LocaleLanguage::Japanese, 1912, 7, 29, u"明治", u"45"}, {LocaleLanguage::Japanese, 1868, 1, 1, u"明治", u"01"},
-      {LocaleLanguage::Japanese, 2024, 5, 1, u"令和", u"06"},  {LocaleLanguage::ChineseTraditional, 2024, 5, 1, u"中華民國", u"13"},
+      {LocaleLanguage::Japanese, 2024, 5, 1, u"令和", u"06"},
   };
   for (const Case& c : cases) {
     auto era = BuiltInEra(c.lang, c.y, c.m, c.d);
@@ -111,8 +111,72 @@ TEST(LocaleData, BuiltInEras) {
     EXPECT_EQ(era->eraYear, c.year);
   }
   EXPECT_FALSE(BuiltInEra(LocaleLanguage::Japanese, 1867, 12, 31).has_value());
-  EXPECT_FALSE(BuiltInEra(LocaleLanguage::ChineseTraditional, 1911, 12, 31).has_value());
+  EXPECT_FALSE(BuiltInEra(LocaleLanguage::ChineseTraditional, 2024, 5, 1).has_value());
   EXPECT_FALSE(BuiltInEra(LocaleLanguage::Other, 2024, 5, 1).has_value());
+}
+
+namespace {
+// The platform locale as the era rules see it: a language and what its alternative
+// calendar answers.
+class FakeAltCalendarLocale final : public AltCalendarLocale {
+ public:
+  FakeAltCalendarLocale(LocaleLanguage language, AltCalendarAnswer answer) : language_(language), answer_(answer) {}
+  std::u16string DecodeAnsi(std::string_view) const override { return {}; }
+  std::u16string ShortDayName(int) const override { return {}; }
+  LocaleLanguage Language() const override { return language_; }
+  std::u16string ThousandSeparator() const override { return u","; }
+  std::u16string DateSeparator() const override { return u"/"; }
+  std::u16string TimeSeparator() const override { return u":"; }
+
+ protected:
+  AltCalendarAnswer FormatAltCalendar(int, int, int) const override { return answer_; }
+
+ private:
+  LocaleLanguage language_;
+  AltCalendarAnswer answer_;
+};
+}  // namespace
+
+TEST(LocaleData, ThePlatformsEraWinsWhereItNamesOne) {
+  const LocaleLanguage ja = LocaleLanguage::Japanese, tw = LocaleLanguage::ChineseTraditional,
+                       other = LocaleLanguage::Other;
+  struct Case {
+    const char* what;
+    LocaleLanguage language;
+    AltCalendarAnswer answer;
+    const char16_t* era;  // null: no era
+    const char16_t* year;
+  } cases[] = {
+      {"Windows, Japanese calendar", ja, {u"令和", u"06", u"西暦"}, u"令和", u"06"},
+      {"a future era the own table does not know", ja, {u"新元号", u"02", u"西暦"}, u"新元号", u"02"},
+      {"Wine: the Gregorian era, repeated", ja, {u"西暦西暦", u"24", u"西暦"}, u"令和", u"06"},
+      {"the Gregorian era once", ja, {u"西暦", u"24", u"西暦"}, u"令和", u"06"},
+      {"the Gregorian era with its name unknown", ja, {u"西暦", u"24", u""}, u"令和", u"06"},
+      {"nothing formatted", ja, {u"", u"", u"西暦"}, u"令和", u"06"},
+      {"Taiwan", tw, {u"中華民國", u"113", u"西元"}, u"中華民國", u"113"},
+      {"Taiwan, Gregorian answer: no own table", tw, {u"西元", u"24", u"西元"}, nullptr, nullptr},
+      {"Thai Buddhist era", other, {u"พ.ศ.", u"67", u"ค.ศ."}, u"พ.ศ.", u"67"},
+      {"English: only A.D.", other, {u"A.D.", u"24", u"A.D."}, nullptr, nullptr},
+      {"English: nothing", other, {u"", u"", u"A.D."}, nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    FakeAltCalendarLocale locale(c.language, c.answer);
+    std::optional<EraDate> era = locale.AltCalendarEra(2024, 5, 1);
+    ASSERT_EQ(era.has_value(), c.era != nullptr) << c.what;
+    if (!era) continue;
+    EXPECT_EQ(era->eraName, c.era) << c.what;
+    EXPECT_EQ(era->eraYear, c.year) << c.what;
+  }
+}
+
+TEST(LocaleData, LanguageOfLangId) {
+  struct Case { uint16_t langId; LocaleLanguage language; } cases[] = {
+      {0x0411, LocaleLanguage::Japanese},           {0x0404, LocaleLanguage::ChineseTraditional},  // Taiwan
+      {0x0C04, LocaleLanguage::Other},              {0x1404, LocaleLanguage::Other},  // Hong Kong, Macao
+      {0x0804, LocaleLanguage::Other},              {0x1004, LocaleLanguage::Other},  // PRC, Singapore
+      {0x0409, LocaleLanguage::Other},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LanguageOfLangId(c.langId), c.language) << std::hex << c.langId;
 }
 
 TEST(LocaleData, JapaneseCodePage) {

@@ -401,15 +401,15 @@ TEST(ExifContainer, LongFillRunsAreReadInGrowingChunks) {
   EXPECT_LE(s.furthest, walkEnd + 65536);
 }
 
-// A resource whose size runs past the end of the resource section (into the image data that
-// follows) is not read beyond the section: the walk ends there, and what lay inside the
-// section is still used.
+// A resource whose size runs past the end of the file is damaged: it is not read beyond the
+// resource section (into the image data that follows), the walk ends there, and what lay
+// inside the section is still used.
 TEST(ExifContainer, PhotoshopResourceStaysInsideItsSection) {
   const Bytes tiff = PhotoTiff({.make = "P"});
   Bytes file = Psd({{"8BIM", 0x0422, "", tiff}});
   const size_t sectionEnd = 34 + ((size_t(file[30]) << 24) | (size_t(file[31]) << 16) | (size_t(file[32]) << 8) | file[33]);
-  file[42] = 0x00;  // the block's size: 0x00030000, far beyond the section
-  file[43] = 0x03;
+  file[42] = 0x00;  // the block's size: 0x00300000, beyond the file
+  file[43] = 0x30;
   file[44] = 0x00;
   file[45] = 0x00;
   file.insert(file.end(), 400000, 0x42);  // image data
@@ -426,6 +426,36 @@ TEST(ExifContainer, PhotoshopResourceStaysInsideItsSection) {
   EXPECT_FALSE(blocks.Current()->LoadedCleanly());
   EXPECT_EQ(blocks.Current()->Bytes().size(), sectionEnd - 46);
   EXPECT_FALSE(blocks.MoveNext());
+}
+
+// A section length a few bytes short of its last resource: the resource is read as far as
+// the file holds it, here whole, and the Exif block in it gives every value.
+TEST(ExifContainer, PhotoshopSectionShortOfItsLastResource) {
+  const Bytes tiff = PhotoTiff({.make = "P", .dateTime = "2012:05:03 14:22:01", .dateTimeOriginal = "2012:05:03 14:22:02"});
+  for (uint32_t shortBy : {2u, 6u}) {
+    Bytes file = Psd({{"8BIM", 0x0400, "", Bytes(10, 7)}, {"8BIM", 0x0422, "", ExifBlock(tiff)}});
+    file.resize(file.size() - 16);  // no image data: the file ends after the layer length
+    uint32_t r = (uint32_t(file[30]) << 24) | (uint32_t(file[31]) << 16) | (uint32_t(file[32]) << 8) | file[33];
+    r -= shortBy;
+    file[30] = uint8_t(r >> 24), file[31] = uint8_t(r >> 16), file[32] = uint8_t(r >> 8), file[33] = uint8_t(r);
+    TMemoryStream s(file.data(), file.size());
+    TExifData exif;
+    ASSERT_TRUE(exif.LoadFromGraphic(s)) << shortBy;
+    EXPECT_EQ(exif.CameraMake(), u"P") << shortBy;
+    double expected;
+    ASSERT_TRUE(TryEncodeDateTime({2012, 5, 3, 14, 22, 1, 0}, expected));
+    EXPECT_NEAR(exif.DateTime(), expected, 1e-9) << shortBy;
+    EXPECT_GT(exif.DateTimeOriginal(), exif.DateTime()) << shortBy;
+
+    TMemoryStream ms(file.data(), file.size());
+    TPSDInfo info;
+    TAdobeResBlockParser blocks(ms, info);
+    ASSERT_TRUE(blocks.MoveNext());
+    ASSERT_TRUE(blocks.MoveNext());
+    EXPECT_TRUE(blocks.Current()->LoadedCleanly()) << shortBy;
+    EXPECT_EQ(blocks.Current()->Bytes().size(), tiff.size() + 6) << shortBy;
+    EXPECT_FALSE(blocks.MoveNext());
+  }
 }
 
 // The resource walk reads a further block only while more than 12 bytes of the section

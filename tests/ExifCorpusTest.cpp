@@ -22,13 +22,8 @@ namespace {
 const fs::path kCorpus = fs::path(TESSARINE_CORPUS_DIR);
 
 // Why this reader differs from the reference on a file. Each rule has its own fixture test
-// (ExifValues.StringTails, ExifValues.DateTexts, ExifValues.MalformedEntriesAndDates).
-const char kTextTail[] =
-    "only the single last byte of a text is dropped, and only when it is 20 hex or less; further NULs, "
-    "blanks and bytes after an embedded NUL stay (the reference trims them)";
-const char kDateTail[] =
-    "a date text stored with two bytes after it (count 21) is not 19 characters once the last byte is "
-    "dropped, so the date is missing";
+// (ExifValues.MalformedEntriesAndDates). Camera texts and dates padded with NULs or blanks
+// read as the reference reads them (ExifValues.StringTails, ExifValues.DateTexts).
 const char kTwoMalformed[] =
     "two malformed entries in a row end the directory, so the entries after them are not read";
 const char kOneMalformed[] =
@@ -43,59 +38,8 @@ struct Difference {
 };
 
 const Difference kDifferences[] = {
-      {"jpeg/Canon EOS 350D.jpg", "model", "Canon EOS 350D DIGITAL\\0\\0\\0\\0\\0\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Canon IXUS v3.jpg", "model", "Canon DIGITAL IXUS v3\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Canon PowerShot SD100.jpg", "model", "Canon PowerShot SD100\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Casio EX-S1.jpg", "model", "EX-S1  ", kTextTail},
-      {"jpeg/FujiFilm DS-7 (1).jpg", "model", "DS-7\\0\\0\\0", kTextTail},
-      {"jpeg/FujiFilm DS-7 (2).jpg", "model", "DS-7\\0\\0\\0", kTextTail},
-      {"jpeg/FujiFilm FinePix A303.jpg", "model", "FinePix A303  ", kTextTail},
-      {"jpeg/FujiFilm FinePix2650.jpg", "model", "FinePix2650   ", kTextTail},
-      {"jpeg/FujiFilm FinePixS5500.jpg", "model", "FinePix S5500  ", kTextTail},
-      {"jpeg/HTC One.jpg", "make", "HTC\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0", kTextTail},
-      {"jpeg/HTC One.jpg", "model", "HTC One\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0\\0", kTextTail},
       {"jpeg/ImageTestSuite__c3018ebe53d0046eecb58858ca869a99.jpg", "datetime", "", kTwoMalformed},
       {"jpeg/ImageTestSuite__c3018ebe53d0046eecb58858ca869a99.jpg", "shot", "", kTwoMalformed},
-      {"jpeg/Issue 211.jpg", "model", "HC500 HYPERFIRE\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Kodak PIXPRO AZ521.jpg", "make", "EASTMAN KODAK COMPANY  ", kTextTail},
-      {"jpeg/Kodak PIXPRO S-1.jpg", "make", "JK Imaging, Ltd.       ", kTextTail},
-      {"jpeg/Konica Q-M100 (1).jpg", "make", "KONICA CORPORATION\\0\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Konica Q-M100 (1).jpg", "model", "Konica Digital Camera Q-M100\\0", kTextTail},
-      {"jpeg/Konica Q-M100 (2).jpg", "make", "KONICA CORPORATION\\0\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Konica Q-M100 (2).jpg", "model", "Konica Digital Camera Q-M100\\0", kTextTail},
-      {"jpeg/Kyocera FC-S3.jpg", "make", "KYOCERA\\0\\0", kTextTail},
-      {"jpeg/Kyocera FC-S3.jpg", "model", "FC-S3\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Leica T (Typ 701).jpg", "make", "LEICA CAMERA AG\\0\\0\\0\\0\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Nikon D100.jpg", "model", "NIKON D100 ", kTextTail},
-      {"jpeg/Noritsu Koki QSS.jpg", "make", "Noritsu Koki\\0", kTextTail},
-      {"jpeg/Olympus C720UZ.jpg", "model", "C720UZ          ", kTextTail},
-      {"jpeg/Olympus S760.jpg", "make", "OLYMPUS IMAGING CORP.  ", kTextTail},
-      {"jpeg/Olympus S760.jpg", "model", "u760,S760       ", kTextTail},
-      {"jpeg/Panasonic NV-GX7.jpg", "model", "NV-GX7       ", kTextTail},
-      {"jpeg/Pentax Optio 330.jpg", "model", "PENTAX Optio 330 ", kTextTail},
-      {"jpeg/Pentax Optio S4.jpg", "make", "PENTAX Corporation ", kTextTail},
-      {"jpeg/Pentax Optio S4.jpg", "datetime", "", kDateTail},
-      {"jpeg/Pentax Optio S4.jpg", "original", "", kDateTail},
-      {"jpeg/Pentax Optio S4.jpg", "digitized", "", kDateTail},
-      {"jpeg/Pentax Optio S4.jpg", "shot", "", kDateTail},
-      {"jpeg/Pentax Optio S4i.jpg", "make", "PENTAX Corporation ", kTextTail},
-      {"jpeg/Pentax Optio S4i.jpg", "model", "PENTAX Optio S4i ", kTextTail},
-      {"jpeg/Pentax Optio S4i.jpg", "datetime", "", kDateTail},
-      {"jpeg/Pentax Optio S4i.jpg", "original", "", kDateTail},
-      {"jpeg/Pentax Optio S4i.jpg", "digitized", "", kDateTail},
-      {"jpeg/Pentax Optio S4i.jpg", "shot", "", kDateTail},
-      {"jpeg/Pentax ist D.jpg", "make", "PENTAX Corporation ", kTextTail},
-      {"jpeg/Pentax ist D.jpg", "model", "PENTAX *ist D      ", kTextTail},
-      {"jpeg/Sanyo SR6.jpg", "model", "SR6 ", kTextTail},
-      {"jpeg/Sanyo VPCSX550.jpg", "model", "SX113 ", kTextTail},
-      {"jpeg/Sigma DP1.jpg", "make", "SIGMA\\0\\0\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Sigma DP1.jpg", "model", "SIGMA DP1\\0\\0", kTextTail},
-      {"jpeg/Sony Cybershot (2).jpg", "model", "CYBERSHOT\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Sony Cybershot (4).jpg", "model", "CYBERSHOT\\0\\0\\0\\0", kTextTail},
-      {"jpeg/Sony DCR-PC110E (2).jpg", "model", "DCR-PC110E ", kTextTail},
-      {"jpeg/Sony Mavica.jpg", "model", "MAVICA\\03ghx7y", kTextTail},
-      {"jpeg/Trust PowerCam Zoom LCD 710.JPG", "make", "Trust.\\0\\0\\0Gemini11\\0H\\0\\0\\0\\x01\\0\\0\\0H\\0\\0\\0\\x01\\0", kTextTail},
-      {"jpeg/Trust PowerCam Zoom LCD 710.JPG", "model", "Gemini11\\0H\\0\\0\\0\\x01\\0\\0\\0H\\0\\0\\0\\x01\\0\\0\\02003:08:", kTextTail},
       {"tiff/ImageTestSuite__m12-42c19f8e79e582bef107f372f18a074b.tif", "datetime", "2008/06/13 10:53:40.000", kOneMalformed},
       {"tiff/ImageTestSuite__m12-42c19f8e79e582bef107f372f18a074b.tif", "shot", "2008/06/13 10:53:40.000", kOneMalformed},
       {"tiff/ImageTestSuite__m16-42c19f8e79e582bef107f372f18a074b.tif", "datetime", "", kTwoMalformed},

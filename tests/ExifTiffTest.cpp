@@ -357,8 +357,9 @@ class CountedStream final : public TStream {
 
 }  // namespace
 
-// A stream handed over as owned is freed exactly once: when the walk ends, when the parser
-// goes, or when its creation fails (the caller gave it away and keeps no claim on it).
+// A stream handed over as a unique_ptr is freed exactly once: when the walk ends, when the
+// parser goes, or when its creation fails (the caller gave it away and keeps no claim on it).
+// A stream passed by reference is never freed by the walker.
 TEST(ExifTiff, OwnedStreamsAreFreedOnce) {
   const Bytes junk = Text("not an image at all");
   const Bytes jpeg = Jpeg({Segment(0xE1, Text("x"))});
@@ -372,21 +373,39 @@ TEST(ExifTiff, OwnedStreamsAreFreedOnce) {
     std::function<void(int&)> run;
     int freedAfterWalk;  // -1: creation fails
   } cases[] = {
-      {"JPEG, bad header", [&](int& f) { TJPEGHeaderParser p(*new CountedStream(junk, f), app1, TStreamOwnership::soOwned); }, -1},
-      {"PSD, bad header", [&](int& f) { TAdobeResBlockParser p(*new CountedStream(junk, f), info, TStreamOwnership::soOwned); }, -1},
-      {"TIFF, bad header", [&](int& f) { TTiffParser::Create(*new CountedStream(junk, f), TStreamOwnership::soOwned); }, -1},
+      {"JPEG, bad header", [&](int& f) { TJPEGHeaderParser p(std::make_unique<CountedStream>(junk, f), app1); }, -1},
+      {"PSD, bad header", [&](int& f) { TAdobeResBlockParser p(std::make_unique<CountedStream>(junk, f), info); }, -1},
+      {"TIFF, bad header", [&](int& f) { TTiffParser::Create(std::make_unique<CountedStream>(junk, f)); }, -1},
       {"JPEG walk", [&](int& f) {
-         TJPEGHeaderParser p(*new CountedStream(jpeg, f), app1, TStreamOwnership::soOwned);
+         TJPEGHeaderParser p(std::make_unique<CountedStream>(jpeg, f), app1);
          while (p.MoveNext()) {}
          EXPECT_EQ(f, 1) << "freed when the walk ends";
        }, 1},
       {"PSD walk", [&](int& f) {
-         TAdobeResBlockParser p(*new CountedStream(psd, f), info, TStreamOwnership::soOwned);
+         TAdobeResBlockParser p(std::make_unique<CountedStream>(psd, f), info);
          while (p.MoveNext()) {}
          EXPECT_EQ(f, 1) << "freed when the walk ends";
        }, 1},
       {"TIFF parser", [&](int& f) {
-         auto p = TTiffParser::Create(*new CountedStream(tiff, f), TStreamOwnership::soOwned);
+         auto p = TTiffParser::Create(std::make_unique<CountedStream>(tiff, f));
+         EXPECT_EQ(f, 0);
+       }, 1},
+      // By reference the stream stays the caller's: here one on the stack, gone with the lambda.
+      {"JPEG walk by reference", [&](int& f) {
+         CountedStream s(jpeg, f);
+         TJPEGHeaderParser p(s, app1);
+         while (p.MoveNext()) {}
+         EXPECT_EQ(f, 0);
+       }, 1},
+      {"PSD walk by reference", [&](int& f) {
+         CountedStream s(psd, f);
+         TAdobeResBlockParser p(s, info);
+         while (p.MoveNext()) {}
+         EXPECT_EQ(f, 0);
+       }, 1},
+      {"TIFF parser by reference", [&](int& f) {
+         CountedStream s(tiff, f);
+         { auto p = TTiffParser::Create(s); }
          EXPECT_EQ(f, 0);
        }, 1},
   };

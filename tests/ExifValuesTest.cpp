@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <set>
 
 #include "exif/Exif.h"
 #include "platform/Locale.h"
@@ -42,12 +43,20 @@ TEST(ExifValues, StringTails) {
   } cases[] = {
       {"count 6 with NUL", AsciiRaw(271, Text(std::string("Canon\0", 6))), u"Canon"},
       {"count 5 without NUL", AsciiRaw(271, Text("Canon")), u"Canon"},
-      {"count 8 with three NULs", AsciiRaw(271, Text(std::string("Canon\0\0\0", 8))), std::u16string(u"Canon\0\0", 7)},
+      {"count 8 with three NULs", AsciiRaw(271, Text(std::string("Canon\0\0\0", 8))), u"Canon"},
+      {"Canon EOS 350D: NULs to a 32-byte field",
+       AsciiRaw(271, Concat({Text("Canon EOS 350D DIGITAL"), Bytes(10, 0)})), u"Canon EOS 350D DIGITAL"},
       {"trailing blank", AsciiRaw(271, Text("Canon ")), u"Canon"},
-      {"two trailing blanks", AsciiRaw(271, Text("Canon  ")), u"Canon "},
+      {"two trailing blanks", AsciiRaw(271, Text("Canon  ")), u"Canon"},
+      {"FinePix E500: blanks, then a NUL", Ascii(271, "FinePix E500   "), u"FinePix E500"},
+      {"blanks after the NUL", AsciiRaw(271, Text(std::string("EX-S1\0  ", 8))), u"EX-S1"},
+      {"leading and inner blanks stay", Ascii(271, "  PENTAX  K10D  "), u"  PENTAX  K10D"},
       {"trailing tab", AsciiRaw(271, Text("Canon\t")), u"Canon"},
+      {"blank, CR and LF", AsciiRaw(271, Text("Canon \r\n")), u"Canon"},
       {"control inside", AsciiRaw(271, Text("Ca\x01non")), u"Ca\x01non"},
-      {"embedded NUL kept", AsciiRaw(271, Text(std::string("AB\0CD\0", 6))), std::u16string(u"AB\0CD", 5)},
+      {"ends at the first NUL", AsciiRaw(271, Text(std::string("AB\0CD\0", 6))), u"AB"},
+      {"blanks only", Ascii(271, "    "), u""},
+      {"NUL first", AsciiRaw(271, Text(std::string("\0Canon", 6))), u""},
       {"code page 932", AsciiRaw(271, Bytes{0x93, 0xFA, 0x96, 0x7B, 0}), u"日本"},
       {"type UNDEFINED", Undefined(271, Text(std::string("Canon\0", 6))), u""},
       {"count 0", Entry{271, 2, 0, {}, {}, {}, -1}, u""},
@@ -80,9 +89,14 @@ TEST(ExifValues, DateTexts) {
       {"0000:00:00 00:00:00", MissingDate},
       {"    :  :     :  :  ", MissingDate},
       {"2012:05:03  4:05:06", Expected(2012, 5, 3, 4, 5, 6)},
-      {std::string("2012:05:03 14:22:01\0\0", 21), MissingDate},
-      {std::string("2012:05:03 14:22:01 \0", 21), MissingDate},
+      {std::string("2012:05:03 14:22:01\0\0", 21), base},  // FinePix 4900Zoom
+      {std::string("2012:05:03 14:22:01 \0", 21), base},
       {"2012:05:03 14:22:01 ", base},
+      {"2012:05:03 14:22:01   ", base},
+      {std::string("2012:05:03 14:22:01\0junk", 24), base},
+      {std::string("2012:05:03\0 14:22:01", 20), MissingDate},
+      {std::string("2012:05:03 14:22:0\0\0", 20), MissingDate},
+      {" 2012:05:03 14:22:01", MissingDate},  // a leading blank stays, so 20 characters
       {"2012:05:03 14:22", MissingDate},
       {"2012:-5:03 14:22:01", MissingDate},
       {"2012:x5:03 14:22:01", Expected(2012, 5, 3, 14, 22, 1)},
@@ -232,35 +246,65 @@ TEST(ExifValues, MakerNoteClass) {
   }
 }
 
-TEST(ExifValues, RepeatedValuesCannotMultiplyMemory) {
-  // Thousands of entries that all name the same 20000 bytes: the copies stop at what the
-  // block holds, and the tags past that keep no value.
-  std::vector<Entry> entries;
-  for (int i = 0; i < 3000; ++i) entries.push_back(RawEntry(uint16_t(1000 + i), 7, 20000, 8));
-  TiffBuilder b;
-  b.AddDirectory(entries);
-  Bytes tiff = b.Build();
-  tiff.resize(tiff.size() + 20000);
-  TMemoryStream s(tiff.data(), tiff.size());
-  TExifData exif;
-  ASSERT_TRUE(exif.LoadFromGraphic(s));
-  const TExifSection& general = exif.Section(esGeneral);
-  ASSERT_EQ(general.Count(), 0);  // a TIFF file's IFD0 keeps none of these numbers
-  auto inJpeg = std::make_unique<TExifData>();
-  Bytes segment = Jpeg({Segment(0xE1, Concat({Bytes{'E', 'x', 'i', 'f', 0, 0}, Bytes(tiff.begin(), tiff.begin() + 60000)}))});
-  TMemoryStream js(segment.data(), segment.size());
-  ASSERT_TRUE(inJpeg->LoadFromGraphic(js));
-  size_t total = 0;
-  int withData = 0;
-  const TExifSection& g = inJpeg->Section(esGeneral);
-  for (int i = 0; i < g.Count(); ++i) {
-    total += g[i].Data().size();
-    withData += g[i].Data().empty() ? 0 : 1;
+// Entries that name bytes other entries name too: every value that is in the block is read.
+TEST(ExifValues, ValuesSharingBytesAreAllRead) {
+  const Bytes make = Concat({Text("Canon"), Bytes(55, 0)});  // a 60-byte field
+  const uint32_t dataStart = 8 + 2 + 3 * 12 + 4;             // after the one directory
+  struct Case {
+    const char* name;
+    Entry make;
+  } cases[] = {
+      {"Make names ImageDescription's bytes", RawEntry(271, 2, 60, dataStart)},
+      {"Make names the start of them", RawEntry(271, 2, 6, dataStart)},
+  };
+  for (const Case& c : cases) {
+    TiffBuilder b;
+    b.AddDirectory({AsciiRaw(270, make), c.make, Ascii(306, "2012:05:03 14:22:01")});
+    Bytes file = Concat({Bytes{0xFF, 0xD8}, Segment(0xE1, ExifBlock(b.Build())), Bytes{0xFF, 0xD9}});
+    TMemoryStream s(file.data(), file.size());
+    TExifData exif;
+    ASSERT_TRUE(exif.LoadFromGraphic(s)) << c.name;
+    EXPECT_EQ(exif.CameraMake(), u"Canon") << c.name;
+    EXPECT_NEAR(exif.DateTime(), Expected(2012, 5, 3, 14, 22, 1), 1e-9) << c.name;
+    EXPECT_TRUE(exif.Section(esGeneral).LoadErrors().Empty()) << c.name;
   }
-  EXPECT_GT(g.Count(), 1000);
-  EXPECT_LE(total, 60000u);
-  EXPECT_GE(withData, 1);
-  EXPECT_TRUE(g.LoadErrors().Has(TMetadataLoadError::leBadTagHeader));
+}
+
+TEST(ExifValues, RepeatedValuesCannotMultiplyMemory) {
+  // Thousands of entries in a 60000-byte block, each naming 20000 bytes: the same bytes
+  // every time (one copy, shared by all), or stretches that overlap (copies stop at what the
+  // block holds, with a little room, and the entries past that keep no value).
+  struct Case {
+    const char* name;
+    uint32_t step;  // between the offsets of two entries' values
+    bool allRead;
+  } cases[] = {{"same bytes", 0, true}, {"overlapping stretches", 2, false}};
+  for (const Case& c : cases) {
+    std::vector<Entry> entries;
+    for (uint32_t i = 0; i < 3000; ++i) entries.push_back(RawEntry(uint16_t(1000 + i), 7, 20000, 8 + i * c.step));
+    TiffBuilder b;
+    b.AddDirectory(entries);
+    Bytes tiff = b.Build();
+    tiff.resize(60000);
+    Bytes file = Jpeg({Segment(0xE1, ExifBlock(tiff))});
+    TMemoryStream s(file.data(), file.size());
+    TExifData exif;
+    ASSERT_TRUE(exif.LoadFromGraphic(s)) << c.name;
+    const TExifSection& g = exif.Section(esGeneral);
+    std::set<const uint8_t*> copies;
+    size_t held = 0;
+    int withData = 0;
+    for (int i = 0; i < g.Count(); ++i) {
+      if (g[i].Data().empty()) continue;
+      ++withData;
+      if (copies.insert(g[i].Data().data()).second) held += g[i].Data().size();
+    }
+    EXPECT_EQ(g.Count(), 3000) << c.name;
+    EXPECT_LE(held, 60000u + 64 * 1024) << c.name;
+    EXPECT_GE(withData, 1) << c.name;
+    EXPECT_EQ(withData == 3000, c.allRead) << c.name;
+    EXPECT_EQ(g.LoadErrors().Has(TMetadataLoadError::leBadTagHeader), !c.allRead) << c.name;
+  }
 }
 
 TEST(ExifValues, ExceptionMessages) {

@@ -319,6 +319,27 @@ TEST(CompareFileData, KeysAndCaseFolding) {
   EXPECT_EQ(CompareFileData(x.get(), y.get()), 'A' - 'C');
 }
 
+// The sort orders by the comparator itself: for every column and direction each record
+// compares not greater than the next.
+TEST(CompareFileData, TheSortFollowsTheComparator) {
+  for (int column = 0; column < 4; ++column) {
+    for (int direction : {1, -1}) {
+      TplFileDataList list;
+      for (auto& r : Mixed()) list.Add(std::move(r));
+      list.Add(Rec(u"real", false, Date(2024, 5, 1, 9), u"b-model", u"A-make"));
+      list.Add(Rec(u"missing", false, MissingDate, u"C-model", u"c-make"));
+      list.Add(Rec(u"Nometa", false, 0, u"a-model", u"B-make"));
+      ResetSortState();
+      SortColumn = column;
+      SortDirection[size_t(column)] = direction;
+      SortFileDataList(list);
+      for (int i = 0; i + 1 < list.Count(); ++i)
+        EXPECT_LE(CompareFileData(list[i], list[i + 1]), 0) << column << " " << direction << " at " << i;
+    }
+  }
+  ResetSortState();
+}
+
 TEST(CompareFileData, OtherColumns) {
   using V = std::vector<std::u16string>;
   auto dated = [] {

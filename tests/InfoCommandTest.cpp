@@ -1,8 +1,20 @@
 // `tessarine-cli info`: the TSV lines, escaping, folders and unreadable paths.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
+#include <thread>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
 
 #include "cli/Cli.h"
 #include "cli/InfoFormat.h"
@@ -109,3 +121,52 @@ TEST(InfoCommand, FilesAndFolders) {
   EXPECT_NE(help.out.find("shot"), std::string::npos);
   std::filesystem::remove_all(std::filesystem::path(folder));
 }
+
+#ifndef _WIN32
+// A named pipe, a socket and a device are no photos: each is listed as such at once, in a
+// folder or named on the command line, and never waited on.
+TEST(InfoCommand, PipesSocketsAndDevicesAreNoPhotos) {
+  std::u16string folder = MakeTempFolder("infopipe");
+  const std::string dir = ToUtf8(folder);
+  const std::string fifo = dir + "/pipe.jpg", socketPath = dir + "/socket.jpg";
+  WriteFile(FromUtf8(dir + "/photo.jpg"), PhotoJpeg({.make = "M"}));
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  ASSERT_GE(sock, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+  // Should a read wait on the pipe after all, a writer comes along after a while and lets it
+  // go, so that the test fails instead of hanging the suite.
+  std::mutex m;
+  std::condition_variable cv;
+  bool done = false, released = false;
+  std::thread guard([&] {
+    std::unique_lock lock(m);
+    while (!cv.wait_for(lock, std::chrono::seconds(20), [&] { return done; })) {
+      released = true;
+      int fd = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+      if (fd >= 0) ::close(fd);
+    }
+  });
+  InfoRun r = RunInfo({folder, FromUtf8(fifo), FromUtf8(socketPath), u"/dev/null"});
+  {
+    std::lock_guard lock(m);
+    done = true;
+  }
+  cv.notify_one();
+  guard.join();
+  ::close(sock);
+
+  EXPECT_FALSE(released) << "the pipe was waited on";
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const std::string none = "\t0\t\t\t\t\t\t\n";
+  EXPECT_EQ(r.out, InfoHeaderLine() + dir + "/photo.jpg\t1\t\t\t\t\tM\t\n" + fifo + none + socketPath + none + fifo +
+                       none + socketPath + none + "/dev/null" + none);
+  std::filesystem::remove_all(std::filesystem::path(folder));
+}
+#endif

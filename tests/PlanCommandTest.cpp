@@ -11,6 +11,8 @@
 #include "platform/Locale.h"
 #include "platform/Text.h"
 #include "support/RecordFakes.h"
+#include "support/ExifFixtures.h"
+#include "support/FakeFiles.h"
 #include "support/RecordingShell.h"
 #include "support/RenameFixtures.h"
 
@@ -69,9 +71,12 @@ class PlanCommandTest : public ::testing::Test {
     directory.AddFile(u"/DCIM/100/", c);
     metadata.photos[u"/DCIM/100/IMG_0001.JPG"] = {true, MissingDate, Shot(2024, 5, 1, 9, 3, 7), MissingDate, u"X-T5", u"FUJIFILM"};
     metadata.photos[u"/DCIM/100/IMG_0002.JPG"] = {true, MissingDate, Shot(2024, 5, 1, 9, 15, 12), MissingDate, u"X-T5", u"FUJIFILM"};
+    // The files as the run sees them, by the paths its log shows.
+    files.Put(u"\\DCIM\\100\\IMG_0001.JPG", "JPEG 1");
+    files.Put(u"\\DCIM\\100\\IMG_0002.JPG", "JPEG 2");
   }
   CliResult Plan(std::initializer_list<const char*> args, bool shellAvailable = false) {
-    PlanEnvironment env{directory, metadata, shell, shellAvailable};
+    PlanEnvironment env{directory, metadata, shell, shellAvailable, &files};
     return Capture([&](std::FILE* out, std::FILE* err) { return RunPlanCommandWith(Args(args), out, err, env); });
   }
 
@@ -79,7 +84,8 @@ class PlanCommandTest : public ::testing::Test {
   ScopedLocaleOverride override_{*japanese_};
   FakeDirectoryLister directory;
   FakeMetadataSource metadata;
-  RecordingShell shell;
+  FakeFiles files;
+  FileWorkShell shell{files};
 };
 
 }  // namespace
@@ -133,10 +139,44 @@ TEST_F(PlanCommandTest, RunGoesThroughTheShellWhereThereIsOne) {
   ASSERT_EQ(shell.fileOperations.size(), 1u);
   EXPECT_EQ(shell.fileOperations[0].wFunc, 2u);
 
-  shell.nextFileOperation = {1223, true};
-  CliResult failed = Plan({"--folder", "Out", "--name", "@file", "--action", "move", "--run", "/DCIM/100/IMG_0001.JPG"}, true);
+  // A shell that does nothing: whatever it returns, the run tells what did not happen.
+  shell.work = {FileWorkShell::Work::Skip};
+  CliResult failed = Plan({"--folder", "Out2", "--name", "@file", "--action", "move", "--run", "/DCIM/100/IMG_0001.JPG"}, true);
   EXPECT_EQ(failed.status, 1);
-  EXPECT_EQ(failed.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\nファイルの移動/リネームに失敗しました。\n");
+  EXPECT_EQ(failed.out,
+            "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out2\\IMG_0001.JPG\n\n"
+            "移動できませんでした (コピー元はそのままです): \\DCIM\\100\\IMG_0001.JPG\nファイルの移動/リネームに失敗しました。\n");
+}
+
+// A folder stands for its files, in the order the file list shows them first (by name,
+// ASCII letters without case), sub-folders left out.
+TEST_F(PlanCommandTest, AFolderStandsForItsFiles) {
+  directory.AddFile(u"/DCIM/", {u"100", FILE_ATTRIBUTE_DIRECTORY_, 0, 0, 0});
+  directory.AddFile(u"/DCIM/100/", {u"sub", FILE_ATTRIBUTE_DIRECTORY_, 0, 0, 0});
+  directory.AddFile(u"/DCIM/100/", {u"img_0000.jpg", FILE_ATTRIBUTE_ARCHIVE_, 10, 0, 0});
+  metadata.photos[u"/DCIM/100/img_0000.jpg"] = {true, MissingDate, Shot(2024, 5, 1, 8, 0, 0), MissingDate, u"X-T5", u"FUJIFILM"};
+  files.Put(u"\\DCIM\\100\\img_0000.jpg", "JPEG 0");
+  const std::string expected =
+      "\\DCIM\\100\\img_0000.jpg\n\\DCIM\\100\\Out\\img_0000.jpg\n\n"
+      "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\n"
+      "\\DCIM\\100\\IMG_0002.JPG\n\\DCIM\\100\\Out\\IMG_0002.JPG\n\n";
+  for (const char* path : {"/DCIM/100", "/DCIM/100/"}) {
+    CliResult r = Plan({"--folder", "Out", "--name", "@file", path});
+    EXPECT_EQ(r.status, 0) << path << r.err;
+    EXPECT_EQ(r.out, expected) << path;
+  }
+  CliResult run = Plan({"--folder", "Out", "--name", "@file", "--action", "move", "--run", "/DCIM/100"}, true);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, expected + "3 個のファイルを移動/リネームしました。\n");
+  ASSERT_EQ(shell.fileOperations.size(), 1u);
+  // A folder that cannot be listed is a usage error; one without a photo a run that finds no file.
+  CliResult unlisted = Plan({"--folder", "Out", "--name", "@file", "/DCIM/100/sub"});
+  EXPECT_EQ(unlisted.status, 2);
+  EXPECT_NE(unlisted.err.find("cannot list the folder '/DCIM/100/sub'"), std::string::npos) << unlisted.err;
+  directory.folders[u"/DCIM/100/sub/"] = {};
+  CliResult empty = Plan({"--folder", "Out", "--name", "@file", "/DCIM/100/sub"});
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_EQ(empty.out, "ファイルが見つかりません。\n");
 }
 
 TEST_F(PlanCommandTest, UsageErrors) {
@@ -214,5 +254,46 @@ TEST(PlanCommandFiles, ReadsGeneratedPhotosThroughRunCli) {
   });
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, folder + "IMG_0001.JPG\n" + folder + "FixtureCam\\2024\\20240501-090307(水).JPG\n\n");
+  fs::remove_all(dir);
+}
+
+// Cameras pad Make and Model with NULs or blanks and may end a date with two NULs: the log
+// (and `info`) show the texts the cameras meant, and "@モデル\\@年4@月2@日2" plans clean folders.
+TEST(PlanCommandFiles, PaddedCameraTextsPlanCleanFolders) {
+  namespace fs = std::filesystem;
+  using namespace tess::fixtures;
+  fs::path dir = fs::path(MakeTempFolder("plancams"));
+  auto photo = [](const Bytes& make, const Bytes& model, const Bytes& original) {
+    TiffBuilder b;
+    b.AddDirectory({AsciiRaw(271, make), AsciiRaw(272, model), Pointer(34665, 1)});
+    b.AddDirectory({AsciiRaw(36867, original)});
+    return Jpeg({Segment(0xE1, ExifBlock(b.Build()))});
+  };
+  auto nul = [](const std::string& text, size_t nuls) { return Concat({Text(text), Bytes(nuls, 0)}); };
+  WriteFile((dir / "IMG_0001.JPG").u16string(),
+            photo(nul("Canon", 1), nul("Canon EOS 350D DIGITAL", 10), nul("2006:10:06 15:13:54", 1)));
+  WriteFile((dir / "DSCF0002.JPG").u16string(),
+            photo(nul("FUJIFILM", 1), nul("FinePix E500   ", 1), nul("2005:08:14 11:02:03", 1)));
+  WriteFile((dir / "DSCF0003.JPG").u16string(),
+            photo(nul("FUJIFILM", 1), nul("FinePix4900Zoom", 1), nul("2001:05:12 10:20:30", 2)));
+  std::string folder = (dir / "").string();
+  for (char& c : folder)
+    if (c == '/') c = '\\';
+  std::unique_ptr<LocaleData> japanese = MakeJapaneseLocale();
+  ScopedLocaleOverride guard(*japanese);
+
+  CliResult r = Capture([&](std::FILE* out, std::FILE* err) {
+    return RunCli({u"plan", u"--folder", u"@モデル\\@年4@月2@日2", u"--name", u"@file", dir.u16string()}, out, err);
+  });
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, folder + "DSCF0002.JPG\n" + folder + "FinePix E500\\20050814\\DSCF0002.JPG\n\n" +
+                       folder + "DSCF0003.JPG\n" + folder + "FinePix4900Zoom\\20010512\\DSCF0003.JPG\n\n" +
+                       folder + "IMG_0001.JPG\n" + folder + "Canon EOS 350D DIGITAL\\20061006\\IMG_0001.JPG\n\n");
+
+  CliResult info = Capture([&](std::FILE* out, std::FILE* err) { return RunCli({u"info", dir.u16string()}, out, err); });
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("\t2001/05/12 10:20:30.000\tFUJIFILM\tFinePix4900Zoom\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\tFUJIFILM\tFinePix E500\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\tCanon\tCanon EOS 350D DIGITAL\n"), std::string::npos) << info.out;
   fs::remove_all(dir);
 }

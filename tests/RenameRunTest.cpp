@@ -2,14 +2,18 @@
 // and the refusals that keep every photo safe.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "exif/Exif.h"
 #include "platform/Locale.h"
 #include "platform/Text.h"
 #include "rename/RenameRun.h"
-#include "support/RecordingShell.h"
+#include "support/FakeFiles.h"
 
 using namespace tess;
-using tess::testing::RecordingShell;
+using tess::testing::FakeFiles;
+using tess::testing::FileWorkShell;
+using Work = FileWorkShell::Work;
 
 namespace {
 
@@ -31,9 +35,14 @@ struct Photo {
 
 class RenameRunTest : public ::testing::Test {
  protected:
+  // The photos, each also put on the fake disk with bytes of its own.
   void Select(const std::vector<Photo>& photos) {
     sources.clear();
     entries.Clear();
+    files.files.clear();
+    files.folders.clear();
+    files.sameContentCalls = 0;
+    shell.work.clear();
     for (const Photo& p : photos) {
       auto item = std::make_unique<TExifFilesToListItem>();
       item->Name = p.name;
@@ -44,19 +53,22 @@ class RenameRunTest : public ::testing::Test {
       item->ExifCameraMake = u"FUJIFILM";
       entries.Add(std::move(item));
       sources.push_back(p.folder + p.name);
+      files.Put(p.folder + p.name, Bytes(p.name));
     }
   }
   RenameOutcome Run(const std::u16string& folder, const std::u16string& name, int action, bool test) {
     log.lines = {u"stale line"};
     log.beeps = 0;
-    return DoExifRename({folder, name, action}, sources, entries, test, shell, 0x1234, log);
+    return DoExifRename({folder, name, action}, sources, entries, test, shell, 0x1234, log, files);
   }
+  static std::string Bytes(const std::u16string& name) { return "JPEG of " + ToUtf8(name); }
 
   std::unique_ptr<LocaleData> japanese_ = MakeJapaneseLocale();
   ScopedLocaleOverride override_{*japanese_};
   TRenameSourceList sources;
   TExifFilesToList entries;
-  RecordingShell shell;
+  FakeFiles files;
+  FileWorkShell shell{files};
   RecordedRenameLog log;
 };
 
@@ -89,6 +101,7 @@ TEST_F(RenameRunTest, RealMoveLogsEveryPairThenTheCount) {
   EXPECT_EQ(r.pTo, Packed({u"C:\\DCIM\\100\\20240501\\20240501-090307.JPG", u"C:\\DCIM\\100\\20240501\\20240501-091512.JPG"}));
 
   // The same settings as a test run: the same pairs, no count, no shell.
+  Select({{u"C:\\DCIM\\100\\", u"IMG_0001.JPG", kFirst}, {u"C:\\DCIM\\100\\", u"IMG_0002.JPG", kSecond}});
   shell.fileOperations.clear();
   EXPECT_EQ(Run(u"@年4@月2@日2", u"@年4@月2@日2-@時2@分2@秒2", 1, true), RenameOutcome::Planned);
   EXPECT_EQ(log.lines.size(), 6u);
@@ -161,24 +174,36 @@ TEST_F(RenameRunTest, NoFileWithMetadata) {
 }
 
 TEST_F(RenameRunTest, ActionAndShellOutcome) {
-  struct Case { int action; int shellReturn; bool aborted; unsigned wFunc; const char16_t* last; int beeps; RenameOutcome outcome; } cases[] = {
-      {-1, 0, false, 2, u"1 個のファイルをコピー/リネームしました。", 0, RenameOutcome::Done},
-      {0, 0, false, 2, u"1 個のファイルをコピー/リネームしました。", 0, RenameOutcome::Done},
-      {1, 0, false, 1, u"1 個のファイルを移動/リネームしました。", 0, RenameOutcome::Done},
-      {0, 1223, false, 2, u"ファイルのコピー/リネームに失敗しました。", 1, RenameOutcome::Failed},
-      {1, 2, false, 1, u"ファイルの移動/リネームに失敗しました。", 1, RenameOutcome::Failed},
-      // Cancelled part-way: whatever the shell returned, not a success.
-      {1, 0, true, 1, u"ファイルの移動/リネームに失敗しました。", 1, RenameOutcome::Failed},
+  // What the shell returned does not decide: what arrived on disk does.
+  struct Case { int action; int shellReturn; bool aborted; Work work; unsigned wFunc; Lines tail; int beeps; RenameOutcome outcome; } cases[] = {
+      {-1, 0, false, Work::Whole, 2, {u"1 個のファイルをコピー/リネームしました。"}, 0, RenameOutcome::Done},
+      {0, 0, false, Work::Whole, 2, {u"1 個のファイルをコピー/リネームしました。"}, 0, RenameOutcome::Done},
+      {1, 0, false, Work::Whole, 1, {u"1 個のファイルを移動/リネームしました。"}, 0, RenameOutcome::Done},
+      {0, 1223, false, Work::Skip, 2,
+       {u"コピーできませんでした (コピー元はそのままです): C:\\A\\a.jpg", u"ファイルのコピー/リネームに失敗しました。"}, 1,
+       RenameOutcome::Failed},
+      {1, 2, false, Work::Skip, 1,
+       {u"移動できませんでした (コピー元はそのままです): C:\\A\\a.jpg", u"ファイルの移動/リネームに失敗しました。"}, 1,
+       RenameOutcome::Failed},
+      {1, 0, true, Work::Skip, 1,
+       {u"移動できませんでした (コピー元はそのままです): C:\\A\\a.jpg", u"ファイルの移動/リネームに失敗しました。"}, 1,
+       RenameOutcome::Failed},
+      // A failure reported after the file arrived whole: the file is where it belongs.
+      {1, 1223, true, Work::Whole, 1, {u"1 個のファイルを移動/リネームしました。"}, 0, RenameOutcome::Done},
   };
   for (const Case& c : cases) {
     Select({{u"C:\\A\\", u"a.jpg", kFirst}});
     shell.fileOperations.clear();
     shell.nextFileOperation = {c.shellReturn, c.aborted};
+    shell.work = {c.work};
     EXPECT_EQ(Run(u"Out", u"@file", c.action, false), c.outcome);
     ASSERT_EQ(shell.fileOperations.size(), 1u);
     EXPECT_EQ(shell.fileOperations[0].wFunc, c.wFunc);
-    EXPECT_EQ(log.lines, (Lines{u"C:\\A\\a.jpg", u"C:\\A\\Out\\a.jpg", u"", c.last}));
+    Lines expected{u"C:\\A\\a.jpg", u"C:\\A\\Out\\a.jpg", u""};
+    expected.insert(expected.end(), c.tail.begin(), c.tail.end());
+    EXPECT_EQ(log.lines, expected);
     EXPECT_EQ(log.beeps, c.beeps);
+    if (c.work != Work::Whole || c.action <= 0) EXPECT_TRUE(files.Find(u"C:\\A\\a.jpg")) << "the source stays";
   }
 }
 
@@ -233,6 +258,18 @@ TEST_F(RenameRunTest, RefusesWhatWouldOverwriteAFile) {
   }
 }
 
+TEST_F(RenameRunTest, RepeatingAMoveReplacesNothing) {
+  Select({{u"C:\\A\\", u"a.jpg", kFirst}});
+  EXPECT_EQ(Run(u"C:\\Out", u"@file", 1, false), RenameOutcome::Done);
+  // The rename lists still name the moved file; its destination now holds it.
+  shell.fileOperations.clear();
+  EXPECT_EQ(Run(u"C:\\Out", u"@file", 1, false), RenameOutcome::Refused);
+  EXPECT_EQ(log.lines, (Lines{u"C:\\A\\a.jpg", u"C:\\Out\\a.jpg", u"", u"コピー元が見つかりません: C:\\A\\a.jpg",
+                              u"ファイルの移動/リネームに失敗しました。"}));
+  EXPECT_TRUE(shell.fileOperations.empty());
+  EXPECT_EQ(files.Find(u"C:\\Out\\a.jpg")->bytes, Bytes(u"a.jpg"));
+}
+
 TEST_F(RenameRunTest, MoveToTheSamePathLeavesTheFileOutOfTheBatch) {
   const std::u16string f = u"C:\\A\\";
   // Everything already in place: nothing for the shell, and a true count.
@@ -268,31 +305,142 @@ TEST_F(RenameRunTest, MoveToTheSamePathLeavesTheFileOutOfTheBatch) {
   EXPECT_EQ(shell.fileOperations[0].pTo, Packed({u"C:\\A\\IMG.jpg"}));
 }
 
-TEST(FileSystemPathKey, SamePathsShareAKey) {
-  struct Case { const char16_t* a; const char16_t* b; bool same; } cases[] = {
-      {u"C:\\A\\b.JPG", u"c:\\a\\B.jpg", true},
-      {u"C:\\A\\\\b.jpg", u"C:\\A\\b.jpg", true},
-      {u"C:/A/b.jpg", u"C:\\A\\b.jpg", true},
-      {u"\\\\server\\share\\a", u"\\\\server\\share\\a", true},
-      {u"\\\\server\\share\\a", u"\\server\\share\\a", false},
-      {u"C:\\Été.jpg", u"C:\\été.jpg", true},
-      {u"C:\\ＡＢ.jpg", u"C:\\ａｂ.jpg", true},
-      {u"C:\\Ωμέγα", u"C:\\ωμέγα", true},
-      {u"C:\\Жук", u"C:\\жук", true},
-      {u"C:\\Łódź", u"C:\\łódź", true},
-      {u"C:\\a.jpg", u"C:\\b.jpg", false},
-      {u"C:\\写真\\a.jpg", u"C:\\写真\\a.jpg", true},
-      {u"C:\\a.jpg", u"C:\\a.jpeg", false},
-      // Relative segments and the trailing dots and blanks that Windows drops from a name.
-      {u"C:\\A\\.\\b.jpg", u"C:\\A\\b.jpg", true},
-      {u"C:\\A\\X\\..\\b.jpg", u"C:\\A\\b.jpg", true},
-      {u"C:\\..\\b.jpg", u"C:\\b.jpg", true},
-      {u"\\\\srv\\share\\..\\..\\a", u"\\\\srv\\share\\a", true},
-      {u"C:\\A\\b.jpg. .", u"C:\\A\\b.jpg", true},
-      {u"C:\\A\\README ", u"C:\\A\\README", true},
-      {u"C:\\A \\b.jpg", u"C:\\A\\b.jpg", false},
-      {u"C:\\A\\..b.jpg", u"C:\\A\\b.jpg", false},
+
+TEST_F(RenameRunTest, ExistingDestinationsAreLookedAtBeforeTheShell) {
+  const std::u16string f = u"C:\\Card\\";
+  const Lines pairs{f + u"a.jpg", u"C:\\Out\\a.jpg", u"", f + u"b.jpg", u"C:\\Out\\b.jpg", u"",
+                    f + u"c.jpg", u"C:\\Out\\c.jpg", u""};
+  auto three = [&] { Select({{f, u"a.jpg", kFirst}, {f, u"b.jpg", kFirst}, {f, u"c.jpg", kSecond}}); };
+
+  for (int action : {0, 1}) {
+    SCOPED_TRACE(action);
+    // Filed before: the same bytes under the destination's name (in another letter case).
+    // Left out with a line of its own, in the test run too; the rest goes to the shell.
+    for (bool test : {true, false}) {
+      three();
+      files.Put(u"C:\\OUT\\B.JPG", Bytes(u"b.jpg"));
+      shell.fileOperations.clear();
+      EXPECT_EQ(Run(u"C:\\Out", u"@file", action, test), test ? RenameOutcome::Planned : RenameOutcome::Done);
+      Lines expected = pairs;
+      expected.push_back(u"コピー先に同じファイルがあるため除外します: C:\\Out\\b.jpg");
+      if (!test) expected.push_back(action == 0 ? u"2 個のファイルをコピー/リネームしました。" : u"2 個のファイルを移動/リネームしました。");
+      EXPECT_EQ(log.lines, expected);
+      EXPECT_EQ(log.beeps, 0);
+      EXPECT_TRUE(files.Find(f + u"b.jpg")) << "the filed photo's source stays";
+      if (test) continue;
+      ASSERT_EQ(shell.fileOperations.size(), 1u);
+      EXPECT_EQ(shell.fileOperations[0].pFrom, Packed({f + u"a.jpg", f + u"c.jpg"}));
+      EXPECT_EQ(files.Find(u"C:\\Out\\c.jpg")->bytes, Bytes(u"c.jpg"));
+      EXPECT_EQ(files.Find(f + u"a.jpg") != nullptr, action == 0);
+    }
+
+    // Anything else at a destination refuses the batch, also against a shell that would
+    // replace it without asking.
+    struct Case { const char* what; void (*put)(FakeFiles&); const char16_t* line; } cases[] = {
+        {"another photo", [](FakeFiles& fs) { fs.Put(u"C:\\Out\\b.jpg", "JPEG of another b.jpg"); },
+         u"コピー先に別のファイルがあります: C:\\Out\\b.jpg"},
+        {"a file of the same size", [](FakeFiles& fs) { fs.Put(u"C:\\Out\\b.jpg", "JPEG of b.jpX"); },
+         u"コピー先に別のファイルがあります: C:\\Out\\b.jpg"},
+        {"a folder", [](FakeFiles& fs) { fs.folders.insert(FileSystemPathKey(u"C:\\Out\\b.jpg")); },
+         u"コピー先に別のファイルがあります: C:\\Out\\b.jpg"},
+        {"the source is gone, moved there before",
+         [](FakeFiles& fs) {
+           fs.Put(u"C:\\Out\\b.jpg", "JPEG of b.jpg");
+           fs.RemoveFile(u"C:\\Card\\b.jpg");
+         },
+         u"コピー元が見つかりません: C:\\Card\\b.jpg"},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      for (bool test : {true, false}) {
+        three();
+        c.put(files);
+        const FakeFiles::File* before = files.Find(u"C:\\Out\\b.jpg");
+        std::string kept = before ? before->bytes : "";
+        shell.fileOperations.clear();
+        EXPECT_EQ(Run(u"C:\\Out", u"@file", action, test), RenameOutcome::Refused);
+        Lines expected = pairs;
+        expected.push_back(c.line);
+        if (!test) expected.push_back(action == 0 ? u"ファイルのコピー/リネームに失敗しました。" : u"ファイルの移動/リネームに失敗しました。");
+        EXPECT_EQ(log.lines, expected);
+        EXPECT_EQ(log.beeps, 1);
+        EXPECT_TRUE(shell.fileOperations.empty());
+        if (before) EXPECT_EQ(files.Find(u"C:\\Out\\b.jpg")->bytes, kept);
+        EXPECT_TRUE(files.Find(f + u"a.jpg"));
+      }
+    }
+  }
+
+  // An ordinary import reads no bytes: one existence check per photo is all it costs.
+  three();
+  EXPECT_EQ(Run(u"C:\\Out", u"@file", 1, false), RenameOutcome::Done);
+  EXPECT_EQ(files.sameContentCalls, 0);
+}
+
+TEST_F(RenameRunTest, EveryPairIsLookedAtAfterTheShell) {
+  const std::u16string f = u"C:\\Card\\";
+  struct Case {
+    const char* what;
+    int action;
+    std::vector<Work> work;
+    Lines tail;
+    RenameOutcome outcome;
+  } cases[] = {
+      {"part of the work, and 0 returned", 1, {Work::Whole, Work::Skip, Work::Whole},
+       {u"移動できませんでした (コピー元はそのままです): C:\\Card\\b.jpg", u"2 個のファイルを移動/リネームしました。",
+        u"ファイルの移動/リネームに失敗しました。"},
+       RenameOutcome::Failed},
+      {"a short copy (a full volume)", 1, {Work::Whole, Work::Whole, Work::Short},
+       {u"移動できませんでした (コピー元はそのままです): C:\\Card\\c.jpg", u"2 個のファイルを移動/リネームしました。",
+        u"ファイルの移動/リネームに失敗しました。"},
+       RenameOutcome::Failed},
+      {"empty copies", 0, {Work::Empty, Work::Whole, Work::Empty},
+       {u"コピーできませんでした (コピー元はそのままです): C:\\Card\\a.jpg",
+        u"コピーできませんでした (コピー元はそのままです): C:\\Card\\c.jpg", u"1 個のファイルをコピー/リネームしました。",
+        u"ファイルのコピー/リネームに失敗しました。"},
+       RenameOutcome::Failed},
+      {"nothing done, and 0 returned", 1, {Work::Skip, Work::Skip, Work::Skip},
+       {u"移動できませんでした (コピー元はそのままです): C:\\Card\\a.jpg",
+        u"移動できませんでした (コピー元はそのままです): C:\\Card\\b.jpg",
+        u"移動できませんでした (コピー元はそのままです): C:\\Card\\c.jpg", u"ファイルの移動/リネームに失敗しました。"},
+       RenameOutcome::Failed},
+      {"copied, but the sources could not be taken away", 1, {Work::CopyOnly, Work::Whole, Work::CopyOnly},
+       {u"コピーされましたがコピー元が残っています: C:\\Card\\a.jpg",
+        u"コピーされましたがコピー元が残っています: C:\\Card\\c.jpg", u"1 個のファイルを移動/リネームしました。",
+        u"ファイルの移動/リネームに失敗しました。"},
+       RenameOutcome::Failed},
+      {"everything done", 1, {}, {u"3 個のファイルを移動/リネームしました。"}, RenameOutcome::Done},
   };
-  for (const Case& c : cases)
-    EXPECT_EQ(FileSystemPathKey(c.a) == FileSystemPathKey(c.b), c.same) << ToUtf8(c.a) << " / " << ToUtf8(c.b);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Select({{f, u"a.jpg", kFirst}, {f, u"b.jpg", kFirst}, {f, u"c.jpg", kSecond}});
+    shell.work = c.work;
+    EXPECT_EQ(Run(u"C:\\Out\\@年4\\@月2", u"@file", c.action, false), c.outcome);
+    Lines tail(log.lines.begin() + 9, log.lines.end());
+    EXPECT_EQ(tail, c.tail);
+    EXPECT_EQ(log.beeps, c.outcome == RenameOutcome::Failed ? 1 : 0);
+    for (size_t i = 0; i < 3; ++i) {
+      const std::u16string name = std::u16string(1, char16_t(u'a' + i)) + u".jpg";
+      const Work w = i < c.work.size() ? c.work[i] : Work::Whole;
+      const FakeFiles::File* arrived = files.Find(u"C:\\Out\\2024\\05\\" + name);
+      // Whatever arrived is whole; what did not arrive left its source in place.
+      if (w == Work::CopyOnly) {
+        ASSERT_TRUE(arrived) << "a whole copy is a photo: it stays";
+        EXPECT_EQ(arrived->bytes, Bytes(name));
+        EXPECT_EQ(files.Find(f + name)->bytes, Bytes(name));
+      } else if (w == Work::Whole) {
+        ASSERT_TRUE(arrived);
+        EXPECT_EQ(arrived->bytes, Bytes(name));
+      } else {
+        EXPECT_FALSE(arrived) << "no short copy may pass for a photo";
+        ASSERT_TRUE(files.Find(f + name));
+        EXPECT_EQ(files.Find(f + name)->bytes, Bytes(name));
+      }
+    }
+    // Folders that the batch created and left empty are gone; the others stay.
+    bool anyArrived = c.work.empty() || std::count(c.work.begin(), c.work.end(), Work::Whole) > 0 ||
+                      std::count(c.work.begin(), c.work.end(), Work::CopyOnly) > 0;
+    EXPECT_EQ(files.HasFolder(u"C:\\Out\\2024\\05"), anyArrived);
+    EXPECT_EQ(files.HasFolder(u"C:\\Out"), anyArrived);
+  }
 }

@@ -471,3 +471,36 @@ TEST(SettingsMigration, AFailedCopyKeepsTheEarlierKey) {
   EXPECT_TRUE(store.Get(kMainWindowKey, u"Top"));
   EXPECT_TRUE(store.Get(kOldMain, u"Top"));
 }
+
+TEST(SettingsMigration, AFailedMoveIsTriedAgainAtTheNextShow) {
+  MemorySettingsStore store;
+  FillEarlierKey(store);
+  store.failRead = {u"Height"};
+
+  // First start: the copy fails. The windows show their defaults, and neither their shows
+  // nor their closes bring the product key back.
+  MainWindowSettings first;
+  ReadMainWindowSettings(store, first);
+  EXPECT_EQ(first.placement.top, 0);
+  EXPECT_EQ(first.selectFolder, u"");
+  RenameWindowSettings rename;
+  ReadRenameWindowSettings(store, rename);
+  ListEditWindowSettings listEdit;
+  ReadListEditWindowSettings(store, listEdit);
+  EXPECT_FALSE(WriteListEditWindowSettings(store, listEdit));
+  EXPECT_FALSE(WriteRenameWindowSettings(store, rename));
+  first.placement.top = 77;
+  EXPECT_FALSE(WriteMainWindowSettings(store, first));
+  EXPECT_FALSE(store.KeyExists(kProductKey));
+  EXPECT_TRUE(store.Get(kOldMain, u"Height"));
+
+  // Second start, the fault gone: the earlier settings arrive whole.
+  store.failRead.clear();
+  MainWindowSettings second;
+  ReadMainWindowSettings(store, second);
+  EXPECT_EQ(second.placement.top, 31);
+  EXPECT_EQ(second.placement.height, 333);
+  EXPECT_EQ(second.selectFolder, u"E:\\old\\");
+  EXPECT_FALSE(store.KeyExists(kEarlierProductKey));
+  EXPECT_TRUE(store.Get(u"\\Software\\Quenfold\\Tessarine\\RenameWindow\\Nested\\Deeper", u"Blob"));
+}

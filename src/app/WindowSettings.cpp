@@ -51,6 +51,17 @@ std::vector<std::u16string> ReadTemplateList(SettingsKey& key, const char16_t* n
   return builtIn;
 }
 
+// While the earlier key waits to be moved (a move failed), no window may create the
+// product key: its mere existence would stop every later move, and the earlier settings
+// would be lost for good. The window then keeps its defaults and stores nothing.
+bool EarlierKeyPending(SettingsStore& store) {
+  return store.KeyExists(kEarlierProductKey) && !store.KeyExists(kProductKey);
+}
+
+std::unique_ptr<SettingsKey> OpenWindowKey(SettingsStore& store, std::u16string_view path) {
+  return store.Open(path, !EarlierKeyPending(store));
+}
+
 }  // namespace
 
 std::vector<std::u16string> RenameWindowSettings::BuiltInFolderTemplates() {
@@ -76,14 +87,14 @@ bool MigrateEarlierSettings(SettingsStore& store) {
 
 void ReadMainWindowSettings(SettingsStore& store, MainWindowSettings& settings) {
   MigrateEarlierSettings(store);
-  if (std::unique_ptr<SettingsKey> key = store.Open(kProductKey, true)) {
+  if (std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kProductKey)) {
     // A value of another type is treated as missing rather than stopping the show.
     std::u16string folder;
     settings.selectFolder = ReadString(*key, u"SelectFolder", folder) == ReadResult::Ok ? folder : std::u16string();
   } else {
     settings.selectFolder.clear();
   }
-  if (std::unique_ptr<SettingsKey> key = store.Open(kMainWindowKey, true)) {
+  if (std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kMainWindowKey)) {
     // One group: the column widths and the tree width are read only after the placement.
     if (ReadPlacement(*key, settings.placement))
       ReadIntegerGroup(*key, {{kColumnWidthNames[0], &settings.columnWidths[0]},
@@ -97,12 +108,12 @@ void ReadMainWindowSettings(SettingsStore& store, MainWindowSettings& settings) 
 bool WriteMainWindowSettings(SettingsStore& store, const MainWindowSettings& settings) {
   bool ok = true;
   // A failure to store the folder must not keep the window open, nor skip the rest.
-  if (std::unique_ptr<SettingsKey> key = store.Open(kProductKey, true)) {
+  if (std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kProductKey)) {
     ok = WriteString(*key, u"SelectFolder", settings.selectFolder);
   } else {
     ok = false;
   }
-  std::unique_ptr<SettingsKey> key = store.Open(kMainWindowKey, true);
+  std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kMainWindowKey);
   if (!key) return false;
   const auto& w = settings.columnWidths;
   bool group = WritePlacement(*key, settings.placement) &&
@@ -115,7 +126,7 @@ bool WriteMainWindowSettings(SettingsStore& store, const MainWindowSettings& set
 }
 
 void ReadRenameWindowSettings(SettingsStore& store, RenameWindowSettings& settings) {
-  std::unique_ptr<SettingsKey> key = store.Open(kRenameWindowKey, true);
+  std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kRenameWindowKey);
   if (!key) return;
   ReadPlacement(*key, settings.placement);
   settings.folderTemplates = ReadTemplateList(*key, u"CopyToPath", RenameWindowSettings::BuiltInFolderTemplates());
@@ -127,7 +138,7 @@ void ReadRenameWindowSettings(SettingsStore& store, RenameWindowSettings& settin
 }
 
 bool WriteRenameWindowSettings(SettingsStore& store, const RenameWindowSettings& settings) {
-  std::unique_ptr<SettingsKey> key = store.Open(kRenameWindowKey, true);
+  std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kRenameWindowKey);
   if (!key) return false;
   const auto& index = settings.itemIndex;
   bool placement = WritePlacement(*key, settings.placement);
@@ -139,11 +150,11 @@ bool WriteRenameWindowSettings(SettingsStore& store, const RenameWindowSettings&
 }
 
 void ReadListEditWindowSettings(SettingsStore& store, ListEditWindowSettings& settings) {
-  if (std::unique_ptr<SettingsKey> key = store.Open(kListEditWindowKey, true)) ReadPlacement(*key, settings.placement);
+  if (std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kListEditWindowKey)) ReadPlacement(*key, settings.placement);
 }
 
 bool WriteListEditWindowSettings(SettingsStore& store, const ListEditWindowSettings& settings) {
-  std::unique_ptr<SettingsKey> key = store.Open(kListEditWindowKey, true);
+  std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kListEditWindowKey);
   return key && WritePlacement(*key, settings.placement);
 }
 

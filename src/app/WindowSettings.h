@@ -51,7 +51,9 @@ struct ListEditWindowSettings {
 // Moves the key of the earlier product name to the current one, when only the earlier one
 // exists. The earlier key is deleted only after everything was copied; a copy that failed
 // is removed again and the earlier key stays for the next start. True when nothing was
-// to do or the move succeeded.
+// to do or the move succeeded. Until a move succeeds no Read.../Write... below creates the
+// product key (the windows keep their defaults and store nothing), so the move is tried
+// again at every main window show.
 bool MigrateEarlierSettings(SettingsStore& store);
 
 // Main window show: migrates, then reads "SelectFolder" (missing or not a string: empty)

@@ -53,18 +53,6 @@ std::u16string SortKey(const TplFileDataListItem& item, int32_t column) {
   }
 }
 
-// By UTF-16 code unit with only a-z folded to A-Z; the first difference decides by its
-// numeric size, a prefix sorts first.
-int32_t CompareKeys(const std::u16string& a, const std::u16string& b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    int32_t x = AsciiUpper(a[i]), y = AsciiUpper(b[i]);
-    if (x != y) return x - y;
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
 }  // namespace
 
 EListError::EListError(int index) : std::out_of_range(IndexMessage(index)), index_(index) {}
@@ -130,18 +118,30 @@ std::unique_ptr<TExifFilesToListItem> MakeRenameItem(const TplFileDataListItem& 
   return item;
 }
 
+int32_t CompareRecordKeys(bool folder1, std::u16string_view key1, bool folder2, std::u16string_view key2,
+                          int32_t direction) {
+  if (folder1 != folder2) return folder1 ? -direction : direction;
+  return CompareTextAscii(key1, key2) * direction;
+}
+
+namespace {
+
+int32_t CurrentDirection() {
+  return SortColumn >= 0 && SortColumn < 4 ? SortDirection[static_cast<size_t>(SortColumn)] : 1;
+}
+
+}  // namespace
+
 int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2) {
-  int32_t d = SortColumn >= 0 && SortColumn < 4 ? SortDirection[static_cast<size_t>(SortColumn)] : 1;
-  bool folder1 = item1->IsFolder(), folder2 = item2->IsFolder();
-  if (folder1 != folder2) return folder1 ? -d : d;
-  return CompareKeys(SortKey(*item1, SortColumn), SortKey(*item2, SortColumn)) * d;
+  return CompareRecordKeys(item1->IsFolder(), SortKey(*item1, SortColumn), item2->IsFolder(), SortKey(*item2, SortColumn),
+                           CurrentDirection());
 }
 
 void SortFileDataList(TplFileDataList& list) {
-  // The same order as CompareFileData, with every key built once instead of twice per
+  // The order of CompareFileData, with every key built once instead of twice per
   // comparison: a folder of thousands of photos sorts without formatting dates again.
   auto& items = list.Items();
-  const int32_t d = SortColumn >= 0 && SortColumn < 4 ? SortDirection[static_cast<size_t>(SortColumn)] : 1;
+  const int32_t d = CurrentDirection();
   struct Keyed {
     std::u16string key;
     bool folder;
@@ -155,10 +155,18 @@ void SortFileDataList(TplFileDataList& list) {
     keyed.push_back({std::move(key), folder, std::move(item)});
   }
   std::sort(keyed.begin(), keyed.end(), [d](const Keyed& a, const Keyed& b) {
-    if (a.folder != b.folder) return (a.folder ? -d : d) < 0;
-    return CompareKeys(a.key, b.key) * d < 0;
+    return CompareRecordKeys(a.folder, a.key, b.folder, b.key, d) < 0;
   });
   for (size_t i = 0; i < keyed.size(); ++i) items[i] = std::move(keyed[i].item);
+}
+
+void SortEntriesAsListed(std::vector<DirectoryEntry>& entries) {
+  auto isFolder = [](const DirectoryEntry& e) { return (e.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0; };
+  std::sort(entries.begin(), entries.end(), [&](const DirectoryEntry& a, const DirectoryEntry& b) {
+    int32_t order = CompareRecordKeys(isFolder(a), a.name, isFolder(b), b.name, 1);
+    // Names that differ only in ASCII case (a case-sensitive file system) in a fixed order.
+    return order != 0 ? order < 0 : a.name < b.name;
+  });
 }
 
 }  // namespace tess

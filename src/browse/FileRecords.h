@@ -8,6 +8,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/DateTime.h"
@@ -154,9 +155,16 @@ TplFileDataListItem* AddFileRecord(const DirectoryEntry& entry, const std::u16st
 // The rename item for a record listed in folder: the name, the folder and the metadata.
 std::unique_ptr<TExifFilesToListItem> MakeRenameItem(const TplFileDataListItem& record, const std::u16string& folder);
 
+// The one order of records: folders before files (after them when direction is -1), then
+// the sort keys by CompareTextAscii times direction. Negative puts the first record first.
+int32_t CompareRecordKeys(bool folder1, std::u16string_view key1, bool folder2, std::u16string_view key2,
+                          int32_t direction);
 // Orders two records by the module-wide sort state: negative puts item1 first.
 int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2);
-// Sorts the records with CompareFileData (not stable: equal keys may end in any order).
+// Sorts the records in the order of CompareFileData (not stable: equal keys may end in any order).
 void SortFileDataList(TplFileDataList& list);
+// Directory entries in the order the file list shows them by default (sorted by name,
+// ascending, folders first), names equal but for ASCII case in code-unit order.
+void SortEntriesAsListed(std::vector<DirectoryEntry>& entries);
 
 }  // namespace tess

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "cli/Cli.h"
+#include "cli/FolderFiles.h"
 #include "cli/InfoFormat.h"
 #include "browse/FileRecords.h"
 #include "exif/Exif.h"
@@ -22,8 +23,9 @@ const char kInfoUsage[] =
     "Reads each file's EXIF metadata as the file list does and prints TSV: a header line\n"
     "  path  exif  datetime  original  digitized  shot  make  model\n"
     "then one line per file, in the order given. A folder stands for its files (one level,\n"
-    "sorted by name).\n"
-    "  exif       1 = JPEG, PSD or TIFF container read; 0 = not recognised;\n"
+    "in the order the file list shows them: by name, ASCII letters without case).\n"
+    "  exif       1 = JPEG, PSD or TIFF container read, or a HEIF, CR3, video, PNG or\n"
+    "             WebP file with a date or camera text; 0 = none of these;\n"
     "             E = the reader refused the file (its message goes to stderr)\n"
     "  dates      yyyy/mm/dd hh:nn:ss.zzz, empty when missing or invalid\n"
     "  shot       original, else datetime, else digitized\n"
@@ -130,13 +132,8 @@ class WatchedSource final : public MetadataSource {
   Outcome outcome_;
 };
 
-bool IsSeparator(char16_t c) { return c == u'/' || c == u'\\'; }
-
-#ifdef _WIN32
-constexpr char16_t kSeparator = u'\\';
-#else
-constexpr char16_t kSeparator = u'/';
-#endif
+bool IsSeparator(char16_t c) { return IsPathSeparator(c, kNativeWindowsPaths); }
+constexpr char16_t kSeparator = kNativeWindowsPaths ? u'\\' : u'/';
 
 }  // namespace
 
@@ -196,16 +193,12 @@ int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
     }
     std::u16string folder = path;
     if (folder.empty() || !IsSeparator(folder.back())) folder += kSeparator;
-    std::vector<DirectoryEntry> entries;
-    if (!lister.List(folder, entries)) {
+    std::vector<DirectoryEntry> files;
+    if (!ListFolderFiles(lister, folder, files)) {
       cannotRead(path, "the folder cannot be listed");
       continue;
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const DirectoryEntry& a, const DirectoryEntry& b) { return a.name < b.name; });
-    for (const DirectoryEntry& e : entries) {
-      if ((e.attributes & FILE_ATTRIBUTE_DIRECTORY_) == 0) readOne(folder + e.name, folder, e);
-    }
+    for (const DirectoryEntry& e : files) readOne(folder + e.name, folder, e);
   }
   return status;
 }

@@ -10,6 +10,7 @@
 
 #include "browse/FileRecords.h"
 #include "cli/Cli.h"
+#include "cli/FolderFiles.h"
 #include "cli/PlanCommand.h"
 #include "platform/Text.h"
 #include "rename/RenameRun.h"
@@ -17,11 +18,7 @@
 namespace tess {
 namespace {
 
-#ifdef _WIN32
-constexpr bool kWindowsPaths = true;
-#else
-constexpr bool kWindowsPaths = false;
-#endif
+constexpr bool kWindowsPaths = kNativeWindowsPaths;
 
 const char kPlanHelp[] =
     "usage: tessarine-cli plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE\n"
@@ -29,7 +26,8 @@ const char kPlanHelp[] =
     "\n"
     "Reads each photo's EXIF data as the file list does and prints, one line each (UTF-8),\n"
     "the lines the rename dialog's test run writes to its log: source, destination, an\n"
-    "empty line, for every file with EXIF data, in the order given.\n"
+    "empty line, for every file with EXIF data, in the order given. A folder stands for its\n"
+    "files (one level, in the order the file list shows them: by name).\n"
     "\n"
     "  --folder T    destination-folder template, e.g. \"@年4@月2@日2\", \"@folder\" (keep the\n"
     "                folder), \"\\DSC\\@y4\" (on the source's drive), \"E:\\DSC\\@model\"\n"
@@ -51,7 +49,7 @@ void PrintLine(std::FILE* out, const std::u16string& line) {
   std::fwrite(text.data(), 1, text.size(), out);
 }
 
-bool IsSeparator(char16_t c) { return c == u'/' || (kWindowsPaths && c == u'\\'); }
+bool IsSeparator(char16_t c) { return IsPathSeparator(c, kWindowsPaths); }
 
 }  // namespace
 
@@ -125,16 +123,33 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
       std::fprintf(err, "tessarine-cli plan: cannot find '%s'\n", ToUtf8(given).c_str());
       return 2;
     }
-    std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(*entry, folder, env.metadata);
-    std::u16string shownFolder = folder;
-    for (char16_t& c : shownFolder)
-      if (c == u'/') c = u'\\';
-    sources.push_back(shownFolder + record->Name);
-    entries.Add(MakeRenameItem(*record, shownFolder));
+    auto add = [&](const DirectoryEntry& fileEntry, const std::u16string& fileFolder) {
+      std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(fileEntry, fileFolder, env.metadata);
+      std::u16string shownFolder = fileFolder;
+      for (char16_t& c : shownFolder)
+        if (c == u'/') c = u'\\';
+      sources.push_back(shownFolder + record->Name);
+      entries.Add(MakeRenameItem(*record, shownFolder));
+    };
+    if ((entry->attributes & FILE_ATTRIBUTE_DIRECTORY_) == 0) {
+      add(*entry, folder);
+      continue;
+    }
+    // A folder (a card's DCIM\100CANON) stands for its files, as the file list shows them.
+    // Its files are named with the separator the path already uses.
+    std::u16string inside = full;
+    if (!IsSeparator(inside.back())) inside += full[cut - 1];
+    std::vector<DirectoryEntry> files;
+    if (!ListFolderFiles(env.directory, inside, files)) {
+      std::fprintf(err, "tessarine-cli plan: cannot list the folder '%s'\n", ToUtf8(given).c_str());
+      return 2;
+    }
+    for (const DirectoryEntry& file : files) add(file, inside);
   }
 
   RecordedRenameLog log;
-  RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, env.shell, 0, log);
+  FileSystem& files = env.files ? *env.files : PlatformFileSystem();
+  RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, env.shell, 0, log, files);
   for (const std::u16string& line : log.lines) PrintLine(out, line);
   std::fflush(out);
   return outcome == RenameOutcome::Planned || outcome == RenameOutcome::Done ? 0 : 1;

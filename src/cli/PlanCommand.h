@@ -6,6 +6,7 @@
 
 #include "browse/FileRecords.h"
 #include "platform/DirectoryList.h"
+#include "platform/FileSystem.h"
 #include "platform/Shell.h"
 
 namespace tess {
@@ -15,6 +16,7 @@ struct PlanEnvironment {
   MetadataSource& metadata;
   ShellServices& shell;
   bool shellAvailable;  // false where no shell can copy or move (off Windows)
+  FileSystem* files = nullptr;  // the machine's when null
 };
 
 int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,

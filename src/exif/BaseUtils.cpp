@@ -112,9 +112,8 @@ TFoundJPEGSegment::TFoundJPEGSegment(uint8_t markerNum, TStream& stream, uint16_
 
 // --- JPEG walk
 
-TJPEGHeaderParser::TJPEGHeaderParser(TStream& stream, const TJPEGMarkers& markersToLookFor, TStreamOwnership ownership)
+TJPEGHeaderParser::TJPEGHeaderParser(TStream& stream, const TJPEGMarkers& markersToLookFor)
     : FStream(&stream), FMarkersToLookFor(markersToLookFor) {
-  if (ownership == TStreamOwnership::soOwned) FOwnedStream.reset(&stream);
   Start();
 }
 
@@ -264,10 +263,12 @@ void TAdobeBlock::LoadFromStream(TStream& stream, int64_t end) {
   if (!ReadLongInt(stream, TEndianness::BigEndian, size)) return;
   if (size < 0) return;
   if (size > 0) {
-    // Never more than the stream (or the resource section) still holds, whatever the size
-    // field says: a damaged size must not pull the image data into memory.
+    // Never more than the stream still holds, whatever the size field says. Some writers
+    // put the section length a few bytes short of its last resource, so a resource the file
+    // holds whole is read whole; a size beyond the file is damaged, and then nothing past
+    // the section is read, so that it does not pull the image data into memory.
     int64_t available = stream.Remaining();
-    if (end >= 0) available = std::min(available, std::max<int64_t>(end - stream.Position(), 0));
+    if (end >= 0 && size > available) available = std::min(available, std::max<int64_t>(end - stream.Position(), 0));
     size_t want = static_cast<size_t>(std::min<int64_t>(size, available));
     std::vector<uint8_t> bytes(want);
     if (stream.Read(bytes.data(), want) != static_cast<size_t>(size)) whole = false;
@@ -277,9 +278,12 @@ void TAdobeBlock::LoadFromStream(TStream& stream, int64_t end) {
   FLoadedCleanly = whole;
 }
 
-TAdobeResBlockEnumerator::TAdobeResBlockEnumerator(TStream& stream, TStreamOwnership ownership)
-    : FStream(&stream), FNextPos(stream.Position()), FPosTooFar(stream.Size()) {
-  if (ownership == TStreamOwnership::soOwned) FOwnedStream.reset(&stream);
+TAdobeResBlockEnumerator::TAdobeResBlockEnumerator(TStream& stream)
+    : FStream(&stream), FNextPos(stream.Position()), FPosTooFar(stream.Size()) {}
+
+TAdobeResBlockEnumerator::TAdobeResBlockEnumerator(std::unique_ptr<TStream> ownedStream)
+    : TAdobeResBlockEnumerator(*ownedStream) {
+  FOwnedStream = std::move(ownedStream);
 }
 
 bool TAdobeResBlockEnumerator::MoveNext() {
@@ -296,8 +300,17 @@ bool TAdobeResBlockEnumerator::MoveNext() {
   return false;
 }
 
-TAdobeResBlockParser::TAdobeResBlockParser(TStream& stream, TPSDInfo& info, TStreamOwnership ownership)
-    : TAdobeResBlockEnumerator(stream, ownership) {
+TAdobeResBlockParser::TAdobeResBlockParser(TStream& stream, TPSDInfo& info) : TAdobeResBlockEnumerator(stream) {
+  ReadHeader(info);
+}
+
+TAdobeResBlockParser::TAdobeResBlockParser(std::unique_ptr<TStream> ownedStream, TPSDInfo& info)
+    : TAdobeResBlockEnumerator(std::move(ownedStream)) {
+  ReadHeader(info);
+}
+
+void TAdobeResBlockParser::ReadHeader(TPSDInfo& info) {
+  TStream& stream = *FStream;
   if (!ProbeBytes(stream, kPSDSignature, sizeof kPSDSignature, false)) throw EInvalidPSDHeader();
   auto word = [&]() {
     uint16_t v;

@@ -71,11 +71,11 @@ constexpr uint8_t jmSOS = 0xDA, jmEOI = 0xD9, jmApp1 = 0xE1;
 using TJPEGMarkers = std::bitset<256>;
 
 // Walks a JPEG marker by marker from the stream's position (which must hold FF D8) and
-// reports the segments whose markers are asked for.
+// reports the segments whose markers are asked for. A stream passed by reference stays the
+// caller's; one passed as a unique_ptr is the walker's and goes when the walk ends.
 class TJPEGHeaderParser {
  public:
-  TJPEGHeaderParser(TStream& stream, const TJPEGMarkers& markersToLookFor,
-                    TStreamOwnership ownership = TStreamOwnership::soReference);
+  TJPEGHeaderParser(TStream& stream, const TJPEGMarkers& markersToLookFor);
   TJPEGHeaderParser(std::unique_ptr<TStream> ownedStream, const TJPEGMarkers& markersToLookFor);
   bool MoveNext();
   const std::shared_ptr<TFoundJPEGSegment>& Current() const { return FCurrent; }
@@ -100,9 +100,9 @@ class TJPEGHeaderParser {
 class TAdobeBlock final : public TMetadataBlock {
  public:
   TAdobeBlock() = default;
-  // Loads the block at the stream's position; never raises. The payload is not read past
-  // end (a position; -1: the end of the stream): a block that claims more is cut there and
-  // does not load cleanly.
+  // Loads the block at the stream's position; never raises. A payload the stream holds whole
+  // is read whole, also past end (a position; -1: the end of the stream); one that claims
+  // more than the stream holds is cut at end and does not load cleanly.
   explicit TAdobeBlock(TStream& stream, int64_t end = -1) { LoadFromStream(stream, end); }
   void LoadFromStream(TStream& stream, int64_t end = -1);
   const std::string& Signature() const { return FSignature; }
@@ -122,9 +122,12 @@ class TAdobeBlock final : public TMetadataBlock {
   bool FLoadedCleanly = false;
 };
 
+// Walks Photoshop image resources from the stream's position. Owns the stream only when
+// given it as a unique_ptr, and then lets it go when the walk ends.
 class TAdobeResBlockEnumerator {
  public:
-  TAdobeResBlockEnumerator(TStream& stream, TStreamOwnership ownership = TStreamOwnership::soReference);
+  explicit TAdobeResBlockEnumerator(TStream& stream);
+  explicit TAdobeResBlockEnumerator(std::unique_ptr<TStream> ownedStream);
   virtual ~TAdobeResBlockEnumerator() = default;
   bool MoveNext();
   const std::shared_ptr<TAdobeBlock>& Current() const { return FCurrent; }
@@ -151,7 +154,11 @@ struct TPSDInfo {
 // Reads a PSD file header and walks its image resource section.
 class TAdobeResBlockParser final : public TAdobeResBlockEnumerator {
  public:
-  TAdobeResBlockParser(TStream& stream, TPSDInfo& info, TStreamOwnership ownership = TStreamOwnership::soReference);
+  TAdobeResBlockParser(TStream& stream, TPSDInfo& info);
+  TAdobeResBlockParser(std::unique_ptr<TStream> ownedStream, TPSDInfo& info);
+
+ private:
+  void ReadHeader(TPSDInfo& info);
 };
 
 extern const uint8_t kPSDSignature[12];

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
+#include "exif/IsoMedia.h"
 #include "platform/IntConv.h"
 #include "platform/Locale.h"
 
@@ -10,31 +12,42 @@ namespace tess {
 
 // --- tags and sections
 
-TExifTag::TExifTag(TExifSection& section, const TTiffTagInfo& entry, TTiffParser& parser, int64_t& budget,
+std::shared_ptr<const uint8_t[]> TTagValueStore::Take(const TTiffTagInfo& entry, TTiffParser& parser) {
+  const auto key = std::make_tuple(entry.DataOffset, entry.DataType, entry.ElementCount);
+  if (auto it = FCopies.find(key); it != FCopies.end()) return it->second;
+  const int32_t size = entry.DataSize();
+  if (size > FBudget) return nullptr;
+  FBudget -= size;
+  auto bytes = std::make_shared<uint8_t[]>(static_cast<size_t>(size));
+  parser.ReadTagData(entry, bytes.get());
+  FCopies.emplace(key, bytes);
+  return bytes;
+}
+
+TExifTag::TExifTag(TExifSection& section, const TTiffTagInfo& entry, TTiffParser& parser, TTagValueStore& values,
                    bool& overBudget)
     : FID(entry.ID), FSection(&section) {
   FWellFormed = entry.IsWellFormed();
   FDataType = FWellFormed ? entry.DataType : TTiffDataType(tdUndefined);
   FElementCount = FWellFormed && entry.ElementCount > 0 ? entry.ElementCount : 0;
   int32_t size = DataSize();
-  // Entries may point their values at the same bytes again and again; the copies taken in
-  // one load never add up to more than the block holds.
-  if (size > 4) {
-    if (size > budget) {
+  // A value as small as the tag's own storage costs no more than the tag itself, however
+  // many entries name it.
+  if (size > int32_t(sizeof FInlineData)) {
+    FSharedData = values.Take(entry, parser);
+    if (!FSharedData) {
       overBudget = true;
       FWellFormed = false;
       FDataType = tdUndefined;
       FElementCount = 0;
       size = 0;
-    } else {
-      budget -= size;
     }
+  } else if (size > 0) {
+    parser.ReadTagData(entry, FInlineData);
   }
   FDataLength = static_cast<size_t>(size);
-  if (FDataLength > sizeof FInlineData) FHeapData.reset(new uint8_t[FDataLength]());
   FOriginalDataOffset = entry.DataOffset;
   FOriginalDataSize = size;
-  if (entry.ElementCount > 0 && size > 0) parser.ReadTagData(entry, FHeapData ? FHeapData.get() : FInlineData);
 }
 
 TExifTag::TExifTag(TExifTag&& other) noexcept { *this = std::move(other); }
@@ -42,7 +55,7 @@ TExifTag::TExifTag(TExifTag&& other) noexcept { *this = std::move(other); }
 TExifTag& TExifTag::operator=(TExifTag&& other) noexcept {
   FAsStringCache = std::move(other.FAsStringCache);
   std::memcpy(FInlineData, other.FInlineData, sizeof FInlineData);
-  FHeapData = std::move(other.FHeapData);
+  FSharedData = std::move(other.FSharedData);
   FDataLength = other.FDataLength;
   FDataType = other.FDataType;
   FElementCount = other.FElementCount;
@@ -67,13 +80,15 @@ void TExifSection::LoadFromDirectory(const TFoundTiffDirectory& directory, bool 
   const auto& entries = directory.TagInfo();
   FFirstTagHeaderOffset = entries.empty() ? 0 : entries.front().HeaderOffset;
   bool overBudget = false;
+  // Within a block load the copies are the block's; a section loaded on its own keeps its own.
+  std::optional<TTagValueStore> ownValues;
+  if (!FOwner || !FOwner->FTagValues) ownValues.emplace(INT64_MAX);
+  TTagValueStore& values = ownValues ? *ownValues : *FOwner->FTagValues;
   FTagList.reserve(entries.size());
   for (const TTiffTagInfo& entry : entries) {
     if (tiffImageSource && FKind == TExifSectionKindEx::esGeneral && !IsTiffMainTagKept(entry.ID, entry.DataType))
       continue;
-    int64_t unlimited = INT64_MAX;
-    int64_t& budget = FOwner ? FOwner->FTagDataBudget : unlimited;
-    FTagList.emplace_back(*this, entry, *directory.Parser(), budget, overBudget);
+    FTagList.emplace_back(*this, entry, *directory.Parser(), values, overBudget);
   }
   if (overBudget) FLoadErrors.Include(TMetadataLoadError::leBadTagHeader);
   // Stable, so that of two entries with one number Find answers the first in the file.
@@ -93,14 +108,23 @@ bool TExifSection::Find(TTiffTagID id, const TExifTag*& tag) const {
   return false;
 }
 
+std::string_view ExifTextBytes(std::span<const uint8_t> stored) {
+  // Cameras pad their texts to a fixed field: with NULs ("Canon EOS 350D DIGITAL" and nine
+  // NULs) or with blanks ("FinePix E500   "), and a date may carry two NULs after its 19
+  // characters. The text ends at its first NUL, and what trails it of blanks and control
+  // characters is dropped, so that a list column, a folder name and a date all see the text
+  // the camera meant.
+  const char* text = reinterpret_cast<const char*>(stored.data());
+  size_t length = stored.size();
+  if (const void* nul = std::memchr(text, 0, length)) length = static_cast<size_t>(static_cast<const char*>(nul) - text);
+  while (length > 0 && static_cast<uint8_t>(text[length - 1]) <= 0x20) --length;
+  return std::string_view(text, length);
+}
+
 bool TExifSection::TryGetStringValue(TTiffTagID id, std::u16string& value) const {
   const TExifTag* tag;
   if (!Find(id, tag) || tag->DataType() != tdAscii || tag->ElementCount() <= 0) return false;
-  const auto& data = tag->Data();
-  size_t length = static_cast<size_t>(tag->ElementCount());
-  // Only the single last byte is dropped, and only when it is a NUL, a control or a blank.
-  if (data[length - 1] <= 0x20) --length;
-  value = CurrentLocale().DecodeAnsi(std::string_view(reinterpret_cast<const char*>(data.data()), length));
+  value = CurrentLocale().DecodeAnsi(ExifTextBytes(tag->Data().first(static_cast<size_t>(tag->ElementCount()))));
   return true;
 }
 
@@ -230,6 +254,7 @@ void TCustomExifData::Clear() {
   for (auto& s : FSections) s->Clear();
   FXMPBlock.reset();
   FMakerNoteType = nullptr;
+  FMedia = {};
   Changed();
   EndUpdate();
 }
@@ -261,7 +286,13 @@ void TCustomExifData::LoadExifBlock(TStream& stream, bool tiffImageSource) {
   if (ProbeBytes(stream, exifHeader, 6, false)) tiffImageSource = false;
   BeginUpdate();
   LoadUpdateScope scope{*this, FChangedWhileUpdating, FModified};
-  FTagDataBudget = std::max<int64_t>(stream.Size() - stream.Position(), 0);
+  // Copies of values stop at what the block holds plus room for values that overlap in a
+  // real file; entries naming the same bytes cost nothing more.
+  FTagValues.emplace(std::max<int64_t>(stream.Size() - stream.Position(), 0) + kTagValueSlack);
+  struct ValuesScope {
+    std::optional<TTagValueStore>& values;
+    ~ValuesScope() { values.reset(); }
+  } valuesScope{FTagValues};
   auto parser = TTiffParser::Create(stream);
   FEndianness = parser->Endianness();
   auto directories = parser->GetEnumerator();
@@ -304,6 +335,8 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
   for (auto& s : FSections) s->Clear();
   FXMPBlock.reset();
   FMakerNoteType = nullptr;
+  FMedia = {};
+  const int64_t start = stream.Position();
 
   auto probe = [&](uint8_t a, uint8_t b) {
     const uint8_t bytes[2] = {a, b};
@@ -314,6 +347,9 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
     stream.ReadBuffer(got, 2);
     return got[0] == a && got[1] == b;
   };
+  // An ISO media file begins with its ftyp box, so with 00 00: never let the fixed offset
+  // below find a JPEG or TIFF signature by chance inside its boxes or media data.
+  if (probe(0x00, 0x00) && HasIsoMediaHeader(stream)) return LoadMediaContainer(stream, start);
   // Some camera formats carry their TIFF or JPEG data at a fixed offset, told by their
   // first two bytes.
   if (probe(0x00, 0x00)) stream.SetPosition(320);
@@ -371,23 +407,30 @@ bool TCustomExifData::LoadFromGraphic(TStream& stream) {
     return true;
   }
   if (HasTiffHeader(stream, endianness, false)) {
+    const int64_t tiffStart = stream.Position();
     LoadExifBlock(stream, true);
+    LoadRawPreviewExif(stream, tiffStart);
     if (!Empty()) FMetadataInSource.set(mkExif);
     if (FXMPBlock) FMetadataInSource.set(mkXMP);
     return true;
   }
-  return false;
+  return LoadMediaContainer(stream, start);
 }
 
 TDateTimeTagValue TCustomExifData::DateTime() const { return Section(esGeneral).GetDateTimeValue(ttDateTime, ttSubsecTime); }
 TDateTimeTagValue TCustomExifData::DateTimeOriginal() const {
+  if (FMedia.DateTimeOriginal != MissingDate) return TDateTimeTagValue{FMedia.DateTimeOriginal};
   return Section(esDetails).GetDateTimeValue(ttDateTimeOriginal, ttSubsecTimeOriginal);
 }
 TDateTimeTagValue TCustomExifData::DateTimeDigitized() const {
   return Section(esDetails).GetDateTimeValue(ttDateTimeDigitized, ttSubsecTimeDigitized);
 }
-std::u16string TCustomExifData::CameraMake() const { return Section(esGeneral).GetStringValue(ttMake); }
-std::u16string TCustomExifData::CameraModel() const { return Section(esGeneral).GetStringValue(ttModel); }
+std::u16string TCustomExifData::CameraMake() const {
+  return FMedia.CameraMake.empty() ? Section(esGeneral).GetStringValue(ttMake) : FMedia.CameraMake;
+}
+std::u16string TCustomExifData::CameraModel() const {
+  return FMedia.CameraModel.empty() ? Section(esGeneral).GetStringValue(ttModel) : FMedia.CameraModel;
+}
 
 TExifData::TExifData() = default;
 TExifData::~TExifData() = default;

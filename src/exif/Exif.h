@@ -5,10 +5,13 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "exif/BaseUtils.h"
@@ -46,11 +49,27 @@ enum : TTiffTagID {
   ttSubsecTime = 37520, ttSubsecTimeOriginal = 37521, ttSubsecTimeDigitized = 37522, ttInteropOffset = 40965
 };
 
+// The values of more than 8 bytes copied during one Exif block load. Entries that name the
+// same bytes (ImageDescription and Make sharing one string, or thousands of hostile entries
+// naming one stretch) share one copy; new copies stop at a budget, so that entries cannot
+// multiply memory, while a value that is really in the block is always read.
+class TTagValueStore {
+ public:
+  explicit TTagValueStore(int64_t budget) : FBudget(budget) {}
+  // The entry's value in the machine's byte order; none when a new copy would pass the budget.
+  std::shared_ptr<const uint8_t[]> Take(const TTiffTagInfo& entry, TTiffParser& parser);
+
+ private:
+  int64_t FBudget;
+  std::map<std::tuple<uint32_t, TTiffDataType, int32_t>, std::shared_ptr<const uint8_t[]>> FCopies;
+};
+
 class TExifTag {
  public:
-  // From a directory entry; reads its value (a malformed entry keeps only its number).
-  // budget is what out-of-line values may still take in this load.
-  TExifTag(TExifSection& section, const TTiffTagInfo& entry, TTiffParser& parser, int64_t& budget, bool& overBudget);
+  // From a directory entry; reads its value (a malformed entry, or one past the load's
+  // budget, keeps only its number).
+  TExifTag(TExifSection& section, const TTiffTagInfo& entry, TTiffParser& parser, TTagValueStore& values,
+           bool& overBudget);
   TExifTag(TExifTag&& other) noexcept;
   TExifTag& operator=(TExifTag&& other) noexcept;
   TTiffTagID ID() const { return FID; }
@@ -58,7 +77,7 @@ class TExifTag {
   int32_t ElementCount() const { return FElementCount; }
   int32_t DataSize() const { return TiffElementSize(FDataType) * FElementCount; }
   // The value bytes in the machine's byte order.
-  std::span<const uint8_t> Data() const { return {FHeapData ? FHeapData.get() : FInlineData, FDataLength}; }
+  std::span<const uint8_t> Data() const { return {FSharedData ? FSharedData.get() : FInlineData, FDataLength}; }
   int64_t OriginalDataOffset() const { return FOriginalDataOffset; }
   int32_t OriginalDataSize() const { return FOriginalDataSize; }
   bool WellFormed() const { return FWellFormed; }
@@ -66,9 +85,9 @@ class TExifTag {
 
  private:
   std::u16string FAsStringCache;
-  // Most values are a few bytes: those live in the tag itself, larger ones on the heap.
+  // Values of up to 8 bytes live in the tag itself, larger ones in the load's shared copies.
   uint8_t FInlineData[8] = {};
-  std::unique_ptr<uint8_t[]> FHeapData;
+  std::shared_ptr<const uint8_t[]> FSharedData;
   size_t FDataLength = 0;
   TTiffDataType FDataType;
   int32_t FElementCount;
@@ -85,6 +104,7 @@ class TExifSection {
   void LoadFromDirectory(const TFoundTiffDirectory& directory, bool tiffImageSource);
   void Clear();
   bool Find(TTiffTagID id, const TExifTag*& tag) const;
+  // An ASCII tag with a count: its text (ExifTextBytes) in the ANSI code page.
   bool TryGetStringValue(TTiffTagID id, std::u16string& value) const;
   std::u16string GetStringValue(TTiffTagID id, const std::u16string& defaultValue = {}) const;
   TDateTimeTagValue GetDateTimeValue(TTiffTagID mainID, TTiffTagID subSecsID) const;
@@ -105,6 +125,9 @@ class TExifSection {
   std::vector<TExifTag> FTagList;
 };
 
+// The bytes of an ASCII value that make its text: up to the first NUL, without the blanks
+// and control characters that trail it. Every text value read from a section goes through it.
+std::string_view ExifTextBytes(std::span<const uint8_t> stored);
 // "yyyy:mm:dd hh:nn:ss" (19 characters; only the colons at 5 and 8 are checked).
 bool ParseExifDateTime(std::u16string_view text, TDateTime& value);
 // Which tags of a whole TIFF file's first directory reach the general section.
@@ -153,6 +176,21 @@ class TCustomExifData {
   void LoadSubDirectory(TTiffParser& parser, TExifSectionKind source, TTiffTagID tag, TExifSectionKind target,
                         bool tiffImageSource);
   void ChooseMakerNoteType();
+  // The containers after the classic four (ISO media, PNG, WebP), from the position the
+  // load began at; true when a date or a camera text was found. MediaLoad.cpp.
+  bool LoadMediaContainer(TStream& stream, int64_t start);
+  // A Panasonic RW2/RWL without a date of its own: the Exif data of the JPEG preview its
+  // first directory holds (tag 0x2E). Nothing for any other TIFF. MediaLoad.cpp.
+  void LoadRawPreviewExif(TStream& stream, int64_t tiffStart);
+  // A TIFF structure whose first directory goes into one section (Canon's CMT2).
+  void LoadDirectoryBlock(TStream& stream, TExifSectionKind target);
+
+  // A video's own values, which stand before the sections' when set.
+  struct TMediaValues {
+    TDateTime DateTimeOriginal = MissingDate;
+    std::u16string CameraMake, CameraModel;
+  };
+  TMediaValues FMedia;
 
   std::array<std::unique_ptr<TExifSection>, kExifSectionCount> FSections;
   TEndianness FEndianness = TEndianness::SmallEndian;
@@ -162,9 +200,9 @@ class TCustomExifData {
   int FUpdateCount = 0;
   bool FChangedWhileUpdating = false;
   bool FModified = false;
-  // What out-of-line tag values may still allocate during the current Exif block load: at
-  // most the bytes of the block itself.
-  int64_t FTagDataBudget = 0;
+  // The copies of tag values during the current Exif block load (none outside one).
+  std::optional<TTagValueStore> FTagValues;
+  static constexpr int64_t kTagValueSlack = 64 * 1024;
 };
 
 class TExifData : public TCustomExifData {

@@ -12,8 +12,6 @@
 
 namespace tess {
 
-enum class TStreamOwnership { soReference, soOwned };
-
 class TStream {
  public:
   virtual ~TStream() = default;

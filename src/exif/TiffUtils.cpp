@@ -145,8 +145,8 @@ bool CanPointToDirectory(TTiffTagID id, TTiffDataType dataType, int32_t elementC
 
 // --- parser
 
-TTiffParser::TTiffParser(TStream& stream, TStreamOwnership ownership) : FStream(&stream) {
-  if (ownership == TStreamOwnership::soOwned) FOwnedStream.reset(&stream);
+TTiffParser::TTiffParser(TStream& stream, std::unique_ptr<TStream> ownedStream)
+    : FStream(&stream), FOwnedStream(std::move(ownedStream)) {
   FBasePosition = stream.Position();
   // An owned stream was given away with the call: it goes with the failed parser.
   if (!HasTiffHeader(stream, FEndianness, true) || !ReadLongInt(stream, FEndianness, FFirstDirOffset))
@@ -156,8 +156,13 @@ TTiffParser::TTiffParser(TStream& stream, TStreamOwnership ownership) : FStream(
 
 TTiffParser::~TTiffParser() = default;
 
-std::shared_ptr<TTiffParser> TTiffParser::Create(TStream& stream, TStreamOwnership ownership) {
-  return std::shared_ptr<TTiffParser>(new TTiffParser(stream, ownership));
+std::shared_ptr<TTiffParser> TTiffParser::Create(TStream& stream) {
+  return std::shared_ptr<TTiffParser>(new TTiffParser(stream, nullptr));
+}
+
+std::shared_ptr<TTiffParser> TTiffParser::Create(std::unique_ptr<TStream> ownedStream) {
+  TStream& stream = *ownedStream;
+  return std::shared_ptr<TTiffParser>(new TTiffParser(stream, std::move(ownedStream)));
 }
 
 TTiffParser::Enumerator::Enumerator(std::shared_ptr<TTiffParser> source)

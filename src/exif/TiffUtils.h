@@ -58,8 +58,10 @@ class TFoundTiffTag;
 class TTiffParser : public std::enable_shared_from_this<TTiffParser> {
  public:
   // Raises EInvalidTiffData on a bad header. Created through Create so that directories can
-  // share it.
-  static std::shared_ptr<TTiffParser> Create(TStream& stream, TStreamOwnership ownership = TStreamOwnership::soReference);
+  // share it. A stream passed by reference stays the caller's; one passed as a unique_ptr
+  // goes with the parser (or with the failed creation).
+  static std::shared_ptr<TTiffParser> Create(TStream& stream);
+  static std::shared_ptr<TTiffParser> Create(std::unique_ptr<TStream> ownedStream);
   ~TTiffParser();
   int64_t BasePosition() const { return FBasePosition; }
   TEndianness Endianness() const { return FEndianness; }
@@ -89,7 +91,7 @@ class TTiffParser : public std::enable_shared_from_this<TTiffParser> {
                         const void* parent, std::shared_ptr<TFoundTiffDirectory>& directory);
 
  private:
-  TTiffParser(TStream& stream, TStreamOwnership ownership);
+  TTiffParser(TStream& stream, std::unique_ptr<TStream> ownedStream);
   TStream* FStream;
   std::unique_ptr<TStream> FOwnedStream;
   int64_t FBasePosition;

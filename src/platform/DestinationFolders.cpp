@@ -7,7 +7,6 @@
 namespace tess {
 namespace {
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
 // Length of the root of an absolute path ("C:", "\\server\share", "\\?\C:",
@@ -21,7 +20,7 @@ size_t RootLength(std::u16string_view p) {
     size_t i = at;
     for (int c = 0; c < count; ++c) {
       size_t start = i;
-      while (i < p.size() && !IsSeparator(p[i])) ++i;
+      while (i < p.size() && !IsPathSeparator(p[i])) ++i;
       if (i == start) return 0;
       if (c + 1 < count) {
         if (i >= p.size()) return 0;
@@ -30,26 +29,13 @@ size_t RootLength(std::u16string_view p) {
     }
     return i;
   };
-  if (p.size() >= 4 && IsSeparator(p[0]) && IsSeparator(p[1]) && (p[2] == u'?' || p[2] == u'.') && IsSeparator(p[3])) {
-    if (p.size() >= 8 && SameTextAscii(p.substr(4, 3), u"UNC") && IsSeparator(p[7])) return components(8, 2);
+  if (p.size() >= 4 && IsPathSeparator(p[0]) && IsPathSeparator(p[1]) && (p[2] == u'?' || p[2] == u'.') && IsPathSeparator(p[3])) {
+    if (p.size() >= 8 && SameTextAscii(p.substr(4, 3), u"UNC") && IsPathSeparator(p[7])) return components(8, 2);
     return drive(4);
   }
-  if (p.size() >= 2 && IsSeparator(p[0]) && IsSeparator(p[1])) return components(2, 2);
-  if (size_t d = drive(0); d && p.size() > 2 && IsSeparator(p[2])) return d;
+  if (p.size() >= 2 && IsPathSeparator(p[0]) && IsPathSeparator(p[1])) return components(2, 2);
+  if (size_t d = drive(0); d && p.size() > 2 && IsPathSeparator(p[2])) return d;
   return 0;  // relative, or drive-relative ("C:x"): nothing is planned for it
-}
-
-// Folder paths as the file system compares them: letter case folded, "/" as "\\", a run
-// of separators as one (a leading "\\\\" stays).
-std::u16string FolderKey(const std::u16string& path) {
-  std::u16string key;
-  key.reserve(path.size());
-  for (size_t i = 0; i < path.size(); ++i) {
-    char16_t c = IsSeparator(path[i]) ? u'\\' : UpperCaseLetter(path[i]);
-    if (c == u'\\' && i > 1 && key.back() == u'\\') continue;
-    key += c;
-  }
-  return key;
 }
 
 }  // namespace
@@ -71,9 +57,9 @@ std::u16string ParentFolder(std::u16string_view path) {
   size_t root = RootLength(path);
   if (root == 0) return {};
   size_t end = path.size();
-  while (end > root && IsSeparator(path[end - 1])) --end;  // "C:\A\" names the folder A
-  while (end > root && !IsSeparator(path[end - 1])) --end;  // drop the last component
-  while (end > root && IsSeparator(path[end - 1])) --end;
+  while (end > root && IsPathSeparator(path[end - 1])) --end;  // "C:\A\" names the folder A
+  while (end > root && !IsPathSeparator(path[end - 1])) --end;  // drop the last component
+  while (end > root && IsPathSeparator(path[end - 1])) --end;
   if (end <= root) return {};
   return std::u16string(path.substr(0, end));
 }
@@ -82,7 +68,7 @@ std::vector<std::u16string> PlanMissingFolders(const std::vector<std::u16string>
   std::vector<std::u16string> plan;
   std::vector<std::u16string> planKeys;
   auto planned = [&](const std::u16string& folder) {
-    return std::find(planKeys.begin(), planKeys.end(), FolderKey(folder)) != planKeys.end();
+    return std::find(planKeys.begin(), planKeys.end(), FileSystemPathKey(folder)) != planKeys.end();
   };
   for (const std::u16string& destination : destinations) {
     std::vector<std::u16string> chain;  // deepest first
@@ -107,7 +93,7 @@ std::vector<std::u16string> PlanMissingFolders(const std::vector<std::u16string>
     if (!usable) continue;
     for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
       plan.push_back(*it);
-      planKeys.push_back(FolderKey(*it));
+      planKeys.push_back(FileSystemPathKey(*it));
     }
   }
   return plan;

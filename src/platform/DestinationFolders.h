@@ -3,28 +3,17 @@
 // destination folders itself; Wine's does not for a move (it gives up with "cancelled").
 // So the platform layer creates them before handing the request over, and removes the ones
 // it created that are still empty when the operation did not succeed. Existing files and
-// folders are never touched: a destination that exists is left for the shell, which asks
-// before replacing it.
+// folders are never touched here; the rename run refuses destinations that exist before
+// it hands a batch over.
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/Shell.h"
 
 namespace tess {
-
-// The file system as the folder planning needs it.
-class FolderSystem {
- public:
-  virtual ~FolderSystem() = default;
-  // Anything at the path (a file or a folder), or a state that cannot be told: true.
-  virtual bool Exists(const std::u16string& path) = 0;
-  virtual bool IsFolder(const std::u16string& path) = 0;
-  virtual bool CreateFolder(const std::u16string& path) = 0;
-  // Removes the folder only when it is empty.
-  virtual bool RemoveEmptyFolder(const std::u16string& path) = 0;
-};
 
 // The paths of a packed list (each followed by a NUL, the list ends at an empty path).
 std::vector<std::u16string> UnpackPathList(std::u16string_view packed);
@@ -34,8 +23,9 @@ std::vector<std::u16string> UnpackPathList(std::u16string_view packed);
 std::u16string ParentFolder(std::u16string_view path);
 
 // The folders that must be created for the destinations to have their folders, parents
-// before children, each once (compared without letter case, "/" as "\\"). A chain stops at the first
-// folder that exists; a chain that meets a file, or reaches no root, plans nothing.
+// before children, each once (compared as the file system compares paths). A chain stops
+// at the first folder that exists; a chain that meets a file, or reaches no root, plans
+// nothing.
 std::vector<std::u16string> PlanMissingFolders(const std::vector<std::u16string>& destinations, FolderSystem& fs);
 
 // True when the request is one whose destination folders this layer prepares: a copy or

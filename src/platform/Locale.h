@@ -1,6 +1,7 @@
 #pragma once
 // Locale data the core needs from the platform: ANSI text decoding for EXIF strings,
 // weekday names, the alternative calendar's era, and number and date separators.
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,9 +33,40 @@ class LocaleData {
   virtual std::u16string TimeSeparator() const = 0;
 };
 
-// The program's own era data, for platforms that do not name the Japanese or the
-// Republic of China eras themselves.
+// The program's own Japanese era data, for platforms that do not name the Japanese eras
+// themselves; nothing for any other language or a date before the first era.
 std::optional<EraDate> BuiltInEra(LocaleLanguage language, int year, int month, int day);
+
+// The language of a Windows language identifier (primary language in the low 10 bits,
+// sublanguage above). Traditional Chinese with eras is Taiwan's: Hong Kong and Macao
+// write traditional characters but count no Republic of China years.
+LocaleLanguage LanguageOfLangId(uint16_t langId);
+
+// What the platform formats for a date in the user's alternative calendar, before the
+// program's rules are applied.
+struct AltCalendarAnswer {
+  std::u16string eraName;           // the "gg" picture; empty when the date cannot be formatted
+  std::u16string eraYear;           // the "yy" picture
+  std::u16string gregorianEraName;  // the Gregorian calendar's era in the user's locale ("西暦", "A.D.")
+};
+
+// The era a rename uses: the platform's answer wherever it names an alternative-calendar
+// era; the program's own table only for a Japanese user locale whose platform answers the
+// Gregorian era (once or repeated, as Wine writes it for "gg") or nothing.
+std::optional<EraDate> ChooseEra(LocaleLanguage language, const AltCalendarAnswer& answer, int year, int month,
+                                 int day);
+
+// A locale whose eras come from the platform's alternative calendar (the Win32 locale, and
+// the fakes that stand for it in tests).
+class AltCalendarLocale : public LocaleData {
+ public:
+  std::optional<EraDate> AltCalendarEra(int year, int month, int day) const final {
+    return ChooseEra(Language(), FormatAltCalendar(year, month, day), year, month, day);
+  }
+
+ protected:
+  virtual AltCalendarAnswer FormatAltCalendar(int year, int month, int day) const = 0;
+};
 
 // Everything of a Japanese locale but its text decoding: weekday names, the program's own
 // eras, and the separators.

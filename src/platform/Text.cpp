@@ -82,8 +82,8 @@ char16_t UpperCaseLetter(char16_t c) {
 int CompareTextAscii(std::u16string_view a, std::u16string_view b) {
   size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
-    char16_t x = AsciiUpper(a[i]), y = AsciiUpper(b[i]);
-    if (x != y) return x < y ? -1 : 1;
+    int x = AsciiUpper(a[i]), y = AsciiUpper(b[i]);
+    if (x != y) return x - y;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 }

@@ -16,8 +16,19 @@ constexpr char16_t AsciiLower(char16_t c) { return (c >= u'A' && c <= u'Z') ? ch
 // ASCII, Latin-1, Latin Extended-A, Greek, Cyrillic and the full-width Latin letters.
 char16_t UpperCaseLetter(char16_t c);
 bool SameTextAscii(std::u16string_view a, std::u16string_view b);
-// Negative, zero or positive like a three-way compare, after ASCII upper-casing.
+// By UTF-16 code unit with only a-z folded to A-Z: the first differing unit decides by its
+// numeric difference; a prefix sorts first (-1 or 1); equal texts give 0.
 int CompareTextAscii(std::u16string_view a, std::u16string_view b);
+
+// Whether the running system's paths are Windows paths.
+#ifdef _WIN32
+inline constexpr bool kNativeWindowsPaths = true;
+#else
+inline constexpr bool kNativeWindowsPaths = false;
+#endif
+// A path separator: "/" always, and "\" in a Windows path (the paths the core handles, and
+// every path on Windows); elsewhere "\" is a character of a name.
+constexpr bool IsPathSeparator(char16_t c, bool windowsPath = true) { return c == u'/' || (windowsPath && c == u'\\'); }
 
 // Decimal digits of a non-negative number, padded with zeros to at least minDigits.
 std::u16string PadNumber(long long value, int minDigits);

@@ -1,8 +1,11 @@
 #include "rename/RenameRun.h"
 
 #include <new>
+#include <optional>
 #include <unordered_map>
 
+#include "platform/DestinationFolders.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "rename/BatchCopyMove.h"
 #include "rename/RenameTemplate.h"
@@ -21,6 +24,13 @@ const char16_t* const kSameAsSource = u"コピー元と同じファイルです:
 const char16_t* const kDuplicateDestination = u"コピー先が重複しています: ";
 const char16_t* const kDestinationIsSource = u"コピー先が別のファイルのコピー元です: ";
 const char16_t* const kInvalidCharacter = u"コピー先に使えない文字があります: ";
+const char16_t* const kDestinationTaken = u"コピー先に別のファイルがあります: ";
+const char16_t* const kSourceMissing = u"コピー元が見つかりません: ";
+const char16_t* const kAlreadyFiled = u"コピー先に同じファイルがあるため除外します: ";
+const char16_t* const kNotCopied = u"コピーできませんでした (コピー元はそのままです): ";
+const char16_t* const kNotMoved = u"移動できませんでした (コピー元はそのままです): ";
+const char16_t* const kCopiedSourceStays = u"コピーされましたがコピー元が残っています: ";
+const char16_t* const kNotMovedSourceGone = u"移動できませんでした (コピー元が見つかりません): ";
 
 std::u16string LowerAscii(const std::u16string& text) {
   std::u16string out = text;
@@ -69,56 +79,12 @@ std::u16string Pack(const std::vector<std::u16string>& paths) {
   return packed;
 }
 
-}  // namespace
+// ---- Plan: every destination, and the log's pairs ----
 
-std::u16string FileSystemPath(const std::u16string& path) {
-  // A leading "\\" (a network path) keeps both separators; its server and share, like a
-  // drive, are never climbed out of.
-  std::u16string root;
-  size_t i = 0;
-  auto separator = [](char16_t c) { return c == u'\\' || c == u'/'; };
-  if (path.size() >= 2 && separator(path[0]) && separator(path[1])) {
-    root = u"\\\\";
-    i = 2;
-  }
-  std::vector<std::u16string> segments;
-  size_t fixed = 0;
-  while (i <= path.size()) {
-    size_t end = i;
-    while (end < path.size() && !separator(path[end])) ++end;
-    std::u16string segment = path.substr(i, end - i);
-    i = end + 1;
-    if (segment.empty() || segment == u".") continue;
-    if (segment == u"..") {
-      if (segments.size() > fixed) segments.pop_back();
-      continue;
-    }
-    segments.push_back(std::move(segment));
-    if (segments.size() == 1 && (!root.empty() || segments[0].back() == u':')) fixed = root.empty() ? 1 : 2;
-  }
-  // Windows drops the dots and blanks that end the last name.
-  if (!segments.empty()) {
-    std::u16string& last = segments.back();
-    while (!last.empty() && (last.back() == u'.' || last.back() == u' ')) last.pop_back();
-    if (last.empty()) segments.pop_back();
-  }
-  std::u16string out = root;
-  for (size_t s = 0; s < segments.size(); ++s) {
-    if (s > 0) out += u'\\';
-    out += segments[s];
-  }
-  return out;
-}
-
-std::u16string FileSystemPathKey(const std::u16string& path) {
-  std::u16string key = FileSystemPath(path);
-  for (char16_t& c : key) c = UpperCaseLetter(c);
-  return key;
-}
-
-RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log) {
-  log.Clear();
+// Builds the destination of every source with metadata and logs each pair; the sources
+// and entries without metadata leave both lists. Parallel to `sources` afterwards.
+std::vector<std::u16string> PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sources,
+                                             TExifFilesToList& entries, RenameLog& log) {
   std::vector<std::u16string> destinations;
   int sequence = 0;
   for (size_t i = 0; i < sources.size();) {
@@ -145,7 +111,146 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
     log.WriteLine(u"");
     ++i;
   }
+  return destinations;
+}
 
+// ---- Check: the safety rules, before anything is handed to the shell ----
+
+struct Pair {
+  std::u16string source;
+  std::u16string destination;
+};
+
+struct CheckedBatch {
+  std::vector<std::u16string> lines;  // refusals and already-filed photos, in the order of the pairs
+  bool refused = false;               // some destination would lose or overwrite a file
+  std::vector<Pair> batch;            // what goes to the shell
+  size_t inPlace = 0;                 // moves whose file already has its destination path
+};
+
+// Refuses every destination that would overwrite a file of the batch, the file itself or a
+// file already on disk, so that the shell never has to ask (Wine's does not: it replaces)
+// and a yes can never lose a photo. A file moved to the very path it has is already where
+// it belongs, and a destination that holds the same bytes as its source is a photo filed
+// before: both stay out of the batch. The disk is asked once per pair that passes the
+// batch's own rules; bytes are compared only when a file of that name exists.
+CheckedBatch CheckBatch(const TRenameSourceList& sources, const std::vector<std::u16string>& destinations, bool copy,
+                        FileSystem& fs) {
+  CheckedBatch checked;
+  auto refuse = [&](std::u16string line) {
+    checked.lines.push_back(std::move(line));
+    checked.refused = true;
+  };
+  std::unordered_map<std::u16string, size_t> sourceKeys;
+  for (size_t i = 0; i < sources.size(); ++i) sourceKeys.emplace(FileSystemPathKey(sources[i]), i);
+  std::unordered_map<std::u16string, size_t> destinationKeys;
+  for (size_t i = 0; i < sources.size(); ++i) {
+    const std::u16string& source = sources[i];
+    const std::u16string& destination = destinations[i];
+    std::u16string key = FileSystemPathKey(destination);
+    const bool firstUse = destinationKeys.emplace(key, i).second;
+    if (HasControlCharacter(destination)) {
+      refuse(kInvalidCharacter + source);
+      continue;
+    }
+    const bool sameFile = key == FileSystemPathKey(source);
+    if (sameFile) {
+      if (copy) {
+        refuse(kSameAsSource + source);
+        continue;
+      }
+      // The same name spelled another way is already in place; a change of letter case
+      // alone is a real rename.
+      if (firstUse && FileSystemPath(destination) == FileSystemPath(source)) {
+        ++checked.inPlace;
+        continue;
+      }
+    }
+    if (!firstUse) {
+      refuse(kDuplicateDestination + destination);
+      continue;
+    }
+    auto other = sourceKeys.find(key);
+    if (other != sourceKeys.end() && FileSystemPathKey(sources[other->second]) != FileSystemPathKey(source)) {
+      refuse(kDestinationIsSource + destination);
+      continue;
+    }
+    if (!sameFile && fs.Exists(destination)) {
+      if (fs.SameContent(source, destination)) {
+        checked.lines.push_back(kAlreadyFiled + destination);
+      } else if (!fs.Exists(source)) {
+        // Most likely moved there by an earlier run: nothing to do, and nothing to replace.
+        refuse(kSourceMissing + source);
+      } else {
+        refuse(kDestinationTaken + destination);
+      }
+      continue;
+    }
+    checked.batch.push_back({source, destination});
+  }
+  return checked;
+}
+
+// ---- Run: the shell, then what really happened ----
+
+struct RunReport {
+  size_t done = 0;
+  std::vector<std::u16string> notDone;  // one line per pair that did not arrive whole
+};
+
+// Hands the batch to the shell and then looks at every pair, whatever the shell returned:
+// a pair is done when its destination has the source's size and, for a move, the source is
+// gone. A short destination that this batch created is removed while its source is still
+// whole (no broken copy may pass for a photo), and so is every folder the batch created
+// that stays empty.
+RunReport RunBatch(const std::vector<Pair>& batch, const std::u16string& packedFrom, const std::u16string& packedTo,
+                   bool copy, ShellServices& shell, WindowHandle owner, FileSystem& fs) {
+  std::vector<std::u16string> to;
+  std::vector<std::optional<uint64_t>> sizes;
+  for (const Pair& p : batch) {
+    to.push_back(p.destination);
+    sizes.push_back(fs.FileSize(p.source));
+  }
+  std::vector<std::u16string> newFolders = PlanMissingFolders(to, fs);
+  // What the shell answers is not trusted either way (Wine's returns 0 after a full disk):
+  // the disk tells.
+  BatchCopyMove(shell, owner, packedFrom, packedTo, copy ? BatchOperation::Copy : BatchOperation::Move);
+
+  RunReport report;
+  for (size_t i = 0; i < batch.size(); ++i) {
+    const Pair& p = batch[i];
+    std::optional<uint64_t> arrived = fs.FileSize(p.destination);
+    // A case-only rename: the source's path names the destination itself.
+    const bool samePath = FileSystemPathKey(p.source) == FileSystemPathKey(p.destination);
+    const bool sourceStays = !samePath && fs.Exists(p.source);
+    if (sizes[i] && arrived == sizes[i] && (copy || !sourceStays)) {
+      ++report.done;
+      continue;
+    }
+    const bool sourceWhole = !samePath && sizes[i] && fs.FileSize(p.source) == sizes[i];
+    if (arrived && arrived != sizes[i] && sourceWhole) fs.RemoveFile(p.destination);
+    if (copy)
+      report.notDone.push_back(kNotCopied + p.source);
+    else if (sizes[i] && arrived == sizes[i])
+      report.notDone.push_back(kCopiedSourceStays + p.source);  // both whole: nothing lost, nothing removed
+    else
+      report.notDone.push_back((sourceStays || samePath ? kNotMoved : kNotMovedSourceGone) + p.source);
+  }
+  for (auto it = newFolders.rbegin(); it != newFolders.rend(); ++it) fs.RemoveEmptyFolder(*it);
+  return report;
+}
+
+}  // namespace
+
+RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
+                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log) {
+  return DoExifRename(settings, sources, entries, isSkipCopy, shell, owner, log, PlatformFileSystem());
+}
+
+RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
+                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs) {
+  log.Clear();
+  std::vector<std::u16string> destinations = PlanDestinations(settings, sources, entries, log);
   if (sources.empty()) {
     log.WriteLine(kRenameNoFilesMessage);
     log.Beep();
@@ -154,46 +259,9 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
 
   const bool copy = settings.actionIndex <= 0;
   const char16_t* failure = copy ? kCopyFailed : kMoveFailed;
-
-  // Refuse every destination that would overwrite a file of the batch or the file itself,
-  // so that the shell never has to ask and a yes can never lose a photo. A file moved to
-  // the very path it has is already where it belongs and stays out of the batch.
-  std::unordered_map<std::u16string, size_t> sourceKeys;
-  for (size_t i = 0; i < sources.size(); ++i) sourceKeys.emplace(FileSystemPathKey(sources[i]), i);
-  std::unordered_map<std::u16string, size_t> destinationKeys;
-  std::vector<std::u16string> problems;
-  std::vector<std::u16string> batchFrom, batchTo;
-  for (size_t i = 0; i < sources.size(); ++i) {
-    const std::u16string& destination = destinations[i];
-    std::u16string key = FileSystemPathKey(destination);
-    bool firstUse = destinationKeys.emplace(key, i).second;
-    if (HasControlCharacter(destination)) {
-      problems.push_back(kInvalidCharacter + sources[i]);
-      continue;
-    }
-    if (key == FileSystemPathKey(sources[i])) {
-      if (copy) {
-        problems.push_back(kSameAsSource + sources[i]);
-        continue;
-      }
-      // The same name spelled another way is already in place; a change of letter case
-      // alone is a real rename.
-      if (firstUse && FileSystemPath(destination) == FileSystemPath(sources[i])) continue;
-    }
-    if (!firstUse) {
-      problems.push_back(kDuplicateDestination + destination);
-      continue;
-    }
-    auto other = sourceKeys.find(key);
-    if (other != sourceKeys.end() && FileSystemPathKey(sources[other->second]) != FileSystemPathKey(sources[i])) {
-      problems.push_back(kDestinationIsSource + destination);
-      continue;
-    }
-    batchFrom.push_back(sources[i]);
-    batchTo.push_back(destination);
-  }
-  if (!problems.empty()) {
-    for (const std::u16string& line : problems) log.WriteLine(line);
+  CheckedBatch checked = CheckBatch(sources, destinations, copy, fs);
+  for (const std::u16string& line : checked.lines) log.WriteLine(line);
+  if (checked.refused) {
     if (!isSkipCopy) log.WriteLine(failure);
     log.Beep();
     return RenameOutcome::Refused;
@@ -201,23 +269,30 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
 
   std::u16string packedFrom, packedTo;
   try {
-    packedFrom = Pack(batchFrom);
-    packedTo = Pack(batchTo);
+    std::vector<std::u16string> from, to;
+    for (const Pair& p : checked.batch) {
+      from.push_back(p.source);
+      to.push_back(p.destination);
+    }
+    packedFrom = Pack(from);
+    packedTo = Pack(to);
   } catch (const std::bad_alloc&) {
     log.WriteLine(failure);
     return RenameOutcome::PackFailed;
   }
-
   if (isSkipCopy) return RenameOutcome::Planned;
 
-  bool ok = batchFrom.empty() ||
-            BatchCopyMove(shell, owner, packedFrom, packedTo, copy ? BatchOperation::Copy : BatchOperation::Move);
-  if (!ok) {
+  RunReport report;
+  if (!checked.batch.empty()) report = RunBatch(checked.batch, packedFrom, packedTo, copy, shell, owner, fs);
+  for (const std::u16string& line : report.notDone) log.WriteLine(line);
+  const size_t handled = report.done + checked.inPlace;
+  if (report.notDone.empty() || handled > 0)
+    log.WriteLine(PadNumber(static_cast<long long>(handled), 1) + (copy ? kCopiedSuffix : kMovedSuffix));
+  if (!report.notDone.empty()) {
     log.WriteLine(failure);
     log.Beep();
     return RenameOutcome::Failed;
   }
-  log.WriteLine(PadNumber(static_cast<long long>(sources.size()), 1) + (copy ? kCopiedSuffix : kMovedSuffix));
   return RenameOutcome::Done;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "browse/FileRecords.h"
+#include "platform/FileSystem.h"
 #include "platform/Shell.h"
 
 namespace tess {
@@ -40,22 +41,27 @@ enum class RenameOutcome {
   Planned,    // a test run that found every destination usable
   Refused,    // some destination would lose or overwrite a file: nothing handed to the shell
   PackFailed, // the packed lists could not be built
-  Done,       // the shell finished the whole batch
-  Failed,     // the shell reported a failure or the user cancelled
+  Done,       // every file of the batch arrived (or was already in place)
+  Failed,     // some file did not arrive, whatever the shell reported
 };
 
 // The line of a run that found no file with metadata.
 extern const char16_t* const kRenameNoFilesMessage;
 
-// sources and entries are the parallel rename lists; entries without metadata are deleted
-// from both. isSkipCopy true is a test run (log only).
+// The run, in three steps. Plan: every source with metadata gets its destination and its
+// pair of log lines; entries without metadata are deleted from both parallel lists. Check:
+// a destination that clashes within the batch or with the source, or where another file
+// already lies, refuses the whole batch (its lines, then the failure line in a real run,
+// and a beep); a destination that already holds the source's very bytes is a photo filed
+// before, left out with a line of its own. A test run (isSkipCopy) ends here, its log
+// telling everything the real run would do. Run: one shell operation for the rest, then
+// every pair is looked at on disk whatever the shell returned: the count line counts only
+// the pairs that really arrived; each pair that did not is named, its short copy and the
+// folders left empty are removed, and the failure line and a beep follow.
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
                            bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log);
-
-// A path as Windows resolves it: "/" taken as "\", runs of separators as one, "." and ".."
-// segments resolved, the dots and blanks that end the last name dropped.
-std::u16string FileSystemPath(const std::u16string& path);
-// FileSystemPath with the letter case folded: two paths with the same key name the same file.
-std::u16string FileSystemPathKey(const std::u16string& path);
+// The same with the file system given (tests); the one above uses the machine's.
+RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
+                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs);
 
 }  // namespace tess

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "app/WindowSettings.h"
@@ -68,6 +69,43 @@ class RegistrySettings : public ::testing::Test {
 
   std::u16string root_;
   std::unique_ptr<SettingsStore> store_;
+};
+
+// The real registry, with the reads of one value name failing while `failing` is set: a
+// value that cannot be read at the first start, as a damaged or locked hive gives.
+class FailingReadStore final : public SettingsStore {
+ public:
+  FailingReadStore(SettingsStore& real, std::u16string name) : real_(real), name_(std::move(name)) {}
+  bool failing = true;
+  std::unique_ptr<SettingsKey> Open(std::u16string_view path, bool create) override {
+    std::unique_ptr<SettingsKey> key = real_.Open(path, create);
+    if (!key) return nullptr;
+    return std::make_unique<Key>(std::move(key), *this);
+  }
+  bool KeyExists(std::u16string_view path) override { return real_.KeyExists(path); }
+  bool DeleteTree(std::u16string_view path) override { return real_.DeleteTree(path); }
+
+ private:
+  class Key final : public SettingsKey {
+   public:
+    Key(std::unique_ptr<SettingsKey> real, FailingReadStore& store) : real_(std::move(real)), store_(store) {}
+    std::optional<ValueInfo> QueryValue(std::u16string_view name) override { return real_->QueryValue(name); }
+    std::optional<RawValue> ReadValue(std::u16string_view name) override {
+      if (store_.failing && name == store_.name_) return std::nullopt;
+      return real_->ReadValue(name);
+    }
+    bool WriteValue(std::u16string_view name, uint32_t type, const std::vector<uint8_t>& data) override {
+      return real_->WriteValue(name, type, data);
+    }
+    std::optional<std::vector<std::u16string>> ValueNames() override { return real_->ValueNames(); }
+    std::optional<std::vector<std::u16string>> SubKeyNames() override { return real_->SubKeyNames(); }
+
+   private:
+    std::unique_ptr<SettingsKey> real_;
+    FailingReadStore& store_;
+  };
+  SettingsStore& real_;
+  std::u16string name_;
 };
 
 }  // namespace
@@ -200,4 +238,34 @@ TEST_F(RegistrySettings, EarlierKeyMovesWithNestedSubKeys) {
   ReadMainWindowSettings(*store_, again);
   EXPECT_EQ(again.placement.top, 123);
   EXPECT_TRUE(Exists(oldMain));
+}
+
+TEST_F(RegistrySettings, AFailedMoveIsTriedAgainAtTheNextStart) {
+  const std::u16string oldMain = u"\\Software\\Quenfold\\Brevikon\\MainWindow";
+  SetRaw(kEarlierProductKey, L"SelectFolder", REG_SZ, L"D:\\DCIM\\", 18);
+  SetDword(oldMain, L"Top", 123);
+  SetDword(oldMain, L"Left", 45);
+  SetDword(oldMain, L"Height", 456);
+  FailingReadStore store(*store_, u"Height");
+
+  // First start: the copy fails; the shows and closes of every window leave no product key.
+  MainWindowSettings first;
+  ReadMainWindowSettings(store, first);
+  EXPECT_EQ(first.placement.top, 0);
+  RenameWindowSettings rename;
+  ReadRenameWindowSettings(store, rename);
+  WriteRenameWindowSettings(store, rename);
+  first.placement.top = 7;
+  WriteMainWindowSettings(store, first);
+  EXPECT_FALSE(Exists(kProductKey));
+  EXPECT_TRUE(Exists(oldMain));
+
+  // Second start: the move succeeds and the earlier settings take effect.
+  store.failing = false;
+  MainWindowSettings second;
+  ReadMainWindowSettings(store, second);
+  EXPECT_EQ(second.placement.top, 123);
+  EXPECT_EQ(second.placement.height, 456);
+  EXPECT_EQ(second.selectFolder, u"D:\\DCIM\\");
+  EXPECT_FALSE(Exists(kEarlierProductKey));
 }

@@ -1,9 +1,12 @@
 #include "app/win/MainWindow.h"
 
+#include <dbt.h>
 #include <shellapi.h>
 
 #include <stdexcept>
 
+#include "app/DriveList.h"
+#include "app/Eject.h"
 #include "app/MainLayout.h"
 #include "app/WindowSettings.h"
 #include "platform/Locale.h"
@@ -23,6 +26,7 @@ constexpr int kMinPaneWidth = 30;
 // A stored size below this would leave a window nobody can find or use.
 constexpr int kMinWindowWidth = 200;
 constexpr int kMinWindowHeight = 150;
+constexpr UINT_PTR kPendingEjectTimer = 9;
 
 struct ButtonSpec {
   ToolImage image;
@@ -63,6 +67,7 @@ TTessarineMain::TTessarineMain(HINSTANCE instance, MainWindowOptions options)
 }
 
 TTessarineMain::~TTessarineMain() {
+  dragDrop_.reset();
   // The panes forget each other before either goes.
   if (tree_) tree_->SetplFileList(nullptr);
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
@@ -136,6 +141,8 @@ void TTessarineMain::CreateComponents() {
   list_->OnFolderChanging = [](std::u16string& findText) { findText.clear(); };  // every folder shows all files
   list_->OnFolderChanged = [this] { UpdateStatusPanels(); };
   list_->OnSelectItem = [this] { UpdateStatusPanels(); };
+  // Drags out of the panes and drops onto them.
+  dragDrop_ = std::make_unique<PaneDragDrop>(hwnd_, *tree_, *list_, [this](const std::u16string& t) { ReportError(t); });
   Layout();
 }
 
@@ -282,62 +289,63 @@ std::u16string TTessarineMain::ComboText() const {
   return U16(buf);
 }
 
+std::vector<std::u16string> TTessarineMain::ComboTexts() const {
+  std::vector<std::u16string> texts;
+  LRESULT count = SendMessageW(combo_, CB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    wchar_t buf[MAX_PATH + 8] = {};
+    COMBOBOXEXITEMW item{};
+    item.mask = CBEIF_TEXT;
+    item.iItem = i;
+    item.pszText = buf;
+    item.cchTextMax = MAX_PATH + 7;
+    texts.push_back(SendMessageW(combo_, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? U16(buf) : u"");
+  }
+  return texts;
+}
+
 int TTessarineMain::SetDriveCombo(const std::u16string& selectFolder) {
   LRESULT remembered = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
-  int result = -1;
   SendMessageW(combo_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
   ImageList_RemoveAll(ImageList1.get());
   ImageList_SetBkColor(ImageList1.get(), GetSysColor(COLOR_WINDOW));
-  DWORD drives = GetLogicalDrives();
-  int entry = 0;
-  for (int i = 0; i < 26; ++i) {
-    if (!(drives & (1u << i))) continue;
-    std::u16string root{char16_t(u'A' + i), u':', u'\\'};
-    wchar_t label[MAX_PATH] = {}, fileSystem[MAX_PATH] = {};
+  // A drive without a medium would ask the user to insert one: keep the system quiet.
+  UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
+  std::vector<DriveEntry> entries =
+      BuildDriveEntries(GetLogicalDrives(), [](const std::u16string& root) -> std::optional<std::u16string> {
+        wchar_t label[MAX_PATH + 1] = {}, fileSystem[MAX_PATH + 1] = {};
+        if (!GetVolumeInformationW(W(root), label, MAX_PATH, nullptr, nullptr, nullptr, fileSystem, MAX_PATH))
+          return std::nullopt;
+        return U16(label, MAX_PATH);  // cut at the first NUL by the entry
+      });
+  SetErrorMode(previousMode);
+  std::vector<std::u16string> texts;
+  for (const DriveEntry& e : entries) {
+    std::u16string text = e.Text();
     COMBOBOXEXITEMW item{};
-    item.iItem = entry;
-    std::u16string text = root;
-    // A drive without a medium would ask the user to insert one: keep the system quiet.
-    UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
-    BOOL readable = GetVolumeInformationW(W(root), label, MAX_PATH, nullptr, nullptr, nullptr, fileSystem, MAX_PATH);
-    SetErrorMode(previousMode);
-    item.mask = CBEIF_TEXT;
-    if (readable) {
-      text = root + u" [" + U16(label) + u"]";
+    // An entry without an image says so: left out, the control would draw image 0 for it.
+    item.mask = CBEIF_TEXT | CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
+    item.iImage = item.iSelectedImage = -1;
+    item.iItem = static_cast<INT_PTR>(texts.size());
+    item.pszText = W(text);
+    if (e.readable) {
       SHFILEINFOW info{};
-      if (SHGetFileInfoW(W(root), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_SMALLICON | SHGFI_SHELLICONSIZE) &&
+      if (SHGetFileInfoW(W(e.root), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_SMALLICON | SHGFI_SHELLICONSIZE) &&
           info.hIcon) {
         IconHandle icon(info.hIcon);
         int image = ImageList_AddIcon(ImageList1.get(), icon.get());
-        if (image >= 0) {
-          item.mask |= CBEIF_IMAGE | CBEIF_SELECTEDIMAGE;
-          item.iImage = item.iSelectedImage = image;
-        }
+        if (image >= 0) item.iImage = item.iSelectedImage = image;
       }
     }
-    item.pszText = W(text);
-    if (SendMessageW(combo_, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) >= 0) ++entry;
+    if (SendMessageW(combo_, CBEM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)) >= 0) texts.push_back(text);
   }
-  SendMessageW(combo_, CB_SETCURSEL, 0, 0);
-  if (selectFolder.size() > 2) {
-    std::u16string head = selectFolder.substr(0, 3);
-    for (int i = 0; i < entry; ++i) {
-      SendMessageW(combo_, CB_SETCURSEL, i, 0);
-      if (ComboText().substr(0, 3) == head) {
-        result = i;
-        break;
-      }
-      SendMessageW(combo_, CB_SETCURSEL, 0, 0);
-    }
-  }
-  if (remembered != CB_ERR && remembered >= 0) {
-    SendMessageW(combo_, CB_SETCURSEL, remembered, 0);
-    result = static_cast<int>(remembered);
-  }
+  DriveSelection selection =
+      ChooseDriveSelection(texts, selectFolder, remembered == CB_ERR ? -1 : static_cast<int>(remembered));
+  SendMessageW(combo_, CB_SETCURSEL, static_cast<WPARAM>(selection.selectIndex), 0);
   SendMessageW(combo_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(combo_, nullptr, TRUE);
-  return result;
+  return selection.result;
 }
 
 void TTessarineMain::ComboBoxEx1Change() {
@@ -347,6 +355,89 @@ void TTessarineMain::ComboBoxEx1Change() {
     list_->SetRootFolder(RootBasePath);
   }
 }
+
+void TTessarineMain::WMDeviceChange(WPARAM wp, LPARAM lp) {
+  if (wp != DBT_DEVICEARRIVAL && wp != DBT_DEVICEREMOVECOMPLETE) return;
+  auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lp);
+  if (!header || header->dbch_devicetype != DBT_DEVTYP_VOLUME) return;
+  if (wp == DBT_DEVICEREMOVECOMPLETE) {
+    // A card pulled: the panes stop showing (and touching) its folders at once. The same drive
+    // letter may come back with another card, whose folders are not the ones shown.
+    auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lp);
+    std::u16string shown = !tree_->RootFolder().empty() ? tree_->RootFolder() : list_->RootFolder();
+    char16_t letter = DriveLetterOf(shown);
+    if (letter && (volume->dbcv_unitmask & (1u << (letter - u'A')))) tree_->ReleaseFolders();
+  }
+  SetDriveCombo(tree_->SelectFolder());
+  ComboBoxEx1Change();
+  LeaveVanishedFolder();
+}
+
+void TTessarineMain::LeaveVanishedFolder() {
+  std::u16string root = !tree_->RootFolder().empty() ? tree_->RootFolder() : list_->RootFolder();
+  if (!root.empty() && FolderExists(root)) return;
+  LRESULT selected = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
+  int entry = FallbackDriveEntry(ComboTexts(), selected == CB_ERR ? -1 : static_cast<int>(selected),
+                                 [](const std::u16string& r) { return FolderExists(r); });
+  // Nothing to show on any drive: show nothing rather than what is gone.
+  if (entry < 0) {
+    if (!root.empty()) tree_->ReleaseFolders();
+    return;
+  }
+  SendMessageW(combo_, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+  ComboBoxEx1Change();
+}
+
+void TTessarineMain::btnEjectClick() {
+  // No entry selected (a rebuild left the position beyond the last one): no drive to eject.
+  char16_t letter = DriveLetterOf(ComboText());
+  if (!letter || pendingEject_.letter) return;
+  PaneFolders shown{tree_->RootFolder(), tree_->SelectFolder()};
+  bool onDrive = IsOnDrive(shown.root, letter) || IsOnDrive(list_->ExpandFolder(), letter);
+  if (tree_->Enumerating()) {
+    // This click runs inside a loop that still has a folder open (perhaps on this drive):
+    // the panes let go now, which ends the loop, and the eject follows once it has.
+    if (onDrive) tree_->ReleaseFolders();
+    pendingEject_ = {letter, shown, onDrive};
+    SetTimer(hwnd_, kPendingEjectTimer, 100, nullptr);
+    return;
+  }
+  EjectDrive(letter, shown, false);
+}
+
+void TTessarineMain::EjectDrive(char16_t letter, const PaneFolders& shown, bool released) {
+  EjectOutcome outcome;
+  try {
+    WaitCursor wait;
+    outcome = EjectVolume(Volumes(), letter, [&] {
+      // Nothing of the program may hold the volume when it is locked (what the panes show now:
+      // something may have shown the drive again since an earlier release).
+      if (IsOnDrive(tree_->RootFolder(), letter) || IsOnDrive(list_->ExpandFolder(), letter)) {
+        tree_->ReleaseFolders();
+        released = true;
+      }
+    });
+  } catch (const EVolumeError& e) {
+    if (released) RestorePaneFolders(shown);
+    ReportError(e.Text());
+    return;
+  }
+  if (outcome != EjectOutcome::Ejected && released) RestorePaneFolders(shown);
+  // Files still open elsewhere: the eject gave up, as a user-level failure does.
+  if (outcome == EjectOutcome::LockFailed) DefaultBeep();
+  SetDriveCombo(tree_->SelectFolder());
+  ComboBoxEx1Change();
+  LeaveVanishedFolder();
+}
+
+void TTessarineMain::RestorePaneFolders(const PaneFolders& shown) {
+  tree_->SetRootFolder(shown.root);
+  tree_->SetSelectFolder(shown.select);
+}
+
+void TTessarineMain::OpenSelectedWithProgram() { OpenWithProgram(PlatformShell(), SelectedItemPath(*list_)); }
+
+void TTessarineMain::CreateTextDocument() { CreateNewTextDocument(*list_); }
 
 void TTessarineMain::UpdateStatusPanels() {
   std::u16string separator = CurrentLocale().ThousandSeparator();
@@ -423,6 +514,7 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       LRESULT result = 0;
       // The panes' items go with their windows: nothing to list or draw any more.
       if (destroying_) return DefWindowProcW(hwnd_, msg, wp, lp);
+      if (dragDrop_ && dragDrop_->OnNotify(header, result)) return result;  // drags out of the panes
       if (tree_ && tree_->OnNotify(header, result)) return result;
       if (list_ && list_->OnNotify(header, result)) return result;
       return DefWindowProcW(hwnd_, msg, wp, lp);
@@ -432,6 +524,10 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         ComboBoxEx1Change();
         return 0;
       }
+      if (LOWORD(wp) == static_cast<int>(IdFirstToolButton) + static_cast<int>(btnEject) && HIWORD(wp) == BN_CLICKED) {
+        btnEjectClick();
+        return 0;
+      }
       if (LOWORD(wp) == IdFirstToolButton + static_cast<int>(btnEvent)) {
         btnEventClick();
         return 0;
@@ -439,6 +535,19 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (ExifRenameMenuCommand(LOWORD(wp))) return 0;
       // The tool buttons' commands are wired with their own command handlers.
       return 0;
+    case WM_DEVICECHANGE:
+      WMDeviceChange(wp, lp);
+      return TRUE;
+    case WM_TIMER:
+      if (wp == kPendingEjectTimer) {
+        if (tree_->Enumerating()) return 0;  // the loop has not ended yet
+        KillTimer(hwnd_, kPendingEjectTimer);
+        PendingEject pending = pendingEject_;
+        pendingEject_ = {};
+        EjectDrive(pending.letter, pending.shown, pending.released);
+        return 0;
+      }
+      return DefWindowProcW(hwnd_, msg, wp, lp);
     case WM_SETCURSOR: {
       POINT pt;
       GetCursorPos(&pt);
@@ -505,6 +614,8 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return 0;
     case WM_DESTROY:
       destroying_ = true;
+      KillTimer(hwnd_, kPendingEjectTimer);
+      dragDrop_.reset();  // the drop targets are revoked while their windows still exist
       if (options_.quitOnDestroy) PostQuitMessage(0);
       return 0;
     case WM_NCDESTROY: {

@@ -10,11 +10,13 @@
 #include <memory>
 #include <string>
 
+#include "app/win/PaneHandOffs.h"
 #include "app/win/ToolButton.h"
 #include "app/win/ToolImages.h"
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
 #include "browse/win/WinControls.h"
+#include "platform/Volume.h"
 
 namespace tess {
 
@@ -27,6 +29,8 @@ struct MainWindowOptions {
   std::function<void(const std::u16string& text)> reportError;
   // The program's main window ends the message loop when it is destroyed.
   bool quitOnDestroy = true;
+  // The volume calls of the eject button; the system's unless replaced.
+  VolumeDevices* volumes = nullptr;
 };
 
 enum MainControlId : int {
@@ -74,6 +78,17 @@ class TTessarineMain {
   void UpdateStatusPanels();
   int SetDriveCombo(const std::u16string& selectFolder);
   void ComboBoxEx1Change();
+  // --- drives, cards and drag and drop ---
+  void WMDeviceChange(WPARAM wp, LPARAM lp);
+  void btnEjectClick();
+  // The panes leave a folder that no longer exists for the selected drive or the first one
+  // present (the drop-down follows).
+  void LeaveVanishedFolder();
+  PaneDragDrop& DragDrop() { return *dragDrop_; }
+  // pop1OpenProgramClick: the shell's program chooser for the list's selected file.
+  void OpenSelectedWithProgram();
+  // Popup2CreateTextClick: a new text document in the shown folder, named in place.
+  void CreateTextDocument();
   void ApplicationEvents1Activate();
   // Stores the settings; closing is never refused.
   void FormCloseQuery();
@@ -100,6 +115,14 @@ class TTessarineMain {
   RECT SplitterRect() const;
   void ReportError(const std::u16string& text);
   std::u16string ComboText() const;
+  std::vector<std::u16string> ComboTexts() const;
+  // The eject of one drive, and the folders the panes showed before they let go of it.
+  struct PaneFolders {
+    std::u16string root, select;
+  };
+  void EjectDrive(char16_t letter, const PaneFolders& shown, bool released);
+  void RestorePaneFolders(const PaneFolders& shown);
+  VolumeDevices& Volumes() { return options_.volumes ? *options_.volumes : PlatformVolumes(); }
 
   HINSTANCE instance_;
   MainWindowOptions options_;
@@ -110,6 +133,14 @@ class TTessarineMain {
   HWND lastFocus_ = nullptr;  // the control to give the focus back to on activation
   std::unique_ptr<TplFolderTree> tree_;
   std::unique_ptr<TplFileList> list_;
+  std::unique_ptr<PaneDragDrop> dragDrop_;
+  // An eject asked for while an enumeration below it still had a folder of the drive open:
+  // it runs from a timer once that loop has ended.
+  struct PendingEject {
+    char16_t letter = 0;
+    PaneFolders shown;
+    bool released = false;
+  } pendingEject_;
   std::array<std::unique_ptr<TToolButton>, ToolButtonCount> buttons_;
   ToolImageLists toolImages_;
   IconHandle appIcon_;  // outlives the window: destroyed after it

@@ -524,6 +524,26 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
   }
 }
 
+void TplFolderTree::ReleaseFolders() {
+  ++rootGeneration_;  // a root being read meanwhile stops
+  {
+    // Deleting the selected node would select (and list) a sibling on the way.
+    OnRootChangeFlag = false;
+    RestoreOnExit<bool> ready(OnRootChangeFlag, true);
+    editSubclass_.reset();
+    TreeView_DeleteAllItems(hwnd_);
+  }
+  FRootNode = nullptr;
+  FRootFolder.clear();
+  FSelectFolder.clear();
+  FRootHeader.clear();
+  if (FplFileList) {
+    FplFileList->SetFoldersFromTree(u"", u"");
+    FplFileList->ListFolder(u"");
+    FplFileList->DoFolderChanged();
+  }
+}
+
 // The control reports expansion changes only for the user's clicks and keys (and the first
 // programmatic expansion): a collapse asked for in code must forget the children as well,
 // and the top node stays open either way.

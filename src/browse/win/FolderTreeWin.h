@@ -56,6 +56,14 @@ class TplFolderTree {
   // Called by the file list when it forgets this tree.
   void ForgetFileList() { FplFileList = nullptr; }
 
+  // Drives and cards: the tree and its list let go of every folder they show (no node, no
+  // root, no listing), so that nothing of the program holds on to a volume about to be locked
+  // or already gone; an enumeration running meanwhile stops at its next step.
+  void ReleaseFolders();
+  // Whether an enumeration loop (which keeps a directory search open) is running below the
+  // current message.
+  bool Enumerating() const { return !watches_.empty(); }
+
  private:
   void SetNodeIcons(const std::u16string& path, HTREEITEM node);
   void LoadChildren(const std::u16string& path, HTREEITEM node, bool addNodes);

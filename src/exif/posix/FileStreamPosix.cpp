@@ -20,21 +20,37 @@ struct TFileStream::Handle {
 
 TFileStream::TFileStream(const std::u16string& fileName) : handle_(std::make_unique<Handle>()) {
   std::string path = ToUtf8(fileName);
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EFOpenError(fileName, FromUtf8(std::strerror(errno)));
-  handle_->fd = fd;
+  // Only a regular file holds a photo; a pipe, socket or device reads as empty. The open
+  // never blocks: without O_NONBLOCK, opening a pipe waits for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   struct stat st {};
+  if (fd < 0) {
+    int error = errno;
+    // A socket cannot be opened at all: it is no photo rather than a file that is unreadable.
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+      size_ = 0;
+      return;
+    }
+    throw EFOpenError(fileName, FromUtf8(std::strerror(error)));
+  }
+  handle_->fd = fd;
   if (::fstat(fd, &st) != 0) throw EFOpenError(fileName, FromUtf8(std::strerror(errno)));
   // A folder opens on POSIX but is no file to read (Windows refuses to open it).
   if (S_ISDIR(st.st_mode)) throw EFOpenError(fileName, FromUtf8(std::strerror(EISDIR)));
-  size_ = S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
+  if (!S_ISREG(st.st_mode)) {
+    ::close(handle_->fd);
+    handle_->fd = -1;
+    size_ = 0;
+    return;
+  }
+  size_ = static_cast<int64_t>(st.st_size);
 }
 
 TFileStream::~TFileStream() = default;
 
 size_t TFileStream::ReadAt(int64_t offset, void* buffer, size_t count) {
   size_t done = 0;
-  while (done < count) {
+  while (handle_->fd >= 0 && done < count) {
     ssize_t n = ::pread(handle_->fd, static_cast<char*>(buffer) + done, count - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
@@ -44,10 +60,6 @@ size_t TFileStream::ReadAt(int64_t offset, void* buffer, size_t count) {
 }
 
 int64_t TFileStream::Size() {
-  if (size_ < 0) {
-    struct stat st {};
-    size_ = ::fstat(handle_->fd, &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
-  }
   return size_;
 }
 

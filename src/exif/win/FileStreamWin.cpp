@@ -18,6 +18,14 @@ TFileStream::TFileStream(const std::u16string& fileName) : handle_(std::make_uni
   HANDLE h = CreateFileW(W(fileName), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw EFOpenError(fileName, SystemErrorMessage(GetLastError()));
   handle_->h = h;
+  // Only a file on disk holds a photo: a console, pipe or device ("CON", "\\.\pipe\x") reads as
+  // empty rather than waiting for input that never comes.
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    handle_->h = INVALID_HANDLE_VALUE;
+    size_ = 0;
+    return;
+  }
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(h, &size)) throw EFOpenError(fileName, SystemErrorMessage(GetLastError()));
   size_ = size.QuadPart;
@@ -27,7 +35,7 @@ TFileStream::~TFileStream() = default;
 
 size_t TFileStream::ReadAt(int64_t offset, void* buffer, size_t count) {
   size_t done = 0;
-  while (done < count) {
+  while (handle_->h != INVALID_HANDLE_VALUE && done < count) {
     DWORD chunk = count - done > 0x40000000 ? 0x40000000 : static_cast<DWORD>(count - done);
     OVERLAPPED ov{};
     uint64_t at = static_cast<uint64_t>(offset) + done;

@@ -29,7 +29,7 @@ std::u16string DecodeCodePage(UINT codePage, std::string_view bytes) {
   return out;
 }
 
-class WinLocale final : public LocaleData {
+class WinLocale final : public AltCalendarLocale {
  public:
   explicit WinLocale(UINT codePage) : codePage_(codePage) {}
   std::u16string DecodeAnsi(std::string_view bytes) const override { return DecodeCodePage(codePage_, bytes); }
@@ -41,33 +41,26 @@ class WinLocale final : public LocaleData {
     if (dayOfWeek < 1 || dayOfWeek > 7) return {};
     return LocaleString(types[dayOfWeek - 1], u"");
   }
-  std::optional<EraDate> AltCalendarEra(int year, int month, int day) const override {
+  LocaleLanguage Language() const override { return LanguageOfLangId(LANGIDFROMLCID(GetUserDefaultLCID())); }
+  std::u16string ThousandSeparator() const override { return LocaleString(LOCALE_STHOUSAND, u","); }
+  std::u16string DateSeparator() const override { return LocaleString(LOCALE_SDATE, u"/"); }
+  std::u16string TimeSeparator() const override { return LocaleString(LOCALE_STIME, u":"); }
+
+ protected:
+  AltCalendarAnswer FormatAltCalendar(int year, int month, int day) const override {
+    AltCalendarAnswer answer;
+    if (year < 1601 || year > 30827) return answer;  // outside SYSTEMTIME: nothing to format
     SYSTEMTIME st{};
     st.wYear = WORD(year);
     st.wMonth = WORD(month);
     st.wDay = WORD(day);
-    std::u16string era = FormatDate(st, DATE_USE_ALT_CALENDAR, L"gg");
-    std::u16string gregorianEra = FormatDate(st, 0, L"gg");
-    // Some platforms (Wine among them) answer the Gregorian era for the alternative
-    // calendar; that names no real era, so the program's own era data stands in.
-    if (!era.empty() && era != gregorianEra && era != u"西暦") {
-      std::u16string eraYear = FormatDate(st, DATE_USE_ALT_CALENDAR, L"yy");
-      if (!eraYear.empty()) return EraDate{era, eraYear};
-    }
-    return BuiltInEra(Language(), year, month, day);
+    answer.eraName = FormatDate(st, DATE_USE_ALT_CALENDAR, L"gg");
+    answer.eraYear = FormatDate(st, DATE_USE_ALT_CALENDAR, L"yy");
+    wchar_t buf[64];
+    int n = GetCalendarInfoW(LOCALE_USER_DEFAULT, CAL_GREGORIAN, CAL_SERASTRING, buf, 64, nullptr);
+    if (n > 1) answer.gregorianEraName = U16(buf, size_t(n - 1));
+    return answer;
   }
-  LocaleLanguage Language() const override {
-    LANGID id = LANGIDFROMLCID(GetUserDefaultLCID());
-    if (PRIMARYLANGID(id) == LANG_JAPANESE) return LocaleLanguage::Japanese;
-    if (PRIMARYLANGID(id) == LANG_CHINESE &&
-        (SUBLANGID(id) == SUBLANG_CHINESE_TRADITIONAL || SUBLANGID(id) == SUBLANG_CHINESE_HONGKONG ||
-         SUBLANGID(id) == SUBLANG_CHINESE_MACAU))
-      return LocaleLanguage::ChineseTraditional;
-    return LocaleLanguage::Other;
-  }
-  std::u16string ThousandSeparator() const override { return LocaleString(LOCALE_STHOUSAND, u","); }
-  std::u16string DateSeparator() const override { return LocaleString(LOCALE_SDATE, u"/"); }
-  std::u16string TimeSeparator() const override { return LocaleString(LOCALE_STIME, u":"); }
 
  private:
   UINT codePage_;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/DestinationFolders.h"
+#include "platform/FileSystem.h"
 #include "platform/Shell.h"
 #include "platform/win/WinText.h"
 
@@ -35,22 +36,6 @@ std::u16string Terminated(const std::u16string& packed) {
   return list;
 }
 
-class WinFolderSystem final : public FolderSystem {
- public:
-  bool Exists(const std::u16string& path) override {
-    if (GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES) return true;
-    DWORD error = GetLastError();
-    // Only a clear "not there" counts as missing; anything else is left to the shell.
-    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
-  }
-  bool IsFolder(const std::u16string& path) override {
-    DWORD attributes = GetFileAttributesW(W(path));
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  }
-  bool CreateFolder(const std::u16string& path) override { return CreateDirectoryW(W(path), nullptr) != 0; }
-  bool RemoveEmptyFolder(const std::u16string& path) override { return RemoveDirectoryW(W(path)) != 0; }
-};
-
 FileOperationResult CallFileOperation(const FileOperationRequest& request) {
   std::u16string from = Terminated(request.pFrom);
   std::u16string to = request.pTo.empty() ? std::u16string() : Terminated(request.pTo);
@@ -72,8 +57,7 @@ FileOperationResult CallFileOperation(const FileOperationRequest& request) {
 class WinShell final : public ShellServices {
  public:
   FileOperationResult FileOperation(const FileOperationRequest& request) override {
-    WinFolderSystem folders;
-    return RunWithDestinationFolders(request, folders, CallFileOperation);
+    return RunWithDestinationFolders(request, PlatformFileSystem(), CallFileOperation);
   }
 
   FileInfoResult GetFileInfo(const FileInfoRequest& request) override {

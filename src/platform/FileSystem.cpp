@@ -1,0 +1,53 @@
+#include "platform/FileSystem.h"
+
+#include <vector>
+
+#include "platform/Text.h"
+
+namespace tess {
+
+std::u16string FileSystemPath(const std::u16string& path) {
+  // A leading "\\" (a network path) keeps both separators; its server and share, like a
+  // drive, are never climbed out of.
+  std::u16string root;
+  size_t i = 0;
+  if (path.size() >= 2 && IsPathSeparator(path[0]) && IsPathSeparator(path[1])) {
+    root = u"\\\\";
+    i = 2;
+  }
+  std::vector<std::u16string> segments;
+  size_t fixed = 0;
+  while (i <= path.size()) {
+    size_t end = i;
+    while (end < path.size() && !IsPathSeparator(path[end])) ++end;
+    std::u16string segment = path.substr(i, end - i);
+    i = end + 1;
+    if (segment.empty() || segment == u".") continue;
+    if (segment == u"..") {
+      if (segments.size() > fixed) segments.pop_back();
+      continue;
+    }
+    segments.push_back(std::move(segment));
+    if (segments.size() == 1 && (!root.empty() || segments[0].back() == u':')) fixed = root.empty() ? 1 : 2;
+  }
+  // Windows drops the dots and blanks that end the last name.
+  if (!segments.empty()) {
+    std::u16string& last = segments.back();
+    while (!last.empty() && (last.back() == u'.' || last.back() == u' ')) last.pop_back();
+    if (last.empty()) segments.pop_back();
+  }
+  std::u16string out = root;
+  for (size_t s = 0; s < segments.size(); ++s) {
+    if (s > 0) out += u'\\';
+    out += segments[s];
+  }
+  return out;
+}
+
+std::u16string FileSystemPathKey(const std::u16string& path) {
+  std::u16string key = FileSystemPath(path);
+  for (char16_t& c : key) c = UpperCaseLetter(c);
+  return key;
+}
+
+}  // namespace tess

@@ -1,0 +1,46 @@
+#pragma once
+// The file system as the core sees it: one rule for when two paths name the same file, and
+// the few questions and changes that the copy and move of a rename batch need, behind a
+// seam (Win32 on Windows, POSIX natively, fakes in tests).
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tess {
+
+// A path as Windows resolves it: "/" taken as "\", runs of separators as one (a leading
+// "\\" of a network path stays), "." and ".." segments resolved without climbing out of a
+// drive or share, the dots and blanks that end the last name dropped.
+std::u16string FileSystemPath(const std::u16string& path);
+// FileSystemPath with the letter case folded, as the file system compares names: two
+// paths with the same key name the same file or folder.
+std::u16string FileSystemPathKey(const std::u16string& path);
+
+// What creating and tidying destination folders needs.
+class FolderSystem {
+ public:
+  virtual ~FolderSystem() = default;
+  // Anything at the path (a file or a folder), or a state that cannot be told: true.
+  virtual bool Exists(const std::u16string& path) = 0;
+  virtual bool IsFolder(const std::u16string& path) = 0;
+  virtual bool CreateFolder(const std::u16string& path) = 0;
+  // Removes the folder only when it is empty.
+  virtual bool RemoveEmptyFolder(const std::u16string& path) = 0;
+};
+
+// Adds what checking a batch before and after the shell needs.
+class FileSystem : public FolderSystem {
+ public:
+  // The size of the file at the path; nothing when no file is there (missing, a folder, or
+  // a state that cannot be told).
+  virtual std::optional<uint64_t> FileSize(const std::u16string& path) = 0;
+  // True only when both are files that could be read whole and hold the same bytes.
+  virtual bool SameContent(const std::u16string& a, const std::u16string& b) = 0;
+  // Removes a file, also one marked read-only.
+  virtual bool RemoveFile(const std::u16string& path) = 0;
+};
+
+// The machine's file system. Off Windows, paths written with "\" are taken with "/".
+FileSystem& PlatformFileSystem();
+
+}  // namespace tess

@@ -1,0 +1,96 @@
+// The file system off Windows: paths written with "\" (as the rename run builds them) are
+// taken with "/".
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+namespace tess {
+namespace {
+
+std::string NativePath(const std::u16string& path) {
+  std::u16string p = path;
+  for (char16_t& c : p)
+    if (c == u'\\') c = u'/';
+  return ToUtf8(p);
+}
+
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Reads up to `size` bytes, going on after short reads; the count read, -1 on an error.
+ssize_t ReadFull(int fd, char* buffer, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    ssize_t n = ::read(fd, buffer + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return -1;
+    if (n == 0) break;
+    done += size_t(n);
+  }
+  return ssize_t(done);
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  bool Exists(const std::u16string& path) override {
+    struct stat st;
+    if (::stat(NativePath(path).c_str(), &st) == 0) return true;
+    return errno != ENOENT && errno != ENOTDIR;
+  }
+  bool IsFolder(const std::u16string& path) override {
+    struct stat st;
+    return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  }
+  bool CreateFolder(const std::u16string& path) override { return ::mkdir(NativePath(path).c_str(), 0777) == 0; }
+  bool RemoveEmptyFolder(const std::u16string& path) override { return ::rmdir(NativePath(path).c_str()) == 0; }
+  std::optional<uint64_t> FileSize(const std::u16string& path) override {
+    struct stat st;
+    if (::stat(NativePath(path).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return uint64_t(st.st_size);
+  }
+  bool SameContent(const std::u16string& a, const std::u16string& b) override {
+    // Non-blocking opens: a pipe at either path must not hang the check.
+    Fd fa(::open(NativePath(a).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    Fd fb(::open(NativePath(b).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (fa.get() < 0 || fb.get() < 0) return false;
+    struct stat sa, sb;
+    if (::fstat(fa.get(), &sa) != 0 || ::fstat(fb.get(), &sb) != 0) return false;
+    if (!S_ISREG(sa.st_mode) || !S_ISREG(sb.st_mode) || sa.st_size != sb.st_size) return false;
+    static constexpr size_t kChunk = 1 << 16;
+    std::string ba(kChunk, '\0'), bb(kChunk, '\0');
+    for (;;) {
+      ssize_t na = ReadFull(fa.get(), ba.data(), kChunk);
+      ssize_t nb = ReadFull(fb.get(), bb.data(), kChunk);
+      if (na < 0 || nb < 0 || na != nb) return false;
+      if (na == 0) return true;
+      if (std::memcmp(ba.data(), bb.data(), size_t(na)) != 0) return false;
+    }
+  }
+  bool RemoveFile(const std::u16string& path) override { return ::unlink(NativePath(path).c_str()) == 0; }
+};
+
+}  // namespace
+
+FileSystem& PlatformFileSystem() {
+  static PosixFileSystem fs;
+  return fs;
+}
+
+}  // namespace tess

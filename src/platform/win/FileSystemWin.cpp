@@ -1,0 +1,102 @@
+// The file system on Windows.
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/win/WinText.h"
+
+namespace tess {
+namespace {
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : h_(h) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() {
+    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+  }
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+HANDLE OpenForReading(const std::u16string& path) {
+  return CreateFileW(W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
+// Reads up to `size` bytes, going on after short reads; false on an error.
+bool ReadFull(HANDLE h, char* buffer, DWORD size, DWORD& done) {
+  done = 0;
+  while (done < size) {
+    DWORD n = 0;
+    if (!ReadFile(h, buffer + done, size - done, &n, nullptr)) return false;
+    if (n == 0) break;
+    done += n;
+  }
+  return true;
+}
+
+class WinFileSystem final : public FileSystem {
+ public:
+  bool Exists(const std::u16string& path) override {
+    if (GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES) return true;
+    DWORD error = GetLastError();
+    // Only a clear "not there" counts as missing; anything else is left to the shell.
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+  }
+  bool IsFolder(const std::u16string& path) override {
+    DWORD attributes = GetFileAttributesW(W(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+  bool CreateFolder(const std::u16string& path) override { return CreateDirectoryW(W(path), nullptr) != 0; }
+  bool RemoveEmptyFolder(const std::u16string& path) override { return RemoveDirectoryW(W(path)) != 0; }
+  std::optional<uint64_t> FileSize(const std::u16string& path) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(W(path), GetFileExInfoStandard, &data)) return std::nullopt;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
+    return (uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  }
+  bool SameContent(const std::u16string& a, const std::u16string& b) override {
+    FileHandle fa(OpenForReading(a));
+    FileHandle fb(OpenForReading(b));
+    if (fa.get() == INVALID_HANDLE_VALUE || fb.get() == INVALID_HANDLE_VALUE) return false;
+    if (GetFileType(fa.get()) != FILE_TYPE_DISK || GetFileType(fb.get()) != FILE_TYPE_DISK) return false;
+    LARGE_INTEGER sa, sb;
+    if (!GetFileSizeEx(fa.get(), &sa) || !GetFileSizeEx(fb.get(), &sb) || sa.QuadPart != sb.QuadPart) return false;
+    constexpr DWORD kChunk = 1 << 16;
+    std::vector<char> ba(kChunk), bb(kChunk);
+    for (;;) {
+      DWORD na, nb;
+      if (!ReadFull(fa.get(), ba.data(), kChunk, na) || !ReadFull(fb.get(), bb.data(), kChunk, nb) || na != nb)
+        return false;
+      if (na == 0) return true;
+      if (std::memcmp(ba.data(), bb.data(), na) != 0) return false;
+    }
+  }
+  bool RemoveFile(const std::u16string& path) override {
+    if (DeleteFileW(W(path))) return true;
+    // A copy keeps its source's read-only mark, which DeleteFileW refuses.
+    DWORD attributes = GetFileAttributesW(W(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return false;
+    if (!SetFileAttributesW(W(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY))) return false;
+    if (DeleteFileW(W(path))) return true;
+    SetFileAttributesW(W(path), attributes);
+    return false;
+  }
+};
+
+}  // namespace
+
+FileSystem& PlatformFileSystem() {
+  static WinFileSystem fs;
+  return fs;
+}
+
+}  // namespace tess

@@ -1,0 +1,85 @@
+// One rule for when two paths name the same file, and the machine's file system as the
+// rename run asks it.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+
+using namespace tess;
+
+TEST(FileSystemPathKey, SamePathsShareAKey) {
+  struct Case { const char16_t* a; const char16_t* b; bool same; } cases[] = {
+      {u"C:\\A\\b.JPG", u"c:\\a\\B.jpg", true},
+      {u"C:\\A\\\\b.jpg", u"C:\\A\\b.jpg", true},
+      {u"C:/A/b.jpg", u"C:\\A\\b.jpg", true},
+      {u"\\\\server\\share\\a", u"\\\\server\\share\\a", true},
+      {u"\\\\server\\share\\a", u"\\server\\share\\a", false},
+      {u"C:\\Été.jpg", u"C:\\été.jpg", true},
+      {u"C:\\ＡＢ.jpg", u"C:\\ａｂ.jpg", true},
+      {u"C:\\Ωμέγα", u"C:\\ωμέγα", true},
+      {u"C:\\Жук", u"C:\\жук", true},
+      {u"C:\\Łódź", u"C:\\łódź", true},
+      {u"C:\\a.jpg", u"C:\\b.jpg", false},
+      {u"C:\\写真\\a.jpg", u"C:\\写真\\a.jpg", true},
+      {u"C:\\a.jpg", u"C:\\a.jpeg", false},
+      // Relative segments and the trailing dots and blanks that Windows drops from a name.
+      {u"C:\\A\\.\\b.jpg", u"C:\\A\\b.jpg", true},
+      {u"C:\\A\\X\\..\\b.jpg", u"C:\\A\\b.jpg", true},
+      {u"C:\\..\\b.jpg", u"C:\\b.jpg", true},
+      {u"\\\\srv\\share\\..\\..\\a", u"\\\\srv\\share\\a", true},
+      {u"C:\\A\\b.jpg. .", u"C:\\A\\b.jpg", true},
+      {u"C:\\A\\README ", u"C:\\A\\README", true},
+      {u"C:\\A \\b.jpg", u"C:\\A\\b.jpg", false},
+      {u"C:\\A\\..b.jpg", u"C:\\A\\b.jpg", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FileSystemPathKey(c.a) == FileSystemPathKey(c.b), c.same) << ToUtf8(c.a) << " / " << ToUtf8(c.b);
+}
+
+#ifndef _WIN32
+TEST(PlatformFileSystem, AsTheRenameRunAsksIt) {
+  char pattern[] = "/tmp/tessarine-fs-XXXXXX";
+  ASSERT_TRUE(::mkdtemp(pattern));
+  const std::string dir = pattern;
+  auto put = [&](const std::string& name, const std::string& bytes) {
+    std::ofstream(dir + "/" + name, std::ios::binary) << bytes;
+  };
+  put("a.jpg", "JPEG bytes");
+  put("same.jpg", "JPEG bytes");
+  put("other.jpg", "JPEG bytez");
+  put("short.jpg", "JPEG");
+  ASSERT_EQ(::mkfifo((dir + "/pipe").c_str(), 0600), 0);
+  // The run writes "\" between names; here they are taken as "/".
+  auto at = [&](const char* name) { return FromUtf8(dir) + u"\\" + FromUtf8(name); };
+
+  FileSystem& fs = PlatformFileSystem();
+  EXPECT_EQ(fs.FileSize(at("a.jpg")), std::optional<uint64_t>(10));
+  EXPECT_EQ(fs.FileSize(at("missing.jpg")), std::nullopt);
+  EXPECT_EQ(fs.FileSize(FromUtf8(dir)), std::nullopt);
+  EXPECT_TRUE(fs.Exists(at("a.jpg")));
+  EXPECT_FALSE(fs.Exists(at("missing.jpg")));
+  EXPECT_FALSE(fs.Exists(at("a.jpg\\x")));
+  EXPECT_TRUE(fs.SameContent(at("a.jpg"), at("same.jpg")));
+  EXPECT_FALSE(fs.SameContent(at("a.jpg"), at("other.jpg")));
+  EXPECT_FALSE(fs.SameContent(at("a.jpg"), at("short.jpg")));
+  EXPECT_FALSE(fs.SameContent(at("a.jpg"), at("missing.jpg")));
+  EXPECT_FALSE(fs.SameContent(at("a.jpg"), FromUtf8(dir)));
+  EXPECT_FALSE(fs.SameContent(at("pipe"), at("pipe"))) << "a pipe is no file, and must not hang";
+  EXPECT_TRUE(fs.RemoveFile(at("short.jpg")));
+  EXPECT_FALSE(fs.Exists(at("short.jpg")));
+  EXPECT_TRUE(fs.CreateFolder(at("sub")));
+  EXPECT_TRUE(fs.IsFolder(at("sub")));
+  put("sub/x", "x");
+  EXPECT_FALSE(fs.RemoveEmptyFolder(at("sub")));
+  EXPECT_TRUE(fs.RemoveFile(at("sub\\x")));
+  EXPECT_TRUE(fs.RemoveEmptyFolder(at("sub")));
+
+  for (const char* name : {"a.jpg", "same.jpg", "other.jpg", "pipe"}) std::remove((dir + "/" + name).c_str());
+  ::rmdir(dir.c_str());
+}
+#endif

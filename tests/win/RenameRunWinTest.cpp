@@ -1,0 +1,184 @@
+// The rename run on real files through the system's shell: a destination that is taken is
+// never replaced, photos filed before are skipped, and on a volume that fills up the count
+// tells only what arrived. No question dialog can come up: the run refuses every
+// destination that exists before the shell sees it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "platform/DateTime.h"
+#include "platform/Locale.h"
+#include "platform/Shell.h"
+#include "platform/Text.h"
+#include "platform/win/WinText.h"
+#include "rename/RenameRun.h"
+
+using namespace tess;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Lines = std::vector<std::u16string>;
+
+class RealRenameRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    ASSERT_GT(n, 0u);
+    root_ = fs::path(std::wstring(temp, n)) /
+            (L"TessarineRun-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()));
+    ASSERT_TRUE(fs::create_directories(root_ / L"card"));
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+    EXPECT_FALSE(ec) << ec.message();
+  }
+
+  static std::string Bytes(size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; ++i) bytes[i] = char((i * 31 + size_t(seed) * 7 + i / 251) & 0xFF);
+    return bytes;
+  }
+  static void Write(const fs::path& p, const std::string& bytes) {
+    fs::create_directories(p.parent_path());
+    std::ofstream(p, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+  }
+  static std::string Content(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::u16string Card() const { return U16((root_ / L"card").wstring()) + u"\\"; }
+
+  // Photos on the card, each with its own bytes, shot on 2024-05-01 at 09:00 plus i seconds.
+  std::vector<std::string> Shoot(int count, size_t size) {
+    sources.clear();
+    entries.Clear();
+    std::vector<std::string> shot;
+    for (int i = 0; i < count; ++i) {
+      std::wstring name = L"IMG_000" + std::to_wstring(i) + L".JPG";
+      shot.push_back(Bytes(size, i));
+      Write(root_ / L"card" / name, shot.back());
+      auto item = std::make_unique<TExifFilesToListItem>();
+      item->Name = U16(name);
+      item->ExpandFolder = Card();
+      item->IsExifExist = true;
+      EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, 0, i, 0}, item->ExifDateTimeOriginal));
+      entries.Add(std::move(item));
+      sources.push_back(Card() + U16(name));
+    }
+    return shot;
+  }
+  RenameOutcome Move(const std::u16string& folder) {
+    return DoExifRename({folder, u"@file", 1}, sources, entries, false, PlatformShell(), 0, log);
+  }
+
+  std::unique_ptr<LocaleData> japanese_ = MakeJapaneseLocale();
+  ScopedLocaleOverride override_{*japanese_};
+  fs::path root_;
+  TRenameSourceList sources;
+  TExifFilesToList entries;
+  RecordedRenameLog log;
+};
+
+// Runs a command of the machine under Wine (Wine starts Unix programs too) and waits.
+void RunUnix(const std::wstring& command) {
+  std::wstring line = L"Z:\\bin\\sh -c \"" + command + L"\"";
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+  WaitForSingleObject(pi.hProcess, 30000);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+}
+
+}  // namespace
+
+TEST_F(RealRenameRun, AnotherFileAtTheDestinationIsNeverReplaced) {
+  std::vector<std::string> shot = Shoot(2, 5000);
+  const fs::path taken = root_ / L"out" / L"IMG_0001.JPG";
+  const std::string earlier = Bytes(5000, 99);  // the same size, other bytes
+  Write(taken, earlier);
+  const std::u16string out = U16((root_ / L"out").wstring());
+
+  EXPECT_EQ(Move(out), RenameOutcome::Refused);
+  ASSERT_EQ(log.lines.size(), 8u);
+  EXPECT_EQ(log.lines[6], u"コピー先に別のファイルがあります: " + out + u"\\IMG_0001.JPG");
+  EXPECT_EQ(log.lines[7], u"ファイルの移動/リネームに失敗しました。");
+  EXPECT_EQ(log.beeps, 1);
+  EXPECT_EQ(Content(taken), earlier);
+  EXPECT_EQ(Content(root_ / L"card" / L"IMG_0000.JPG"), shot[0]);
+  EXPECT_EQ(Content(root_ / L"card" / L"IMG_0001.JPG"), shot[1]);
+  EXPECT_FALSE(fs::exists(root_ / L"out" / L"IMG_0000.JPG"));
+}
+
+TEST_F(RealRenameRun, PhotosFiledBeforeAreSkippedAndTheRestMoved) {
+  std::vector<std::string> shot = Shoot(3, 20000);
+  Write(root_ / L"out" / L"IMG_0001.JPG", shot[1]);
+  const std::u16string out = U16((root_ / L"out").wstring());
+
+  EXPECT_EQ(Move(out), RenameOutcome::Done);
+  ASSERT_EQ(log.lines.size(), 11u);
+  EXPECT_EQ(log.lines[9], u"コピー先に同じファイルがあるため除外します: " + out + u"\\IMG_0001.JPG");
+  EXPECT_EQ(log.lines[10], u"2 個のファイルを移動/リネームしました。");
+  EXPECT_EQ(log.beeps, 0);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Content(root_ / L"out" / (L"IMG_000" + std::to_wstring(i) + L".JPG")), shot[i]);
+  EXPECT_FALSE(fs::exists(root_ / L"card" / L"IMG_0000.JPG"));
+  EXPECT_EQ(Content(root_ / L"card" / L"IMG_0001.JPG"), shot[1]) << "the filed photo's source stays";
+  EXPECT_FALSE(fs::exists(root_ / L"card" / L"IMG_0002.JPG"));
+}
+
+TEST_F(RealRenameRun, AFullVolumeGetsAnHonestCount) {
+  // A 3 MB volume of its own: a tmpfs mounted here, which needs root. The mount leaves a
+  // mark beside its folder when it worked.
+  const std::wstring unixDir = L"/tmp/tessarine-vol-" + std::to_wstring(GetCurrentProcessId());
+  std::wstring dosDir = L"Z:" + unixDir;
+  for (wchar_t& c : dosDir)
+    if (c == L'/') c = L'\\';
+  const fs::path volume = dosDir, mark = dosDir + L".mounted";
+  fs::create_directories(volume);
+  struct Unmount {
+    std::wstring dir;
+    ~Unmount() { RunUnix(L"umount -l " + dir + L" 2>/dev/null; rmdir " + dir + L"; rm -f " + dir + L".mounted"); }
+  } unmount{unixDir};
+  RunUnix(L"mount -t tmpfs -o size=3m tessarine " + unixDir + L" 2>/dev/null && touch " + unixDir + L".mounted");
+  // Wine may hand a Unix program over without waiting for it.
+  for (int i = 0; i < 50 && !fs::exists(mark); ++i) Sleep(100);
+  if (!fs::exists(mark)) GTEST_SKIP() << "no small volume could be mounted (needs root)";
+
+  std::vector<std::string> shot = Shoot(6, 700 * 1024);  // 4.2 MB for a 3 MB volume
+  const std::u16string folder = U16(volume.wstring()) + u"\\@年4@月2@日2";
+  EXPECT_EQ(Move(folder), RenameOutcome::Failed);
+  const fs::path dated = volume / L"20240501";
+
+  size_t arrived = 0, stayed = 0;
+  for (int i = 0; i < 6; ++i) {
+    const std::wstring name = L"IMG_000" + std::to_wstring(i) + L".JPG";
+    const fs::path destination = dated / name, source = root_ / L"card" / name;
+    if (fs::exists(destination)) {
+      EXPECT_TRUE(Content(destination) == shot[i]) << "no short copy may stay: " << i;
+      EXPECT_FALSE(fs::exists(source)) << i;
+      ++arrived;
+    } else {
+      EXPECT_TRUE(Content(source) == shot[i]) << "a photo not moved stays whole on the card: " << i;
+      ++stayed;
+      const std::u16string line = u"移動できませんでした (コピー元はそのままです): " + Card() + U16(name);
+      EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), line), log.lines.end()) << i;
+    }
+  }
+  EXPECT_EQ(arrived + stayed, 6u);
+  EXPECT_GT(stayed, 0u);
+  const std::u16string count = PadNumber(static_cast<long long>(arrived), 1) + u" 個のファイルを移動/リネームしました。";
+  if (arrived > 0) EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), count), log.lines.end());
+  EXPECT_EQ(log.lines.back(), u"ファイルの移動/リネームに失敗しました。");
+  EXPECT_EQ(log.beeps, 1);
+  if (arrived == 0) EXPECT_FALSE(fs::exists(dated)) << "a folder left empty is removed";
+}
