@@ -901,6 +901,6 @@ void TTessarineMain::TabFrom(HWND control, bool backwards) {
 
 // --- Hand-offs provided elsewhere ---
 
-void TTessarineMain::ExifRenameFiles() { DefaultBeep(); }
+void TTessarineMain::ExifRenameFiles() { list_->ExifRenameFiles(); }
 
 }  // namespace tess

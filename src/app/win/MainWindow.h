@@ -23,6 +23,8 @@
 
 namespace tess {
 
+class TRenameForm;
+
 struct MainWindowOptions {
   // Put in front of every settings key path: tests keep their settings under a throwaway key.
   std::u16string settingsRoot;
@@ -59,7 +61,12 @@ enum MainControlId : int {
   IdFileList = 102,
   IdStatusBar = 103,
   IdFirstToolButton = 110,
+  // The "Exifリネーム" items of the pop-up menus.
+  IdExifRename2 = cmdExifRename2,         // the list's menu for one selected item
+  IdExifRename3 = cmdExifRename3,         // the list's menu for several selected items
+  IdExifRenamePath1 = cmdExifRenamePath1, // the tree's menu
 };
+
 
 enum ToolButtonIndex : int {
   btnRootFolder, btnBack, btnReName, btnCopy, btnPaste, btnDelete, btnNewFolder, btnRefresh, btnEject, btnEvent,
@@ -128,9 +135,12 @@ class TTessarineMain : public WindowBase {
 
   HMENU PopupMenu(int index) const { return popupMenus_[static_cast<size_t>(index - 1)]; }
 
-  // Hand-offs that other parts of the program provide; until they are connected each
-  // sounds the default beep and does nothing else.
-  void ExifRenameFiles();   // the EXIF rename of the list's selected rows
+  // The EXIF rename of the list's selected rows: the list hands them to the dialog.
+  void ExifRenameFiles();
+  // The file list shows this dialog and the dialog runs on the list's rename lists.
+  void ConnectRenameForm(TRenameForm& form);
+  // After a real rename run: the panes show the disk as it now is.
+  void RenameFilesChanged();
 
  private:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;

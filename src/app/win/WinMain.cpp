@@ -6,10 +6,10 @@
 
 #include <memory>
 
-#include "app/win/HiddenForms.h"
 #include "app/win/MainWindow.h"
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
+#include "rename/win/RenameFormWin.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   // Shell links, drags and the folder picker need COM on this thread.
@@ -20,7 +20,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   try {
     auto main = std::make_unique<tess::TTessarineMain>(instance);
     auto renameForm = std::make_unique<tess::TRenameForm>(instance, main->Handle());
-    auto listEditForm = std::make_unique<tess::TListEditForm>(instance, main->Handle());
+    // The editor opens over the rename dialog, which owns it.
+    auto listEditForm = std::make_unique<tess::TListEditForm>(instance, renameForm->Handle());
+    listEditForm->SetRenameForm(renameForm.get());
+    renameForm->SetListEditForm(listEditForm.get());
+    main->ConnectRenameForm(*renameForm);
     main->Show(show);
     MSG msg;
     BOOL got;

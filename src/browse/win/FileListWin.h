@@ -112,6 +112,18 @@ class TplFileList {
   void ClearSelection();
   void SelectRow(int index);
 
+  // The EXIF rename hand-off: the selected rows' records and paths go into the rename lists
+  // and the rename dialog is shown. False without a selection.
+  bool ExifRenameFiles();
+  // Whether a selected record has metadata.
+  bool ExifRenameFilesExist();
+  TRenameSourceList& ExifRenameFilesFrom() { return FExifRenameFilesFrom; }
+  TExifFilesToList& ExifFilesToList() { return FExifFilesToList; }
+  // Shows the rename dialog modally; set by the window that owns the dialog.
+  std::function<void()> ShowRenameForm;
+  // Ends an in-place edit without renaming.
+  void CancelEdit();
+
   // Forwarded by the parent window: WM_NOTIFY from this control. True when answered.
   bool OnNotify(NMHDR* header, LRESULT& result);
 
@@ -142,8 +154,8 @@ class TplFileList {
   std::u16string FRootFolder;
   std::u16string FExpandFolder;
   std::vector<std::u16string> FCopyFiles;
-  std::vector<std::u16string> ExifRenameFilesFrom;
-  TExifFilesToList ExifFilesToList;
+  TRenameSourceList FExifRenameFilesFrom;
+  TExifFilesToList FExifFilesToList;
   TplFolderTree* FplFolderTree = nullptr;
   TplFileDataListItem* FFileInfo = nullptr;
   FileListModel model_;

@@ -89,6 +89,7 @@ class TplFolderTree {
   void SetShell(ShellServices& shell) { shell_ = &shell; }
   void SetDirectoryLister(DirectoryLister& lister) { lister_ = &lister; }
 
+
   // Called by the file list when it forgets this tree.
   void ForgetFileList() { FplFileList = nullptr; }
 

@@ -1,0 +1,147 @@
+#include "rename/RenameForms.h"
+
+#include <algorithm>
+
+namespace tess {
+
+std::vector<std::u16string> RenameActions() { return {u"コピー", u"移動/リネーム"}; }
+
+int SelectableIndex(int requested, int count) { return requested >= 0 && requested < count ? requested : -1; }
+
+std::u16string SelectedText(const TemplateChoice& choice) {
+  int index = SelectableIndex(choice.index, static_cast<int>(choice.items.size()));
+  return index < 0 ? std::u16string() : choice.items[static_cast<size_t>(index)];
+}
+
+void PutMarkerFirst(TemplateChoice& choice, const std::u16string& marker) {
+  if (!choice.items.empty() && choice.items.front() == marker) return;
+  choice.items.insert(choice.items.begin(), marker);
+  if (choice.index >= 0) ++choice.index;
+}
+
+void ShowRenameFormState(SettingsStore* store, RenameWindowSettings& state) {
+  if (store) ReadRenameWindowSettings(*store, state);
+  TemplateChoice folders{std::move(state.folderTemplates), state.itemIndex[1]};
+  TemplateChoice files{std::move(state.fileTemplates), state.itemIndex[2]};
+  state.itemIndex[0] = SelectableIndex(state.itemIndex[0], static_cast<int>(RenameActions().size()));
+  folders.index = SelectableIndex(folders.index, static_cast<int>(folders.items.size()));
+  files.index = SelectableIndex(files.index, static_cast<int>(files.items.size()));
+  PutMarkerFirst(folders, kFolderMarker);
+  PutMarkerFirst(files, kFileMarker);
+  state.folderTemplates = std::move(folders.items);
+  state.fileTemplates = std::move(files.items);
+  state.itemIndex[1] = folders.index;
+  state.itemIndex[2] = files.index;
+}
+
+TemplateListKind ListForCaption(const std::u16string& caption) {
+  return caption == kFolderListCaption ? TemplateListKind::Folders : TemplateListKind::Files;
+}
+
+const char16_t* CaptionForList(TemplateListKind kind) {
+  return kind == TemplateListKind::Folders ? kFolderListCaption : kFileListCaption;
+}
+
+TemplateChoice ApplyEditedList(std::vector<std::u16string> lines, int rememberedIndex, TemplateListKind kind) {
+  TemplateChoice choice{std::move(lines), -1};
+  if (choice.items.empty()) choice.items.push_back(kind == TemplateListKind::Folders ? kFolderMarker : kFileMarker);
+  choice.index = SelectableIndex(rememberedIndex < 0 ? 0 : rememberedIndex, static_cast<int>(choice.items.size()));
+  return choice;
+}
+
+std::vector<std::u16string> SplitLines(const std::u16string& text) {
+  std::vector<std::u16string> lines;
+  std::u16string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    if (c == u'\r' || c == u'\n') {
+      lines.push_back(std::move(line));
+      line.clear();
+      if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::u16string JoinLines(const std::vector<std::u16string>& lines) {
+  std::u16string text;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) text += u"\r\n";
+    text += lines[i];
+  }
+  // A last empty line needs a line break of its own, or it would not come back.
+  if (!lines.empty() && lines.back().empty()) text += u"\r\n";
+  return text;
+}
+
+RenameRunSettings RunSettings(int actionIndex, const TemplateChoice& folders, const TemplateChoice& files) {
+  RenameRunSettings settings;
+  settings.actionIndex = actionIndex;
+  settings.folderTemplate = SelectedText(folders);
+  settings.nameTemplate = SelectedText(files);
+  return settings;
+}
+
+namespace {
+
+const ControlRect kRenameDesign[RenameControlCount] = {
+    {8, 10, 28, 13},     // Label1 "動作:"
+    {8, 41, 43, 13},     // Label2 "コピー先:"
+    {8, 67, 50, 13},     // Label3 "ファイル名:"
+    {64, 8, 281, 21},    // ComboBox1
+    {64, 35, 250, 21},   // ComboBox2
+    {320, 35, 25, 21},   // Button2
+    {64, 62, 250, 21},   // ComboBox3
+    {320, 62, 25, 21},   // Button3
+    {64, 89, 281, 103},  // Memo1
+    {190, 198, 75, 25},  // Exec1
+    {271, 198, 75, 25},  // Close1
+    {109, 198, 75, 25},  // Test1
+};
+
+const ControlRect kListEditDesign[ListEditControlCount] = {
+    {0, 0, 505, 192},     // Memo1
+    {341, 198, 75, 25},   // OkButton1
+    {422, 198, 75, 25},   // CancelButton1
+};
+
+int NotNegative(int value) { return std::max(value, 0); }
+
+}  // namespace
+
+const ControlRect& RenameDesignRect(RenameControl control) { return kRenameDesign[control]; }
+const ControlRect& ListEditDesignRect(ListEditControl control) { return kListEditDesign[control]; }
+
+std::vector<ControlRect> RenameFormLayout(int w, int h) {
+  std::vector<ControlRect> r(std::begin(kRenameDesign), std::end(kRenameDesign));
+  r[rcComboBox1].width = NotNegative(w - r[rcComboBox1].left - 32);
+  r[rcComboBox2].width = NotNegative(w - r[rcComboBox2].left - r[rcButton2].width - 32);
+  r[rcComboBox3].width = NotNegative(w - r[rcComboBox3].left - r[rcButton3].width - 32);
+  r[rcButton2].left = w - r[rcButton2].width - 29;
+  r[rcButton3].left = w - r[rcButton3].width - 29;
+  r[rcMemo1].width = NotNegative(w - r[rcMemo1].left - 32);
+  r[rcMemo1].height = NotNegative(h - r[rcMemo1].top - 96);
+  r[rcClose1].top = h - r[rcClose1].height - 56;
+  r[rcClose1].left = w - r[rcClose1].width - 32;
+  r[rcExec1].top = r[rcClose1].top;
+  r[rcExec1].left = w - r[rcExec1].width - r[rcClose1].width - 40;
+  r[rcTest1].top = r[rcClose1].top;
+  r[rcTest1].left = w - r[rcExec1].width - r[rcClose1].width - r[rcTest1].width - 48;
+  return r;
+}
+
+std::vector<ControlRect> ListEditFormLayout(int cw, int ch) {
+  std::vector<ControlRect> r(std::begin(kListEditDesign), std::end(kListEditDesign));
+  r[lcMemo1].width = NotNegative(cw);
+  r[lcMemo1].height = NotNegative(ch - r[lcOkButton1].height - 20);
+  r[lcCancelButton1].top = ch - r[lcCancelButton1].height - 8;
+  r[lcCancelButton1].left = cw - r[lcCancelButton1].width - 8;
+  r[lcOkButton1].top = r[lcCancelButton1].top;
+  r[lcOkButton1].left = r[lcCancelButton1].left - r[lcOkButton1].width - 8;
+  return r;
+}
+
+}  // namespace tess

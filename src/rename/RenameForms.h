@@ -1,0 +1,93 @@
+#pragma once
+// What the rename dialog and the template list editor decide, apart from their windows:
+// the lists and selections a showing ends with, which list the editor edits, what an
+// edited list becomes, the lines of a text area, and where a resize puts the controls.
+#include <string>
+#include <vector>
+
+#include "app/WindowSettings.h"
+#include "platform/SettingsKey.h"
+#include "rename/RenameRun.h"
+
+namespace tess {
+
+inline constexpr char16_t kFolderMarker[] = u"@元のフォルダ名";
+inline constexpr char16_t kFileMarker[] = u"@元のファイル名";
+inline constexpr char16_t kRenameFormCaption[] = u"リネーム画面";
+inline constexpr char16_t kListEditFormCaption[] = u"一覧の編集";
+inline constexpr char16_t kFolderListCaption[] = u"コピー先一覧の編集";
+inline constexpr char16_t kFileListCaption[] = u"ファイル名一覧の編集";
+
+// The action drop-down's entries: copy, then move and rename.
+std::vector<std::u16string> RenameActions();
+
+enum class TemplateListKind { Folders, Files };
+
+// A drop-down's entries and its selected entry (-1: none).
+struct TemplateChoice {
+  std::vector<std::u16string> items;
+  int index = -1;
+};
+
+// The index a drop-down of `count` entries shows for a requested one: negative or past the
+// end is no selection.
+int SelectableIndex(int requested, int count);
+
+// The selected entry's text; empty without a selection.
+std::u16string SelectedText(const TemplateChoice& choice);
+
+// The dialog's state at a showing: the placement, lists and selections it had (the
+// defaults at the first showing) replaced by what the settings hold, the selections fitted
+// to the lists, and the two markers put first. A store that cannot open the key keeps the
+// lists as they were; a marker inserted in front keeps the selected template selected.
+void ShowRenameFormState(SettingsStore* store, RenameWindowSettings& state);
+
+// Puts the marker in front when the list does not start with it; the selection follows
+// its entry.
+void PutMarkerFirst(TemplateChoice& choice, const std::u16string& marker);
+
+// What a showing of the list editor under this caption loads and what OK replaces.
+TemplateListKind ListForCaption(const std::u16string& caption);
+const char16_t* CaptionForList(TemplateListKind kind);
+
+// The list a drop-down gets after the editor ended with OK: the edited lines as they are
+// (empty lines stay empty entries) and the remembered selection again, entry 0 when none
+// was selected, none when it is past the end. A list the user emptied gets the marker that
+// keeps each file's folder or name, so that a run from it never moves photos anywhere new.
+TemplateChoice ApplyEditedList(std::vector<std::u16string> lines, int rememberedIndex, TemplateListKind kind);
+
+// The lines of a text area: CR LF, a lone CR or a lone LF end a line; a line break at the
+// very end starts no further line. Empty text has no line.
+std::vector<std::u16string> SplitLines(const std::u16string& text);
+// One line after another with CR LF between them; SplitLines gives the same lines back.
+std::u16string JoinLines(const std::vector<std::u16string>& lines);
+
+// A run's settings from the three drop-downs.
+RenameRunSettings RunSettings(int actionIndex, const TemplateChoice& folders, const TemplateChoice& files);
+
+// ---- Layout ----
+
+struct ControlRect {
+  int left = 0, top = 0, width = 0, height = 0;
+  bool operator==(const ControlRect&) const = default;
+};
+
+// The rename dialog's controls in the order of their design table.
+enum RenameControl : int {
+  rcLabel1, rcLabel2, rcLabel3, rcComboBox1, rcComboBox2, rcButton2, rcComboBox3, rcButton3, rcMemo1, rcExec1,
+  rcClose1, rcTest1, RenameControlCount
+};
+inline constexpr int kRenameFormClientWidth = 505;
+inline constexpr int kRenameFormClientHeight = 231;
+const ControlRect& RenameDesignRect(RenameControl control);
+// Every control's rectangle for the window's outer width and height; sizes never negative.
+std::vector<ControlRect> RenameFormLayout(int outerWidth, int outerHeight);
+
+enum ListEditControl : int { lcMemo1, lcOkButton1, lcCancelButton1, ListEditControlCount };
+inline constexpr int kListEditFormClientWidth = 505;
+inline constexpr int kListEditFormClientHeight = 231;
+const ControlRect& ListEditDesignRect(ListEditControl control);
+// Every control's rectangle for the client area's width and height.
+std::vector<ControlRect> ListEditFormLayout(int clientWidth, int clientHeight);
+
+}  // namespace tess

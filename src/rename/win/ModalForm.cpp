@@ -1,0 +1,231 @@
+#include "rename/win/ModalForm.h"
+
+#include <stdexcept>
+#include <vector>
+
+#include "platform/Text.h"
+#include "platform/win/WinText.h"
+
+namespace tess {
+
+namespace {
+
+constexpr UINT kShownMessage = WM_APP + 0x51;
+
+// A dialog template without controls: the dialog creates its controls itself, in pixels.
+std::vector<WORD> DialogTemplate(DWORD style) {
+  std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD), 0);
+  auto* t = reinterpret_cast<DLGTEMPLATE*>(words.data());
+  t->style = style;
+  t->dwExtendedStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+  t->cdit = 0;
+  words.push_back(0);  // no menu
+  words.push_back(0);  // the dialog class
+  words.push_back(0);  // no title: set once created
+  return words;
+}
+
+// The dialogs' Tahoma, 11 pixels high; Japanese text comes from the system's linked fonts.
+GdiFont DialogFont() {
+  LOGFONTW lf{};
+  lf.lfHeight = -11;
+  lf.lfCharSet = DEFAULT_CHARSET;
+  lf.lfQuality = DEFAULT_QUALITY;
+  lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
+  return GdiFont(CreateFontIndirectW(&lf));
+}
+
+}  // namespace
+
+TModalForm::TModalForm(HINSTANCE instance, HWND owner, const std::u16string& caption, int clientWidth,
+                       int clientHeight)
+    : instance_(instance) {
+  font_ = DialogFont();
+  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME;
+  std::vector<WORD> words = DialogTemplate(style);
+  // The dialog procedure receives `this` with WM_INITDIALOG; its controls come after.
+  hwnd_ = CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner,
+                                     &TModalForm::DialogProc, reinterpret_cast<LPARAM>(this));
+  if (!hwnd_) throw std::runtime_error("a dialog could not be created");
+  SetCaption(caption);
+  if (font_) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  RECT rc{0, 0, clientWidth, clientHeight};
+  AdjustWindowRectEx(&rc, style, FALSE, WS_EX_DLGMODALFRAME);
+  // Until a placement is stored the dialog sits in the screen's top-left corner.
+  SetWindowPos(hwnd_, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+TModalForm::~TModalForm() {
+  if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
+}
+
+std::u16string TModalForm::Caption() const {
+  int length = GetWindowTextLengthW(hwnd_);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), length + 1)));
+  return U16(text);
+}
+
+void TModalForm::SetCaption(const std::u16string& caption) { SetWindowTextW(hwnd_, W(caption)); }
+
+HWND TModalForm::CreateControl(const wchar_t* className, const std::u16string& text, DWORD style, DWORD exStyle,
+                               int id, const ControlRect& rect) {
+  HWND control = CreateWindowExW(exStyle, className, W(text), WS_CHILD | WS_VISIBLE | style, rect.left, rect.top,
+                                 rect.width, rect.height, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 instance_, nullptr);
+  if (!control) throw std::runtime_error("a dialog control could not be created");
+  if (font_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  return control;
+}
+
+void TModalForm::Place(HWND control, const ControlRect& rect) {
+  SetWindowPos(control, nullptr, rect.left, rect.top, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+RECT TModalForm::OuterRect() const {
+  RECT rc{};
+  GetWindowRect(hwnd_, &rc);
+  return rc;
+}
+
+void TModalForm::ApplyPlacement(int top, int left, int height, int width) {
+  SIZE minimum = MinimumSize();
+  if (width < minimum.cx) width = minimum.cx;
+  if (height < minimum.cy) height = minimum.cy;
+  RECT wanted{left, top, left + width, top + height};
+  RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+              GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+              GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  RECT visible;
+  // A placement stored on a screen that is gone would show a dialog nobody can reach.
+  if (!IntersectRect(&visible, &wanted, &screen)) {
+    left = 0;
+    top = 0;
+  }
+  SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int TModalForm::ShowModal() {
+  if (showing_) return IDCANCEL;
+  showing_ = true;
+  closed_ = false;
+  modalResult_ = 0;
+  HWND owner = Owner();
+  struct Restore {
+    TModalForm& form;
+    HWND owner;
+    bool enableOwner;
+    ~Restore() {
+      // The owner is enabled before the dialog hides, so that it is activated again.
+      if (enableOwner) EnableWindow(owner, TRUE);
+      ShowWindow(form.hwnd_, SW_HIDE);
+      if (owner && IsWindow(owner) && IsWindowVisible(owner)) SetActiveWindow(owner);
+      form.showing_ = false;
+    }
+  } restore{*this, owner, false};
+
+  FormShow();
+  if (owner && IsWindowEnabled(owner)) {
+    EnableWindow(owner, FALSE);
+    restore.enableOwner = true;
+  }
+  ShowWindow(hwnd_, SW_SHOW);
+  SetActiveWindow(hwnd_);
+  if (HWND first = FirstControl()) {
+    SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
+    FirstControlFocused();
+  }
+  if (OnShown) PostMessageW(hwnd_, kShownMessage, 0, 0);
+
+  // The dialog goes with its owner: a main window closed meanwhile ends the showing too.
+  while (!modalResult_ && IsWindow(hwnd_)) {
+    MSG msg;
+    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    if (got == 0) {
+      // The program is ending: close as the close box would, and let the outer loop end too.
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      modalResult_ = IDCANCEL;
+      break;
+    }
+    if (got < 0) {
+      modalResult_ = IDCANCEL;
+      break;
+    }
+    if (!IsDialogMessageW(hwnd_, &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  if (!closed_) FormCloseQuery();
+  closed_ = true;
+  return modalResult_ ? modalResult_ : IDCANCEL;
+}
+
+INT_PTR CALLBACK TModalForm::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_INITDIALOG) {
+    auto* self = reinterpret_cast<TModalForm*>(lp);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, DWLP_USER, lp);
+    return FALSE;
+  }
+  auto* self = reinterpret_cast<TModalForm*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  if (!self) return FALSE;
+  bool handled = false;
+  INT_PTR result = 0;
+  try {
+    result = self->Dispatch(msg, wp, lp, handled);
+  } catch (const std::exception& e) {
+    // The command ends; the dialog stays usable.
+    MessageBoxW(hwnd, W(FromUtf8(e.what())), L"Tessarine", MB_OK | MB_ICONERROR);
+    handled = true;
+  }
+  if (msg == WM_NCDESTROY) SetWindowLongPtrW(hwnd, DWLP_USER, 0);
+  return handled ? result : FALSE;
+}
+
+INT_PTR TModalForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  switch (msg) {
+    case kShownMessage:
+      handled = true;
+      if (showing_ && OnShown) OnShown();
+      return TRUE;
+    case WM_SIZE:
+      FormResize();
+      return FALSE;  // the dialog manager's own handling goes on
+    case WM_GETMINMAXINFO: {
+      SIZE minimum = MinimumSize();
+      auto* info = reinterpret_cast<MINMAXINFO*>(lp);
+      info->ptMinTrackSize.x = minimum.cx;
+      info->ptMinTrackSize.y = minimum.cy;
+      handled = true;
+      return TRUE;
+    }
+    case WM_DESTROY:
+      // Destroyed while shown (its owner closed): the closing stores what it stores now,
+      // while the controls still hold the lists and selections.
+      if (showing_ && !closed_) {
+        closed_ = true;
+        FormCloseQuery();
+      }
+      return FALSE;
+    case WM_CLOSE:
+      handled = true;
+      if (showing_) EndModal(IDCANCEL);
+      return TRUE;
+    case WM_COMMAND:
+      if (OnCommand(LOWORD(wp), HIWORD(wp))) {
+        handled = true;
+        return TRUE;
+      }
+      if (LOWORD(wp) == IDCANCEL || LOWORD(wp) == IDOK) {
+        handled = true;
+        if (showing_) EndModal(LOWORD(wp));
+        return TRUE;
+      }
+      return FALSE;
+    default:
+      return OnDialogMessage(msg, wp, lp, handled);
+  }
+}
+
+}  // namespace tess

@@ -1,0 +1,76 @@
+#pragma once
+// A dialog of the dialog manager that exists, hidden, for the whole run and is shown
+// modally over its owner as often as needed: the owner is disabled, the dialog handles
+// Tab, Enter and Esc, and the showing ends with a modal result.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "browse/win/WinControls.h"
+#include "rename/RenameForms.h"
+
+namespace tess {
+
+class TModalForm {
+ public:
+  virtual ~TModalForm();
+  TModalForm(const TModalForm&) = delete;
+  TModalForm& operator=(const TModalForm&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+  HWND Owner() const { return GetWindow(hwnd_, GW_OWNER); }
+  // Runs FormShow, shows the dialog and handles messages until it ends; FormCloseQuery
+  // runs on every way of closing. IDOK or IDCANCEL; IDCANCEL at once while already shown.
+  int ShowModal();
+  bool Showing() const { return showing_; }
+  // Ends the showing with this result.
+  void EndModal(int result) { modalResult_ = result; }
+  // The result the showing ends with; 0 while it goes on.
+  int ModalResult() const { return modalResult_; }
+
+  std::u16string Caption() const;
+  void SetCaption(const std::u16string& caption);
+
+  // Called once from inside the modal loop as soon as the dialog is shown.
+  std::function<void()> OnShown;
+
+ protected:
+  TModalForm(HINSTANCE instance, HWND owner, const std::u16string& caption, int clientWidth, int clientHeight);
+
+  virtual void FormShow() {}
+  virtual void FormCloseQuery() {}
+  virtual void FormResize() {}
+  // The first control the keyboard focus goes to at a showing.
+  virtual HWND FirstControl() const { return nullptr; }
+  // After the first control got the focus at a showing.
+  virtual void FirstControlFocused() {}
+  // A button click or a control's notification; true when handled.
+  virtual bool OnCommand(int id, int code) { return false; }
+  // Other dialog messages; set handled to answer them.
+  virtual INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) { return 0; }
+  // The smallest outer size a user or a stored placement can give the dialog.
+  virtual SIZE MinimumSize() const { return SIZE{200, 150}; }
+
+  HWND CreateControl(const wchar_t* className, const std::u16string& text, DWORD style, DWORD exStyle, int id,
+                     const ControlRect& rect);
+  void Place(HWND control, const ControlRect& rect);
+  // Outer placement from stored values: raised to the minimum size, and brought back to the
+  // screen's top-left corner when it would lie wholly off the screen.
+  void ApplyPlacement(int top, int left, int height, int width);
+  RECT OuterRect() const;
+
+  HINSTANCE instance_;
+  GdiFont font_;
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+  INT_PTR Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+
+  HWND hwnd_ = nullptr;
+  bool showing_ = false;
+  bool closed_ = false;  // this showing's closing ran (FormCloseQuery)
+  int modalResult_ = 0;
+};
+
+}  // namespace tess

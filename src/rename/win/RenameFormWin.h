@@ -1,0 +1,116 @@
+#pragma once
+// TRenameForm ("リネーム画面"): the EXIF rename dialog. The action, the destination-folder
+// template and the file-name template are chosen here; テスト lists every planned source
+// and destination in the log, 実行 copies or moves them all in one shell operation.
+// TListEditForm ("一覧の編集"): one of the two template lists edited as plain text.
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "browse/FileRecords.h"
+#include "platform/Shell.h"
+#include "rename/win/ModalForm.h"
+
+namespace tess {
+
+class TListEditForm;
+
+struct RenameFormOptions {
+  // Put in front of every settings key path: tests keep their settings under a throwaway key.
+  std::u16string settingsRoot;
+  // The shell a real run hands its batch to; the system's shell unless replaced.
+  ShellServices* shell = nullptr;
+  // The beep of a failed run; the system's default beep unless replaced.
+  std::function<void()> beep;
+};
+
+enum RenameFormControlId : int {
+  IdLabel1 = 1001, IdLabel2, IdLabel3, IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3, IdMemo1,
+  IdExec1, IdTest1,
+  IdClose1 = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
+};
+
+class TRenameForm : public TModalForm {
+ public:
+  TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions options = {});
+
+  // The file list's rename lists, read and shortened by the runs.
+  void SetRenameLists(TRenameSourceList* sources, TExifFilesToList* entries) {
+    sources_ = sources;
+    entries_ = entries;
+  }
+  void SetListEditForm(TListEditForm* form) { listEditForm_ = form; }
+  // After every real run: the panes of the main window show the disk as it now is.
+  std::function<void()> OnFilesChanged;
+
+  HWND Control(RenameFormControlId id) const { return GetDlgItem(Handle(), id); }
+  // The entries of ComboBox2 (folders) or ComboBox3 (file names).
+  std::vector<std::u16string> TemplateItems(TemplateListKind kind) const;
+  // The log, one entry per line written.
+  std::vector<std::u16string> LogLines() const;
+
+  void Test1Click() { DoExifRename(true); }
+  void Exec1Click() { DoExifRename(false); }
+  void Close1Click() { EndModal(IDCANCEL); }
+  void Button2Click() { EditList(TemplateListKind::Folders); }
+  void Button3Click() { EditList(TemplateListKind::Files); }
+  void DoExifRename(bool isSkipCopy);
+
+ protected:
+  void FormShow() override;
+  void FormCloseQuery() override;
+  void FormResize() override;
+  HWND FirstControl() const override { return Control(IdComboBox1); }
+  bool OnCommand(int id, int code) override;
+  INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
+  SIZE MinimumSize() const override { return SIZE{360, 250}; }
+
+ private:
+  HWND Combo(TemplateListKind kind) const {
+    return Control(kind == TemplateListKind::Folders ? IdComboBox2 : IdComboBox3);
+  }
+  TemplateChoice Choice(HWND combo) const;
+  void SetChoice(HWND combo, const TemplateChoice& choice);
+  void EditList(TemplateListKind kind);
+  void ScrollLogToEnd();
+
+  RenameFormOptions options_;
+  TRenameSourceList* sources_ = nullptr;
+  TExifFilesToList* entries_ = nullptr;
+  TListEditForm* listEditForm_ = nullptr;
+  bool running_ = false;
+};
+
+enum ListEditFormControlId : int {
+  IdListMemo1 = 1101,
+  IdOkButton1 = IDOK,
+  IdCancelButton1 = IDCANCEL,
+};
+
+class TListEditForm : public TModalForm {
+ public:
+  TListEditForm(HINSTANCE instance, HWND owner, std::u16string settingsRoot = u"");
+
+  // The dialog whose template lists the editor loads.
+  void SetRenameForm(const TRenameForm* form) { renameForm_ = form; }
+  HWND Control(ListEditFormControlId id) const { return GetDlgItem(Handle(), id); }
+  // Memo1's lines, one template each.
+  std::vector<std::u16string> Lines() const;
+
+ protected:
+  void FormShow() override;
+  void FormCloseQuery() override;
+  void FormResize() override;
+  HWND FirstControl() const override { return Control(IdListMemo1); }
+  void FirstControlFocused() override;
+  SIZE MinimumSize() const override { return SIZE{200, 120}; }
+
+ private:
+  std::u16string settingsRoot_;
+  const TRenameForm* renameForm_ = nullptr;
+  bool placed_ = false;  // shown once or placed from the settings
+};
+
+}  // namespace tess

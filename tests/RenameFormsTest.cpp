@@ -1,0 +1,187 @@
+// The rename dialog's and the list editor's decisions without their windows: what a
+// showing selects, what an edited list becomes, the lines of a text area, and where a
+// resize puts every control.
+#include <gtest/gtest.h>
+
+#include "platform/MemorySettings.h"
+#include "platform/Text.h"
+#include "rename/RenameForms.h"
+
+using namespace tess;
+
+namespace {
+
+using List = std::vector<std::u16string>;
+
+std::vector<uint8_t> Dword(int32_t v) {
+  uint32_t u = uint32_t(v);
+  return {uint8_t(u), uint8_t(u >> 8), uint8_t(u >> 16), uint8_t(u >> 24)};
+}
+
+std::string Show(const List& list) {
+  std::string s = "[";
+  for (const auto& e : list) s += ToUtf8(e) + "|";
+  return s + "]";
+}
+
+}  // namespace
+
+namespace tess {
+void PrintTo(const ControlRect& r, std::ostream* os) {
+  *os << "{" << r.left << ", " << r.top << ", " << r.width << ", " << r.height << "}";
+}
+}  // namespace tess
+
+TEST(RenameFormShow, SelectionsFitTheListsAndTheMarkersComeFirst) {
+  struct Case {
+    const char* what;
+    List storedFolders;  // empty: nothing stored
+    int storedIndex;     // ComboBox2.ItemIndex; INT32_MIN: not stored
+    List folders;        // after the showing
+    int index;
+  } cases[] = {
+      {"nothing stored: built-in list, entry 0", {}, INT32_MIN, RenameWindowSettings::BuiltInFolderTemplates(), 0},
+      {"stored list with the marker", {kFolderMarker, u"@年4"}, 1, {kFolderMarker, u"@年4"}, 1},
+      {"marker missing: put first, same template stays selected", {u"@年4", u"@モデル"}, 1,
+       {kFolderMarker, u"@年4", u"@モデル"}, 2},
+      {"marker missing, entry 0 selected", {u"@年4"}, 0, {kFolderMarker, u"@年4"}, 1},
+      {"marker further down is not first", {u"@年4", kFolderMarker}, 0, {kFolderMarker, u"@年4", kFolderMarker}, 1},
+      {"index past the end: none, also after the marker", {u"@年4"}, 1, {kFolderMarker, u"@年4"}, -1},
+      {"index -1 stays none", {kFolderMarker, u"@年4"}, -1, {kFolderMarker, u"@年4"}, -1},
+      {"another negative index is none", {kFolderMarker}, -7, {kFolderMarker}, -1},
+  };
+  for (const Case& c : cases) {
+    MemorySettingsStore store;
+    if (!c.storedFolders.empty()) ASSERT_TRUE(WriteMultiString(*store.Open(kRenameWindowKey, true), u"CopyToPath", c.storedFolders));
+    if (c.storedIndex != INT32_MIN) store.Set(kRenameWindowKey, u"ComboBox2.ItemIndex", RegDword, Dword(c.storedIndex));
+    RenameWindowSettings state;
+    ShowRenameFormState(&store, state);
+    EXPECT_EQ(state.folderTemplates, c.folders) << c.what << " " << Show(state.folderTemplates);
+    EXPECT_EQ(state.itemIndex[1], c.index) << c.what;
+    EXPECT_EQ(state.fileTemplates, RenameWindowSettings::BuiltInFileTemplates()) << c.what;
+    EXPECT_EQ(state.itemIndex[2], 0) << c.what;
+  }
+}
+
+TEST(RenameFormShow, ActionIndexAndUnopenableKey) {
+  MemorySettingsStore store;
+  store.Set(kRenameWindowKey, u"ComboBox1.ItemIndex", RegDword, Dword(2));
+  RenameWindowSettings state;
+  ShowRenameFormState(&store, state);
+  EXPECT_EQ(state.itemIndex[0], -1) << "a third action does not exist";
+
+  // A key that cannot be opened keeps what the dialog showed before; the markers still come first.
+  store.failOpen = {kRenameWindowKey};
+  state.folderTemplates = {u"@年4"};
+  state.fileTemplates = {kFileMarker, u"x"};
+  state.itemIndex[0] = 1;
+  state.itemIndex[1] = 0;
+  state.itemIndex[2] = 1;
+  state.placement = {5, 6, 7, 8};
+  ShowRenameFormState(&store, state);
+  EXPECT_EQ(state.folderTemplates, (List{kFolderMarker, u"@年4"}));
+  EXPECT_EQ(state.fileTemplates, (List{kFileMarker, u"x"}));
+  EXPECT_EQ(state.itemIndex[0], 1);
+  EXPECT_EQ(state.itemIndex[1], 1);
+  EXPECT_EQ(state.itemIndex[2], 1);
+  EXPECT_EQ(state.placement.width, 8);
+}
+
+TEST(RenameFormRun, SettingsFromTheDropDowns) {
+  TemplateChoice folders{{kFolderMarker, u"@年4"}, 1};
+  TemplateChoice files{{kFileMarker}, -1};
+  RenameRunSettings s = RunSettings(-1, folders, files);
+  EXPECT_EQ(s.folderTemplate, u"@年4");
+  EXPECT_EQ(s.nameTemplate, u"") << "no selection is an empty template";
+  EXPECT_EQ(s.actionIndex, -1);
+  folders.index = 2;
+  EXPECT_EQ(RunSettings(1, folders, files).folderTemplate, u"");
+}
+
+TEST(ListEditor, CaptionDecidesTheList) {
+  EXPECT_EQ(ListForCaption(u"コピー先一覧の編集"), TemplateListKind::Folders);
+  EXPECT_EQ(ListForCaption(u"ファイル名一覧の編集"), TemplateListKind::Files);
+  EXPECT_EQ(ListForCaption(u"一覧の編集"), TemplateListKind::Files);
+  EXPECT_EQ(ListForCaption(u"コピー先一覧の編集 "), TemplateListKind::Files);
+  EXPECT_EQ(ListForCaption(CaptionForList(TemplateListKind::Folders)), TemplateListKind::Folders);
+}
+
+TEST(ListEditor, EditedListAndSelection) {
+  struct Case {
+    const char* what;
+    List lines;
+    int remembered;
+    TemplateListKind kind;
+    List items;
+    int index;
+  } cases[] = {
+      {"unchanged list keeps the entry", {u"a", u"b", u"c"}, 1, TemplateListKind::Files, {u"a", u"b", u"c"}, 1},
+      {"lines deleted above: same index, another template", {u"b", u"c"}, 1, TemplateListKind::Files,
+       {u"b", u"c"}, 1},
+      {"index now past the end: none", {u"a"}, 1, TemplateListKind::Files, {u"a"}, -1},
+      {"nothing was selected: entry 0", {u"a", u"b"}, -1, TemplateListKind::Files, {u"a", u"b"}, 0},
+      {"empty lines stay entries", {u"", u"x", u""}, 2, TemplateListKind::Folders, {u"", u"x", u""}, 2},
+      {"emptied folder list keeps each folder", {}, 0, TemplateListKind::Folders, {kFolderMarker}, 0},
+      {"emptied name list keeps each name", {}, 3, TemplateListKind::Files, {kFileMarker}, -1},
+      {"emptied with nothing selected", {}, -1, TemplateListKind::Files, {kFileMarker}, 0},
+  };
+  for (const Case& c : cases) {
+    TemplateChoice choice = ApplyEditedList(c.lines, c.remembered, c.kind);
+    EXPECT_EQ(choice.items, c.items) << c.what << " " << Show(choice.items);
+    EXPECT_EQ(choice.index, c.index) << c.what;
+  }
+}
+
+TEST(ListEditor, LinesOfATextArea) {
+  struct Case { std::u16string text; List lines; } cases[] = {
+      {u"", {}},
+      {u"a", {u"a"}},
+      {u"a\r\nb", {u"a", u"b"}},
+      {u"a\r\nb\r\n", {u"a", u"b"}},
+      {u"a\r\n\r\nb", {u"a", u"", u"b"}},
+      {u"a\nb\rc\r\n", {u"a", u"b", u"c"}},
+      {u"\r\n", {u""}},
+      {u"a\r\n\r\n", {u"a", u""}},
+      {u"@年4\\@月2 日\r\n", {u"@年4\\@月2 日"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << ToUtf8(c.text);
+  // Every list comes back as it went in, empty entries included.
+  for (const List& list : {List{}, List{u""}, List{u"a"}, List{u"a", u""}, List{u"", u""}, List{u"", u"b", u""}})
+    EXPECT_EQ(SplitLines(JoinLines(list)), list) << Show(list);
+  EXPECT_EQ(JoinLines({u"a", u"b"}), u"a\r\nb");
+}
+
+TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
+  // The outer size of a window with the design's client area 505 x 231 and a frame of 8.
+  std::vector<ControlRect> r = RenameFormLayout(521, 270);
+  EXPECT_EQ(r[rcComboBox1], (ControlRect{64, 8, 425, 21}));
+  EXPECT_EQ(r[rcComboBox2], (ControlRect{64, 35, 400, 21}));
+  EXPECT_EQ(r[rcButton2], (ControlRect{467, 35, 25, 21}));
+  EXPECT_EQ(r[rcComboBox3], (ControlRect{64, 62, 400, 21}));
+  EXPECT_EQ(r[rcButton3], (ControlRect{467, 62, 25, 21}));
+  EXPECT_EQ(r[rcMemo1], (ControlRect{64, 89, 425, 85}));
+  EXPECT_EQ(r[rcClose1], (ControlRect{414, 189, 75, 25}));
+  EXPECT_EQ(r[rcExec1], (ControlRect{331, 189, 75, 25}));
+  EXPECT_EQ(r[rcTest1], (ControlRect{248, 189, 75, 25}));
+  for (RenameControl fixed : {rcLabel1, rcLabel2, rcLabel3}) EXPECT_EQ(r[fixed], RenameDesignRect(fixed));
+
+  // Too small a window never gives a negative size.
+  r = RenameFormLayout(50, 60);
+  for (const ControlRect& c : r) {
+    EXPECT_GE(c.width, 0);
+    EXPECT_GE(c.height, 0);
+  }
+}
+
+TEST(ListEditFormLayout, ControlsFollowTheClientArea) {
+  std::vector<ControlRect> r = ListEditFormLayout(505, 231);
+  EXPECT_EQ(r[lcMemo1], (ControlRect{0, 0, 505, 186}));
+  EXPECT_EQ(r[lcCancelButton1], (ControlRect{422, 198, 75, 25}));
+  EXPECT_EQ(r[lcOkButton1], (ControlRect{339, 198, 75, 25}));
+  r = ListEditFormLayout(800, 600);
+  EXPECT_EQ(r[lcMemo1], (ControlRect{0, 0, 800, 555}));
+  EXPECT_EQ(r[lcCancelButton1], (ControlRect{717, 567, 75, 25}));
+  EXPECT_EQ(r[lcOkButton1], (ControlRect{634, 567, 75, 25}));
+  r = ListEditFormLayout(10, 10);
+  EXPECT_EQ(r[lcMemo1].height, 0);
+}

@@ -1,0 +1,781 @@
+// The EXIF rename from the window, in-process: the real main window, rename dialog and
+// template list editor under a throwaway settings key, driven as a person drives them
+// (buttons, keys, drop-downs) and checked by what the dialogs show, what the registry
+// holds and what lies on disk. No run ever meets an existing destination, so the shell
+// never has a question to ask.
+#include <windows.h>
+#include <commctrl.h>
+#include <imm.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+
+#include "app/WindowSettings.h"
+#include "app/win/MainWindow.h"
+#include "browse/FolderPaths.h"
+#include "platform/SettingsKey.h"
+#include "platform/Text.h"
+#include "platform/win/WinText.h"
+#include "rename/RenameForms.h"
+#include "rename/win/RenameFormWin.h"
+#include "../support/ExifFixtures.h"
+#include "../support/RecordingShell.h"
+
+using namespace tess;
+namespace fx = tess::fixtures;
+namespace fs = std::filesystem;
+
+namespace {
+
+using List = std::vector<std::u16string>;
+
+std::u16string Text(HWND hwnd) {
+  wchar_t buf[4096] = {};
+  GetWindowTextW(hwnd, buf, 4095);
+  return U16(buf);
+}
+
+List ComboItems(HWND combo) {
+  List items;
+  for (LRESULT i = 0; i < SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i) {
+    wchar_t buf[1024] = {};
+    SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buf));
+    items.push_back(U16(buf));
+  }
+  return items;
+}
+
+int Selected(HWND combo) { return static_cast<int>(SendMessageW(combo, CB_GETCURSEL, 0, 0)); }
+
+void Select(HWND combo, int index) {
+  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  SendMessageW(GetParent(combo), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(combo));
+}
+
+void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
+
+// A key as the keyboard sends it, to the control with the focus.
+void PostKey(UINT vk) {
+  HWND target = GetFocus();
+  PostMessageW(target, WM_KEYDOWN, vk, 1);
+  PostMessageW(target, WM_KEYUP, vk, 0xC0000001);
+}
+
+ControlRect RectIn(HWND parent, HWND control) {
+  RECT rc{};
+  GetWindowRect(control, &rc);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+  return ControlRect{rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top};
+}
+
+RECT Outer(HWND hwnd) {
+  RECT rc{};
+  GetWindowRect(hwnd, &rc);
+  return rc;
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+std::string Bytes(const std::u16string& path) {
+  std::ifstream in(fs::path(std::wstring(W(path))), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+bool Exists(const std::u16string& path) { return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Show(const List& list) {
+  std::string s = "[";
+  for (const auto& e : list) s += ToUtf8(e) + "|";
+  return s + "]";
+}
+
+// A showing that does not end within a generous time fails the test instead of hanging it.
+TModalForm* watched = nullptr;
+void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) {
+  if (watched && watched->Showing()) {
+    ADD_FAILURE() << "a dialog stayed open";
+    watched->EndModal(IDCANCEL);
+  }
+}
+
+class RenameFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = u"Software\\TessarineTests\\Rename" + PadNumber(GetCurrentProcessId(), 1) + u"_" +
+            PadNumber(++counter_, 1);
+    store_ = MakeUserSettingsStore(root_);
+    folder_ = IncludeTrailingBackslash(fx::MakeTempFolder("rename"));
+  }
+  void TearDown() override {
+    edit_.reset();
+    rename_.reset();
+    main_.reset();
+    MakeUserSettingsStore()->DeleteTree(root_);
+    std::error_code ec;
+    fs::remove_all(fs::path(std::wstring(W(folder_))), ec);
+  }
+
+  void Open() {
+    MainWindowOptions options;
+    options.settingsRoot = root_;
+    options.quitOnDestroy = false;
+    options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
+    main_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    // As the program does: the dialog owned by the main window, the editor by the dialog.
+    RenameFormOptions renameOptions;
+    renameOptions.settingsRoot = root_;
+    renameOptions.beep = [this] { ++beeps_; };
+    renameOptions.shell = shell_;
+    rename_ = std::make_unique<TRenameForm>(GetModuleHandleW(nullptr), main_->Handle(), renameOptions);
+    edit_ = std::make_unique<TListEditForm>(GetModuleHandleW(nullptr), rename_->Handle(), root_);
+    edit_->SetRenameForm(rename_.get());
+    rename_->SetListEditForm(edit_.get());
+    main_->ConnectRenameForm(*rename_);
+    main_->Show(SW_SHOWNOACTIVATE);
+    Pump();
+  }
+
+  // Runs body as soon as form is shown; the showing then ends unless body left that to
+  // keys it posted.
+  void WhenShown(TModalForm& form, std::function<void()> body, bool close = true) {
+    form.OnShown = [&form, body, close] {
+      body();
+      if (close && form.Showing() && !form.ModalResult()) form.EndModal(IDCANCEL);
+    };
+  }
+  int ShowRename() {
+    watched = rename_.get();
+    UINT_PTR timer = SetTimer(nullptr, 0, 20000, &Watchdog);
+    int result = rename_->ShowModal();
+    KillTimer(nullptr, timer);
+    return result;
+  }
+
+  void StoreFolder(const std::u16string& folder) {
+    auto key = store_->Open(kProductKey, true);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(WriteString(*key, u"SelectFolder", folder));
+  }
+  void StoreRenameSettings(const List& folders, const List& files, int action, int folder, int file) {
+    auto key = store_->Open(kRenameWindowKey, true);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(WriteMultiString(*key, u"CopyToPath", folders));
+    ASSERT_TRUE(WriteMultiString(*key, u"CopyToFile", files));
+    ASSERT_TRUE(WriteInteger(*key, u"ComboBox1.ItemIndex", action));
+    ASSERT_TRUE(WriteInteger(*key, u"ComboBox2.ItemIndex", folder));
+    ASSERT_TRUE(WriteInteger(*key, u"ComboBox3.ItemIndex", file));
+  }
+  int32_t StoredInteger(const std::u16string& keyPath, const std::u16string& name) {
+    auto key = store_->Open(keyPath, false);
+    int32_t value = INT32_MIN;
+    if (key) ReadInteger(*key, name, value);
+    return value;
+  }
+  List StoredList(const std::u16string& name) {
+    auto key = store_->Open(kRenameWindowKey, false);
+    List list;
+    if (key) ReadMultiString(*key, name, list);
+    return list;
+  }
+  void Photo(const std::u16string& name, const std::string& date, const std::string& model) {
+    fx::PhotoFields f;
+    f.dateTimeOriginal = date;
+    f.model = model;
+    f.make = "Maker";
+    fx::WriteFile(folder_ + name, fx::PhotoJpeg(f));
+  }
+  HWND C(RenameFormControlId id) { return rename_->Control(id); }
+  HWND ListView() { return main_->plFileList1().Handle(); }
+  std::vector<std::u16string> Rows() {
+    std::vector<std::u16string> rows;
+    for (int i = 0; i < ListView_GetItemCount(ListView()); ++i) {
+      wchar_t buf[512] = {};
+      ListView_GetItemText(ListView(), i, 0, buf, 511);
+      rows.push_back(U16(buf));
+    }
+    return rows;
+  }
+  void PressExifRenameButton() {
+    HWND button = main_->ToolButton(btnEvent).Handle();
+    watched = rename_.get();
+    UINT_PTR timer = SetTimer(nullptr, 0, 20000, &Watchdog);
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    KillTimer(nullptr, timer);
+  }
+
+  static inline int counter_ = 0;
+  std::u16string root_;
+  std::unique_ptr<SettingsStore> store_;
+  std::u16string folder_;
+  std::unique_ptr<TTessarineMain> main_;
+  std::unique_ptr<TRenameForm> rename_;
+  std::unique_ptr<TListEditForm> edit_;
+  int beeps_ = 0;
+  ShellServices* shell_ = nullptr;  // the system's shell unless a test sets one before Open
+};
+
+}  // namespace
+
+namespace tess {
+void PrintTo(const ControlRect& r, std::ostream* os) {
+  *os << "{" << r.left << ", " << r.top << ", " << r.width << ", " << r.height << "}";
+}
+}  // namespace tess
+
+TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
+  Open();
+  bool ran = false;
+  WhenShown(*rename_, [&] {
+    ran = true;
+    HWND dialog = rename_->Handle();
+    EXPECT_EQ(Text(dialog), u"リネーム画面");
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), main_->Handle()) << "owned by the main window";
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_FALSE(IsWindowEnabled(main_->Handle())) << "modal: the main window takes no input meanwhile";
+
+    struct Expected { RenameFormControlId id; const char16_t* text; const wchar_t* cls; } controls[] = {
+        {IdLabel1, u"動作:", L"Static"},   {IdLabel2, u"コピー先:", L"Static"}, {IdLabel3, u"ファイル名:", L"Static"},
+        {IdButton2, u"...", L"Button"},     {IdButton3, u"...", L"Button"},       {IdExec1, u"実行", L"Button"},
+        {IdClose1, u"閉じる", L"Button"},   {IdTest1, u"テスト", L"Button"},     {IdMemo1, u"", L"Edit"},
+    };
+    for (const Expected& e : controls) {
+      HWND c = C(e.id);
+      ASSERT_TRUE(c) << e.id;
+      EXPECT_EQ(Text(c), e.text) << e.id;
+      wchar_t cls[64] = {};
+      GetClassNameW(c, cls, 63);
+      EXPECT_STREQ(cls, e.cls) << e.id;
+    }
+    EXPECT_EQ(ComboItems(C(IdComboBox1)), (List{u"コピー", u"移動/リネーム"}));
+    // Labels sit where they were designed and are as wide as their text.
+    EXPECT_EQ(RectIn(dialog, C(IdLabel2)).left, 8);
+    EXPECT_EQ(RectIn(dialog, C(IdLabel2)).top, 41);
+    EXPECT_GT(RectIn(dialog, C(IdLabel3)).width, 20);
+    EXPECT_LE(RectIn(dialog, C(IdLabel3)).left + RectIn(dialog, C(IdLabel3)).width, 64) << "clear of the drop-downs";
+
+    // Drop-downs take selection only; the log scrolls both ways and is not wrapped.
+    EXPECT_EQ(GetWindowLongW(C(IdComboBox2), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+    LONG memo = GetWindowLongW(C(IdMemo1), GWL_STYLE);
+    EXPECT_TRUE((memo & WS_HSCROLL) && (memo & WS_VSCROLL) && (memo & ES_MULTILINE) && (memo & ES_AUTOHSCROLL));
+
+    // Tab order from the first drop-down, which has the focus.
+    EXPECT_EQ(GetFocus(), C(IdComboBox1));
+    RenameFormControlId order[] = {IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3,
+                                   IdMemo1,     IdExec1,     IdClose1,  IdTest1,     IdComboBox1};
+    for (size_t i = 0; i + 1 < std::size(order); ++i)
+      EXPECT_EQ(GetNextDlgTabItem(dialog, C(order[i]), FALSE), C(order[i + 1])) << "after " << order[i];
+    EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IdExec1) << "実行 is the default button";
+    EXPECT_EQ(GetDlgCtrlID(C(IdClose1)), IDCANCEL) << "閉じる is the cancel button";
+  });
+  EXPECT_EQ(ShowRename(), IDCANCEL);
+  EXPECT_TRUE(ran);
+  EXPECT_FALSE(IsWindowVisible(rename_->Handle()));
+  EXPECT_TRUE(IsWindowEnabled(main_->Handle()));
+
+  // Keys: Esc closes; Enter presses 実行, whose run finds no file; the close box closes.
+  WhenShown(*rename_, [] { PostKey(VK_ESCAPE); }, false);
+  EXPECT_EQ(ShowRename(), IDCANCEL);
+  WhenShown(*rename_, [&] {
+    PostKey(VK_RETURN);
+    PostMessageW(rename_->Handle(), WM_CLOSE, 0, 0);
+  }, false);
+  beeps_ = 0;
+  EXPECT_EQ(ShowRename(), IDCANCEL);
+  EXPECT_EQ(rename_->LogLines(), (List{u"ファイルが見つかりません。"}));
+  EXPECT_EQ(beeps_, 1);
+  EXPECT_FALSE(rename_->Showing());
+}
+
+TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
+  {
+    auto key = store_->Open(kRenameWindowKey, true);
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(WriteInteger(*key, u"Top", 30));
+    ASSERT_TRUE(WriteInteger(*key, u"Left", 40));
+    ASSERT_TRUE(WriteInteger(*key, u"Height", 300));
+    ASSERT_TRUE(WriteInteger(*key, u"Width", 600));
+    ASSERT_TRUE(WriteMultiString(*key, u"CopyToPath", {u"@年4", u"", u"@モデル"}));
+    ASSERT_TRUE(WriteString(*key, u"CopyToFile", u"@年4"));  // of string type: unreadable as a list
+    ASSERT_TRUE(WriteInteger(*key, u"ComboBox1.ItemIndex", 5));
+    ASSERT_TRUE(WriteInteger(*key, u"ComboBox2.ItemIndex", 1));
+  }
+  Open();
+  SetWindowTextW(C(IdMemo1), L"old log");
+  WhenShown(*rename_, [&] {
+    RECT rc = Outer(rename_->Handle());
+    EXPECT_EQ(rc.left, 40);
+    EXPECT_EQ(rc.top, 30);
+    EXPECT_EQ(rc.right - rc.left, 600);
+    EXPECT_EQ(rc.bottom - rc.top, 300);
+    EXPECT_EQ(Text(C(IdMemo1)), u"") << "the log starts empty";
+    EXPECT_EQ(ComboItems(C(IdComboBox2)), (List{u"@元のフォルダ名", u"@年4", u"@モデル"}));
+    EXPECT_EQ(Selected(C(IdComboBox2)), 2) << "the stored entry stays selected below the marker";
+    EXPECT_EQ(ComboItems(C(IdComboBox3)), RenameWindowSettings::BuiltInFileTemplates());
+    EXPECT_EQ(Selected(C(IdComboBox3)), 0) << "a missing index selects entry 0";
+    EXPECT_EQ(Selected(C(IdComboBox1)), -1) << "an index past the end selects nothing";
+    EXPECT_EQ(Text(C(IdComboBox1)), u"");
+
+    // Every change of size lays the controls out again.
+    for (SIZE size : {SIZE{600, 300}, SIZE{700, 420}, SIZE{380, 260}}) {
+      SetWindowPos(rename_->Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+      rc = Outer(rename_->Handle());
+      std::vector<ControlRect> expected = RenameFormLayout(rc.right - rc.left, rc.bottom - rc.top);
+      const std::pair<RenameControl, RenameFormControlId> checked[] = {
+          {rcButton2, IdButton2}, {rcButton3, IdButton3}, {rcMemo1, IdMemo1},
+          {rcClose1, IdClose1},   {rcExec1, IdExec1},     {rcTest1, IdTest1}};
+      for (auto [control, id] : checked) EXPECT_EQ(RectIn(rename_->Handle(), C(id)), expected[control]) << id;
+      for (auto [control, id] : {std::pair{rcComboBox1, IdComboBox1}, std::pair{rcComboBox3, IdComboBox3}}) {
+        ControlRect r = RectIn(rename_->Handle(), C(id));
+        EXPECT_EQ(r.left, expected[control].left);
+        EXPECT_EQ(r.width, expected[control].width) << id << " at width " << size.cx;
+      }
+    }
+    SetWindowPos(rename_->Handle(), nullptr, 12, 34, 640, 330, SWP_NOZORDER);
+    Select(C(IdComboBox1), 1);
+    Select(C(IdComboBox3), -1);
+  });
+  ShowRename();
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Top"), 34);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Left"), 12);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Height"), 330);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Width"), 640);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox1.ItemIndex"), 1);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox2.ItemIndex"), 2);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox3.ItemIndex"), -1) << "no selection is stored as -1";
+  EXPECT_EQ(StoredList(u"CopyToPath"), (List{u"@元のフォルダ名", u"@年4", u"@モデル"}));
+  EXPECT_EQ(StoredList(u"CopyToFile"), RenameWindowSettings::BuiltInFileTemplates());
+
+  // The next showing comes back as it was left.
+  WhenShown(*rename_, [&] {
+    RECT rc = Outer(rename_->Handle());
+    EXPECT_EQ(rc.left, 12);
+    EXPECT_EQ(rc.right - rc.left, 640);
+    EXPECT_EQ(Selected(C(IdComboBox1)), 1);
+    EXPECT_EQ(Selected(C(IdComboBox3)), -1);
+  });
+  ShowRename();
+}
+
+TEST_F(RenameFormTest, FirstShowingWithoutSettings) {
+  Open();
+  EXPECT_EQ(Selected(C(IdComboBox2)), 1) << "created with the second entries selected";
+  WhenShown(*rename_, [&] {
+    RECT rc = Outer(rename_->Handle());
+    EXPECT_EQ(rc.left, 0) << "top-left corner of the screen";
+    EXPECT_EQ(rc.top, 0);
+    RECT client{};
+    GetClientRect(rename_->Handle(), &client);
+    EXPECT_EQ(client.right, 505);
+    EXPECT_EQ(client.bottom, 231);
+    EXPECT_EQ(ComboItems(C(IdComboBox2)), RenameWindowSettings::BuiltInFolderTemplates());
+    for (RenameFormControlId id : {IdComboBox1, IdComboBox2, IdComboBox3}) EXPECT_EQ(Selected(C(id)), 0) << id;
+    EXPECT_TRUE(store_->KeyExists(kRenameWindowKey));
+  });
+  ShowRename();
+
+  // A placement far off the screen is brought back; a tiny size is raised to a usable one.
+  {
+    auto key = store_->Open(kRenameWindowKey, true);
+    ASSERT_TRUE(WriteInteger(*key, u"Top", -5000));
+    ASSERT_TRUE(WriteInteger(*key, u"Left", 90000));
+    ASSERT_TRUE(WriteInteger(*key, u"Height", 3));
+    ASSERT_TRUE(WriteInteger(*key, u"Width", 2));
+  }
+  WhenShown(*rename_, [&] {
+    RECT rc = Outer(rename_->Handle());
+    EXPECT_EQ(rc.left, 0);
+    EXPECT_EQ(rc.top, 0);
+    EXPECT_GE(rc.right - rc.left, 300);
+    EXPECT_GE(rc.bottom - rc.top, 200);
+  });
+  ShowRename();
+}
+
+TEST_F(RenameFormTest, ListEditorRoundTrips) {
+  StoreRenameSettings({u"@元のフォルダ名", u"A", u"B", u"C"}, {u"@元のファイル名", u"N"}, 0, 2, 1);
+  Open();
+  struct Step {
+    const char* what;
+    RenameFormControlId button;
+    const char16_t* newText;  // what the user leaves in the editor; null: unchanged
+    bool ok;
+    List items;              // the drop-down afterwards
+    int selected;
+  } steps[] = {
+      {"OK without changes", IdButton2, nullptr, true, {u"@元のフォルダ名", u"A", u"B", u"C"}, 2},
+      {"cancel keeps list and selection", IdButton2, u"X\r\nY", false, {u"@元のフォルダ名", u"A", u"B", u"C"}, 2},
+      {"lines deleted above: same index", IdButton2, u"@元のフォルダ名\r\nB\r\nC", true,
+       {u"@元のフォルダ名", u"B", u"C"}, 2},
+      {"new template typed at the end", IdButton2, u"@元のフォルダ名\r\nB\r\nC\r\n@年4\\@月2@日2", true,
+       {u"@元のフォルダ名", u"B", u"C", u"@年4\\@月2@日2"}, 2},
+      {"index now past the end", IdButton2, u"D", true, {u"D"}, -1},
+      {"nothing selected: entry 0", IdButton2, u"E\r\n\r\nF", true, {u"E", u"", u"F"}, 0},
+      {"name list emptied", IdButton3, u"", true, {u"@元のファイル名"}, -1},
+  };
+  WhenShown(*rename_, [&] {
+    for (const Step& s : steps) {
+      HWND combo = C(s.button == IdButton2 ? IdComboBox2 : IdComboBox3);
+      List before = ComboItems(combo);
+      bool edited = false;
+      WhenShown(*edit_, [&] {
+        edited = true;
+        HWND memo = edit_->Control(IdListMemo1);
+        EXPECT_EQ(edit_->Caption(), s.button == IdButton2 ? u"コピー先一覧の編集" : u"ファイル名一覧の編集") << s.what;
+        EXPECT_EQ(SplitLines(Text(memo)), before) << s.what << ": the editor shows the drop-down's entries";
+        EXPECT_EQ(GetFocus(), memo);
+        EXPECT_EQ(SendMessageW(memo, EM_GETSEL, 0, 0), 0) << "caret at the top, nothing selected";
+        EXPECT_FALSE(IsWindowEnabled(rename_->Handle())) << "modal over the rename dialog";
+        if (s.newText) SetWindowTextW(memo, reinterpret_cast<const wchar_t*>(s.newText));
+        Click(edit_->Control(s.ok ? IdOkButton1 : IdCancelButton1));
+      });
+      Click(C(s.button));
+      EXPECT_TRUE(edited) << s.what;
+      EXPECT_EQ(ComboItems(combo), s.items) << s.what << " " << Show(ComboItems(combo));
+      EXPECT_EQ(Selected(combo), s.selected) << s.what;
+    }
+  });
+  ShowRename();
+  EXPECT_EQ(StoredList(u"CopyToPath"), (List{u"E", u"F"})) << "empty entries are not read back";
+
+  // A list the user emptied keeps each file's folder: the next showing adds no second marker.
+  WhenShown(*rename_, [&] {
+    WhenShown(*edit_, [&] {
+      SetWindowTextW(edit_->Control(IdListMemo1), L"");
+      Click(edit_->Control(IdOkButton1));
+    });
+    Select(C(IdComboBox2), 0);
+    Click(C(IdButton2));
+    EXPECT_EQ(ComboItems(C(IdComboBox2)), (List{u"@元のフォルダ名"}));
+    EXPECT_EQ(Selected(C(IdComboBox2)), 0);
+  });
+  ShowRename();
+  WhenShown(*rename_, [&] { EXPECT_EQ(ComboItems(C(IdComboBox2)), (List{u"@元のフォルダ名"})); });
+  ShowRename();
+}
+
+TEST_F(RenameFormTest, ListEditorPlacementSizeAndKeys) {
+  Open();
+  WhenShown(*rename_, [&] {
+    WhenShown(*edit_, [&] {
+      HWND dialog = edit_->Handle();
+      EXPECT_EQ(GetWindow(dialog, GW_OWNER), rename_->Handle());
+      EXPECT_EQ(Text(edit_->Control(IdOkButton1)), u"OK");
+      EXPECT_EQ(Text(edit_->Control(IdCancelButton1)), u"キャンセル");
+      EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IDOK);
+      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdListMemo1), FALSE), edit_->Control(IdOkButton1));
+      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdOkButton1), FALSE), edit_->Control(IdCancelButton1));
+      // Japanese text typed through the input method lands in the text area.
+      HWND memo = edit_->Control(IdListMemo1);
+      HIMC context = ImmGetContext(memo);
+      EXPECT_TRUE(context) << "the text area takes input from the input method";
+      if (context) ImmReleaseContext(memo, context);
+      SendMessageW(memo, EM_SETSEL, 0, 0);
+      for (wchar_t c : std::wstring(L"@元号2")) SendMessageW(memo, WM_IME_CHAR, c, 1);
+      Pump();
+      EXPECT_EQ(SplitLines(Text(memo)).front(), u"@元号2@元のフォルダ名");
+      for (SIZE size : {SIZE{600, 400}, SIZE{300, 200}}) {
+        SetWindowPos(dialog, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+        RECT client{};
+        GetClientRect(dialog, &client);
+        std::vector<ControlRect> expected = ListEditFormLayout(client.right, client.bottom);
+        EXPECT_EQ(RectIn(dialog, memo), expected[lcMemo1]);
+        EXPECT_EQ(RectIn(dialog, edit_->Control(IdOkButton1)), expected[lcOkButton1]);
+        EXPECT_EQ(RectIn(dialog, edit_->Control(IdCancelButton1)), expected[lcCancelButton1]);
+      }
+      SetWindowPos(dialog, nullptr, 50, 60, 450, 350, SWP_NOZORDER);
+      PostKey(VK_ESCAPE);  // from the text area: cancel
+    }, false);
+    watched = edit_.get();
+    Click(C(IdButton2));
+    watched = rename_.get();
+    EXPECT_EQ(ComboItems(C(IdComboBox2)), RenameWindowSettings::BuiltInFolderTemplates()) << "cancelled";
+
+    // The stored placement comes back; Tab then Enter on OK takes the text.
+    WhenShown(*edit_, [&] {
+      RECT rc = Outer(edit_->Handle());
+      EXPECT_EQ(rc.left, 50);
+      EXPECT_EQ(rc.top, 60);
+      EXPECT_EQ(rc.right - rc.left, 450);
+      EXPECT_EQ(rc.bottom - rc.top, 350);
+      SetWindowTextW(edit_->Control(IdListMemo1), L"@年4");
+      PostKey(VK_TAB);
+      PostMessageW(edit_->Control(IdOkButton1), WM_KEYDOWN, VK_RETURN, 1);
+      PostMessageW(edit_->Control(IdOkButton1), WM_KEYUP, VK_RETURN, 0xC0000001);
+    }, false);
+    Click(C(IdButton3));
+    EXPECT_EQ(ComboItems(C(IdComboBox3)), (List{u"@年4"}));
+  });
+  ShowRename();
+  EXPECT_EQ(StoredInteger(kListEditWindowKey, u"Left"), 50);
+  EXPECT_EQ(StoredInteger(kListEditWindowKey, u"Width"), 450);
+}
+
+TEST_F(RenameFormTest, ButtonAndMenuItemsHandTheRightFilesOver) {
+  Photo(u"a.jpg", "2024:05:01 09:03:07", "X");
+  Photo(u"b.jpg", "2024:05:02 09:03:07", "X");
+  fx::WriteFile(folder_ + u"c.txt", fx::Text("text"));
+  StoreFolder(folder_);
+  Open();
+  ASSERT_EQ(Rows(), (List{u"a.jpg", u"b.jpg", u"c.txt"}));
+  List handed;
+  rename_->OnShown = [&] {
+    handed = main_->plFileList1().ExifRenameFilesFrom();
+    rename_->EndModal(IDCANCEL);
+  };
+
+  // Without a selection nothing is shown.
+  SetFocus(ListView());
+  EXPECT_FALSE(main_->plFileList1().ExifRenameFiles());
+  EXPECT_TRUE(handed.empty());
+
+  // The list focused: only its selection, in row order.
+  main_->plFileList1().SelectRow(2);
+  ListView_SetItemState(ListView(), 0, LVIS_SELECTED, LVIS_SELECTED);
+  SetFocus(ListView());
+  PressExifRenameButton();
+  EXPECT_EQ(handed, (List{folder_ + u"a.jpg", folder_ + u"c.txt"}));
+  EXPECT_TRUE(main_->plFileList1().ExifRenameFilesExist());
+  ASSERT_EQ(main_->plFileList1().ExifFilesToList().Count(), 2);
+  EXPECT_EQ(main_->plFileList1().ExifFilesToList().Get(0)->ExpandFolder, folder_);
+  EXPECT_FALSE(main_->plFileList1().ExifFilesToList().Get(1)->IsExifExist);
+  EXPECT_EQ(GetFocus(), ListView()) << "the list has the focus again after the dialog";
+
+  // The tree focused: every item of the shown folder.
+  main_->plFileList1().ClearSelection();
+  main_->plFileList1().SelectRow(1);
+  SetFocus(main_->plFolderTree1().Handle());
+  PressExifRenameButton();
+  EXPECT_EQ(handed, (List{folder_ + u"a.jpg", folder_ + u"b.jpg", folder_ + u"c.txt"}));
+
+  // The pop-up items: the list's hand the selection over, the tree's the whole folder.
+  struct Item { int id; List expected; } items[] = {
+      {IdExifRename2, {folder_ + u"c.txt"}},
+      {IdExifRename3, {folder_ + u"c.txt"}},
+      {IdExifRenamePath1, {folder_ + u"a.jpg", folder_ + u"b.jpg", folder_ + u"c.txt"}},
+  };
+  for (const Item& item : items) {
+    main_->plFileList1().ClearSelection();
+    main_->plFileList1().SelectRow(2);
+    handed.clear();
+    SendMessageW(main_->Handle(), WM_COMMAND, MAKEWPARAM(item.id, 0), 0);
+    EXPECT_EQ(handed, item.expected) << item.id;
+  }
+  struct Caption { int menu, id; } captions[] = {{1, IdExifRename2}, {3, IdExifRename3}, {4, IdExifRenamePath1}};
+  for (const Caption& c : captions) {
+    wchar_t caption[64] = {};
+    GetMenuStringW(main_->PopupMenu(c.menu), static_cast<UINT>(c.id), caption, 63, MF_BYCOMMAND);
+    EXPECT_STREQ(caption, L"Exifリネーム") << c.menu;
+  }
+
+  main_->plFileList1().ClearSelection();
+  main_->plFileList1().SelectRow(2);
+  EXPECT_FALSE(main_->plFileList1().ExifRenameFilesExist()) << "a text file has no metadata";
+}
+
+TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
+  Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
+  Photo(u"IMG_0002.JPG", "2024:05:01 09:15:12", "X100");
+  Photo(u"IMG_0003.JPG", "2024:05:02 10:00:00", "D70");
+  fx::WriteFile(folder_ + u"broken.jpg", fx::Text("not a photo at all"));
+  fx::WriteFile(folder_ + u"notes.txt", fx::Text("notes"));
+  CreateDirectoryW(W(folder_ + u"sub"), nullptr);
+  const std::u16string names[] = {u"IMG_0001.JPG", u"IMG_0002.JPG", u"IMG_0003.JPG"};
+  std::string original[3];
+  for (int i = 0; i < 3; ++i) original[i] = Bytes(folder_ + names[i]);
+  StoreFolder(folder_);
+  StoreRenameSettings({u"@元のフォルダ名", u"@年4\\@月2@日2", u"@モデル\\@年4\\@月2@日2"},
+                      {u"@元のファイル名", u"@年4@月2@日2-@時2@分2@秒2"}, 0, 1, 1);
+  Open();
+  ASSERT_EQ(Rows().size(), 6u);
+
+  const std::u16string copies[] = {folder_ + u"2024\\0501\\20240501-090307.JPG",
+                                   folder_ + u"2024\\0501\\20240501-091512.JPG",
+                                   folder_ + u"2024\\0502\\20240502-100000.JPG"};
+  const std::u16string moves[] = {folder_ + u"X100\\2024\\0501\\20240501-090307.JPG",
+                                  folder_ + u"X100\\2024\\0501\\20240501-091512.JPG",
+                                  folder_ + u"D70\\2024\\0502\\20240502-100000.JPG"};
+  auto pairs = [&](const std::u16string (&destinations)[3]) {
+    List lines;
+    for (int i = 0; i < 3; ++i) {
+      lines.push_back(folder_ + names[i]);
+      lines.push_back(destinations[i]);
+      lines.push_back(u"");
+    }
+    return lines;
+  };
+  List afterCopy, afterMove;
+  WhenShown(*rename_, [&] {
+    // テスト: exactly the pairs, nothing on disk, the files without metadata left out.
+    Click(C(IdTest1));
+    EXPECT_EQ(rename_->LogLines(), pairs(copies)) << Show(rename_->LogLines());
+    EXPECT_EQ(main_->plFileList1().ExifRenameFilesFrom().size(), 3u);
+    EXPECT_FALSE(Exists(folder_ + u"2024"));
+    EXPECT_EQ(beeps_, 0);
+
+    // 実行 with copy: the count line, new nested folders, the panes show them.
+    Click(C(IdExec1));
+    List expected = pairs(copies);
+    expected.push_back(u"3 個のファイルをコピー/リネームしました。");
+    EXPECT_EQ(rename_->LogLines(), expected) << Show(rename_->LogLines());
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(Bytes(copies[i]), original[i]) << i;
+      EXPECT_TRUE(Exists(folder_ + names[i])) << i;
+    }
+    afterCopy = Rows();
+    // The log's end is in view.
+    HWND memo = C(IdMemo1);
+    int length = GetWindowTextLengthW(memo);
+    DWORD end = 0;
+    SendMessageW(memo, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(static_cast<int>(end), length);
+    EXPECT_GT(SendMessageW(memo, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    EXPECT_FALSE(IsWindowEnabled(main_->Handle())) << "still modal after the shell's work";
+
+    // 実行 with move into other new folders.
+    Select(C(IdComboBox1), 1);
+    Select(C(IdComboBox2), 2);
+    Click(C(IdExec1));
+    expected = pairs(moves);
+    expected.push_back(u"3 個のファイルを移動/リネームしました。");
+    EXPECT_EQ(rename_->LogLines(), expected) << Show(rename_->LogLines());
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(Bytes(moves[i]), original[i]) << i;
+      EXPECT_FALSE(Exists(folder_ + names[i])) << i;
+    }
+    afterMove = Rows();
+    EXPECT_EQ(beeps_, 0);
+  });
+  // The shown folder's node is open: the new folders must appear under it.
+  TplFolderTree& tree = main_->plFolderTree1();
+  HTREEITEM node = tree.FindFolderNode(folder_);
+  ASSERT_TRUE(node);
+  TreeView_Expand(tree.Handle(), node, TVE_EXPAND);
+  ASSERT_EQ(tree.Children(node).size(), 1u);
+  main_->plFileList1().SelectAll();
+  SetFocus(ListView());
+  PressExifRenameButton();
+
+  EXPECT_EQ(afterCopy, (List{u"2024", u"sub", u"broken.jpg", u"IMG_0001.JPG", u"IMG_0002.JPG", u"IMG_0003.JPG",
+                             u"notes.txt"}));
+  EXPECT_EQ(afterMove, (List{u"2024", u"D70", u"sub", u"X100", u"broken.jpg", u"notes.txt"}));
+  // Nothing lost: every photo is where a run put it, byte for byte, and the rest untouched.
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(Bytes(copies[i]), original[i]) << i;
+    EXPECT_EQ(Bytes(moves[i]), original[i]) << i;
+  }
+  EXPECT_EQ(Bytes(folder_ + u"notes.txt"), "notes");
+  EXPECT_EQ(Bytes(folder_ + u"broken.jpg"), "not a photo at all");
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(fs::path(std::wstring(W(folder_)))))
+    if (entry.is_regular_file()) ++files;
+  EXPECT_EQ(files, 8u);
+  List nodes;
+  for (HTREEITEM n : tree.Children(node)) nodes.push_back(tree.NodeText(n));
+  EXPECT_EQ(nodes, (List{u"2024", u"D70", u"sub", u"X100"})) << "the tree shows the new folders";
+}
+
+TEST_F(RenameFormTest, CameraTextPaddedWithNulsKeepsTheLogLinesApart) {
+  fx::PhotoFields f;
+  f.dateTimeOriginal = "2024:05:01 09:03:07";
+  f.model = std::string("EOS\0\0", 5);
+  fx::WriteFile(folder_ + u"IMG.JPG", fx::PhotoJpeg(f));
+  StoreFolder(folder_);
+  StoreRenameSettings({u"@元のフォルダ名", u"@モデル"}, {u"@元のファイル名"}, 0, 1, 0);
+  Open();
+  main_->plFileList1().SelectRow(0);
+  SetFocus(ListView());
+  WhenShown(*rename_, [&] { Click(C(IdTest1)); });
+  PressExifRenameButton();
+  List log = rename_->LogLines();
+  ASSERT_GE(log.size(), 3u) << Show(log);
+  EXPECT_EQ(log[0], folder_ + u"IMG.JPG");
+  EXPECT_EQ(log[1].substr(0, folder_.size() + 3), folder_ + u"EOS");
+  EXPECT_EQ(log[1].substr(log[1].size() - 8), u"\\IMG.JPG") << "the destination line is whole";
+  EXPECT_EQ(log[2], u"");
+  EXPECT_FALSE(Exists(folder_ + u"EOS"));
+}
+
+TEST_F(RenameFormTest, RealRunHandsOneBatchToTheShellOwnedByTheMainWindow) {
+  Photo(u"a.jpg", "2024:05:01 09:03:07", "X");
+  fx::WriteFile(folder_ + u"b.txt", fx::Text("x"));
+  StoreFolder(folder_);
+  StoreRenameSettings({kFolderMarker, u"@年4"}, {kFileMarker, u"@月2@日2"}, 1, 1, 1);
+  tess::testing::RecordingShell shell;
+  shell_ = &shell;
+  Open();
+  main_->plFileList1().SelectAll();
+  SetFocus(ListView());
+  WhenShown(*rename_, [&] {
+    Click(C(IdTest1));
+    EXPECT_TRUE(shell.fileOperations.empty()) << "a test run touches nothing";
+    Click(C(IdExec1));
+    ASSERT_EQ(shell.fileOperations.size(), 1u);
+    const FileOperationRequest& r = shell.fileOperations[0];
+    EXPECT_EQ(r.hwnd, reinterpret_cast<WindowHandle>(main_->Handle())) << "the shell's windows belong to the main window";
+    EXPECT_EQ(r.wFunc, unsigned(FO_MOVE_));
+    EXPECT_EQ(r.fFlags, 0x241u);
+    EXPECT_EQ(r.pFrom, folder_ + u"a.jpg" + std::u16string(3, u'\0'));
+    EXPECT_EQ(r.pTo, folder_ + u"2024\\0501.jpg" + std::u16string(3, u'\0'));
+  });
+  PressExifRenameButton();
+}
+
+TEST_F(RenameFormTest, MainWindowClosedWhileTheDialogIsShownKeepsTheSettings) {
+  StoreRenameSettings({u"@元のフォルダ名", u"mine"}, {u"@元のファイル名", u"@通4"}, 0, 1, 1);
+  Open();
+  WhenShown(*rename_, [&] {
+    Select(C(IdComboBox3), 0);
+    SetWindowPos(rename_->Handle(), nullptr, 20, 30, 500, 300, SWP_NOZORDER);
+    // As the session's end or the taskbar would close it: the dialog goes with its owner.
+    SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
+  }, false);
+  EXPECT_EQ(ShowRename(), IDCANCEL);
+  EXPECT_FALSE(IsWindow(rename_->Handle()));
+  EXPECT_EQ(StoredList(u"CopyToPath"), (List{u"@元のフォルダ名", u"mine"}));
+  EXPECT_EQ(StoredList(u"CopyToFile"), (List{u"@元のファイル名", u"@通4"}));
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox2.ItemIndex"), 1);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox3.ItemIndex"), 0);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Width"), 500);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Left"), 20);
+}
+
+TEST_F(RenameFormTest, SecondMoveOfTheSameListsFailsAndLosesNothing) {
+  Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
+  Photo(u"IMG_0002.JPG", "2024:05:02 10:00:00", "X100");
+  std::string original[2] = {Bytes(folder_ + u"IMG_0001.JPG"), Bytes(folder_ + u"IMG_0002.JPG")};
+  StoreFolder(folder_);
+  StoreRenameSettings({u"@元のフォルダ名", u"@モデル\\@年4\\@月2@日2"}, {u"@元のファイル名"}, 1, 1, 0);
+  Open();
+  const std::u16string moved[2] = {folder_ + u"X100\\2024\\0501\\IMG_0001.JPG",
+                                   folder_ + u"X100\\2024\\0502\\IMG_0002.JPG"};
+  WhenShown(*rename_, [&] {
+    Click(C(IdExec1));
+    ASSERT_EQ(rename_->LogLines().back(), u"2 個のファイルを移動/リネームしました。") << Show(rename_->LogLines());
+    // The same lists again: the sources are gone, so the run fails and says so.
+    Click(C(IdExec1));
+    List log = rename_->LogLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back(), u"ファイルの移動/リネームに失敗しました。") << Show(log);
+    EXPECT_EQ(beeps_, 1);
+  });
+  main_->plFileList1().SelectAll();
+  SetFocus(ListView());
+  PressExifRenameButton();
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(Bytes(moved[i]), original[i]) << i;
+  size_t files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(fs::path(std::wstring(W(folder_)))))
+    if (entry.is_regular_file()) ++files;
+  EXPECT_EQ(files, 2u);
+}
