@@ -779,3 +779,25 @@ TEST_F(RenameFormTest, SecondMoveOfTheSameListsFailsAndLosesNothing) {
     if (entry.is_regular_file()) ++files;
   EXPECT_EQ(files, 2u);
 }
+
+// After a click on テスト the focus is on that button: Enter must run the test again, not the
+// default 実行 (a real move the user did not ask for).
+TEST_F(RenameFormTest, EnterOnTheFocusedTestButtonOnlyTests) {
+  Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
+  const std::string original = Bytes(folder_ + u"IMG_0001.JPG");
+  StoreFolder(folder_);
+  StoreRenameSettings({u"@元のフォルダ名", u"@年4"}, {u"@元のファイル名"}, 1, 1, 0);
+  Open();
+  main_->plFileList1().SelectRow(0);
+  SetFocus(ListView());
+  WhenShown(*rename_, [&] {
+    SetFocus(C(IdTest1));
+    PostKey(VK_RETURN);
+    PostMessageW(rename_->Handle(), WM_CLOSE, 0, 0);
+  }, false);
+  PressExifRenameButton();
+  EXPECT_EQ(rename_->LogLines(), (List{folder_ + u"IMG_0001.JPG", folder_ + u"2024\\IMG_0001.JPG", u""}))
+      << Show(rename_->LogLines());
+  EXPECT_EQ(Bytes(folder_ + u"IMG_0001.JPG"), original) << "the photo stays where it was";
+  EXPECT_FALSE(Exists(folder_ + u"2024"));
+}

@@ -10,6 +10,24 @@ namespace tess {
 
 namespace {
 
+// Enter on a focused push button presses that button, as on Windows. Wine's dialog manager
+// presses the default button instead, which would turn a second "テスト" into a real move.
+bool PressFocusedButton(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN) return false;
+  HWND focus = GetFocus();
+  if (!focus || focus != msg.hwnd || !IsWindowEnabled(focus)) return false;
+  wchar_t cls[16] = {};
+  if (!GetClassNameW(focus, cls, 16) || lstrcmpiW(cls, L"Button") != 0) return false;
+  LONG type = GetWindowLongW(focus, GWL_STYLE) & BS_TYPEMASK;
+  if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON) return false;
+  SendMessageW(focus, BM_CLICK, 0, 0);
+  return true;
+}
+
+}  // namespace
+
+namespace {
+
 constexpr UINT kShownMessage = WM_APP + 0x51;
 
 // A dialog template without controls: the dialog creates its controls itself, in pixels.
@@ -151,6 +169,7 @@ int TModalForm::ShowModal() {
       modalResult_ = IDCANCEL;
       break;
     }
+    if (PressFocusedButton(msg)) continue;
     if (!IsDialogMessageW(hwnd_, &msg)) {
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
