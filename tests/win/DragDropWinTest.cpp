@@ -24,25 +24,14 @@
 #include "platform/win/WinText.h"
 #include "../support/ExifFixtures.h"
 #include "../support/RecordingShell.h"
+#include "../support/WinPump.h"
 
 using namespace tess;
+using tess::testing::Pump;
+using tess::testing::RowText;
 namespace fx = tess::fixtures;
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-std::u16string RowText(HWND list, int row) {
-  wchar_t buf[512] = {};
-  ListView_GetItemText(list, row, 0, buf, 511);
-  return U16(buf);
-}
 
 std::string ReadAll(const std::u16string& path) {
   std::ifstream in(std::filesystem::path(path), std::ios::binary);

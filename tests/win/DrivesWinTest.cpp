@@ -21,20 +21,14 @@
 #include "platform/win/WinText.h"
 #include "../support/ExifFixtures.h"
 #include "../support/FakeVolumes.h"
+#include "../support/WinPump.h"
 
 using namespace tess;
+using tess::testing::Pump;
 namespace fx = tess::fixtures;
 using tess::testing::FakeVolumes;
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
 
 std::u16string ComboItem(HWND combo, int index) {
   wchar_t buf[300] = {};

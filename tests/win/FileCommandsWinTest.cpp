@@ -18,20 +18,14 @@
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "../support/ExifFixtures.h"
+#include "../support/WinPump.h"
 
 using namespace tess;
+using tess::testing::Pump;
 namespace fx = tess::fixtures;
 namespace fs = std::filesystem;
 
 namespace {
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
 
 // The system's shell, except that a delete is done here: Wine's shell would ask whether to
 // move the files to the recycle bin and wait for an answer nobody gives.

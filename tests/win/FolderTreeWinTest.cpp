@@ -16,8 +16,10 @@
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "../support/ExifFixtures.h"
+#include "../support/WinPump.h"
 
 using namespace tess;
+using tess::testing::Pump;
 namespace fx = tess::fixtures;
 
 namespace {
@@ -45,14 +47,6 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
 }
 
 void MakeFolder(const std::u16string& path) { ASSERT_TRUE(CreateDirectoryW(W(path), nullptr)) << ToUtf8(path); }

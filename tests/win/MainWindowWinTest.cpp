@@ -16,17 +16,14 @@
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "../support/ExifFixtures.h"
+#include "../support/WinPump.h"
 
 using namespace tess;
+using tess::testing::Pump;
+using tess::testing::RowText;
 namespace fx = tess::fixtures;
 
 namespace {
-
-std::u16string RowText(HWND list, int row, int column) {
-  wchar_t buf[512] = {};
-  ListView_GetItemText(list, row, column, buf, 511);
-  return U16(buf);
-}
 
 std::vector<std::u16string> Column(HWND list, int column) {
   std::vector<std::u16string> out;
@@ -38,14 +35,6 @@ std::u16string StatusText(HWND status, int part) {
   wchar_t buf[256] = {};
   SendMessageW(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(buf));
   return U16(buf);
-}
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
 }
 
 class MainWindowTest : public ::testing::Test {

@@ -24,8 +24,10 @@
 #include "rename/win/RenameFormWin.h"
 #include "../support/ExifFixtures.h"
 #include "../support/RecordingShell.h"
+#include "../support/WinPump.h"
 
 using namespace tess;
+using tess::testing::Pump;
 namespace fx = tess::fixtures;
 namespace fs = std::filesystem;
 
@@ -77,14 +79,6 @@ RECT Outer(HWND hwnd) {
   RECT rc{};
   GetWindowRect(hwnd, &rc);
   return rc;
-}
-
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
 }
 
 std::string Bytes(const std::u16string& path) {

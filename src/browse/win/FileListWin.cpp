@@ -601,20 +601,11 @@ bool TplFileList::PasteFiles() {
     if (!FplFolderTree || FplFolderTree->StoredCopyFiles().empty()) return false;
     FCopyFiles = FplFolderTree->StoredCopyFiles();
   }
-  PastePlan plan = PlanPaste(
-      FCopyFiles, ExcludeTrailingBackslash(FExpandFolder), [this](const std::u16string& p) { return Exists(p); },
-      [](const std::u16string& p) { return FolderExists(p); });
-  if (plan.refused) {
-    ReportError(FileOperationErrorText(0x76));
-    return false;
-  }
-  plan.request.hwnd = AppWindowOf(hwnd_);
-  FileOperationResult copied;
-  try {
-    copied = shell_->FileOperation(plan.request);
-  } catch (...) {
-    copied.returnValue = -1;
-  }
+  std::optional<FileOperationResult> pasted = PasteThroughShell(
+      *shell_, hwnd_, FCopyFiles, ExcludeTrailingBackslash(FExpandFolder),
+      [this](const std::u16string& p) { return Exists(p); }, [this](const std::u16string& t) { ReportError(t); });
+  if (!pasted) return false;
+  const FileOperationResult& copied = *pasted;
   // Whatever was copied before a failure is shown.
   SyncTreeNode(FExpandFolder);
   RefreshFilesListItems(false);

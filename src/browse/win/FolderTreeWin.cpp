@@ -748,21 +748,12 @@ bool TplFolderTree::PasteFolder() {
     if (!FplFileList || FplFileList->StoredCopyFiles().empty()) return false;
     FCopyFiles = FplFileList->StoredCopyFiles();
   }
-  PastePlan plan = PlanPaste(
-      FCopyFiles, ExcludeTrailingBackslash(FSelectFolder),
+  std::optional<FileOperationResult> pasted = PasteThroughShell(
+      *shell_, hwnd_, FCopyFiles, ExcludeTrailingBackslash(FSelectFolder),
       [this](const std::u16string& p) { return lister_->Find(p).has_value(); },
-      [](const std::u16string& p) { return FolderExists(p); });
-  if (plan.refused) {
-    ReportError(FileOperationErrorText(0x76));
-    return false;
-  }
-  plan.request.hwnd = AppWindowOf(hwnd_);
-  FileOperationResult copied;
-  try {
-    copied = shell_->FileOperation(plan.request);
-  } catch (...) {
-    copied.returnValue = -1;
-  }
+      [this](const std::u16string& t) { ReportError(t); });
+  if (!pasted) return false;
+  const FileOperationResult& copied = *pasted;
   // Whatever was copied before a failure is shown.
   SyncSelectedNode(FSelectFolder);
   if (FplFileList) FplFileList->RefreshFilesListItems(false);

@@ -1,5 +1,7 @@
 #include "browse/win/WinControls.h"
 
+#include "browse/FileCommands.h"
+
 #include <imm.h>
 
 #include <map>
@@ -177,6 +179,26 @@ void CloseIme(HWND hwnd) {
   if (!context) return;
   ImmSetOpenStatus(context, FALSE);
   ImmReleaseContext(hwnd, context);
+}
+
+std::optional<FileOperationResult> PasteThroughShell(ShellServices& shell, HWND control,
+                                                     const std::vector<std::u16string>& copied,
+                                                     const std::u16string& folder,
+                                                     const std::function<bool(const std::u16string&)>& exists,
+                                                     const std::function<void(const std::u16string&)>& report) {
+  PastePlan plan = PlanPaste(copied, folder, exists, [](const std::u16string& p) { return FolderExists(p); });
+  if (plan.refused) {
+    report(FileOperationErrorText(0x76));
+    return std::nullopt;
+  }
+  plan.request.hwnd = AppWindowOf(control);
+  try {
+    return shell.FileOperation(plan.request);
+  } catch (...) {
+    FileOperationResult raised;
+    raised.returnValue = -1;
+    return raised;
+  }
 }
 
 }  // namespace tess

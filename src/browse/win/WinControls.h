@@ -6,8 +6,10 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/Shell.h"
 #include "platform/win/WinHandles.h"
@@ -112,6 +114,15 @@ bool FileOperationCancelled(const FileOperationResult& result);
 // The text for a failed shell file operation: the shell's own codes by their meaning, any
 // other code by the system's message.
 std::u16string FileOperationErrorText(int code);
+
+// Pastes the copied paths into folder (no trailing "\\") through the shell, as the
+// operation of control's window. Nothing when the paste is refused (a folder into itself,
+// reported by report); else the shell's result, -1 when the shell raised.
+std::optional<FileOperationResult> PasteThroughShell(ShellServices& shell, HWND control,
+                                                     const std::vector<std::u16string>& copied,
+                                                     const std::u16string& folder,
+                                                     const std::function<bool(const std::u16string&)>& exists,
+                                                     const std::function<void(const std::u16string&)>& report);
 
 // The input method of a control: opened in Hiragana mode for typing a name, or closed.
 void OpenImeHiragana(HWND hwnd);

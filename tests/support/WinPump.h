@@ -1,0 +1,28 @@
+#pragma once
+// What every test of a real window needs: the posted messages handled, a row's text read.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+#include "platform/win/WinText.h"
+
+namespace tess::testing {
+
+// Handles every message waiting for this thread, as the program's loop would.
+inline void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// The text a list view shows in a row's column.
+inline std::u16string RowText(HWND list, int row, int column = 0) {
+  wchar_t buf[512] = {};
+  ListView_GetItemText(list, row, column, buf, 511);
+  return U16(buf);
+}
+
+}  // namespace tess::testing
