@@ -42,16 +42,6 @@ std::u16string CopyNameCandidate(std::u16string_view name, bool isFolder, int n)
   return copy + ext;
 }
 
-std::u16string PackPaths(const std::vector<std::u16string>& paths) {
-  std::u16string packed;
-  for (const auto& p : paths) {
-    packed += p;
-    packed += u'\0';
-  }
-  packed += u'\0';
-  return packed;
-}
-
 bool SamePath(std::u16string_view a, std::u16string_view b) {
   return a.size() == b.size() && UpperCaseText(a) == UpperCaseText(b);
 }

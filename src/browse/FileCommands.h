@@ -34,8 +34,6 @@ inline constexpr int kNewFolderAttempts = 1000;
 // then "IMG_0001 - コピー (2).JPG"; a folder keeps no extension apart.
 std::u16string CopyNameCandidate(std::u16string_view name, bool isFolder, int n);
 
-// The packed list form of paths: each followed by a NUL, then one more NUL.
-std::u16string PackPaths(const std::vector<std::u16string>& paths);
 
 // Case-insensitive path comparison of the file system (the folded letters of file names).
 bool SamePath(std::u16string_view a, std::u16string_view b);

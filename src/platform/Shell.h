@@ -4,6 +4,7 @@
 // with window and icon handles carried as opaque integers so the core stays portable.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tess {
 
@@ -24,6 +25,9 @@ struct FileOperationRequest {
   std::u16string pTo;
   unsigned fFlags = 0;
 };
+// The shell's list form of paths: each path followed by one NUL, one more NUL after the last.
+std::u16string PackPaths(const std::vector<std::u16string>& paths);
+
 struct FileOperationResult {
   int returnValue = 0;
   bool fAnyOperationsAborted = false;

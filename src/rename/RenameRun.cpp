@@ -69,16 +69,6 @@ bool HasControlCharacter(const std::u16string& path) {
   return false;
 }
 
-std::u16string Pack(const std::vector<std::u16string>& paths) {
-  std::u16string packed;
-  for (const std::u16string& p : paths) {
-    packed += p;
-    packed += u'\0';
-  }
-  packed += u'\0';
-  return packed;
-}
-
 // ---- Plan: every destination, and the log's pairs ----
 
 // Builds the destination of every source with metadata and logs each pair; the sources
@@ -274,8 +264,8 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
       from.push_back(p.source);
       to.push_back(p.destination);
     }
-    packedFrom = Pack(from);
-    packedTo = Pack(to);
+    packedFrom = PackPaths(from);
+    packedTo = PackPaths(to);
   } catch (const std::bad_alloc&) {
     log.WriteLine(failure);
     return RenameOutcome::PackFailed;

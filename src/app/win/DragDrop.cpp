@@ -141,12 +141,7 @@ std::vector<BYTE> BuildHDrop(const std::vector<std::u16string>& paths) {
   DROPFILES header{};
   header.pFiles = sizeof(DROPFILES);
   header.fWide = TRUE;
-  std::u16string packed;
-  for (const auto& p : paths) {
-    packed += p;
-    packed += u'\0';
-  }
-  packed += u'\0';
+  const std::u16string packed = PackPaths(paths);
   std::vector<BYTE> out(sizeof header + packed.size() * sizeof(char16_t));
   std::memcpy(out.data(), &header, sizeof header);
   std::memcpy(out.data() + sizeof header, packed.data(), packed.size() * sizeof(char16_t));
