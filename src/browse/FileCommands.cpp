@@ -24,9 +24,15 @@ bool IsValidFileName(std::u16string_view name) {
   return !onlyDotsAndBlanks;
 }
 
+std::u16string NumberedName(std::u16string_view stem, std::u16string_view ext, long long n) {
+  std::u16string name(stem);
+  if (n > 1) name += u" (" + PadNumber(n, 1) + u")";
+  return name + std::u16string(ext);
+}
+
 std::u16string NewFolderCandidate(std::u16string_view requested, std::u16string_view defaultName, int n) {
   if (n <= 1) return std::u16string(requested.empty() ? defaultName : requested);
-  return u"新しいフォルダ (" + PadNumber(n, 1) + u")";
+  return NumberedName(kTreeNewFolderName, u"", n);
 }
 
 std::u16string CopyNameCandidate(std::u16string_view name, bool isFolder, int n) {
@@ -37,9 +43,7 @@ std::u16string CopyNameCandidate(std::u16string_view name, bool isFolder, int n)
     if (ext.size() == name.size()) ext.clear();
     stem = std::u16string(name.substr(0, name.size() - ext.size()));
   }
-  std::u16string copy = stem + u" - コピー";
-  if (n > 1) copy += u" (" + PadNumber(n, 1) + u")";
-  return copy + ext;
+  return NumberedName(stem + u" - コピー", ext, n);
 }
 
 bool SamePath(std::u16string_view a, std::u16string_view b) {

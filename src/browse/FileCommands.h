@@ -21,6 +21,10 @@ std::u16string RenamedFileName(std::u16string_view oldName, std::u16string_view 
 // characters, no control characters, not only dots and blanks.
 bool IsValidFileName(std::u16string_view name);
 
+// "stem" + ext for the first, then "stem (2)" + ext, "stem (3)" + ext...: the numbering of
+// every new or copied name.
+std::u16string NumberedName(std::u16string_view stem, std::u16string_view ext, long long n);
+
 // The n-th name a new folder tries (n from 1): the requested name (defaultName when empty),
 // then "新しいフォルダ (2)", "新しいフォルダ (3)" and so on.
 std::u16string NewFolderCandidate(std::u16string_view requested, std::u16string_view defaultName, int n);

@@ -1,15 +1,15 @@
 #include "browse/NewNames.h"
 
+#include "browse/FileCommands.h"
 #include "browse/FolderPaths.h"
 #include "platform/Text.h"
 
 namespace tess {
 
 std::u16string NewTextDocumentName(const std::u16string& folder, const PathTest& fileExists) {
-  const std::u16string base = u"新しいテキスト ドキュメント";
-  std::u16string candidate = base + u".txt";
+  std::u16string candidate = NumberedName(u"新しいテキスト ドキュメント", u".txt", 1);
   for (long long counter = 2; fileExists(folder + candidate); ++counter)
-    candidate = base + u" (" + PadNumber(counter, 1) + u").txt";
+    candidate = NumberedName(u"新しいテキスト ドキュメント", u".txt", counter);
   return candidate;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "exif/Exif.h"
 #include "platform/Text.h"
 
 namespace tess {
@@ -140,7 +141,6 @@ struct MemBox {
 };
 bool NextMemBox(Cursor& c, MemBox& box) {
   if (c.left() < 8) return false;
-  const size_t start = c.pos();
   const size_t available = c.left();
   uint64_t size = c.U32();
   box.type = c.U32();
@@ -156,17 +156,11 @@ bool NextMemBox(Cursor& c, MemBox& box) {
   box.payload = c.here();
   box.size = size_t(size) - header;
   c.Skip(box.size);
-  (void)start;
   return true;
 }
 
-std::u16string TextFrom(const uint8_t* p, size_t n) {
-  // Texts stop at a NUL and lose trailing blanks, as a camera pads them.
-  size_t len = 0;
-  while (len < n && p[len] != 0) ++len;
-  while (len > 0 && p[len - 1] == ' ') --len;
-  return FromUtf8(std::string_view(reinterpret_cast<const char*>(p), len));
-}
+// Texts end as camera texts do in Exif data: at a NUL, without trailing blanks.
+std::u16string TextFrom(const uint8_t* p, size_t n) { return FromUtf8(ExifTextBytes({p, n})); }
 
 // An iTunes-style `data` box: type indicator, locale, then the value. UTF-8 text only.
 bool DataBoxText(const uint8_t* p, size_t n, std::u16string& out) {
@@ -507,7 +501,6 @@ TUtcToLocal& UtcToLocalSlot() {
 }
 }  // namespace
 
-TUtcToLocal CurrentUtcToLocal() { return UtcToLocalSlot(); }
 ScopedMovieTimeConversion::ScopedMovieTimeConversion(TUtcToLocal conversion) : previous_(UtcToLocalSlot()) {
   UtcToLocalSlot() = conversion;
 }

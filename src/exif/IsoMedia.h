@@ -46,7 +46,6 @@ bool ParseZonedDateTime(std::string_view text, DateTimeParts& parts);
 // tests replace it with ScopedMovieTimeConversion.
 using TUtcToLocal = bool (*)(uint64_t fileTime, TDateTime& local);
 bool PlatformUtcToLocal(uint64_t fileTime, TDateTime& local);
-TUtcToLocal CurrentUtcToLocal();
 class ScopedMovieTimeConversion {
  public:
   explicit ScopedMovieTimeConversion(TUtcToLocal conversion);

@@ -36,7 +36,7 @@ void TCustomExifData::LoadDirectoryBlock(TStream& stream, TExifSectionKind targe
 void TCustomExifData::LoadRawPreviewExif(TStream& stream, int64_t tiffStart) {
   static const uint8_t panasonic[4] = {'I', 'I', 'U', 0};
   stream.SetPosition(tiffStart);
-  if (!ProbeBytes(stream, panasonic, 4, true) || AnyDate(*this)) return;
+  if (AnyDate(*this) || !ProbeBytes(stream, panasonic, 4, true)) return;
   constexpr TTiffTagID ttJpgFromRaw = 0x2E;
   // Older Panasonic raws keep their whole Exif data in the preview only. A fault in it
   // leaves the values read from the raw's own directory.

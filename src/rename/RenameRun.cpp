@@ -109,6 +109,7 @@ std::vector<std::u16string> PlanDestinations(const RenameRunSettings& settings, 
 struct Pair {
   std::u16string source;
   std::u16string destination;
+  bool samePath = false;  // a case-only rename: the source's path names the destination itself
 };
 
 struct CheckedBatch {
@@ -131,8 +132,12 @@ CheckedBatch CheckBatch(const TRenameSourceList& sources, const std::vector<std:
     checked.lines.push_back(std::move(line));
     checked.refused = true;
   };
+  std::vector<std::u16string> sourceKey;
   std::unordered_map<std::u16string, size_t> sourceKeys;
-  for (size_t i = 0; i < sources.size(); ++i) sourceKeys.emplace(FileSystemPathKey(sources[i]), i);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    sourceKey.push_back(FileSystemPathKey(sources[i]));
+    sourceKeys.emplace(sourceKey.back(), i);
+  }
   std::unordered_map<std::u16string, size_t> destinationKeys;
   for (size_t i = 0; i < sources.size(); ++i) {
     const std::u16string& source = sources[i];
@@ -143,7 +148,7 @@ CheckedBatch CheckBatch(const TRenameSourceList& sources, const std::vector<std:
       refuse(kInvalidCharacter + source);
       continue;
     }
-    const bool sameFile = key == FileSystemPathKey(source);
+    const bool sameFile = key == sourceKey[i];
     if (sameFile) {
       if (copy) {
         refuse(kSameAsSource + source);
@@ -161,7 +166,7 @@ CheckedBatch CheckBatch(const TRenameSourceList& sources, const std::vector<std:
       continue;
     }
     auto other = sourceKeys.find(key);
-    if (other != sourceKeys.end() && FileSystemPathKey(sources[other->second]) != FileSystemPathKey(source)) {
+    if (other != sourceKeys.end() && !sameFile) {
       refuse(kDestinationIsSource + destination);
       continue;
     }
@@ -176,7 +181,7 @@ CheckedBatch CheckBatch(const TRenameSourceList& sources, const std::vector<std:
       }
       continue;
     }
-    checked.batch.push_back({source, destination});
+    checked.batch.push_back({source, destination, sameFile});
   }
   return checked;
 }
@@ -210,9 +215,9 @@ RunReport RunBatch(const std::vector<Pair>& batch, const std::u16string& packedF
   for (size_t i = 0; i < batch.size(); ++i) {
     const Pair& p = batch[i];
     std::optional<uint64_t> arrived = fs.FileSize(p.destination);
-    // A case-only rename: the source's path names the destination itself.
-    const bool samePath = FileSystemPathKey(p.source) == FileSystemPathKey(p.destination);
-    const bool sourceStays = !samePath && fs.Exists(p.source);
+    const bool samePath = p.samePath;
+    // Only a move asks whether its source went.
+    const bool sourceStays = !copy && !samePath && fs.Exists(p.source);
     if (sizes[i] && arrived == sizes[i] && (copy || !sourceStays)) {
       ++report.done;
       continue;

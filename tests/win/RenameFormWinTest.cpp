@@ -555,9 +555,9 @@ TEST_F(RenameFormTest, ButtonAndMenuItemsHandTheRightFilesOver) {
 
   // The pop-up items: the list's hand the selection over, the tree's the whole folder.
   struct Item { int id; List expected; } items[] = {
-      {IdExifRename2, {folder_ + u"c.txt"}},
-      {IdExifRename3, {folder_ + u"c.txt"}},
-      {IdExifRenamePath1, {folder_ + u"a.jpg", folder_ + u"b.jpg", folder_ + u"c.txt"}},
+      {cmdExifRename2, {folder_ + u"c.txt"}},
+      {cmdExifRename3, {folder_ + u"c.txt"}},
+      {cmdExifRenamePath1, {folder_ + u"a.jpg", folder_ + u"b.jpg", folder_ + u"c.txt"}},
   };
   for (const Item& item : items) {
     main_->plFileList1().ClearSelection();
@@ -566,7 +566,7 @@ TEST_F(RenameFormTest, ButtonAndMenuItemsHandTheRightFilesOver) {
     SendMessageW(main_->Handle(), WM_COMMAND, MAKEWPARAM(item.id, 0), 0);
     EXPECT_EQ(handed, item.expected) << item.id;
   }
-  struct Caption { int menu, id; } captions[] = {{1, IdExifRename2}, {3, IdExifRename3}, {4, IdExifRenamePath1}};
+  struct Caption { int menu, id; } captions[] = {{1, cmdExifRename2}, {3, cmdExifRename3}, {4, cmdExifRenamePath1}};
   for (const Caption& c : captions) {
     wchar_t caption[64] = {};
     GetMenuStringW(main_->PopupMenu(c.menu), static_cast<UINT>(c.id), caption, 63, MF_BYCOMMAND);

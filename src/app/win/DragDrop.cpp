@@ -83,7 +83,7 @@ std::vector<BYTE> BuildShellIdList(const std::vector<std::u16string>& paths) {
   std::vector<std::u16string> items = ExpandWildcards(paths);
   bool common = !items.empty();
   for (const auto& item : items)
-    if (!SamePath(ExtractFilePath(item), ExtractFilePath(items.front()))) common = false;
+    if (!SameFullPath(ExtractFilePath(item), ExtractFilePath(items.front()))) common = false;
   PidlOwner parent;
   if (common && FAILED(SHParseDisplayName(W(ShellForm(ExtractFilePath(items.front()))), nullptr, &parent.p, 0, nullptr)))
     common = false;
@@ -347,7 +347,7 @@ bool PathExists(const std::u16string& path) { return GetFileAttributesW(W(path))
 // True when folder is source or lies below it: a folder copied into itself would never end.
 bool FolderWithin(const std::u16string& folder, const std::u16string& source) {
   std::u16string inner = IncludeTrailingBackslash(folder), outer = IncludeTrailingBackslash(source);
-  return inner.size() >= outer.size() && SamePath(inner.substr(0, outer.size()), outer);
+  return inner.size() >= outer.size() && SameFullPath(inner.substr(0, outer.size()), outer);
 }
 
 }  // namespace
@@ -453,7 +453,7 @@ DWORD ChooseDropEffect(const std::vector<std::u16string>& files, const std::u16s
   bool wantsLink = (keyState & MK_ALT) || ((keyState & MK_CONTROL) && (keyState & MK_SHIFT));
   if (wantsLink && (allowed & DROPEFFECT_LINK)) return DROPEFFECT_LINK;
   // Copying files into the folder they are in would do nothing (or report itself).
-  if (AllInFolder(files, folder, SamePath)) return DROPEFFECT_NONE;
+  if (AllInFolder(files, folder, SameFullPath)) return DROPEFFECT_NONE;
   return (allowed & DROPEFFECT_COPY) ? DROPEFFECT_COPY : DROPEFFECT_LINK;
 }
 
@@ -467,7 +467,7 @@ DropTargetRegistration::~DropTargetRegistration() {
   if (hwnd_) RevokeDragDrop(hwnd_);
 }
 
-bool SamePath(const std::u16string& a, const std::u16string& b) {
+bool SameFullPath(const std::u16string& a, const std::u16string& b) {
   auto full = [](const std::u16string& p) {
     wchar_t buf[MAX_PATH * 2] = {};
     DWORD n = GetFullPathNameW(W(p), MAX_PATH * 2, buf, nullptr);
@@ -497,7 +497,7 @@ bool ExecuteFileDrop(const DroppedFiles& dropped, const std::u16string& folder, 
   d.files = ExpandWildcards(dropped.files);
   // Names mapped to the offered paths no longer line up once a wildcard stands for several.
   if (d.files == dropped.files) d.mappedNames = dropped.mappedNames;
-  DropPlan plan = PlanFileDrop(d.files, d.mappedNames, folder, effect, PathExists, SamePath);
+  DropPlan plan = PlanFileDrop(d.files, d.mappedNames, folder, effect, PathExists, SameFullPath);
   effect = plan.effect;
   bool refused = false;
   for (const DropStep& step : plan.steps) {

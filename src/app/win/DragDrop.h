@@ -104,7 +104,7 @@ class DropTargetRegistration {
 };
 
 // True when two paths name the same file (full paths compared as the file system does).
-bool SamePath(const std::u16string& a, const std::u16string& b);
+bool SameFullPath(const std::u16string& a, const std::u16string& b);
 
 // Creates a shortcut to source named after destination (its extension replaced by ".lnk",
 // counted on when taken). Answers the shortcut's path, empty on failure.

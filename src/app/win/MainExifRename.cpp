@@ -14,8 +14,7 @@ void TTessarineMain::ConnectRenameForm(TRenameForm& form) {
 void TTessarineMain::RenameFilesChanged() {
   // New destination folders may lie anywhere below the root: the whole tree is brought in
   // line, and with it the list.
-  if (tree_->RootNode()) tree_->RefreshView(true);
-  else list_->RefreshView();
+  tree_->RefreshView(true);
   // The rows have moved under the selection: it would mark other files now.
   list_->ClearSelection();
   UpdateStatusPanels();

@@ -178,8 +178,6 @@ void TTessarineMain::CreateComponents() {
             handled = true;
           } else if (m == WM_CHAR && w == L'\t') {
             handled = true;  // no beep for the tab character
-          } else if (m == WM_GETDLGCODE) {
-            return 0;
           }
           return 0;
         }));
@@ -406,17 +404,28 @@ void TTessarineMain::WMDeviceChange(WPARAM wp, LPARAM lp) {
     // A card pulled: the panes stop showing (and touching) its folders at once. The same drive
     // letter may come back with another card, whose folders are not the ones shown.
     auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(lp);
-    std::u16string shown = !tree_->RootFolder().empty() ? tree_->RootFolder() : list_->RootFolder();
-    char16_t letter = DriveLetterOf(shown);
+    char16_t letter = DriveLetterOf(ShownRoot());
     if (letter && (volume->dbcv_unitmask & (1u << (letter - u'A')))) tree_->ReleaseFolders();
   }
+  DrivesChanged();
+}
+
+std::u16string TTessarineMain::ShownRoot() const {
+  return !tree_->RootFolder().empty() ? tree_->RootFolder() : list_->RootFolder();
+}
+
+bool TTessarineMain::PanesOnDrive(char16_t letter) const {
+  return IsOnDrive(tree_->RootFolder(), letter) || IsOnDrive(list_->ExpandFolder(), letter);
+}
+
+void TTessarineMain::DrivesChanged() {
   SetDriveCombo(tree_->SelectFolder());
   ComboBoxEx1Change();
   LeaveVanishedFolder();
 }
 
 void TTessarineMain::LeaveVanishedFolder() {
-  std::u16string root = !tree_->RootFolder().empty() ? tree_->RootFolder() : list_->RootFolder();
+  std::u16string root = ShownRoot();
   if (!root.empty() && FolderExists(root)) return;
   LRESULT selected = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
   int entry = FallbackDriveEntry(ComboTexts(), selected == CB_ERR ? -1 : static_cast<int>(selected),
@@ -435,7 +444,7 @@ void TTessarineMain::btnEjectClick() {
   char16_t letter = DriveLetterOf(ComboText());
   if (!letter || pendingEject_.letter) return;
   PaneFolders shown{tree_->RootFolder(), tree_->SelectFolder()};
-  bool onDrive = IsOnDrive(shown.root, letter) || IsOnDrive(list_->ExpandFolder(), letter);
+  bool onDrive = PanesOnDrive(letter);
   if (tree_->Enumerating()) {
     // This click runs inside a loop that still has a folder open (perhaps on this drive):
     // the panes let go now, which ends the loop, and the eject follows once it has.
@@ -454,7 +463,7 @@ void TTessarineMain::EjectDrive(char16_t letter, const PaneFolders& shown, bool 
     outcome = EjectVolume(Volumes(), letter, [&] {
       // Nothing of the program may hold the volume when it is locked (what the panes show now:
       // something may have shown the drive again since an earlier release).
-      if (IsOnDrive(tree_->RootFolder(), letter) || IsOnDrive(list_->ExpandFolder(), letter)) {
+      if (PanesOnDrive(letter)) {
         tree_->ReleaseFolders();
         released = true;
       }
@@ -467,9 +476,7 @@ void TTessarineMain::EjectDrive(char16_t letter, const PaneFolders& shown, bool 
   if (outcome != EjectOutcome::Ejected && released) RestorePaneFolders(shown);
   // Files still open elsewhere: the eject gave up, as a user-level failure does.
   if (outcome == EjectOutcome::LockFailed) DefaultBeep();
-  SetDriveCombo(tree_->SelectFolder());
-  ComboBoxEx1Change();
-  LeaveVanishedFolder();
+  DrivesChanged();
 }
 
 void TTessarineMain::RestorePaneFolders(const PaneFolders& shown) {
@@ -477,7 +484,7 @@ void TTessarineMain::RestorePaneFolders(const PaneFolders& shown) {
   tree_->SetSelectFolder(shown.select);
 }
 
-void TTessarineMain::OpenSelectedWithProgram() { OpenWithProgram(options_.shell ? *options_.shell : PlatformShell(), SelectedItemPath(*list_)); }
+void TTessarineMain::OpenSelectedWithProgram() { OpenWithProgram(list_->Shell(), SelectedItemPath(*list_)); }
 
 void TTessarineMain::CreateTextDocument() { CreateNewTextDocument(*list_); }
 
@@ -689,8 +696,6 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       dragDrop_.reset();  // the drop targets are revoked while their windows still exist
       if (options_.quitOnDestroy) PostQuitMessage(0);
       return 0;
-    case WM_NCDESTROY:
-      return DefWindowProcW(hwnd_, msg, wp, lp);
     default:
       return DefWindowProcW(hwnd_, msg, wp, lp);
   }
@@ -738,13 +743,13 @@ void TTessarineMain::MenuCommand(int id) {
     case cmdPopup1Open: list_->Execute(); break;
     case cmdPop1OpenProgram: OpenSelectedWithProgram(); break;
     case cmdExifRename2:
-    case cmdExifRename3: ExifRenameFiles(); break;
+    case cmdExifRename3: list_->ExifRenameFiles(); break;
     case cmdPopup1Property: list_->FileInfoDlg(); break;
     case cmdPopup2CreateFolder: list_->CreateFolder(u""); break;
     case cmdPopup2CreateText: CreateTextDocument(); break;
     case cmdExifRenamePath1:
       list_->SelectAll();
-      ExifRenameFiles();
+      list_->ExifRenameFiles();
       break;
     default: break;
   }
@@ -753,8 +758,7 @@ void TTessarineMain::MenuCommand(int id) {
 // --- Routing and button states ---
 
 Pane TTessarineMain::FocusedPane() const {
-  HWND focus = GetFocus();
-  return CommandTarget(focus == list_->Handle(), focus == tree_->Handle());
+  return CommandTarget(list_->Focused(), tree_->Focused());
 }
 
 void TTessarineMain::ApplyButtons(ButtonEvent event) {
@@ -843,7 +847,7 @@ void TTessarineMain::btnRefreshClick() {
 
 void TTessarineMain::btnEventClick() {
   if (FocusedPane() == Pane::Tree) list_->SelectAll();
-  ExifRenameFiles();
+  list_->ExifRenameFiles();
 }
 
 void TTessarineMain::plFileList1Click() {
@@ -898,9 +902,5 @@ void TTessarineMain::TabFrom(HWND control, bool backwards) {
     if (control == order[i] || IsChild(order[i], control)) at = i;
   SetFocus(order[(at + (backwards ? 2 : 1)) % 3]);
 }
-
-// --- Hand-offs provided elsewhere ---
-
-void TTessarineMain::ExifRenameFiles() { list_->ExifRenameFiles(); }
 
 }  // namespace tess

@@ -61,10 +61,6 @@ enum MainControlId : int {
   IdFileList = 102,
   IdStatusBar = 103,
   IdFirstToolButton = 110,
-  // The "Exifリネーム" items of the pop-up menus.
-  IdExifRename2 = cmdExifRename2,         // the list's menu for one selected item
-  IdExifRename3 = cmdExifRename3,         // the list's menu for several selected items
-  IdExifRenamePath1 = cmdExifRenamePath1, // the tree's menu
 };
 
 
@@ -103,6 +99,12 @@ class TTessarineMain : public WindowBase {
   // The panes leave a folder that no longer exists for the selected drive or the first one
   // present (the drop-down follows).
   void LeaveVanishedFolder();
+  // The drop-down rebuilt after a drive came or went, and the panes off a vanished folder.
+  void DrivesChanged();
+  // The folder the panes show from (the tree's root, else the list's).
+  std::u16string ShownRoot() const;
+  // Whether the panes show anything on the drive.
+  bool PanesOnDrive(char16_t letter) const;
   PaneDragDrop& DragDrop() { return *dragDrop_; }
   // pop1OpenProgramClick: the shell's program chooser for the list's selected file.
   void OpenSelectedWithProgram();
@@ -135,8 +137,6 @@ class TTessarineMain : public WindowBase {
 
   HMENU PopupMenu(int index) const { return popupMenus_[static_cast<size_t>(index - 1)]; }
 
-  // The EXIF rename of the list's selected rows: the list hands them to the dialog.
-  void ExifRenameFiles();
   // The file list shows this dialog and the dialog runs on the list's rename lists.
   void ConnectRenameForm(TRenameForm& form);
   // After a real rename run: the panes show the disk as it now is.

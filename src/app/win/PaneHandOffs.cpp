@@ -156,7 +156,7 @@ void PaneDragDrop::DropFiles(const DroppedFiles& dropped, const std::u16string& 
   bool done = ExecuteFileDrop(dropped, folder, effect, owner_);
   // What arrived in the shown folder appears at once; a folder copied into a tree node that
   // was read already appears below it.
-  if (!RefreshLocked && !list_.ExpandFolder().empty() && SamePath(list_.ExpandFolder(), folder))
+  if (!RefreshLocked && !list_.ExpandFolder().empty() && SameFullPath(list_.ExpandFolder(), folder))
     list_.RefreshFilesListItems(true);
   if (HTREEITEM node = LoadedNode(tree_, folder)) tree_.SyncChildren(folder, node, false);
   if (!done && reportError_) reportError_(u"The destination folder is the same as the source!");

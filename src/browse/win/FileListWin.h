@@ -70,10 +70,6 @@ class TplFileList {
   bool CreateFolder(const std::u16string& folderName);
   void FileInfoDlg();
   void SelectAll();
-  const std::vector<std::u16string>& CopyFilesList() {
-    CopyFiles();
-    return FCopyFiles;
-  }
   // The copy list as it stands, for the tree's paste; ClearCopyFiles empties it.
   const std::vector<std::u16string>& StoredCopyFiles() const { return FCopyFiles; }
   void ClearCopyFiles() { FCopyFiles.clear(); }

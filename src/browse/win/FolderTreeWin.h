@@ -46,10 +46,6 @@ class TplFolderTree {
   bool DeleteFolder();
   bool CreateFolder(const std::u16string& folderName);
   void FolderInfoDlg();
-  const std::vector<std::u16string>& CopyFilesList() {
-    CopyFolder();
-    return FCopyFiles;
-  }
   const std::vector<std::u16string>& StoredCopyFiles() const { return FCopyFiles; }
   void ClearCopyFiles() { FCopyFiles.clear(); }
   bool Editing() const { return TreeView_GetEditControl(hwnd_) != nullptr; }

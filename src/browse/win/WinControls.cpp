@@ -96,12 +96,6 @@ RedrawSuspender::~RedrawSuspender() {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-int RedrawSuspender::Depth(HWND hwnd) {
-  auto& depths = RedrawDepths();
-  auto it = depths.find(hwnd);
-  return it == depths.end() ? 0 : it->second;
-}
-
 GdiFont MakeFont(const wchar_t* face, int pixelHeight) {
   LOGFONTW lf{};
   lf.lfHeight = -pixelHeight;

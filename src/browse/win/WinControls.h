@@ -87,8 +87,6 @@ class RedrawSuspender {
   ~RedrawSuspender();
   RedrawSuspender(const RedrawSuspender&) = delete;
   RedrawSuspender& operator=(const RedrawSuspender&) = delete;
-  // How many suspenders hold the window now.
-  static int Depth(HWND hwnd);
 
  private:
   HWND hwnd_;
