@@ -349,11 +349,13 @@ void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, boo
   }
   bool added = false;
   if (loaded) {
+    // Only the sub-folders count: a card folder of thousands of photos keeps no entries.
     std::vector<std::u16string> disk;
-    std::vector<DirectoryEntry> entries;
-    if (lister_->List(IncludeTrailingBackslash(path), entries))
-      for (const auto& entry : entries)
-        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) && !IsDotEntry(entry.name)) disk.push_back(entry.name);
+    const bool listed = lister_->Enumerate(IncludeTrailingBackslash(path), [&](const DirectoryEntry& entry) {
+      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) && !IsDotEntry(entry.name)) disk.push_back(entry.name);
+      return true;
+    });
+    if (!listed) disk.clear();
     ChildSyncPlan plan = PlanChildSync(kept, std::vector<bool>(kept.size(), true), disk, true);
     for (const auto& name : plan.add) {
       HTREEITEM child = AddChild(node, name);
