@@ -29,27 +29,33 @@ size_t TMemoryStream::Read(void* buffer, size_t count) {
 }
 
 size_t TFileStream::Read(void* buffer, size_t count) {
-  if (count == 0) return 0;
   uint8_t* out = static_cast<uint8_t*>(buffer);
   size_t done = 0;
-  if (position_ < static_cast<int64_t>(kHeadSize) && count < kHeadSize) {
-    if (!headLoaded_) {
-      headLength_ = ReadAt(0, head_, kHeadSize);
-      headLoaded_ = true;
-    }
-    if (position_ < static_cast<int64_t>(headLength_)) {
-      size_t n = std::min(count, headLength_ - static_cast<size_t>(position_));
-      std::memcpy(out, head_ + position_, n);
-      done = n;
+  while (done < count) {
+    const int64_t blockEnd = blockStart_ + static_cast<int64_t>(blockLength_);
+    if (position_ >= blockStart_ && position_ < blockEnd) {
+      size_t n = std::min(count - done, static_cast<size_t>(blockEnd - position_));
+      std::memcpy(out + done, block_.data() + (position_ - blockStart_), n);
+      done += n;
       position_ += static_cast<int64_t>(n);
+      continue;
     }
-    // A short head means the file ends inside it.
-    if (headLength_ < kHeadSize) return done;
-  }
-  if (done < count) {
-    size_t n = ReadAt(position_, out + done, count - done);
-    done += n;
-    position_ += static_cast<int64_t>(n);
+    // Nothing lies at or beyond the end: a read there is short without asking the system.
+    if (size_ >= 0 && position_ >= size_) break;
+    // Starting the block on a 4 KiB boundary keeps it on whole pages of the file.
+    const int64_t start = position_ - position_ % 4096;
+    const size_t want = count - done;
+    if (want > kBlockSize - static_cast<size_t>(position_ - start)) {
+      // A large value (a preview, a long segment) goes straight to the caller's buffer.
+      size_t n = ReadAt(position_, out + done, want);
+      done += n;
+      position_ += static_cast<int64_t>(n);
+      break;
+    }
+    if (block_.empty()) block_.resize(kBlockSize);
+    blockStart_ = start;
+    blockLength_ = ReadAt(start, block_.data(), kBlockSize);
+    if (position_ >= blockStart_ + static_cast<int64_t>(blockLength_)) break;  // the file ends before it
   }
   return done;
 }

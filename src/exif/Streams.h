@@ -73,12 +73,14 @@ class TFileStream final : public TStream {
 
   std::unique_ptr<Handle> handle_;
   int64_t size_ = -1;
-  // The first bytes of the file, fetched once: the container probes and the first marker
-  // all look at them, and they are always headers, never image data.
-  static constexpr size_t kHeadSize = 16;
-  uint8_t head_[kHeadSize] = {};
-  size_t headLength_ = 0;
-  bool headLoaded_ = false;
+  // One block of the file, fetched in one request: the first read brings the head (the
+  // container probes, the JPEG markers and, for nearly every photo, the whole Exif segment);
+  // a read that misses it brings the block at its position. Each request to a card or, under
+  // Wine, to the server costs far more than the bytes, so a photo costs one request.
+  static constexpr size_t kBlockSize = 64 * 1024;
+  std::vector<uint8_t> block_;
+  int64_t blockStart_ = 0;
+  size_t blockLength_ = 0;
 };
 
 }  // namespace tess
