@@ -27,6 +27,10 @@ std::u16string StatusSelectedText(int64_t selected, std::u16string_view separato
   return u"  " + FormatCountGrouped(selected, separator) + u" 個の項目を選択";
 }
 
+std::u16string StatusReadingText(int64_t done, int64_t total, std::u16string_view separator) {
+  return u"  撮影日時を読み込み中 " + FormatCountGrouped(done, separator) + u" / " + FormatCountGrouped(total, separator);
+}
+
 int PlaceToolButton(int buttonWidth, int x) { return x + buttonWidth; }
 
 std::vector<int> ToolButtonLefts(int comboWidth, const std::vector<int>& buttonWidths) {

@@ -13,6 +13,8 @@ std::u16string FormatCountGrouped(int64_t value, std::u16string_view separator);
 std::u16string StatusItemsText(int64_t items, std::u16string_view separator);
 // Status panel 1: two spaces, the selected count, " 個の項目を選択"; empty with nothing selected.
 std::u16string StatusSelectedText(int64_t selected, std::u16string_view separator);
+// While the photos' metadata is read: how far (files read of files to read).
+std::u16string StatusReadingText(int64_t done, int64_t total, std::u16string_view separator);
 
 // Lefts of the ten tool buttons: a chain that starts after the drive drop-down, with a gap
 // of 5 pixels before the seventh button.

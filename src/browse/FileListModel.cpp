@@ -58,7 +58,7 @@ void FileListModel::ListFolder(const std::u16string& folder) {
     for (const auto& entry : entries) {
       if (IsDotEntry(entry.name)) continue;
       if (!PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0)) continue;
-      AddFileRecord(entry, folder, metadata_);
+      FileDataList.Add(MakeFileRecord(entry, folder, DeferMetadata ? nullptr : &metadata_));
     }
     SortFileDataList(FileDataList);
   }
@@ -91,7 +91,7 @@ bool FileListModel::Refresh(const std::u16string& folder, bool sort) {
         continue;
       }
       if (!PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0)) continue;
-      AddFileRecord(entry, folder, metadata_);
+      FileDataList.Add(MakeFileRecord(entry, folder, DeferMetadata ? nullptr : &metadata_));
     }
   }
   if (FileDataList.Count() == 0) return false;
@@ -114,6 +114,15 @@ bool FileListModel::Row(int index, FileRowTexts& out, const LocaleData& locale) 
   out.image = record.IconIndex;
   return true;
 }
+
+std::vector<MetadataReads::Job> FileListModel::PendingReads(const std::u16string& folder) const {
+  std::vector<MetadataReads::Job> jobs;
+  for (const auto& record : FileDataList.Items())
+    if (record->MetadataPending) jobs.push_back({record.get(), folder + record->Name});
+  return jobs;
+}
+
+bool FileListModel::SortNeedsMetadata() const { return SortColumn >= 1 && SortColumn <= 3; }
 
 int FileListModel::SortByColumn(int column, const std::u16string* selectedName) {
   if (column < 0 || column > 3) return -1;

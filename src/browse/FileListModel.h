@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "browse/FileRecords.h"
+#include "browse/MetadataReads.h"
 #include "platform/DirectoryList.h"
 #include "platform/Locale.h"
 
@@ -38,6 +39,9 @@ class FileListModel {
 
   std::u16string FindText;  // empty: no filter
   bool DisplayExt = true;
+  // Records are listed without their metadata, which the caller reads (PendingReads) and
+  // puts in as it comes: a folder of a slow card shows its rows at once.
+  bool DeferMetadata = false;
 
   // Lists folder afresh into FileDataList: every entry that passes the filter, sorted.
   void ListFolder(const std::u16string& folder);
@@ -52,6 +56,11 @@ class FileListModel {
   // A column click: the column's direction is negated and the records sorted. Answers the
   // index of the first record named selectedName exactly (nothing remembered: -1).
   int SortByColumn(int column, const std::u16string* selectedName);
+
+  // The files whose metadata is still to read, in row order (the key is the record).
+  std::vector<MetadataReads::Job> PendingReads(const std::u16string& folder) const;
+  // Whether the order depends on the metadata (a date or camera column is sorted).
+  bool SortNeedsMetadata() const;
 
   DirectoryLister& Lister() { return lister_; }
 

@@ -68,8 +68,39 @@ int32_t SizeInKiB(uint64_t bytes) {
   return units > uint64_t(INT32_MAX) ? INT32_MAX : static_cast<int32_t>(units);
 }
 
+RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& metadata) {
+  RecordMetadata out;
+  try {
+    std::unique_ptr<MetadataReader> reader = metadata.CreateReader();
+    out.IsExifExist = reader->LoadFromGraphic(path);
+    if (out.IsExifExist) {
+      out.ExifDateTime = reader->DateTime();
+      out.ExifDateTimeOriginal = reader->DateTimeOriginal();
+      out.ExifDateTimeDigitized = reader->DateTimeDigitized();
+      out.ExifCameraModel = reader->CameraModel();
+      out.ExifCameraMake = reader->CameraMake();
+      if (!HasDate(out.ExifDateTimeOriginal)) out.ExifDateTimeOriginal = out.ExifDateTime;
+      if (!HasDate(out.ExifDateTimeOriginal)) out.ExifDateTimeOriginal = out.ExifDateTimeDigitized;
+    }
+  } catch (...) {
+    // A file the reader cannot walk is shown without metadata; a failure after the load
+    // keeps what was stored before it.
+  }
+  return out;
+}
+
+void ApplyRecordMetadata(TplFileDataListItem& record, RecordMetadata metadata) {
+  record.IsExifExist = metadata.IsExifExist;
+  record.ExifDateTime = metadata.ExifDateTime;
+  record.ExifDateTimeOriginal = metadata.ExifDateTimeOriginal;
+  record.ExifDateTimeDigitized = metadata.ExifDateTimeDigitized;
+  record.ExifCameraModel = std::move(metadata.ExifCameraModel);
+  record.ExifCameraMake = std::move(metadata.ExifCameraMake);
+  record.MetadataPending = false;
+}
+
 std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
-                                                     MetadataSource& metadata, LocalTimeConversion toLocal) {
+                                                     MetadataSource* metadata, LocalTimeConversion toLocal) {
   auto record = std::make_unique<TplFileDataListItem>();
   record->IconIndex = -1;
   TDateTime value;
@@ -79,21 +110,11 @@ std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry,
   record->Name = entry.name;
   record->Size = record->IsFolder() ? -1 : SizeInKiB(entry.size);
   record->ExifDateTimeOriginal = 0;
-  try {
-    std::unique_ptr<MetadataReader> reader = metadata.CreateReader();
-    record->IsExifExist = reader->LoadFromGraphic(folder + entry.name);
-    if (record->IsExifExist) {
-      record->ExifDateTime = reader->DateTime();
-      record->ExifDateTimeOriginal = reader->DateTimeOriginal();
-      record->ExifDateTimeDigitized = reader->DateTimeDigitized();
-      record->ExifCameraModel = reader->CameraModel();
-      record->ExifCameraMake = reader->CameraMake();
-      if (!HasDate(record->ExifDateTimeOriginal)) record->ExifDateTimeOriginal = record->ExifDateTime;
-      if (!HasDate(record->ExifDateTimeOriginal)) record->ExifDateTimeOriginal = record->ExifDateTimeDigitized;
-    }
-  } catch (...) {
-    // A file the reader cannot walk is shown without metadata.
+  if (!metadata) {
+    record->MetadataPending = true;
+    return record;
   }
+  ApplyRecordMetadata(*record, ReadRecordMetadata(folder + entry.name, *metadata));
   return record;
 }
 

@@ -30,6 +30,8 @@ struct TplFileDataListItem {
   TDateTime ExifDateTimeDigitized = 0;
   std::u16string ExifCameraModel;
   std::u16string ExifCameraMake;
+  // Listed, but the file's metadata not read yet (it is read off the window's thread).
+  bool MetadataPending = false;
 
   bool IsFolder() const { return (Attrib & FILE_ATTRIBUTE_DIRECTORY_) != 0; }
 };
@@ -136,6 +138,21 @@ class MetadataSource {
 // The program's metadata reader (TExifData).
 MetadataSource& ExifMetadataSource();
 
+// What a record takes from a file's metadata.
+struct RecordMetadata {
+  bool IsExifExist = false;
+  TDateTime ExifDateTime = 0;
+  TDateTime ExifDateTimeOriginal = 0;  // the shot date after the fallback chain
+  TDateTime ExifDateTimeDigitized = 0;
+  std::u16string ExifCameraModel;
+  std::u16string ExifCameraMake;
+};
+// Reads the metadata of the file at path. Every failure of the load is swallowed: the file
+// then has no metadata. Safe on any thread when the source's readers are.
+RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& metadata);
+// Puts the metadata into the record, which is then no longer pending.
+void ApplyRecordMetadata(TplFileDataListItem& record, RecordMetadata metadata);
+
 using LocalTimeConversion = bool (*)(uint64_t fileTime, TDateTime& local);
 
 // KiB units of a byte size, any remainder counting as one more; saturates at INT32_MAX.
@@ -143,10 +160,16 @@ int32_t SizeInKiB(uint64_t bytes);
 
 // A record for one directory entry of folder (which ends with a separator): file times in
 // local time, size, attributes, and the metadata when the file is a photo. Every failure
-// of the metadata load is swallowed: the record then has no metadata.
+// of the metadata load is swallowed: the record then has no metadata. Without a source the
+// metadata is left to read later (a file's record is then pending).
 std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
-                                                     MetadataSource& metadata = ExifMetadataSource(),
+                                                     MetadataSource* metadata,
                                                      LocalTimeConversion toLocal = FileTimeToLocalDateTime);
+inline std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
+                                                            MetadataSource& metadata = ExifMetadataSource(),
+                                                            LocalTimeConversion toLocal = FileTimeToLocalDateTime) {
+  return MakeFileRecord(entry, folder, &metadata, toLocal);
+}
 // MakeFileRecord, appended to FileDataList.
 TplFileDataListItem* AddFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
                                    MetadataSource& metadata = ExifMetadataSource(),

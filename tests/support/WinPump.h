@@ -18,6 +18,18 @@ inline void Pump() {
   }
 }
 
+// Handles messages until the file list has every photo's metadata (its reads run on
+// workers and post their results), for a bounded time.
+template <class FileList>
+inline bool FinishReads(FileList& list) {
+  for (int i = 0; i < 2000; ++i) {
+    Pump();
+    if (!list.ReadsRunning()) return true;
+    Sleep(5);
+  }
+  return false;
+}
+
 // The text a list view shows in a row's column.
 inline std::u16string RowText(HWND list, int row, int column = 0) {
   wchar_t buf[512] = {};

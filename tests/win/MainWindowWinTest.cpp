@@ -6,8 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "app/WindowSettings.h"
 #include "app/win/MainWindow.h"
@@ -16,6 +18,7 @@
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "../support/ExifFixtures.h"
+#include "../support/HeldReads.h"
 #include "../support/WinPump.h"
 
 using namespace tess;
@@ -52,14 +55,16 @@ class MainWindowTest : public ::testing::Test {
     std::filesystem::remove_all(std::filesystem::path(folder_), ec);
   }
 
-  TTessarineMain& Open() {
+  TTessarineMain& Open(MetadataSource* metadata = nullptr) {
     MainWindowOptions options;
+    options.metadata = metadata;
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
     window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
     window_->Show(SW_SHOWNOACTIVATE);
     Pump();
+    if (!metadata) EXPECT_TRUE(tess::testing::FinishReads(window_->plFileList1()));
     return *window_;
   }
   void StoreFolder(const std::u16string& folder) {
@@ -193,6 +198,53 @@ TEST_F(MainWindowTest, PhotoFolderShowsDatesModelsAndMakersWithFoldersFirst) {
   EXPECT_EQ(ListView_GetItemCount(List()), 4);
 }
 
+TEST_F(MainWindowTest, RowsComeAtOnceWhileTheDatesAreHeldBackAndAnotherFolderDropsTheirReads) {
+  // More photos than there are workers: a dropped folder leaves some of them unread.
+  for (int i = 0; i < 12; ++i) fx::WriteFile(folder_ + u"IMG_" + PadNumber(i, 2) + u".JPG", fx::Bytes{1});
+  CreateDirectoryW(W(folder_ + u"other"), nullptr);
+  fx::WriteFile(folder_ + u"other\\DSC_1.JPG", fx::Bytes{1});
+  StoreFolder(folder_);
+  tess::testing::HeldMetadataSource held;
+  held.Hold();
+  TTessarineMain& w = Open(&held);
+  // The window is up and shows every row, with no date yet, while no read has come back.
+  EXPECT_TRUE(IsWindowVisible(w.Handle()));
+  ASSERT_EQ(ListView_GetItemCount(List()), 13);
+  EXPECT_EQ(RowText(List(), 0, 0), u"other");
+  EXPECT_EQ(RowText(List(), 1, 0), u"IMG_00.JPG");
+  EXPECT_EQ(RowText(List(), 1, 1), u"");
+  ASSERT_TRUE(held.WaitStarted(1));
+  EXPECT_TRUE(w.plFileList1().ReadsRunning());
+  EXPECT_NE(StatusText(w.StatusBar1(), 1).find(u"読み込み中 0 / 13"), std::u16string::npos)
+      << ToUtf8(StatusText(w.StatusBar1(), 1));
+  // Another thread's message is answered while the reads are held.
+  std::atomic<bool> answered = false;
+  std::thread asker([&] {
+    DWORD_PTR result = 0;
+    answered = SendMessageTimeoutW(w.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+  });
+  for (int i = 0; i < 500 && !answered; ++i) {
+    Pump();
+    Sleep(2);
+  }
+  asker.join();
+  EXPECT_TRUE(answered);
+
+  // Another folder: its row at once, and the held reads of the first folder are dropped.
+  w.plFolderTree1().SetSelectFolder(folder_ + u"other\\");
+  Pump();
+  ASSERT_EQ(ListView_GetItemCount(List()), 1);
+  EXPECT_EQ(RowText(List(), 0, 0), u"DSC_1.JPG");
+  held.Release();
+  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  EXPECT_EQ(RowText(List(), 0, 1), u"2021/03/04 05:06:07");
+  EXPECT_EQ(RowText(List(), 0, 2), u"HELD");
+  size_t firstFolderReads = 0;
+  for (const auto& p : held.Started()) firstFolderReads += p.find(u"IMG_") != std::u16string::npos;
+  EXPECT_LT(firstFolderReads, 12u) << "the reads not begun when the folder changed never ran";
+  EXPECT_EQ(ListView_GetItemCount(List()), 1);
+}
+
 TEST_F(MainWindowTest, RefreshFollowsFilesAddedAndRemovedBehindTheList) {
   Photo(u"a.jpg", "2012:05:03 14:22:01", "M", "K");
   Photo(u"b.jpg", "2012:05:04 14:22:01", "M", "K");
@@ -204,6 +256,7 @@ TEST_F(MainWindowTest, RefreshFollowsFilesAddedAndRemovedBehindTheList) {
   DeleteFileW(W(folder_ + u"a.jpg"));
   Photo(u"c.jpg", "2001:01:01 00:00:00", "X", "Y");
   w.plFileList1().RefreshView();
+  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
   using V = std::vector<std::u16string>;
   EXPECT_EQ(Column(List(), 0), (V{u"b.jpg", u"c.jpg"}));
   EXPECT_EQ(Column(List(), 1), (V{u"2012/05/04 14:22:01", u"2001/01/01 00:00:00"}));

@@ -146,6 +146,8 @@ void TTessarineMain::CreateComponents() {
   list_->OnFolderChanging = [](std::u16string& findText) { findText.clear(); };  // every folder shows all files
   list_->OnFolderChanged = [this] { UpdateStatusPanels(); };
   list_->OnSelectItem = [this] { UpdateStatusPanels(); };
+  list_->OnReadProgress = [this] { UpdateStatusPanels(); };
+  if (options_.metadata) list_->SetMetadataSource(*options_.metadata);
   // Drags out of the panes and drops onto them.
   dragDrop_ = std::make_unique<PaneDragDrop>(hwnd_, *tree_, *list_, [this](const std::u16string& t) { ReportError(t); });
   list_->OnClick = [this] { plFileList1Click(); };
@@ -198,6 +200,8 @@ void TTessarineMain::Show(int showCommand) {
   }
   ShowWindow(hwnd_, showCommand);
   UpdateWindow(hwnd_);
+  // The window is up and drawn before the last folder is read: a cold card answers slowly.
+  OpenLastFolder();
 }
 
 void TTessarineMain::FormShow() {
@@ -229,16 +233,7 @@ void TTessarineMain::FormShow() {
     buttons_[static_cast<size_t>(i)]->SetEnabled(false);
   PlaceToolButtons();
 
-  std::u16string selectFolder = settings.selectFolder;
-  std::u16string treeRoot;
-  if (selectFolder.empty()) {
-    selectFolder = u"C:\\";
-    treeRoot = u"C:\\";
-  }
-  SetDriveCombo(selectFolder);
-  ComboBoxEx1Change();
-  tree_->SetRootFolder(treeRoot);
-  tree_->SetSelectFolder(selectFolder);
+  lastFolder_ = settings.selectFolder;
 
   static const wchar_t* const captions[] = {L"撮影日時", L"カメラのモデル", L"カメラの製造元"};
   for (int i = 1; i <= 3; ++i) {
@@ -248,6 +243,20 @@ void TTessarineMain::FormShow() {
     col.fmt = LVCFMT_LEFT;
     ListView_SetColumn(list_->Handle(), i, &col);
   }
+  UpdateStatusPanels();
+}
+
+void TTessarineMain::OpenLastFolder() {
+  std::u16string selectFolder = lastFolder_;
+  std::u16string treeRoot;
+  if (selectFolder.empty()) {
+    selectFolder = u"C:\\";
+    treeRoot = u"C:\\";
+  }
+  SetDriveCombo(selectFolder);
+  ComboBoxEx1Change();
+  tree_->SetRootFolder(treeRoot);
+  tree_->SetSelectFolder(selectFolder);
   UpdateStatusPanels();
 }
 
@@ -492,6 +501,8 @@ void TTessarineMain::UpdateStatusPanels() {
   std::u16string separator = CurrentLocale().ThousandSeparator();
   std::u16string items = StatusItemsText(list_->ItemCount(), separator);
   std::u16string selected = StatusSelectedText(list_->SelectedCount(), separator);
+  // The selection's text gives way while the dates come in: it is back when they are all read.
+  if (list_->ReadsRunning()) selected = StatusReadingText(list_->ReadsDone(), list_->ReadsTotal(), separator);
   SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(W(items)));
   SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(W(selected)));
 }

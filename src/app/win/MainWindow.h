@@ -36,6 +36,8 @@ struct MainWindowOptions {
   VolumeDevices* volumes = nullptr;
   // The shell the panes' commands go through; the system's unless replaced (tests).
   ShellServices* shell = nullptr;
+  // The reader of the photos' metadata; the program's unless replaced (tests hold it back).
+  MetadataSource* metadata = nullptr;
   // How a pop-up menu is shown: modally at the screen point unless replaced (tests record
   // which menu would open, since nobody is there to choose from it).
   std::function<void(HMENU menu, POINT screen)> showPopup;
@@ -153,6 +155,7 @@ class TTessarineMain : public WindowBase {
   Pane FocusedPane() const;
   void CreateComponents();
   void FormShow();
+  void OpenLastFolder();
   void PlaceToolButtons();
   void Layout();
   void SetTreeWidth(int width);
@@ -194,6 +197,7 @@ class TTessarineMain : public WindowBase {
   bool splitterDrag_ = false;
   int dragOffset_ = 0;
   bool shown_ = false;
+  std::u16string lastFolder_;  // the folder shown when the window was last closed
   bool destroying_ = false;
   bool closePending_ = false;  // a close asked for while the tree reads folders
   std::array<HMENU, 4> popupMenus_{};

@@ -15,6 +15,7 @@ bool TplFileList::ExifRenameFiles() {
   FExifRenameFilesFrom.clear();
   FExifFilesToList.Clear();
   CancelEdit();
+  FinishReadsOf(rows);
   for (int row : rows) {
     if (row >= FileDataList.Count()) break;
     const TplFileDataListItem& record = *FileDataList.Get(row);
@@ -28,7 +29,9 @@ bool TplFileList::ExifRenameFiles() {
 
 bool TplFileList::ExifRenameFilesExist() {
   CancelEdit();
-  for (int row : SelectedRows()) {
+  std::vector<int> rows = SelectedRows();
+  FinishReadsOf(rows);
+  for (int row : rows) {
     if (row < FileDataList.Count() && FileDataList.Get(row)->IsExifExist) return true;
   }
   return false;

@@ -46,6 +46,9 @@ const ColumnSpec kColumns[4] = {
     {L"カメラの製造元", 125, LVCFMT_LEFT},
 };
 
+// Posted to the list by a metadata worker: results wait.
+constexpr UINT kReadsReadyMessage = WM_APP + 0x170;
+
 void CopyToBuffer(const std::u16string& text, LVITEMW& item) {
   if (!item.pszText || item.cchTextMax <= 0) return;
   lstrcpynW(item.pszText, W(text), item.cchTextMax);
@@ -97,7 +100,14 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) : shell_(&Plat
       SHGetFileInfoW(L"", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_SMALLICON));
   IconHandle obtained(info.hIcon);
   if (ImgListSHandle) ListView_SetImageList(hwnd_, ImgListSHandle, LVSIL_SMALL);
-  subclass_ = std::make_unique<SubclassGuard>(hwnd_, [](HWND, UINT msg, WPARAM, LPARAM, bool& handled) -> LRESULT {
+  model_.DeferMetadata = true;
+  SetMetadataSource(*metadata_);
+  subclass_ = std::make_unique<SubclassGuard>(hwnd_, [this](HWND, UINT msg, WPARAM, LPARAM, bool& handled) -> LRESULT {
+    if (msg == kReadsReadyMessage) {
+      handled = true;
+      ReadsReady();
+      return 0;
+    }
     // The hourglass stays while a long step runs, whatever the mouse does.
     if (msg == WM_SETCURSOR && WaitCursor::ShowsWait()) {
       handled = true;
@@ -108,6 +118,7 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) : shell_(&Plat
 }
 
 TplFileList::~TplFileList() {
+  reads_.reset();
   if (FplFolderTree) FplFolderTree->ForgetFileList();
   if (editLocked_) RefreshLocked = false;
   editSubclass_.reset();
@@ -174,15 +185,69 @@ void TplFileList::SetRowCount() {
   ListView_SetItemCountEx(hwnd_, FileDataList.Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
+void TplFileList::SetMetadataSource(MetadataSource& source) {
+  metadata_ = &source;
+  HWND hwnd = hwnd_;
+  // Posted, never sent: the worker must not wait for the window's thread.
+  reads_ = std::make_unique<MetadataReads>(source, [hwnd] { PostMessageW(hwnd, kReadsReadyMessage, 0, 0); });
+}
+
 void TplFileList::ListFolder(const std::u16string& folder) {
   FFileInfo = nullptr;
+  // The records go: results still on their way must not reach them.
+  reads_->Cancel();
   ListView_SetItemCountEx(hwnd_, 0, 0);
-  {
-    WaitCursor wait;
-    model_.ListFolder(folder);
-  }
+  model_.ListFolder(folder);
   ListView_SetItemCountEx(hwnd_, FileDataList.Count(), 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
+  StartReads();
+}
+
+void TplFileList::StartReads() {
+  std::vector<MetadataReads::Job> jobs = model_.PendingReads(FExpandFolder);
+  if (jobs.empty()) {
+    reads_->Cancel();
+    return;
+  }
+  reads_->Start(std::move(jobs));
+  // The rows in view first; the control's cache hints move this as the user scrolls.
+  int top = ListView_GetTopIndex(hwnd_);
+  reads_->Prefer(top, top + ListView_GetCountPerPage(hwnd_));
+  if (OnReadProgress) OnReadProgress();
+}
+
+void TplFileList::ReadsReady() {
+  std::vector<MetadataReads::Result> results = reads_->Take();
+  if (results.empty()) return;
+  for (auto& r : results) {
+    // Keys are records of the current run: every change that drops records cancels it first.
+    auto* record = static_cast<TplFileDataListItem*>(const_cast<void*>(r.key));
+    if (record->MetadataPending) ApplyRecordMetadata(*record, std::move(r.metadata));
+  }
+  if (!reads_->Running() && model_.SortNeedsMetadata()) {
+    // Sorted by a date or camera column: the order is known only now. The rows the user
+    // selected and looked at stay selected and in view.
+    RowMemo memo = RememberRows();
+    SortFileDataList(FileDataList);
+    RestoreRows(memo);
+  }
+  InvalidateRect(hwnd_, nullptr, FALSE);
+  if (OnReadProgress) OnReadProgress();
+  if (!reads_->Running() && OnSelectItem) OnSelectItem();  // the rename button may now apply
+}
+
+void TplFileList::FinishReadsOf(const std::vector<int>& rows) {
+  bool read = false;
+  for (int row : rows) {
+    if (row < 0 || row >= FileDataList.Count()) continue;
+    TplFileDataListItem& record = *FileDataList.Get(row);
+    if (!record.MetadataPending) continue;
+    WaitCursor wait;
+    // The worker's copy, if it comes, finds the record no longer pending.
+    ApplyRecordMetadata(record, ReadRecordMetadata(FExpandFolder + record.Name, *metadata_));
+    read = true;
+  }
+  if (read) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void TplFileList::RefreshFilesListItems(bool asort) {
@@ -190,8 +255,10 @@ void TplFileList::RefreshFilesListItems(bool asort) {
   // The rows may change places: the selection, the focus and the scroll position follow
   // their files by name, never the row numbers.
   RowMemo memo = RememberRows();
+  reads_->Cancel();
   bool scroll = model_.Refresh(FExpandFolder, asort);
   SetRowCount();
+  StartReads();
   RestoreRows(memo);
   if (scroll) ListView_EnsureVisible(hwnd_, FileDataList.Count() - 1, TRUE);
   DoFolderChanged();
@@ -331,6 +398,7 @@ bool TplFileList::OnNotify(NMHDR* header, LRESULT& result) {
     case LVN_ODCACHEHINT: {
       auto* hint = reinterpret_cast<NMLVCACHEHINT*>(header);
       LookUpIcons(hint->iFrom, hint->iTo);
+      if (reads_->Running()) reads_->Prefer(hint->iFrom, hint->iTo);
       return true;
     }
     case LVN_COLUMNCLICK:

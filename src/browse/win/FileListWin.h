@@ -13,6 +13,7 @@
 
 #include "browse/FileListModel.h"
 #include "browse/FileRecords.h"
+#include "browse/MetadataReads.h"
 #include "browse/win/WinControls.h"
 #include "platform/Shell.h"
 
@@ -86,6 +87,16 @@ class TplFileList {
   // How a command shows an error it meets (the system's text); a message box unless set.
   std::function<void(const std::u16string& text)> OnError;
 
+  // The photos' metadata is read by workers after the rows are shown. The reader is the
+  // program's unless replaced (tests hold reads back with their own).
+  void SetMetadataSource(MetadataSource& source);
+  bool ReadsRunning() const { return reads_ && reads_->Running(); }
+  int ReadsDone() const { return reads_ ? reads_->Done() : 0; }
+  int ReadsTotal() const { return reads_ ? reads_->Total() : 0; }
+  // Raised on the window's thread as metadata arrives (the status bar shows how far) and
+  // once more when the last file of the folder is read.
+  std::function<void()> OnReadProgress;
+
   // The shell the commands go through; the system's unless replaced (tests).
   void SetShell(ShellServices& shell) { shell_ = &shell; }
   ShellServices& Shell() { return *shell_; }
@@ -134,6 +145,10 @@ class TplFileList {
   RowMemo RememberRows() const;
   void RestoreRows(const RowMemo& memo);
   void LookUpIcons(int from, int to);
+  void StartReads();
+  void ReadsReady();
+  // The selected records whose metadata has not arrived yet are read now (a command needs it).
+  void FinishReadsOf(const std::vector<int>& rows);
   void LookUpIcon(TplFileDataListItem& record);
   void SetRowCount();
   int FindItem(const NMLVFINDITEMW& find) const;
@@ -159,6 +174,8 @@ class TplFileList {
   bool editLocked_ = false;  // this edit set RefreshLocked
   std::unique_ptr<SubclassGuard> subclass_;
   std::unique_ptr<SubclassGuard> editSubclass_;
+  MetadataSource* metadata_ = &ExifMetadataSource();
+  std::unique_ptr<MetadataReads> reads_;  // last: its workers stop before the rest goes
 };
 
 }  // namespace tess

@@ -1,0 +1,93 @@
+#include "browse/MetadataReads.h"
+
+namespace tess {
+
+MetadataReads::MetadataReads(MetadataSource& source, std::function<void()> ready, int threads)
+    : source_(source), ready_(std::move(ready)) {
+  for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
+}
+
+MetadataReads::~MetadataReads() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+    jobs_.clear();
+  }
+  wake_.notify_all();
+  for (auto& t : threads_) t.join();
+}
+
+void MetadataReads::Start(std::vector<Job> jobs) {
+  {
+    std::lock_guard lock(mutex_);
+    ++run_;
+    jobs_ = std::move(jobs);
+    taken_.assign(jobs_.size(), false);
+    next_ = 0;
+    preferFirst_ = 0, preferLast_ = -1;
+    results_.clear();
+    signalled_ = false;
+    total_ = static_cast<int>(jobs_.size());
+    done_ = 0;
+  }
+  wake_.notify_all();
+}
+
+void MetadataReads::Cancel() { Start({}); }
+
+void MetadataReads::Prefer(int first, int last) {
+  std::lock_guard lock(mutex_);
+  preferFirst_ = first < 0 ? 0 : first;
+  preferLast_ = last;
+}
+
+std::vector<MetadataReads::Result> MetadataReads::Take() {
+  std::vector<Result> out;
+  {
+    std::lock_guard lock(mutex_);
+    out.swap(results_);
+    signalled_ = false;
+  }
+  done_ += static_cast<int>(out.size());
+  return out;
+}
+
+bool MetadataReads::NextJob(size_t& index) {
+  const size_t count = jobs_.size();
+  for (int i = preferFirst_; i <= preferLast_ && static_cast<size_t>(i) < count; ++i) {
+    if (!taken_[static_cast<size_t>(i)]) {
+      index = static_cast<size_t>(i);
+      return true;
+    }
+  }
+  while (next_ < count && taken_[next_]) ++next_;
+  if (next_ == count) return false;
+  index = next_;
+  return true;
+}
+
+void MetadataReads::Work() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    size_t index = 0;
+    wake_.wait(lock, [&] { return stopping_ || NextJob(index); });
+    if (stopping_) return;
+    taken_[index] = true;
+    const uint64_t run = run_;
+    Job job = jobs_[index];
+    lock.unlock();
+    Result result{job.key, ReadRecordMetadata(job.path, source_)};
+    lock.lock();
+    if (run != run_) continue;  // a new listing came meanwhile
+    results_.push_back(std::move(result));
+    if (!signalled_) {
+      signalled_ = true;
+      // Outside the lock: the wake-up may take the window system's own locks.
+      lock.unlock();
+      if (ready_) ready_();
+      lock.lock();
+    }
+  }
+}
+
+}  // namespace tess

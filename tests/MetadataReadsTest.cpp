@@ -1,0 +1,110 @@
+// The metadata reads off the window's thread: every file read once, the rows in view first,
+// and nothing of a dropped run handed back.
+#include "browse/MetadataReads.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <set>
+#include <thread>
+
+#include "support/HeldReads.h"
+
+using namespace tess;
+using tess::testing::HeldMetadataSource;
+
+namespace {
+
+std::vector<MetadataReads::Job> Jobs(const std::u16string& folder, int count, std::vector<int>& keys) {
+  keys.resize(static_cast<size_t>(count));
+  std::vector<MetadataReads::Job> jobs;
+  for (int i = 0; i < count; ++i) jobs.push_back({&keys[static_cast<size_t>(i)], folder + std::u16string(1, char16_t(u'a' + i))});
+  return jobs;
+}
+
+// Takes results until the run is done (or a bounded time has passed).
+std::vector<MetadataReads::Result> TakeAll(MetadataReads& reads) {
+  std::vector<MetadataReads::Result> all;
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (reads.Running() && std::chrono::steady_clock::now() < until) {
+    for (auto& r : reads.Take()) all.push_back(std::move(r));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return all;
+}
+
+TEST(MetadataReads, ReadsEveryFileOnceAndHandsBackItsValues) {
+  HeldMetadataSource source;
+  std::atomic<int> wakeUps = 0;
+  MetadataReads reads(source, [&] { ++wakeUps; }, 4);
+  std::vector<int> keys;
+  reads.Start(Jobs(u"/card/", 20, keys));
+  EXPECT_EQ(reads.Total(), 20);
+  std::vector<MetadataReads::Result> all = TakeAll(reads);
+  ASSERT_EQ(all.size(), 20u);
+  EXPECT_EQ(reads.Done(), 20);
+  std::set<const void*> seen;
+  for (const auto& r : all) {
+    seen.insert(r.key);
+    EXPECT_TRUE(r.metadata.IsExifExist);
+    EXPECT_EQ(r.metadata.ExifDateTimeOriginal, HeldMetadataSource::kDate);
+    EXPECT_EQ(r.metadata.ExifCameraModel, u"HELD");
+  }
+  EXPECT_EQ(seen.size(), 20u);
+  EXPECT_EQ(source.Started().size(), 20u) << "no file read twice";
+  EXPECT_GE(wakeUps.load(), 1);
+}
+
+TEST(MetadataReads, ThePreferredRowsAreReadFirst) {
+  HeldMetadataSource source;
+  source.Hold();
+  MetadataReads reads(source, nullptr, 1);
+  std::vector<int> keys;
+  reads.Start(Jobs(u"/card/", 10, keys));
+  ASSERT_TRUE(source.WaitStarted(1));  // the one worker holds the first file
+  reads.Prefer(6, 8);
+  source.Release();
+  TakeAll(reads);
+  std::vector<std::u16string> started = source.Started();
+  ASSERT_EQ(started.size(), 10u);
+  EXPECT_EQ(started[1], u"/card/g");
+  EXPECT_EQ(started[2], u"/card/h");
+  EXPECT_EQ(started[3], u"/card/i");
+  EXPECT_EQ(started[4], u"/card/b") << "then the rest in order";
+}
+
+TEST(MetadataReads, ANewRunDropsWhatTheOldOneHadNotHandedBack) {
+  HeldMetadataSource source;
+  source.Hold();
+  MetadataReads reads(source, nullptr, 2);
+  std::vector<int> oldKeys, newKeys;
+  reads.Start(Jobs(u"/old/", 50, oldKeys));
+  ASSERT_TRUE(source.WaitStarted(2));
+  reads.Start(Jobs(u"/new/", 3, newKeys));
+  source.Release();
+  std::vector<MetadataReads::Result> all = TakeAll(reads);
+  ASSERT_EQ(all.size(), 3u);
+  for (const auto& r : all) EXPECT_TRUE(r.key >= &newKeys[0] && r.key <= &newKeys[2]);
+  // Only the two files already in hand when the old run was dropped were read of it.
+  size_t oldReads = 0;
+  for (const auto& p : source.Started()) oldReads += p.rfind(u"/old/", 0) == 0;
+  EXPECT_EQ(oldReads, 2u);
+}
+
+TEST(MetadataReads, CancelLeavesNothingRunning) {
+  HeldMetadataSource source;
+  source.Hold();
+  MetadataReads reads(source, nullptr, 2);
+  std::vector<int> keys;
+  reads.Start(Jobs(u"/card/", 5, keys));
+  ASSERT_TRUE(source.WaitStarted(2));
+  reads.Cancel();
+  EXPECT_FALSE(reads.Running());
+  source.Release();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_TRUE(reads.Take().empty());
+  EXPECT_EQ(source.Started().size(), 2u);
+}
+
+}  // namespace
