@@ -48,6 +48,13 @@ const ColumnSpec kColumns[4] = {
 
 // Posted to the list by a metadata worker: results wait.
 constexpr UINT kReadsReadyMessage = WM_APP + 0x170;
+// The rows and the status bar are redrawn at most this often while results pour in: a redraw
+// per photo would cost more than the reads.
+constexpr UINT_PTR kReadsTimer = 0x170;
+constexpr DWORD kReadsRedrawMs = 100;
+// One worker: on a card each file's read is one request, and requests from several threads at
+// once interleave the card's read-ahead and cost it more requests in all.
+constexpr int kReadThreads = 1;
 
 void CopyToBuffer(const std::u16string& text, LVITEMW& item) {
   if (!item.pszText || item.cchTextMax <= 0) return;
@@ -102,8 +109,8 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) : shell_(&Plat
   if (ImgListSHandle) ListView_SetImageList(hwnd_, ImgListSHandle, LVSIL_SMALL);
   model_.DeferMetadata = true;
   SetMetadataSource(*metadata_);
-  subclass_ = std::make_unique<SubclassGuard>(hwnd_, [this](HWND, UINT msg, WPARAM, LPARAM, bool& handled) -> LRESULT {
-    if (msg == kReadsReadyMessage) {
+  subclass_ = std::make_unique<SubclassGuard>(hwnd_, [this](HWND, UINT msg, WPARAM wp, LPARAM, bool& handled) -> LRESULT {
+    if (msg == kReadsReadyMessage || (msg == WM_TIMER && wp == kReadsTimer)) {
       handled = true;
       ReadsReady();
       return 0;
@@ -189,7 +196,7 @@ void TplFileList::SetMetadataSource(MetadataSource& source) {
   metadata_ = &source;
   HWND hwnd = hwnd_;
   // Posted, never sent: the worker must not wait for the window's thread.
-  reads_ = std::make_unique<MetadataReads>(source, [hwnd] { PostMessageW(hwnd, kReadsReadyMessage, 0, 0); });
+  reads_ = std::make_unique<MetadataReads>(source, [hwnd] { PostMessageW(hwnd, kReadsReadyMessage, 0, 0); }, kReadThreads);
 }
 
 void TplFileList::ListFolder(const std::u16string& folder) {
@@ -218,13 +225,23 @@ void TplFileList::StartReads() {
 
 void TplFileList::ReadsReady() {
   std::vector<MetadataReads::Result> results = reads_->Take();
-  if (results.empty()) return;
   for (auto& r : results) {
     // Keys are records of the current run: every change that drops records cancels it first.
     auto* record = static_cast<TplFileDataListItem*>(const_cast<void*>(r.key));
     if (record->MetadataPending) ApplyRecordMetadata(*record, std::move(r.metadata));
   }
-  if (!reads_->Running() && model_.SortNeedsMetadata()) {
+  unshownResults_ += results.size();
+  const bool done = !reads_->Running();
+  const DWORD now = GetTickCount();
+  if (!done && now - lastRedraw_ < kReadsRedrawMs) {
+    if (unshownResults_ > 0) SetTimer(hwnd_, kReadsTimer, kReadsRedrawMs, nullptr);
+    return;
+  }
+  KillTimer(hwnd_, kReadsTimer);
+  if (unshownResults_ == 0) return;
+  unshownResults_ = 0;
+  lastRedraw_ = now;
+  if (done && model_.SortNeedsMetadata()) {
     // Sorted by a date or camera column: the order is known only now. The rows the user
     // selected and looked at stay selected and in view.
     RowMemo memo = RememberRows();
@@ -233,7 +250,7 @@ void TplFileList::ReadsReady() {
   }
   InvalidateRect(hwnd_, nullptr, FALSE);
   if (OnReadProgress) OnReadProgress();
-  if (!reads_->Running() && OnSelectItem) OnSelectItem();  // the rename button may now apply
+  if (done && OnSelectItem) OnSelectItem();  // the rename button may now apply
 }
 
 void TplFileList::FinishReadsOf(const std::vector<int>& rows) {

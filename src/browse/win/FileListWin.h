@@ -175,6 +175,8 @@ class TplFileList {
   std::unique_ptr<SubclassGuard> subclass_;
   std::unique_ptr<SubclassGuard> editSubclass_;
   MetadataSource* metadata_ = &ExifMetadataSource();
+  size_t unshownResults_ = 0;  // applied since the rows were last redrawn
+  DWORD lastRedraw_ = 0;
   std::unique_ptr<MetadataReads> reads_;  // last: its workers stop before the rest goes
 };
 

@@ -7,6 +7,9 @@
 
 namespace tess {
 
+// Small: the system's read-ahead follows each read and grows with it.
+const size_t TFileStream::kBlockSize = 4 * 1024;
+
 struct TFileStream::Handle {
   HANDLE h = INVALID_HANDLE_VALUE;
   ~Handle() {
