@@ -1,13 +1,10 @@
 #include "rename/RenameRun.h"
 
-#include <new>
-#include <optional>
 #include <unordered_map>
 
 #include "platform/DestinationFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
-#include "rename/BatchCopyMove.h"
 #include "rename/RenameTemplate.h"
 
 namespace tess {
@@ -30,7 +27,9 @@ const char16_t* const kAlreadyFiled = u"コピー先に同じファイルがあ�
 const char16_t* const kNotCopied = u"コピーできませんでした (コピー元はそのままです): ";
 const char16_t* const kNotMoved = u"移動できませんでした (コピー元はそのままです): ";
 const char16_t* const kCopiedSourceStays = u"コピーされましたがコピー元が残っています: ";
-const char16_t* const kNotMovedSourceGone = u"移動できませんでした (コピー元が見つかりません): ";
+const char16_t* const kVerifyFailed = u"検証に失敗しました (コピー元はそのままです): ";
+const char16_t* const kCancelledPrefix = u"中止しました: ";
+const char16_t* const kCancelledSuffix = u" 個のファイルは処理されていません";
 
 std::u16string LowerAscii(const std::u16string& text) {
   std::u16string out = text;
@@ -104,7 +103,7 @@ std::vector<std::u16string> PlanDestinations(const RenameRunSettings& settings, 
   return destinations;
 }
 
-// ---- Check: the safety rules, before anything is handed to the shell ----
+// ---- Check: the safety rules, before any file is touched ----
 
 struct Pair {
   std::u16string source;
@@ -115,13 +114,13 @@ struct Pair {
 struct CheckedBatch {
   std::vector<std::u16string> lines;  // refusals and already-filed photos, in the order of the pairs
   bool refused = false;               // some destination would lose or overwrite a file
-  std::vector<Pair> batch;            // what goes to the shell
+  std::vector<Pair> batch;            // what is copied or moved
   size_t inPlace = 0;                 // moves whose file already has its destination path
 };
 
 // Refuses every destination that would overwrite a file of the batch, the file itself or a
-// file already on disk, so that the shell never has to ask (Wine's does not: it replaces)
-// and a yes can never lose a photo. A file moved to the very path it has is already where
+// file already on disk, before any file is touched, so that a batch either goes whole or
+// not at all and no photo can be lost to another. A file moved to the very path it has is already where
 // it belongs, and a destination that holds the same bytes as its source is a photo filed
 // before: both stay out of the batch. The disk is asked once per pair that passes the
 // batch's own rules; bytes are compared only when a file of that name exists.
@@ -186,64 +185,58 @@ CheckedBatch CheckBatch(const TRenameSourceList& sources, const std::vector<std:
   return checked;
 }
 
-// ---- Run: the shell, then what really happened ----
+// ---- Run: every file copied and verified, or renamed ----
 
 struct RunReport {
   size_t done = 0;
+  size_t notHandled = 0;                // left alone by a cancel
   std::vector<std::u16string> notDone;  // one line per pair that did not arrive whole
 };
 
-// Hands the batch to the shell and then looks at every pair, whatever the shell returned:
-// a pair is done when its destination has the source's size and, for a move, the source is
-// gone. A short destination that this batch created is removed while its source is still
-// whole (no broken copy may pass for a photo), and so is every folder the batch created
-// that stays empty.
-RunReport RunBatch(const std::vector<Pair>& batch, const std::u16string& packedFrom, const std::u16string& packedTo,
-                   bool copy, ShellServices& shell, WindowHandle owner, FileSystem& fs) {
-  std::vector<std::u16string> to;
-  std::vector<std::optional<uint64_t>> sizes;
-  for (const Pair& p : batch) {
-    to.push_back(p.destination);
-    sizes.push_back(fs.FileSize(p.source));
-  }
-  std::vector<std::u16string> newFolders = PlanMissingFolders(to, fs);
-  // What the shell answers is not trusted either way (Wine's returns 0 after a full disk):
-  // the disk tells.
-  BatchCopyMove(shell, owner, packedFrom, packedTo, copy ? BatchOperation::Copy : BatchOperation::Move);
+// Every pair's outcome comes from the copy itself: a pair is done only once its copy was
+// read back and matched its source (or it was renamed within its volume), and a move's
+// source went only after that. Whatever did not arrive left no partial file behind and its
+// source where it was; the folders the batch created and left empty are gone.
+RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, FileTransfer& io,
+                   const RenameRunControl& control) {
+  std::vector<TransferPair> pairs;
+  pairs.reserve(batch.size());
+  for (const Pair& p : batch) pairs.push_back({p.source, p.destination});
+  TransferOptions options;
+  options.observer = control.observer;
+  options.cancel = control.cancel;
+  std::vector<PairResult> results =
+      TransferFiles(pairs, copy ? TransferAction::Copy : TransferAction::Move, fs, io, options);
 
   RunReport report;
   for (size_t i = 0; i < batch.size(); ++i) {
-    const Pair& p = batch[i];
-    std::optional<uint64_t> arrived = fs.FileSize(p.destination);
-    const bool samePath = p.samePath;
-    // Only a move asks whether its source went.
-    const bool sourceStays = !copy && !samePath && fs.Exists(p.source);
-    if (sizes[i] && arrived == sizes[i] && (copy || !sourceStays)) {
-      ++report.done;
-      continue;
+    const std::u16string& source = batch[i].source;
+    switch (results[i]) {
+      case PairResult::Done: ++report.done; break;
+      case PairResult::NotStarted:
+      case PairResult::Cancelled: ++report.notHandled; break;
+      case PairResult::VerifyFailed: report.notDone.push_back(kVerifyFailed + source); break;
+      // Both whole: nothing lost, nothing removed; a second run finds the copy filed.
+      case PairResult::SourceStays: report.notDone.push_back(kCopiedSourceStays + source); break;
+      case PairResult::ReadFailed:
+      case PairResult::WriteFailed:
+      case PairResult::DestinationTaken: report.notDone.push_back((copy ? kNotCopied : kNotMoved) + source); break;
     }
-    const bool sourceWhole = !samePath && sizes[i] && fs.FileSize(p.source) == sizes[i];
-    if (arrived && arrived != sizes[i] && sourceWhole) fs.RemoveFile(p.destination);
-    if (copy)
-      report.notDone.push_back(kNotCopied + p.source);
-    else if (sizes[i] && arrived == sizes[i])
-      report.notDone.push_back(kCopiedSourceStays + p.source);  // both whole: nothing lost, nothing removed
-    else
-      report.notDone.push_back((sourceStays || samePath ? kNotMoved : kNotMovedSourceGone) + p.source);
   }
-  for (auto it = newFolders.rbegin(); it != newFolders.rend(); ++it) fs.RemoveEmptyFolder(*it);
   return report;
 }
 
 }  // namespace
 
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log) {
-  return DoExifRename(settings, sources, entries, isSkipCopy, shell, owner, log, PlatformFileSystem());
+                           bool isSkipCopy, RenameLog& log, const RenameRunControl& control) {
+  return DoExifRename(settings, sources, entries, isSkipCopy, log, PlatformFileSystem(), PlatformFileTransfer(),
+                      control);
 }
 
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs) {
+                           bool isSkipCopy, RenameLog& log, FileSystem& fs, FileTransfer& io,
+                           const RenameRunControl& control) {
   log.Clear();
   std::vector<std::u16string> destinations = PlanDestinations(settings, sources, entries, log);
   if (sources.empty()) {
@@ -262,33 +255,22 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
     return RenameOutcome::Refused;
   }
 
-  std::u16string packedFrom, packedTo;
-  try {
-    std::vector<std::u16string> from, to;
-    for (const Pair& p : checked.batch) {
-      from.push_back(p.source);
-      to.push_back(p.destination);
-    }
-    packedFrom = PackPaths(from);
-    packedTo = PackPaths(to);
-  } catch (const std::bad_alloc&) {
-    log.WriteLine(failure);
-    return RenameOutcome::PackFailed;
-  }
   if (isSkipCopy) return RenameOutcome::Planned;
 
   RunReport report;
-  if (!checked.batch.empty()) report = RunBatch(checked.batch, packedFrom, packedTo, copy, shell, owner, fs);
+  if (!checked.batch.empty()) report = RunBatch(checked.batch, copy, fs, io, control);
   for (const std::u16string& line : report.notDone) log.WriteLine(line);
   const size_t handled = report.done + checked.inPlace;
-  if (report.notDone.empty() || handled > 0)
+  if (report.notDone.empty() || handled > 0 || report.notHandled > 0)
     log.WriteLine(PadNumber(static_cast<long long>(handled), 1) + (copy ? kCopiedSuffix : kMovedSuffix));
+  if (report.notHandled > 0)
+    log.WriteLine(kCancelledPrefix + PadNumber(static_cast<long long>(report.notHandled), 1) + kCancelledSuffix);
   if (!report.notDone.empty()) {
     log.WriteLine(failure);
     log.Beep();
     return RenameOutcome::Failed;
   }
-  return RenameOutcome::Done;
+  return report.notHandled > 0 ? RenameOutcome::Cancelled : RenameOutcome::Done;
 }
 
 }  // namespace tess

@@ -1,13 +1,14 @@
 #pragma once
 // The EXIF rename run: builds every destination from the two templates, writes the log
-// and, on a real run, hands the whole batch to the shell. The rename dialog only shows
-// the lines and sounds the beeps it is given.
+// and, on a real run, copies or moves the batch, proving every copy. The rename dialog
+// only shows the lines and sounds the beeps it is given.
 #include <string>
 #include <vector>
 
 #include "browse/FileRecords.h"
 #include "platform/FileSystem.h"
-#include "platform/Shell.h"
+#include "platform/FileTransfer.h"
+#include "rename/VerifiedTransfer.h"
 
 namespace tess {
 
@@ -39,10 +40,18 @@ struct RenameRunSettings {
 enum class RenameOutcome {
   NoFiles,    // no source with metadata: nothing to do
   Planned,    // a test run that found every destination usable
-  Refused,    // some destination would lose or overwrite a file: nothing handed to the shell
-  PackFailed, // the packed lists could not be built
+  Refused,    // some destination would lose or overwrite a file: nothing touched
   Done,       // every file of the batch arrived (or was already in place)
-  Failed,     // some file did not arrive, whatever the shell reported
+  Failed,     // some file did not arrive
+  Cancelled,  // stopped by the user: every file is filed and verified or still at its source
+};
+
+// How a real run reports its progress and learns that it is to stop; both may be null.
+// The observer hears of every file of the batch, step by step (the files already filed
+// or in place are not in the batch).
+struct RenameRunControl {
+  TransferObserver* observer = nullptr;
+  const CancelToken* cancel = nullptr;
 };
 
 // The line of a run that found no file with metadata.
@@ -54,14 +63,16 @@ extern const char16_t* const kRenameNoFilesMessage;
 // already lies, refuses the whole batch (its lines, then the failure line in a real run,
 // and a beep); a destination that already holds the source's very bytes is a photo filed
 // before, left out with a line of its own. A test run (isSkipCopy) ends here, its log
-// telling everything the real run would do. Run: one shell operation for the rest, then
-// every pair is looked at on disk whatever the shell returned: the count line counts only
-// the pairs that really arrived; each pair that did not is named, its short copy and the
-// folders left empty are removed, and the failure line and a beep follow.
+// telling everything the real run would do. Run: every pair copied and verified (or, for
+// a move within a volume, renamed), a move's source removed only once its copy verified:
+// the count line counts only the pairs that arrived whole; each pair that did not is
+// named, nothing partial is left and the folders left empty are removed, and the failure
+// line and a beep follow. A cancel ends the log with the count of files not handled.
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log);
+                           bool isSkipCopy, RenameLog& log, const RenameRunControl& control = {});
 // The same with the file system given (tests); the one above uses the machine's.
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs);
+                           bool isSkipCopy, RenameLog& log, FileSystem& fs, FileTransfer& io,
+                           const RenameRunControl& control = {});
 
 }  // namespace tess

@@ -36,7 +36,9 @@ class FakeFiles final : public FileSystem {
   bool Exists(const std::u16string& path) override { return Find(path) || HasFolder(path); }
   bool IsFolder(const std::u16string& path) override { return HasFolder(path); }
   bool CreateFolder(const std::u16string& path) override {
-    if (Exists(path) || !HasFolder(ParentFolder(path))) return false;
+    // A folder right below a drive's root has no parent folder to look for.
+    std::u16string parent = ParentFolder(path);
+    if (Exists(path) || (!parent.empty() && !HasFolder(parent))) return false;
     folders.insert(FileSystemPathKey(path));
     return true;
   }
