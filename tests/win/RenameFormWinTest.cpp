@@ -796,7 +796,7 @@ TEST_F(RenameFormTest, TheDialogAnswersWhileTheRunGoesAndEscStopsIt) {
     EXPECT_EQ(rename_->Caption(), u"リネーム画面");
     List log = rename_->LogLines();
     ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back().substr(0, 7), u"中止しました: ") << Show(log);
+    EXPECT_EQ(log.back().substr(0, 8), u"中止しました: ") << Show(log);
     EXPECT_EQ(filesChanged, 1);
   });
   PressExifRenameButton();

@@ -72,7 +72,7 @@ class RealRenameRun : public ::testing::Test {
       item->Name = U16(name);
       item->ExpandFolder = Card();
       item->IsExifExist = true;
-      EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, 0, i, 0}, item->ExifDateTimeOriginal));
+      EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, i / 60, i % 60, 0}, item->ExifDateTimeOriginal));
       entries.Add(std::move(item));
       sources.push_back(Card() + U16(name));
     }
@@ -121,7 +121,7 @@ class RealRenameRun : public ::testing::Test {
   TExifFilesToList entries;
   RecordedRenameLog log;
   RenameRunControl control;
-  int mounts_ = 0;
+  static inline int mounts_ = 0;
   std::vector<std::wstring> unmount_;
 };
 

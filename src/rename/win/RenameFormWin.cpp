@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <tuple>
@@ -238,6 +239,7 @@ void TRenameForm::ScrollLogToEnd() {
 // never floods the queue; the dialog takes everything pending when it handles one.
 struct TRenameForm::RunChannel final : public RenameLog, public TransferObserver {
   HWND dialog = nullptr;
+  WPARAM serial = 0;  // tells this run's messages from a run before it
   CancelToken cancel;
   std::mutex mutex;
   std::u16string text;
@@ -247,6 +249,10 @@ struct TRenameForm::RunChannel final : public RenameLog, public TransferObserver
   bool progressPosted = false;
   std::chrono::steady_clock::time_point lastProgress{};
   RenameOutcome outcome = RenameOutcome::Done;
+  // The file work has begun, or the run is over (it may end before: no file, a refusal).
+  std::condition_variable settled;
+  bool working = false;
+  bool finished = false;
 
   void Clear() override {
     std::lock_guard lock(mutex);
@@ -270,12 +276,16 @@ struct TRenameForm::RunChannel final : public RenameLog, public TransferObserver
     std::lock_guard lock(mutex);
     progress = p;
     PostOnce(progressPosted, kRunProgressMessage);
+    if (!working) {
+      working = true;
+      settled.notify_all();
+    }
   }
 
  private:
   void PostOnce(bool& posted, UINT message) {
     if (posted) return;
-    posted = PostMessageW(dialog, message, 0, 0) != 0;
+    posted = PostMessageW(dialog, message, serial, 0) != 0;
   }
 };
 
@@ -332,8 +342,10 @@ void TRenameForm::StartRealRun() {
   RenameRunSettings settings = RunSettings(ComboIndex(Control(IdComboBox1)), Choice(Control(IdComboBox2)),
                                            Choice(Control(IdComboBox3)));
   SetWindowTextW(Control(IdMemo1), L"");
+  static WPARAM runs = 0;
   channel_ = std::make_shared<RunChannel>();
   channel_->dialog = Handle();
+  channel_->serial = ++runs;
   running_ = true;
   ShowRunning(true);
   // The rename lists stay with the run until it ends: nothing else reads or changes them
@@ -361,9 +373,21 @@ void TRenameForm::StartRealRun() {
     {
       std::lock_guard lock(channel->mutex);
       channel->outcome = outcome;
+      channel->finished = true;
+      channel->settled.notify_all();
     }
-    PostMessageW(channel->dialog, kRunDoneMessage, 0, 0);
+    PostMessageW(channel->dialog, kRunDoneMessage, channel->serial, 0);
   });
+  // Planning and checking take a moment (what テスト does, on this thread); a run that ends
+  // there (no file, a refusal) ends here at once, as a test run does. Only the file work
+  // goes on while the dialog answers.
+  bool finished = false;
+  {
+    std::unique_lock lock(channel->mutex);
+    channel->settled.wait_for(lock, std::chrono::seconds(30), [&] { return channel->working || channel->finished; });
+    finished = channel->finished;
+  }
+  if (finished) EndRealRun();
 }
 
 void TRenameForm::ShowRunning(bool running) {
@@ -421,6 +445,7 @@ void TRenameForm::ShowRunProgress() {
 }
 
 void TRenameForm::EndRealRun() {
+  if (!running_ || !channel_) return;
   if (worker_.joinable()) worker_.join();
   TakeRunLog();
   RenameOutcome outcome = channel_ ? channel_->outcome : RenameOutcome::Failed;
@@ -460,9 +485,17 @@ bool TRenameForm::OnCommand(int id, int code) {
 
 INT_PTR TRenameForm::OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
   switch (msg) {
-    case kRunLogMessage: handled = true; TakeRunLog(); return TRUE;
-    case kRunProgressMessage: handled = true; ShowRunProgress(); return TRUE;
-    case kRunDoneMessage: handled = true; EndRealRun(); return TRUE;
+    case kRunLogMessage:
+    case kRunProgressMessage:
+    case kRunDoneMessage:
+      handled = true;
+      // A message of a run that has ended already (at once, before its messages came) is
+      // no longer news.
+      if (!channel_ || wp != channel_->serial) return TRUE;
+      if (msg == kRunLogMessage) TakeRunLog();
+      else if (msg == kRunProgressMessage) ShowRunProgress();
+      else EndRealRun();
+      return TRUE;
     default: break;
   }
   if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Control(IdMemo1)) {
