@@ -24,7 +24,7 @@ constexpr bool kWindowsPaths = kNativeWindowsPaths;
 
 const char kPlanHelp[] =
     "usage: tessarine-cli plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE\n"
-    "                          [--action copy|move] [--run [--progress]] PATH...\n"
+    "                          [--action copy|move] [--recursive] [--run [--progress]] PATH...\n"
     "\n"
     "Reads each photo's EXIF data as the file list does and prints, one line each (UTF-8),\n"
     "the lines the rename dialog's test run writes to its log: source, destination, an\n"
@@ -36,6 +36,8 @@ const char kPlanHelp[] =
     "  --name T      file-name template, e.g. \"@年4@月2@日2-@時2@分2@秒2\", \"@file\" (keep\n"
     "                the name); the file's extension is always kept\n"
     "  --action A    copy (default) or move\n"
+    "  --recursive   a folder stands for every file under it, its sub-folders included\n"
+    "                (a card's DCIM), folder by folder; hidden and system folders skipped\n"
     "  --run         copy or move the files and print the count or failure line: each\n"
     "                copy is written under a temporary name, read back and compared\n"
     "                with its source before it takes its name (and, for a move, before\n"
@@ -93,7 +95,7 @@ class ProgressPrinter final : public TransferObserver {
 int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
                        const PlanEnvironment& env) {
   RenameRunSettings settings;
-  bool haveFolder = false, haveName = false, run = false, progress = false;
+  bool haveFolder = false, haveName = false, run = false, recursive = false, progress = false;
   std::vector<std::u16string> paths;
   auto usage = [&](const std::string& message) {
     std::fprintf(err, "tessarine-cli plan: %s\n\n", message.c_str());
@@ -114,6 +116,8 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
       run = true;
     } else if (a == u"--progress") {
       progress = true;
+    } else if (a == u"--recursive" || a == u"-r") {
+      recursive = true;
     } else if (a == u"--folder" || a == u"--name" || a == u"--action") {
       if (i + 1 >= args.size()) return usage(ToUtf8(a) + " needs a value");
       const std::u16string& value = args[++i];
@@ -172,6 +176,15 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     // Its files are named with the separator the path already uses.
     std::u16string inside = full;
     if (!IsSeparator(inside.back())) inside += full[cut - 1];
+    if (recursive) {
+      std::vector<FolderTreeFile> tree;
+      if (!ListFolderTreeFiles(env.directory, inside, full[cut - 1], tree)) {
+        std::fprintf(err, "tessarine-cli plan: cannot list the folder '%s'\n", ToUtf8(given).c_str());
+        return 2;
+      }
+      for (const FolderTreeFile& file : tree) add(file.entry, file.folder);
+      continue;
+    }
     std::vector<DirectoryEntry> files;
     if (!ListFolderFiles(env.directory, inside, files)) {
       std::fprintf(err, "tessarine-cli plan: cannot list the folder '%s'\n", ToUtf8(given).c_str());

@@ -58,7 +58,7 @@ class FakeTransfer final : public FileTransfer {
     return std::make_unique<Reader>(*this, f->bytes, failAt);
   }
   std::unique_ptr<FileWriter> CreateNew(const std::u16string& path) override {
-    if (files_.Exists(path) || !files_.HasFolder(ParentFolder(path))) return nullptr;
+    if (files_.Exists(path) || !InFolder(path)) return nullptr;
     files_.Put(path, "");
     const bool corrupt = !corruptNamesWith.empty() && path.find(corruptNamesWith) != std::u16string::npos;
     return std::make_unique<Writer>(*this, path, corrupt);
@@ -69,8 +69,10 @@ class FakeTransfer final : public FileTransfer {
     if (!f) return RenameResult::Failed;
     if (!SameVolume(from, to) || (foldersAreMounts && FileSystemPathKey(ParentFolder(from)) != FileSystemPathKey(ParentFolder(to))))
       return RenameResult::OtherVolume;
-    if (files_.Exists(to)) return RenameResult::Taken;
-    if (!files_.HasFolder(ParentFolder(to))) return RenameResult::Failed;
+    // A change of letter case alone renames the file itself.
+    const bool caseOnly = FileSystemPathKey(from) == FileSystemPathKey(to);
+    if (!caseOnly && files_.Exists(to)) return RenameResult::Taken;
+    if (!InFolder(to)) return RenameResult::Failed;
     std::string bytes = f->bytes;
     files_.RemoveFile(from);
     files_.Put(to, std::move(bytes));
@@ -87,6 +89,12 @@ class FakeTransfer final : public FileTransfer {
   }
 
  private:
+  // A file right in a drive's or share's root has no parent folder to look for.
+  bool InFolder(const std::u16string& path) const {
+    std::u16string parent = ParentFolder(path);
+    return parent.empty() || files_.HasFolder(parent);
+  }
+
   class Reader final : public FileReader {
    public:
     Reader(FakeTransfer& t, std::string bytes, size_t failAt) : t_(t), bytes_(std::move(bytes)), failAt_(failAt) {
