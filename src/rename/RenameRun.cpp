@@ -466,6 +466,9 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
   std::unordered_set<std::u16string> claimed;  // keys of every source and every destination given out
   for (const NameGroup& group : plan.groups)
     for (const BatchFile& f : group.files) claimed.insert(f.sourceKey);
+  // Stems given out: two shots of one second never share a stem, even where their
+  // extensions differ (a HEIC+MOV beside a CR3+JPEG), or they would pass for one pair.
+  std::unordered_set<std::u16string> claimedStems;
   FolderCheck folders(fs);
 
   for (NameGroup& group : plan.groups) {
@@ -484,8 +487,9 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
     for (int number = 1; number <= kMaxNumber && !decided && group.trouble.empty(); ++number) {
       std::vector<std::u16string> destinations;
       std::vector<Fate> fates;
-      bool taken = false;
+      bool taken = claimedStems.count(FileSystemPathKey(NumberedName(group, number, u"|"))) > 0;
       for (const BatchFile& f : group.files) {
+        if (taken) break;
         std::u16string destination = NumberedName(group, number, f.suffix);
         std::u16string key = FileSystemPathKey(destination);
         Fate fate = Fate::Go;
@@ -555,6 +559,7 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
     }
     if (!group.trouble.empty()) continue;
     for (const std::u16string& destination : group.destinations) claimed.insert(FileSystemPathKey(destination));
+    claimedStems.insert(FileSystemPathKey(NumberedName(group, group.number, u"|")));
   }
 
   // The batch in the order of the lists, each group's files together.
