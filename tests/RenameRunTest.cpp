@@ -495,7 +495,7 @@ TEST_F(RenameRunTest, PairsAndSidecarsMoveUnderOneName) {
                         f + u"IMG_0010.JPG", u"C:\\Out\\20240501-090307.JPG", u"",
                         f + u"IMG_0010.WAV", u"C:\\Out\\20240501-090307.WAV", u"",
                         u"6 個のファイルを移動/リネームしました。"}));
-  EXPECT_EQ(log.lines.back(), u"まとめ: 移動 6 個 (番号付き 4 個、付属ファイル 3 個)、除外 1 個 (Exif情報なし 1 個)");
+  EXPECT_EQ(log.lines.back(), u"まとめ: 移動 6 個 (番号付き 4 個、付属ファイル 3 個)") << "the selected sidecar goes, not left out";
   ASSERT_EQ(shell.fileOperations.size(), 1u) << "one operation for photos and sidecars";
   EXPECT_EQ(files.Find(u"C:\\Out\\20240501-090307 (2).CR3.XMP")->bytes, "sidecar of the raw");
   EXPECT_TRUE(files.Find(f + u"IMG_0099.xmp")) << "a sidecar whose photo is not in the batch stays";

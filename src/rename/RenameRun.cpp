@@ -281,6 +281,7 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
   const bool needsDate = (!IsFolderMarker(settings.folderTemplate) && TemplateUsesShotDate(settings.folderTemplate)) ||
                          (!IsFileMarker(settings.nameTemplate) && TemplateUsesShotDate(settings.nameTemplate));
   std::unordered_map<std::u16string, size_t> groupOf;  // by the key of source folder and stem
+  std::unordered_set<std::u16string> withoutMetadata;   // selected sidecars among them are not left out
   int sequence = 0;
   for (size_t i = 0; i < sources.size();) {
     // The two lists are parallel; a shorter entry list ends the walk rather than the program.
@@ -290,6 +291,7 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
     }
     TExifFilesToListItem* entry = entries.Get(static_cast<int>(i));
     if (!entry->IsExifExist) {
+      withoutMetadata.insert(FileSystemPathKey(sources[i]));
       sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(i));
       entries.Delete(static_cast<int>(i));
       ++plan.withoutMetadata;
@@ -373,6 +375,7 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
       if (!IsSidecarOf(name, stemKey, photoSuffixKeys, suffix)) continue;
       BatchFile sidecar{folder + name, FileSystemPathKey(folder + name), suffix, -1, group.files.front().shot};
       if (!inBatch.insert(sidecar.sourceKey).second) continue;
+      if (withoutMetadata.count(sidecar.sourceKey)) --plan.withoutMetadata;
       group.files.push_back(std::move(sidecar));
     }
   }
