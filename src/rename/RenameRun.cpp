@@ -472,6 +472,9 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
   // Stems given out: two shots of one second never share a stem, even where their
   // extensions differ (a HEIC+MOV beside a CR3+JPEG), or they would pass for one pair.
   std::unordered_set<std::u16string> claimedStems;
+  // The numbers given out per folder and stem: a burst of n shots asks for n numbers of one
+  // stem, and the ones taken are passed over without building their names.
+  std::unordered_map<std::u16string, std::unordered_set<int>> numbersGiven;
   FolderCheck folders(fs);
 
   for (NameGroup& group : plan.groups) {
@@ -487,7 +490,9 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
       continue;
     }
     bool decided = false;
+    std::unordered_set<int>& given = numbersGiven[FileSystemPathKey(folder) + u'\\' + CaseFold(group.stem)];
     for (int number = 1; number <= kMaxNumber && !decided && group.trouble.empty(); ++number) {
+      if (given.count(number)) continue;
       std::vector<std::u16string> destinations;
       std::vector<Fate> fates;
       bool taken = claimedStems.count(FileSystemPathKey(NumberedName(group, number, u"|"))) > 0;
@@ -563,6 +568,7 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
     if (!group.trouble.empty()) continue;
     for (const std::u16string& destination : group.destinations) claimed.insert(FileSystemPathKey(destination));
     claimedStems.insert(FileSystemPathKey(NumberedName(group, group.number, u"|")));
+    given.insert(group.number);
   }
 
   // The batch in the order of the lists, each group's files together.
