@@ -498,7 +498,7 @@ TEST_F(RenameRunTest, PairsAndSidecarsMoveUnderOneName) {
                         f + u"IMG_0010.JPG", u"C:\\Out\\20240501-090307.JPG", u"",
                         f + u"IMG_0010.WAV", u"C:\\Out\\20240501-090307.WAV", u"",
                         u"6 個のファイルを移動/リネームしました。"}));
-  EXPECT_EQ(log.lines.back(), u"まとめ: 移動 6 個 (番号付き 4 個、付属ファイル 3 個)、除外 1 個 (Exif情報なし 1 個)");
+  EXPECT_EQ(log.lines.back(), u"まとめ: 移動 6 個 (番号付き 4 個、付属ファイル 3 個)") << "the selected sidecar goes, not left out";
   EXPECT_EQ(io.renames, 6) << "photos and sidecars alike";
   EXPECT_EQ(files.Find(u"C:\\Out\\20240501-090307 (2).CR3.XMP")->bytes, "sidecar of the raw");
   EXPECT_TRUE(files.Find(f + u"IMG_0099.xmp")) << "a sidecar whose photo is not in the batch stays";
@@ -509,6 +509,13 @@ TEST_F(RenameRunTest, PairsAndSidecarsMoveUnderOneName) {
   Run(u"C:\\Out", u"@年4@月2@日2-@時2@分2@秒2", 0, true);
   EXPECT_EQ(log.lines[1], u"C:\\Out\\20240501-090307 (2).CR3");
   EXPECT_EQ(log.lines[4], u"C:\\Out\\20240501-090307 (2).JPG");
+  // Two shots of one second never share a stem, whatever their extensions: a live photo
+  // beside a RAW+JPEG pair would pass for one set of files.
+  Select({{f, u"IMG_0001.CR3", kFirst}, {f, u"IMG_0001.JPG", kFirst}, {f, u"IMG_0002.HEIC", WithMs(kFirst, 5)},
+          {f, u"IMG_0002.MOV", WithMs(kFirst, 5)}});
+  Run(u"C:\\Out", u"@年4@月2@日2-@時2@分2@秒2", 0, true);
+  EXPECT_EQ(log.lines[7], u"C:\\Out\\20240501-090307 (2).HEIC");
+  EXPECT_EQ(log.lines[10], u"C:\\Out\\20240501-090307 (2).MOV");
 }
 
 TEST_F(RenameRunTest, PhotosWithoutADateAreLeftOutOnlyWhenATemplateNeedsIt) {

@@ -280,6 +280,7 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
   const bool needsDate = (!IsFolderMarker(settings.folderTemplate) && TemplateUsesShotDate(settings.folderTemplate)) ||
                          (!IsFileMarker(settings.nameTemplate) && TemplateUsesShotDate(settings.nameTemplate));
   std::unordered_map<std::u16string, size_t> groupOf;  // by the key of source folder and stem
+  std::unordered_set<std::u16string> withoutMetadata;   // selected sidecars among them are not left out
   int sequence = 0;
   for (size_t i = 0; i < sources.size();) {
     // The two lists are parallel; a shorter entry list ends the walk rather than the program.
@@ -289,6 +290,7 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
     }
     TExifFilesToListItem* entry = entries.Get(static_cast<int>(i));
     if (!entry->IsExifExist) {
+      withoutMetadata.insert(FileSystemPathKey(sources[i]));
       sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(i));
       entries.Delete(static_cast<int>(i));
       ++plan.withoutMetadata;
@@ -372,6 +374,7 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
       if (!IsSidecarOf(name, stemKey, photoSuffixKeys, suffix)) continue;
       BatchFile sidecar{folder + name, FileSystemPathKey(folder + name), suffix, -1, group.files.front().shot};
       if (!inBatch.insert(sidecar.sourceKey).second) continue;
+      if (withoutMetadata.count(sidecar.sourceKey)) --plan.withoutMetadata;
       group.files.push_back(std::move(sidecar));
     }
   }
@@ -465,6 +468,12 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
   std::unordered_set<std::u16string> claimed;  // keys of every source and every destination given out
   for (const NameGroup& group : plan.groups)
     for (const BatchFile& f : group.files) claimed.insert(f.sourceKey);
+  // Stems given out: two shots of one second never share a stem, even where their
+  // extensions differ (a HEIC+MOV beside a CR3+JPEG), or they would pass for one pair.
+  std::unordered_set<std::u16string> claimedStems;
+  // The numbers given out per folder and stem: a burst of n shots asks for n numbers of one
+  // stem, and the ones taken are passed over without building their names.
+  std::unordered_map<std::u16string, std::unordered_set<int>> numbersGiven;
   FolderCheck folders(fs);
 
   for (NameGroup& group : plan.groups) {
@@ -480,11 +489,14 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
       continue;
     }
     bool decided = false;
+    std::unordered_set<int>& given = numbersGiven[FileSystemPathKey(folder) + u'\\' + CaseFold(group.stem)];
     for (int number = 1; number <= kMaxNumber && !decided && group.trouble.empty(); ++number) {
+      if (given.count(number)) continue;
       std::vector<std::u16string> destinations;
       std::vector<Fate> fates;
-      bool taken = false;
+      bool taken = claimedStems.count(FileSystemPathKey(NumberedName(group, number, u"|"))) > 0;
       for (const BatchFile& f : group.files) {
+        if (taken) break;
         std::u16string destination = NumberedName(group, number, f.suffix);
         std::u16string key = FileSystemPathKey(destination);
         Fate fate = Fate::Go;
@@ -554,6 +566,8 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
     }
     if (!group.trouble.empty()) continue;
     for (const std::u16string& destination : group.destinations) claimed.insert(FileSystemPathKey(destination));
+    claimedStems.insert(FileSystemPathKey(NumberedName(group, group.number, u"|")));
+    given.insert(group.number);
   }
 
   // The batch in the order of the lists, each group's files together.
