@@ -91,6 +91,8 @@ class TRenameForm : public TModalForm {
   void TakeRunLog();
   void ShowRunProgress();
   void EndRealRun();
+  // Stops a run still going and waits for it, without its closing lines.
+  void StopRunNow();
 
   struct RunChannel;
   RenameFormOptions options_;
