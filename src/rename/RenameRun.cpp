@@ -251,12 +251,13 @@ struct Plan {
   size_t withoutMetadata = 0;
 };
 
-// Everything of a name from its first "." on (".CR3.xmp" of "IMG_1.CR3.xmp"): compared
-// without case.
+// True when `name` is a sidecar of the stem: the stem, then a sidecar extension alone or
+// after one of the photos' extensions ("IMG_1.xmp", "IMG_1.CR3.xmp"), compared without
+// case; `suffix` gets what follows the stem, as written.
 bool IsSidecarOf(const std::u16string& name, const std::u16string& stemKey,
                  const std::vector<std::u16string>& photoSuffixKeys, std::u16string& suffix) {
   std::u16string key = CaseFold(name);
-  if (key.size() <= stemKey.size() + 1 || key.compare(0, stemKey.size(), stemKey) != 0 || key[stemKey.size()] != u'.')
+  if (key.size() != name.size() || key.size() <= stemKey.size() + 1 || key.compare(0, stemKey.size(), stemKey) != 0 || key[stemKey.size()] != u'.')
     return false;
   std::u16string rest = key.substr(stemKey.size());
   for (const char16_t* extension : kSidecarExtensions) {
