@@ -10,7 +10,7 @@
 
 #include "browse/FileRecords.h"
 #include "cli/Cli.h"
-#include "cli/FolderFiles.h"
+#include "browse/FolderFiles.h"
 #include "cli/PlanCommand.h"
 #include "platform/Text.h"
 #include "rename/RenameRun.h"
