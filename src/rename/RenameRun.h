@@ -39,10 +39,10 @@ struct RenameRunSettings {
 enum class RenameOutcome {
   NoFiles,    // no source with metadata: nothing to do
   Planned,    // a test run that found every destination usable
-  Refused,    // some destination would lose or overwrite a file: nothing handed to the shell
+  Refused,    // a test run that found destinations the real run will leave out (their photos named)
   PackFailed, // the packed lists could not be built
   Done,       // every file of the batch arrived (or was already in place)
-  Failed,     // some file did not arrive, whatever the shell reported
+  Failed,     // some file did not arrive (or was left out for its destination), whatever the shell reported
 };
 
 // The line of a run that found no file with metadata.
