@@ -134,6 +134,7 @@ class Run {
       Report();
     }
     source.reset();
+    writer->KeepTimeOf(p.source);
     if ((options_.verify && !writer->Flush()) || !writer->Close()) return PairResult::WriteFailed;
     writer.reset();
     Step(i, PairStep::Written);
@@ -142,7 +143,6 @@ class Run {
       PairResult verified = Verify(temporary, length, XXH3_128bits_digest(hash.get()));
       if (verified != PairResult::Done) return verified;
     }
-    io_.CopyAttributes(p.source, temporary);
     switch (io_.RenameNoReplace(temporary, p.destination)) {
       case RenameResult::Done:
         guard.keep = true;
