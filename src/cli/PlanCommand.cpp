@@ -149,7 +149,8 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
 
   RecordedRenameLog log;
   FileSystem& files = env.files ? *env.files : PlatformFileSystem();
-  RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, env.shell, 0, log, files);
+  JournalFolder* journals = env.journals ? env.journals : env.files ? nullptr : &PlatformJournalFolder();
+  RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, env.shell, 0, log, files, journals);
   for (const std::u16string& line : log.lines) PrintLine(out, line);
   std::fflush(out);
   return outcome == RenameOutcome::Planned || outcome == RenameOutcome::Done ? 0 : 1;

@@ -4,6 +4,9 @@
 
 #include "platform/Text.h"
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace tess {
 
 std::u16string FileSystemPath(const std::u16string& path) {
@@ -48,6 +51,28 @@ std::u16string FileSystemPathKey(const std::u16string& path) {
   std::u16string key = FileSystemPath(path);
   for (char16_t& c : key) c = UpperCaseLetter(c);
   return key;
+}
+
+struct ContentHasher::State {
+  XXH3_state_t xxh;
+};
+
+ContentHasher::ContentHasher() : state_(new State) { XXH3_64bits_reset(&state_->xxh); }
+ContentHasher::~ContentHasher() { delete state_; }
+void ContentHasher::Update(const void* data, size_t size) { XXH3_64bits_update(&state_->xxh, data, size); }
+
+std::string ContentHasher::Result() const {
+  unsigned long long value = XXH3_64bits_digest(&state_->xxh);
+  static const char digits[] = "0123456789abcdef";
+  std::string text = "xxh3:";
+  for (int shift = 60; shift >= 0; shift -= 4) text += digits[(value >> shift) & 15];
+  return text;
+}
+
+std::string ContentHashOf(std::string_view bytes) {
+  ContentHasher hasher;
+  hasher.Update(bytes.data(), bytes.size());
+  return hasher.Result();
 }
 
 }  // namespace tess

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tess {
 
@@ -38,7 +39,30 @@ class FileSystem : public FolderSystem {
   virtual bool SameContent(const std::u16string& a, const std::u16string& b) = 0;
   // Removes a file, also one marked read-only.
   virtual bool RemoveFile(const std::u16string& path) = 0;
+  // Moves a file to a path in an existing folder, across volumes too; never replaces
+  // anything at `to` (false then, nothing moved).
+  virtual bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to) = 0;
+  // A fingerprint of the file's bytes (ContentHashOf of all of them); nothing when it
+  // cannot be read whole.
+  virtual std::optional<std::string> ContentHash(const std::u16string& path) = 0;
 };
+
+// The fingerprint ContentHash gives: XXH3 (64 bits) of the bytes, as "xxh3:" and 16
+// lower-case hexadecimal digits. Streamed: feed the bytes in any pieces.
+class ContentHasher {
+ public:
+  ContentHasher();
+  ~ContentHasher();
+  ContentHasher(const ContentHasher&) = delete;
+  ContentHasher& operator=(const ContentHasher&) = delete;
+  void Update(const void* data, size_t size);
+  std::string Result() const;
+
+ private:
+  struct State;
+  State* state_;
+};
+std::string ContentHashOf(std::string_view bytes);
 
 // The machine's file system. Off Windows, paths written with "\" are taken with "/".
 FileSystem& PlatformFileSystem();

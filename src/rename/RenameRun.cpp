@@ -9,6 +9,7 @@
 #include "platform/Text.h"
 #include "rename/BatchCopyMove.h"
 #include "rename/RenameTemplate.h"
+#include "rename/RunJournal.h"
 
 namespace tess {
 
@@ -31,6 +32,7 @@ const char16_t* const kNotCopied = u"コピーできませんでした (コピ�
 const char16_t* const kNotMoved = u"移動できませんでした (コピー元はそのままです): ";
 const char16_t* const kCopiedSourceStays = u"コピーされましたがコピー元が残っています: ";
 const char16_t* const kNotMovedSourceGone = u"移動できませんでした (コピー元が見つかりません): ";
+const char16_t* const kNoJournal = u"元に戻すための記録を書けません: ";
 
 std::u16string LowerAscii(const std::u16string& text) {
   std::u16string out = text;
@@ -186,7 +188,7 @@ CheckedBatch CheckBatch(const TRenameSourceList& sources, const std::vector<std:
   return checked;
 }
 
-// ---- Run: the shell, then what really happened ----
+// ---- Run: the journal, the shell, then what really happened ----
 
 struct RunReport {
   size_t done = 0;
@@ -197,9 +199,11 @@ struct RunReport {
 // a pair is done when its destination has the source's size and, for a move, the source is
 // gone. A short destination that this batch created is removed while its source is still
 // whole (no broken copy may pass for a photo), and so is every folder the batch created
-// that stays empty.
+// that stays empty. The journal, written before the shell is called, learns each pair's
+// outcome with a fingerprint of the bytes that arrived, which an undo checks.
 RunReport RunBatch(const std::vector<Pair>& batch, const std::u16string& packedFrom, const std::u16string& packedTo,
-                   bool copy, ShellServices& shell, WindowHandle owner, FileSystem& fs) {
+                   bool copy, ShellServices& shell, WindowHandle owner, FileSystem& fs, JournalFolder* journalFolder,
+                   RenameLog& log) {
   std::vector<std::u16string> to;
   std::vector<std::optional<uint64_t>> sizes;
   for (const Pair& p : batch) {
@@ -207,6 +211,19 @@ RunReport RunBatch(const std::vector<Pair>& batch, const std::u16string& packedF
     sizes.push_back(fs.FileSize(p.source));
   }
   std::vector<std::u16string> newFolders = PlanMissingFolders(to, fs);
+  std::unique_ptr<JournalWriter> journal;
+  if (journalFolder) {
+    std::vector<JournalPair> planned;
+    for (size_t i = 0; i < batch.size(); ++i) {
+      JournalPair& pair = planned.emplace_back();
+      pair.source = batch[i].source;
+      pair.destination = batch[i].destination;
+      pair.size = sizes[i];
+    }
+    journal = JournalWriter::Start(*journalFolder, copy ? JournalAction::Copy : JournalAction::Move, planned, newFolders);
+    // The photos matter more than their undo: the run goes on, and says so.
+    if (!journal) log.WriteLine(kNoJournal + journalFolder->Location());
+  }
   // What the shell answers is not trusted either way (Wine's returns 0 after a full disk):
   // the disk tells.
   BatchCopyMove(shell, owner, packedFrom, packedTo, copy ? BatchOperation::Copy : BatchOperation::Move);
@@ -220,18 +237,25 @@ RunReport RunBatch(const std::vector<Pair>& batch, const std::u16string& packedF
     const bool sourceStays = !copy && !samePath && fs.Exists(p.source);
     if (sizes[i] && arrived == sizes[i] && (copy || !sourceStays)) {
       ++report.done;
+      if (journal) {
+        std::optional<std::string> hash = fs.ContentHash(p.destination);
+        journal->Event(i, copy ? PairEvent::Written : PairEvent::Moved, hash.value_or(std::string()));
+      }
       continue;
     }
     const bool sourceWhole = !samePath && sizes[i] && fs.FileSize(p.source) == sizes[i];
     if (arrived && arrived != sizes[i] && sourceWhole) fs.RemoveFile(p.destination);
+    const bool bothWhole = !copy && sizes[i] && arrived == sizes[i];
+    if (journal) journal->Event(i, bothWhole ? PairEvent::Written : PairEvent::Failed);
     if (copy)
       report.notDone.push_back(kNotCopied + p.source);
-    else if (sizes[i] && arrived == sizes[i])
+    else if (bothWhole)
       report.notDone.push_back(kCopiedSourceStays + p.source);  // both whole: nothing lost, nothing removed
     else
       report.notDone.push_back((sourceStays || samePath ? kNotMoved : kNotMovedSourceGone) + p.source);
   }
   for (auto it = newFolders.rbegin(); it != newFolders.rend(); ++it) fs.RemoveEmptyFolder(*it);
+  if (journal) journal->End(report.notDone.empty() ? "done" : "failed", report.done);
   return report;
 }
 
@@ -239,11 +263,13 @@ RunReport RunBatch(const std::vector<Pair>& batch, const std::u16string& packedF
 
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
                            bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log) {
-  return DoExifRename(settings, sources, entries, isSkipCopy, shell, owner, log, PlatformFileSystem());
+  return DoExifRename(settings, sources, entries, isSkipCopy, shell, owner, log, PlatformFileSystem(),
+                      &PlatformJournalFolder());
 }
 
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs) {
+                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs,
+                           JournalFolder* journal) {
   log.Clear();
   std::vector<std::u16string> destinations = PlanDestinations(settings, sources, entries, log);
   if (sources.empty()) {
@@ -278,7 +304,7 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
   if (isSkipCopy) return RenameOutcome::Planned;
 
   RunReport report;
-  if (!checked.batch.empty()) report = RunBatch(checked.batch, packedFrom, packedTo, copy, shell, owner, fs);
+  if (!checked.batch.empty()) report = RunBatch(checked.batch, packedFrom, packedTo, copy, shell, owner, fs, journal, log);
   for (const std::u16string& line : report.notDone) log.WriteLine(line);
   const size_t handled = report.done + checked.inPlace;
   if (report.notDone.empty() || handled > 0)

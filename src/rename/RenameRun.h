@@ -7,6 +7,7 @@
 
 #include "browse/FileRecords.h"
 #include "platform/FileSystem.h"
+#include "platform/JournalFolder.h"
 #include "platform/Shell.h"
 
 namespace tess {
@@ -60,8 +61,11 @@ extern const char16_t* const kRenameNoFilesMessage;
 // folders left empty are removed, and the failure line and a beep follow.
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
                            bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log);
-// The same with the file system given (tests); the one above uses the machine's.
+// The same with the file system and the journal folder given (tests, the command-line
+// tool); the one above uses the machine's and this user's journals. A real run journals
+// its batch there before the shell is called (none without a folder).
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs);
+                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs,
+                           JournalFolder* journal = nullptr);
 
 }  // namespace tess

@@ -7,6 +7,7 @@
 
 #include "app/WindowSettings.h"
 #include "platform/SettingsKey.h"
+#include "rename/RunUndo.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -131,6 +132,7 @@ TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions optio
   CreateControl(L"BUTTON", u"実行", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdExec1, design(rcExec1));
   CreateControl(L"BUTTON", u"閉じる", WS_TABSTOP | BS_PUSHBUTTON, 0, IdClose1, design(rcClose1));
   CreateControl(L"BUTTON", u"テスト", WS_TABSTOP | BS_PUSHBUTTON, 0, IdTest1, design(rcTest1));
+  CreateControl(L"BUTTON", u"元に戻す", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, IdUndo1, design(rcUndo1));
   SendMessageW(Handle(), DM_SETDEFID, IdExec1, 0);
 
   // Until the first showing reads the settings: the built-in lists, each at its second entry.
@@ -167,6 +169,7 @@ void TRenameForm::FormShow() {
   SendMessageW(Control(IdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(state.itemIndex[0]), 0);
   FillCombo(Control(IdComboBox2), state.folderTemplates, state.itemIndex[1]);
   FillCombo(Control(IdComboBox3), state.fileTemplates, state.itemIndex[2]);
+  UpdateUndoButton();
 }
 
 void TRenameForm::FormCloseQuery() {
@@ -188,7 +191,7 @@ void TRenameForm::FormResize() {
   static const std::pair<RenameControl, int> moving[] = {
       {rcComboBox1, IdComboBox1}, {rcComboBox2, IdComboBox2}, {rcButton2, IdButton2}, {rcComboBox3, IdComboBox3},
       {rcButton3, IdButton3},     {rcMemo1, IdMemo1},         {rcClose1, IdClose1},   {rcExec1, IdExec1},
-      {rcTest1, IdTest1},
+      {rcTest1, IdTest1},         {rcUndo1, IdUndo1},
   };
   for (const auto& [control, id] : moving) {
     ControlRect r = layout[control];
@@ -235,8 +238,9 @@ void TRenameForm::DoExifRename(bool isSkipCopy) {
                                            Choice(Control(IdComboBox3)));
   MemoLog log(Control(IdMemo1), options_.beep);
   ShellServices& shell = options_.shell ? *options_.shell : PlatformShell();
-  RenameOutcome outcome =
-      tess::DoExifRename(settings, sources, entries, isSkipCopy, shell, reinterpret_cast<WindowHandle>(owner), log);
+  RenameOutcome outcome = tess::DoExifRename(settings, sources, entries, isSkipCopy, shell,
+                                             reinterpret_cast<WindowHandle>(owner), log, PlatformFileSystem(),
+                                             &Journals());
   ScrollLogToEnd();
   // The shell's own windows belong to the main window and enable it when they close; it
   // stays disabled for as long as this dialog is shown.
@@ -244,6 +248,35 @@ void TRenameForm::DoExifRename(bool isSkipCopy) {
   // Files were copied or moved, all or some of them.
   bool touched = outcome == RenameOutcome::Done || outcome == RenameOutcome::Failed;
   if (!isSkipCopy && touched && OnFilesChanged) OnFilesChanged();
+  if (!isSkipCopy) UpdateUndoButton();
+}
+
+JournalFolder& TRenameForm::Journals() const { return options_.journals ? *options_.journals : PlatformJournalFolder(); }
+
+void TRenameForm::UpdateUndoButton() {
+  std::optional<RunJournal> last = LastRun(Journals());
+  HWND button = Control(IdUndo1);
+  const bool enable = last && CanUndo(*last);
+  // The focus must not stay on a button that goes grey: Enter and Esc would lose their way.
+  if (!enable && GetFocus() == button) SendMessageW(Handle(), WM_NEXTDLGCTL, 0, FALSE);
+  EnableWindow(button, enable);
+}
+
+void TRenameForm::Undo1Click() {
+  if (running_) return;
+  running_ = true;
+  struct Done {
+    TRenameForm& form;
+    ~Done() { form.running_ = false; }
+  } done{*this};
+  MemoLog log(Control(IdMemo1), options_.beep);
+  log.Clear();
+  std::optional<RunJournal> last = LastRun(Journals());
+  if (last) UndoRun(Journals(), last->name, PlatformFileSystem(), log);
+  else UndoRun(Journals(), u"", PlatformFileSystem(), log);
+  ScrollLogToEnd();
+  if (OnFilesChanged) OnFilesChanged();
+  UpdateUndoButton();
 }
 
 void TRenameForm::EditList(TemplateListKind kind) {
@@ -261,6 +294,7 @@ bool TRenameForm::OnCommand(int id, int code) {
   switch (id) {
     case IdExec1: Exec1Click(); return true;
     case IdTest1: Test1Click(); return true;
+    case IdUndo1: Undo1Click(); return true;
     case IdButton2: Button2Click(); return true;
     case IdButton3: Button3Click(); return true;
     case IdClose1: Close1Click(); return true;

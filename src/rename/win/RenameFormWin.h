@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "browse/FileRecords.h"
+#include "platform/JournalFolder.h"
 #include "platform/Shell.h"
 #include "rename/win/ModalForm.h"
 
@@ -24,11 +25,13 @@ struct RenameFormOptions {
   ShellServices* shell = nullptr;
   // The beep of a failed run; the system's default beep unless replaced.
   std::function<void()> beep;
+  // Where real runs are journalled and undone from; this user's journals unless replaced.
+  JournalFolder* journals = nullptr;
 };
 
 enum RenameFormControlId : int {
   IdLabel1 = 1001, IdLabel2, IdLabel3, IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3, IdMemo1,
-  IdExec1, IdTest1,
+  IdExec1, IdTest1, IdUndo1,
   IdClose1 = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
 };
 
@@ -54,6 +57,11 @@ class TRenameForm : public TModalForm {
   void Test1Click() { DoExifRename(true); }
   void Exec1Click() { DoExifRename(false); }
   void Close1Click() { EndModal(IDCANCEL); }
+  // 元に戻す: undoes the last real run (of this dialog, the command-line tool or a run cut
+  // short), its lines in the log.
+  void Undo1Click();
+  // 元に戻す is enabled while the last run can be undone.
+  void UpdateUndoButton();
   void Button2Click() { EditList(TemplateListKind::Folders); }
   void Button3Click() { EditList(TemplateListKind::Files); }
   void DoExifRename(bool isSkipCopy);
@@ -75,6 +83,7 @@ class TRenameForm : public TModalForm {
   void SetChoice(HWND combo, const TemplateChoice& choice);
   void EditList(TemplateListKind kind);
   void ScrollLogToEnd();
+  JournalFolder& Journals() const;
 
   RenameFormOptions options_;
   TRenameSourceList* sources_ = nullptr;
