@@ -2,6 +2,7 @@
 // is left and named, and that nothing is ever replaced or lost.
 #include <gtest/gtest.h>
 
+#include "cli/UndoCommand.h"
 #include "platform/Locale.h"
 #include "platform/Text.h"
 #include "rename/RenameRun.h"
@@ -92,6 +93,9 @@ TEST(UndoPair, DecidesFromTheJournalAndTheDisk) {
     } else {
       ASSERT_EQ(log.lines.size(), 1u);
       EXPECT_TRUE(StartsWith(log.lines[0], c.line)) << ToUtf8(log.lines[0]);
+    }
+    if (!log.lines.empty()) {
+      EXPECT_TRUE(c.line.empty() || StartsWith(log.lines[0], c.line)) << ToUtf8(log.lines[0]);
     }
   }
 }
@@ -287,3 +291,53 @@ TEST_F(RunUndoTest, TheFailedPairsOfARunStayAndTheOthersGoBack) {
 }
 
 }  // namespace
+
+namespace {
+
+struct CliOutput {
+  int status;
+  std::string out, err;
+};
+
+std::string ReadBack(std::FILE* f) {
+  std::fflush(f);
+  std::rewind(f);
+  std::string text;
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+  std::fclose(f);
+  return text;
+}
+
+}  // namespace
+
+TEST_F(RunUndoTest, TheCommandLineListsTheRunsAndUndoesTheLastOrAChosenOne) {
+  auto undo = [&](std::vector<std::u16string> args) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    int status = RunUndoCommandWith(args, out, err, UndoEnvironment{journals, files});
+    return CliOutput{status, ReadBack(out), ReadBack(err)};
+  };
+  EXPECT_EQ(undo({}).status, 2);  // nothing recorded yet
+  Photos(2);
+  auto before = Disk();
+  ASSERT_EQ(Run(0), RenameOutcome::Done);
+  const std::u16string copyRun = LastRun(journals)->name;
+  // A later run that found everything filed touched nothing and left no journal.
+  ASSERT_EQ(Run(1), RenameOutcome::Done);
+  EXPECT_EQ(journals.Names().size(), 1u);
+  CliOutput list = undo({u"--list"});
+  EXPECT_EQ(list.status, 0);
+  EXPECT_NE(list.out.find(ToUtf8(copyRun) + "\t"), std::string::npos) << list.out;
+  EXPECT_NE(list.out.find("\tcopy\t2\tdone\tno\t1\n"), std::string::npos) << list.out;
+
+  CliOutput undone = undo({copyRun + u".tsv"});  // a file name from the folder names the run too
+  EXPECT_EQ(undone.status, 0) << undone.out << undone.err;
+  EXPECT_NE(undone.out.find("2 個のファイルを元に戻しました。\n"), std::string::npos) << undone.out;
+  EXPECT_EQ(Disk(), before);
+  CliOutput again = undo({copyRun});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.out, "この実行はすでに元に戻されています。\n");
+  EXPECT_EQ(undo({u"19991231-235959"}).status, 2);
+  EXPECT_EQ(undo({u"--list", copyRun}).status, 2);
+}

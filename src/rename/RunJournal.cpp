@@ -11,6 +11,18 @@ namespace {
 
 const char kMagic[] = "tessarine-journal";
 const char kVersion[] = "1";
+// Every record ends with this field: a line cut short by a crash, even one ended later by
+// a line break, never passes for a record.
+const char kEndMark[] = ".";
+// The fields of each record, its kind and the end mark included.
+size_t FieldCount(std::string_view kind) {
+  if (kind == "pair") return 7;
+  if (kind == "event" || kind == "run") return 5;
+  if (kind == "end" || kind == "undone" || kind == "undo-end") return 4;
+  if (kind == "folder" || kind == "undo" || kind == "left" || kind == kMagic) return 3;
+  if (kind == "start") return 2;
+  return 0;
+}
 
 // A field holds any text: "%" and the control characters (tab and line ends among them)
 // are written as %XX, so that a line is always one record and a tab always a field end.
@@ -121,15 +133,16 @@ RunJournal ParseJournal(std::string_view text, std::u16string name) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     std::vector<std::string_view> f = SplitFields(line);
     const std::string_view kind = f[0];
+    if (f.size() != FieldCount(kind) || f.back() != kEndMark) continue;
     if (!header) {
       // Anything before the first line of this format is not a journal.
       header = kind == kMagic;
       continue;
     }
-    if (kind == "run" && f.size() >= 3) {
+    if (kind == "run") {
       journal.action = f[1] == "move" ? JournalAction::Move : JournalAction::Copy;
       journal.time = Unescape(f[2]);
-    } else if (kind == "pair" && f.size() >= 6 && !journal.started) {
+    } else if (kind == "pair" && !journal.started) {
       // Pairs are numbered from 0 in order; one out of order is not trusted.
       if (ParseCount(f[1]) != journal.pairs.size()) continue;
       JournalPair pair;
@@ -138,25 +151,25 @@ RunJournal ParseJournal(std::string_view text, std::u16string name) {
       pair.size = ParseCount(f[4]);
       pair.hash = std::string(f[5]);
       journal.pairs.push_back(std::move(pair));
-    } else if (kind == "folder" && f.size() >= 2 && !journal.started) {
+    } else if (kind == "folder" && !journal.started) {
       journal.folders.push_back(Unescape(f[1]));
     } else if (kind == "start") {
       journal.started = true;
-    } else if ((kind == "event" || kind == "undone") && f.size() >= 3) {
+    } else if (kind == "event" || kind == "undone") {
       std::optional<uint64_t> index = ParseCount(f[1]);
       if (!index || *index >= journal.pairs.size()) continue;
       JournalPair& pair = journal.pairs[*index];
       if (kind == "event") {
         if (std::optional<PairEvent> e = ParseEvent(f[2])) {
           pair.event = e;
-          if (f.size() >= 4 && !f[3].empty()) pair.hash = std::string(f[3]);
+          if (!f[3].empty()) pair.hash = std::string(f[3]);
         }
       } else if (std::optional<UndoResult> r = ParseUndo(f[2])) {
         pair.undone = r;
       }
     } else if (kind == "end") {
       journal.ended = true;
-      if (f.size() >= 2) journal.endState = std::string(f[1]);
+      journal.endState = std::string(f[1]);
     } else if (kind == "undo") {
       journal.undoStarted = true;
     } else if (kind == "undo-end") {
@@ -197,24 +210,37 @@ std::unique_ptr<JournalWriter> JournalWriter::Start(JournalFolder& folder, Journ
   std::u16string time = JournalTimeNow();
   std::u16string base = JournalNameFor(time);
   std::vector<std::u16string> names = folder.Names();
-  // Two runs in one second get names of their own, which still sort in order.
+  // The newest run's name sorts last: two runs in one second (or after the clock went
+  // back) take the last name with a number after it.
   std::u16string name = base;
-  for (int n = 2; std::find(names.begin(), names.end(), name) != names.end(); ++n) name = base + u"-" + PadNumber(n, 3);
+  if (!names.empty() && names.back() >= base) {
+    std::u16string stem = names.back();
+    int n = 2;
+    size_t dash = stem.rfind(u'-');
+    if (dash != std::u16string::npos && stem.size() - dash == 4) {
+      if (std::optional<uint64_t> last = ParseCount(ToUtf8(stem.substr(dash + 1)))) {
+        n = static_cast<int>(*last) + 1;
+        stem.resize(dash);
+      }
+    }
+    name = stem + u"-" + PadNumber(n, 3);
+  }
   for (size_t i = 0; i + kJournalsKept <= names.size(); ++i) folder.Remove(names[i]);
 
   std::unique_ptr<JournalFile> file = folder.Open(name);
   if (!file) return nullptr;
   std::unique_ptr<JournalWriter> writer(new JournalWriter(name, std::move(file)));
   // The plan goes as one block, then to the disk: a crash from here on leaves it whole.
-  std::string text = std::string(kMagic) + "\t" + kVersion + "\n";
-  text += std::string("run\t") + ActionWord(action) + "\t" + Escape(time) + "\t" + std::to_string(pairs.size()) + "\n";
+  const std::string end = std::string("\t") + kEndMark + "\n";
+  std::string text = std::string(kMagic) + "\t" + kVersion + end;
+  text += std::string("run\t") + ActionWord(action) + "\t" + Escape(time) + "\t" + std::to_string(pairs.size()) + end;
   for (size_t i = 0; i < pairs.size(); ++i) {
     const JournalPair& p = pairs[i];
     text += "pair\t" + std::to_string(i) + "\t" + Escape(p.source) + "\t" + Escape(p.destination) + "\t" +
-            (p.size ? std::to_string(*p.size) : std::string()) + "\t" + p.hash + "\n";
+            (p.size ? std::to_string(*p.size) : std::string()) + "\t" + p.hash + end;
   }
-  for (const std::u16string& f : folders) text += "folder\t" + Escape(f) + "\n";
-  text += "start\n";
+  for (const std::u16string& f : folders) text += "folder\t" + Escape(f) + end;
+  text += "start" + end;
   if (!writer->file_->Append(text) || !writer->file_->Sync()) {
     writer.reset();
     folder.Remove(name);
@@ -239,7 +265,7 @@ void JournalWriter::Line(const std::vector<std::u16string>& fields, bool sync) {
     if (i > 0) text += '\t';
     text += Escape(fields[i]);
   }
-  text += '\n';
+  text += std::string("\t") + kEndMark + "\n";
   // A journal that can no longer be written does not stop the files' run: the undo then
   // judges the pairs without an outcome by what is on the disk.
   file_->Append(text);

@@ -36,7 +36,9 @@ class FakeFiles final : public FileSystem {
   bool Exists(const std::u16string& path) override { return Find(path) || HasFolder(path); }
   bool IsFolder(const std::u16string& path) override { return HasFolder(path); }
   bool CreateFolder(const std::u16string& path) override {
-    if (Exists(path) || !HasFolder(ParentFolder(path))) return false;
+    // A folder right under a root ("C:\\DCIM") has no parent folder to ask about.
+    const std::u16string parent = ParentFolder(path);
+    if (Exists(path) || (!parent.empty() && !HasFolder(parent))) return false;
     folders.insert(FileSystemPathKey(path));
     return true;
   }

@@ -21,7 +21,7 @@
 #include "platform/win/WinText.h"
 #include "rename/RenameRun.h"
 #include "rename/RunUndo.h"
-#include "support/RenameFixtures.h"
+#include "../support/RenameFixtures.h"
 
 using namespace tess;
 namespace fs = std::filesystem;
