@@ -231,9 +231,10 @@ TEST_F(RealUndo, AMoveKilledInTheMiddleIsUndoneWithNothingLostNorTwice) {
 
   // Undone by the command-line tool, as a photographer would after the crash.
   std::wstring undoLine = L"\"" + cli.wstring() + L"\" undo";
-  si.hStdOutput = si.hStdError = nullptr;
-  si.dwFlags = 0;
-  ASSERT_TRUE(CreateProcessW(nullptr, undoLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+  nul = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0, nullptr);
+  si.hStdOutput = si.hStdError = nul;
+  ASSERT_TRUE(CreateProcessW(nullptr, undoLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi));
+  CloseHandle(nul);
   ASSERT_EQ(WaitForSingleObject(pi.hProcess, 120000), WAIT_OBJECT_0);
   GetExitCodeProcess(pi.hProcess, &exitCode);
   CloseHandle(pi.hThread);
