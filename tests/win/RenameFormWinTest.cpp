@@ -21,6 +21,7 @@
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "rename/RenameForms.h"
+#include "rename/RunJournal.h"
 #include "rename/win/RenameFormWin.h"
 #include "../support/ExifFixtures.h"
 #include "../support/FakeJournalFolder.h"
@@ -864,4 +865,60 @@ TEST_F(RenameFormTest, UndoFromTheDialogAndWithCtrlZInTheMainWindow) {
   Pump();
   back();
   EXPECT_EQ(Rows(), (List{u"IMG_0001.JPG", u"IMG_0002.JPG"})) << "the panes show the photos back";
+}
+
+TEST_F(RenameFormTest, ARunCutShortIsOfferedForUndoOnceAtTheStart) {
+  Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
+  Photo(u"IMG_0002.JPG", "2024:05:01 09:15:12", "X100");
+  const std::u16string names[] = {u"IMG_0001.JPG", u"IMG_0002.JPG"};
+  const std::u16string filed[] = {folder_ + u"2024\\IMG_0001.JPG", folder_ + u"2024\\IMG_0002.JPG"};
+  std::string original[2];
+  for (int i = 0; i < 2; ++i) original[i] = Bytes(folder_ + names[i]);
+  // A move that stopped after its first photo: the journal has the plan and nothing else.
+  auto cutShort = [&] {
+    std::vector<JournalPair> plan(2);
+    for (int i = 0; i < 2; ++i) {
+      plan[size_t(i)].source = folder_ + names[i];
+      plan[size_t(i)].destination = filed[i];
+      plan[size_t(i)].size = original[i].size();
+    }
+    auto writer = JournalWriter::Start(journals_, JournalAction::Move, plan, {folder_ + u"2024"});
+    ASSERT_TRUE(writer);
+    ASSERT_TRUE(CreateDirectoryW(W(folder_ + u"2024"), nullptr));
+    ASSERT_TRUE(MoveFileW(W(folder_ + names[0]), W(filed[0])));
+  };
+  cutShort();
+  StoreFolder(folder_);
+  std::vector<std::u16string> asked;
+  bool answer = false;
+  Open();
+  auto ask = [&] {
+    asked.clear();
+    main_->AskAboutCutShortRunWith([&](const std::u16string& q) {
+      asked.push_back(q);
+      return answer;
+    });
+  };
+  // "Leave it": nothing moves, and the question is not asked again.
+  ask();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_NE(asked[0].find(u"途中で終わりました"), std::u16string::npos) << ToUtf8(asked[0]);
+  EXPECT_TRUE(Exists(filed[0]));
+  ask();
+  EXPECT_TRUE(asked.empty());
+
+  // Another run cut short, answered "undo": the photo that had arrived goes back, the
+  // other never left, the folder the run made is gone, the panes show it.
+  journals_.texts.clear();
+  ASSERT_TRUE(MoveFileW(W(filed[0]), W(folder_ + names[0])));
+  RemoveDirectoryW(W(folder_ + u"2024"));
+  cutShort();
+  answer = true;
+  ask();
+  ASSERT_EQ(asked.size(), 1u);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(Bytes(folder_ + names[i]), original[i]) << i;
+  EXPECT_FALSE(Exists(folder_ + u"2024"));
+  EXPECT_EQ(Rows(), (List{u"IMG_0001.JPG", u"IMG_0002.JPG"}));
+  ask();
+  EXPECT_TRUE(asked.empty());
 }

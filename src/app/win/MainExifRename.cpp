@@ -97,6 +97,12 @@ void TTessarineMain::UndoLastBatch() {
 }
 
 void TTessarineMain::AskAboutCutShortRun() {
+  AskAboutCutShortRunWith([this](const std::u16string& question) {
+    return MessageBoxW(hwnd_, W(question), L"Tessarine", MB_YESNO | MB_ICONQUESTION) == IDYES;
+  });
+}
+
+void TTessarineMain::AskAboutCutShortRunWith(const std::function<bool(const std::u16string& question)>& askYesNo) {
   std::optional<RunJournal> cut = CutShortRun(Journals());
   if (!cut) return;
   size_t count = cut->pairs.size();
@@ -106,10 +112,7 @@ void TTessarineMain::AskAboutCutShortRun() {
                             u"元に戻しますか?\r\n\r\n"
                             u"はい: 移動またはコピーされたファイルを元の場所に戻します。\r\n"
                             u"いいえ: このままにします。";
-  bool undo = options_.askYesNo
-                  ? options_.askYesNo(question)
-                  : MessageBoxW(hwnd_, W(question), L"Tessarine", MB_YESNO | MB_ICONQUESTION) == IDYES;
-  if (!undo) {
+  if (!askYesNo(question)) {
     LeaveRun(Journals(), cut->name);
     return;
   }

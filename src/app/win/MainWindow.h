@@ -44,8 +44,6 @@ struct MainWindowOptions {
   std::function<void(TplBrowseFolder& dialog)> onBrowseShow;
   // Where rename runs are journalled and undone from; this user's journals unless replaced.
   JournalFolder* journals = nullptr;
-  // A yes-or-no question (a rename run cut short); a message box unless replaced (tests).
-  std::function<bool(const std::u16string& text)> askYesNo;
 };
 
 // The commands of the pop-up menus.
@@ -152,6 +150,7 @@ class TTessarineMain : public WindowBase {
   // At the start: a rename run that the program or the machine cut short is offered for
   // undo, once (undo, or leave it as it is).
   void AskAboutCutShortRun();
+  void AskAboutCutShortRunWith(const std::function<bool(const std::u16string& question)>& askYesNo);
 
  private:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
