@@ -12,7 +12,7 @@ namespace {
 
 std::vector<JournalPair> SomePairs() {
   return {
-      {u"C:\\DCIM\\100\\IMG_0001.JPG", u"D:\\写真\\20240501\\20240501-090307.JPG", 123456, "xxh3:0123456789abcdef"},
+      {u"C:\\DCIM\\100\\IMG_0001.JPG", u"D:\\写真\\20240501\\20240501-090307.JPG", 123456, "xxh128:0123456789abcdef0123456789abcdef"},
       // Characters that mean something to the format itself stay in their field.
       {u"C:\\DCIM\\100\\tab\there%20.JPG", u"D:\\new\nline\\100%.JPG", std::nullopt, ""},
       {u"C:\\DCIM\\100\\IMG_0003.CR3", u"D:\\写真\\20240501\\20240501-090308.CR3", 0, ""},
@@ -24,7 +24,7 @@ std::string WholeJournal(FakeJournalFolder& folder, std::u16string& name) {
   auto writer = JournalWriter::Start(folder, JournalAction::Move, SomePairs(), {u"D:\\写真", u"D:\\写真\\20240501"});
   EXPECT_TRUE(writer);
   name = writer->Name();
-  writer->Event(0, PairEvent::Moved, "xxh3:fedcba9876543210");
+  writer->Event(0, PairEvent::Moved, "xxh128:fedcba9876543210fedcba9876543210");
   writer->Event(1, PairEvent::Failed);
   writer->Event(2, PairEvent::Written);
   writer->End("failed", 2);
@@ -52,7 +52,7 @@ TEST(RunJournal, ReadsBackWhatTheRunWrote) {
     EXPECT_EQ(j.pairs[i].destination, planned[i].destination) << i;
     EXPECT_EQ(j.pairs[i].size, planned[i].size) << i;
   }
-  EXPECT_EQ(j.pairs[0].hash, "xxh3:fedcba9876543210");  // the outcome's fingerprint replaces the plan's
+  EXPECT_EQ(j.pairs[0].hash, "xxh128:fedcba9876543210fedcba9876543210");  // the outcome's fingerprint replaces the plan's
   EXPECT_EQ(j.pairs[0].event, PairEvent::Moved);
   EXPECT_EQ(j.pairs[1].event, PairEvent::Failed);
   EXPECT_EQ(j.pairs[2].event, PairEvent::Written);

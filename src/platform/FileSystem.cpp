@@ -57,15 +57,20 @@ struct ContentHasher::State {
   XXH3_state_t xxh;
 };
 
-ContentHasher::ContentHasher() : state_(new State) { XXH3_64bits_reset(&state_->xxh); }
+ContentHasher::ContentHasher() : state_(new State) { XXH3_128bits_reset(&state_->xxh); }
 ContentHasher::~ContentHasher() { delete state_; }
-void ContentHasher::Update(const void* data, size_t size) { XXH3_64bits_update(&state_->xxh, data, size); }
+void ContentHasher::Update(const void* data, size_t size) { XXH3_128bits_update(&state_->xxh, data, size); }
 
 std::string ContentHasher::Result() const {
-  unsigned long long value = XXH3_64bits_digest(&state_->xxh);
+  XXH128_hash_t value = XXH3_128bits_digest(&state_->xxh);
+  return ContentHashText(value.high64, value.low64);
+}
+
+std::string ContentHashText(uint64_t high, uint64_t low) {
   static const char digits[] = "0123456789abcdef";
-  std::string text = "xxh3:";
-  for (int shift = 60; shift >= 0; shift -= 4) text += digits[(value >> shift) & 15];
+  std::string text = "xxh128:";
+  for (uint64_t half : {high, low})
+    for (int shift = 60; shift >= 0; shift -= 4) text += digits[(half >> shift) & 15];
   return text;
 }
 

@@ -47,8 +47,9 @@ class FileSystem : public FolderSystem {
   virtual std::optional<std::string> ContentHash(const std::u16string& path) = 0;
 };
 
-// The fingerprint ContentHash gives: XXH3 (64 bits) of the bytes, as "xxh3:" and 16
-// lower-case hexadecimal digits. Streamed: feed the bytes in any pieces.
+// The fingerprint ContentHash gives: XXH3 (128 bits) of the bytes, as "xxh128:" and 32
+// lower-case hexadecimal digits (the high half first). Streamed: feed the bytes in any
+// pieces.
 class ContentHasher {
  public:
   ContentHasher();
@@ -63,6 +64,8 @@ class ContentHasher {
   State* state_;
 };
 std::string ContentHashOf(std::string_view bytes);
+// The text of a digest computed elsewhere (the verified copy hashes as it reads).
+std::string ContentHashText(uint64_t high, uint64_t low);
 
 // The machine's file system. Off Windows, paths written with "\" are taken with "/".
 FileSystem& PlatformFileSystem();
