@@ -9,11 +9,12 @@
 #include "rename/RunUndo.h"
 #include "support/FakeFiles.h"
 #include "support/FakeJournalFolder.h"
+#include "support/FakeTransfer.h"
 
 using namespace tess;
 using tess::testing::FakeFiles;
 using tess::testing::FakeJournalFolder;
-using tess::testing::FileWorkShell;
+using tess::testing::FakeTransfer;
 
 namespace {
 
@@ -132,8 +133,10 @@ class RunUndoTest : public ::testing::Test {
     }
   }
   RenameOutcome Run(int action) {
+    RenameRunControl control;
+    control.journal = &journals;
     return DoExifRename({u"D:\\Photos\\@年4@月2@日2", u"@年4@月2@日2-@時2@分2@秒2", action}, sources, entries, false,
-                        shell, 0, log, files, &journals);
+                        log, files, transfer, control);
   }
   std::map<std::u16string, std::string> Disk() const {
     std::map<std::u16string, std::string> disk;
@@ -146,7 +149,7 @@ class RunUndoTest : public ::testing::Test {
   TRenameSourceList sources;
   TExifFilesToList entries;
   FakeFiles files;
-  FileWorkShell shell{files};
+  FakeTransfer transfer{files};
   FakeJournalFolder journals;
   RecordedRenameLog log;
 };
@@ -181,7 +184,7 @@ TEST_F(RunUndoTest, AMoveUndonePutsEveryPhotoBackAndItsFoldersGo) {
 
   // Twice: nothing happens, even if the photos were moved there again by hand.
   files.Put(u"D:\\Photos\\20240501\\20240501-090301.JPG", "JPEG 1");
-  files.RemoveFile(sources[0]);
+  files.RemoveFile(u"C:\\DCIM\\100\\IMG_0001.JPG");
   auto again = Disk();
   RecordedRenameLog secondLog;
   EXPECT_EQ(UndoRun(journals, last->name, files, secondLog).status, UndoStatus::AlreadyUndone);
@@ -218,6 +221,7 @@ TEST_F(RunUndoTest, ARunCutShortIsAskedAboutOnceAndUndoneAsFarAsItGot) {
     ASSERT_TRUE(files.MoveFileNoReplace(planned[0].source, planned[0].destination));
     files.Put(planned[1].destination, files.Find(planned[1].source)->bytes);  // copied, source not yet removed
     files.Put(planned[2].destination, "JP");                                   // half written
+    files.Put(TemporaryCopyName(planned[3].destination, 0), "J");             // being copied
     writer->Event(0, PairEvent::Moved);
     // The process dies here: the writer goes without an end.
   }
@@ -227,7 +231,7 @@ TEST_F(RunUndoTest, ARunCutShortIsAskedAboutOnceAndUndoneAsFarAsItGot) {
   RecordedRenameLog undoLog;
   UndoSummary s = UndoRun(journals, name, files, undoLog);
   EXPECT_EQ(s.status, UndoStatus::Undone);
-  EXPECT_EQ(s.restored, 3u);
+  EXPECT_EQ(s.restored, 4u);
   EXPECT_EQ(Disk(), before);  // every photo once, at its source
   EXPECT_FALSE(files.HasFolder(u"D:\\Photos"));
   EXPECT_FALSE(CutShortRun(journals));  // answered
@@ -278,12 +282,15 @@ TEST_F(RunUndoTest, WithoutAJournalTheRunGoesOnAndSaysSo) {
 TEST_F(RunUndoTest, TheFailedPairsOfARunStayAndTheOthersGoBack) {
   Photos(3);
   auto before = Disk();
-  shell.work = {FileWorkShell::Work::Whole, FileWorkShell::Work::Short, FileWorkShell::Work::CopyOnly};
+  // The second photo's read fails half-way; the third cannot leave its write-protected card.
+  transfer.failingReads.insert(sources[1]);
+  transfer.lockedSources.insert(sources[2]);
   ASSERT_EQ(Run(1), RenameOutcome::Failed);
   RunJournal j = *LastRun(journals);
   EXPECT_EQ(j.pairs[0].event, PairEvent::Moved);
   EXPECT_EQ(j.pairs[1].event, PairEvent::Failed);
-  EXPECT_EQ(j.pairs[2].event, PairEvent::Written);
+  EXPECT_EQ(j.pairs[2].event, PairEvent::Verified);
+  EXPECT_EQ(j.endState, "failed");
   RecordedRenameLog undoLog;
   UndoSummary s = UndoRun(journals, j.name, files, undoLog);
   EXPECT_EQ(s.status, UndoStatus::Undone);
@@ -323,8 +330,8 @@ TEST_F(RunUndoTest, TheCommandLineListsTheRunsAndUndoesTheLastOrAChosenOne) {
   auto before = Disk();
   ASSERT_EQ(Run(0), RenameOutcome::Done);
   const std::u16string copyRun = LastRun(journals)->name;
-  // A later run that found everything filed touched nothing and left no journal.
-  ASSERT_EQ(Run(1), RenameOutcome::Done);
+  // A later run with nothing left to file touches nothing and leaves no journal.
+  ASSERT_EQ(Run(1), RenameOutcome::NoFiles);
   EXPECT_EQ(journals.Names().size(), 1u);
   CliOutput list = undo({u"--list"});
   EXPECT_EQ(list.status, 0);

@@ -1,14 +1,15 @@
 #pragma once
 // The EXIF rename run: builds every destination from the two templates, writes the log
-// and, on a real run, hands the whole batch to the shell. The rename dialog only shows
-// the lines and sounds the beeps it is given.
+// and, on a real run, copies or moves the batch, proving every copy. The rename dialog
+// only shows the lines and sounds the beeps it is given.
 #include <string>
 #include <vector>
 
 #include "browse/FileRecords.h"
 #include "platform/FileSystem.h"
+#include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
-#include "platform/Shell.h"
+#include "rename/VerifiedTransfer.h"
 
 namespace tess {
 
@@ -40,32 +41,48 @@ struct RenameRunSettings {
 enum class RenameOutcome {
   NoFiles,    // no source with metadata: nothing to do
   Planned,    // a test run that found every destination usable
-  Refused,    // some destination would lose or overwrite a file: nothing handed to the shell
-  PackFailed, // the packed lists could not be built
+  Refused,    // some destination would lose or overwrite a file: nothing touched
   Done,       // every file of the batch arrived (or was already in place)
-  Failed,     // some file did not arrive, whatever the shell reported
+  Failed,     // some file did not arrive
+  Cancelled,  // stopped by the user: every file is filed and verified or still at its source
+};
+
+// How a real run reports its progress and learns that it is to stop; both may be null.
+// The observer hears of every file of the batch, step by step (the files already filed
+// or in place are not in the batch).
+struct RenameRunControl {
+  TransferObserver* observer = nullptr;
+  const CancelToken* cancel = nullptr;
+  // Where a real run journals its batch, before the first file is touched, and each
+  // file's outcome as it comes, so that it can be undone; none when null.
+  JournalFolder* journal = nullptr;
 };
 
 // The line of a run that found no file with metadata.
 extern const char16_t* const kRenameNoFilesMessage;
 
-// The run, in three steps. Plan: every source with metadata gets its destination and its
-// pair of log lines; entries without metadata are deleted from both parallel lists. Check:
-// a destination that clashes within the batch or with the source, or where another file
-// already lies, refuses the whole batch (its lines, then the failure line in a real run,
-// and a beep); a destination that already holds the source's very bytes is a photo filed
-// before, left out with a line of its own. A test run (isSkipCopy) ends here, its log
-// telling everything the real run would do. Run: one shell operation for the rest, then
-// every pair is looked at on disk whatever the shell returned: the count line counts only
-// the pairs that really arrived; each pair that did not is named, its short copy and the
-// folders left empty are removed, and the failure line and a beep follow.
+// The run, in three steps. Plan: every source with metadata gets its destination folder
+// and name; entries without metadata are deleted from both parallel lists; a photo without
+// a shooting date is left out (with a line) when a template needs the date. Values from
+// the photo are cleaned into names Windows accepts. Photos of one folder that differ only
+// in extension share one name, and the sidecars beside them (XMP, THM, WAV, AAE, LRV)
+// follow it. Check: a name held by another file of the batch or by a different file on
+// disk gives the group the next free number ("name (2).JPG") in shooting order; a
+// destination that already holds the source's bytes is a photo filed before, left out with
+// a line; a destination that cannot be used (a file where a folder must go, a name too
+// long, a state that cannot be told) leaves its photos out with a true reason. A test run
+// (isSkipCopy) ends here, its log telling everything the real run will do. Run: every file
+// copied and verified (or, for a move within a volume, renamed), a move's source removed
+// only once its copy verified: the count line counts only the files that arrived whole;
+// each that did not is named, nothing partial is left and the folders left empty are
+// removed, and the failure line and a beep follow. A cancel adds the count of files not
+// handled. The log ends with a summary line. After a real run the lists keep only the
+// photos not filed.
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log);
-// The same with the file system and the journal folder given (tests, the command-line
-// tool); the one above uses the machine's and this user's journals. A real run journals
-// its batch there before the shell is called (none without a folder).
+                           bool isSkipCopy, RenameLog& log, const RenameRunControl& control = {});
+// The same with the file system given (tests); the one above uses the machine's.
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs,
-                           JournalFolder* journal = nullptr);
+                           bool isSkipCopy, RenameLog& log, FileSystem& fs, FileTransfer& io,
+                           const RenameRunControl& control = {});
 
 }  // namespace tess

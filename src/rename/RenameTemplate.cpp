@@ -130,8 +130,20 @@ std::u16string NameExtension(const std::u16string& name) {
   return dot == std::u16string::npos ? std::u16string() : name.substr(dot);
 }
 
-std::u16string ExpandRenameTemplate(const std::u16string& templateText, const std::u16string& prefix,
-                                    const TExifFilesToListItem& entry, int sequence) {
+namespace {
+
+// The token at the start of rest, if any.
+const Token* MatchToken(std::u16string_view rest) {
+  for (const Token& token : kTokens) {
+    // ASCII letters match either case; every other character must be the same unit.
+    if (rest.size() >= token.text.size() && SameTextAscii(rest.substr(0, token.text.size()), token.text))
+      return &token;
+  }
+  return nullptr;
+}
+
+std::u16string Expand(const std::u16string& templateText, const std::u16string& prefix,
+                      const TExifFilesToListItem& entry, int sequence, bool forName) {
   EntryValues values(entry, sequence);
   std::u16string result = prefix;
   std::u16string_view rest = templateText;
@@ -141,22 +153,55 @@ std::u16string ExpandRenameTemplate(const std::u16string& templateText, const st
       rest.remove_prefix(1);
       continue;
     }
-    const Token* match = nullptr;
-    for (const Token& token : kTokens) {
-      // ASCII letters match either case; every other character must be the same unit.
-      if (rest.size() >= token.text.size() && SameTextAscii(rest.substr(0, token.text.size()), token.text)) {
-        match = &token;
-        break;
-      }
-    }
-    if (match) {
-      result += values.Get(match->value);
+    if (const Token* match = MatchToken(rest)) {
+      std::u16string value = values.Get(match->value);
+      if (forName)
+        for (char16_t& c : value)
+          if (IsForbiddenNameCharacter(c)) c = u'_';
+      result += value;
       rest.remove_prefix(match->text.size());
     } else {
       rest.remove_prefix(1);
     }
   }
   return result;
+}
+
+}  // namespace
+
+bool IsForbiddenNameCharacter(char16_t c) {
+  return c < 0x20 || c == u'\\' || c == u'/' || c == u':' || c == u'*' || c == u'?' || c == u'"' || c == u'<' ||
+         c == u'>' || c == u'|';
+}
+
+std::u16string ExpandRenameTemplate(const std::u16string& templateText, const std::u16string& prefix,
+                                    const TExifFilesToListItem& entry, int sequence) {
+  return Expand(templateText, prefix, entry, sequence, false);
+}
+
+std::u16string ExpandRenameTemplateForName(const std::u16string& templateText, const TExifFilesToListItem& entry,
+                                           int sequence) {
+  return Expand(templateText, u"", entry, sequence, true);
+}
+
+bool TemplateUsesShotDate(const std::u16string& templateText) {
+  std::u16string_view rest = templateText;
+  while (!rest.empty()) {
+    const Token* match = rest[0] == u'@' ? MatchToken(rest) : nullptr;
+    if (!match) {
+      rest.remove_prefix(1);
+      continue;
+    }
+    switch (match->value) {
+      case Value::At: case Value::Seq1: case Value::Seq2: case Value::Seq3: case Value::Seq4:
+      case Value::Model: case Value::Make: case Value::FileName:
+        break;
+      default:
+        return true;
+    }
+    rest.remove_prefix(match->text.size());
+  }
+  return false;
 }
 
 }  // namespace tess

@@ -17,7 +17,8 @@ const char kEndMark[] = ".";
 // The fields of each record, its kind and the end mark included.
 size_t FieldCount(std::string_view kind) {
   if (kind == "pair") return 7;
-  if (kind == "event" || kind == "run") return 5;
+  if (kind == "event") return 6;
+  if (kind == "run") return 5;
   if (kind == "end" || kind == "undone" || kind == "undo-end") return 4;
   if (kind == "folder" || kind == "undo" || kind == "left" || kind == kMagic) return 3;
   if (kind == "start") return 2;
@@ -163,6 +164,7 @@ RunJournal ParseJournal(std::string_view text, std::u16string name) {
         if (std::optional<PairEvent> e = ParseEvent(f[2])) {
           pair.event = e;
           if (!f[3].empty()) pair.hash = std::string(f[3]);
+          if (std::optional<uint64_t> size = ParseCount(f[4])) pair.size = size;
         }
       } else if (std::optional<UndoResult> r = ParseUndo(f[2])) {
         pair.undone = r;
@@ -276,8 +278,8 @@ void JournalWriter::Line(const std::vector<std::u16string>& fields, bool sync) {
   }
 }
 
-void JournalWriter::Event(size_t pair, PairEvent event, const std::string& hash) {
-  Line({u"event", Number(pair), Ascii(EventWord(event)), Ascii(hash)}, false);
+void JournalWriter::Event(size_t pair, PairEvent event, const std::string& hash, std::optional<uint64_t> size) {
+  Line({u"event", Number(pair), Ascii(EventWord(event)), Ascii(hash), size ? Number(*size) : u""}, false);
 }
 
 void JournalWriter::End(const std::string& state, size_t done) { Line({u"end", Ascii(state), Number(done)}, true); }

@@ -38,7 +38,7 @@ enum class UndoResult {
 struct JournalPair {
   std::u16string source;
   std::u16string destination;
-  std::optional<uint64_t> size;          // the source's size when planned
+  std::optional<uint64_t> size;          // the photo's size (planned, or as it arrived)
   std::string hash;                      // ContentHash of the photo's bytes, when known
   std::optional<PairEvent> event;        // the last one recorded
   std::optional<UndoResult> undone;      // what an undo did with it
@@ -85,7 +85,8 @@ class JournalWriter {
   static std::unique_ptr<JournalWriter> Reopen(JournalFolder& folder, const std::u16string& name);
 
   const std::u16string& Name() const { return name_; }
-  void Event(size_t pair, PairEvent event, const std::string& hash = {});
+  // With what arrived, when known: its size and ContentHash.
+  void Event(size_t pair, PairEvent event, const std::string& hash = {}, std::optional<uint64_t> size = {});
   void End(const std::string& state, size_t done);
   void UndoStart();
   void Undone(size_t pair, UndoResult result);

@@ -2,6 +2,7 @@
 
 #include "platform/DestinationFolders.h"
 #include "platform/Text.h"
+#include "rename/VerifiedTransfer.h"
 
 namespace tess {
 namespace {
@@ -66,6 +67,17 @@ bool LeaveRun(JournalFolder& folder, const std::u16string& name) {
 UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, RenameLog& log) {
   // A pair that failed never left its source; whatever lies at its destination is not its.
   if (p.event == PairEvent::Failed) return UndoResult::Nothing;
+  // A run stopped in the middle of a copy leaves it under its temporary name, never a
+  // photo's: while the source is there, it goes.
+  bool tornRemoved = false;
+  if (!p.event && fs.Exists(p.source))
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      std::u16string temporary = TemporaryCopyName(p.destination, attempt);
+      if (fs.FileSize(temporary) && fs.RemoveFile(temporary)) {
+        log.WriteLine(kTornRemoved + temporary);
+        tornRemoved = true;
+      }
+    }
   const bool move = action == JournalAction::Move;
   std::optional<uint64_t> at = fs.FileSize(p.destination);
   // A change of letter case alone: the source's path names the destination itself.
@@ -80,7 +92,7 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
       log.WriteLine(kChanged + p.destination);  // a folder now
       return UndoResult::Kept;
     }
-    return UndoResult::Nothing;
+    return tornRemoved ? UndoResult::Restored : UndoResult::Nothing;
   }
   if (!samePath && fs.Exists(p.source)) {
     // A copy cut short by a stop, its source still whole: not a photo, and this run's.

@@ -1,6 +1,7 @@
 #pragma once
 // A file system in memory and a shell that does its file work there, for the rename run's
 // checks before and after the shell.
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -36,8 +37,8 @@ class FakeFiles final : public FileSystem {
   bool Exists(const std::u16string& path) override { return Find(path) || HasFolder(path); }
   bool IsFolder(const std::u16string& path) override { return HasFolder(path); }
   bool CreateFolder(const std::u16string& path) override {
-    // A folder right under a root ("C:\\DCIM") has no parent folder to ask about.
-    const std::u16string parent = ParentFolder(path);
+    // A folder right below a drive's root has no parent folder to look for.
+    std::u16string parent = ParentFolder(path);
     if (Exists(path) || (!parent.empty() && !HasFolder(parent))) return false;
     folders.insert(FileSystemPathKey(path));
     return true;
@@ -79,6 +80,31 @@ class FakeFiles final : public FileSystem {
     if (!f) return std::nullopt;
     return ContentHashOf(f->bytes);
   }
+  // Paths whose existence cannot be told (an invalid name, a denied access).
+  std::set<std::u16string> unknown;  // by FileSystemPathKey
+  // Exact paths of files that share a key with another file, as a case-sensitive folder
+  // holds them: found by Probe, never the same file as anything else.
+  std::set<std::u16string> caseTwins;
+  PathState Probe(const std::u16string& path) override {
+    if (unknown.count(FileSystemPathKey(path))) return PathState::Unknown;
+    if (caseTwins.count(FileSystemPath(path))) return PathState::File;
+    if (Find(path)) return PathState::File;
+    return HasFolder(path) ? PathState::Folder : PathState::Missing;
+  }
+  bool SameFile(const std::u16string& a, const std::u16string& b) override {
+    if (caseTwins.count(FileSystemPath(a)) || caseTwins.count(FileSystemPath(b))) return false;
+    const File* fa = Find(a);
+    return fa && fa == Find(b);
+  }
+  std::optional<std::vector<std::u16string>> FileNames(const std::u16string& folder) override {
+    if (!HasFolder(folder)) return std::nullopt;
+    std::vector<std::u16string> names;
+    std::u16string key = FileSystemPathKey(folder);
+    for (const auto& f : files)
+      if (FileSystemPathKey(ParentFolder(f.second.path)) == key)
+        names.push_back(f.second.path.substr(f.second.path.find_last_of(u"\\/") + 1));
+    return names;
+  }
 
   void AddParents(const std::u16string& path) {
     for (std::u16string folder = ParentFolder(path); !folder.empty(); folder = ParentFolder(folder))
@@ -88,7 +114,9 @@ class FakeFiles final : public FileSystem {
  private:
   static bool IsRoot(const std::u16string& path) {
     std::u16string p = FileSystemPath(path);
-    return p.size() == 2 && p[1] == u':';
+    if (p.size() == 2 && p[1] == u':') return true;
+    // A network share: "\\server\share".
+    return p.size() > 2 && p[0] == u'\\' && p[1] == u'\\' && std::count(p.begin() + 2, p.end(), u'\\') == 1;
   }
 };
 

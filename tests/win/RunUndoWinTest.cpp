@@ -111,8 +111,9 @@ class RealUndo : public ::testing::Test {
   }
   RenameOutcome Run(int action) {
     const std::u16string folder = U16((root_ / L"photos").wstring()) + u"\\@年4\\@月2@日2";
-    return DoExifRename({folder, u"@年4@月2@日2-@時2@分2@秒2", action}, sources, entries, false, PlatformShell(), 0,
-                        log);
+    RenameRunControl control;
+    control.journal = &PlatformJournalFolder();
+    return DoExifRename({folder, u"@年4@月2@日2-@時2@分2@秒2", action}, sources, entries, false, log, control);
   }
   UndoSummary Undo() {
     std::optional<RunJournal> last = LastRun(PlatformJournalFolder());

@@ -1,17 +1,21 @@
 #pragma once
 // TRenameForm ("リネーム画面"): the EXIF rename dialog. The action, the destination-folder
 // template and the file-name template are chosen here; テスト lists every planned source
-// and destination in the log, 実行 copies or moves them all in one shell operation.
+// and destination in the log, 実行 copies or moves them all, off the window's thread, with
+// a progress bar under the log; while it goes, 閉じる reads 中止 and stops it.
 // TListEditForm ("一覧の編集"): one of the two template lists edited as plain text.
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "browse/FileRecords.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
-#include "platform/Shell.h"
 #include "rename/win/ModalForm.h"
 
 namespace tess {
@@ -21,8 +25,9 @@ class TListEditForm;
 struct RenameFormOptions {
   // Put in front of every settings key path: tests keep their settings under a throwaway key.
   std::u16string settingsRoot;
-  // The shell a real run hands its batch to; the system's shell unless replaced.
-  ShellServices* shell = nullptr;
+  // The files a real run works on; the machine's unless replaced.
+  FileSystem* files = nullptr;
+  FileTransfer* transfer = nullptr;
   // The beep of a failed run; the system's default beep unless replaced.
   std::function<void()> beep;
   // Where real runs are journalled and undone from; this user's journals unless replaced.
@@ -31,13 +36,15 @@ struct RenameFormOptions {
 
 enum RenameFormControlId : int {
   IdLabel1 = 1001, IdLabel2, IdLabel3, IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3, IdMemo1,
-  IdExec1, IdTest1, IdUndo1,
+  IdExec1, IdTest1, IdProgress1, IdUndo1,
   IdClose1 = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
 };
 
 class TRenameForm : public TModalForm {
  public:
   TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions options = {});
+  // A run still going is stopped (cleanly) and waited for.
+  ~TRenameForm() override;
 
   // The file list's rename lists, read and shortened by the runs.
   void SetRenameLists(TRenameSourceList* sources, TExifFilesToList* entries) {
@@ -56,15 +63,18 @@ class TRenameForm : public TModalForm {
 
   void Test1Click() { DoExifRename(true); }
   void Exec1Click() { DoExifRename(false); }
-  void Close1Click() { EndModal(IDCANCEL); }
+  // During a real run the button reads 中止 and stops the run instead.
+  void Close1Click();
   // 元に戻す: undoes the last real run (of this dialog, the command-line tool or a run cut
   // short), its lines in the log.
   void Undo1Click();
-  // 元に戻す is enabled while the last run can be undone.
+  // 元に戻す is enabled while the last run can be undone and no run goes.
   void UpdateUndoButton();
   void Button2Click() { EditList(TemplateListKind::Folders); }
   void Button3Click() { EditList(TemplateListKind::Files); }
   void DoExifRename(bool isSkipCopy);
+  // A real run is going (on its worker thread).
+  bool Running() const { return running_; }
 
  protected:
   void FormShow() override;
@@ -83,9 +93,19 @@ class TRenameForm : public TModalForm {
   void SetChoice(HWND combo, const TemplateChoice& choice);
   void EditList(TemplateListKind kind);
   void ScrollLogToEnd();
+  void AppendToLog(const std::u16string& text);
+  void StartRealRun();
+  void ShowRunning(bool running);
+  void TakeRunLog();
+  void ShowRunProgress();
+  void EndRealRun();
   JournalFolder& Journals() const;
 
+  struct RunChannel;
   RenameFormOptions options_;
+  std::shared_ptr<RunChannel> channel_;
+  std::thread worker_;
+  std::u16string idleCaption_;
   TRenameSourceList* sources_ = nullptr;
   TExifFilesToList* entries_ = nullptr;
   TListEditForm* listEditForm_ = nullptr;
