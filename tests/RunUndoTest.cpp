@@ -348,3 +348,29 @@ TEST_F(RunUndoTest, TheCommandLineListsTheRunsAndUndoesTheLastOrAChosenOne) {
   EXPECT_EQ(undo({u"19991231-235959"}).status, 2);
   EXPECT_EQ(undo({u"--list", copyRun}).status, 2);
 }
+
+TEST_F(RunUndoTest, ACancelledMoveIsJournalledAsSuchAndUndoneAsFarAsItGot) {
+  Photos(4);
+  auto before = Disk();
+  CancelToken cancel;
+  transfer.cancel = &cancel;
+  transfer.cancelAfterBytes = 13;  // during the third photo ("JPEG n" is 6 bytes)
+  RenameRunControl control;
+  control.journal = &journals;
+  control.cancel = &cancel;
+  ASSERT_EQ(DoExifRename({u"D:\\Photos\\@年4@月2@日2", u"@年4@月2@日2-@時2@分2@秒2", 1}, sources, entries, false, log,
+                         files, transfer, control),
+            RenameOutcome::Cancelled);
+  RunJournal j = *LastRun(journals);
+  EXPECT_EQ(j.endState, "cancelled");
+  ASSERT_EQ(j.pairs.size(), 4u);
+  EXPECT_EQ(j.pairs[0].event, PairEvent::Moved);
+  EXPECT_EQ(j.pairs[0].size, 6u);
+  EXPECT_EQ(j.pairs[0].hash, ContentHashOf("JPEG 1"));
+  EXPECT_EQ(j.pairs[3].event, std::nullopt);
+  RecordedRenameLog undoLog;
+  UndoSummary s = UndoRun(journals, j.name, files, undoLog);
+  EXPECT_EQ(s.status, UndoStatus::Undone);
+  EXPECT_EQ(s.restored, 2u);
+  EXPECT_EQ(Disk(), before);
+}
