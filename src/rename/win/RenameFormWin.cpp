@@ -6,6 +6,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <memory>
+#include <set>
 #include <mutex>
 #include <tuple>
 
@@ -358,6 +359,11 @@ void TRenameForm::StartRealRun() {
   FileSystem* files = options_.files ? options_.files : &PlatformFileSystem();
   FileTransfer* transfer = options_.transfer ? options_.transfer : &PlatformFileTransfer();
   JournalFolder* journals = &Journals();
+  lastRunLists_ = {};
+  if (sources_ && entries_) {
+    lastRunLists_.sources = *sources_;
+    for (int i = 0; i < entries_->Count(); ++i) lastRunLists_.entries.push_back(*entries_->Get(i));
+  }
   std::shared_ptr<RunChannel> channel = channel_;
   worker_ = std::thread([channel, settings, sources, entries, files, transfer, journals] {
     TRenameSourceList noSources;
@@ -465,6 +471,8 @@ void TRenameForm::EndRealRun() {
   // Files were copied or moved, all or some of them.
   bool touched = outcome == RenameOutcome::Done || outcome == RenameOutcome::Failed || outcome == RenameOutcome::Cancelled;
   if (touched && OnFilesChanged) OnFilesChanged();
+  std::optional<RunJournal> last = LastRun(Journals());
+  lastRunLists_.journal = touched && last ? last->name : u"";
   UpdateUndoButton();
 }
 
@@ -491,6 +499,18 @@ void TRenameForm::Undo1Click() {
   std::optional<RunJournal> last = LastRun(Journals());
   UndoRun(Journals(), last ? last->name : u"", files, log);
   SetWindowTextW(Control(IdMemo1), W(log.text));
+  // The photos this dialog's last run filed and the undo put back are in the lists again.
+  if (last && last->name == lastRunLists_.journal && sources_ && entries_) {
+    std::set<std::u16string> listed;
+    for (const std::u16string& source : *sources_) listed.insert(FileSystemPathKey(source));
+    for (size_t i = 0; i < lastRunLists_.sources.size() && i < lastRunLists_.entries.size(); ++i) {
+      const std::u16string& source = lastRunLists_.sources[i];
+      if (listed.count(FileSystemPathKey(source)) || !files.FileSize(source)) continue;
+      sources_->push_back(source);
+      entries_->Add(std::make_unique<TExifFilesToListItem>(lastRunLists_.entries[i]));
+    }
+    lastRunLists_ = {};
+  }
   ScrollLogToEnd();
   running_ = false;
   if (OnFilesChanged) OnFilesChanged();

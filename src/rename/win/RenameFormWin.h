@@ -100,6 +100,14 @@ class TRenameForm : public TModalForm {
   void ShowRunProgress();
   void EndRealRun();
   JournalFolder& Journals() const;
+  // The lists as the last real run of this dialog found them, and that run's journal: an
+  // undo of it gives the photos it put back to the lists again, so that 実行 can file them
+  // anew (with other templates).
+  struct RunLists {
+    std::u16string journal;
+    TRenameSourceList sources;
+    std::vector<TExifFilesToListItem> entries;
+  } lastRunLists_;
 
   struct RunChannel;
   RenameFormOptions options_;
