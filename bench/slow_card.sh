@@ -10,6 +10,7 @@ count=${2:-2000}
 size_kb=${3:-1024}
 work=${4:-/var/tmp/tessarine-bench}
 bench="$bin/transfer_bench"
+repeat=${REPEAT:-3}
 [ "$(id -u)" -eq 0 ] || { echo "needs root (loop device, cgroup, tmpfs)"; exit 1; }
 
 mkdir -p "$work/card" "$work/disk" "$work/tmpfs"
@@ -40,13 +41,13 @@ echo "$majmin 200" > "$cg/blkio.throttle.read_iops_device"
 echo $$ > "$cg/cgroup.procs"
 
 echo "== slow card to disk"
-"$bench" --from "$work/card/DCIM" --to "$work/disk" --drop-caches
+"$bench" --from "$work/card/DCIM" --to "$work/disk" --drop-caches --repeat "$repeat"
 echo "== disk to disk"
-"$bench" --from "$work/disk/DCIM" --to "$work/disk" --drop-caches
+"$bench" --from "$work/disk/DCIM" --to "$work/disk" --drop-caches --repeat "$repeat"
 echo "== disk to another volume (tmpfs)"
-"$bench" --from "$work/disk/DCIM" --to "$work/tmpfs" --drop-caches
+"$bench" --from "$work/disk/DCIM" --to "$work/tmpfs" --drop-caches --repeat "$repeat"
 echo "== move, disk to another volume (tmpfs)"
-"$bench" --from "$work/disk/DCIM" --to "$work/tmpfs" --move --drop-caches
+"$bench" --from "$work/disk/DCIM" --to "$work/tmpfs" --move --drop-caches --repeat "$repeat"
 
 echo $$ > /sys/fs/cgroup/blkio/cgroup.procs
 rm -rf "$work/disk" "$work/card.img"

@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   fs::create_directories(to);
 
-  double baseline = 0;
+  double baseline = 0, synced = 0;
   std::stringstream list(modes);
   for (std::string mode; std::getline(list, mode, ',');) {
     double best = 0;
@@ -119,8 +119,9 @@ int main(int argc, char** argv) {
       }
       DropCaches(drop);
       auto start = std::chrono::steady_clock::now();
-      if (mode == "cp") {
-        std::string command = (move ? "mv " : "cp -r ") + Quote(source) + " " + Quote(out);
+      if (mode == "cp" || mode == "cp+sync") {
+        // cp+sync: until the copies are on the disk, as a verified copy's are when it reads them back.
+        std::string command = (move ? "mv " : "cp -r ") + Quote(source) + " " + Quote(out) + (mode == "cp" ? "" : " && sync");
         if (std::system(command.c_str()) != 0) return 1;
       } else {
         std::vector<TransferPair> pairs;
@@ -139,11 +140,16 @@ int main(int argc, char** argv) {
       if (run == 0 || s < best) best = s;
       if (move) fs::remove_all(source);
     }
-    std::string label = mode == "cp" ? (move ? "mv" : "cp -r") : mode;
+    std::string label = mode == "cp" ? (move ? "mv" : "cp -r") : mode == "cp+sync" ? (move ? "mv+sync" : "cp -r+sync") : mode;
     if (mode == "cp") baseline = best;
-    char ratio[64] = "";
-    if (baseline > 0 && mode != "cp") std::snprintf(ratio, sizeof ratio, "  %.2fx %s", best / baseline, move ? "mv" : "cp -r");
-    std::printf("  %-9s %7.2f s  %7.1f MB/s%s\n", label.c_str(), best, double(bytes) / 1e6 / best, ratio);
+    if (mode == "cp+sync") synced = best;
+    char ratio[96] = "";
+    if (baseline > 0 && mode != "cp" && mode != "cp+sync") {
+      int n = std::snprintf(ratio, sizeof ratio, "  %.2fx %s", best / baseline, move ? "mv" : "cp -r");
+      if (synced > 0 && n > 0)
+        std::snprintf(ratio + n, sizeof ratio - size_t(n), ", %.2fx %s", best / synced, move ? "mv+sync" : "cp -r+sync");
+    }
+    std::printf("  %-11s %7.2f s  %7.1f MB/s%s\n", label.c_str(), best, double(bytes) / 1e6 / best, ratio);
     std::fflush(stdout);
   }
   return 0;

@@ -509,6 +509,11 @@ TEST_F(RenameRunTest, PairsAndSidecarsMoveUnderOneName) {
   Run(u"C:\\Out", u"@年4@月2@日2-@時2@分2@秒2", 0, true);
   EXPECT_EQ(log.lines[1], u"C:\\Out\\20240501-090307 (2).CR3");
   EXPECT_EQ(log.lines[4], u"C:\\Out\\20240501-090307 (2).JPG");
+  // The pair's name is its first photo's in shooting order, not in the selection's.
+  Select({{f, u"IMG_0005.JPG", kSecond}, {f, u"IMG_0005.CR3", kFirst}});
+  Run(u"C:\\Out", u"@年4@月2@日2-@時2@分2@秒2", 0, true);
+  EXPECT_EQ(log.lines[1], u"C:\\Out\\20240501-090307.CR3");
+  EXPECT_EQ(log.lines[4], u"C:\\Out\\20240501-090307.JPG");
   // Two shots of one second never share a stem, whatever their extensions: a live photo
   // beside a RAW+JPEG pair would pass for one set of files.
   Select({{f, u"IMG_0001.CR3", kFirst}, {f, u"IMG_0001.JPG", kFirst}, {f, u"IMG_0002.HEIC", WithMs(kFirst, 5)},

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "cli/Cli.h"
-#include "cli/FolderFiles.h"
+#include "browse/FolderFiles.h"
 #include "cli/InfoFormat.h"
 #include "browse/FileRecords.h"
 #include "exif/Exif.h"

@@ -25,6 +25,9 @@ class FileWriter {
   virtual bool Write(const void* buffer, size_t size) = 0;
   // Makes what was written reach the disk, so that reading it back reads the disk.
   virtual bool Flush() = 0;
+  // Gives the file the modification time of `source`, as a copy by the shell does; best
+  // effort, after the last write.
+  virtual void KeepTimeOf(const std::u16string& source) = 0;
   // Closes the file; false when the system reports that the last writes failed.
   virtual bool Close() = 0;
 };
@@ -48,8 +51,6 @@ class FileTransfer {
   virtual RenameResult RenameNoReplace(const std::u16string& from, const std::u16string& to) = 0;
   // Removes a file, also one marked read-only.
   virtual bool Remove(const std::u16string& path) = 0;
-  // Gives `to` the modification time of `from`, as a copy by the shell does; best effort.
-  virtual void CopyAttributes(const std::u16string& from, const std::u16string& to) = 0;
   // True when a rename can take the source to the destination's folder (which may not
   // exist yet): both on one volume.
   virtual bool SameVolume(const std::u16string& source, const std::u16string& destination) = 0;

@@ -226,6 +226,8 @@ struct BatchFile {
   std::u16string suffix;  // what follows the stem in the destination: ".JPG", ".CR3.xmp"
   int listIndex = -1;     // the photo's place in the rename lists; -1 for a sidecar
   TDateTime shot = 0;
+  const TExifFilesToListItem* entry = nullptr;  // a photo's entry
+  int sequence = 0;                             // a photo's sequence number
 };
 
 enum class Fate { Go, Filed, InPlace, Trouble };
@@ -252,12 +254,13 @@ struct Plan {
   size_t withoutMetadata = 0;
 };
 
-// Everything of a name from its first "." on (".CR3.xmp" of "IMG_1.CR3.xmp"): compared
-// without case.
+// True when `name` is a sidecar of the stem: the stem, then a sidecar extension alone or
+// after one of the photos' extensions ("IMG_1.xmp", "IMG_1.CR3.xmp"), compared without
+// case; `suffix` gets what follows the stem, as written.
 bool IsSidecarOf(const std::u16string& name, const std::u16string& stemKey,
                  const std::vector<std::u16string>& photoSuffixKeys, std::u16string& suffix) {
   std::u16string key = CaseFold(name);
-  if (key.size() <= stemKey.size() + 1 || key.compare(0, stemKey.size(), stemKey) != 0 || key[stemKey.size()] != u'.')
+  if (key.size() != name.size() || key.size() <= stemKey.size() + 1 || key.compare(0, stemKey.size(), stemKey) != 0 || key[stemKey.size()] != u'.')
     return false;
   std::u16string rest = key.substr(stemKey.size());
   for (const char16_t* extension : kSidecarExtensions) {
@@ -309,7 +312,7 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
     const std::u16string sourceStem = NameWithoutExtension(entry->Name);
     const std::u16string groupKey = FileSystemPathKey(entry->ExpandFolder) + u'\\' + CaseFold(sourceStem);
     BatchFile file{source, FileSystemPathKey(source), NameExtension(entry->Name), static_cast<int>(i),
-                   entry->ExifDateTimeOriginal};
+                   entry->ExifDateTimeOriginal, entry, sequence};
     auto found = groupOf.find(groupKey);
     if (found != groupOf.end()) {
       plan.groups[found->second].files.push_back(std::move(file));
@@ -319,19 +322,6 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
     NameGroup group;
     group.firstListed = static_cast<int>(i);
     group.sourceFolder = entry->ExpandFolder;
-    group.folder = DestinationFolder(settings.folderTemplate, *entry, sequence);
-    std::u16string stem;
-    if (IsFileMarker(settings.nameTemplate)) {
-      stem = sourceStem;
-    } else {
-      stem = AddTemplateLevels(group.folder, settings.nameTemplate, *entry, sequence, true);
-      if (file.suffix.empty()) TrimNameEnd(stem);
-      // A name made of nothing (no model, an empty template) would be the extension alone.
-      if (stem.empty()) stem = sourceStem;
-    }
-    std::u16string whole = stem + file.suffix;
-    MendReservedName(whole);
-    group.stem = whole.substr(0, whole.size() - file.suffix.size());
     groupOf.emplace(groupKey, plan.groups.size());
     group.files.push_back(std::move(file));
     plan.groups.push_back(std::move(group));
@@ -346,6 +336,21 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
   for (NameGroup& group : plan.groups) {
     std::stable_sort(group.files.begin(), group.files.end(), shotOrder);
     group.photoCount = group.files.size();
+    const BatchFile& first = group.files.front();
+    const TExifFilesToListItem& entry = *first.entry;
+    group.folder = DestinationFolder(settings.folderTemplate, entry, first.sequence);
+    std::u16string stem;
+    if (IsFileMarker(settings.nameTemplate)) {
+      stem = NameWithoutExtension(entry.Name);
+    } else {
+      stem = AddTemplateLevels(group.folder, settings.nameTemplate, entry, first.sequence, true);
+      if (first.suffix.empty()) TrimNameEnd(stem);
+      // A name made of nothing (no model, an empty template) would be the extension alone.
+      if (stem.empty()) stem = NameWithoutExtension(entry.Name);
+    }
+    std::u16string whole = stem + first.suffix;
+    MendReservedName(whole);
+    group.stem = whole.substr(0, whole.size() - first.suffix.size());
   }
   std::stable_sort(plan.groups.begin(), plan.groups.end(), [&](const NameGroup& a, const NameGroup& b) {
     return shotOrder(a.files.front(), b.files.front());

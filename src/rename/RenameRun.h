@@ -41,9 +41,9 @@ struct RenameRunSettings {
 enum class RenameOutcome {
   NoFiles,    // no source with metadata: nothing to do
   Planned,    // a test run that found every destination usable
-  Refused,    // some destination would lose or overwrite a file: nothing touched
+  Refused,    // a test run that found destinations the real run will leave out (their photos named)
   Done,       // every file of the batch arrived (or was already in place)
-  Failed,     // some file did not arrive
+  Failed,     // some file did not arrive (or was left out for its destination)
   Cancelled,  // stopped by the user: every file is filed and verified or still at its source
 };
 

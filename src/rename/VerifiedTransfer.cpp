@@ -135,6 +135,7 @@ class Run {
       Report();
     }
     source.reset();
+    writer->KeepTimeOf(p.source);
     if ((options_.verify && !writer->Flush()) || !writer->Close()) return PairResult::WriteFailed;
     writer.reset();
     Step(i, PairStep::Written);
@@ -144,7 +145,6 @@ class Run {
       PairResult verified = Verify(temporary, length, digest);
       if (verified != PairResult::Done) return verified;
     }
-    io_.CopyAttributes(p.source, temporary);
     switch (io_.RenameNoReplace(temporary, p.destination)) {
       case RenameResult::Done:
         guard.keep = true;

@@ -83,7 +83,6 @@ class FakeTransfer final : public FileTransfer {
     ++removed;
     return true;
   }
-  void CopyAttributes(const std::u16string&, const std::u16string&) override {}
   bool SameVolume(const std::u16string& a, const std::u16string& b) override {
     return FileSystemPathKey(a).substr(0, 2) == FileSystemPathKey(b).substr(0, 2);
   }
@@ -140,6 +139,7 @@ class FakeTransfer final : public FileTransfer {
       return true;
     }
     bool Flush() override { return true; }
+    void KeepTimeOf(const std::u16string&) override {}
     bool Close() override {
       if (open_) --t_.openFiles;
       open_ = false;

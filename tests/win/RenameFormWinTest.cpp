@@ -91,7 +91,6 @@ class SlowTransfer final : public FileTransfer {
     return real_.RenameNoReplace(from, to);
   }
   bool Remove(const std::u16string& path) override { return real_.Remove(path); }
-  void CopyAttributes(const std::u16string& from, const std::u16string& to) override { real_.CopyAttributes(from, to); }
   bool SameVolume(const std::u16string& a, const std::u16string& b) override { return real_.SameVolume(a, b); }
 
  private:

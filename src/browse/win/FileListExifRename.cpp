@@ -2,7 +2,7 @@
 // that the rename dialog reads and shortens.
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
-#include "cli/FolderFiles.h"
+#include "browse/FolderFiles.h"
 
 namespace tess {
 

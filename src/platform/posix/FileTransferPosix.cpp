@@ -69,6 +69,12 @@ class PosixWriter final : public FileWriter {
     if (::sync_file_range(fd_, 0, 0, flags) == 0) return true;
     return errno == ENOSYS || errno == EINVAL ? ::fdatasync(fd_) == 0 : false;
   }
+  void KeepTimeOf(const std::u16string& source) override {
+    struct stat st;
+    if (::stat(NativePath(source).c_str(), &st) != 0) return;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(fd_, times);
+  }
   bool Close() override {
     int fd = fd_;
     fd_ = -1;
@@ -124,12 +130,6 @@ class PosixFileTransfer final : public FileTransfer {
     return RenameResult::Done;
   }
   bool Remove(const std::u16string& path) override { return ::unlink(NativePath(path).c_str()) == 0; }
-  void CopyAttributes(const std::u16string& from, const std::u16string& to) override {
-    struct stat st;
-    if (::stat(NativePath(from).c_str(), &st) != 0) return;
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(AT_FDCWD, NativePath(to).c_str(), times, 0);
-  }
   bool SameVolume(const std::u16string& source, const std::u16string& destination) override {
     struct stat a, b;
     return ::stat(NativePath(source).c_str(), &a) == 0 && StatNearest(ParentFolder(destination), b) &&

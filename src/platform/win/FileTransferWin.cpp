@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <vector>
 
 #include "platform/DestinationFolders.h"
 #include "platform/FileTransfer.h"
@@ -27,10 +29,39 @@ struct PageFree {
   void operator()(void* p) const { VirtualFree(p, 0, MEM_RELEASE); }
 };
 
+// Read buffers are kept for the next file rather than given back each time: a run opens
+// two files a photo, and reserving a megabyte costs a system call each time (more under Wine).
+class BufferPool {
+ public:
+  std::unique_ptr<void, PageFree> Take() {
+    std::lock_guard lock(mutex_);
+    if (!free_.empty()) {
+      std::unique_ptr<void, PageFree> b = std::move(free_.back());
+      free_.pop_back();
+      return b;
+    }
+    return std::unique_ptr<void, PageFree>(VirtualAlloc(nullptr, kReadBlock, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  }
+  void Give(std::unique_ptr<void, PageFree> b) {
+    std::lock_guard lock(mutex_);
+    if (b && free_.size() < 4) free_.push_back(std::move(b));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<void, PageFree>> free_;
+};
+
+BufferPool& Buffers() {
+  static BufferPool pool;
+  return pool;
+}
+
 class WinReader final : public FileReader {
  public:
   WinReader(FileHandle file, std::unique_ptr<void, PageFree> buffer)
       : file_(std::move(file)), buffer_(std::move(buffer)) {}
+  ~WinReader() override { Buffers().Give(std::move(buffer_)); }
   int64_t Read(void* out, size_t size) override {
     if (pos_ == have_) {
       DWORD n = 0;
@@ -67,6 +98,11 @@ class WinWriter final : public FileWriter {
   }
   // Nothing to do: an uncached read of the copy writes its cached pages out first.
   bool Flush() override { return true; }
+  void KeepTimeOf(const std::u16string& source) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(W(source), GetFileExInfoStandard, &data))
+      SetFileTime(file_.get(), nullptr, nullptr, &data.ftLastWriteTime);
+  }
   bool Close() override {
     HANDLE h = file_.release();
     return CloseHandle(h) != 0;
@@ -97,7 +133,7 @@ std::u16string VolumeOf(const std::u16string& path) {
 class WinFileTransfer final : public FileTransfer {
  public:
   std::unique_ptr<FileReader> OpenRead(const std::u16string& path, bool pastCache) override {
-    std::unique_ptr<void, PageFree> buffer(VirtualAlloc(nullptr, kReadBlock, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    std::unique_ptr<void, PageFree> buffer = Buffers().Take();
     if (!buffer) return nullptr;
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     FileHandle file;
@@ -107,7 +143,10 @@ class WinFileTransfer final : public FileTransfer {
     // Some volumes (network shares among them) refuse unbuffered reads: read through the cache.
     if (!file)
       file.reset(CreateFileW(W(path), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return nullptr;
+    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) {
+      Buffers().Give(std::move(buffer));
+      return nullptr;
+    }
     return std::make_unique<WinReader>(std::move(file), std::move(buffer));
   }
   std::unique_ptr<FileWriter> CreateNew(const std::u16string& path) override {
@@ -136,13 +175,6 @@ class WinFileTransfer final : public FileTransfer {
     if (DeleteFileW(W(path))) return true;
     SetFileAttributesW(W(path), attributes);
     return false;
-  }
-  void CopyAttributes(const std::u16string& from, const std::u16string& to) override {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(W(from), GetFileExInfoStandard, &data)) return;
-    FileHandle file(CreateFileW(W(to), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr));
-    if (file) SetFileTime(file.get(), nullptr, nullptr, &data.ftLastWriteTime);
   }
   bool SameVolume(const std::u16string& source, const std::u16string& destination) override {
     std::u16string a = VolumeOf(source), b = VolumeOf(destination);

@@ -199,6 +199,9 @@ void TRenameForm::FormShow() {
 }
 
 void TRenameForm::FormCloseQuery() {
+  // Closed while a run goes (only when its owner goes away: Esc and the close box stop the
+  // run instead): the run stops first, so that it never outlives the lists it works on.
+  StopRunNow();
   RenameWindowSettings state;
   RECT rc = OuterRect();
   state.placement = {rc.top, rc.left, rc.bottom - rc.top, rc.right - rc.left};
@@ -293,11 +296,14 @@ struct TRenameForm::RunChannel final : public RenameLog, public TransferObserver
   }
 };
 
-TRenameForm::~TRenameForm() {
-  if (worker_.joinable()) {
-    channel_->cancel.Cancel();
-    worker_.join();
-  }
+TRenameForm::~TRenameForm() { StopRunNow(); }
+
+void TRenameForm::StopRunNow() {
+  if (!worker_.joinable()) return;
+  channel_->cancel.Cancel();
+  worker_.join();
+  channel_.reset();
+  running_ = false;
 }
 
 void TRenameForm::Close1Click() {

@@ -108,6 +108,8 @@ class TRenameForm : public TModalForm {
     TRenameSourceList sources;
     std::vector<TExifFilesToListItem> entries;
   } lastRunLists_;
+  // Stops a run still going and waits for it, without its closing lines.
+  void StopRunNow();
 
   struct RunChannel;
   RenameFormOptions options_;

@@ -1,6 +1,7 @@
 #pragma once
-// A folder named on the command line stands for its files: one level, in the order the
-// file list shows them by default.
+// The files a folder stands for, read from the disk: one level in the order the file list
+// shows them by default (a folder named on the command line), or the whole tree below it,
+// folder by folder (a card's DCIM taken at once).
 #include <string>
 #include <vector>
 

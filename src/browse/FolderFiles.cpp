@@ -1,4 +1,4 @@
-#include "cli/FolderFiles.h"
+#include "browse/FolderFiles.h"
 
 #include <algorithm>
 
