@@ -53,6 +53,16 @@ TEST(FileSystemPathKey, SamePathsShareAKey) {
     EXPECT_EQ(FileSystemPathKey(c.a) == FileSystemPathKey(c.b), c.same) << ToUtf8(c.a) << " / " << ToUtf8(c.b);
 }
 
+TEST(ContentHash, IsXxh128OfTheBytes) {
+  // Reference values of XXH3-128: the empty input, and bytes fed in pieces as in one.
+  EXPECT_EQ(ContentHashOf(""), "xxh128:99aa06d3014798d86001c324468d497f");
+  ContentHasher pieces;
+  pieces.Update("JPEG ", 5);
+  pieces.Update("bytes", 5);
+  EXPECT_EQ(pieces.Result(), ContentHashOf("JPEG bytes"));
+  EXPECT_NE(ContentHashOf("JPEG bytes"), ContentHashOf("JPEG bytez"));
+}
+
 #ifndef _WIN32
 TEST(PlatformFileSystem, AsTheRenameRunAsksIt) {
   char pattern[] = "/tmp/tessarine-fs-XXXXXX";
@@ -90,8 +100,17 @@ TEST(PlatformFileSystem, AsTheRenameRunAsksIt) {
   EXPECT_FALSE(fs.RemoveEmptyFolder(at("sub")));
   EXPECT_TRUE(fs.RemoveFile(at("sub\\x")));
   EXPECT_TRUE(fs.RemoveEmptyFolder(at("sub")));
+  // What an undo needs: a move that never replaces, and the fingerprint of a file's bytes.
+  EXPECT_EQ(fs.ContentHash(at("a.jpg")), ContentHashOf("JPEG bytes"));
+  EXPECT_EQ(fs.ContentHash(at("missing.jpg")), std::nullopt);
+  EXPECT_EQ(fs.ContentHash(at("pipe")), std::nullopt);
+  EXPECT_FALSE(fs.MoveFileNoReplace(at("a.jpg"), at("other.jpg")));
+  EXPECT_TRUE(fs.SameContent(at("a.jpg"), at("same.jpg")));
+  EXPECT_TRUE(fs.MoveFileNoReplace(at("same.jpg"), at("moved.jpg")));
+  EXPECT_FALSE(fs.Exists(at("same.jpg")));
+  EXPECT_TRUE(fs.SameContent(at("a.jpg"), at("moved.jpg")));
 
-  for (const char* name : {"a.jpg", "same.jpg", "other.jpg", "pipe"}) std::remove((dir + "/" + name).c_str());
+  for (const char* name : {"a.jpg", "moved.jpg", "other.jpg", "pipe"}) std::remove((dir + "/" + name).c_str());
   ::rmdir(dir.c_str());
 }
 #endif

@@ -11,6 +11,8 @@ const char kUsage[] =
     "  info PATH...     read each photo's EXIF dates, make and model (TSV)\n"
     "  plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE [--action copy|move] [--run [--progress]] PATH...\n"
     "                   print the rename dialog's test log for the photos; --run performs it\n"
+    "  undo [--list] [RUN]\n"
+    "                   undo the last real rename run (or RUN); --list shows the kept runs\n"
     "\n"
     "  tessarine-cli COMMAND --help   says more about a command\n";
 
@@ -24,6 +26,7 @@ int RunCli(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* e
   std::vector<std::u16string> rest(args.begin() + 1, args.end());
   if (args[0] == u"info") return RunInfoCommand(rest, out, err);
   if (args[0] == u"plan") return RunPlanCommand(rest, out, err);
+  if (args[0] == u"undo") return RunUndoCommand(rest, out, err);
   std::fprintf(err, "tessarine-cli: unknown command '%s'\n\n", ToUtf8(args[0]).c_str());
   std::fputs(kUsage, err);
   return 2;

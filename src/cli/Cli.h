@@ -12,5 +12,7 @@ int RunCli(const std::vector<std::u16string>& args, std::FILE* out = stdout, std
 int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err);
 // `plan --folder T --name T [--action copy|move] [--run] PATH...`
 int RunPlanCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err);
+// `undo [--list] [RUN]`
+int RunUndoCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err);
 
 }  // namespace tess

@@ -201,6 +201,7 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
   ProgressPrinter printer(err, env.errIsTerminal);
   RenameRunControl control;
   control.cancel = env.cancel;
+  control.journal = env.journals ? env.journals : env.files ? nullptr : &PlatformJournalFolder();
   if (run && (progress || env.errIsTerminal)) control.observer = &printer;
   RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, log, files, transfer, control);
   printer.End();

@@ -8,6 +8,7 @@
 #include "platform/DirectoryList.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTransfer.h"
+#include "platform/JournalFolder.h"
 
 namespace tess {
 
@@ -18,6 +19,7 @@ struct PlanEnvironment {
   FileTransfer* transfer = nullptr;   // the machine's when null
   const CancelToken* cancel = nullptr;  // Ctrl+C in a console
   bool errIsTerminal = false;         // progress goes to `err` unasked
+  JournalFolder* journals = nullptr;  // this user's when null and `files` is the machine's
 };
 
 int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,

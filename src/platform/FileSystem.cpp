@@ -5,6 +5,9 @@
 
 #include "platform/Text.h"
 
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
 namespace tess {
 namespace {
 
@@ -84,6 +87,33 @@ std::u16string CaseFold(std::u16string_view text) {
     }
   }
   return key;
+}
+
+struct ContentHasher::State {
+  XXH3_state_t xxh;
+};
+
+ContentHasher::ContentHasher() : state_(new State) { XXH3_128bits_reset(&state_->xxh); }
+ContentHasher::~ContentHasher() { delete state_; }
+void ContentHasher::Update(const void* data, size_t size) { XXH3_128bits_update(&state_->xxh, data, size); }
+
+std::string ContentHasher::Result() const {
+  XXH128_hash_t value = XXH3_128bits_digest(&state_->xxh);
+  return ContentHashText(value.high64, value.low64);
+}
+
+std::string ContentHashText(uint64_t high, uint64_t low) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text = "xxh128:";
+  for (uint64_t half : {high, low})
+    for (int shift = 60; shift >= 0; shift -= 4) text += digits[(half >> shift) & 15];
+  return text;
+}
+
+std::string ContentHashOf(std::string_view bytes) {
+  ContentHasher hasher;
+  hasher.Update(bytes.data(), bytes.size());
+  return hasher.Result();
 }
 
 std::u16string FileSystemPathKey(const std::u16string& path) { return CaseFold(FileSystemPath(path)); }

@@ -50,6 +50,12 @@ class FileSystem : public FolderSystem {
   virtual bool SameContent(const std::u16string& a, const std::u16string& b) = 0;
   // Removes a file, also one marked read-only.
   virtual bool RemoveFile(const std::u16string& path) = 0;
+  // Moves a file to a path in an existing folder, across volumes too; never replaces
+  // anything at `to` (false then, nothing moved).
+  virtual bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to) = 0;
+  // A fingerprint of the file's bytes (ContentHashOf of all of them); nothing when it
+  // cannot be read whole.
+  virtual std::optional<std::string> ContentHash(const std::u16string& path) = 0;
   // What is at the path: Missing only when the system says clearly that nothing is there
   // (an invalid name or a denied access is Unknown, never Missing).
   virtual PathState Probe(const std::u16string& path) = 0;
@@ -59,6 +65,26 @@ class FileSystem : public FolderSystem {
   // The names of the files (not folders) in a folder; nothing when it cannot be listed.
   virtual std::optional<std::vector<std::u16string>> FileNames(const std::u16string& folder) = 0;
 };
+
+// The fingerprint ContentHash gives: XXH3 (128 bits) of the bytes, as "xxh128:" and 32
+// lower-case hexadecimal digits (the high half first). Streamed: feed the bytes in any
+// pieces.
+class ContentHasher {
+ public:
+  ContentHasher();
+  ~ContentHasher();
+  ContentHasher(const ContentHasher&) = delete;
+  ContentHasher& operator=(const ContentHasher&) = delete;
+  void Update(const void* data, size_t size);
+  std::string Result() const;
+
+ private:
+  struct State;
+  State* state_;
+};
+std::string ContentHashOf(std::string_view bytes);
+// The text of a digest computed elsewhere (the verified copy hashes as it reads).
+std::string ContentHashText(uint64_t high, uint64_t low);
 
 // The machine's file system. Off Windows, paths written with "\" are taken with "/".
 FileSystem& PlatformFileSystem();

@@ -111,6 +111,7 @@ const ControlRect kRenameDesign[RenameControlCount] = {
     {190, 198, 75, 25},  // Exec1
     {271, 198, 75, 25},  // Close1
     {109, 198, 75, 25},  // Test1
+    {28, 198, 75, 25},   // Undo1 (元に戻す), left of Test1 as Test1 is of Exec1
 };
 
 const ControlRect kListEditDesign[ListEditControlCount] = {
@@ -141,6 +142,8 @@ std::vector<ControlRect> RenameFormLayout(int w, int h) {
   r[rcExec1].left = w - r[rcExec1].width - r[rcClose1].width - 40;
   r[rcTest1].top = r[rcClose1].top;
   r[rcTest1].left = w - r[rcExec1].width - r[rcClose1].width - r[rcTest1].width - 48;
+  r[rcUndo1].top = r[rcClose1].top;
+  r[rcUndo1].left = r[rcTest1].left - r[rcUndo1].width - (r[rcExec1].left - r[rcTest1].left - r[rcTest1].width);
   return r;
 }
 

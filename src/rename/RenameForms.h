@@ -82,7 +82,7 @@ struct ControlRect {
 // The rename dialog's controls in the order of their design table.
 enum RenameControl : int {
   rcLabel1, rcLabel2, rcLabel3, rcComboBox1, rcComboBox2, rcButton2, rcComboBox3, rcButton3, rcMemo1, rcExec1,
-  rcClose1, rcTest1, RenameControlCount
+  rcClose1, rcTest1, rcUndo1, RenameControlCount
 };
 inline constexpr int kRenameFormClientWidth = 505;
 inline constexpr int kRenameFormClientHeight = 231;

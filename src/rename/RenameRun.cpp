@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "rename/RenameTemplate.h"
+#include "rename/RunJournal.h"
 
 namespace tess {
 
@@ -31,6 +32,7 @@ const char16_t* const kAlreadyFiled = u"コピー先に同じファイルがあ�
 const char16_t* const kNotCopied = u"コピーできませんでした (コピー元はそのままです): ";
 const char16_t* const kNotMoved = u"移動できませんでした (コピー元はそのままです): ";
 const char16_t* const kCopiedSourceStays = u"コピーされましたがコピー元が残っています: ";
+const char16_t* const kNoJournal = u"元に戻すための記録を書けません: ";
 const char16_t* const kVerifyFailed = u"検証に失敗しました (コピー元はそのままです): ";
 const char16_t* const kCancelledPrefix = u"中止しました: ";
 const char16_t* const kCancelledSuffix = u" 個のファイルは処理されていません";
@@ -603,7 +605,7 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
   return checked;
 }
 
-// ---- Run: the file work, then what really happened ----
+// ---- Run: the journal, the file work, then what really happened ----
 
 struct RunReport {
   std::vector<bool> done;               // per pair of the batch
@@ -611,18 +613,68 @@ struct RunReport {
   std::vector<std::u16string> notDone;  // one line per pair that did not arrive whole
 };
 
+// Follows the file work for the journal (each pair's outcome as soon as it is known, with
+// what arrived), and passes everything on to whoever else watches the run.
+class JournalObserver final : public TransferObserver {
+ public:
+  JournalObserver(JournalWriter& journal, TransferObserver* next) : journal_(journal), next_(next) {}
+  void OnProgress(const TransferProgress& progress) override {
+    if (next_) next_->OnProgress(progress);
+  }
+  void OnPairContent(size_t index, uint64_t size, const std::string& hash) override {
+    size_ = size;
+    hash_ = hash;
+    if (next_) next_->OnPairContent(index, size, hash);
+  }
+  void OnPairStep(size_t index, const TransferPair& pair, PairStep step) override {
+    switch (step) {
+      case PairStep::Verified: journal_.Event(index, PairEvent::Verified, hash_, size_); break;
+      case PairStep::Renamed: journal_.Event(index, PairEvent::Moved, hash_, size_); break;
+      case PairStep::SourceRemoved: journal_.Event(index, PairEvent::Moved); break;
+      case PairStep::Failed: journal_.Event(index, PairEvent::Failed); break;
+      case PairStep::Planned:
+      case PairStep::Written: break;  // the copy still has its temporary name
+    }
+    if (next_) next_->OnPairStep(index, pair, step);
+  }
+
+ private:
+  JournalWriter& journal_;
+  TransferObserver* next_;
+  std::optional<uint64_t> size_;
+  std::string hash_;
+};
+
 // Every pair's outcome comes from the copy itself: a pair is done only once its copy was
 // read back and matched its source (or it was renamed within its volume), and a move's
 // source went only after that. Whatever did not arrive left no partial file behind and its
-// source where it was; the folders the batch created and left empty are gone.
+// source where it was; the folders the batch created and left empty are gone. The journal
+// has the whole batch before the first file is touched.
 RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, FileTransfer& io,
-                   const RenameRunControl& control) {
+                   const RenameRunControl& control, RenameLog& log) {
   std::vector<TransferPair> pairs;
   pairs.reserve(batch.size());
   for (const Pair& p : batch) pairs.push_back({p.source, p.destination});
   TransferOptions options;
   options.observer = control.observer;
   options.cancel = control.cancel;
+  std::unique_ptr<JournalWriter> journal;
+  std::optional<JournalObserver> journalObserver;
+  if (control.journal) {
+    std::vector<JournalPair> planned;
+    std::vector<std::u16string> destinations;
+    for (const Pair& p : batch) {
+      JournalPair& pair = planned.emplace_back();
+      pair.source = p.source;
+      pair.destination = p.destination;
+      destinations.push_back(p.destination);
+    }
+    journal = JournalWriter::Start(*control.journal, copy ? JournalAction::Copy : JournalAction::Move, planned,
+                                   PlanMissingFolders(destinations, fs));
+    // The photos matter more than their undo: the run goes on, and says so.
+    if (!journal) log.WriteLine(kNoJournal + control.journal->Location());
+    else options.observer = &journalObserver.emplace(*journal, control.observer);
+  }
   std::vector<PairResult> results =
       TransferFiles(pairs, copy ? TransferAction::Copy : TransferAction::Move, fs, io, options);
 
@@ -641,6 +693,10 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
       case PairResult::WriteFailed:
       case PairResult::DestinationTaken: report.notDone.push_back((copy ? kNotCopied : kNotMoved) + source); break;
     }
+  }
+  if (journal) {
+    const size_t done = static_cast<size_t>(std::count(report.done.begin(), report.done.end(), true));
+    journal->End(report.notHandled ? "cancelled" : report.notDone.empty() ? "done" : "failed", done);
   }
   return report;
 }
@@ -739,7 +795,7 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
   }
 
   RunReport report;
-  if (!checked.batch.empty()) report = RunBatch(checked.batch, copy, fs, io, control);
+  if (!checked.batch.empty()) report = RunBatch(checked.batch, copy, fs, io, control, log);
   for (const std::u16string& line : report.notDone) log.WriteLine(line);
   const size_t done = static_cast<size_t>(std::count(report.done.begin(), report.done.end(), true));
   const size_t handled = done + checked.inPlace;

@@ -8,6 +8,7 @@
 #include "browse/FileRecords.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTransfer.h"
+#include "platform/JournalFolder.h"
 #include "rename/VerifiedTransfer.h"
 
 namespace tess {
@@ -52,6 +53,9 @@ enum class RenameOutcome {
 struct RenameRunControl {
   TransferObserver* observer = nullptr;
   const CancelToken* cancel = nullptr;
+  // Where a real run journals its batch, before the first file is touched, and each
+  // file's outcome as it comes, so that it can be undone; none when null.
+  JournalFolder* journal = nullptr;
 };
 
 // The line of a run that found no file with metadata.

@@ -78,6 +78,7 @@ class Run {
       Report();
       switch (io_.RenameNoReplace(p.source, p.destination)) {
         case RenameResult::Done:
+          if (options_.observer) options_.observer->OnPairContent(i, sizes_[i], std::string());
           Step(i, PairStep::Renamed);
           return PairResult::Done;
         case RenameResult::Taken: return PairResult::DestinationTaken;
@@ -139,13 +140,15 @@ class Run {
     writer.reset();
     Step(i, PairStep::Written);
 
+    const XXH128_hash_t digest = XXH3_128bits_digest(hash.get());
     if (options_.verify) {
-      PairResult verified = Verify(temporary, length, XXH3_128bits_digest(hash.get()));
+      PairResult verified = Verify(temporary, length, digest);
       if (verified != PairResult::Done) return verified;
     }
     switch (io_.RenameNoReplace(temporary, p.destination)) {
       case RenameResult::Done:
         guard.keep = true;
+        if (options_.observer) options_.observer->OnPairContent(i, length, ContentHashText(digest.high64, digest.low64));
         Step(i, PairStep::Verified);
         return PairResult::Done;
       case RenameResult::Taken: return PairResult::DestinationTaken;

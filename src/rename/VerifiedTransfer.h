@@ -63,6 +63,9 @@ class TransferObserver {
   virtual void OnProgress(const TransferProgress& progress) {}
   // `index` is the pair's place in the list given to the run.
   virtual void OnPairStep(size_t index, const TransferPair& pair, PairStep step) {}
+  // What reached a pair's destination, told just before its Verified or Renamed step: its
+  // size and, for a verified copy, ContentHashText of its bytes (empty for a rename).
+  virtual void OnPairContent(size_t index, uint64_t size, const std::string& hash) {}
 };
 
 struct TransferOptions {

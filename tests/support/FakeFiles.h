@@ -66,6 +66,20 @@ class FakeFiles final : public FileSystem {
     return fa && fb && fa->bytes == fb->bytes;
   }
   bool RemoveFile(const std::u16string& path) override { return files.erase(FileSystemPathKey(path)) > 0; }
+  bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to) override {
+    const File* f = Find(from);
+    const bool sameKey = FileSystemPathKey(from) == FileSystemPathKey(to);
+    if (!f || (Exists(to) && !sameKey) || !HasFolder(ParentFolder(to))) return false;
+    std::string bytes = f->bytes;
+    files.erase(FileSystemPathKey(from));
+    files[FileSystemPathKey(to)] = {to, std::move(bytes)};
+    return true;
+  }
+  std::optional<std::string> ContentHash(const std::u16string& path) override {
+    const File* f = Find(path);
+    if (!f) return std::nullopt;
+    return ContentHashOf(f->bytes);
+  }
   // Paths whose existence cannot be told (an invalid name, a denied access).
   std::set<std::u16string> unknown;  // by FileSystemPathKey
   // Exact paths of files that share a key with another file, as a case-sensitive folder

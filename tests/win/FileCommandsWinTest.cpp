@@ -571,3 +571,40 @@ TEST_F(FileCommandsTest, RootFolderButtonOpensThePickerBesideTheWindow) {
   EXPECT_EQ(w.plFileList1().RootFolder(), picked + u"\\");
   EXPECT_EQ(w.plFolderTree1().RootFolder(), picked + u"\\");
 }
+
+TEST_F(FileCommandsTest, CtrlZUndoesTheLastInPlaceRenameOfEitherPane) {
+  File(u"IMG_0001.JPG", "photo");
+  Folder(u"2012.05");
+  TTessarineMain& w = Open();
+  auto ctrlZ = [&](HWND pane) {
+    HoldKey(VK_CONTROL, true);
+    Key(pane, 'Z');
+    HoldKey(VK_CONTROL, false);
+    Pump();
+  };
+  SetFocus(List());
+  Select({u"IMG_0001.JPG"});
+  ASSERT_TRUE(w.plFileList1().EditFileName());
+  TypeIntoEditor(List(), u"holiday");
+  ASSERT_TRUE(Exists(u"holiday.JPG"));
+  ctrlZ(List());
+  EXPECT_TRUE(Exists(u"IMG_0001.JPG"));
+  EXPECT_FALSE(Exists(u"holiday.JPG"));
+  EXPECT_NE(RowOf(u"IMG_0001.JPG"), -1) << "the list shows the old name";
+
+  w.plFolderTree1().SetSelectFolder(folder_ + u"2012.05");
+  Pump();
+  SetFocus(Tree());
+  Press(btnReName);
+  TypeIntoEditor(Tree(), u"2014");
+  ASSERT_TRUE(Exists(u"2014\\"));
+  ctrlZ(Tree());
+  EXPECT_TRUE(Exists(u"2012.05\\"));
+  EXPECT_FALSE(Exists(u"2014\\"));
+  EXPECT_NE(Node(u"2012.05"), nullptr) << "the tree shows the old name";
+
+  // Once undone there is nothing left: a beep, and the file stays.
+  ctrlZ(List());
+  EXPECT_TRUE(Exists(u"IMG_0001.JPG"));
+  EXPECT_TRUE(errors_.empty());
+}

@@ -21,8 +21,10 @@
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "rename/RenameForms.h"
+#include "rename/RunJournal.h"
 #include "rename/win/RenameFormWin.h"
 #include "../support/ExifFixtures.h"
+#include "../support/FakeJournalFolder.h"
 #include "../support/WinPump.h"
 
 using namespace tess;
@@ -170,12 +172,14 @@ class RenameFormTest : public ::testing::Test {
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
+    options.journals = &journals_;
     main_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
     // As the program does: the dialog owned by the main window, the editor by the dialog.
     RenameFormOptions renameOptions;
     renameOptions.settingsRoot = root_;
     renameOptions.beep = [this] { ++beeps_; };
     renameOptions.transfer = transfer_;
+    renameOptions.journals = &journals_;
     rename_ = std::make_unique<TRenameForm>(GetModuleHandleW(nullptr), main_->Handle(), renameOptions);
     edit_ = std::make_unique<TListEditForm>(GetModuleHandleW(nullptr), rename_->Handle(), root_);
     edit_->SetRenameForm(rename_.get());
@@ -268,6 +272,7 @@ class RenameFormTest : public ::testing::Test {
   std::unique_ptr<TListEditForm> edit_;
   int beeps_ = 0;
   FileTransfer* transfer_ = nullptr;  // the machine's files unless a test sets them before Open
+  tess::testing::FakeJournalFolder journals_;  // the runs' journals, this test's own
 };
 
 }  // namespace
@@ -932,4 +937,127 @@ TEST_F(RenameFormTest, EnterOnTheFocusedTestButtonOnlyTests) {
       << Show(rename_->LogLines());
   EXPECT_EQ(Bytes(folder_ + u"IMG_0001.JPG"), original) << "the photo stays where it was";
   EXPECT_FALSE(Exists(folder_ + u"2024"));
+}
+
+TEST_F(RenameFormTest, UndoFromTheDialogAndWithCtrlZInTheMainWindow) {
+  Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
+  Photo(u"IMG_0002.JPG", "2024:05:01 09:15:12", "X100");
+  const std::u16string names[] = {u"IMG_0001.JPG", u"IMG_0002.JPG"};
+  const std::u16string moved[] = {folder_ + u"2024\\0501\\20240501-090307.JPG",
+                                  folder_ + u"2024\\0501\\20240501-091512.JPG"};
+  std::string original[2];
+  for (int i = 0; i < 2; ++i) original[i] = Bytes(folder_ + names[i]);
+  StoreFolder(folder_);
+  StoreRenameSettings({u"@元のフォルダ名", u"@年4\\@月2@日2"}, {u"@元のファイル名", u"@年4@月2@日2-@時2@分2@秒2"}, 1, 1, 1);
+  Open();
+  auto back = [&] {
+    for (int i = 0; i < 2; ++i) {
+      EXPECT_EQ(Bytes(folder_ + names[i]), original[i]) << i;
+      EXPECT_FALSE(Exists(moved[i])) << i;
+    }
+    EXPECT_FALSE(Exists(folder_ + u"2024")) << "the folders the run made are gone";
+  };
+  WhenShown(*rename_, [&] {
+    HWND undo = C(IdUndo1);
+    EXPECT_EQ(Text(undo), u"元に戻す");
+    EXPECT_FALSE(IsWindowEnabled(undo)) << "no run yet";
+    // Beside テスト, as テスト is beside 実行.
+    ControlRect u = RectIn(rename_->Handle(), undo), t = RectIn(rename_->Handle(), C(IdTest1));
+    EXPECT_EQ(u.top, t.top);
+    EXPECT_LT(u.left + u.width, t.left);
+    Click(C(IdTest1));
+    EXPECT_FALSE(IsWindowEnabled(undo)) << "a test run changes nothing";
+    RunToEnd(*rename_);
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(Bytes(moved[i]), original[i]) << i << Show(rename_->LogLines());
+    EXPECT_TRUE(IsWindowEnabled(undo));
+    Click(undo);
+    back();
+    List lines = rename_->LogLines();
+    ASSERT_EQ(lines.size(), 4u) << Show(lines);
+    EXPECT_EQ(lines[1], u"元の場所に戻しました: " + folder_ + names[1]);
+    EXPECT_EQ(lines[2], u"元の場所に戻しました: " + folder_ + names[0]);
+    EXPECT_EQ(lines[3], u"2 個のファイルを元に戻しました。");
+    EXPECT_FALSE(IsWindowEnabled(undo)) << "undone: nothing left to undo";
+    EXPECT_EQ(beeps_, 0);
+    // Moved again, then the dialog closes: Ctrl+Z in the main window takes it back.
+    EXPECT_EQ(rename_->LogLines().back(), u"2 個のファイルを元に戻しました。");
+    RunToEnd(*rename_);
+    EXPECT_TRUE(Exists(moved[0])) << Show(rename_->LogLines());
+  });
+  main_->plFileList1().SelectAll();
+  SetFocus(ListView());
+  PressExifRenameButton();
+  EXPECT_EQ(Rows(), (List{u"2024"}));
+  SetFocus(ListView());
+  BYTE keys[256];
+  GetKeyboardState(keys);
+  keys[VK_CONTROL] = 0x80;
+  SetKeyboardState(keys);
+  NMLVKEYDOWN nm{};
+  nm.hdr.hwndFrom = ListView();
+  nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(ListView()));
+  nm.hdr.code = LVN_KEYDOWN;
+  nm.wVKey = 'Z';
+  SendMessageW(main_->Handle(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  Pump();
+  back();
+  EXPECT_EQ(Rows(), (List{u"IMG_0001.JPG", u"IMG_0002.JPG"})) << "the panes show the photos back";
+}
+
+TEST_F(RenameFormTest, ARunCutShortIsOfferedForUndoOnceAtTheStart) {
+  Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
+  Photo(u"IMG_0002.JPG", "2024:05:01 09:15:12", "X100");
+  const std::u16string names[] = {u"IMG_0001.JPG", u"IMG_0002.JPG"};
+  const std::u16string filed[] = {folder_ + u"2024\\IMG_0001.JPG", folder_ + u"2024\\IMG_0002.JPG"};
+  std::string original[2];
+  for (int i = 0; i < 2; ++i) original[i] = Bytes(folder_ + names[i]);
+  // A move that stopped after its first photo: the journal has the plan and nothing else.
+  auto cutShort = [&] {
+    std::vector<JournalPair> plan(2);
+    for (int i = 0; i < 2; ++i) {
+      plan[size_t(i)].source = folder_ + names[i];
+      plan[size_t(i)].destination = filed[i];
+      plan[size_t(i)].size = original[i].size();
+    }
+    auto writer = JournalWriter::Start(journals_, JournalAction::Move, plan, {folder_ + u"2024"});
+    ASSERT_TRUE(writer);
+    ASSERT_TRUE(CreateDirectoryW(W(folder_ + u"2024"), nullptr));
+    ASSERT_TRUE(MoveFileW(W(folder_ + names[0]), W(filed[0])));
+  };
+  cutShort();
+  StoreFolder(folder_);
+  std::vector<std::u16string> asked;
+  bool answer = false;
+  Open();
+  auto ask = [&] {
+    asked.clear();
+    main_->AskAboutCutShortRunWith([&](const std::u16string& q) {
+      asked.push_back(q);
+      return answer;
+    });
+  };
+  // "Leave it": nothing moves, and the question is not asked again.
+  ask();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_NE(asked[0].find(u"途中で終わりました"), std::u16string::npos) << ToUtf8(asked[0]);
+  EXPECT_TRUE(Exists(filed[0]));
+  ask();
+  EXPECT_TRUE(asked.empty());
+
+  // Another run cut short, answered "undo": the photo that had arrived goes back, the
+  // other never left, the folder the run made is gone, the panes show it.
+  journals_.texts.clear();
+  ASSERT_TRUE(MoveFileW(W(filed[0]), W(folder_ + names[0])));
+  RemoveDirectoryW(W(folder_ + u"2024"));
+  cutShort();
+  answer = true;
+  ask();
+  ASSERT_EQ(asked.size(), 1u);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(Bytes(folder_ + names[i]), original[i]) << i;
+  EXPECT_FALSE(Exists(folder_ + u"2024"));
+  EXPECT_EQ(Rows(), (List{u"IMG_0001.JPG", u"IMG_0002.JPG"}));
+  ask();
+  EXPECT_TRUE(asked.empty());
 }

@@ -1,9 +1,24 @@
-// The main window's part in the EXIF rename: the dialog that the list shows, and the panes
-// brought in line with the disk after a run.
+// The main window's part in the EXIF rename: the dialog that the list shows, the panes
+// brought in line with the disk after a run, and the undo of the last change (Ctrl+Z, and
+// the question about a run cut short).
 #include "app/win/MainWindow.h"
+#include "platform/FileSystem.h"
+#include "platform/Text.h"
+#include "platform/win/WinText.h"
+#include "rename/RunUndo.h"
 #include "rename/win/RenameFormWin.h"
 
 namespace tess {
+
+namespace {
+
+std::u16string JoinLog(const std::vector<std::u16string>& lines) {
+  std::u16string text;
+  for (const std::u16string& line : lines) text += line + u"\r\n";
+  return text;
+}
+
+}  // namespace
 
 void TTessarineMain::ConnectRenameForm(TRenameForm& form) {
   form.SetRenameLists(&list_->ExifRenameFilesFrom(), &list_->ExifFilesToList());
@@ -12,12 +27,99 @@ void TTessarineMain::ConnectRenameForm(TRenameForm& form) {
 }
 
 void TTessarineMain::RenameFilesChanged() {
+  lastChange_ = LastChange::Batch;
+  PanesChanged();
+}
+
+void TTessarineMain::PanesChanged() {
   // New destination folders may lie anywhere below the root: the whole tree is brought in
   // line, and with it the list.
   tree_->RefreshView(true);
   // The rows have moved under the selection: it would mark other files now.
   list_->ClearSelection();
   UpdateStatusPanels();
+}
+
+void TTessarineMain::PaneRenamed(const std::u16string& from, const std::u16string& to) {
+  lastChange_ = LastChange::InPlace;
+  lastInPlace_ = {from, to};
+}
+
+void TTessarineMain::UndoLastChange() {
+  switch (lastChange_) {
+    case LastChange::InPlace: UndoInPlaceRename(); break;
+    case LastChange::Batch: UndoLastBatch(); break;
+    case LastChange::None: MessageBeep(0); break;
+  }
+}
+
+void TTessarineMain::UndoInPlaceRename() {
+  const std::u16string from = lastInPlace_.to, to = lastInPlace_.from;
+  FileSystem& fs = PlatformFileSystem();
+  // The name given back must still be free, and the renamed entry still there; a change of
+  // letter case alone names the entry itself.
+  if (!fs.Exists(from)) {
+    ReportError(SystemErrorMessage(ERROR_FILE_NOT_FOUND));
+    return;
+  }
+  if (FileSystemPathKey(from) != FileSystemPathKey(to) && fs.Exists(to)) {
+    ReportError(SystemErrorMessage(ERROR_ALREADY_EXISTS));
+    return;
+  }
+  FileOperationRequest request;
+  request.hwnd = reinterpret_cast<WindowHandle>(hwnd_);
+  request.wFunc = FO_RENAME_;
+  request.pFrom = PackPaths({from});
+  request.pTo = PackPaths({to});
+  request.fFlags = FOF_ALLOWUNDO_;
+  ShellServices& shell = options_.shell ? *options_.shell : PlatformShell();
+  FileOperationResult result = shell.FileOperation(request);
+  if (result.returnValue != 0 || result.fAnyOperationsAborted) {
+    ReportError(SystemErrorMessage(static_cast<unsigned long>(result.returnValue)));
+    return;
+  }
+  lastChange_ = LastChange::None;
+  PanesChanged();
+}
+
+void TTessarineMain::UndoLastBatch() {
+  std::optional<RunJournal> last = LastRun(Journals());
+  if (!last || !CanUndo(*last)) {
+    MessageBeep(0);
+    return;
+  }
+  RecordedRenameLog log;
+  UndoSummary summary = UndoRun(Journals(), last->name, PlatformFileSystem(), log);
+  lastChange_ = LastChange::None;
+  PanesChanged();
+  // A whole undo shows in the panes; what was left is named.
+  if (summary.status != UndoStatus::Undone) ReportError(JoinLog(log.lines));
+}
+
+void TTessarineMain::AskAboutCutShortRun() {
+  AskAboutCutShortRunWith([this](const std::u16string& question) {
+    return MessageBoxW(hwnd_, W(question), L"Tessarine", MB_YESNO | MB_ICONQUESTION) == IDYES;
+  });
+}
+
+void TTessarineMain::AskAboutCutShortRunWith(const std::function<bool(const std::u16string& question)>& askYesNo) {
+  std::optional<RunJournal> cut = CutShortRun(Journals());
+  if (!cut) return;
+  size_t count = cut->pairs.size();
+  std::u16string question = u"前回のリネーム (" + cut->time + u"、" + ActionName(cut->action) + u"、" +
+                            PadNumber(static_cast<long long>(count), 1) +
+                            u" 個のファイル) は途中で終わりました。\r\n"
+                            u"元に戻しますか?\r\n\r\n"
+                            u"はい: 移動またはコピーされたファイルを元の場所に戻します。\r\n"
+                            u"いいえ: このままにします。";
+  if (!askYesNo(question)) {
+    LeaveRun(Journals(), cut->name);
+    return;
+  }
+  RecordedRenameLog log;
+  UndoSummary summary = UndoRun(Journals(), cut->name, PlatformFileSystem(), log);
+  PanesChanged();
+  if (summary.status != UndoStatus::Undone) ReportError(JoinLog(log.lines));
 }
 
 }  // namespace tess

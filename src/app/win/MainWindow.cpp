@@ -160,6 +160,8 @@ void TTessarineMain::CreateComponents() {
   tree_->OnRightClick = [this](POINT pt) { plFolderTree1MouseUp(pt); };
   tree_->OnKeyDown = [this](WORD key) { CopyPasteKeys(key); };
   tree_->OnError = [this](const std::u16string& text) { ReportError(text); };
+  list_->OnRenamed = [this](const std::u16string& from, const std::u16string& to) { PaneRenamed(from, to); };
+  tree_->OnRenamed = [this](const std::u16string& from, const std::u16string& to) { PaneRenamed(from, to); };
   // A close asked for while the tree reads folders waits for the read to return: the
   // panes must not go inside their own handlers.
   tree_->OnReadsDone = [this] {
@@ -881,6 +883,7 @@ void TTessarineMain::CopyPasteKeys(WORD key) {
   if (GetKeyState(VK_CONTROL) >= 0) return;
   if (key == 'C') btnCopyClick();
   else if (key == 'V') btnPasteClick();
+  else if (key == 'Z') UndoLastChange();
 }
 
 void TTessarineMain::plFileList1KeyDown(WORD key) {

@@ -18,6 +18,7 @@
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
 #include "browse/win/WinControls.h"
+#include "platform/JournalFolder.h"
 #include "platform/Volume.h"
 #include "platform/win/BrowseFolderWin.h"
 
@@ -43,6 +44,8 @@ struct MainWindowOptions {
   std::function<void(HMENU menu, POINT screen)> showPopup;
   // Called when the folder browse dialog of the root-folder button appears.
   std::function<void(TplBrowseFolder& dialog)> onBrowseShow;
+  // Where rename runs are journalled and undone from; this user's journals unless replaced.
+  JournalFolder* journals = nullptr;
 };
 
 // The commands of the pop-up menus.
@@ -143,6 +146,13 @@ class TTessarineMain : public WindowBase {
   void ConnectRenameForm(TRenameForm& form);
   // After a real rename run: the panes show the disk as it now is.
   void RenameFilesChanged();
+  // Ctrl+Z: undoes the last rename batch or the panes' last in-place rename, whichever was
+  // the later; a beep when there is neither.
+  void UndoLastChange();
+  // At the start: a rename run that the program or the machine cut short is offered for
+  // undo, once (undo, or leave it as it is).
+  void AskAboutCutShortRun();
+  void AskAboutCutShortRunWith(const std::function<bool(const std::u16string& question)>& askYesNo);
 
  private:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
@@ -171,6 +181,11 @@ class TTessarineMain : public WindowBase {
   void EjectDrive(char16_t letter, const PaneFolders& shown, bool released);
   void RestorePaneFolders(const PaneFolders& shown);
   VolumeDevices& Volumes() { return options_.volumes ? *options_.volumes : PlatformVolumes(); }
+  JournalFolder& Journals() { return options_.journals ? *options_.journals : PlatformJournalFolder(); }
+  void PaneRenamed(const std::u16string& from, const std::u16string& to);
+  void UndoInPlaceRename();
+  void UndoLastBatch();
+  void PanesChanged();
 
   HINSTANCE instance_;
   MainWindowOptions options_;
@@ -202,6 +217,11 @@ class TTessarineMain : public WindowBase {
   bool closePending_ = false;  // a close asked for while the tree reads folders
   std::array<HMENU, 4> popupMenus_{};
   std::vector<std::unique_ptr<SubclassGuard>> tabGuards_;
+  // What Ctrl+Z undoes: only changes made in this session, the latest one.
+  enum class LastChange { None, Batch, InPlace } lastChange_ = LastChange::None;
+  struct {
+    std::u16string from, to;
+  } lastInPlace_;
 };
 
 }  // namespace tess

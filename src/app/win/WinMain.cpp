@@ -26,6 +26,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     renameForm->SetListEditForm(listEditForm.get());
     main->ConnectRenameForm(*renameForm);
     main->Show(show);
+    main->AskAboutCutShortRun();
     MSG msg;
     BOOL got;
     while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) {

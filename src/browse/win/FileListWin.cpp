@@ -666,6 +666,7 @@ bool TplFileList::EndLabelEdit(const NMLVDISPINFOW& info) {
   if (row < FileDataList.Count() && FileDataList.Get(row) == record) record->Name = name;
   ListView_RedrawItems(hwnd_, row, row);
   SyncTreeNode(FExpandFolder);
+  if (OnRenamed) OnRenamed(FExpandFolder + old, FExpandFolder + name);
   return true;
 }
 

@@ -711,6 +711,7 @@ bool TplFolderTree::EndLabelEdit(const NMTVDISPINFOW& info) {
     ReportFailure(result);
     return false;
   }
+  if (OnRenamed) OnRenamed(old, renamed);
   std::u16string p = IncludeTrailingBackslash(renamed);
   std::u16string oldPath = IncludeTrailingBackslash(old);
   // The control takes the confirmed text once this returns; the paths are set now.

@@ -79,6 +79,8 @@ class TplFolderTree {
   std::function<void()> OnClick;
   std::function<void(POINT screen)> OnRightClick;
   std::function<void(WORD key)> OnKeyDown;
+  // After an in-place rename of a folder went through: the full paths before and after.
+  std::function<void(const std::u16string& from, const std::u16string& to)> OnRenamed;
   // How a command shows an error it meets (the system's text); a message box unless set.
   std::function<void(const std::u16string& text)> OnError;
 

@@ -85,6 +85,56 @@ class PosixFileSystem final : public FileSystem {
     }
   }
   bool RemoveFile(const std::u16string& path) override { return ::unlink(NativePath(path).c_str()) == 0; }
+  bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to) override {
+    std::string a = NativePath(from), b = NativePath(to);
+    // A hard link never replaces; where links are refused (FAT cards) or the volumes
+    // differ, a copy made exclusively and then the source removed.
+    if (::link(a.c_str(), b.c_str()) == 0) {
+      if (::unlink(a.c_str()) == 0) return true;
+      ::unlink(b.c_str());
+      return false;
+    }
+    if (errno == EEXIST) return false;
+    Fd in(::open(a.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (in.get() < 0) return false;
+    struct stat st;
+    if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    Fd out(::open(b.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, st.st_mode & 0777));
+    if (out.get() < 0) return false;
+    std::string buffer(1 << 16, '\0');
+    bool ok = true;
+    for (;;) {
+      ssize_t n = ReadFull(in.get(), buffer.data(), buffer.size());
+      if (n < 0) ok = false;
+      if (n <= 0) break;
+      for (ssize_t done = 0; ok && done < n;) {
+        ssize_t w = ::write(out.get(), buffer.data() + done, size_t(n - done));
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) ok = false;
+        else done += w;
+      }
+      if (!ok) break;
+    }
+    if (ok) ok = ::fsync(out.get()) == 0;
+    if (!ok || ::unlink(a.c_str()) != 0) {
+      ::unlink(b.c_str());
+      return false;
+    }
+    return true;
+  }
+  std::optional<std::string> ContentHash(const std::u16string& path) override {
+    Fd fd(::open(NativePath(path).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    ContentHasher hasher;
+    std::string buffer(1 << 16, '\0');
+    for (;;) {
+      ssize_t n = ReadFull(fd.get(), buffer.data(), buffer.size());
+      if (n < 0) return std::nullopt;
+      if (n == 0) return hasher.Result();
+      hasher.Update(buffer.data(), size_t(n));
+    }
+  }
   PathState Probe(const std::u16string& path) override {
     struct stat st;
     if (::stat(NativePath(path).c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? PathState::Folder : PathState::File;

@@ -91,6 +91,23 @@ class WinFileSystem final : public FileSystem {
     SetFileAttributesW(W(path), attributes);
     return false;
   }
+  bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to) override {
+    // Without MOVEFILE_REPLACE_EXISTING an existing destination fails the call.
+    return MoveFileExW(W(from), W(to), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH) != 0;
+  }
+  std::optional<std::string> ContentHash(const std::u16string& path) override {
+    FileHandle file(OpenForReading(path));
+    if (file.get() == INVALID_HANDLE_VALUE || GetFileType(file.get()) != FILE_TYPE_DISK) return std::nullopt;
+    ContentHasher hasher;
+    constexpr DWORD kChunk = 1 << 16;
+    std::vector<char> buffer(kChunk);
+    for (;;) {
+      DWORD n = 0;
+      if (!ReadFull(file.get(), buffer.data(), kChunk, n)) return std::nullopt;
+      if (n == 0) return hasher.Result();
+      hasher.Update(buffer.data(), n);
+    }
+  }
   PathState Probe(const std::u16string& path) override {
     DWORD attributes = GetFileAttributesW(W(path));
     if (attributes != INVALID_FILE_ATTRIBUTES)

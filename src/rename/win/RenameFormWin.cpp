@@ -6,11 +6,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <memory>
+#include <set>
 #include <mutex>
 #include <tuple>
 
 #include "app/WindowSettings.h"
 #include "platform/SettingsKey.h"
+#include "rename/RunUndo.h"
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 
@@ -148,6 +150,7 @@ TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions optio
   CreateControl(L"BUTTON", u"実行", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdExec1, design(rcExec1));
   CreateControl(L"BUTTON", u"閉じる", WS_TABSTOP | BS_PUSHBUTTON, 0, IdClose1, design(rcClose1));
   CreateControl(L"BUTTON", u"テスト", WS_TABSTOP | BS_PUSHBUTTON, 0, IdTest1, design(rcTest1));
+  CreateControl(L"BUTTON", u"元に戻す", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, IdUndo1, design(rcUndo1));
   SendMessageW(Handle(), DM_SETDEFID, IdExec1, 0);
   // The progress of a real run, in the strip between the log and the buttons; shown from
   // the first real run on.
@@ -192,6 +195,7 @@ void TRenameForm::FormShow() {
   SendMessageW(Control(IdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(state.itemIndex[0]), 0);
   FillCombo(Control(IdComboBox2), state.folderTemplates, state.itemIndex[1]);
   FillCombo(Control(IdComboBox3), state.fileTemplates, state.itemIndex[2]);
+  UpdateUndoButton();
 }
 
 void TRenameForm::FormCloseQuery() {
@@ -216,7 +220,7 @@ void TRenameForm::FormResize() {
   static const std::pair<RenameControl, int> moving[] = {
       {rcComboBox1, IdComboBox1}, {rcComboBox2, IdComboBox2}, {rcButton2, IdButton2}, {rcComboBox3, IdComboBox3},
       {rcButton3, IdButton3},     {rcMemo1, IdMemo1},         {rcClose1, IdClose1},   {rcExec1, IdExec1},
-      {rcTest1, IdTest1},
+      {rcTest1, IdTest1},         {rcUndo1, IdUndo1},
   };
   for (const auto& [control, id] : moving) {
     ControlRect r = layout[control];
@@ -360,13 +364,20 @@ void TRenameForm::StartRealRun() {
   TExifFilesToList* entries = entries_;
   FileSystem* files = options_.files ? options_.files : &PlatformFileSystem();
   FileTransfer* transfer = options_.transfer ? options_.transfer : &PlatformFileTransfer();
+  JournalFolder* journals = &Journals();
+  lastRunLists_ = {};
+  if (sources_ && entries_) {
+    lastRunLists_.sources = *sources_;
+    for (int i = 0; i < entries_->Count(); ++i) lastRunLists_.entries.push_back(*entries_->Get(i));
+  }
   std::shared_ptr<RunChannel> channel = channel_;
-  worker_ = std::thread([channel, settings, sources, entries, files, transfer] {
+  worker_ = std::thread([channel, settings, sources, entries, files, transfer, journals] {
     TRenameSourceList noSources;
     TExifFilesToList noEntries;
     RenameRunControl control;
     control.observer = channel.get();
     control.cancel = &channel->cancel;
+    control.journal = journals;
     RenameOutcome outcome = RenameOutcome::Failed;
     try {
       outcome = tess::DoExifRename(settings, sources ? *sources : noSources, entries ? *entries : noEntries, false,
@@ -399,6 +410,7 @@ void TRenameForm::StartRealRun() {
 void TRenameForm::ShowRunning(bool running) {
   for (RenameFormControlId id : {IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3, IdExec1, IdTest1})
     EnableWindow(Control(id), !running);
+  if (running) EnableWindow(Control(IdUndo1), FALSE);
   HWND close = Control(IdClose1);
   SetWindowTextW(close, running ? L"中止" : L"閉じる");
   HWND progress = Control(IdProgress1);
@@ -465,6 +477,50 @@ void TRenameForm::EndRealRun() {
   // Files were copied or moved, all or some of them.
   bool touched = outcome == RenameOutcome::Done || outcome == RenameOutcome::Failed || outcome == RenameOutcome::Cancelled;
   if (touched && OnFilesChanged) OnFilesChanged();
+  std::optional<RunJournal> last = LastRun(Journals());
+  lastRunLists_.journal = touched && last ? last->name : u"";
+  UpdateUndoButton();
+}
+
+JournalFolder& TRenameForm::Journals() const { return options_.journals ? *options_.journals : PlatformJournalFolder(); }
+
+void TRenameForm::UpdateUndoButton() {
+  std::optional<RunJournal> last = running_ ? std::nullopt : LastRun(Journals());
+  HWND button = Control(IdUndo1);
+  const bool enable = last && CanUndo(*last);
+  // The focus must not stay on a button that goes grey: Enter and Esc would lose their way.
+  if (!enable && GetFocus() == button) SendMessageW(Handle(), WM_NEXTDLGCTL, 0, FALSE);
+  EnableWindow(button, enable);
+}
+
+void TRenameForm::Undo1Click() {
+  if (running_) return;
+  running_ = true;
+  struct Done {
+    bool& running;
+    ~Done() { running = false; }
+  } done{running_};
+  CollectedLog log(options_.beep);
+  FileSystem& files = options_.files ? *options_.files : PlatformFileSystem();
+  std::optional<RunJournal> last = LastRun(Journals());
+  UndoRun(Journals(), last ? last->name : u"", files, log);
+  SetWindowTextW(Control(IdMemo1), W(log.text));
+  // The photos this dialog's last run filed and the undo put back are in the lists again.
+  if (last && last->name == lastRunLists_.journal && sources_ && entries_) {
+    std::set<std::u16string> listed;
+    for (const std::u16string& source : *sources_) listed.insert(FileSystemPathKey(source));
+    for (size_t i = 0; i < lastRunLists_.sources.size() && i < lastRunLists_.entries.size(); ++i) {
+      const std::u16string& source = lastRunLists_.sources[i];
+      if (listed.count(FileSystemPathKey(source)) || !files.FileSize(source)) continue;
+      sources_->push_back(source);
+      entries_->Add(std::make_unique<TExifFilesToListItem>(lastRunLists_.entries[i]));
+    }
+    lastRunLists_ = {};
+  }
+  ScrollLogToEnd();
+  running_ = false;
+  if (OnFilesChanged) OnFilesChanged();
+  UpdateUndoButton();
 }
 
 void TRenameForm::EditList(TemplateListKind kind) {
@@ -484,6 +540,7 @@ bool TRenameForm::OnCommand(int id, int code) {
   switch (id) {
     case IdExec1: Exec1Click(); return true;
     case IdTest1: Test1Click(); return true;
+    case IdUndo1: Undo1Click(); return true;
     case IdButton2: Button2Click(); return true;
     case IdButton3: Button3Click(); return true;
     case IdClose1: Close1Click(); return true;

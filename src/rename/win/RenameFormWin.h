@@ -15,6 +15,7 @@
 #include "browse/FileRecords.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTransfer.h"
+#include "platform/JournalFolder.h"
 #include "rename/win/ModalForm.h"
 
 namespace tess {
@@ -29,11 +30,13 @@ struct RenameFormOptions {
   FileTransfer* transfer = nullptr;
   // The beep of a failed run; the system's default beep unless replaced.
   std::function<void()> beep;
+  // Where real runs are journalled and undone from; this user's journals unless replaced.
+  JournalFolder* journals = nullptr;
 };
 
 enum RenameFormControlId : int {
   IdLabel1 = 1001, IdLabel2, IdLabel3, IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3, IdMemo1,
-  IdExec1, IdTest1, IdProgress1,
+  IdExec1, IdTest1, IdProgress1, IdUndo1,
   IdClose1 = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
 };
 
@@ -62,6 +65,11 @@ class TRenameForm : public TModalForm {
   void Exec1Click() { DoExifRename(false); }
   // During a real run the button reads 中止 and stops the run instead.
   void Close1Click();
+  // 元に戻す: undoes the last real run (of this dialog, the command-line tool or a run cut
+  // short), its lines in the log.
+  void Undo1Click();
+  // 元に戻す is enabled while the last run can be undone and no run goes.
+  void UpdateUndoButton();
   void Button2Click() { EditList(TemplateListKind::Folders); }
   void Button3Click() { EditList(TemplateListKind::Files); }
   void DoExifRename(bool isSkipCopy);
@@ -91,6 +99,15 @@ class TRenameForm : public TModalForm {
   void TakeRunLog();
   void ShowRunProgress();
   void EndRealRun();
+  JournalFolder& Journals() const;
+  // The lists as the last real run of this dialog found them, and that run's journal: an
+  // undo of it gives the photos it put back to the lists again, so that 実行 can file them
+  // anew (with other templates).
+  struct RunLists {
+    std::u16string journal;
+    TRenameSourceList sources;
+    std::vector<TExifFilesToListItem> entries;
+  } lastRunLists_;
   // Stops a run still going and waits for it, without its closing lines.
   void StopRunNow();
 
