@@ -20,6 +20,7 @@
 #include "browse/win/WinControls.h"
 #include "platform/Volume.h"
 #include "platform/win/BrowseFolderWin.h"
+#include "platform/win/DpiWin.h"
 
 namespace tess {
 
@@ -86,6 +87,8 @@ class TTessarineMain : public WindowBase {
   HWND ToolTips() const { return tooltip_; }
   TToolButton& ToolButton(int index) { return *buttons_[static_cast<size_t>(index)]; }
   int FolderTreeWidth() const { return treeWidth_; }
+  // The DPI the window lays itself out for.
+  int Dpi() const { return scale_.Dpi(); }
 
   std::u16string RootBasePath;
   bool ActiveMonitor = false;
@@ -156,6 +159,9 @@ class TTessarineMain : public WindowBase {
   void PlaceToolButtons();
   void Layout();
   void SetTreeWidth(int width);
+  // Fonts, pictures and control sizes for the window's DPI; then a new layout.
+  void ApplyDpi();
+  void DpiChanged(int dpi, const RECT* suggested);
   void PaintTopBar(HDC dc);
   RECT SplitterRect() const;
   void ReportError(const std::u16string& text);
@@ -190,7 +196,8 @@ class TTessarineMain : public WindowBase {
   IconHandle appIcon_;  // outlives the window: destroyed after it
   ImageListHandle ImageList1;
   GdiFont formFont_, paneFont_;
-  int treeWidth_ = 220;
+  DpiScale scale_;
+  int treeWidth_ = 220;  // at the window's DPI
   bool splitterDrag_ = false;
   int dragOffset_ = 0;
   bool shown_ = false;
