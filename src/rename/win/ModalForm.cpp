@@ -1,5 +1,6 @@
 #include "rename/win/ModalForm.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -136,12 +137,17 @@ void TModalForm::ApplyPlacement(int top, int left, int height, int width) {
   SIZE minimum = MinimumSize();
   if (width < minimum.cx) width = minimum.cx;
   if (height < minimum.cy) height = minimum.cy;
-  width = scale_(width);
-  height = scale_(height);
-  RECT wanted{left, top, left + width, top + height};
   RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
               GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
               GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  // Scaled up on a small screen, a dialog is never larger than the screen.
+  width = scale_(width);
+  height = scale_(height);
+  if (screen.right > screen.left && screen.bottom > screen.top) {
+    width = std::min(width, static_cast<int>(screen.right - screen.left));
+    height = std::min(height, static_cast<int>(screen.bottom - screen.top));
+  }
+  RECT wanted{left, top, left + width, top + height};
   RECT visible;
   // A placement stored on a screen that is gone would show a dialog nobody can reach.
   if (!IntersectRect(&visible, &wanted, &screen)) {
