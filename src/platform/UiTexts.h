@@ -10,6 +10,9 @@ namespace tess::texts {
 
 // ---- Main window ----
 inline constexpr char16_t kAppTitle[] = u"Tessarine";
+// The status panels: two spaces, the count, then these.
+inline constexpr char16_t kStatusItemsSuffix[] = u" 個の項目";
+inline constexpr char16_t kStatusSelectedSuffix[] = u" 個の項目を選択";
 inline constexpr char16_t kHintRootFolder[] = u"ルートフォルダ設定";
 inline constexpr char16_t kHintUp[] = u"一つ上のフォルダ";
 inline constexpr char16_t kHintRename[] = u"名前編集";
@@ -29,6 +32,11 @@ inline constexpr char16_t kColumnName[] = u"名前";
 inline constexpr char16_t kColumnShotDate[] = u"撮影日時";
 inline constexpr char16_t kColumnModel[] = u"カメラのモデル";
 inline constexpr char16_t kColumnMake[] = u"カメラの製造元";
+// The names the program gives new files and folders, and copies of a file.
+inline constexpr char16_t kListNewFolderName[] = u"新しいフォルダー";
+inline constexpr char16_t kTreeNewFolderName[] = u"新しいフォルダ";
+inline constexpr char16_t kNewTextDocumentName[] = u"新しいテキスト ドキュメント";
+inline constexpr char16_t kCopyNameSuffix[] = u" - コピー";
 inline constexpr char16_t kEjectFailedBefore[] = u"ドライブ ";
 inline constexpr char16_t kEjectFailedAfter[] = u" を取り外せませんでした。\r\n";
 // The shell's own failure codes, which the system's message table would misread.
@@ -62,6 +70,24 @@ inline constexpr char16_t kTokenColumnMeaning[] = u"意味";
 inline constexpr char16_t kTokenColumnExample[] = u"例";
 // A log line for each "@" of a template that starts no token; the run drops such an "@".
 inline constexpr char16_t kUnknownToken[] = u"不明なトークン: ";
+
+// ---- The rename run's log ----
+inline constexpr char16_t kRunNoFiles[] = u"ファイルが見つかりません。";
+inline constexpr char16_t kRunCopiedSuffix[] = u" 個のファイルをコピー/リネームしました。";
+inline constexpr char16_t kRunMovedSuffix[] = u" 個のファイルを移動/リネームしました。";
+inline constexpr char16_t kRunCopyFailed[] = u"ファイルのコピー/リネームに失敗しました。";
+inline constexpr char16_t kRunMoveFailed[] = u"ファイルの移動/リネームに失敗しました。";
+inline constexpr char16_t kRunSameAsSource[] = u"コピー元と同じファイルです: ";
+inline constexpr char16_t kRunDuplicateDestination[] = u"コピー先が重複しています: ";
+inline constexpr char16_t kRunDestinationIsSource[] = u"コピー先が別のファイルのコピー元です: ";
+inline constexpr char16_t kRunInvalidCharacter[] = u"コピー先に使えない文字があります: ";
+inline constexpr char16_t kRunDestinationTaken[] = u"コピー先に別のファイルがあります: ";
+inline constexpr char16_t kRunSourceMissing[] = u"コピー元が見つかりません: ";
+inline constexpr char16_t kRunAlreadyFiled[] = u"コピー先に同じファイルがあるため除外します: ";
+inline constexpr char16_t kRunNotCopied[] = u"コピーできませんでした (コピー元はそのままです): ";
+inline constexpr char16_t kRunNotMoved[] = u"移動できませんでした (コピー元はそのままです): ";
+inline constexpr char16_t kRunCopiedSourceStays[] = u"コピーされましたがコピー元が残っています: ";
+inline constexpr char16_t kRunNotMovedSourceGone[] = u"移動できませんでした (コピー元が見つかりません): ";
 
 // ---- What the template tokens stand for (the editor's token table) ----
 inline constexpr char16_t kTokenAt[] = u"@ そのもの";

@@ -7,30 +7,31 @@
 #include "platform/DestinationFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "rename/BatchCopyMove.h"
 #include "rename/RenameTemplate.h"
 
 namespace tess {
 
-const char16_t* const kRenameNoFilesMessage = u"ファイルが見つかりません。";
+const char16_t* const kRenameNoFilesMessage = texts::kRunNoFiles;
 
 namespace {
 
-const char16_t* const kCopiedSuffix = u" 個のファイルをコピー/リネームしました。";
-const char16_t* const kMovedSuffix = u" 個のファイルを移動/リネームしました。";
-const char16_t* const kCopyFailed = u"ファイルのコピー/リネームに失敗しました。";
-const char16_t* const kMoveFailed = u"ファイルの移動/リネームに失敗しました。";
-const char16_t* const kSameAsSource = u"コピー元と同じファイルです: ";
-const char16_t* const kDuplicateDestination = u"コピー先が重複しています: ";
-const char16_t* const kDestinationIsSource = u"コピー先が別のファイルのコピー元です: ";
-const char16_t* const kInvalidCharacter = u"コピー先に使えない文字があります: ";
-const char16_t* const kDestinationTaken = u"コピー先に別のファイルがあります: ";
-const char16_t* const kSourceMissing = u"コピー元が見つかりません: ";
-const char16_t* const kAlreadyFiled = u"コピー先に同じファイルがあるため除外します: ";
-const char16_t* const kNotCopied = u"コピーできませんでした (コピー元はそのままです): ";
-const char16_t* const kNotMoved = u"移動できませんでした (コピー元はそのままです): ";
-const char16_t* const kCopiedSourceStays = u"コピーされましたがコピー元が残っています: ";
-const char16_t* const kNotMovedSourceGone = u"移動できませんでした (コピー元が見つかりません): ";
+const char16_t* const kCopiedSuffix = texts::kRunCopiedSuffix;
+const char16_t* const kMovedSuffix = texts::kRunMovedSuffix;
+const char16_t* const kCopyFailed = texts::kRunCopyFailed;
+const char16_t* const kMoveFailed = texts::kRunMoveFailed;
+const char16_t* const kSameAsSource = texts::kRunSameAsSource;
+const char16_t* const kDuplicateDestination = texts::kRunDuplicateDestination;
+const char16_t* const kDestinationIsSource = texts::kRunDestinationIsSource;
+const char16_t* const kInvalidCharacter = texts::kRunInvalidCharacter;
+const char16_t* const kDestinationTaken = texts::kRunDestinationTaken;
+const char16_t* const kSourceMissing = texts::kRunSourceMissing;
+const char16_t* const kAlreadyFiled = texts::kRunAlreadyFiled;
+const char16_t* const kNotCopied = texts::kRunNotCopied;
+const char16_t* const kNotMoved = texts::kRunNotMoved;
+const char16_t* const kCopiedSourceStays = texts::kRunCopiedSourceStays;
+const char16_t* const kNotMovedSourceGone = texts::kRunNotMovedSourceGone;
 
 std::u16string LowerAscii(const std::u16string& text) {
   std::u16string out = text;

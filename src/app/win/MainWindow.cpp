@@ -13,8 +13,8 @@
 #include "platform/Locale.h"
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
-#include "platform/win/WinText.h"
 #include "platform/UiTexts.h"
+#include "platform/win/WinText.h"
 
 namespace tess {
 

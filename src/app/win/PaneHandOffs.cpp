@@ -7,8 +7,8 @@
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
 #include "browse/win/WinControls.h"
-#include "platform/win/WinText.h"
 #include "platform/UiTexts.h"
+#include "platform/win/WinText.h"
 
 namespace tess {
 

@@ -8,9 +8,9 @@
 
 #include "app/win/MainWindow.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 #include "rename/win/RenameFormWin.h"
-#include "platform/UiTexts.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   // Shell links, drags and the folder picker need COM on this thread.

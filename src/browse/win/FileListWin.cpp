@@ -10,9 +10,9 @@
 #include "browse/FolderPaths.h"
 #include "browse/win/FolderTreeWin.h"
 #include "browse/win/WinControls.h"
-#include "platform/win/WinText.h"
 #include "platform/UiTexts.h"
 #include "platform/win/DpiWin.h"
+#include "platform/win/WinText.h"
 
 namespace tess {
 

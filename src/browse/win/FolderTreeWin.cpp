@@ -10,8 +10,8 @@
 #include "browse/FolderPaths.h"
 #include "browse/win/FileListWin.h"
 #include "platform/Text.h"
-#include "platform/win/WinText.h"
 #include "platform/UiTexts.h"
+#include "platform/win/WinText.h"
 
 namespace tess {
 

@@ -7,8 +7,8 @@
 #include <map>
 #include <stdexcept>
 
-#include "platform/win/WinText.h"
 #include "platform/UiTexts.h"
+#include "platform/win/WinText.h"
 
 namespace tess {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "platform/Text.h"
-#include "platform/win/WinText.h"
 #include "platform/UiTexts.h"
+#include "platform/win/WinText.h"
 
 namespace tess {
 
@@ -176,6 +176,8 @@ int TModalForm::ShowModal() {
     }
   } restore{*this, owner, false};
 
+  // A hidden dialog is told of no monitor change: it takes its monitor's DPI as it shows.
+  TakeDpi(WindowDpi(hwnd_), nullptr);
   FormShow();
   if (owner && IsWindowEnabled(owner)) {
     EnableWindow(owner, FALSE);
