@@ -1,5 +1,5 @@
 ; Tessarine's installer: a per-user install that needs no administrator rights.
-; makensis -DVERSION=x.y.z -DBINDIR=<folder with the two exes> -DOUTFILE=<setup.exe> tessarine.nsi
+; makensis -DVERSION=x.y.z -DBINDIR=<folder with the two exes> -DOUTFILE=<setup.exe> [-DICON=<.ico>] tessarine.nsi
 ;
 ; The uninstaller removes the program and its shortcut. The user's settings
 ; (HKCU\Software\Quenfold\Tessarine) and the rename journal (%LOCALAPPDATA%\Tessarine) stay
@@ -45,6 +45,10 @@ VIAddVersionKey /LANG=1041 "LegalCopyright" "© ${PUBLISHER}"
 !include "Sections.nsh"
 !include "LogicLib.nsh"
 
+!ifdef ICON
+  !define MUI_ICON "${ICON}"
+  !define MUI_UNICON "${ICON}"
+!endif
 !define MUI_ABORTWARNING
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tessarine.exe"
 !insertmacro MUI_PAGE_DIRECTORY

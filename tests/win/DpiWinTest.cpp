@@ -194,6 +194,7 @@ TEST_F(DpiTest, EverySizeScalesAndEveryTextFitsAtEachDpi) {
     EXPECT_EQ(FontHeight(main_->ComboBoxEx1()), ScaleToDpi(12, dpi));
     EXPECT_EQ(FontHeight(main_->plFileList1().Handle()), ScaleToDpi(12, dpi));
     CheckHeadingsFit(main_->plFileList1().Handle(), dpi);
+    CheckCaptionsFit(w, dpi);
     // The status panels hold their texts.
     RECT panel{};
     SendMessageW(main_->StatusBar1(), SB_GETRECT, 0, reinterpret_cast<LPARAM>(&panel));
