@@ -100,6 +100,14 @@ TEST_F(PlanCommandTest, PrintsTheTestRunLog) {
   EXPECT_TRUE(shell.fileOperations.empty());
 }
 
+TEST_F(PlanCommandTest, NamesEveryAtThatStartsNoTokenAfterTheLog) {
+  CliResult r = Plan({"--folder", "@年@月", "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\年月\\IMG_0001.JPG\n\n"
+            "不明なトークン: @年\n不明なトークン: @月\n");
+}
+
 TEST_F(PlanCommandTest, OrderGivenAndMarkers) {
   CliResult r = Plan({"--name", "@FILE", "--folder", "E:\\DSC\\@model", "/DCIM/100/IMG_0002.JPG", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(r.status, 0) << r.err;

@@ -13,6 +13,7 @@
 #include "cli/FolderFiles.h"
 #include "cli/PlanCommand.h"
 #include "platform/Text.h"
+#include "rename/RenameForms.h"
 #include "rename/RenameRun.h"
 
 namespace tess {
@@ -150,6 +151,9 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
   RecordedRenameLog log;
   FileSystem& files = env.files ? *env.files : PlatformFileSystem();
   RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, env.shell, 0, log, files);
+  // As the dialog's テスト does: the typing slips the run passed over in silence.
+  if (!run)
+    for (const std::u16string& line : UnknownTokenLines(settings)) log.lines.push_back(line);
   for (const std::u16string& line : log.lines) PrintLine(out, line);
   std::fflush(out);
   return outcome == RenameOutcome::Planned || outcome == RenameOutcome::Done ? 0 : 1;
