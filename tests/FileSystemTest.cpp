@@ -34,7 +34,19 @@ TEST(FileSystemPathKey, SamePathsShareAKey) {
       {u"\\\\srv\\share\\..\\..\\a", u"\\\\srv\\share\\a", true},
       {u"C:\\A\\b.jpg. .", u"C:\\A\\b.jpg", true},
       {u"C:\\A\\README ", u"C:\\A\\README", true},
-      {u"C:\\A \\b.jpg", u"C:\\A\\b.jpg", false},
+      {u"C:\\A \\b.jpg", u"C:\\A\\b.jpg", true},
+      {u"C:\\Cam.\\20240501\\a.jpg", u"C:\\Cam\\20240501\\a.jpg", true},
+      {u"C:\\A\\...\\b.jpg", u"C:\\A\\b.jpg", true},
+      // Letter case over all of Unicode, as Windows compares names.
+      {u"C:\\Ảnh 1.jpg", u"C:\\ảnh 1.jpg", true},
+      {u"C:\\ǅ", u"C:\\ǆ", true},
+      {u"C:\\Ⓐ", u"C:\\ⓐ", true},
+      {u"C:\\Ꭰ", u"C:\\ꭰ", true},
+      {u"C:\\ı", u"C:\\I", true},
+      {u"C:\\K", u"C:\\k", true},
+      {u"C:\\\U00010400", u"C:\\\U00010428", true},
+      {u"C:\\ß", u"C:\\ss", false},
+      {u"C:\\あ", u"C:\\ア", false},
       {u"C:\\A\\..b.jpg", u"C:\\A\\b.jpg", false},
   };
   for (const Case& c : cases)

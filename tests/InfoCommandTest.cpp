@@ -107,6 +107,11 @@ TEST(InfoCommand, FilesAndFolders) {
                        "\t1\t2020/01/02 03:04:05.000\t2021/01/02 03:04:05.500\t\t2021/01/02 03:04:05.500\tTab\\tMake\tM1\n" +
                        ToUtf8(at("c.jpg")) + "\tE\t\t\t\t\t\t\n");
   EXPECT_EQ(r.err, ToUtf8(at("c.jpg")) + ": Invalid TIFF data\n");
+  // The folder written with a trailing separator ("Z:\\photos\\") is the same folder.
+  std::u16string slashed = folder + (kNativeWindowsPaths ? u"\\" : u"/");
+  InfoRun trailing = RunInfo({slashed});
+  EXPECT_EQ(trailing.status, 0) << trailing.err;
+  EXPECT_NE(trailing.out.find("\t1\t2020/01/02"), std::string::npos) << trailing.out;
 
   // Files in the order given; a missing one is reported and makes the status 1.
   InfoRun r2 = RunInfo({at("c.jpg"), at("missing.jpg"), at("b.jpg")});

@@ -96,7 +96,8 @@ TEST_F(PlanCommandTest, PrintsTheTestRunLog) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\20240501\\20240501-090307.JPG\n\n"
-            "\\DCIM\\100\\IMG_0002.JPG\n\\DCIM\\100\\20240501\\20240501-091512.JPG\n\n");
+            "\\DCIM\\100\\IMG_0002.JPG\n\\DCIM\\100\\20240501\\20240501-091512.JPG\n\n"
+            "まとめ (テスト): 移動予定 2 個、除外 1 個 (Exif情報なし 1 個)\n");
   EXPECT_TRUE(shell.fileOperations.empty());
 }
 
@@ -105,7 +106,7 @@ TEST_F(PlanCommandTest, NamesEveryAtThatStartsNoTokenAfterTheLog) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\年月\\IMG_0001.JPG\n\n"
-            "不明なトークン: @年\n不明なトークン: @月\n");
+            "まとめ (テスト): コピー予定 1 個\n不明なトークン: @年\n不明なトークン: @月\n");
 }
 
 TEST_F(PlanCommandTest, OrderGivenAndMarkers) {
@@ -113,7 +114,8 @@ TEST_F(PlanCommandTest, OrderGivenAndMarkers) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
             "\\DCIM\\100\\IMG_0002.JPG\nE:\\DSC\\X-T5\\IMG_0002.JPG\n\n"
-            "\\DCIM\\100\\IMG_0001.JPG\nE:\\DSC\\X-T5\\IMG_0001.JPG\n\n");
+            "\\DCIM\\100\\IMG_0001.JPG\nE:\\DSC\\X-T5\\IMG_0001.JPG\n\n"
+            "まとめ (テスト): コピー予定 2 個\n");
 }
 
 TEST_F(PlanCommandTest, NothingWithMetadataAndRefusals) {
@@ -121,17 +123,18 @@ TEST_F(PlanCommandTest, NothingWithMetadataAndRefusals) {
   EXPECT_EQ(none.status, 1);
   EXPECT_EQ(none.out, "ファイルが見つかりません。\n");
 
+  // A copy onto the photo itself: it is where it belongs already.
   CliResult onto = Plan({"--folder", "@folder", "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
-  EXPECT_EQ(onto.status, 1);
-  EXPECT_EQ(onto.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\IMG_0001.JPG\n\nコピー元と同じファイルです: \\DCIM\\100\\IMG_0001.JPG\n");
+  EXPECT_EQ(onto.status, 0);
+  EXPECT_EQ(onto.out, "コピー先に同じファイルがあるため除外します: \\DCIM\\100\\IMG_0001.JPG\n"
+                      "まとめ (テスト): コピー予定 0 個、コピー済み 1 個\n");
 }
 
 TEST_F(PlanCommandTest, ACameraTextPaddedWithNulsKeepsEveryLineWhole) {
   metadata.photos[u"/DCIM/100/IMG_0001.JPG"].model = std::u16string(u"EOS\0\0", 5);
   CliResult r = Plan({"--folder", "@model", "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, std::string("\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\EOS\0\0\\IMG_0001.JPG\n\n", 53) +
-                       "コピー先に使えない文字があります: \\DCIM\\100\\IMG_0001.JPG\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\EOS__\\IMG_0001.JPG\n\nまとめ (テスト): コピー予定 1 個\n");
 }
 
 TEST_F(PlanCommandTest, RunGoesThroughTheShellWhereThereIsOne) {
@@ -143,7 +146,8 @@ TEST_F(PlanCommandTest, RunGoesThroughTheShellWhereThereIsOne) {
 
   CliResult run = Plan({"--folder", "Out", "--name", "@file", "--action", "copy", "--run", "/DCIM/100/IMG_0001.JPG"}, true);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\n1 個のファイルをコピー/リネームしました。\n");
+  EXPECT_EQ(run.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\n1 個のファイルをコピー/リネームしました。\n"
+                     "まとめ: コピー 1 個\n");
   ASSERT_EQ(shell.fileOperations.size(), 1u);
   EXPECT_EQ(shell.fileOperations[0].wFunc, 2u);
 
@@ -153,7 +157,8 @@ TEST_F(PlanCommandTest, RunGoesThroughTheShellWhereThereIsOne) {
   EXPECT_EQ(failed.status, 1);
   EXPECT_EQ(failed.out,
             "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out2\\IMG_0001.JPG\n\n"
-            "移動できませんでした (コピー元はそのままです): \\DCIM\\100\\IMG_0001.JPG\nファイルの移動/リネームに失敗しました。\n");
+            "移動できませんでした (コピー元はそのままです): \\DCIM\\100\\IMG_0001.JPG\nファイルの移動/リネームに失敗しました。\n"
+            "まとめ: 移動 0 個\n");
 }
 
 // A folder stands for its files, in the order the file list shows them first (by name,
@@ -171,11 +176,11 @@ TEST_F(PlanCommandTest, AFolderStandsForItsFiles) {
   for (const char* path : {"/DCIM/100", "/DCIM/100/"}) {
     CliResult r = Plan({"--folder", "Out", "--name", "@file", path});
     EXPECT_EQ(r.status, 0) << path << r.err;
-    EXPECT_EQ(r.out, expected) << path;
+    EXPECT_EQ(r.out, expected + "まとめ (テスト): コピー予定 3 個、除外 1 個 (Exif情報なし 1 個)\n") << path;
   }
   CliResult run = Plan({"--folder", "Out", "--name", "@file", "--action", "move", "--run", "/DCIM/100"}, true);
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, expected + "3 個のファイルを移動/リネームしました。\n");
+  EXPECT_EQ(run.out, expected + "3 個のファイルを移動/リネームしました。\nまとめ: 移動 3 個、除外 1 個 (Exif情報なし 1 個)\n");
   ASSERT_EQ(shell.fileOperations.size(), 1u);
   // A folder that cannot be listed is a usage error; one without a photo a run that finds no file.
   CliResult unlisted = Plan({"--folder", "Out", "--name", "@file", "/DCIM/100/sub"});
@@ -185,6 +190,37 @@ TEST_F(PlanCommandTest, AFolderStandsForItsFiles) {
   CliResult empty = Plan({"--folder", "Out", "--name", "@file", "/DCIM/100/sub"});
   EXPECT_EQ(empty.status, 1);
   EXPECT_EQ(empty.out, "ファイルが見つかりません。\n");
+}
+
+// --recursive: a card's DCIM stands for every photo in 100CANON, 101CANON, ..., folder by
+// folder, its own files first; hidden and system folders are skipped.
+TEST_F(PlanCommandTest, RecursiveTakesAWholeCard) {
+  directory.AddFile(u"/", {u"DCIM", FILE_ATTRIBUTE_DIRECTORY_, 0, 0, 0});
+  directory.AddFile(u"/DCIM/", {u"101", FILE_ATTRIBUTE_DIRECTORY_, 0, 0, 0});
+  directory.AddFile(u"/DCIM/", {u"100", FILE_ATTRIBUTE_DIRECTORY_, 0, 0, 0});
+  directory.AddFile(u"/DCIM/", {u".thumbs", FILE_ATTRIBUTE_DIRECTORY_ | FILE_ATTRIBUTE_HIDDEN_, 0, 0, 0});
+  directory.AddFile(u"/DCIM/", {u"SYS", FILE_ATTRIBUTE_DIRECTORY_ | FILE_ATTRIBUTE_SYSTEM_, 0, 0, 0});
+  directory.AddFile(u"/DCIM/", {u"top.jpg", FILE_ATTRIBUTE_ARCHIVE_, 10, 0, 0});
+  directory.AddFile(u"/DCIM/101/", {u"IMG_0100.JPG", FILE_ATTRIBUTE_ARCHIVE_, 10, 0, 0});
+  directory.AddFile(u"/DCIM/.thumbs/", {u"t.jpg", FILE_ATTRIBUTE_ARCHIVE_, 10, 0, 0});
+  directory.AddFile(u"/DCIM/SYS/", {u"s.jpg", FILE_ATTRIBUTE_ARCHIVE_, 10, 0, 0});
+  for (const char16_t* p : {u"/DCIM/top.jpg", u"/DCIM/101/IMG_0100.JPG", u"/DCIM/.thumbs/t.jpg", u"/DCIM/SYS/s.jpg"})
+    metadata.photos[p] = {true, MissingDate, Shot(2024, 5, 2, 8, 0, 0), MissingDate, u"X-T5", u"FUJIFILM"};
+  files.Put(u"\\DCIM\\top.jpg", "top");
+  files.Put(u"\\DCIM\\101\\IMG_0100.JPG", "100");
+  for (const char* path : {"/DCIM", "/DCIM/"}) {
+    CliResult r = Plan({"--recursive", "--folder", "E:\\Out", "--name", "@file", path});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "\\DCIM\\top.jpg\nE:\\Out\\top.jpg\n\n"
+              "\\DCIM\\100\\IMG_0001.JPG\nE:\\Out\\IMG_0001.JPG\n\n"
+              "\\DCIM\\100\\IMG_0002.JPG\nE:\\Out\\IMG_0002.JPG\n\n"
+              "\\DCIM\\101\\IMG_0100.JPG\nE:\\Out\\IMG_0100.JPG\n\n"
+              "まとめ (テスト): コピー予定 4 個、除外 1 個 (Exif情報なし 1 個)\n");
+  }
+  // Without it, the folder's own files only.
+  CliResult flat = Plan({"--folder", "E:\\Out", "--name", "@file", "/DCIM"});
+  EXPECT_EQ(flat.out, "\\DCIM\\top.jpg\nE:\\Out\\top.jpg\n\nまとめ (テスト): コピー予定 1 個\n");
 }
 
 TEST_F(PlanCommandTest, UsageErrors) {
@@ -244,7 +280,8 @@ TEST(PlanCommandFiles, ReadsGeneratedPhotosThroughRunCli) {
       return RunPlanCommandWith({u"--folder", u"@モデル", u"--name", u"@file-@年4", jpg, txt}, out, err, env);
     });
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, folder + "IMG_0001.JPG\n" + folder + "M\\IMG_0001-2024.JPG\n\n");
+    EXPECT_EQ(r.out, folder + "IMG_0001.JPG\n" + folder + "M\\IMG_0001-2024.JPG\n\n" +
+                         "まとめ (テスト): コピー予定 1 個、除外 1 個 (Exif情報なし 1 個)\n");
   }
 
   bool readable = false;
@@ -261,7 +298,8 @@ TEST(PlanCommandFiles, ReadsGeneratedPhotosThroughRunCli) {
                   out, err);
   });
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, folder + "IMG_0001.JPG\n" + folder + "FixtureCam\\2024\\20240501-090307(水).JPG\n\n");
+  EXPECT_EQ(r.out, folder + "IMG_0001.JPG\n" + folder + "FixtureCam\\2024\\20240501-090307(水).JPG\n\n" +
+                       "まとめ (テスト): コピー予定 1 個、除外 1 個 (Exif情報なし 1 個)\n");
   fs::remove_all(dir);
 }
 
@@ -296,7 +334,8 @@ TEST(PlanCommandFiles, PaddedCameraTextsPlanCleanFolders) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, folder + "DSCF0002.JPG\n" + folder + "FinePix E500\\20050814\\DSCF0002.JPG\n\n" +
                        folder + "DSCF0003.JPG\n" + folder + "FinePix4900Zoom\\20010512\\DSCF0003.JPG\n\n" +
-                       folder + "IMG_0001.JPG\n" + folder + "Canon EOS 350D DIGITAL\\20061006\\IMG_0001.JPG\n\n");
+                       folder + "IMG_0001.JPG\n" + folder + "Canon EOS 350D DIGITAL\\20061006\\IMG_0001.JPG\n\n" +
+                       "まとめ (テスト): コピー予定 3 個\n");
 
   CliResult info = Capture([&](std::FILE* out, std::FILE* err) { return RunCli({u"info", dir.u16string()}, out, err); });
   EXPECT_EQ(info.status, 0) << info.err;

@@ -46,9 +46,10 @@ TEST(RenameFormShow, SelectionsFitTheListsAndTheMarkersComeFirst) {
        {kFolderMarker, u"@年4", u"@モデル"}, 2},
       {"marker missing, entry 0 selected", {u"@年4"}, 0, {kFolderMarker, u"@年4"}, 1},
       {"marker further down is not first", {u"@年4", kFolderMarker}, 0, {kFolderMarker, u"@年4", kFolderMarker}, 1},
-      {"index past the end: none, also after the marker", {u"@年4"}, 1, {kFolderMarker, u"@年4"}, -1},
-      {"index -1 stays none", {kFolderMarker, u"@年4"}, -1, {kFolderMarker, u"@年4"}, -1},
-      {"another negative index is none", {kFolderMarker}, -7, {kFolderMarker}, -1},
+      // Never blank: a blank folder template would rename the photos where they lie.
+      {"index past the end: entry 0, the marker", {u"@年4"}, 1, {kFolderMarker, u"@年4"}, 0},
+      {"index -1: entry 0", {kFolderMarker, u"@年4"}, -1, {kFolderMarker, u"@年4"}, 0},
+      {"another negative index: entry 0", {kFolderMarker}, -7, {kFolderMarker}, 0},
   };
   for (const Case& c : cases) {
     MemorySettingsStore store;
@@ -110,20 +111,20 @@ TEST(ListEditor, EditedListAndSelection) {
   struct Case {
     const char* what;
     List lines;
-    int remembered;
+    std::optional<std::u16string> remembered;
     TemplateListKind kind;
     List items;
     int index;
   } cases[] = {
-      {"unchanged list keeps the entry", {u"a", u"b", u"c"}, 1, TemplateListKind::Files, {u"a", u"b", u"c"}, 1},
-      {"lines deleted above: same index, another template", {u"b", u"c"}, 1, TemplateListKind::Files,
-       {u"b", u"c"}, 1},
-      {"index now past the end: none", {u"a"}, 1, TemplateListKind::Files, {u"a"}, -1},
-      {"nothing was selected: entry 0", {u"a", u"b"}, -1, TemplateListKind::Files, {u"a", u"b"}, 0},
-      {"empty lines stay entries", {u"", u"x", u""}, 2, TemplateListKind::Folders, {u"", u"x", u""}, 2},
-      {"emptied folder list keeps each folder", {}, 0, TemplateListKind::Folders, {kFolderMarker}, 0},
-      {"emptied name list keeps each name", {}, 3, TemplateListKind::Files, {kFileMarker}, -1},
-      {"emptied with nothing selected", {}, -1, TemplateListKind::Files, {kFileMarker}, 0},
+      {"unchanged list keeps the entry", {u"a", u"b", u"c"}, u"b", TemplateListKind::Files, {u"a", u"b", u"c"}, 1},
+      {"line deleted above: the same template", {u"b", u"c"}, u"b", TemplateListKind::Files, {u"b", u"c"}, 0},
+      {"lines added above: the same template", {u"x", u"y", u"a", u"b"}, u"b", TemplateListKind::Files,
+       {u"x", u"y", u"a", u"b"}, 3},
+      {"template gone: entry 0", {u"a", u"c"}, u"b", TemplateListKind::Files, {u"a", u"c"}, 0},
+      {"nothing was selected: entry 0", {u"a", u"b"}, std::nullopt, TemplateListKind::Files, {u"a", u"b"}, 0},
+      {"an empty template selected", {u"x", u""}, u"", TemplateListKind::Folders, {u"x", u""}, 1},
+      {"emptied folder list keeps each folder", {}, u"@年4", TemplateListKind::Folders, {kFolderMarker}, 0},
+      {"emptied name list keeps each name", {}, u"x", TemplateListKind::Files, {kFileMarker}, 0},
   };
   for (const Case& c : cases) {
     TemplateChoice choice = ApplyEditedList(c.lines, c.remembered, c.kind);

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "cli/Cli.h"
-#include "cli/FolderFiles.h"
+#include "browse/FolderFiles.h"
 #include "cli/InfoFormat.h"
 #include "browse/FileRecords.h"
 #include "exif/Exif.h"
@@ -183,7 +183,12 @@ int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
   for (const auto& path : args) {
     // A path the listing cannot find is still handed to the reader, whose open error
     // says why it cannot be read.
-    std::optional<DirectoryEntry> entry = lister.Find(path);
+    // A find-first takes "Z:\photos\" for nothing: the folder is looked up without its
+    // trailing separator.
+    std::u16string bare = path;
+    while (bare.size() > 1 && IsSeparator(bare.back()) && !(bare.size() == 3 && bare[1] == u':')) bare.pop_back();
+    std::optional<DirectoryEntry> entry = lister.Find(bare);
+    if (!entry && bare.size() <= 3 && IsSeparator(bare.back())) entry = DirectoryEntry{u"", FILE_ATTRIBUTE_DIRECTORY_};
     if (!entry) entry = DirectoryEntry{};
     if ((entry->attributes & FILE_ATTRIBUTE_DIRECTORY_) == 0) {
       size_t cut = path.size();

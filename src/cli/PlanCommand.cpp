@@ -10,7 +10,7 @@
 
 #include "browse/FileRecords.h"
 #include "cli/Cli.h"
-#include "cli/FolderFiles.h"
+#include "browse/FolderFiles.h"
 #include "cli/PlanCommand.h"
 #include "platform/Text.h"
 #include "rename/RenameForms.h"
@@ -23,18 +23,22 @@ constexpr bool kWindowsPaths = kNativeWindowsPaths;
 
 const char kPlanHelp[] =
     "usage: tessarine-cli plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE\n"
-    "                          [--action copy|move] [--run] PATH...\n"
+    "                          [--action copy|move] [--recursive] [--run] PATH...\n"
     "\n"
     "Reads each photo's EXIF data as the file list does and prints, one line each (UTF-8),\n"
     "the lines the rename dialog's test run writes to its log: source, destination, an\n"
-    "empty line, for every file with EXIF data, in the order given. A folder stands for its\n"
-    "files (one level, in the order the file list shows them: by name).\n"
+    "empty line, for every file with EXIF data (and the sidecars that follow it), in the\n"
+    "order given; a line for each photo left out or already filed; a closing summary. Taken\n"
+    "names get a number (\"name (2).JPG\"); nothing is ever replaced. A folder stands for\n"
+    "its files (one level, in the order the file list shows them: by name).\n"
     "\n"
     "  --folder T    destination-folder template, e.g. \"@年4@月2@日2\", \"@folder\" (keep the\n"
     "                folder), \"\\DSC\\@y4\" (on the source's drive), \"E:\\DSC\\@model\"\n"
     "  --name T      file-name template, e.g. \"@年4@月2@日2-@時2@分2@秒2\", \"@file\" (keep\n"
     "                the name); the file's extension is always kept\n"
     "  --action A    copy (default) or move\n"
+    "  --recursive   a folder stands for every file under it, its sub-folders included\n"
+    "                (a card's DCIM), folder by folder; hidden and system folders skipped\n"
     "  --run         perform the copy or move through the Windows shell and print the\n"
     "                count or failure line; needs Windows (or Wine)\n"
     "  --            ends the options\n"
@@ -57,7 +61,7 @@ bool IsSeparator(char16_t c) { return IsPathSeparator(c, kWindowsPaths); }
 int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
                        const PlanEnvironment& env) {
   RenameRunSettings settings;
-  bool haveFolder = false, haveName = false, run = false;
+  bool haveFolder = false, haveName = false, run = false, recursive = false;
   std::vector<std::u16string> paths;
   auto usage = [&](const std::string& message) {
     std::fprintf(err, "tessarine-cli plan: %s\n\n", message.c_str());
@@ -76,6 +80,8 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
       return 0;
     } else if (a == u"--run") {
       run = true;
+    } else if (a == u"--recursive" || a == u"-r") {
+      recursive = true;
     } else if (a == u"--folder" || a == u"--name" || a == u"--action") {
       if (i + 1 >= args.size()) return usage(ToUtf8(a) + " needs a value");
       const std::u16string& value = args[++i];
@@ -140,6 +146,15 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     // Its files are named with the separator the path already uses.
     std::u16string inside = full;
     if (!IsSeparator(inside.back())) inside += full[cut - 1];
+    if (recursive) {
+      std::vector<FolderTreeFile> tree;
+      if (!ListFolderTreeFiles(env.directory, inside, full[cut - 1], tree)) {
+        std::fprintf(err, "tessarine-cli plan: cannot list the folder '%s'\n", ToUtf8(given).c_str());
+        return 2;
+      }
+      for (const FolderTreeFile& file : tree) add(file.entry, file.folder);
+      continue;
+    }
     std::vector<DirectoryEntry> files;
     if (!ListFolderFiles(env.directory, inside, files)) {
       std::fprintf(err, "tessarine-cli plan: cannot list the folder '%s'\n", ToUtf8(given).c_str());

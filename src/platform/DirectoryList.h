@@ -14,8 +14,10 @@ namespace tess {
 enum : uint32_t {
   FILE_ATTRIBUTE_READONLY_ = 0x01,
   FILE_ATTRIBUTE_HIDDEN_ = 0x02,
+  FILE_ATTRIBUTE_SYSTEM_ = 0x04,
   FILE_ATTRIBUTE_DIRECTORY_ = 0x10,
   FILE_ATTRIBUTE_ARCHIVE_ = 0x20,
+  FILE_ATTRIBUTE_REPARSE_POINT_ = 0x400,
 };
 
 // One entry as a directory search reports it. Times are FILETIME counts (100 ns since

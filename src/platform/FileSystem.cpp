@@ -1,10 +1,34 @@
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/Text.h"
 
 namespace tess {
+namespace {
+
+struct CaseKeyEntry {
+  char32_t from;
+  char32_t key;
+};
+
+constexpr CaseKeyEntry kCaseKeys[] = {
+#include "platform/CaseKeys.inc"
+};
+
+// Windows drops the dots and blanks that end a name.
+void TrimNameEnd(std::u16string& name) {
+  while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
+}
+
+}  // namespace
+
+char32_t CaseKey(char32_t c) {
+  auto it = std::lower_bound(std::begin(kCaseKeys), std::end(kCaseKeys), c,
+                             [](const CaseKeyEntry& e, char32_t v) { return e.from < v; });
+  return it != std::end(kCaseKeys) && it->from == c ? it->key : c;
+}
 
 std::u16string FileSystemPath(const std::u16string& path) {
   // A leading "\\" (a network path) keeps both separators; its server and share, like a
@@ -27,14 +51,11 @@ std::u16string FileSystemPath(const std::u16string& path) {
       if (segments.size() > fixed) segments.pop_back();
       continue;
     }
+    // Every level, not only the last: "Cam.\x" and "Cam\x" are one folder on disk.
+    TrimNameEnd(segment);
+    if (segment.empty()) continue;
     segments.push_back(std::move(segment));
     if (segments.size() == 1 && (!root.empty() || segments[0].back() == u':')) fixed = root.empty() ? 1 : 2;
-  }
-  // Windows drops the dots and blanks that end the last name.
-  if (!segments.empty()) {
-    std::u16string& last = segments.back();
-    while (!last.empty() && (last.back() == u'.' || last.back() == u' ')) last.pop_back();
-    if (last.empty()) segments.pop_back();
   }
   std::u16string out = root;
   for (size_t s = 0; s < segments.size(); ++s) {
@@ -44,10 +65,27 @@ std::u16string FileSystemPath(const std::u16string& path) {
   return out;
 }
 
-std::u16string FileSystemPathKey(const std::u16string& path) {
-  std::u16string key = FileSystemPath(path);
-  for (char16_t& c : key) c = UpperCaseLetter(c);
+std::u16string CaseFold(std::u16string_view text) {
+  std::u16string key;
+  key.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    // A supplementary letter (Deseret, Adlam, ...) is folded as one code point.
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    }
+    char32_t k = CaseKey(c);
+    if (k >= 0x10000) {
+      key += char16_t(0xD800 + ((k - 0x10000) >> 10));
+      key += char16_t(0xDC00 + ((k - 0x10000) & 0x3FF));
+    } else {
+      key += char16_t(k);
+    }
+  }
   return key;
 }
+
+std::u16string FileSystemPathKey(const std::u16string& path) { return CaseFold(FileSystemPath(path)); }
 
 }  // namespace tess

@@ -5,16 +5,28 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tess {
 
 // A path as Windows resolves it: "/" taken as "\", runs of separators as one (a leading
 // "\\" of a network path stays), "." and ".." segments resolved without climbing out of a
-// drive or share, the dots and blanks that end the last name dropped.
+// drive or share, the dots and blanks that end every name dropped (a name left empty goes).
 std::u16string FileSystemPath(const std::u16string& path);
 // FileSystemPath with the letter case folded, as the file system compares names: two
-// paths with the same key name the same file or folder.
+// paths with the same key name the same file or folder. Case is folded over all of Unicode
+// by a table generated from the Unicode data (scripts/gen-case-keys), so that every pair of
+// names Windows takes for one has one key.
 std::u16string FileSystemPathKey(const std::u16string& path);
+// The case key of one code point (itself when its case joins it to no other).
+char32_t CaseKey(char32_t c);
+// Text with every code point replaced by its case key: a name compared as the file system
+// compares it, without the path rules.
+std::u16string CaseFold(std::u16string_view text);
+
+// What is at a path, with "cannot tell" kept apart from "nothing there".
+enum class PathState { Missing, File, Folder, Unknown };
 
 // What creating and tidying destination folders needs.
 class FolderSystem {
@@ -38,6 +50,14 @@ class FileSystem : public FolderSystem {
   virtual bool SameContent(const std::u16string& a, const std::u16string& b) = 0;
   // Removes a file, also one marked read-only.
   virtual bool RemoveFile(const std::u16string& path) = 0;
+  // What is at the path: Missing only when the system says clearly that nothing is there
+  // (an invalid name or a denied access is Unknown, never Missing).
+  virtual PathState Probe(const std::u16string& path) = 0;
+  // True when both paths name one and the same file on disk (not a copy of it): a
+  // case-only rename asks it, since a case-sensitive folder may hold another file there.
+  virtual bool SameFile(const std::u16string& a, const std::u16string& b) = 0;
+  // The names of the files (not folders) in a folder; nothing when it cannot be listed.
+  virtual std::optional<std::vector<std::u16string>> FileNames(const std::u16string& folder) = 0;
 };
 
 // The machine's file system. Off Windows, paths written with "\" are taken with "/".

@@ -10,6 +10,11 @@ std::vector<std::u16string> RenameActions() { return {texts::kActionCopy, texts:
 
 int SelectableIndex(int requested, int count) { return requested >= 0 && requested < count ? requested : -1; }
 
+int TemplateIndex(int requested, int count) {
+  if (count <= 0) return -1;
+  return requested >= 0 && requested < count ? requested : 0;
+}
+
 std::u16string SelectedText(const TemplateChoice& choice) {
   int index = SelectableIndex(choice.index, static_cast<int>(choice.items.size()));
   return index < 0 ? std::u16string() : choice.items[static_cast<size_t>(index)];
@@ -30,6 +35,8 @@ void ShowRenameFormState(SettingsStore* store, RenameWindowSettings& state) {
   files.index = SelectableIndex(files.index, static_cast<int>(files.items.size()));
   PutMarkerFirst(folders, kFolderMarker);
   PutMarkerFirst(files, kFileMarker);
+  folders.index = TemplateIndex(folders.index, static_cast<int>(folders.items.size()));
+  files.index = TemplateIndex(files.index, static_cast<int>(files.items.size()));
   state.folderTemplates = std::move(folders.items);
   state.fileTemplates = std::move(files.items);
   state.itemIndex[1] = folders.index;
@@ -44,10 +51,14 @@ const char16_t* CaptionForList(TemplateListKind kind) {
   return kind == TemplateListKind::Folders ? kFolderListCaption : kFileListCaption;
 }
 
-TemplateChoice ApplyEditedList(std::vector<std::u16string> lines, int rememberedIndex, TemplateListKind kind) {
-  TemplateChoice choice{std::move(lines), -1};
+TemplateChoice ApplyEditedList(std::vector<std::u16string> lines, const std::optional<std::u16string>& rememberedText,
+                               TemplateListKind kind) {
+  TemplateChoice choice{std::move(lines), 0};
   if (choice.items.empty()) choice.items.push_back(kind == TemplateListKind::Folders ? kFolderMarker : kFileMarker);
-  choice.index = SelectableIndex(rememberedIndex < 0 ? 0 : rememberedIndex, static_cast<int>(choice.items.size()));
+  if (rememberedText) {
+    auto found = std::find(choice.items.begin(), choice.items.end(), *rememberedText);
+    if (found != choice.items.end()) choice.index = static_cast<int>(found - choice.items.begin());
+  }
   return choice;
 }
 

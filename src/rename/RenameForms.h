@@ -2,6 +2,7 @@
 // What the rename dialog and the template list editor decide, apart from their windows:
 // the lists and selections a showing ends with, which list the editor edits, what an
 // edited list becomes, the lines of a text area, and where a resize puts the controls.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ struct TemplateChoice {
 // The index a drop-down of `count` entries shows for a requested one: negative or past the
 // end is no selection.
 int SelectableIndex(int requested, int count);
+// The same for a template drop-down, which is never left blank: entry 0 instead of none.
+int TemplateIndex(int requested, int count);
 
 // The selected entry's text; empty without a selection.
 std::u16string SelectedText(const TemplateChoice& choice);
@@ -40,7 +43,9 @@ std::u16string SelectedText(const TemplateChoice& choice);
 // The dialog's state at a showing: the placement, lists and selections it had (the
 // defaults at the first showing) replaced by what the settings hold, the selections fitted
 // to the lists, and the two markers put first. A store that cannot open the key keeps the
-// lists as they were; a marker inserted in front keeps the selected template selected.
+// lists as they were; a marker inserted in front keeps the selected template selected; a
+// template selection that does not fit its list selects entry 0, never nothing (a blank
+// folder template would rename the photos where they lie).
 void ShowRenameFormState(SettingsStore* store, RenameWindowSettings& state);
 
 // Puts the marker in front when the list does not start with it; the selection follows
@@ -52,10 +57,12 @@ TemplateListKind ListForCaption(const std::u16string& caption);
 const char16_t* CaptionForList(TemplateListKind kind);
 
 // The list a drop-down gets after the editor ended with OK: the edited lines as they are
-// (empty lines stay empty entries) and the remembered selection again, entry 0 when none
-// was selected, none when it is past the end. A list the user emptied gets the marker that
-// keeps each file's folder or name, so that a run from it never moves photos anywhere new.
-TemplateChoice ApplyEditedList(std::vector<std::u16string> lines, int rememberedIndex, TemplateListKind kind);
+// (empty lines stay empty entries) and the template that was selected before, found by its
+// text (lines added or deleted above it move it); entry 0 when it is gone or nothing was
+// selected, never nothing. A list the user emptied gets the marker that keeps each file's
+// folder or name, so that a run from it never moves photos anywhere new.
+TemplateChoice ApplyEditedList(std::vector<std::u16string> lines, const std::optional<std::u16string>& rememberedText,
+                               TemplateListKind kind);
 
 // The lines of a text area: CR LF, a lone CR or a lone LF end a line; a line break at the
 // very end starts no further line. Empty text has no line.

@@ -39,25 +39,31 @@ struct RenameRunSettings {
 enum class RenameOutcome {
   NoFiles,    // no source with metadata: nothing to do
   Planned,    // a test run that found every destination usable
-  Refused,    // some destination would lose or overwrite a file: nothing handed to the shell
+  Refused,    // a test run that found destinations the real run will leave out (their photos named)
   PackFailed, // the packed lists could not be built
   Done,       // every file of the batch arrived (or was already in place)
-  Failed,     // some file did not arrive, whatever the shell reported
+  Failed,     // some file did not arrive (or was left out for its destination), whatever the shell reported
 };
 
 // The line of a run that found no file with metadata.
 extern const char16_t* const kRenameNoFilesMessage;
 
-// The run, in three steps. Plan: every source with metadata gets its destination and its
-// pair of log lines; entries without metadata are deleted from both parallel lists. Check:
-// a destination that clashes within the batch or with the source, or where another file
-// already lies, refuses the whole batch (its lines, then the failure line in a real run,
-// and a beep); a destination that already holds the source's very bytes is a photo filed
-// before, left out with a line of its own. A test run (isSkipCopy) ends here, its log
-// telling everything the real run would do. Run: one shell operation for the rest, then
-// every pair is looked at on disk whatever the shell returned: the count line counts only
-// the pairs that really arrived; each pair that did not is named, its short copy and the
-// folders left empty are removed, and the failure line and a beep follow.
+// The run, in three steps. Plan: every source with metadata gets its destination folder
+// and name; entries without metadata are deleted from both parallel lists; a photo without
+// a shooting date is left out (with a line) when a template needs the date. Values from
+// the photo are cleaned into names Windows accepts. Photos of one folder that differ only
+// in extension share one name, and the sidecars beside them (XMP, THM, WAV, AAE, LRV)
+// follow it. Check: a name held by another file of the batch or by a different file on
+// disk gives the group the next free number ("name (2).JPG") in shooting order; a
+// destination that already holds the source's bytes is a photo filed before, left out with
+// a line; a destination that cannot be used (a file where a folder must go, a name too
+// long, a state that cannot be told) leaves its photos out with a true reason. A test run
+// (isSkipCopy) ends here, its log telling everything the real run will do. Run: one file
+// operation for the rest, then every pair is looked at on disk whatever the shell returned:
+// the count line counts only the files that really arrived; each that did not is named,
+// its short copy and the folders left empty are removed, and the failure line and a beep
+// follow. The log ends with a summary line. After a real run the lists keep only the
+// photos not filed.
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
                            bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log);
 // The same with the file system given (tests); the one above uses the machine's.

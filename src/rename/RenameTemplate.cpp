@@ -232,8 +232,10 @@ std::u16string NameExtension(const std::u16string& name) {
   return dot == std::u16string::npos ? std::u16string() : name.substr(dot);
 }
 
-std::u16string ExpandRenameTemplate(const std::u16string& templateText, const std::u16string& prefix,
-                                    const TExifFilesToListItem& entry, int sequence) {
+namespace {
+
+std::u16string Expand(const std::u16string& templateText, const std::u16string& prefix,
+                      const TExifFilesToListItem& entry, int sequence, bool forName) {
   EntryValues values(entry, sequence);
   std::u16string result = prefix;
   std::u16string_view rest = templateText;
@@ -243,15 +245,55 @@ std::u16string ExpandRenameTemplate(const std::u16string& templateText, const st
       rest.remove_prefix(1);
       continue;
     }
-    const Token* match = MatchToken(rest);
-    if (match) {
-      result += values.Get(match->value);
+    if (const Token* match = MatchToken(rest)) {
+      std::u16string value = values.Get(match->value);
+      if (forName)
+        for (char16_t& c : value)
+          if (IsForbiddenNameCharacter(c)) c = u'_';
+      result += value;
       rest.remove_prefix(match->text.size());
     } else {
       rest.remove_prefix(1);
     }
   }
   return result;
+}
+
+}  // namespace
+
+bool IsForbiddenNameCharacter(char16_t c) {
+  return c < 0x20 || c == u'\\' || c == u'/' || c == u':' || c == u'*' || c == u'?' || c == u'"' || c == u'<' ||
+         c == u'>' || c == u'|';
+}
+
+std::u16string ExpandRenameTemplate(const std::u16string& templateText, const std::u16string& prefix,
+                                    const TExifFilesToListItem& entry, int sequence) {
+  return Expand(templateText, prefix, entry, sequence, false);
+}
+
+std::u16string ExpandRenameTemplateForName(const std::u16string& templateText, const TExifFilesToListItem& entry,
+                                           int sequence) {
+  return Expand(templateText, u"", entry, sequence, true);
+}
+
+bool TemplateUsesShotDate(const std::u16string& templateText) {
+  std::u16string_view rest = templateText;
+  while (!rest.empty()) {
+    const Token* match = rest[0] == u'@' ? MatchToken(rest) : nullptr;
+    if (!match) {
+      rest.remove_prefix(1);
+      continue;
+    }
+    switch (match->value) {
+      case Value::At: case Value::Seq1: case Value::Seq2: case Value::Seq3: case Value::Seq4:
+      case Value::Model: case Value::Make: case Value::FileName:
+        break;
+      default:
+        return true;
+    }
+    rest.remove_prefix(match->text.size());
+  }
+  return false;
 }
 
 }  // namespace tess

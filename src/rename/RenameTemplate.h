@@ -12,6 +12,18 @@ namespace tess {
 // are and never scanned again; an "@" that starts no token is dropped.
 std::u16string ExpandRenameTemplate(const std::u16string& templateText, const std::u16string& prefix,
                                     const TExifFilesToListItem& entry, int sequence);
+// The same with every value made fit for one name on disk: each character Windows forbids
+// in a name (\ / : * ? " < > | and control characters) becomes "_", so that a camera text
+// can neither fail a copy nor open a folder or climb out of one.
+std::u16string ExpandRenameTemplateForName(const std::u16string& templateText, const TExifFilesToListItem& entry,
+                                           int sequence);
+
+// True when the template holds a token of the shooting date or time (year, era, month,
+// day, weekday, hour, minute, second): a photo without a date cannot be named by it.
+bool TemplateUsesShotDate(const std::u16string& templateText);
+
+// True for a character Windows does not allow in a file or folder name.
+bool IsForbiddenNameCharacter(char16_t c);
 
 // The "@" of a template that start no token, each with the characters typed after it up to
 // the next "@", separator, blank or punctuation ("@年@月" gives "@年" and "@月"), in order.

@@ -63,6 +63,31 @@ class FakeFiles final : public FileSystem {
     return fa && fb && fa->bytes == fb->bytes;
   }
   bool RemoveFile(const std::u16string& path) override { return files.erase(FileSystemPathKey(path)) > 0; }
+  // Paths whose existence cannot be told (an invalid name, a denied access).
+  std::set<std::u16string> unknown;  // by FileSystemPathKey
+  // Exact paths of files that share a key with another file, as a case-sensitive folder
+  // holds them: found by Probe, never the same file as anything else.
+  std::set<std::u16string> caseTwins;
+  PathState Probe(const std::u16string& path) override {
+    if (unknown.count(FileSystemPathKey(path))) return PathState::Unknown;
+    if (caseTwins.count(FileSystemPath(path))) return PathState::File;
+    if (Find(path)) return PathState::File;
+    return HasFolder(path) ? PathState::Folder : PathState::Missing;
+  }
+  bool SameFile(const std::u16string& a, const std::u16string& b) override {
+    if (caseTwins.count(FileSystemPath(a)) || caseTwins.count(FileSystemPath(b))) return false;
+    const File* fa = Find(a);
+    return fa && fa == Find(b);
+  }
+  std::optional<std::vector<std::u16string>> FileNames(const std::u16string& folder) override {
+    if (!HasFolder(folder)) return std::nullopt;
+    std::vector<std::u16string> names;
+    std::u16string key = FileSystemPathKey(folder);
+    for (const auto& f : files)
+      if (FileSystemPathKey(ParentFolder(f.second.path)) == key)
+        names.push_back(f.second.path.substr(f.second.path.find_last_of(u"\\/") + 1));
+    return names;
+  }
 
   void AddParents(const std::u16string& path) {
     for (std::u16string folder = ParentFolder(path); !folder.empty(); folder = ParentFolder(folder))

@@ -191,6 +191,11 @@ class RenameFormTest : public ::testing::Test {
     fx::WriteFile(folder_ + name, fx::PhotoJpeg(f));
   }
   HWND C(RenameFormControlId id) { return rename_->Control(id); }
+  // A log without its closing summary line.
+  static List Body(List log) {
+    if (!log.empty() && log.back().rfind(u"まとめ", 0) == 0) log.pop_back();
+    return log;
+  }
   HWND ListView() { return main_->plFileList1().Handle(); }
   std::vector<std::u16string> Rows() {
     std::vector<std::u16string> rows;
@@ -360,7 +365,9 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
     EXPECT_EQ(rc.left, 12);
     EXPECT_EQ(rc.right - rc.left, 640);
     EXPECT_EQ(Selected(C(IdComboBox1)), 1);
-    EXPECT_EQ(Selected(C(IdComboBox3)), -1);
+    // A template drop-down is never shown blank: a stored -1 selects entry 0, the marker
+    // that keeps each name, never an empty template.
+    EXPECT_EQ(Selected(C(IdComboBox3)), 0);
   });
   ShowRename();
 }
@@ -413,13 +420,14 @@ TEST_F(RenameFormTest, ListEditorRoundTrips) {
   } steps[] = {
       {"OK without changes", IdButton2, nullptr, true, {u"@元のフォルダ名", u"A", u"B", u"C"}, 2},
       {"cancel keeps list and selection", IdButton2, u"X\r\nY", false, {u"@元のフォルダ名", u"A", u"B", u"C"}, 2},
-      {"lines deleted above: same index", IdButton2, u"@元のフォルダ名\r\nB\r\nC", true,
-       {u"@元のフォルダ名", u"B", u"C"}, 2},
+      // The choice follows its template's text, never its position.
+      {"line deleted above: the choice stays on its text", IdButton2, u"@元のフォルダ名\r\nB\r\nC", true,
+       {u"@元のフォルダ名", u"B", u"C"}, 1},
       {"new template typed at the end", IdButton2, u"@元のフォルダ名\r\nB\r\nC\r\n@年4\\@月2@日2", true,
-       {u"@元のフォルダ名", u"B", u"C", u"@年4\\@月2@日2"}, 2},
-      {"index now past the end", IdButton2, u"D", true, {u"D"}, -1},
-      {"nothing selected: entry 0", IdButton2, u"E\r\n\r\nF", true, {u"E", u"", u"F"}, 0},
-      {"name list emptied", IdButton3, u"", true, {u"@元のファイル名"}, -1},
+       {u"@元のフォルダ名", u"B", u"C", u"@年4\\@月2@日2"}, 1},
+      {"the chosen template deleted: entry 0, never blank", IdButton2, u"D", true, {u"D"}, 0},
+      {"template gone again: entry 0", IdButton2, u"E\r\n\r\nF", true, {u"E", u"", u"F"}, 0},
+      {"name list emptied", IdButton3, u"", true, {u"@元のファイル名"}, 0},
   };
   WhenShown(*rename_, [&] {
     for (const Step& s : steps) {
@@ -583,6 +591,38 @@ TEST_F(RenameFormTest, ButtonAndMenuItemsHandTheRightFilesOver) {
   EXPECT_FALSE(main_->plFileList1().ExifRenameFilesExist()) << "a text file has no metadata";
 }
 
+// A card's DCIM chosen in the tree: its photos live in sub-folders, and the tree's command
+// and the camera button take them all, folder by folder; hidden folders stay out.
+TEST_F(RenameFormTest, TheTreesCommandTakesTheSubFoldersToo) {
+  Photo(u"top.jpg", "2024:05:01 09:03:07", "X");
+  CreateDirectoryW(W(folder_ + u"100CANON"), nullptr);
+  CreateDirectoryW(W(folder_ + u"101CANON"), nullptr);
+  CreateDirectoryW(W(folder_ + u".thumbs"), nullptr);
+  SetFileAttributesW(W(folder_ + u".thumbs"), FILE_ATTRIBUTE_HIDDEN);
+  Photo(u"101CANON\\IMG_0200.JPG", "2024:05:01 10:00:00", "X");
+  Photo(u"100CANON\\IMG_0101.JPG", "2024:05:01 09:10:00", "X");
+  Photo(u"100CANON\\IMG_0100.JPG", "2024:05:01 09:05:00", "X");
+  Photo(u".thumbs\\t.jpg", "2024:05:01 09:05:00", "X");
+  StoreFolder(folder_);
+  Open();
+  List handed;
+  rename_->OnShown = [&] {
+    handed = main_->plFileList1().ExifRenameFilesFrom();
+    rename_->EndModal(IDCANCEL);
+  };
+  const List all{folder_ + u"top.jpg", folder_ + u"100CANON\\IMG_0100.JPG", folder_ + u"100CANON\\IMG_0101.JPG",
+                 folder_ + u"101CANON\\IMG_0200.JPG"};
+  SendMessageW(main_->Handle(), WM_COMMAND, MAKEWPARAM(cmdExifRenamePath1, 0), 0);
+  EXPECT_EQ(handed, all) << Show(handed);
+  handed.clear();
+  SetFocus(main_->plFolderTree1().Handle());
+  PressExifRenameButton();
+  EXPECT_EQ(handed, all) << Show(handed);
+  ASSERT_EQ(main_->plFileList1().ExifFilesToList().Count(), 4);
+  EXPECT_EQ(main_->plFileList1().ExifFilesToList().Get(2)->ExpandFolder, folder_ + u"100CANON\\");
+  EXPECT_TRUE(main_->plFileList1().ExifFilesToList().Get(3)->IsExifExist) << "read as the list reads its files";
+}
+
 TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
   Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
   Photo(u"IMG_0002.JPG", "2024:05:01 09:15:12", "X100");
@@ -615,10 +655,16 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     return lines;
   };
   List afterCopy, afterMove;
+  // The shown folder's node is open: the new folders must appear under it.
+  TplFolderTree& tree = main_->plFolderTree1();
+  HTREEITEM node = tree.FindFolderNode(folder_);
+  ASSERT_TRUE(node);
+  TreeView_Expand(tree.Handle(), node, TVE_EXPAND);
+  ASSERT_EQ(tree.Children(node).size(), 1u);
   WhenShown(*rename_, [&] {
     // テスト: exactly the pairs, nothing on disk, the files without metadata left out.
     Click(C(IdTest1));
-    EXPECT_EQ(rename_->LogLines(), pairs(copies)) << Show(rename_->LogLines());
+    EXPECT_EQ(Body(rename_->LogLines()), pairs(copies)) << Show(rename_->LogLines());
     EXPECT_EQ(main_->plFileList1().ExifRenameFilesFrom().size(), 3u);
     EXPECT_FALSE(Exists(folder_ + u"2024"));
     EXPECT_EQ(beeps_, 0);
@@ -627,7 +673,8 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     Click(C(IdExec1));
     List expected = pairs(copies);
     expected.push_back(u"3 個のファイルをコピー/リネームしました。");
-    EXPECT_EQ(rename_->LogLines(), expected) << Show(rename_->LogLines());
+    EXPECT_EQ(Body(rename_->LogLines()), expected) << Show(rename_->LogLines());
+    EXPECT_TRUE(main_->plFileList1().ExifRenameFilesFrom().empty()) << "every photo filed: none left to retry";
     for (int i = 0; i < 3; ++i) {
       EXPECT_EQ(Bytes(copies[i]), original[i]) << i;
       EXPECT_TRUE(Exists(folder_ + names[i])) << i;
@@ -641,14 +688,24 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     EXPECT_EQ(static_cast<int>(end), length);
     EXPECT_GT(SendMessageW(memo, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
     EXPECT_FALSE(IsWindowEnabled(main_->Handle())) << "still modal after the shell's work";
-
-    // 実行 with move into other new folders.
+    // 実行 again: nothing left, and no failure.
+    Click(C(IdExec1));
+    EXPECT_EQ(rename_->LogLines(), (List{u"ファイルが見つかりません。"}));
+    EXPECT_EQ(beeps_, 1) << "as for an empty selection";
+    beeps_ = 0;
     Select(C(IdComboBox1), 1);
     Select(C(IdComboBox2), 2);
+    Click(C(IdClose1));
+  });
+  main_->plFileList1().SelectAll();
+  SetFocus(ListView());
+  PressExifRenameButton();
+  WhenShown(*rename_, [&] {
+    // 実行 with move into other new folders, from a new showing.
     Click(C(IdExec1));
-    expected = pairs(moves);
+    List expected = pairs(moves);
     expected.push_back(u"3 個のファイルを移動/リネームしました。");
-    EXPECT_EQ(rename_->LogLines(), expected) << Show(rename_->LogLines());
+    EXPECT_EQ(Body(rename_->LogLines()), expected) << Show(rename_->LogLines());
     for (int i = 0; i < 3; ++i) {
       EXPECT_EQ(Bytes(moves[i]), original[i]) << i;
       EXPECT_FALSE(Exists(folder_ + names[i])) << i;
@@ -656,12 +713,6 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     afterMove = Rows();
     EXPECT_EQ(beeps_, 0);
   });
-  // The shown folder's node is open: the new folders must appear under it.
-  TplFolderTree& tree = main_->plFolderTree1();
-  HTREEITEM node = tree.FindFolderNode(folder_);
-  ASSERT_TRUE(node);
-  TreeView_Expand(tree.Handle(), node, TVE_EXPAND);
-  ASSERT_EQ(tree.Children(node).size(), 1u);
   main_->plFileList1().SelectAll();
   SetFocus(ListView());
   PressExifRenameButton();
@@ -750,7 +801,7 @@ TEST_F(RenameFormTest, MainWindowClosedWhileTheDialogIsShownKeepsTheSettings) {
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Left"), 20);
 }
 
-TEST_F(RenameFormTest, SecondMoveOfTheSameListsFailsAndLosesNothing) {
+TEST_F(RenameFormTest, SecondMoveFindsNothingLeftAndLosesNothing) {
   Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
   Photo(u"IMG_0002.JPG", "2024:05:02 10:00:00", "X100");
   std::string original[2] = {Bytes(folder_ + u"IMG_0001.JPG"), Bytes(folder_ + u"IMG_0002.JPG")};
@@ -761,13 +812,10 @@ TEST_F(RenameFormTest, SecondMoveOfTheSameListsFailsAndLosesNothing) {
                                    folder_ + u"X100\\2024\\0502\\IMG_0002.JPG"};
   WhenShown(*rename_, [&] {
     Click(C(IdExec1));
-    ASSERT_EQ(rename_->LogLines().back(), u"2 個のファイルを移動/リネームしました。") << Show(rename_->LogLines());
-    // The same lists again: the sources are gone, so the run fails and says so.
+    ASSERT_EQ(Body(rename_->LogLines()).back(), u"2 個のファイルを移動/リネームしました。") << Show(rename_->LogLines());
+    // 実行 again: every photo is filed, none is left to retry; no failure is claimed.
     Click(C(IdExec1));
-    List log = rename_->LogLines();
-    ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back(), u"ファイルの移動/リネームに失敗しました。") << Show(log);
-    EXPECT_EQ(beeps_, 1);
+    EXPECT_EQ(rename_->LogLines(), (List{u"ファイルが見つかりません。"})) << Show(rename_->LogLines());
   });
   main_->plFileList1().SelectAll();
   SetFocus(ListView());
@@ -795,7 +843,7 @@ TEST_F(RenameFormTest, EnterOnTheFocusedTestButtonOnlyTests) {
     PostMessageW(rename_->Handle(), WM_CLOSE, 0, 0);
   }, false);
   PressExifRenameButton();
-  EXPECT_EQ(rename_->LogLines(), (List{folder_ + u"IMG_0001.JPG", folder_ + u"2024\\IMG_0001.JPG", u""}))
+  EXPECT_EQ(Body(rename_->LogLines()), (List{folder_ + u"IMG_0001.JPG", folder_ + u"2024\\IMG_0001.JPG", u""}))
       << Show(rename_->LogLines());
   EXPECT_EQ(Bytes(folder_ + u"IMG_0001.JPG"), original) << "the photo stays where it was";
   EXPECT_FALSE(Exists(folder_ + u"2024"));
@@ -813,8 +861,8 @@ TEST_F(RenameFormTest, TestMarksUnknownTokensAndTheEditorListsTheTokensWithTheFi
   WhenShown(*rename_, [&] {
     Click(C(IdTest1));
     // The run goes as it always did ("@" dropped, the folder named "年月"); the slips follow.
-    List expected{folder_ + u"IMG_0007.JPG", folder_ + u"年月\\20240501-090307.JPG", u"", u"不明なトークン: @年",
-                  u"不明なトークン: @月"};
+    List expected{folder_ + u"IMG_0007.JPG", folder_ + u"年月\\20240501-090307.JPG", u"", u"まとめ (テスト): コピー予定 1 個",
+                  u"不明なトークン: @年", u"不明なトークン: @月"};
     EXPECT_EQ(rename_->LogLines(), expected) << Show(rename_->LogLines());
     EXPECT_FALSE(Exists(folder_ + u"年月"));
     // The editor's token table, its examples from the selected photo; a double-click types one.

@@ -800,10 +800,7 @@ void TTessarineMain::MenuCommand(int id) {
     case cmdPopup1Property: list_->FileInfoDlg(); break;
     case cmdPopup2CreateFolder: list_->CreateFolder(u""); break;
     case cmdPopup2CreateText: CreateTextDocument(); break;
-    case cmdExifRenamePath1:
-      list_->SelectAll();
-      list_->ExifRenameFiles();
-      break;
+    case cmdExifRenamePath1: list_->ExifRenameFolderTree(); break;
     default: break;
   }
 }
@@ -899,7 +896,11 @@ void TTessarineMain::btnRefreshClick() {
 }
 
 void TTessarineMain::btnEventClick() {
-  if (FocusedPane() == Pane::Tree) list_->SelectAll();
+  // From the tree, the whole folder with its sub-folders: a card's DCIM files in one go.
+  if (FocusedPane() == Pane::Tree) {
+    list_->ExifRenameFolderTree();
+    return;
+  }
   list_->ExifRenameFiles();
 }
 

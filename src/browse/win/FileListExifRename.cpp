@@ -2,6 +2,7 @@
 // that the rename dialog reads and shortens.
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
+#include "browse/FolderFiles.h"
 
 namespace tess {
 
@@ -24,6 +25,31 @@ bool TplFileList::ExifRenameFiles() {
   if (FplFolderTree) FplFolderTree->ClearCopyFiles();
   if (ShowRenameForm) ShowRenameForm();
   return true;
+}
+
+void TplFileList::ExifRenameFolderTree() {
+  FExifRenameFilesFrom.clear();
+  FExifFilesToList.Clear();
+  CancelEdit();
+  for (int row = 0; row < FileDataList.Count(); ++row) {
+    const TplFileDataListItem& record = *FileDataList.Get(row);
+    if (record.IsFolder()) continue;
+    FExifFilesToList.Add(MakeRenameItem(record, FExpandFolder));
+    FExifRenameFilesFrom.push_back(FExpandFolder + record.Name);
+  }
+  std::u16string folder = FExpandFolder;
+  if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
+  std::vector<FolderTreeFile> files;
+  ListFolderTreeFiles(PlatformDirectoryLister(), folder, u'\\', files);
+  for (const FolderTreeFile& file : files) {
+    // The shown folder's own files came from the list, in its order.
+    if (file.folder.size() == folder.size()) continue;
+    std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(file.entry, file.folder, ExifMetadataSource());
+    FExifFilesToList.Add(MakeRenameItem(*record, file.folder));
+    FExifRenameFilesFrom.push_back(file.folder + record->Name);
+  }
+  if (FplFolderTree) FplFolderTree->ClearCopyFiles();
+  if (ShowRenameForm) ShowRenameForm();
 }
 
 bool TplFileList::ExifRenameFilesExist() {

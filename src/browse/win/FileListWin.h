@@ -111,6 +111,10 @@ class TplFileList {
   // The EXIF rename hand-off: the selected rows' records and paths go into the rename lists
   // and the rename dialog is shown. False without a selection.
   bool ExifRenameFiles();
+  // The rename of a whole card: every file of the shown folder, in the list's order, then
+  // those of its sub-folders, folder by folder (hidden and system folders skipped), read
+  // as the list reads its files; then the rename dialog.
+  void ExifRenameFolderTree();
   // Whether a selected record has metadata.
   bool ExifRenameFilesExist();
   TRenameSourceList& ExifRenameFilesFrom() { return FExifRenameFilesFrom; }

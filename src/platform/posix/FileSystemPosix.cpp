@@ -1,5 +1,6 @@
 // The file system off Windows: paths written with "\" (as the rename run builds them) are
 // taken with "/".
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -84,6 +85,29 @@ class PosixFileSystem final : public FileSystem {
     }
   }
   bool RemoveFile(const std::u16string& path) override { return ::unlink(NativePath(path).c_str()) == 0; }
+  PathState Probe(const std::u16string& path) override {
+    struct stat st;
+    if (::stat(NativePath(path).c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? PathState::Folder : PathState::File;
+    return errno == ENOENT ? PathState::Missing : PathState::Unknown;
+  }
+  bool SameFile(const std::u16string& a, const std::u16string& b) override {
+    struct stat sa, sb;
+    return ::stat(NativePath(a).c_str(), &sa) == 0 && ::stat(NativePath(b).c_str(), &sb) == 0 &&
+           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  }
+  std::optional<std::vector<std::u16string>> FileNames(const std::u16string& folder) override {
+    std::string native = NativePath(folder);
+    DIR* dir = ::opendir(native.c_str());
+    if (!dir) return std::nullopt;
+    std::vector<std::u16string> names;
+    while (dirent* e = ::readdir(dir)) {
+      struct stat st;
+      std::string name = e->d_name;
+      if (::stat((native + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.push_back(FromUtf8(name));
+    }
+    ::closedir(dir);
+    return names;
+  }
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/win/WinHandles.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -89,6 +90,42 @@ class WinFileSystem final : public FileSystem {
     if (DeleteFileW(W(path))) return true;
     SetFileAttributesW(W(path), attributes);
     return false;
+  }
+  PathState Probe(const std::u16string& path) override {
+    DWORD attributes = GetFileAttributesW(W(path));
+    if (attributes != INVALID_FILE_ATTRIBUTES)
+      return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathState::Folder : PathState::File;
+    DWORD error = GetLastError();
+    // ERROR_PATH_NOT_FOUND also answers a path through a file; the run looks at the folders
+    // of a destination apart, so here it only means that nothing is at this path.
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathState::Missing : PathState::Unknown;
+  }
+  bool SameFile(const std::u16string& a, const std::u16string& b) override {
+    FileHandle fa(OpenForReading(a));
+    FileHandle fb(OpenForReading(b));
+    if (fa.get() == INVALID_HANDLE_VALUE || fb.get() == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    if (!GetFileInformationByHandle(fa.get(), &ia) || !GetFileInformationByHandle(fb.get(), &ib)) return false;
+    return ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
+  }
+  std::optional<std::vector<std::u16string>> FileNames(const std::u16string& folder) override {
+    std::u16string pattern = folder;
+    if (pattern.empty() || (pattern.back() != u'\\' && pattern.back() != u'/')) pattern += u'\\';
+    pattern += u'*';
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileW(W(pattern), &data));
+    if (!find) {
+      if (GetLastError() == ERROR_FILE_NOT_FOUND) return std::vector<std::u16string>{};
+      return std::nullopt;
+    }
+    std::vector<std::u16string> names;
+    do {
+      if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        names.emplace_back(reinterpret_cast<const char16_t*>(data.cFileName));
+    } while (FindNextFileW(find.get(), &data));
+    if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
+    return names;
   }
 };
 

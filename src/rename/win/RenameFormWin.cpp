@@ -267,7 +267,9 @@ void TRenameForm::EditList(TemplateListKind kind) {
   if (!listEditForm_ || running_) return;
   HWND combo = Combo(kind);
   listEditForm_->SetCaption(CaptionForList(kind));
-  int remembered = ComboIndex(combo);
+  std::optional<std::u16string> remembered;
+  TemplateChoice before = Choice(combo);
+  if (SelectableIndex(before.index, static_cast<int>(before.items.size())) >= 0) remembered = SelectedText(before);
   if (listEditForm_->ShowModal() != IDOK) return;
   SetChoice(combo, ApplyEditedList(listEditForm_->Lines(), remembered, kind));
 }
