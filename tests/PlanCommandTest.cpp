@@ -13,7 +13,7 @@
 #include "support/RecordFakes.h"
 #include "support/ExifFixtures.h"
 #include "support/FakeFiles.h"
-#include "support/RecordingShell.h"
+#include "support/FakeTransfer.h"
 #include "support/RenameFixtures.h"
 
 using namespace tess;
@@ -75,8 +75,8 @@ class PlanCommandTest : public ::testing::Test {
     files.Put(u"\\DCIM\\100\\IMG_0001.JPG", "JPEG 1");
     files.Put(u"\\DCIM\\100\\IMG_0002.JPG", "JPEG 2");
   }
-  CliResult Plan(std::initializer_list<const char*> args, bool shellAvailable = false) {
-    PlanEnvironment env{directory, metadata, shell, shellAvailable, &files};
+  CliResult Plan(std::initializer_list<const char*> args) {
+    PlanEnvironment env{directory, metadata, &files, &io, &cancel};
     return Capture([&](std::FILE* out, std::FILE* err) { return RunPlanCommandWith(Args(args), out, err, env); });
   }
 
@@ -85,7 +85,8 @@ class PlanCommandTest : public ::testing::Test {
   FakeDirectoryLister directory;
   FakeMetadataSource metadata;
   FakeFiles files;
-  FileWorkShell shell{files};
+  FakeTransfer io{files};
+  CancelToken cancel;
 };
 
 }  // namespace
@@ -98,7 +99,7 @@ TEST_F(PlanCommandTest, PrintsTheTestRunLog) {
             "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\20240501\\20240501-090307.JPG\n\n"
             "\\DCIM\\100\\IMG_0002.JPG\n\\DCIM\\100\\20240501\\20240501-091512.JPG\n\n"
             "まとめ (テスト): 移動予定 2 個、除外 1 個 (Exif情報なし 1 個)\n");
-  EXPECT_TRUE(shell.fileOperations.empty());
+  EXPECT_EQ(io.written + io.renames, 0u);
 }
 
 TEST_F(PlanCommandTest, NamesEveryAtThatStartsNoTokenAfterTheLog) {
@@ -137,28 +138,42 @@ TEST_F(PlanCommandTest, ACameraTextPaddedWithNulsKeepsEveryLineWhole) {
   EXPECT_EQ(r.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\EOS__\\IMG_0001.JPG\n\nまとめ (テスト): コピー予定 1 個\n");
 }
 
-TEST_F(PlanCommandTest, RunGoesThroughTheShellWhereThereIsOne) {
-  CliResult refused = Plan({"--folder", "Out", "--name", "@file", "--run", "/DCIM/100/IMG_0001.JPG"});
-  EXPECT_EQ(refused.status, 2);
-  EXPECT_EQ(refused.out, "");
-  EXPECT_NE(refused.err.find("--run needs Windows"), std::string::npos) << refused.err;
-  EXPECT_TRUE(shell.fileOperations.empty());
-
-  CliResult run = Plan({"--folder", "Out", "--name", "@file", "--action", "copy", "--run", "/DCIM/100/IMG_0001.JPG"}, true);
+TEST_F(PlanCommandTest, RunCopiesProvesAndShowsProgress) {
+  CliResult run = Plan({"--folder", "Out", "--name", "@file", "--action", "copy", "--run", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\n1 個のファイルをコピー/リネームしました。\n"
                      "まとめ: コピー 1 個\n");
-  ASSERT_EQ(shell.fileOperations.size(), 1u);
-  EXPECT_EQ(shell.fileOperations[0].wFunc, 2u);
+  EXPECT_EQ(run.err, "") << "no progress unless asked, when stderr is no terminal";
+  EXPECT_EQ(files.Find(u"\\DCIM\\100\\Out\\IMG_0001.JPG")->bytes, "JPEG 1");
+  EXPECT_EQ(io.pastCacheReads, 1);
 
-  // A shell that does nothing: whatever it returns, the run tells what did not happen.
-  shell.work = {FileWorkShell::Work::Skip};
-  CliResult failed = Plan({"--folder", "Out2", "--name", "@file", "--action", "move", "--run", "/DCIM/100/IMG_0001.JPG"}, true);
+  directory.AddFile(u"/DCIM/", {u"100", FILE_ATTRIBUTE_DIRECTORY_, 0, 0, 0});
+  CliResult shown = Plan({"--folder", "Out2", "--name", "@file", "--run", "--progress", "/DCIM/100"});
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.err.find("2/2 files, 0.0/0.0 MB, done\n"), std::string::npos) << shown.err;
+
+  // A copy that reads back wrong: named, not counted, its source kept.
+  io.corruptNamesWith = u"IMG_0001";
+  CliResult failed = Plan({"--folder", "Out3", "--name", "@file", "--run", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(failed.status, 1);
-  EXPECT_EQ(failed.out,
-            "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out2\\IMG_0001.JPG\n\n"
-            "移動できませんでした (コピー元はそのままです): \\DCIM\\100\\IMG_0001.JPG\nファイルの移動/リネームに失敗しました。\n"
-            "まとめ: 移動 0 個\n");
+  EXPECT_EQ(failed.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out3\\IMG_0001.JPG\n\n"
+                        "検証に失敗しました (コピー元はそのままです): \\DCIM\\100\\IMG_0001.JPG\n"
+                        "ファイルのコピー/リネームに失敗しました。\n"
+                        "まとめ: コピー 0 個\n");
+  EXPECT_FALSE(files.Find(u"\\DCIM\\100\\Out3\\IMG_0001.JPG"));
+  EXPECT_TRUE(files.Find(u"\\DCIM\\100\\IMG_0001.JPG"));
+}
+
+TEST_F(PlanCommandTest, CtrlCStopsTheRunCleanly) {
+  directory.AddFile(u"/DCIM/", {u"100", FILE_ATTRIBUTE_DIRECTORY_, 0, 0, 0});
+  cancel.Cancel();
+  CliResult r = Plan({"--folder", "Out", "--name", "@file", "--action", "copy", "--run", "/DCIM/100"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.out.find("0 個のファイルをコピー/リネームしました。\n"), std::string::npos) << r.out;
+  const std::string last = "中止しました: 2 個のファイルは処理されていません\n";
+  ASSERT_GE(r.out.size(), last.size());
+  EXPECT_EQ(r.out.substr(r.out.size() - last.size()), last) << r.out;
+  EXPECT_FALSE(files.Find(u"\\DCIM\\100\\Out\\IMG_0001.JPG"));
 }
 
 // A folder stands for its files, in the order the file list shows them first (by name,
@@ -178,10 +193,10 @@ TEST_F(PlanCommandTest, AFolderStandsForItsFiles) {
     EXPECT_EQ(r.status, 0) << path << r.err;
     EXPECT_EQ(r.out, expected + "まとめ (テスト): コピー予定 3 個、除外 1 個 (Exif情報なし 1 個)\n") << path;
   }
-  CliResult run = Plan({"--folder", "Out", "--name", "@file", "--action", "move", "--run", "/DCIM/100"}, true);
+  CliResult run = Plan({"--folder", "Out", "--name", "@file", "--action", "move", "--run", "/DCIM/100"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, expected + "3 個のファイルを移動/リネームしました。\nまとめ: 移動 3 個、除外 1 個 (Exif情報なし 1 個)\n");
-  ASSERT_EQ(shell.fileOperations.size(), 1u);
+  EXPECT_EQ(io.renames, 3);
   // A folder that cannot be listed is a usage error; one without a photo a run that finds no file.
   CliResult unlisted = Plan({"--folder", "Out", "--name", "@file", "/DCIM/100/sub"});
   EXPECT_EQ(unlisted.status, 2);
@@ -274,8 +289,7 @@ TEST(PlanCommandFiles, ReadsGeneratedPhotosThroughRunCli) {
   {
     FakeMetadataSource metadata;
     metadata.photos[PlatformDirectoryLister().FullPath(jpg)] = {true, MissingDate, 45413.37693287037, MissingDate, u"M", u"K"};
-    RecordingShell shell;
-    PlanEnvironment env{PlatformDirectoryLister(), metadata, shell, false};
+    PlanEnvironment env{PlatformDirectoryLister(), metadata};
     CliResult r = Capture([&](std::FILE* out, std::FILE* err) {
       return RunPlanCommandWith({u"--folder", u"@モデル", u"--name", u"@file-@年4", jpg, txt}, out, err, env);
     });

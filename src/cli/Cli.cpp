@@ -10,7 +10,7 @@ const char kUsage[] =
     "usage: tessarine-cli COMMAND ...\n"
     "\n"
     "  info PATH...     read each photo's EXIF dates, make and model (TSV)\n"
-    "  plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE [--action copy|move] [--run] PATH...\n"
+    "  plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE [--action copy|move] [--run [--progress]] PATH...\n"
     "                   print the rename dialog's test log for the photos; --run performs it\n"
     "\n"
     "  tessarine-cli COMMAND --help   says more about a command\n"

@@ -5,6 +5,7 @@
 // log is built with the Windows rules: each file's folder is shown with "\" separators
 // (/home/u/DCIM/ becomes \home\u\DCIM\), so a folder template beginning with "\" takes
 // the first two characters of that folder as the "drive", exactly as on Windows.
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "cli/Cli.h"
 #include "browse/FolderFiles.h"
 #include "cli/PlanCommand.h"
+#include "platform/Interrupt.h"
 #include "platform/Text.h"
 #include "rename/RenameForms.h"
 #include "rename/RenameRun.h"
@@ -23,7 +25,7 @@ constexpr bool kWindowsPaths = kNativeWindowsPaths;
 
 const char kPlanHelp[] =
     "usage: tessarine-cli plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE\n"
-    "                          [--action copy|move] [--recursive] [--run] PATH...\n"
+    "                          [--action copy|move] [--recursive] [--run [--progress]] PATH...\n"
     "\n"
     "Reads each photo's EXIF data as the file list does and prints, one line each (UTF-8),\n"
     "the lines the rename dialog's test run writes to its log: source, destination, an\n"
@@ -39,12 +41,17 @@ const char kPlanHelp[] =
     "  --action A    copy (default) or move\n"
     "  --recursive   a folder stands for every file under it, its sub-folders included\n"
     "                (a card's DCIM), folder by folder; hidden and system folders skipped\n"
-    "  --run         perform the copy or move through the Windows shell and print the\n"
-    "                count or failure line; needs Windows (or Wine)\n"
+    "  --run         copy or move the files and print the count or failure line: each\n"
+    "                copy is written under a temporary name, read back and compared\n"
+    "                with its source before it takes its name (and, for a move, before\n"
+    "                the source is removed); a move within one volume is a rename.\n"
+    "                Ctrl+C stops it cleanly: every file is then filed and verified or\n"
+    "                still at its source\n"
+    "  --progress    print the progress to stderr (done unasked when it is a terminal)\n"
     "  --            ends the options\n"
     "\n"
     "Exit status: 0 when every file was planned (or handled), 1 when the run found no file\n"
-    "or refused or failed, 2 for a usage error or an unreadable path.\n"
+    "or refused, failed or was stopped, 2 for a usage error or an unreadable path.\n"
     "Off Windows, paths use \"/\" and the log shows their folders with \"\\\" separators.\n";
 
 // Written whole: a NUL in a camera text must not swallow the rest of its line.
@@ -56,12 +63,42 @@ void PrintLine(std::FILE* out, const std::u16string& line) {
 
 bool IsSeparator(char16_t c) { return IsPathSeparator(c, kWindowsPaths); }
 
+// One progress line, rewritten in place on a terminal and a line of its own elsewhere,
+// twice a second at most.
+class ProgressPrinter final : public TransferObserver {
+ public:
+  ProgressPrinter(std::FILE* err, bool terminal) : err_(err), terminal_(terminal) {}
+  // Ends the rewritten line before anything else is printed.
+  void End() {
+    if (printed_ && terminal_) std::fputc('\n', err_);
+    printed_ = false;
+  }
+  void OnProgress(const TransferProgress& p) override {
+    auto now = std::chrono::steady_clock::now();
+    const bool last = p.filesDone == p.filesTotal;
+    if (!last && printed_ && now - lastPrint_ < std::chrono::milliseconds(500)) return;
+    lastPrint_ = now;
+    printed_ = true;
+    const char* phase = p.phase == TransferPhase::Verifying ? "verifying" : p.phase == TransferPhase::Moving ? "moving" : "copying";
+    std::fprintf(err_, "%s%zu/%zu files, %.1f/%.1f MB, %s%s", terminal_ ? "\r" : "", p.filesDone, p.filesTotal,
+                 double(p.bytesDone) / 1e6, double(p.bytesTotal) / 1e6, last ? "done" : phase,
+                 terminal_ ? "   " : "\n");
+    std::fflush(err_);
+  }
+
+ private:
+  std::FILE* err_;
+  bool terminal_;
+  bool printed_ = false;
+  std::chrono::steady_clock::time_point lastPrint_;
+};
+
 }  // namespace
 
 int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
                        const PlanEnvironment& env) {
   RenameRunSettings settings;
-  bool haveFolder = false, haveName = false, run = false, recursive = false;
+  bool haveFolder = false, haveName = false, run = false, recursive = false, progress = false;
   std::vector<std::u16string> paths;
   auto usage = [&](const std::string& message) {
     std::fprintf(err, "tessarine-cli plan: %s\n\n", message.c_str());
@@ -80,6 +117,8 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
       return 0;
     } else if (a == u"--run") {
       run = true;
+    } else if (a == u"--progress") {
+      progress = true;
     } else if (a == u"--recursive" || a == u"-r") {
       recursive = true;
     } else if (a == u"--folder" || a == u"--name" || a == u"--action") {
@@ -105,12 +144,6 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
   if (!haveFolder) return usage("--folder is required");
   if (!haveName) return usage("--name is required");
   if (paths.empty()) return usage("no PATH given");
-  if (run && !env.shellAvailable) {
-    std::fputs("tessarine-cli plan: --run needs Windows (or Wine): there is no shell here to copy or move "
-               "files. Leave --run out to see the plan.\n",
-               err);
-    return 2;
-  }
 
   TRenameSourceList sources;
   TExifFilesToList entries;
@@ -165,7 +198,13 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
 
   RecordedRenameLog log;
   FileSystem& files = env.files ? *env.files : PlatformFileSystem();
-  RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, env.shell, 0, log, files);
+  FileTransfer& transfer = env.transfer ? *env.transfer : PlatformFileTransfer();
+  ProgressPrinter printer(err, env.errIsTerminal);
+  RenameRunControl control;
+  control.cancel = env.cancel;
+  if (run && (progress || env.errIsTerminal)) control.observer = &printer;
+  RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, log, files, transfer, control);
+  printer.End();
   // As the dialog's テスト does: the typing slips the run passed over in silence.
   if (!run)
     for (const std::u16string& line : UnknownTokenLines(settings)) log.lines.push_back(line);
@@ -175,7 +214,9 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
 }
 
 int RunPlanCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err) {
-  PlanEnvironment env{PlatformDirectoryLister(), ExifMetadataSource(), PlatformShell(), kWindowsPaths};
+  PlanEnvironment env{PlatformDirectoryLister(), ExifMetadataSource()};
+  env.cancel = &CancelOnInterrupt();
+  env.errIsTerminal = err == stderr && StandardErrorIsTerminal();
   return RunPlanCommandWith(args, out, err, env);
 }
 

@@ -7,16 +7,17 @@
 #include "browse/FileRecords.h"
 #include "platform/DirectoryList.h"
 #include "platform/FileSystem.h"
-#include "platform/Shell.h"
+#include "platform/FileTransfer.h"
 
 namespace tess {
 
 struct PlanEnvironment {
   DirectoryLister& directory;
   MetadataSource& metadata;
-  ShellServices& shell;
-  bool shellAvailable;  // false where no shell can copy or move (off Windows)
-  FileSystem* files = nullptr;  // the machine's when null
+  FileSystem* files = nullptr;        // the machine's when null
+  FileTransfer* transfer = nullptr;   // the machine's when null
+  const CancelToken* cancel = nullptr;  // Ctrl+C in a console
+  bool errIsTerminal = false;         // progress goes to `err` unasked
 };
 
 int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,

@@ -35,6 +35,8 @@ size_t RootLength(std::u16string_view p) {
   }
   if (p.size() >= 2 && IsPathSeparator(p[0]) && IsPathSeparator(p[1])) return components(2, 2);
   if (size_t d = drive(0); d && p.size() > 2 && IsPathSeparator(p[2])) return d;
+  // Off Windows a path from "/" (written "\" by the rename run) is absolute too.
+  if (!kNativeWindowsPaths && p.size() >= 2 && IsPathSeparator(p[0]) && !IsPathSeparator(p[1])) return 1;
   return 0;  // relative, or drive-relative ("C:x"): nothing is planned for it
 }
 

@@ -62,6 +62,12 @@ inline constexpr char16_t kButtonEllipsis[] = u"...";
 inline constexpr char16_t kButtonRun[] = u"実行";
 inline constexpr char16_t kButtonClose[] = u"閉じる";
 inline constexpr char16_t kButtonTest[] = u"テスト";
+inline constexpr char16_t kButtonStop[] = u"中止";  // 閉じる while a run goes on
+// The dialog's title during a run: the phase, files done of all, " ファイル (", megabytes.
+inline constexpr char16_t kPhaseCopying[] = u"コピー中";
+inline constexpr char16_t kPhaseVerifying[] = u"検証中";
+inline constexpr char16_t kPhaseMoving[] = u"移動中";
+inline constexpr char16_t kProgressFiles[] = u" ファイル (";
 inline constexpr char16_t kButtonOk[] = u"OK";
 inline constexpr char16_t kButtonCancel[] = u"キャンセル";
 inline constexpr char16_t kTokenColumnJapanese[] = u"トークン";
@@ -88,7 +94,9 @@ inline constexpr char16_t kRunAlreadyFiled[] = u"コピー先に同じファイ�
 inline constexpr char16_t kRunNotCopied[] = u"コピーできませんでした (コピー元はそのままです): ";
 inline constexpr char16_t kRunNotMoved[] = u"移動できませんでした (コピー元はそのままです): ";
 inline constexpr char16_t kRunCopiedSourceStays[] = u"コピーされましたがコピー元が残っています: ";
-inline constexpr char16_t kRunNotMovedSourceGone[] = u"移動できませんでした (コピー元が見つかりません): ";
+inline constexpr char16_t kRunVerifyFailed[] = u"検証に失敗しました (コピー元はそのままです): ";
+inline constexpr char16_t kRunCancelledPrefix[] = u"中止しました: ";
+inline constexpr char16_t kRunCancelledSuffix[] = u" 個のファイルは処理されていません";
 
 // ---- What the template tokens stand for (the editor's token table) ----
 inline constexpr char16_t kTokenAt[] = u"@ そのもの";

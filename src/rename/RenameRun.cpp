@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <new>
-#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -11,7 +9,6 @@
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
-#include "rename/BatchCopyMove.h"
 #include "rename/RenameTemplate.h"
 
 namespace tess {
@@ -35,7 +32,9 @@ const char16_t* const kAlreadyFiled = texts::kRunAlreadyFiled;
 const char16_t* const kNotCopied = texts::kRunNotCopied;
 const char16_t* const kNotMoved = texts::kRunNotMoved;
 const char16_t* const kCopiedSourceStays = texts::kRunCopiedSourceStays;
-const char16_t* const kNotMovedSourceGone = texts::kRunNotMovedSourceGone;
+const char16_t* const kVerifyFailed = texts::kRunVerifyFailed;
+const char16_t* const kCancelledPrefix = texts::kRunCancelledPrefix;
+const char16_t* const kCancelledSuffix = texts::kRunCancelledSuffix;
 
 // Files that travel with a photo of the same name: metadata, thumbnails, voice memos,
 // edits and low-resolution video.
@@ -388,7 +387,7 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
   return plan;
 }
 
-// ---- Check: numbers and the disk, before anything is handed to the shell ----
+// ---- Check: numbers and the disk, before any file is touched ----
 
 struct Pair {
   std::u16string source;
@@ -423,7 +422,7 @@ class FolderCheck {
       walk = ParentFolder(walk);
       first = false;
     }
-    return nullptr;  // up to the root: a missing drive is the shell's to report
+    return nullptr;  // up to the root: a missing drive shows when the copy cannot be made
   }
 
  private:
@@ -456,7 +455,7 @@ bool HasForbiddenCharacter(const DestinationPath& folder, const std::u16string& 
 }
 
 struct CheckedBatch {
-  std::vector<Pair> batch;  // what goes to the shell, in the order of the log
+  std::vector<Pair> batch;  // what is copied or moved, in the order of the log
   size_t numbered = 0;      // files that got a numbered name
   size_t sidecars = 0;      // sidecars in the batch
   size_t filed = 0;         // files whose destination already holds them
@@ -508,7 +507,7 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
         std::u16string key = FileSystemPathKey(destination);
         Fate fate = Fate::Go;
         if (key == f.sourceKey) {
-          // A copy onto the file itself must never reach the shell: the photo is where it
+          // A copy onto the file itself must never be made: the photo is where it
           // belongs already.
           if (FileSystemPath(destination) == FileSystemPath(f.source)) {
             fate = copy ? Fate::Filed : Fate::InPlace;
@@ -608,61 +607,42 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
 // ---- Run: the file work, then what really happened ----
 
 struct RunReport {
-  bool packFailed = false;
   std::vector<bool> done;               // per pair of the batch
+  size_t notHandled = 0;                // left alone by a cancel
   std::vector<std::u16string> notDone;  // one line per pair that did not arrive whole
 };
 
-// Hands the batch to the shell as one operation and then looks at every pair, whatever
-// the shell returned: a pair is done when its destination has the source's size and, for
-// a move, the source is gone. A short destination that this batch created is removed
-// while its source is still whole (no broken copy may pass for a photo), and so is every
-// folder the batch created that stays empty.
-RunReport RunBatch(const std::vector<Pair>& batch, bool copy, ShellServices& shell, WindowHandle owner,
-                   FileSystem& fs) {
-  RunReport report;
-  std::u16string packedFrom, packedTo;
-  std::vector<std::u16string> to;
-  try {
-    std::vector<std::u16string> from;
-    for (const Pair& p : batch) {
-      from.push_back(p.source);
-      to.push_back(p.destination);
-    }
-    packedFrom = PackPaths(from);
-    packedTo = PackPaths(to);
-  } catch (const std::bad_alloc&) {
-    report.packFailed = true;
-    return report;
-  }
-  std::vector<std::optional<uint64_t>> sizes;
-  for (const Pair& p : batch) sizes.push_back(fs.FileSize(p.source));
-  std::vector<std::u16string> newFolders = PlanMissingFolders(to, fs);
-  // What the shell answers is not trusted either way (Wine's returns 0 after a full disk):
-  // the disk tells.
-  BatchCopyMove(shell, owner, packedFrom, packedTo, copy ? BatchOperation::Copy : BatchOperation::Move);
+// Every pair's outcome comes from the copy itself: a pair is done only once its copy was
+// read back and matched its source (or it was renamed within its volume), and a move's
+// source went only after that. Whatever did not arrive left no partial file behind and its
+// source where it was; the folders the batch created and left empty are gone.
+RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, FileTransfer& io,
+                   const RenameRunControl& control) {
+  std::vector<TransferPair> pairs;
+  pairs.reserve(batch.size());
+  for (const Pair& p : batch) pairs.push_back({p.source, p.destination});
+  TransferOptions options;
+  options.observer = control.observer;
+  options.cancel = control.cancel;
+  std::vector<PairResult> results =
+      TransferFiles(pairs, copy ? TransferAction::Copy : TransferAction::Move, fs, io, options);
 
+  RunReport report;
   report.done.assign(batch.size(), false);
   for (size_t i = 0; i < batch.size(); ++i) {
-    const Pair& p = batch[i];
-    std::optional<uint64_t> arrived = fs.FileSize(p.destination);
-    const bool samePath = p.samePath;
-    // Only a move asks whether its source went.
-    const bool sourceStays = !copy && !samePath && fs.Exists(p.source);
-    if (sizes[i] && arrived == sizes[i] && (copy || !sourceStays)) {
-      report.done[i] = true;
-      continue;
+    const std::u16string& source = batch[i].source;
+    switch (results[i]) {
+      case PairResult::Done: report.done[i] = true; break;
+      case PairResult::NotStarted:
+      case PairResult::Cancelled: ++report.notHandled; break;
+      case PairResult::VerifyFailed: report.notDone.push_back(kVerifyFailed + source); break;
+      // Both whole: nothing lost, nothing removed; a second run finds the copy filed.
+      case PairResult::SourceStays: report.notDone.push_back(kCopiedSourceStays + source); break;
+      case PairResult::ReadFailed:
+      case PairResult::WriteFailed:
+      case PairResult::DestinationTaken: report.notDone.push_back((copy ? kNotCopied : kNotMoved) + source); break;
     }
-    const bool sourceWhole = !samePath && sizes[i] && fs.FileSize(p.source) == sizes[i];
-    if (arrived && arrived != sizes[i] && sourceWhole) fs.RemoveFile(p.destination);
-    if (copy)
-      report.notDone.push_back(kNotCopied + p.source);
-    else if (sizes[i] && arrived == sizes[i])
-      report.notDone.push_back(kCopiedSourceStays + p.source);  // both whole: nothing lost, nothing removed
-    else
-      report.notDone.push_back((sourceStays || samePath ? kNotMoved : kNotMovedSourceGone) + p.source);
   }
-  for (auto it = newFolders.rbegin(); it != newFolders.rend(); ++it) fs.RemoveEmptyFolder(*it);
   return report;
 }
 
@@ -728,12 +708,14 @@ void WritePlan(const Plan& plan, const TRenameSourceList& sources, RenameLog& lo
 }  // namespace
 
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log) {
-  return DoExifRename(settings, sources, entries, isSkipCopy, shell, owner, log, PlatformFileSystem());
+                           bool isSkipCopy, RenameLog& log, const RenameRunControl& control) {
+  return DoExifRename(settings, sources, entries, isSkipCopy, log, PlatformFileSystem(), PlatformFileTransfer(),
+                      control);
 }
 
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs) {
+                           bool isSkipCopy, RenameLog& log, FileSystem& fs, FileTransfer& io,
+                           const RenameRunControl& control) {
   log.Clear();
   Plan plan = PlanDestinations(settings, sources, entries, fs);
   if (plan.groups.empty()) {
@@ -758,16 +740,12 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
   }
 
   RunReport report;
-  if (!checked.batch.empty()) report = RunBatch(checked.batch, copy, shell, owner, fs);
-  if (report.packFailed) {
-    log.WriteLine(failure);
-    return RenameOutcome::PackFailed;
-  }
+  if (!checked.batch.empty()) report = RunBatch(checked.batch, copy, fs, io, control);
   for (const std::u16string& line : report.notDone) log.WriteLine(line);
   const size_t done = static_cast<size_t>(std::count(report.done.begin(), report.done.end(), true));
   const size_t handled = done + checked.inPlace;
   const bool failed = !report.notDone.empty() || checked.trouble > 0;
-  if (!failed || handled > 0)
+  if (!failed || handled > 0 || report.notHandled > 0)
     log.WriteLine(PadNumber(static_cast<long long>(handled), 1) + (copy ? kCopiedSuffix : kMovedSuffix));
 
   // The lists keep only the photos not filed, so that running again retries exactly those.
@@ -784,14 +762,16 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
     }
   }
 
+  if (failed) log.WriteLine(failure);
+  log.WriteLine(Summary(false, copy, handled, checked, plan));
+  // A stop ends the log with what was not done: those photos are all still at their source.
+  if (report.notHandled > 0)
+    log.WriteLine(kCancelledPrefix + PadNumber(static_cast<long long>(report.notHandled), 1) + kCancelledSuffix);
   if (failed) {
-    log.WriteLine(failure);
-    log.WriteLine(Summary(false, copy, handled, checked, plan));
     log.Beep();
     return RenameOutcome::Failed;
   }
-  log.WriteLine(Summary(false, copy, handled, checked, plan));
-  return RenameOutcome::Done;
+  return report.notHandled > 0 ? RenameOutcome::Cancelled : RenameOutcome::Done;
 }
 
 }  // namespace tess

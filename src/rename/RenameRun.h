@@ -1,13 +1,14 @@
 #pragma once
 // The EXIF rename run: builds every destination from the two templates, writes the log
-// and, on a real run, hands the whole batch to the shell. The rename dialog only shows
-// the lines and sounds the beeps it is given.
+// and, on a real run, copies or moves the batch, proving every copy. The rename dialog
+// only shows the lines and sounds the beeps it is given.
 #include <string>
 #include <vector>
 
 #include "browse/FileRecords.h"
 #include "platform/FileSystem.h"
-#include "platform/Shell.h"
+#include "platform/FileTransfer.h"
+#include "rename/VerifiedTransfer.h"
 
 namespace tess {
 
@@ -40,9 +41,17 @@ enum class RenameOutcome {
   NoFiles,    // no source with metadata: nothing to do
   Planned,    // a test run that found every destination usable
   Refused,    // a test run that found destinations the real run will leave out (their photos named)
-  PackFailed, // the packed lists could not be built
   Done,       // every file of the batch arrived (or was already in place)
-  Failed,     // some file did not arrive (or was left out for its destination), whatever the shell reported
+  Failed,     // some file did not arrive (or was left out for its destination)
+  Cancelled,  // stopped by the user: every file is filed and verified or still at its source
+};
+
+// How a real run reports its progress and learns that it is to stop; both may be null.
+// The observer hears of every file of the batch, step by step (the files already filed
+// or in place are not in the batch).
+struct RenameRunControl {
+  TransferObserver* observer = nullptr;
+  const CancelToken* cancel = nullptr;
 };
 
 // The line of a run that found no file with metadata.
@@ -58,16 +67,18 @@ extern const char16_t* const kRenameNoFilesMessage;
 // destination that already holds the source's bytes is a photo filed before, left out with
 // a line; a destination that cannot be used (a file where a folder must go, a name too
 // long, a state that cannot be told) leaves its photos out with a true reason. A test run
-// (isSkipCopy) ends here, its log telling everything the real run will do. Run: one file
-// operation for the rest, then every pair is looked at on disk whatever the shell returned:
-// the count line counts only the files that really arrived; each that did not is named,
-// its short copy and the folders left empty are removed, and the failure line and a beep
-// follow. The log ends with a summary line. After a real run the lists keep only the
+// (isSkipCopy) ends here, its log telling everything the real run will do. Run: every file
+// copied and verified (or, for a move within a volume, renamed), a move's source removed
+// only once its copy verified: the count line counts only the files that arrived whole;
+// each that did not is named, nothing partial is left and the folders left empty are
+// removed, and the failure line and a beep follow. A cancel adds the count of files not
+// handled. The log ends with a summary line. After a real run the lists keep only the
 // photos not filed.
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log);
+                           bool isSkipCopy, RenameLog& log, const RenameRunControl& control = {});
 // The same with the file system given (tests); the one above uses the machine's.
 RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, ShellServices& shell, WindowHandle owner, RenameLog& log, FileSystem& fs);
+                           bool isSkipCopy, RenameLog& log, FileSystem& fs, FileTransfer& io,
+                           const RenameRunControl& control = {});
 
 }  // namespace tess

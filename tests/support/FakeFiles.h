@@ -1,6 +1,7 @@
 #pragma once
 // A file system in memory and a shell that does its file work there, for the rename run's
 // checks before and after the shell.
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
@@ -36,7 +37,9 @@ class FakeFiles final : public FileSystem {
   bool Exists(const std::u16string& path) override { return Find(path) || HasFolder(path); }
   bool IsFolder(const std::u16string& path) override { return HasFolder(path); }
   bool CreateFolder(const std::u16string& path) override {
-    if (Exists(path) || !HasFolder(ParentFolder(path))) return false;
+    // A folder right below a drive's root has no parent folder to look for.
+    std::u16string parent = ParentFolder(path);
+    if (Exists(path) || (!parent.empty() && !HasFolder(parent))) return false;
     folders.insert(FileSystemPathKey(path));
     return true;
   }
@@ -97,7 +100,9 @@ class FakeFiles final : public FileSystem {
  private:
   static bool IsRoot(const std::u16string& path) {
     std::u16string p = FileSystemPath(path);
-    return p.size() == 2 && p[1] == u':';
+    if (p.size() == 2 && p[1] == u':') return true;
+    // A network share: "\\server\share".
+    return p.size() > 2 && p[0] == u'\\' && p[1] == u'\\' && std::count(p.begin() + 2, p.end(), u'\\') == 1;
   }
 };
 

@@ -24,7 +24,6 @@
 #include "rename/RenameForms.h"
 #include "rename/win/RenameFormWin.h"
 #include "../support/ExifFixtures.h"
-#include "../support/RecordingShell.h"
 #include "../support/WinPump.h"
 
 using namespace tess;
@@ -61,6 +60,52 @@ void Select(HWND combo, int index) {
 }
 
 void Click(HWND button) { SendMessageW(button, BM_CLICK, 0, 0); }
+
+// Messages handled, as the dialog's loop would, while `going` holds (a minute at most).
+void PumpWhile(const std::function<bool()>& going) {
+  DWORD start = GetTickCount();
+  while (going() && GetTickCount() - start < 60000) {
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    Pump();
+  }
+}
+
+// 実行, and the messages handled until the run on its worker has ended.
+void RunToEnd(TRenameForm& form) {
+  Click(form.Control(IdExec1));
+  PumpWhile([&] { return form.Running(); });
+  EXPECT_FALSE(form.Running()) << "the run ended";
+}
+
+// The machine's files, each block read a little late: a run that takes a while.
+class SlowTransfer final : public FileTransfer {
+ public:
+  std::unique_ptr<FileReader> OpenRead(const std::u16string& path, bool pastCache) override {
+    std::unique_ptr<FileReader> reader = real_.OpenRead(path, pastCache);
+    if (!reader) return nullptr;
+    return std::make_unique<SlowReader>(std::move(reader));
+  }
+  std::unique_ptr<FileWriter> CreateNew(const std::u16string& path) override { return real_.CreateNew(path); }
+  RenameResult RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
+    return real_.RenameNoReplace(from, to);
+  }
+  bool Remove(const std::u16string& path) override { return real_.Remove(path); }
+  bool SameVolume(const std::u16string& a, const std::u16string& b) override { return real_.SameVolume(a, b); }
+
+ private:
+  class SlowReader final : public FileReader {
+   public:
+    explicit SlowReader(std::unique_ptr<FileReader> r) : r_(std::move(r)) {}
+    int64_t Read(void* buffer, size_t size) override {
+      Sleep(15);
+      return r_->Read(buffer, size);
+    }
+
+   private:
+    std::unique_ptr<FileReader> r_;
+  };
+  FileTransfer& real_ = PlatformFileTransfer();
+};
 
 // A key as the keyboard sends it, to the control with the focus.
 void PostKey(UINT vk) {
@@ -131,7 +176,7 @@ class RenameFormTest : public ::testing::Test {
     RenameFormOptions renameOptions;
     renameOptions.settingsRoot = root_;
     renameOptions.beep = [this] { ++beeps_; };
-    renameOptions.shell = shell_;
+    renameOptions.transfer = transfer_;
     rename_ = std::make_unique<TRenameForm>(GetModuleHandleW(nullptr), main_->Handle(), renameOptions);
     edit_ = std::make_unique<TListEditForm>(GetModuleHandleW(nullptr), rename_->Handle(), root_);
     edit_->SetRenameForm(rename_.get());
@@ -223,7 +268,7 @@ class RenameFormTest : public ::testing::Test {
   std::unique_ptr<TRenameForm> rename_;
   std::unique_ptr<TListEditForm> edit_;
   int beeps_ = 0;
-  ShellServices* shell_ = nullptr;  // the system's shell unless a test sets one before Open
+  FileTransfer* transfer_ = nullptr;  // the machine's files unless a test sets them before Open
 };
 
 }  // namespace
@@ -670,7 +715,7 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     EXPECT_EQ(beeps_, 0);
 
     // 実行 with copy: the count line, new nested folders, the panes show them.
-    Click(C(IdExec1));
+    RunToEnd(*rename_);
     List expected = pairs(copies);
     expected.push_back(u"3 個のファイルをコピー/リネームしました。");
     EXPECT_EQ(Body(rename_->LogLines()), expected) << Show(rename_->LogLines());
@@ -687,9 +732,9 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     SendMessageW(memo, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
     EXPECT_EQ(static_cast<int>(end), length);
     EXPECT_GT(SendMessageW(memo, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
-    EXPECT_FALSE(IsWindowEnabled(main_->Handle())) << "still modal after the shell's work";
+    EXPECT_FALSE(IsWindowEnabled(main_->Handle())) << "still modal after the run";
     // 実行 again: nothing left, and no failure.
-    Click(C(IdExec1));
+    RunToEnd(*rename_);
     EXPECT_EQ(rename_->LogLines(), (List{u"ファイルが見つかりません。"}));
     EXPECT_EQ(beeps_, 1) << "as for an empty selection";
     beeps_ = 0;
@@ -702,7 +747,7 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
   PressExifRenameButton();
   WhenShown(*rename_, [&] {
     // 実行 with move into other new folders, from a new showing.
-    Click(C(IdExec1));
+    RunToEnd(*rename_);
     List expected = pairs(moves);
     expected.push_back(u"3 個のファイルを移動/リネームしました。");
     EXPECT_EQ(Body(rename_->LogLines()), expected) << Show(rename_->LogLines());
@@ -757,29 +802,74 @@ TEST_F(RenameFormTest, CameraTextPaddedWithNulsKeepsTheLogLinesApart) {
   EXPECT_FALSE(Exists(folder_ + u"EOS"));
 }
 
-TEST_F(RenameFormTest, RealRunHandsOneBatchToTheShellOwnedByTheMainWindow) {
-  Photo(u"a.jpg", "2024:05:01 09:03:07", "X");
-  fx::WriteFile(folder_ + u"b.txt", fx::Text("x"));
+// A real run goes on a worker: the dialog answers, shows its progress, reads 中止 on its
+// close button, and Esc stops the run without losing or half-writing a photo.
+TEST_F(RenameFormTest, TheDialogAnswersWhileTheRunGoesAndEscStopsIt) {
+  const int count = 40;
+  std::vector<std::string> original;
+  for (int i = 0; i < count; ++i) {
+    std::u16string name = u"IMG_" + PadNumber(1000 + i, 4) + u".JPG";
+    Photo(name, "2024:05:01 09:03:07", "X");
+    original.push_back(Bytes(folder_ + name));
+  }
   StoreFolder(folder_);
-  StoreRenameSettings({kFolderMarker, u"@年4"}, {kFileMarker, u"@月2@日2"}, 1, 1, 1);
-  tess::testing::RecordingShell shell;
-  shell_ = &shell;
+  StoreRenameSettings({kFolderMarker, u"out"}, {kFileMarker}, 0, 1, 0);
+  SlowTransfer slow;
+  transfer_ = &slow;
   Open();
   main_->plFileList1().SelectAll();
   SetFocus(ListView());
+  int filesChanged = 0;
+  rename_->OnFilesChanged = [&] { ++filesChanged; };
+  List captions;
   WhenShown(*rename_, [&] {
-    Click(C(IdTest1));
-    EXPECT_TRUE(shell.fileOperations.empty()) << "a test run touches nothing";
     Click(C(IdExec1));
-    ASSERT_EQ(shell.fileOperations.size(), 1u);
-    const FileOperationRequest& r = shell.fileOperations[0];
-    EXPECT_EQ(r.hwnd, reinterpret_cast<WindowHandle>(main_->Handle())) << "the shell's windows belong to the main window";
-    EXPECT_EQ(r.wFunc, unsigned(FO_MOVE_));
-    EXPECT_EQ(r.fFlags, 0x241u);
-    EXPECT_EQ(r.pFrom, folder_ + u"a.jpg" + std::u16string(3, u'\0'));
-    EXPECT_EQ(r.pTo, folder_ + u"2024\\0501.jpg" + std::u16string(3, u'\0'));
+    ASSERT_TRUE(rename_->Running());
+    EXPECT_EQ(Text(C(IdClose1)), u"中止");
+    EXPECT_FALSE(IsWindowEnabled(C(IdExec1)));
+    EXPECT_FALSE(IsWindowEnabled(C(IdTest1)));
+    EXPECT_FALSE(IsWindowEnabled(C(IdComboBox2)));
+    EXPECT_TRUE(IsWindowVisible(C(IdProgress1)));
+    EXPECT_FALSE(IsWindowEnabled(main_->Handle())) << "the panes stay locked";
+    // The window's thread is free: it handles messages and the progress comes in.
+    PumpWhile([&] {
+      std::u16string caption = rename_->Caption();
+      if (captions.empty() || captions.back() != caption) captions.push_back(caption);
+      return SendMessageW(C(IdProgress1), PBM_GETPOS, 0, 0) < 100;
+    });
+    EXPECT_GE(SendMessageW(C(IdProgress1), PBM_GETPOS, 0, 0), 100);
+    EXPECT_TRUE(rename_->Running());
+    // The log's pairs are shown at the start, before the files are done.
+    EXPECT_GE(rename_->LogLines().size(), size_t(count * 3));
+    // Esc, as a person would press it.
+    SendMessageW(rename_->Handle(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    PumpWhile([&] { return rename_->Running(); });
+    EXPECT_FALSE(rename_->Running());
+    EXPECT_TRUE(rename_->Showing()) << "中止 stops the run, not the dialog";
+    EXPECT_EQ(Text(C(IdClose1)), u"閉じる");
+    EXPECT_TRUE(IsWindowEnabled(C(IdExec1)));
+    EXPECT_EQ(rename_->Caption(), u"リネーム画面");
+    List log = rename_->LogLines();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().substr(0, 8), u"中止しました: ") << Show(log);
+    EXPECT_EQ(filesChanged, 1);
   });
   PressExifRenameButton();
+  EXPECT_GE(captions.size(), 2u) << "progress shown as it goes";
+  EXPECT_NE(captions.back().find(u"ファイル"), std::u16string::npos) << ToUtf8(captions.back());
+  size_t filed = 0;
+  for (int i = 0; i < count; ++i) {
+    std::u16string name = u"IMG_" + PadNumber(1000 + i, 4) + u".JPG";
+    EXPECT_EQ(Bytes(folder_ + name), original[i]) << "a copy leaves its source whole: " << i;
+    if (Exists(folder_ + u"out\\" + name)) {
+      ++filed;
+      EXPECT_EQ(Bytes(folder_ + u"out\\" + name), original[i]) << i;
+    }
+  }
+  EXPECT_GT(filed, 0u);
+  EXPECT_LT(filed, size_t(count));
+  for (const auto& entry : fs::recursive_directory_iterator(fs::path(std::wstring(W(folder_)))))
+    EXPECT_EQ(entry.path().filename().wstring().find(L".tessarine"), std::wstring::npos) << entry.path();
 }
 
 TEST_F(RenameFormTest, MainWindowClosedWhileTheDialogIsShownKeepsTheSettings) {
@@ -811,10 +901,10 @@ TEST_F(RenameFormTest, SecondMoveFindsNothingLeftAndLosesNothing) {
   const std::u16string moved[2] = {folder_ + u"X100\\2024\\0501\\IMG_0001.JPG",
                                    folder_ + u"X100\\2024\\0502\\IMG_0002.JPG"};
   WhenShown(*rename_, [&] {
-    Click(C(IdExec1));
+    RunToEnd(*rename_);
     ASSERT_EQ(Body(rename_->LogLines()).back(), u"2 個のファイルを移動/リネームしました。") << Show(rename_->LogLines());
     // 実行 again: every photo is filed, none is left to retry; no failure is claimed.
-    Click(C(IdExec1));
+    RunToEnd(*rename_);
     EXPECT_EQ(rename_->LogLines(), (List{u"ファイルが見つかりません。"})) << Show(rename_->LogLines());
   });
   main_->plFileList1().SelectAll();

@@ -1,8 +1,8 @@
-// The rename run on real files through the system's shell: a destination that is taken is
-// never replaced (the photo takes the next number), photos filed before are skipped, a real
-// card with bursts, a RAW+JPEG pair, sidecars and odd camera texts files in one go, and on a
-// volume that fills up the count tells only what arrived. No question dialog can come up:
-// the run never hands the shell a destination that exists.
+// The rename run on real files: a destination that is taken is never replaced (the photo
+// takes the next number), photos filed before are skipped, a real card with bursts, a
+// RAW+JPEG pair, sidecars and odd camera texts files in one go, copies and moves to another
+// volume are verified, a cancel leaves every photo filed or at its source, and on a volume
+// that fills up the count tells only what arrived.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -27,6 +27,8 @@ namespace fs = std::filesystem;
 namespace {
 
 using Lines = std::vector<std::u16string>;
+
+void RunUnix(const std::wstring& command);
 
 class RealRenameRun : public ::testing::Test {
  protected:
@@ -72,14 +74,46 @@ class RealRenameRun : public ::testing::Test {
       item->Name = U16(name);
       item->ExpandFolder = Card();
       item->IsExifExist = true;
-      EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, 0, i, 0}, item->ExifDateTimeOriginal));
+      EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, i / 60, i % 60, 0}, item->ExifDateTimeOriginal));
       entries.Add(std::move(item));
       sources.push_back(Card() + U16(name));
     }
     return shot;
   }
+  // A volume of its own: a tmpfs mounted for the test, which needs root; empty when none
+  // could be mounted. Unmounted when the test ends.
+  fs::path MountVolume(const std::wstring& size) {
+    const std::wstring unixDir = L"/tmp/tessarine-vol-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                 std::to_wstring(++mounts_);
+    std::wstring dosDir = L"Z:" + unixDir;
+    for (wchar_t& c : dosDir)
+      if (c == L'/') c = L'\\';
+    const fs::path volume = dosDir, mark = dosDir + L".mounted";
+    fs::create_directories(volume);
+    unmount_.push_back(unixDir);
+    // The mount leaves a mark beside its folder when it worked.
+    RunUnix(L"mount -t tmpfs -o size=" + size + L" tessarine " + unixDir + L" 2>/dev/null && touch " + unixDir +
+            L".mounted");
+    // Wine may hand a Unix program over without waiting for it.
+    for (int i = 0; i < 50 && !fs::exists(mark); ++i) Sleep(100);
+    return fs::exists(mark) ? volume : fs::path();
+  }
+  ~RealRenameRun() override {
+    for (const std::wstring& dir : unmount_)
+      RunUnix(L"umount -l " + dir + L" 2>/dev/null; rmdir " + dir + L"; rm -f " + dir + L".mounted");
+  }
+  // No file of the run's own left anywhere below the folder.
+  static size_t TemporaryFiles(const fs::path& folder) {
+    size_t n = 0;
+    for (const auto& e : fs::recursive_directory_iterator(folder))
+      if (e.path().filename().wstring().find(L".tessarine") != std::wstring::npos) ++n;
+    return n;
+  }
+  RenameOutcome Copy(const std::u16string& folder) {
+    return DoExifRename({folder, u"@file", 0}, sources, entries, false, log, control);
+  }
   RenameOutcome Move(const std::u16string& folder) {
-    return DoExifRename({folder, u"@file", 1}, sources, entries, false, PlatformShell(), 0, log);
+    return DoExifRename({folder, u"@file", 1}, sources, entries, false, log, control);
   }
 
   std::unique_ptr<LocaleData> japanese_ = MakeJapaneseLocale();
@@ -88,6 +122,9 @@ class RealRenameRun : public ::testing::Test {
   TRenameSourceList sources;
   TExifFilesToList entries;
   RecordedRenameLog log;
+  RenameRunControl control;
+  static inline int mounts_ = 0;
+  std::vector<std::wstring> unmount_;
 };
 
 // Runs a command of the machine under Wine (Wine starts Unix programs too) and waits.
@@ -140,22 +177,9 @@ TEST_F(RealRenameRun, PhotosFiledBeforeAreSkippedAndTheRestMoved) {
 }
 
 TEST_F(RealRenameRun, AFullVolumeGetsAnHonestCount) {
-  // A 3 MB volume of its own: a tmpfs mounted here, which needs root. The mount leaves a
-  // mark beside its folder when it worked.
-  const std::wstring unixDir = L"/tmp/tessarine-vol-" + std::to_wstring(GetCurrentProcessId());
-  std::wstring dosDir = L"Z:" + unixDir;
-  for (wchar_t& c : dosDir)
-    if (c == L'/') c = L'\\';
-  const fs::path volume = dosDir, mark = dosDir + L".mounted";
-  fs::create_directories(volume);
-  struct Unmount {
-    std::wstring dir;
-    ~Unmount() { RunUnix(L"umount -l " + dir + L" 2>/dev/null; rmdir " + dir + L"; rm -f " + dir + L".mounted"); }
-  } unmount{unixDir};
-  RunUnix(L"mount -t tmpfs -o size=3m tessarine " + unixDir + L" 2>/dev/null && touch " + unixDir + L".mounted");
-  // Wine may hand a Unix program over without waiting for it.
-  for (int i = 0; i < 50 && !fs::exists(mark); ++i) Sleep(100);
-  if (!fs::exists(mark)) GTEST_SKIP() << "no small volume could be mounted (needs root)";
+  // A 3 MB volume of its own.
+  const fs::path volume = MountVolume(L"3m");
+  if (volume.empty()) GTEST_SKIP() << "no small volume could be mounted (needs root)";
 
   std::vector<std::string> shot = Shoot(6, 700 * 1024);  // 4.2 MB for a 3 MB volume
   const std::u16string folder = U16(volume.wstring()) + u"\\@年4@月2@日2";
@@ -244,7 +268,7 @@ TEST_F(RealRenameRun, ARealCardFilesInOneGo) {
   // Copied twice: the second time everything is already filed and nothing new appears.
   for (int round = 0; round < 2; ++round) {
     load();
-    EXPECT_EQ(DoExifRename({folder, name, 0}, sources, entries, false, PlatformShell(), 0, log), RenameOutcome::Done)
+    EXPECT_EQ(DoExifRename({folder, name, 0}, sources, entries, false, log), RenameOutcome::Done)
         << round;
     EXPECT_EQ(log.beeps, 0) << round;
     size_t files = 0;
@@ -263,10 +287,10 @@ TEST_F(RealRenameRun, ARealCardFilesInOneGo) {
 
   // Moved: what テスト says is what 実行 does.
   load();
-  EXPECT_EQ(DoExifRename({folder, name, 1}, sources, entries, true, PlatformShell(), 0, log), RenameOutcome::Planned);
+  EXPECT_EQ(DoExifRename({folder, name, 1}, sources, entries, true, log), RenameOutcome::Planned);
   const std::vector<std::u16string> tested(log.lines.begin(), log.lines.end() - 1);
   load();
-  EXPECT_EQ(DoExifRename({folder, name, 1}, sources, entries, false, PlatformShell(), 0, log), RenameOutcome::Done);
+  EXPECT_EQ(DoExifRename({folder, name, 1}, sources, entries, false, log), RenameOutcome::Done);
   std::vector<std::u16string> done(log.lines.begin(), log.lines.end() - 2);
   EXPECT_EQ(done, tested);
   EXPECT_EQ(log.lines[log.lines.size() - 2], u"7 個のファイルを移動/リネームしました。");
@@ -294,4 +318,74 @@ TEST_F(RealRenameRun, ARealCardFilesInOneGo) {
   EXPECT_EQ(Content(out / L"X-T5" / L"20240501-090307.JPG"), another) << "the other camera's photo is untouched";
   EXPECT_EQ(Content(root_ / L"card" / L"100CANON" / L"SCAN.JPG"), bytes[L"100CANON\\SCAN.JPG"]);
   EXPECT_TRUE(sources == TRenameSourceList{card16 + u"\\100CANON\\SCAN.JPG"}) << "only the photo not filed stays listed";
+}
+
+// A few hundred photos copied, then moved, from the card to another volume: every copy read
+// back and compared before it counts, every source removed only after that.
+TEST_F(RealRenameRun, CopyAndMoveToAnotherVolumeVerifyEveryPhoto) {
+  const fs::path volume = MountVolume(L"64m");
+  if (volume.empty()) GTEST_SKIP() << "no second volume could be mounted (needs root)";
+  const int count = 300;
+  std::vector<std::string> shot = Shoot(count, 9000);
+  const std::u16string copies = U16((volume / L"copies").wstring());
+  EXPECT_EQ(Copy(copies), RenameOutcome::Done);
+  ASSERT_GE(log.lines.size(), 2u);
+  EXPECT_EQ(log.lines[log.lines.size() - 2], u"300 個のファイルをコピー/リネームしました。");
+  // The lists keep only photos not filed: the card is selected again for the move.
+  shot = Shoot(count, 9000);
+  const std::u16string moved = U16((volume / L"moved").wstring());
+  EXPECT_EQ(Move(moved), RenameOutcome::Done);
+  ASSERT_GE(log.lines.size(), 2u);
+  EXPECT_EQ(log.lines[log.lines.size() - 2], u"300 個のファイルを移動/リネームしました。");
+  for (int i = 0; i < count; ++i) {
+    const std::wstring name = L"IMG_000" + std::to_wstring(i) + L".JPG";
+    EXPECT_TRUE(Content(volume / L"copies" / name) == shot[i]) << i;
+    EXPECT_TRUE(Content(volume / L"moved" / name) == shot[i]) << i;
+    EXPECT_FALSE(fs::exists(root_ / L"card" / name)) << i;
+  }
+  EXPECT_EQ(TemporaryFiles(volume), 0u);
+}
+
+// Stopped in the middle: every photo whole, either filed and verified or still on the card,
+// and the log tells how many were not handled.
+TEST_F(RealRenameRun, CancelInTheMiddleLosesNothing) {
+  fs::path volume = MountVolume(L"64m");
+  if (volume.empty()) volume = root_;  // the same volume: the copy still goes through the temporary name
+  struct CancelAt final : TransferObserver {
+    CancelToken token;
+    size_t at = 0;
+    void OnProgress(const TransferProgress& p) override {
+      if (p.filesDone >= at) token.Cancel();
+    }
+  };
+  const int count = 200;
+  for (int action : {0, 1}) {
+    SCOPED_TRACE(action);
+    std::vector<std::string> shot = Shoot(count, 12000);
+    CancelAt cancelAt;
+    cancelAt.at = 77;
+    control.observer = &cancelAt;
+    control.cancel = &cancelAt.token;
+    const fs::path out = volume / (action == 0 ? L"copies" : L"moved");
+    const std::u16string folder = U16(out.wstring());
+    EXPECT_EQ(DoExifRename({folder, u"@file", action}, sources, entries, false, log, control), RenameOutcome::Cancelled);
+    size_t filed = 0;
+    for (int i = 0; i < count; ++i) {
+      const std::wstring name = L"IMG_000" + std::to_wstring(i) + L".JPG";
+      const bool atDestination = fs::exists(out / name), atSource = fs::exists(root_ / L"card" / name);
+      if (atDestination) {
+        ++filed;
+        EXPECT_TRUE(Content(out / name) == shot[i]) << i;
+      }
+      if (atSource) EXPECT_TRUE(Content(root_ / L"card" / name) == shot[i]) << i;
+      EXPECT_TRUE(atDestination || atSource) << i;
+      if (action == 1) EXPECT_NE(atDestination, atSource) << i;
+    }
+    EXPECT_EQ(filed, 77u);
+    EXPECT_EQ(TemporaryFiles(volume), 0u);
+    EXPECT_EQ(log.lines.back(), u"中止しました: 123 個のファイルは処理されていません");
+    control = {};
+    fs::remove_all(out);
+    fs::remove_all(root_ / L"card");
+  }
 }

@@ -268,8 +268,9 @@ INT_PTR TModalForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       }
       return FALSE;
     case WM_CLOSE:
+      // The close box does what Esc and the cancel button do (a dialog may refuse it then).
       handled = true;
-      if (showing_) EndModal(IDCANCEL);
+      if (!OnCommand(IDCANCEL, BN_CLICKED) && showing_) EndModal(IDCANCEL);
       return TRUE;
     case WM_COMMAND:
       if (OnCommand(LOWORD(wp), HIWORD(wp))) {

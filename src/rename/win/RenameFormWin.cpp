@@ -3,11 +3,15 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <tuple>
 
 #include "app/WindowSettings.h"
 #include "platform/SettingsKey.h"
+#include "platform/Text.h"
 #include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 #include "rename/RenameTemplate.h"
@@ -73,32 +77,44 @@ void FillCombo(HWND combo, const std::vector<std::u16string>& items, int index) 
   InvalidateRect(combo, nullptr, TRUE);
 }
 
-// The run's log in Memo1: every line written ends with a line break, so the text's lines
-// are exactly the lines written.
-class MemoLog final : public RenameLog {
+// Posted by a real run's worker to the dialog.
+constexpr UINT kRunLogMessage = WM_APP + 0x61;
+constexpr UINT kRunProgressMessage = WM_APP + 0x62;
+constexpr UINT kRunDoneMessage = WM_APP + 0x63;
+constexpr int kProgressRange = 1000;
+
+// A line as the log shows it: every line ends with a line break, so the text's lines are
+// exactly the lines written. A text area ends a line at its first NUL: a control character
+// (a camera text padded with NULs) is shown as a mark of its own, and the line stays whole.
+void AppendLogLine(std::u16string& text, const std::u16string& line) {
+  size_t at = text.size();
+  text += line;
+  for (size_t i = at; i < text.size(); ++i)
+    if (text[i] < 0x20) text[i] = u'\uFFFD';
+  text += u"\r\n";
+}
+
+// The log of a test run: collected, then shown in one update. Appending line by line costs
+// a text area about 16 ms a line under Wine; thousands of pairs must show at once.
+class CollectedLog final : public RenameLog {
  public:
-  MemoLog(HWND memo, const std::function<void()>& beep) : memo_(memo), beep_(beep) {}
-  void Clear() override { SetWindowTextW(memo_, L""); }
-  void WriteLine(const std::u16string& line) override {
-    int length = GetWindowTextLengthW(memo_);
-    SendMessageW(memo_, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
-    // A text area ends a line at its first NUL: a control character (a camera text padded
-    // with NULs) is shown as a mark of its own, and the line stays whole.
-    std::u16string text = line;
-    for (char16_t& c : text)
-      if (c < 0x20) c = u'\uFFFD';
-    text += u"\r\n";
-    SendMessageW(memo_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(text)));
-  }
+  explicit CollectedLog(const std::function<void()>& beep) : beep_(beep) {}
+  std::u16string text;
+  void Clear() override { text.clear(); }
+  void WriteLine(const std::u16string& line) override { AppendLogLine(text, line); }
   void Beep() override {
     if (beep_) beep_();
     else MessageBeep(0);
   }
 
  private:
-  HWND memo_;
   const std::function<void()>& beep_;
 };
+
+std::u16string FormatMegabytes(uint64_t bytes) {
+  uint64_t tenths = (bytes + 50000) / 100000;
+  return PadNumber(static_cast<long long>(tenths / 10), 1) + u"." + PadNumber(static_cast<long long>(tenths % 10), 1);
+}
 
 }  // namespace
 
@@ -131,6 +147,13 @@ TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions optio
   CreateControl(L"BUTTON", texts::kButtonClose, WS_TABSTOP | BS_PUSHBUTTON, 0, IdClose1, design(rcClose1));
   CreateControl(L"BUTTON", texts::kButtonTest, WS_TABSTOP | BS_PUSHBUTTON, 0, IdTest1, design(rcTest1));
   SendMessageW(Handle(), DM_SETDEFID, IdExec1, 0);
+  // The progress of a real run, in the strip between the log and the buttons; shown from
+  // the first real run on.
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&icc);
+  HWND progress = CreateControl(PROGRESS_CLASSW, u"", 0, 0, IdProgress1, design(rcMemo1));
+  ShowWindow(progress, SW_HIDE);
+  SendMessageW(progress, PBM_SETRANGE32, 0, kProgressRange);
 
   // Until the first showing reads the settings: the built-in lists, each at its second entry.
   FillCombo(combo1, RenameActions(), 1);
@@ -156,6 +179,7 @@ void TRenameForm::SetChoice(HWND combo, const TemplateChoice& choice) { FillComb
 
 void TRenameForm::FormShow() {
   SetWindowTextW(Control(IdMemo1), L"");
+  ShowWindow(Control(IdProgress1), SW_HIDE);
   RenameWindowSettings state;
   state.placement = StoredPlacement();
   TemplateChoice folders = Choice(Control(IdComboBox2));
@@ -175,6 +199,9 @@ void TRenameForm::FormShow() {
 }
 
 void TRenameForm::FormCloseQuery() {
+  // Closed while a run goes (only when its owner goes away: Esc and the close box stop the
+  // run instead): the run stops first, so that it never outlives the lists it works on.
+  StopRunNow();
   RenameWindowSettings state;
   state.placement = StoredPlacement();
   state.folderTemplates = ComboItems(Control(IdComboBox2));
@@ -209,6 +236,10 @@ void TRenameForm::FormResize() {
     if (control == rcComboBox1 || control == rcComboBox2 || control == rcComboBox3) r.height += kDropDownListHeight;
     Place(Control(static_cast<RenameFormControlId>(id)), r);
   }
+  const ControlRect& memo = layout[rcMemo1];
+  const ControlRect& close = layout[rcClose1];
+  const int gapTop = memo.top + memo.height + 2;
+  Place(Control(IdProgress1), ControlRect{memo.left, gapTop, memo.width, std::max(2, close.top - 3 - gapTop)});
   InvalidateRect(Handle(), nullptr, TRUE);
 }
 
@@ -219,48 +250,235 @@ void TRenameForm::ScrollLogToEnd() {
   SendMessageW(memo, EM_SCROLLCARET, 0, 0);
 }
 
-void TRenameForm::DoExifRename(bool isSkipCopy) {
-  if (running_) return;
-  running_ = true;
-  HWND owner = Owner();
-  HWND focus = GetFocus();
-  struct Done {
-    TRenameForm& form;
-    HWND focus;
-    bool enableAgain = false;
-    ~Done() {
-      if (enableAgain) EnableWindow(form.Handle(), TRUE);
-      if (focus && IsWindow(focus) && IsChild(form.Handle(), focus)) SetFocus(focus);
-      form.running_ = false;
+// What a real run's worker hands the dialog: log text, the latest progress, the outcome.
+// The worker posts a message only when none of its kind is waiting, so that a fast run
+// never floods the queue; the dialog takes everything pending when it handles one.
+struct TRenameForm::RunChannel final : public RenameLog, public TransferObserver {
+  HWND dialog = nullptr;
+  WPARAM serial = 0;  // tells this run's messages from a run before it
+  CancelToken cancel;
+  std::mutex mutex;
+  std::u16string text;
+  int beeps = 0;
+  bool logPosted = false;
+  TransferProgress progress;
+  bool progressPosted = false;
+  std::chrono::steady_clock::time_point lastProgress{};
+  RenameOutcome outcome = RenameOutcome::Done;
+  // The file work has begun, or the run is over (it may end before: no file, a refusal).
+  std::condition_variable settled;
+  bool working = false;
+  bool finished = false;
+
+  void Clear() override {
+    std::lock_guard lock(mutex);
+    text.clear();
+  }
+  void WriteLine(const std::u16string& line) override {
+    std::lock_guard lock(mutex);
+    AppendLogLine(text, line);
+    PostOnce(logPosted, kRunLogMessage);
+  }
+  void Beep() override {
+    std::lock_guard lock(mutex);
+    ++beeps;
+    PostOnce(logPosted, kRunLogMessage);
+  }
+  void OnProgress(const TransferProgress& p) override {
+    // About ten times a second: a smooth bar without a message per block.
+    auto now = std::chrono::steady_clock::now();
+    if (p.filesDone != p.filesTotal && now - lastProgress < std::chrono::milliseconds(100)) return;
+    lastProgress = now;
+    std::lock_guard lock(mutex);
+    progress = p;
+    PostOnce(progressPosted, kRunProgressMessage);
+    if (!working) {
+      working = true;
+      settled.notify_all();
     }
-  } done{*this, focus};
-  // The shell's windows pump messages while it works: nothing in the dialog may start
-  // another run or close it meanwhile.
-  if (!isSkipCopy) {
-    EnableWindow(Handle(), FALSE);
-    done.enableAgain = true;
   }
 
+ private:
+  void PostOnce(bool& posted, UINT message) {
+    if (posted) return;
+    posted = PostMessageW(dialog, message, serial, 0) != 0;
+  }
+};
+
+TRenameForm::~TRenameForm() { StopRunNow(); }
+
+void TRenameForm::StopRunNow() {
+  if (!worker_.joinable()) return;
+  channel_->cancel.Cancel();
+  worker_.join();
+  channel_.reset();
+  running_ = false;
+}
+
+void TRenameForm::Close1Click() {
+  if (running_) {
+    if (channel_) channel_->cancel.Cancel();
+    return;
+  }
+  EndModal(IDCANCEL);
+}
+
+void TRenameForm::AppendToLog(const std::u16string& text) {
+  if (text.empty()) return;
+  HWND memo = Control(IdMemo1);
+  int length = GetWindowTextLengthW(memo);
+  SendMessageW(memo, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
+  SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(text)));
+}
+
+void TRenameForm::DoExifRename(bool isSkipCopy) {
+  if (running_) return;
+  if (!isSkipCopy) {
+    StartRealRun();
+    return;
+  }
+  running_ = true;
+  struct Done {
+    bool& running;
+    ~Done() { running = false; }
+  } done{running_};
+  ShowWindow(Control(IdProgress1), SW_HIDE);
   TRenameSourceList noSources;
   TExifFilesToList noEntries;
   TRenameSourceList& sources = sources_ ? *sources_ : noSources;
   TExifFilesToList& entries = entries_ ? *entries_ : noEntries;
   RenameRunSettings settings = RunSettings(ComboIndex(Control(IdComboBox1)), Choice(Control(IdComboBox2)),
                                            Choice(Control(IdComboBox3)));
-  MemoLog log(Control(IdMemo1), options_.beep);
-  ShellServices& shell = options_.shell ? *options_.shell : PlatformShell();
-  RenameOutcome outcome =
-      tess::DoExifRename(settings, sources, entries, isSkipCopy, shell, reinterpret_cast<WindowHandle>(owner), log);
+  CollectedLog log(options_.beep);
+  FileSystem& files = options_.files ? *options_.files : PlatformFileSystem();
+  FileTransfer& transfer = options_.transfer ? *options_.transfer : PlatformFileTransfer();
+  tess::DoExifRename(settings, sources, entries, true, log, files, transfer);
   // A test points at the typing slips the run passed over in silence.
-  if (isSkipCopy)
-    for (const std::u16string& line : UnknownTokenLines(settings)) log.WriteLine(line);
+  for (const std::u16string& line : UnknownTokenLines(settings)) log.WriteLine(line);
+  SetWindowTextW(Control(IdMemo1), W(log.text));
   ScrollLogToEnd();
-  // The shell's own windows belong to the main window and enable it when they close; it
-  // stays disabled for as long as this dialog is shown.
+}
+
+void TRenameForm::StartRealRun() {
+  RenameRunSettings settings = RunSettings(ComboIndex(Control(IdComboBox1)), Choice(Control(IdComboBox2)),
+                                           Choice(Control(IdComboBox3)));
+  SetWindowTextW(Control(IdMemo1), L"");
+  static WPARAM runs = 0;
+  channel_ = std::make_shared<RunChannel>();
+  channel_->dialog = Handle();
+  channel_->serial = ++runs;
+  running_ = true;
+  ShowRunning(true);
+  // The rename lists stay with the run until it ends: nothing else reads or changes them
+  // meanwhile (the dialog stays up and the main window disabled until then).
+  TRenameSourceList* sources = sources_;
+  TExifFilesToList* entries = entries_;
+  FileSystem* files = options_.files ? options_.files : &PlatformFileSystem();
+  FileTransfer* transfer = options_.transfer ? options_.transfer : &PlatformFileTransfer();
+  std::shared_ptr<RunChannel> channel = channel_;
+  worker_ = std::thread([channel, settings, sources, entries, files, transfer] {
+    TRenameSourceList noSources;
+    TExifFilesToList noEntries;
+    RenameRunControl control;
+    control.observer = channel.get();
+    control.cancel = &channel->cancel;
+    RenameOutcome outcome = RenameOutcome::Failed;
+    try {
+      outcome = tess::DoExifRename(settings, sources ? *sources : noSources, entries ? *entries : noEntries, false,
+                                   *channel, *files, *transfer, control);
+    } catch (const std::exception&) {
+      channel->WriteLine(settings.actionIndex <= 0 ? texts::kRunCopyFailed : texts::kRunMoveFailed);
+      channel->Beep();
+    }
+    {
+      std::lock_guard lock(channel->mutex);
+      channel->outcome = outcome;
+      channel->finished = true;
+      channel->settled.notify_all();
+    }
+    PostMessageW(channel->dialog, kRunDoneMessage, channel->serial, 0);
+  });
+  // Planning and checking take a moment (what テスト does, on this thread); a run that ends
+  // there (no file, a refusal) ends here at once, as a test run does. Only the file work
+  // goes on while the dialog answers.
+  bool finished = false;
+  {
+    std::unique_lock lock(channel->mutex);
+    channel->settled.wait_for(lock, std::chrono::seconds(30), [&] { return channel->working || channel->finished; });
+    finished = channel->finished;
+  }
+  if (finished) EndRealRun();
+}
+
+void TRenameForm::ShowRunning(bool running) {
+  for (RenameFormControlId id : {IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3, IdExec1, IdTest1})
+    EnableWindow(Control(id), !running);
+  HWND close = Control(IdClose1);
+  SetWindowTextW(close, W(running ? texts::kButtonStop : texts::kButtonClose));
+  HWND progress = Control(IdProgress1);
+  if (running) {
+    idleCaption_ = Caption();
+    SendMessageW(progress, PBM_SETPOS, 0, 0);
+    ShowWindow(progress, SW_SHOWNA);
+    // The focus may have been on a button now disabled: the keyboard still reaches 中止.
+    HWND focus = GetFocus();
+    if (!focus || !IsWindowEnabled(focus)) SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(close), TRUE);
+  } else {
+    SetCaption(idleCaption_);
+  }
+}
+
+void TRenameForm::TakeRunLog() {
+  if (!channel_) return;
+  std::u16string text;
+  int beeps = 0;
+  {
+    std::lock_guard lock(channel_->mutex);
+    text.swap(channel_->text);
+    beeps = std::exchange(channel_->beeps, 0);
+    channel_->logPosted = false;
+  }
+  AppendToLog(text);
+  if (!text.empty()) ScrollLogToEnd();
+  for (; beeps > 0; --beeps) {
+    if (options_.beep) options_.beep();
+    else MessageBeep(0);
+  }
+}
+
+void TRenameForm::ShowRunProgress() {
+  if (!channel_) return;
+  TransferProgress p;
+  {
+    std::lock_guard lock(channel_->mutex);
+    p = channel_->progress;
+    channel_->progressPosted = false;
+  }
+  int position = 0;
+  if (p.bytesTotal > 0) position = static_cast<int>(p.bytesDone * kProgressRange / p.bytesTotal);
+  else if (p.filesTotal > 0) position = static_cast<int>(p.filesDone * kProgressRange / p.filesTotal);
+  SendMessageW(Control(IdProgress1), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  const char16_t* phase = p.phase == TransferPhase::Verifying ? texts::kPhaseVerifying : p.phase == TransferPhase::Moving ? texts::kPhaseMoving : texts::kPhaseCopying;
+  SetCaption(idleCaption_ + u" - " + phase + u" " + PadNumber(static_cast<long long>(p.filesDone), 1) + u"/" +
+             PadNumber(static_cast<long long>(p.filesTotal), 1) + texts::kProgressFiles + FormatMegabytes(p.bytesDone) +
+             u"/" + FormatMegabytes(p.bytesTotal) + u" MB)");
+}
+
+void TRenameForm::EndRealRun() {
+  if (!running_ || !channel_) return;
+  if (worker_.joinable()) worker_.join();
+  TakeRunLog();
+  RenameOutcome outcome = channel_ ? channel_->outcome : RenameOutcome::Failed;
+  ShowRunProgress();
+  channel_.reset();
+  running_ = false;
+  ShowRunning(false);
+  ScrollLogToEnd();
+  HWND owner = Owner();
   if (owner && Showing() && IsWindowEnabled(owner)) EnableWindow(owner, FALSE);
   // Files were copied or moved, all or some of them.
-  bool touched = outcome == RenameOutcome::Done || outcome == RenameOutcome::Failed;
-  if (!isSkipCopy && touched && OnFilesChanged) OnFilesChanged();
+  bool touched = outcome == RenameOutcome::Done || outcome == RenameOutcome::Failed || outcome == RenameOutcome::Cancelled;
+  if (touched && OnFilesChanged) OnFilesChanged();
 }
 
 void TRenameForm::EditList(TemplateListKind kind) {
@@ -276,7 +494,7 @@ void TRenameForm::EditList(TemplateListKind kind) {
 
 bool TRenameForm::OnCommand(int id, int code) {
   if (code != BN_CLICKED && id != IdClose1) return false;
-  if (running_) return true;
+  if (running_ && id != IdClose1) return true;
   switch (id) {
     case IdExec1: Exec1Click(); return true;
     case IdTest1: Test1Click(); return true;
@@ -288,6 +506,20 @@ bool TRenameForm::OnCommand(int id, int code) {
 }
 
 INT_PTR TRenameForm::OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  switch (msg) {
+    case kRunLogMessage:
+    case kRunProgressMessage:
+    case kRunDoneMessage:
+      handled = true;
+      // A message of a run that has ended already (at once, before its messages came) is
+      // no longer news.
+      if (!channel_ || wp != channel_->serial) return TRUE;
+      if (msg == kRunLogMessage) TakeRunLog();
+      else if (msg == kRunProgressMessage) ShowRunProgress();
+      else EndRealRun();
+      return TRUE;
+    default: break;
+  }
   if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Control(IdMemo1)) {
     // The log is read-only, yet reads as a text area, not as a greyed one.
     HDC dc = reinterpret_cast<HDC>(wp);

@@ -1,16 +1,20 @@
 #pragma once
 // TRenameForm ("リネーム画面"): the EXIF rename dialog. The action, the destination-folder
 // template and the file-name template are chosen here; テスト lists every planned source
-// and destination in the log, 実行 copies or moves them all in one shell operation.
+// and destination in the log, 実行 copies or moves them all, off the window's thread, with
+// a progress bar under the log; while it goes, 閉じる reads 中止 and stops it.
 // TListEditForm ("一覧の編集"): one of the two template lists edited as plain text.
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "browse/FileRecords.h"
-#include "platform/Shell.h"
+#include "platform/FileSystem.h"
+#include "platform/FileTransfer.h"
 #include "rename/win/ModalForm.h"
 
 namespace tess {
@@ -20,21 +24,24 @@ class TListEditForm;
 struct RenameFormOptions {
   // Put in front of every settings key path: tests keep their settings under a throwaway key.
   std::u16string settingsRoot;
-  // The shell a real run hands its batch to; the system's shell unless replaced.
-  ShellServices* shell = nullptr;
+  // The files a real run works on; the machine's unless replaced.
+  FileSystem* files = nullptr;
+  FileTransfer* transfer = nullptr;
   // The beep of a failed run; the system's default beep unless replaced.
   std::function<void()> beep;
 };
 
 enum RenameFormControlId : int {
   IdLabel1 = 1001, IdLabel2, IdLabel3, IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3, IdMemo1,
-  IdExec1, IdTest1,
+  IdExec1, IdTest1, IdProgress1,
   IdClose1 = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
 };
 
 class TRenameForm : public TModalForm {
  public:
   TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions options = {});
+  // A run still going is stopped (cleanly) and waited for.
+  ~TRenameForm() override;
 
   // The file list's rename lists, read and shortened by the runs.
   void SetRenameLists(TRenameSourceList* sources, TExifFilesToList* entries) {
@@ -55,10 +62,13 @@ class TRenameForm : public TModalForm {
 
   void Test1Click() { DoExifRename(true); }
   void Exec1Click() { DoExifRename(false); }
-  void Close1Click() { EndModal(IDCANCEL); }
+  // During a real run the button reads 中止 and stops the run instead.
+  void Close1Click();
   void Button2Click() { EditList(TemplateListKind::Folders); }
   void Button3Click() { EditList(TemplateListKind::Files); }
   void DoExifRename(bool isSkipCopy);
+  // A real run is going (on its worker thread).
+  bool Running() const { return running_; }
 
  protected:
   void FormShow() override;
@@ -77,8 +87,20 @@ class TRenameForm : public TModalForm {
   void SetChoice(HWND combo, const TemplateChoice& choice);
   void EditList(TemplateListKind kind);
   void ScrollLogToEnd();
+  void AppendToLog(const std::u16string& text);
+  void StartRealRun();
+  void ShowRunning(bool running);
+  void TakeRunLog();
+  void ShowRunProgress();
+  void EndRealRun();
+  // Stops a run still going and waits for it, without its closing lines.
+  void StopRunNow();
 
+  struct RunChannel;
   RenameFormOptions options_;
+  std::shared_ptr<RunChannel> channel_;
+  std::thread worker_;
+  std::u16string idleCaption_;
   TRenameSourceList* sources_ = nullptr;
   TExifFilesToList* entries_ = nullptr;
   TListEditForm* listEditForm_ = nullptr;

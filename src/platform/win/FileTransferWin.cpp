@@ -1,0 +1,192 @@
+// Verified copies on Windows. The read-back opens the copy without the system's cache
+// (FILE_FLAG_NO_BUFFERING), so it reads what the disk holds: the file system writes the
+// cached pages of a range out before it reads that range uncached, so no FlushFileBuffers
+// is needed (it would also empty the disk's own write cache, for every photo). Reads then
+// go in whole blocks into a page-aligned buffer, as the flag requires. Wine accepts the
+// flag and reads through its cache all the same.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/DestinationFolders.h"
+#include "platform/FileTransfer.h"
+#include "platform/win/WinHandles.h"
+#include "platform/win/WinText.h"
+
+namespace tess {
+namespace {
+
+inline HANDLE NoFile() { return INVALID_HANDLE_VALUE; }
+using FileHandle = UniqueHandle<HANDLE, FreeKernelHandle, NoFile>;
+
+// A multiple of every sector size, so that unbuffered reads may ask for it whole.
+constexpr DWORD kReadBlock = 1 << 20;
+
+struct PageFree {
+  void operator()(void* p) const { VirtualFree(p, 0, MEM_RELEASE); }
+};
+
+// Read buffers are kept for the next file rather than given back each time: a run opens
+// two files a photo, and reserving a megabyte costs a system call each time (more under Wine).
+class BufferPool {
+ public:
+  std::unique_ptr<void, PageFree> Take() {
+    std::lock_guard lock(mutex_);
+    if (!free_.empty()) {
+      std::unique_ptr<void, PageFree> b = std::move(free_.back());
+      free_.pop_back();
+      return b;
+    }
+    return std::unique_ptr<void, PageFree>(VirtualAlloc(nullptr, kReadBlock, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  }
+  void Give(std::unique_ptr<void, PageFree> b) {
+    std::lock_guard lock(mutex_);
+    if (b && free_.size() < 4) free_.push_back(std::move(b));
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<void, PageFree>> free_;
+};
+
+BufferPool& Buffers() {
+  static BufferPool pool;
+  return pool;
+}
+
+class WinReader final : public FileReader {
+ public:
+  WinReader(FileHandle file, std::unique_ptr<void, PageFree> buffer)
+      : file_(std::move(file)), buffer_(std::move(buffer)) {}
+  ~WinReader() override { Buffers().Give(std::move(buffer_)); }
+  int64_t Read(void* out, size_t size) override {
+    if (pos_ == have_) {
+      DWORD n = 0;
+      if (!ReadFile(file_.get(), buffer_.get(), kReadBlock, &n, nullptr)) return -1;
+      have_ = n;
+      pos_ = 0;
+      if (n == 0) return 0;
+    }
+    size_t take = std::min<size_t>(size, have_ - pos_);
+    std::memcpy(out, static_cast<char*>(buffer_.get()) + pos_, take);
+    pos_ += take;
+    return static_cast<int64_t>(take);
+  }
+
+ private:
+  FileHandle file_;
+  std::unique_ptr<void, PageFree> buffer_;
+  size_t have_ = 0, pos_ = 0;
+};
+
+class WinWriter final : public FileWriter {
+ public:
+  explicit WinWriter(FileHandle file) : file_(std::move(file)) {}
+  bool Write(const void* buffer, size_t size) override {
+    const char* p = static_cast<const char*>(buffer);
+    while (size > 0) {
+      DWORD chunk = static_cast<DWORD>(std::min<size_t>(size, 1u << 30));
+      DWORD n = 0;
+      if (!WriteFile(file_.get(), p, chunk, &n, nullptr) || n == 0) return false;
+      p += n;
+      size -= n;
+    }
+    return true;
+  }
+  // Nothing to do: an uncached read of the copy writes its cached pages out first.
+  bool Flush() override { return true; }
+  void KeepTimeOf(const std::u16string& source) override {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExW(W(source), GetFileExInfoStandard, &data))
+      SetFileTime(file_.get(), nullptr, nullptr, &data.ftLastWriteTime);
+  }
+  bool Close() override {
+    HANDLE h = file_.release();
+    return CloseHandle(h) != 0;
+  }
+
+ private:
+  FileHandle file_;
+};
+
+bool SameVolumeName(const std::u16string& a, const std::u16string& b) {
+  return CompareStringOrdinal(W(a), -1, W(b), -1, TRUE) == CSTR_EQUAL;
+}
+
+// The volume of a path, asked of the nearest folder that exists (a destination folder is
+// often still to be made, and a mount point below it could not be seen yet anyway).
+std::u16string VolumeOf(const std::u16string& path) {
+  std::u16string existing = path;
+  while (GetFileAttributesW(W(existing)) == INVALID_FILE_ATTRIBUTES) {
+    std::u16string parent = ParentFolder(existing);
+    if (parent.empty()) break;
+    existing = parent;
+  }
+  wchar_t volume[MAX_PATH + 1] = {};
+  if (!GetVolumePathNameW(W(existing), volume, MAX_PATH + 1)) return {};
+  return U16(volume);
+}
+
+class WinFileTransfer final : public FileTransfer {
+ public:
+  std::unique_ptr<FileReader> OpenRead(const std::u16string& path, bool pastCache) override {
+    std::unique_ptr<void, PageFree> buffer = Buffers().Take();
+    if (!buffer) return nullptr;
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    FileHandle file;
+    if (pastCache)
+      file.reset(CreateFileW(W(path), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // Some volumes (network shares among them) refuse unbuffered reads: read through the cache.
+    if (!file)
+      file.reset(CreateFileW(W(path), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) {
+      Buffers().Give(std::move(buffer));
+      return nullptr;
+    }
+    return std::make_unique<WinReader>(std::move(file), std::move(buffer));
+  }
+  std::unique_ptr<FileWriter> CreateNew(const std::u16string& path) override {
+    FileHandle file(CreateFileW(W(path), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return nullptr;
+    return std::make_unique<WinWriter>(std::move(file));
+  }
+  RenameResult RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
+    // Without MOVEFILE_REPLACE_EXISTING nothing at `to` is replaced; without
+    // MOVEFILE_COPY_ALLOWED a move to another volume fails instead of copying unverified.
+    if (MoveFileExW(W(from), W(to), 0)) return RenameResult::Done;
+    DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return RenameResult::Taken;
+    if (error == ERROR_NOT_SAME_DEVICE) return RenameResult::OtherVolume;
+    return RenameResult::Failed;
+  }
+  bool Remove(const std::u16string& path) override {
+    if (DeleteFileW(W(path))) return true;
+    // A photo on a card may carry the read-only mark, which DeleteFileW refuses.
+    DWORD attributes = GetFileAttributesW(W(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      return false;
+    if (!SetFileAttributesW(W(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY))) return false;
+    if (DeleteFileW(W(path))) return true;
+    SetFileAttributesW(W(path), attributes);
+    return false;
+  }
+  bool SameVolume(const std::u16string& source, const std::u16string& destination) override {
+    std::u16string a = VolumeOf(source), b = VolumeOf(destination);
+    return !a.empty() && !b.empty() && SameVolumeName(a, b);
+  }
+};
+
+}  // namespace
+
+FileTransfer& PlatformFileTransfer() {
+  static WinFileTransfer transfer;
+  return transfer;
+}
+
+}  // namespace tess

@@ -1,0 +1,201 @@
+#include "rename/VerifiedTransfer.h"
+
+#include <memory>
+
+#include "platform/DestinationFolders.h"
+#include "platform/Text.h"
+
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+namespace tess {
+namespace {
+
+struct HashStateFree {
+  void operator()(XXH3_state_t* s) const { XXH3_freeState(s); }
+};
+using HashState = std::unique_ptr<XXH3_state_t, HashStateFree>;
+
+HashState NewHash() {
+  HashState state(XXH3_createState());
+  if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) throw std::bad_alloc();
+  return state;
+}
+
+bool SameHash(const XXH128_hash_t& a, const XXH128_hash_t& b) { return XXH128_isEqual(a, b) != 0; }
+
+class Run {
+ public:
+  Run(const std::vector<TransferPair>& pairs, TransferAction action, FileSystem& fs, FileTransfer& io,
+      const TransferOptions& options)
+      : pairs_(pairs), move_(action == TransferAction::Move), fs_(fs), io_(io), options_(options),
+        buffer_(options.blockSize ? options.blockSize : 1 << 20) {
+    progress_.filesTotal = pairs.size();
+    for (const TransferPair& p : pairs) {
+      std::optional<uint64_t> size = fs_.FileSize(p.source);
+      sizes_.push_back(size.value_or(0));
+      progress_.bytesTotal += size.value_or(0);
+    }
+  }
+
+  std::vector<PairResult> Go() {
+    std::vector<PairResult> results(pairs_.size(), PairResult::NotStarted);
+    std::vector<std::u16string> destinations;
+    for (const TransferPair& p : pairs_) destinations.push_back(p.destination);
+    std::vector<std::u16string> newFolders = PlanMissingFolders(destinations, fs_);
+    std::vector<std::u16string> created;
+    for (const std::u16string& folder : newFolders)
+      if (fs_.CreateFolder(folder)) created.push_back(folder);
+    Report();
+    for (size_t i = 0; i < pairs_.size(); ++i) {
+      if (Cancelled()) break;
+      Step(i, PairStep::Planned);
+      results[i] = One(i);
+      if (results[i] != PairResult::Done && results[i] != PairResult::SourceStays) Step(i, PairStep::Failed);
+      if (results[i] == PairResult::Cancelled) break;
+      ++progress_.filesDone;
+      progress_.bytesDone = doneBefore_ += sizes_[i];
+      Report();
+    }
+    // Only the folders this run made and left empty; a folder holding anything stays.
+    for (auto it = created.rbegin(); it != created.rend(); ++it) fs_.RemoveEmptyFolder(*it);
+    return results;
+  }
+
+ private:
+  bool Cancelled() const { return options_.cancel && options_.cancel->Cancelled(); }
+  void Report() {
+    if (options_.observer) options_.observer->OnProgress(progress_);
+  }
+  void Step(size_t i, PairStep step) {
+    if (options_.observer) options_.observer->OnPairStep(i, pairs_[i], step);
+  }
+
+  PairResult One(size_t i) {
+    const TransferPair& p = pairs_[i];
+    if (move_ && io_.SameVolume(p.source, p.destination)) {
+      progress_.phase = TransferPhase::Moving;
+      Report();
+      switch (io_.RenameNoReplace(p.source, p.destination)) {
+        case RenameResult::Done:
+          Step(i, PairStep::Renamed);
+          return PairResult::Done;
+        case RenameResult::Taken: return PairResult::DestinationTaken;
+        // Volumes the system cannot tell apart beforehand (two mounts under one drive letter
+        // under Wine): the copy below takes the place of the rename.
+        case RenameResult::OtherVolume:
+        case RenameResult::Failed: break;
+      }
+    }
+    PairResult copied = CopyAndVerify(i);
+    if (copied != PairResult::Done || !move_) return copied;
+    if (!io_.Remove(p.source)) return PairResult::SourceStays;
+    Step(i, PairStep::SourceRemoved);
+    return PairResult::Done;
+  }
+
+  // Writes the copy under a temporary name, verifies it and gives it its final name.
+  PairResult CopyAndVerify(size_t i) {
+    const TransferPair& p = pairs_[i];
+    std::unique_ptr<FileReader> source = io_.OpenRead(p.source, false);
+    if (!source) return PairResult::ReadFailed;
+    std::u16string temporary;
+    std::unique_ptr<FileWriter> writer;
+    for (int attempt = 0; attempt < 100 && !writer; ++attempt) {
+      temporary = TemporaryCopyName(p.destination, attempt);
+      writer = io_.CreateNew(temporary);
+    }
+    if (!writer) return PairResult::WriteFailed;
+    // From here on every way out but the last removes the temporary file.
+    struct Temporary {
+      FileTransfer& io;
+      const std::u16string& path;
+      std::unique_ptr<FileWriter>& writer;
+      bool keep = false;
+      ~Temporary() {
+        if (keep) return;
+        if (writer) writer->Close();
+        io.Remove(path);
+      }
+    } guard{io_, temporary, writer};
+
+    HashState hash = NewHash();
+    uint64_t length = 0;
+    progress_.phase = TransferPhase::Copying;
+    for (;;) {
+      if (Cancelled()) return PairResult::Cancelled;
+      int64_t n = source->Read(buffer_.data(), buffer_.size());
+      if (n < 0) return PairResult::ReadFailed;
+      if (n == 0) break;
+      XXH3_128bits_update(hash.get(), buffer_.data(), size_t(n));
+      if (!writer->Write(buffer_.data(), size_t(n))) return PairResult::WriteFailed;
+      length += uint64_t(n);
+      progress_.bytesDone = doneBefore_ + std::min(length, sizes_[i]);
+      Report();
+    }
+    source.reset();
+    writer->KeepTimeOf(p.source);
+    if ((options_.verify && !writer->Flush()) || !writer->Close()) return PairResult::WriteFailed;
+    writer.reset();
+    Step(i, PairStep::Written);
+
+    if (options_.verify) {
+      PairResult verified = Verify(temporary, length, XXH3_128bits_digest(hash.get()));
+      if (verified != PairResult::Done) return verified;
+    }
+    switch (io_.RenameNoReplace(temporary, p.destination)) {
+      case RenameResult::Done:
+        guard.keep = true;
+        Step(i, PairStep::Verified);
+        return PairResult::Done;
+      case RenameResult::Taken: return PairResult::DestinationTaken;
+      default: return PairResult::WriteFailed;
+    }
+  }
+
+  PairResult Verify(const std::u16string& copy, uint64_t length, XXH128_hash_t expected) {
+    progress_.phase = TransferPhase::Verifying;
+    Report();
+    std::unique_ptr<FileReader> back = io_.OpenRead(copy, true);
+    if (!back) return PairResult::VerifyFailed;
+    HashState hash = NewHash();
+    uint64_t read = 0;
+    for (;;) {
+      if (Cancelled()) return PairResult::Cancelled;
+      int64_t n = back->Read(buffer_.data(), buffer_.size());
+      if (n < 0) return PairResult::VerifyFailed;
+      if (n == 0) break;
+      XXH3_128bits_update(hash.get(), buffer_.data(), size_t(n));
+      read += uint64_t(n);
+    }
+    if (read != length || !SameHash(XXH3_128bits_digest(hash.get()), expected)) return PairResult::VerifyFailed;
+    return PairResult::Done;
+  }
+
+  const std::vector<TransferPair>& pairs_;
+  const bool move_;
+  FileSystem& fs_;
+  FileTransfer& io_;
+  const TransferOptions& options_;
+  std::vector<unsigned char> buffer_;
+  std::vector<uint64_t> sizes_;
+  TransferProgress progress_;
+  uint64_t doneBefore_ = 0;
+};
+
+}  // namespace
+
+std::u16string TemporaryCopyName(const std::u16string& destination, int attempt) {
+  size_t cut = destination.size();
+  while (cut > 0 && !IsPathSeparator(destination[cut - 1])) --cut;
+  std::u16string name = u"~" + destination.substr(cut) + u".tessarine";
+  if (attempt > 0) name += u"-" + PadNumber(attempt, 1);
+  return destination.substr(0, cut) + name + u".tmp";
+}
+
+std::vector<PairResult> TransferFiles(const std::vector<TransferPair>& pairs, TransferAction action, FileSystem& fs,
+                                      FileTransfer& io, const TransferOptions& options) {
+  return Run(pairs, action, fs, io, options).Go();
+}
+
+}  // namespace tess

@@ -1,0 +1,86 @@
+#pragma once
+// The file work of a rename batch, done by the program itself so that every copy is proved
+// before it counts and a run shows its progress and can stop at any moment.
+//
+// Each pair is copied in blocks under a temporary name in its destination folder, the
+// source hashed as it is read (a card is read once); the copy is then read back past the
+// system's cache where the platform allows, and compared with that hash; only then does it
+// take its final name (never replacing anything), and only then, for a move, does the
+// source go. A move within one volume is a rename: nothing is copied. A cancel stops
+// within a block: the temporary file is removed, so no half-written file ever holds a final
+// name and every photo is either filed and verified or still at its source.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/FileSystem.h"
+#include "platform/FileTransfer.h"
+
+namespace tess {
+
+struct TransferPair {
+  std::u16string source;
+  std::u16string destination;
+};
+
+enum class TransferAction { Copy, Move };
+
+enum class TransferPhase { Copying, Verifying, Moving };
+
+struct TransferProgress {
+  size_t filesDone = 0;
+  size_t filesTotal = 0;
+  uint64_t bytesDone = 0;  // bytes copied (or renamed) of the files so far
+  uint64_t bytesTotal = 0;
+  TransferPhase phase = TransferPhase::Copying;
+};
+
+// What happened to one pair, step by step, for a record of the run (an undo journal) to follow.
+enum class PairStep {
+  Planned,        // about to be worked on
+  Written,        // the copy is written whole under its temporary name
+  Verified,       // the copy holds the source's bytes and has its final name
+  Renamed,        // moved within its volume: the source now has the destination's path
+  SourceRemoved,  // a move's source was taken away after its copy verified
+  Failed,         // the pair did not arrive; its source is where it was
+};
+
+enum class PairResult {
+  NotStarted,       // the run was cancelled before this pair
+  Done,             // filed and verified (or renamed); a move's source is gone
+  Cancelled,        // stopped during this pair: the partial copy removed, the source whole
+  ReadFailed,       // the source could not be read whole: no copy kept
+  WriteFailed,      // the copy could not be written whole (a full disk): no copy kept
+  VerifyFailed,     // the copy read back differs from the source: removed
+  DestinationTaken, // something appeared at the destination meanwhile: nothing replaced
+  SourceStays,      // a move's copy filed and verified, but its source could not be removed
+};
+
+class TransferObserver {
+ public:
+  virtual ~TransferObserver() = default;
+  // Often (after every block): throttle before drawing.
+  virtual void OnProgress(const TransferProgress& progress) {}
+  // `index` is the pair's place in the list given to the run.
+  virtual void OnPairStep(size_t index, const TransferPair& pair, PairStep step) {}
+};
+
+struct TransferOptions {
+  TransferObserver* observer = nullptr;
+  const CancelToken* cancel = nullptr;
+  // False copies without reading back: only for measuring what verifying costs.
+  bool verify = true;
+  size_t blockSize = 1 << 20;
+};
+
+// Works through the pairs in order; one result per pair. Missing destination folders are
+// created, and those left empty at the end removed. Destinations are expected to be free
+// (the rename run checks them first); one that is taken meanwhile is left alone.
+std::vector<PairResult> TransferFiles(const std::vector<TransferPair>& pairs, TransferAction action, FileSystem& fs,
+                                      FileTransfer& io, const TransferOptions& options = {});
+
+// The name a copy is written under until it has verified: hidden-looking, in the same
+// folder (so the final rename stays on one volume), and unlike any photo's name.
+std::u16string TemporaryCopyName(const std::u16string& destination, int attempt);
+
+}  // namespace tess
