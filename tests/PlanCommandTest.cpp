@@ -102,6 +102,14 @@ TEST_F(PlanCommandTest, PrintsTheTestRunLog) {
   EXPECT_EQ(io.written + io.renames, 0u);
 }
 
+TEST_F(PlanCommandTest, NamesEveryAtThatStartsNoTokenAfterTheLog) {
+  CliResult r = Plan({"--folder", "@年@月", "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\年月\\IMG_0001.JPG\n\n"
+            "まとめ (テスト): コピー予定 1 個\n不明なトークン: @年\n不明なトークン: @月\n");
+}
+
 TEST_F(PlanCommandTest, OrderGivenAndMarkers) {
   CliResult r = Plan({"--name", "@FILE", "--folder", "E:\\DSC\\@model", "/DCIM/100/IMG_0002.JPG", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(r.status, 0) << r.err;

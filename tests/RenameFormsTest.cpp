@@ -166,6 +166,21 @@ TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
   EXPECT_EQ(r[rcTest1], (ControlRect{248, 189, 75, 25}));
   for (RenameControl fixed : {rcLabel1, rcLabel2, rcLabel3}) EXPECT_EQ(r[fixed], RenameDesignRect(fixed));
 
+  // Labels wider than the design's gap push every control beside them to the right; the
+  // right edges stay where they were.
+  r = RenameFormLayout(521, 270, 66, 15);
+  for (RenameControl label : {rcLabel1, rcLabel2, rcLabel3}) {
+    EXPECT_EQ(r[label].width, 66);
+    EXPECT_EQ(r[label].height, 15);
+    for (RenameControl beside : {rcComboBox1, rcComboBox2, rcComboBox3, rcMemo1})
+      EXPECT_GE(r[beside].left, r[label].left + r[label].width) << label << " under " << beside;
+  }
+  EXPECT_EQ(r[rcComboBox1], (ControlRect{80, 8, 409, 21}));
+  EXPECT_EQ(r[rcComboBox3], (ControlRect{80, 62, 384, 21}));
+  EXPECT_EQ(r[rcMemo1].left + r[rcMemo1].width, 489);
+  // Narrow labels keep the design's left.
+  EXPECT_EQ(RenameFormLayout(521, 270, 30, 13)[rcComboBox2].left, 64);
+
   // Too small a window never gives a negative size.
   r = RenameFormLayout(50, 60);
   for (const ControlRect& c : r) {
@@ -175,14 +190,19 @@ TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
 }
 
 TEST(ListEditFormLayout, ControlsFollowTheClientArea) {
-  std::vector<ControlRect> r = ListEditFormLayout(505, 231);
+  // The design's client area: the text area keeps its 505 pixels, the token table beside it.
+  std::vector<ControlRect> r = ListEditFormLayout(kListEditFormClientWidth, 231);
   EXPECT_EQ(r[lcMemo1], (ControlRect{0, 0, 505, 186}));
-  EXPECT_EQ(r[lcCancelButton1], (ControlRect{422, 198, 75, 25}));
-  EXPECT_EQ(r[lcOkButton1], (ControlRect{339, 198, 75, 25}));
+  EXPECT_EQ(r[lcTokenTable], (ControlRect{513, 0, kTokenTableWidth, 186}));
+  EXPECT_EQ(r[lcCancelButton1], (ControlRect{890, 198, 75, 25}));
+  EXPECT_EQ(r[lcOkButton1], (ControlRect{807, 198, 75, 25}));
+  // Narrower: the table takes at most half.
   r = ListEditFormLayout(800, 600);
-  EXPECT_EQ(r[lcMemo1], (ControlRect{0, 0, 800, 555}));
+  EXPECT_EQ(r[lcMemo1], (ControlRect{0, 0, 396, 555}));
+  EXPECT_EQ(r[lcTokenTable], (ControlRect{404, 0, 396, 555}));
   EXPECT_EQ(r[lcCancelButton1], (ControlRect{717, 567, 75, 25}));
   EXPECT_EQ(r[lcOkButton1], (ControlRect{634, 567, 75, 25}));
   r = ListEditFormLayout(10, 10);
   EXPECT_EQ(r[lcMemo1].height, 0);
+  for (const ControlRect& c : r) EXPECT_GE(c.width, 0);
 }

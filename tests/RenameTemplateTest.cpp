@@ -199,3 +199,62 @@ TEST(RenameTemplateLocale, EraShorteningByLanguage) {
   ScopedLocaleOverride guard2(empty);
   EXPECT_EQ(ExpandRenameTemplate(u"<@元号1>", u"", e, 1), u"<>");
 }
+
+// テスト names each "@" a user typed that the expander would silently drop.
+TEST(RenameTemplateUnknownTokens, NamesEachAtThatStartsNoToken) {
+  struct Case {
+    std::u16string templateText;
+    std::vector<std::u16string> unknown;
+  } cases[] = {
+      {u"@年4@月2@日2-@時2@分2@秒2", {}},
+      {u"@年@月", {u"@年", u"@月"}},                       // the digits forgotten
+      {u"@年5\\@モデル", {u"@年5"}},                        // no such width; stops at the separator
+      {u"@yyyy-@m2", {u"@yyyy"}},
+      {u"@Y4@NUM2@Model", {}},                              // ASCII forms in either case
+      {u"photo@", {u"@"}},                                  // a lone "@" at the end
+      {u"@@x@ x", {u"@"}},                                  // "@@" is a token; "@ " is not
+      {u"@元のフォルダ名", {}},                             // whole-template markers
+      {u"@FOLDER", {}},
+      {u"@file", {}},
+      {u"@元のフォルダ名\\@年4", {u"@元のフォルダ名"}},    // a marker only counts alone
+      {u"(@曜)@日2", {u"@曜"}},
+      {u"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(UnknownTemplateTokens(c.templateText), c.unknown) << U8(c.templateText);
+}
+
+TEST_F(RenameTemplate, TokenTableShowsBothFormsAndTheExamplePhotosValues) {
+  TExifFilesToListItem photo = Entry(Shot(2019, 5, 1, 9, 5, 7), u"IMG_0012.JPG");
+  photo.ExpandFolder = u"D:\\DCIM\\100CANON\\";
+  std::vector<TemplateTokenHelp> rows = TemplateTokenTable(&photo);
+  auto row = [&](const std::u16string& ascii) {
+    for (const TemplateTokenHelp& r : rows)
+      if (r.ascii == ascii) return r;
+    ADD_FAILURE() << "no row " << U8(ascii);
+    return TemplateTokenHelp{};
+  };
+  struct Case {
+    std::u16string ascii, japanese, example;
+  } cases[] = {
+      {u"@y4", u"@年4", u"2019"},
+      {u"@m1", u"@月1", u"5"},
+      {u"@n2", u"@分2", u"05"},
+      {u"@num3", u"@通3 / @番3", u"001"},
+      {u"@g2", u"@元号2", u"令和"},
+      {u"@file", u"@元のファイル名", u"IMG_0012"},
+      {u"@folder", u"@元のフォルダ名", u"100CANON"},
+      {u"@@", u"@@", u"@"},
+  };
+  for (const Case& c : cases) {
+    TemplateTokenHelp r = row(c.ascii);
+    EXPECT_EQ(r.japanese, c.japanese) << U8(c.ascii);
+    EXPECT_EQ(r.example, c.example) << U8(c.ascii);
+    EXPECT_FALSE(r.meaning.empty()) << U8(c.ascii);
+  }
+  // Every form of the table is a token the expander knows: none is reported unknown.
+  for (const TemplateTokenHelp& r : TemplateTokenTable(nullptr)) {
+    EXPECT_TRUE(r.example.empty());
+    for (const std::u16string& form : {r.ascii, r.japanese.substr(0, r.japanese.find(u' '))})
+      EXPECT_TRUE(UnknownTemplateTokens(form).empty()) << U8(form);
+  }
+}

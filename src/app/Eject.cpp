@@ -1,13 +1,14 @@
 #include "app/Eject.h"
 
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 
 namespace tess {
 
 namespace {
 
 std::u16string EjectErrorText(char16_t letter, uint32_t code, const std::u16string& reason) {
-  return u"ドライブ " + std::u16string{letter, u':'} + u" を取り外せませんでした。\r\n" + reason;
+  return texts::kEjectFailedBefore + std::u16string{letter, u':'} + texts::kEjectFailedAfter + reason;
 }
 
 [[noreturn]] void RaiseLastError(VolumeDevices& devices, char16_t letter) {
@@ -31,10 +32,7 @@ class HandleCloser {
 }  // namespace
 
 EVolumeError::EVolumeError(char16_t letter, uint32_t code, std::u16string reason)
-    : std::runtime_error(ToUtf8(EjectErrorText(letter, code, reason))),
-      letter_(letter),
-      code_(code),
-      text_(EjectErrorText(letter, code, reason)) {}
+    : EUserError(EjectErrorText(letter, code, reason)), letter_(letter), code_(code) {}
 
 VolumeHandle OpenVolume(VolumeDevices& devices, char16_t letter) {
   std::u16string root{letter, u':', u'\\'};

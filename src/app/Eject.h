@@ -6,23 +6,22 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/UiTexts.h"
 #include "platform/Volume.h"
 
 namespace tess {
 
 // A volume call that failed where the eject cannot go on: the drive, the system's error code
 // and its text. The message names the drive and the system's reason.
-class EVolumeError : public std::runtime_error {
+class EVolumeError : public EUserError {
  public:
   EVolumeError(char16_t letter, uint32_t code, std::u16string reason);
   char16_t Letter() const { return letter_; }
   uint32_t Code() const { return code_; }
-  const std::u16string& Text() const { return text_; }
 
  private:
   char16_t letter_;
   uint32_t code_;
-  std::u16string text_;
 };
 
 enum class EjectOutcome {

@@ -1,5 +1,7 @@
 #include "app/MainLayout.h"
 
+#include "platform/UiTexts.h"
+
 namespace tess {
 
 std::u16string FormatCountGrouped(int64_t value, std::u16string_view separator) {
@@ -19,12 +21,12 @@ std::u16string FormatCountGrouped(int64_t value, std::u16string_view separator) 
 }
 
 std::u16string StatusItemsText(int64_t items, std::u16string_view separator) {
-  return u"  " + FormatCountGrouped(items, separator) + u" 個の項目";
+  return u"  " + FormatCountGrouped(items, separator) + texts::kStatusItemsSuffix;
 }
 
 std::u16string StatusSelectedText(int64_t selected, std::u16string_view separator) {
   if (selected <= 0) return {};
-  return u"  " + FormatCountGrouped(selected, separator) + u" 個の項目を選択";
+  return u"  " + FormatCountGrouped(selected, separator) + texts::kStatusSelectedSuffix;
 }
 
 std::u16string StatusReadingText(int64_t done, int64_t total, std::u16string_view separator) {

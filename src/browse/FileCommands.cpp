@@ -43,7 +43,7 @@ std::u16string CopyNameCandidate(std::u16string_view name, bool isFolder, int n)
     if (ext.size() == name.size()) ext.clear();
     stem = std::u16string(name.substr(0, name.size() - ext.size()));
   }
-  return NumberedName(stem + u" - コピー", ext, n);
+  return NumberedName(stem + texts::kCopyNameSuffix, ext, n);
 }
 
 bool SamePath(std::u16string_view a, std::u16string_view b) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Shell.h"
+#include "platform/UiTexts.h"
 
 namespace tess {
 
@@ -28,8 +29,8 @@ std::u16string NumberedName(std::u16string_view stem, std::u16string_view ext, l
 // The n-th name a new folder tries (n from 1): the requested name (defaultName when empty),
 // then "新しいフォルダ (2)", "新しいフォルダ (3)" and so on.
 std::u16string NewFolderCandidate(std::u16string_view requested, std::u16string_view defaultName, int n);
-inline constexpr char16_t kListNewFolderName[] = u"新しいフォルダー";
-inline constexpr char16_t kTreeNewFolderName[] = u"新しいフォルダ";
+using texts::kListNewFolderName;
+using texts::kTreeNewFolderName;
 // Creating a folder tries this many names at most: a card that refuses every name (read-only,
 // full) must not keep the window busy for ever.
 inline constexpr int kNewFolderAttempts = 1000;

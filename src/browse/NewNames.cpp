@@ -3,13 +3,14 @@
 #include "browse/FileCommands.h"
 #include "browse/FolderPaths.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 
 namespace tess {
 
 std::u16string NewTextDocumentName(const std::u16string& folder, const PathTest& fileExists) {
-  std::u16string candidate = NumberedName(u"新しいテキスト ドキュメント", u".txt", 1);
+  std::u16string candidate = NumberedName(texts::kNewTextDocumentName, u".txt", 1);
   for (long long counter = 2; fileExists(folder + candidate); ++counter)
-    candidate = NumberedName(u"新しいテキスト ドキュメント", u".txt", counter);
+    candidate = NumberedName(texts::kNewTextDocumentName, u".txt", counter);
   return candidate;
 }
 

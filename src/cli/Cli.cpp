@@ -1,5 +1,6 @@
 #include "cli/Cli.h"
 
+#include "Version.h"
 #include "platform/Text.h"
 
 namespace tess {
@@ -14,7 +15,8 @@ const char kUsage[] =
     "  undo [--list] [RUN]\n"
     "                   undo the last real rename run (or RUN); --list shows the kept runs\n"
     "\n"
-    "  tessarine-cli COMMAND --help   says more about a command\n";
+    "  tessarine-cli COMMAND --help   says more about a command\n"
+    "  tessarine-cli --version        prints the version\n";
 
 }  // namespace
 
@@ -22,6 +24,10 @@ int RunCli(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* e
   if (args.empty() || args[0] == u"--help" || args[0] == u"-h" || args[0] == u"help") {
     std::fputs(kUsage, args.empty() ? err : out);
     return args.empty() ? 2 : 0;
+  }
+  if (args[0] == u"--version" || args[0] == u"-V") {
+    std::fputs("tessarine-cli " TESSARINE_VERSION_TEXT "\n", out);
+    return 0;
   }
   std::vector<std::u16string> rest(args.begin() + 1, args.end());
   if (args[0] == u"info") return RunInfoCommand(rest, out, err);

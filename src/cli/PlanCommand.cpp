@@ -15,6 +15,7 @@
 #include "cli/PlanCommand.h"
 #include "platform/Interrupt.h"
 #include "platform/Text.h"
+#include "rename/RenameForms.h"
 #include "rename/RenameRun.h"
 
 namespace tess {
@@ -205,6 +206,9 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
   if (run && (progress || env.errIsTerminal)) control.observer = &printer;
   RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, log, files, transfer, control);
   printer.End();
+  // As the dialog's テスト does: the typing slips the run passed over in silence.
+  if (!run)
+    for (const std::u16string& line : UnknownTokenLines(settings)) log.lines.push_back(line);
   for (const std::u16string& line : log.lines) PrintLine(out, line);
   std::fflush(out);
   return outcome == RenameOutcome::Planned || outcome == RenameOutcome::Done ? 0 : 1;

@@ -17,6 +17,7 @@ enum : unsigned {
   FOF_RENAMEONCOLLISION_ = 0x0008,
   FOF_ALLOWUNDO_ = 0x0040,
   FOF_NOCONFIRMMKDIR_ = 0x0200,
+  FOF_NOERRORUI_ = 0x0400,
 };
 struct FileOperationRequest {
   WindowHandle hwnd = 0;
@@ -31,6 +32,9 @@ std::u16string PackPaths(const std::vector<std::u16string>& paths);
 struct FileOperationResult {
   int returnValue = 0;
   bool fAnyOperationsAborted = false;
+  // The shell showed the user its own message about the failure (Windows does, unless told
+  // not to; Wine's shell shows none): the program does not show it a second time.
+  bool errorShown = false;
 };
 
 // SHGetFileInfoW

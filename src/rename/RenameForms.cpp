@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "rename/RenameTemplate.h"
+
 namespace tess {
 
-std::vector<std::u16string> RenameActions() { return {u"コピー", u"移動/リネーム"}; }
+std::vector<std::u16string> RenameActions() { return {texts::kActionCopy, texts::kActionMove}; }
 
 int SelectableIndex(int requested, int count) { return requested >= 0 && requested < count ? requested : -1; }
 
@@ -96,6 +98,13 @@ RenameRunSettings RunSettings(int actionIndex, const TemplateChoice& folders, co
   return settings;
 }
 
+std::vector<std::u16string> UnknownTokenLines(const RenameRunSettings& settings) {
+  std::vector<std::u16string> lines;
+  for (const std::u16string* text : {&settings.folderTemplate, &settings.nameTemplate})
+    for (const std::u16string& token : UnknownTemplateTokens(*text)) lines.push_back(texts::kUnknownToken + token);
+  return lines;
+}
+
 namespace {
 
 const ControlRect kRenameDesign[RenameControlCount] = {
@@ -118,6 +127,7 @@ const ControlRect kListEditDesign[ListEditControlCount] = {
     {0, 0, 505, 192},     // Memo1
     {341, 198, 75, 25},   // OkButton1
     {422, 198, 75, 25},   // CancelButton1
+    {513, 0, kTokenTableWidth, 192},  // the token table
 };
 
 int NotNegative(int value) { return std::max(value, 0); }
@@ -127,8 +137,17 @@ int NotNegative(int value) { return std::max(value, 0); }
 const ControlRect& RenameDesignRect(RenameControl control) { return kRenameDesign[control]; }
 const ControlRect& ListEditDesignRect(ListEditControl control) { return kListEditDesign[control]; }
 
-std::vector<ControlRect> RenameFormLayout(int w, int h) {
+std::vector<ControlRect> RenameFormLayout(int w, int h, int labelWidth, int labelHeight) {
   std::vector<ControlRect> r(std::begin(kRenameDesign), std::end(kRenameDesign));
+  // The labels as wide and high as their texts; the controls beside them start after the
+  // widest, so that no label runs under its drop-down whatever the font.
+  constexpr int kLabelGap = 6;
+  int controlsLeft = std::max(r[rcComboBox1].left, r[rcLabel1].left + labelWidth + kLabelGap);
+  for (RenameControl label : {rcLabel1, rcLabel2, rcLabel3}) {
+    if (labelWidth > 0) r[label].width = labelWidth;
+    r[label].height = std::max(r[label].height, labelHeight);
+  }
+  for (RenameControl control : {rcComboBox1, rcComboBox2, rcComboBox3, rcMemo1}) r[control].left = controlsLeft;
   r[rcComboBox1].width = NotNegative(w - r[rcComboBox1].left - 32);
   r[rcComboBox2].width = NotNegative(w - r[rcComboBox2].left - r[rcButton2].width - 32);
   r[rcComboBox3].width = NotNegative(w - r[rcComboBox3].left - r[rcButton3].width - 32);
@@ -149,8 +168,12 @@ std::vector<ControlRect> RenameFormLayout(int w, int h) {
 
 std::vector<ControlRect> ListEditFormLayout(int cw, int ch) {
   std::vector<ControlRect> r(std::begin(kListEditDesign), std::end(kListEditDesign));
-  r[lcMemo1].width = NotNegative(cw);
+  // The token table beside the text area takes its width, or half of a narrow window.
+  constexpr int kGap = 8;
+  int tableWidth = std::min(kTokenTableWidth, NotNegative(cw - kGap) / 2);
+  r[lcMemo1].width = NotNegative(cw - tableWidth - kGap);
   r[lcMemo1].height = NotNegative(ch - r[lcOkButton1].height - 20);
+  r[lcTokenTable] = ControlRect{cw - tableWidth, 0, tableWidth, r[lcMemo1].height};
   r[lcCancelButton1].top = ch - r[lcCancelButton1].height - 8;
   r[lcCancelButton1].left = cw - r[lcCancelButton1].width - 8;
   r[lcOkButton1].top = r[lcCancelButton1].top;

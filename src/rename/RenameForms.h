@@ -8,16 +8,17 @@
 
 #include "app/WindowSettings.h"
 #include "platform/SettingsKey.h"
+#include "platform/UiTexts.h"
 #include "rename/RenameRun.h"
 
 namespace tess {
 
 inline constexpr char16_t kFolderMarker[] = u"@元のフォルダ名";
 inline constexpr char16_t kFileMarker[] = u"@元のファイル名";
-inline constexpr char16_t kRenameFormCaption[] = u"リネーム画面";
-inline constexpr char16_t kListEditFormCaption[] = u"一覧の編集";
-inline constexpr char16_t kFolderListCaption[] = u"コピー先一覧の編集";
-inline constexpr char16_t kFileListCaption[] = u"ファイル名一覧の編集";
+using texts::kRenameFormCaption;
+using texts::kListEditFormCaption;
+using texts::kFolderListCaption;
+using texts::kFileListCaption;
 
 // The action drop-down's entries: copy, then move and rename.
 std::vector<std::u16string> RenameActions();
@@ -72,6 +73,10 @@ std::u16string JoinLines(const std::vector<std::u16string>& lines);
 // A run's settings from the three drop-downs.
 RenameRunSettings RunSettings(int actionIndex, const TemplateChoice& folders, const TemplateChoice& files);
 
+// The lines テスト adds to its log for typing slips: "不明なトークン: @年" for each "@" of the
+// run's two templates that starts no token (the run drops such an "@").
+std::vector<std::u16string> UnknownTokenLines(const RenameRunSettings& settings);
+
 // ---- Layout ----
 
 struct ControlRect {
@@ -87,11 +92,14 @@ enum RenameControl : int {
 inline constexpr int kRenameFormClientWidth = 505;
 inline constexpr int kRenameFormClientHeight = 231;
 const ControlRect& RenameDesignRect(RenameControl control);
-// Every control's rectangle for the window's outer width and height; sizes never negative.
-std::vector<ControlRect> RenameFormLayout(int outerWidth, int outerHeight);
+// Every control's rectangle for the window's outer width and height and the size of the
+// widest label text; sizes never negative.
+std::vector<ControlRect> RenameFormLayout(int outerWidth, int outerHeight, int labelWidth = 0, int labelHeight = 0);
 
-enum ListEditControl : int { lcMemo1, lcOkButton1, lcCancelButton1, ListEditControlCount };
-inline constexpr int kListEditFormClientWidth = 505;
+enum ListEditControl : int { lcMemo1, lcOkButton1, lcCancelButton1, lcTokenTable, ListEditControlCount };
+// The token table right of the text area, which keeps its designed 505 pixels.
+inline constexpr int kTokenTableWidth = 460;
+inline constexpr int kListEditFormClientWidth = 505 + 8 + kTokenTableWidth;
 inline constexpr int kListEditFormClientHeight = 231;
 const ControlRect& ListEditDesignRect(ListEditControl control);
 // Every control's rectangle for the client area's width and height.

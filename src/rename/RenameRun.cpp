@@ -8,34 +8,35 @@
 #include "platform/DestinationFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "rename/RenameTemplate.h"
 #include "rename/RunJournal.h"
 
 namespace tess {
 
-const char16_t* const kRenameNoFilesMessage = u"ファイルが見つかりません。";
+const char16_t* const kRenameNoFilesMessage = texts::kRunNoFiles;
 
 namespace {
 
-const char16_t* const kCopiedSuffix = u" 個のファイルをコピー/リネームしました。";
-const char16_t* const kMovedSuffix = u" 個のファイルを移動/リネームしました。";
-const char16_t* const kCopyFailed = u"ファイルのコピー/リネームに失敗しました。";
-const char16_t* const kMoveFailed = u"ファイルの移動/リネームに失敗しました。";
-const char16_t* const kNoShotDate = u"撮影日時がないため除外します: ";
-const char16_t* const kInvalidCharacter = u"コピー先に使えない文字があります: ";
-const char16_t* const kNameTooLong = u"コピー先の名前が長すぎます (255 文字まで): ";
-const char16_t* const kFileInFolderPlace = u"コピー先のフォルダの位置にファイルがあります: ";
-const char16_t* const kCannotCheck = u"コピー先を確かめられません: ";
-const char16_t* const kNoFreeName = u"コピー先に空いている名前がありません: ";
-const char16_t* const kSourceMissing = u"コピー元が見つかりません: ";
-const char16_t* const kAlreadyFiled = u"コピー先に同じファイルがあるため除外します: ";
-const char16_t* const kNotCopied = u"コピーできませんでした (コピー元はそのままです): ";
-const char16_t* const kNotMoved = u"移動できませんでした (コピー元はそのままです): ";
-const char16_t* const kCopiedSourceStays = u"コピーされましたがコピー元が残っています: ";
-const char16_t* const kNoJournal = u"元に戻すための記録を書けません: ";
-const char16_t* const kVerifyFailed = u"検証に失敗しました (コピー元はそのままです): ";
-const char16_t* const kCancelledPrefix = u"中止しました: ";
-const char16_t* const kCancelledSuffix = u" 個のファイルは処理されていません";
+const char16_t* const kCopiedSuffix = texts::kRunCopiedSuffix;
+const char16_t* const kMovedSuffix = texts::kRunMovedSuffix;
+const char16_t* const kCopyFailed = texts::kRunCopyFailed;
+const char16_t* const kMoveFailed = texts::kRunMoveFailed;
+const char16_t* const kNoShotDate = texts::kRunNoShotDate;
+const char16_t* const kInvalidCharacter = texts::kRunInvalidCharacter;
+const char16_t* const kNameTooLong = texts::kRunNameTooLong;
+const char16_t* const kFileInFolderPlace = texts::kRunFileInFolderPlace;
+const char16_t* const kCannotCheck = texts::kRunCannotCheck;
+const char16_t* const kNoFreeName = texts::kRunNoFreeName;
+const char16_t* const kSourceMissing = texts::kRunSourceMissing;
+const char16_t* const kAlreadyFiled = texts::kRunAlreadyFiled;
+const char16_t* const kNotCopied = texts::kRunNotCopied;
+const char16_t* const kNotMoved = texts::kRunNotMoved;
+const char16_t* const kCopiedSourceStays = texts::kRunCopiedSourceStays;
+const char16_t* const kNoJournal = texts::kRunNoJournal;
+const char16_t* const kVerifyFailed = texts::kRunVerifyFailed;
+const char16_t* const kCancelledPrefix = texts::kRunCancelledPrefix;
+const char16_t* const kCancelledSuffix = texts::kRunCancelledSuffix;
 
 // Files that travel with a photo of the same name: metadata, thumbnails, voice memos,
 // edits and low-resolution video.

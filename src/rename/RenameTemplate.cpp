@@ -4,6 +4,7 @@
 
 #include "platform/Locale.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 
 namespace tess {
 namespace {
@@ -46,6 +47,53 @@ constexpr Token kTokens[] = {
     {u"@メーカー", Value::Make},   {u"@make", Value::Make},
     {u"@元のファイル名", Value::FileName}, {u"@file", Value::FileName},
 };
+
+// What each value means, in the order of the token table.
+struct ValueMeaning {
+  Value value;
+  const char16_t* meaning;
+};
+constexpr ValueMeaning kMeanings[] = {
+    {Value::Year4, texts::kTokenYear4},       {Value::Year2, texts::kTokenYear2},
+    {Value::EraShort, texts::kTokenEraShort}, {Value::EraFull, texts::kTokenEraFull},
+    {Value::EraYear2, texts::kTokenEraYear2}, {Value::EraYear1, texts::kTokenEraYear1},
+    {Value::Month2, texts::kTokenMonth2},     {Value::Month1, texts::kTokenMonth1},
+    {Value::Day2, texts::kTokenDay2},         {Value::Day1, texts::kTokenDay1},
+    {Value::Hour2, texts::kTokenHour2},       {Value::Hour1, texts::kTokenHour1},
+    {Value::Minute2, texts::kTokenMinute2},   {Value::Minute1, texts::kTokenMinute1},
+    {Value::Second2, texts::kTokenSecond2},   {Value::Second1, texts::kTokenSecond1},
+    {Value::Weekday, texts::kTokenWeekday},   {Value::Seq1, texts::kTokenSeq1},
+    {Value::Seq2, texts::kTokenSeq2},         {Value::Seq3, texts::kTokenSeq3},
+    {Value::Seq4, texts::kTokenSeq4},         {Value::Model, texts::kTokenModel},
+    {Value::Make, texts::kTokenMake},         {Value::FileName, texts::kTokenFileName},
+    {Value::At, texts::kTokenAt},
+};
+
+// Templates that as a whole keep each photo's folder or file name (the rename run's rule).
+constexpr std::u16string_view kFolderMarkers[] = {u"@元のフォルダ名", u"@folder"};
+constexpr std::u16string_view kFileMarkers[] = {u"@元のファイル名", u"@file"};
+
+bool IsAsciiText(std::u16string_view text) {
+  for (char16_t c : text)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+const Token* MatchToken(std::u16string_view rest) {
+  for (const Token& token : kTokens) {
+    // ASCII letters match either case; every other character must be the same unit.
+    if (rest.size() >= token.text.size() && SameTextAscii(rest.substr(0, token.text.size()), token.text)) return &token;
+  }
+  return nullptr;
+}
+
+// Where a mistyped token ends: what a user types between tokens.
+bool EndsUnknownToken(char16_t c) {
+  if (c == u'@' || c == u'\\' || c == u'/' || c <= u' ' || c == 0x3000) return true;
+  if (c < 0x80 && !((c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'))) return true;
+  // Full-width brackets and the Japanese punctuation.
+  return c == u'（' || c == u'）' || c == u'「' || c == u'」' || c == u'、' || c == u'。' || c == u'・' || c == u'－';
+}
 
 // What one expansion reads from its entry, decoded once.
 class EntryValues {
@@ -120,6 +168,60 @@ class EntryValues {
 
 }  // namespace
 
+std::vector<std::u16string> UnknownTemplateTokens(const std::u16string& templateText) {
+  for (const auto* markers : {kFolderMarkers, kFileMarkers})
+    for (size_t i = 0; i < 2; ++i)
+      if (SameTextAscii(templateText, markers[i])) return {};
+  std::vector<std::u16string> unknown;
+  std::u16string_view rest = templateText;
+  while (!rest.empty()) {
+    if (rest[0] != u'@') {
+      rest.remove_prefix(1);
+      continue;
+    }
+    if (const Token* match = MatchToken(rest)) {
+      rest.remove_prefix(match->text.size());
+      continue;
+    }
+    size_t end = 1;
+    while (end < rest.size() && !EndsUnknownToken(rest[end])) ++end;
+    unknown.emplace_back(rest.substr(0, end));
+    rest.remove_prefix(end);
+  }
+  return unknown;
+}
+
+std::vector<TemplateTokenHelp> TemplateTokenTable(const TExifFilesToListItem* example) {
+  std::vector<TemplateTokenHelp> rows;
+  for (const ValueMeaning& m : kMeanings) {
+    TemplateTokenHelp row;
+    for (const Token& token : kTokens) {
+      if (token.value != m.value) continue;
+      if (IsAsciiText(token.text)) {
+        row.ascii = token.text;
+      } else {
+        if (!row.japanese.empty()) row.japanese += u" / ";
+        row.japanese += token.text;
+      }
+    }
+    if (row.japanese.empty()) row.japanese = row.ascii;
+    row.meaning = m.meaning;
+    if (example) row.example = ExpandRenameTemplate(row.japanese.substr(0, row.japanese.find(u' ')), u"", *example, 1);
+    rows.push_back(std::move(row));
+  }
+  std::u16string folderName, fileName;
+  if (example) {
+    std::u16string_view folder = example->ExpandFolder;
+    while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.remove_suffix(1);
+    size_t cut = folder.find_last_of(u"\\/");
+    folderName = cut == std::u16string_view::npos ? folder : folder.substr(cut + 1);
+    fileName = NameWithoutExtension(example->Name);
+  }
+  rows.push_back({std::u16string(kFolderMarkers[0]), std::u16string(kFolderMarkers[1]), texts::kTokenFolderMarker, folderName});
+  rows.push_back({std::u16string(kFileMarkers[0]), std::u16string(kFileMarkers[1]), texts::kTokenFileMarker, fileName});
+  return rows;
+}
+
 std::u16string NameWithoutExtension(const std::u16string& name) {
   size_t dot = name.rfind(u'.');
   return dot == std::u16string::npos ? name : name.substr(0, dot);
@@ -131,16 +233,6 @@ std::u16string NameExtension(const std::u16string& name) {
 }
 
 namespace {
-
-// The token at the start of rest, if any.
-const Token* MatchToken(std::u16string_view rest) {
-  for (const Token& token : kTokens) {
-    // ASCII letters match either case; every other character must be the same unit.
-    if (rest.size() >= token.text.size() && SameTextAscii(rest.substr(0, token.text.size()), token.text))
-      return &token;
-  }
-  return nullptr;
-}
 
 std::u16string Expand(const std::u16string& templateText, const std::u16string& prefix,
                       const TExifFilesToListItem& entry, int sequence, bool forName) {

@@ -2,6 +2,7 @@
 // The rename template language: "@" tokens replaced by a photo's shooting date and time,
 // camera, file name and the run's sequence number; every other character copied.
 #include <string>
+#include <vector>
 
 #include "browse/FileRecords.h"
 
@@ -23,6 +24,22 @@ bool TemplateUsesShotDate(const std::u16string& templateText);
 
 // True for a character Windows does not allow in a file or folder name.
 bool IsForbiddenNameCharacter(char16_t c);
+
+// The "@" of a template that start no token, each with the characters typed after it up to
+// the next "@", separator, blank or punctuation ("@年@月" gives "@年" and "@月"), in order.
+// A template that is wholly one of the markers that keep a photo's folder or name has none.
+std::vector<std::u16string> UnknownTemplateTokens(const std::u16string& templateText);
+
+// One row of the token table the template editor shows.
+struct TemplateTokenHelp {
+  std::u16string japanese;  // the Japanese form(s), " / " between two
+  std::u16string ascii;     // the ASCII form
+  std::u16string meaning;
+  std::u16string example;   // the value for the example photo; empty without one
+};
+// Every token, in the order of the language's table, the two whole-template markers last.
+// example may be null.
+std::vector<TemplateTokenHelp> TemplateTokenTable(const TExifFilesToListItem* example);
 
 // Everything of a file name before its last "."; the whole name when it has no ".".
 std::u16string NameWithoutExtension(const std::u16string& name);

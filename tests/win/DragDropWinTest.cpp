@@ -235,7 +235,7 @@ TEST_F(DragDropTest, FilesDroppedFromOutsideAreCopiedIntoTheShownFolderNeverRepl
             DWORD(DROPEFFECT_COPY));
   EXPECT_TRUE(Exists(folder_ + u"d.jpg"));
   EXPECT_FALSE(Exists(folder_ + u"e.jpg"));
-  EXPECT_EQ(errors_, std::vector<std::u16string>{u"The destination folder is the same as the source!"});
+  EXPECT_EQ(errors_, std::vector<std::u16string>{u"コピー先のフォルダーがコピー元と同じです。"});
 
   // A source that only lets itself be moved is not taken (the list accepts copies and links).
   EXPECT_EQ(DropOn(target, {outside_ + u"e.jpg"}, 0, DROPEFFECT_MOVE), DWORD(DROPEFFECT_NONE));

@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "app/win/MainWindow.h"
 #include "browse/FolderPaths.h"
@@ -32,9 +33,12 @@ namespace {
 class TestShell : public ShellServices {
  public:
   std::vector<FileOperationRequest> operations;
+  // A delete that fails with this answer instead of deleting.
+  std::optional<FileOperationResult> failDelete;
   FileOperationResult FileOperation(const FileOperationRequest& r) override {
     operations.push_back(r);
     if (r.wFunc != FO_DELETE_) return PlatformShell().FileOperation(r);
+    if (failDelete) return *failDelete;
     for (size_t start = 0; start < r.pFrom.size() && r.pFrom[start];) {
       size_t end = r.pFrom.find(u'\0', start);
       std::error_code ec;
@@ -346,6 +350,27 @@ TEST_F(FileCommandsTest, DeleteGoesToTheRecycleBinShiftDeletesOutrightAndFolders
   Press(btnDelete);
   EXPECT_TRUE(Exists(u""));
   EXPECT_EQ(shell_.operations.size(), 3u);
+}
+
+TEST_F(FileCommandsTest, AFailureTheShellShowedIsNotShownAgain) {
+  File(u"a.txt");
+  Open();
+  struct Case {
+    bool shellShowedIt;
+    size_t boxes;
+  } cases[] = {{true, 0u}, {false, 1u}};
+  for (const Case& c : cases) {
+    errors_.clear();
+    FileOperationResult denied;
+    denied.returnValue = ERROR_ACCESS_DENIED;
+    denied.errorShown = c.shellShowedIt;
+    shell_.failDelete = denied;
+    SetFocus(List());
+    Select({u"a.txt"});
+    Press(btnDelete);
+    EXPECT_EQ(errors_.size(), c.boxes) << "shown by the shell: " << c.shellShowedIt;
+    EXPECT_TRUE(Exists(u"a.txt"));
+  }
 }
 
 TEST_F(FileCommandsTest, NewFoldersTakeTheNextFreeNameAndOpenTheEditor) {

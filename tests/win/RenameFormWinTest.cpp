@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -380,7 +381,9 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
     for (SIZE size : {SIZE{600, 300}, SIZE{700, 420}, SIZE{380, 260}}) {
       SetWindowPos(rename_->Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
       rc = Outer(rename_->Handle());
-      std::vector<ControlRect> expected = RenameFormLayout(rc.right - rc.left, rc.bottom - rc.top);
+      // The labels as large as their texts; the controls beside them after the widest.
+      ControlRect label = RectIn(rename_->Handle(), C(IdLabel3));
+      std::vector<ControlRect> expected = RenameFormLayout(rc.right - rc.left, rc.bottom - rc.top, label.width, label.height);
       const std::pair<RenameControl, RenameFormControlId> checked[] = {
           {rcButton2, IdButton2}, {rcButton3, IdButton3}, {rcMemo1, IdMemo1},
           {rcClose1, IdClose1},   {rcExec1, IdExec1},     {rcTest1, IdTest1}};
@@ -526,7 +529,8 @@ TEST_F(RenameFormTest, ListEditorPlacementSizeAndKeys) {
       EXPECT_EQ(Text(edit_->Control(IdOkButton1)), u"OK");
       EXPECT_EQ(Text(edit_->Control(IdCancelButton1)), u"キャンセル");
       EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IDOK);
-      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdListMemo1), FALSE), edit_->Control(IdOkButton1));
+      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdListMemo1), FALSE), edit_->Control(IdTokenTable));
+      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdTokenTable), FALSE), edit_->Control(IdOkButton1));
       EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdOkButton1), FALSE), edit_->Control(IdCancelButton1));
       // Japanese text typed through the input method lands in the text area.
       HWND memo = edit_->Control(IdListMemo1);
@@ -545,6 +549,7 @@ TEST_F(RenameFormTest, ListEditorPlacementSizeAndKeys) {
         EXPECT_EQ(RectIn(dialog, memo), expected[lcMemo1]);
         EXPECT_EQ(RectIn(dialog, edit_->Control(IdOkButton1)), expected[lcOkButton1]);
         EXPECT_EQ(RectIn(dialog, edit_->Control(IdCancelButton1)), expected[lcCancelButton1]);
+        EXPECT_EQ(RectIn(dialog, edit_->Control(IdTokenTable)), expected[lcTokenTable]);
       }
       SetWindowPos(dialog, nullptr, 50, 60, 450, 350, SWP_NOZORDER);
       PostKey(VK_ESCAPE);  // from the text area: cancel
@@ -1060,4 +1065,40 @@ TEST_F(RenameFormTest, ARunCutShortIsOfferedForUndoOnceAtTheStart) {
   EXPECT_EQ(Rows(), (List{u"IMG_0001.JPG", u"IMG_0002.JPG"}));
   ask();
   EXPECT_TRUE(asked.empty());
+}
+
+TEST_F(RenameFormTest, TestMarksUnknownTokensAndTheEditorListsTheTokensWithTheFirstPhotosValues) {
+  Photo(u"IMG_0007.JPG", "2024:05:01 09:03:07", "X100");
+  StoreFolder(folder_);
+  StoreRenameSettings({u"@元のフォルダ名", u"@年@月"}, {u"@元のファイル名", u"@年4@月2@日2-@時2@分2@秒2"}, 0, 1, 1);
+  Open();
+  main_->plFileList1().SelectRow(0);
+  SetFocus(ListView());
+  List rows;
+  std::u16string typed;
+  WhenShown(*rename_, [&] {
+    Click(C(IdTest1));
+    // The run goes as it always did ("@" dropped, the folder named "年月"); the slips follow.
+    List expected{folder_ + u"IMG_0007.JPG", folder_ + u"年月\\20240501-090307.JPG", u"", u"まとめ (テスト): コピー予定 1 個",
+                  u"不明なトークン: @年", u"不明なトークン: @月"};
+    EXPECT_EQ(rename_->LogLines(), expected) << Show(rename_->LogLines());
+    EXPECT_FALSE(Exists(folder_ + u"年月"));
+    // The editor's token table, its examples from the selected photo; a double-click types one.
+    WhenShown(*edit_, [&] {
+      for (const auto& row : edit_->TokenRows()) rows.push_back(row[0] + u"|" + row[1] + u"|" + row[3]);
+      HWND memo = edit_->Control(IdListMemo1);
+      SetWindowTextW(memo, L"x");
+      SendMessageW(memo, EM_SETSEL, 1, 1);
+      edit_->InsertToken(0);  // the first row: the four-digit year
+      typed = Text(memo);
+      Click(edit_->Control(IdCancelButton1));
+    });
+    Click(C(IdButton3));
+  });
+  PressExifRenameButton();
+  auto has = [&](const std::u16string& row) { return std::find(rows.begin(), rows.end(), row) != rows.end(); };
+  for (const char16_t* row : {u"@年4|@y4|2024", u"@月2|@m2|05", u"@秒2|@s2|07", u"@モデル|@model|X100",
+                              u"@元のファイル名|@file|IMG_0007", u"@通1 / @番1|@num1|1"})
+    EXPECT_TRUE(has(row)) << ToUtf8(row) << " in " << Show(rows);
+  EXPECT_EQ(typed, u"x@年4");
 }

@@ -3,6 +3,7 @@
 #include <dbt.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "app/DriveList.h"
@@ -12,6 +13,7 @@
 #include "platform/Locale.h"
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -30,14 +32,14 @@ constexpr UINT_PTR kPendingEjectTimer = 9;
 
 struct ButtonSpec {
   ToolImage image;
-  const wchar_t* hint;
+  const char16_t* hint;
 };
 const ButtonSpec kButtons[ToolButtonCount] = {
-    {ToolImage::RootFolder, L"ルートフォルダ設定"}, {ToolImage::Up, L"一つ上のフォルダ"},
-    {ToolImage::Rename, L"名前編集"},               {ToolImage::Copy, L"コピー"},
-    {ToolImage::Paste, L"貼り付け"},                {ToolImage::Delete, L"削除"},
-    {ToolImage::NewFolder, L"フォルダ作成"},        {ToolImage::Refresh, L"最新の情報に更新"},
-    {ToolImage::Eject, L"安全な取り外し"},          {ToolImage::ExifRename, L"Exifリネーム"},
+    {ToolImage::RootFolder, texts::kHintRootFolder}, {ToolImage::Up, texts::kHintUp},
+    {ToolImage::Rename, texts::kHintRename},         {ToolImage::Copy, texts::kHintCopy},
+    {ToolImage::Paste, texts::kHintPaste},           {ToolImage::Delete, texts::kHintDelete},
+    {ToolImage::NewFolder, texts::kHintNewFolder},   {ToolImage::Refresh, texts::kHintRefresh},
+    {ToolImage::Eject, texts::kHintEject},           {ToolImage::ExifRename, texts::kExifRename},
 };
 
 WNDCLASSEXW MainClass(HINSTANCE instance) {
@@ -54,7 +56,7 @@ WNDCLASSEXW MainClass(HINSTANCE instance) {
 
 struct MenuItem {
   int id;  // 0: a separator
-  const wchar_t* caption;
+  const char16_t* caption;
 };
 
 }  // namespace
@@ -62,9 +64,11 @@ struct MenuItem {
 TTessarineMain::TTessarineMain(HINSTANCE instance, MainWindowOptions options)
     : instance_(instance), options_(std::move(options)) {
   RegisterClassOnce(MainClass(instance_));
-  CreateWindowExW(0, kClassName, L"Tessarine", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                  644, 408, nullptr, nullptr, instance_, static_cast<WindowBase*>(this));
-  if (!hwnd_) throw std::runtime_error("the main window could not be created");
+  scale_.Set(WindowDpi(nullptr));
+  CreateWindowExW(0, kClassName, W(texts::kAppTitle), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
+                  scale_(644), scale_(408), nullptr, nullptr, instance_, static_cast<WindowBase*>(this));
+  if (!hwnd_) throw EUserError(texts::kErrorWindow);
+  scale_.Set(WindowDpi(hwnd_));
   CreateComponents();
 }
 
@@ -79,22 +83,18 @@ TTessarineMain::~TTessarineMain() {
 }
 
 void TTessarineMain::CreateComponents() {
-  formFont_ = MakeFont(L"ＭＳ Ｐゴシック", 12);
-  paneFont_ = MakeFont(L"メイリオ", 12);
-
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_USEREX_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
 
   combo_ = CreateWindowExW(0, WC_COMBOBOXEXW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
-                           8, 7, 145, 300, hwnd_, reinterpret_cast<HMENU>(IdComboBoxEx1), instance_, nullptr);
-  if (!combo_) throw std::runtime_error("the drive drop-down could not be created");
-  ImageList1.reset(ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
-                                    ILC_COLOR32 | ILC_MASK, 8, 8));
-  if (!ImageList1) throw std::runtime_error("the drive icon list could not be created");
+                           scale_(8), scale_(7), scale_(145), scale_(300), hwnd_,
+                           reinterpret_cast<HMENU>(IdComboBoxEx1), instance_, nullptr);
+  if (!combo_) throw EUserError(texts::kErrorControl);
+  ImageList1.reset(ImageList_Create(scale_(16), scale_(16), ILC_COLOR32 | ILC_MASK, 8, 8));
+  if (!ImageList1) throw EUserError(texts::kErrorControl);
   SendMessageW(combo_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(ImageList1.get()));
-  if (formFont_) SendMessageW(combo_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), FALSE);
 
-  toolImages_ = MakeToolImageLists();
+  toolImages_ = MakeToolImageLists(scale_(kToolImageSize));
   // The window's icon: the picture of the program's own task, the EXIF rename.
   appIcon_.reset(ImageList_GetIcon(toolImages_.normal.get(), static_cast<int>(ToolImage::ExifRename), ILD_NORMAL));
   if (appIcon_) {
@@ -108,13 +108,15 @@ void TTessarineMain::CreateComponents() {
     buttons_[static_cast<size_t>(i)] =
         std::make_unique<TToolButton>(hwnd_, IdFirstToolButton + i, instance_, toolImages_.normal.get(),
                                       toolImages_.disabled.get(), static_cast<int>(kButtons[i].image));
+    buttons_[static_cast<size_t>(i)]->SetMetrics(scale_(40), scale_(34), toolImages_.normal.get(),
+                                                 toolImages_.disabled.get());
     if (tooltip_) {
       TTTOOLINFOW ti{};
       ti.cbSize = sizeof(ti);
       ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
       ti.hwnd = hwnd_;
       ti.uId = reinterpret_cast<UINT_PTR>(buttons_[static_cast<size_t>(i)]->Handle());
-      ti.lpszText = const_cast<wchar_t*>(kButtons[i].hint);
+      ti.lpszText = const_cast<wchar_t*>(W(kButtons[i].hint));
       SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
       // A disabled button gets no mouse input: the window under it does. The same hint as a
       // rectangle of this window tells what a greyed button is for; placed with the buttons.
@@ -127,20 +129,15 @@ void TTessarineMain::CreateComponents() {
 
   tree_ = std::make_unique<TplFolderTree>(hwnd_, IdFolderTree, instance_);
   list_ = std::make_unique<TplFileList>(hwnd_, IdFileList, instance_);
-  if (paneFont_) {
-    SendMessageW(tree_->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(paneFont_.get()), FALSE);
-    SendMessageW(list_->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(paneFont_.get()), FALSE);
-  }
   ListView_SetTextColor(list_->Handle(), RGB(0, 0, 0));
   tree_->SetplFileList(list_.get());
 
   status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE |
                                                           CCS_NOPARENTALIGN | CCS_NODIVIDER,
-                            0, 0, 100, kStatusHeight, hwnd_, reinterpret_cast<HMENU>(IdStatusBar), instance_, nullptr);
-  if (!status_) throw std::runtime_error("the status bar could not be created");
-  if (formFont_) SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), FALSE);
-  int parts[2] = {150, -1};
-  SendMessageW(status_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+                            0, 0, 100, scale_(kStatusHeight), hwnd_, reinterpret_cast<HMENU>(IdStatusBar), instance_,
+                            nullptr);
+  if (!status_) throw EUserError(texts::kErrorControl);
+  ApplyDpi();
 
   // The list's events that the window answers.
   list_->OnFolderChanging = [](std::u16string& findText) { findText.clear(); };  // every folder shows all files
@@ -208,13 +205,14 @@ void TTessarineMain::Show(int showCommand) {
 
 void TTessarineMain::FormShow() {
   shown_ = true;
-  SetWindowTextW(hwnd_, L"Tessarine");
+  SetWindowTextW(hwnd_, W(texts::kAppTitle));
   ListView_SetExtendedListViewStyleEx(list_->Handle(), LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
 
   // Defaults, which the stored settings may override.
   MainWindowSettings settings;
   RECT rc;
   GetWindowRect(hwnd_, &rc);
+  // Sizes, stored and default, are 96-DPI pixels; positions are the screen's.
   settings.placement = {rc.top, rc.left, 408, 644};
   for (int& w : settings.columnWidths) w = 180;
   settings.folderTreeWidth = 220;
@@ -222,12 +220,12 @@ void TTessarineMain::FormShow() {
     std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot);
     if (store) ReadMainWindowSettings(*store, settings);
   }
-  int width = settings.placement.width < kMinWindowWidth ? kMinWindowWidth : settings.placement.width;
-  int height = settings.placement.height < kMinWindowHeight ? kMinWindowHeight : settings.placement.height;
-  SetWindowPos(hwnd_, nullptr, settings.placement.left, settings.placement.top, width, height,
+  int width = std::max(settings.placement.width, kMinWindowWidth);
+  int height = std::max(settings.placement.height, kMinWindowHeight);
+  SetWindowPos(hwnd_, nullptr, settings.placement.left, settings.placement.top, scale_(width), scale_(height),
                SWP_NOZORDER | SWP_NOACTIVATE);
-  for (int i = 0; i < 4; ++i) ListView_SetColumnWidth(list_->Handle(), i, settings.columnWidths[i]);
-  SetTreeWidth(settings.folderTreeWidth);
+  for (int i = 0; i < 4; ++i) ListView_SetColumnWidth(list_->Handle(), i, scale_(settings.columnWidths[i]));
+  SetTreeWidth(scale_(settings.folderTreeWidth));
 
   buttons_[btnEject]->SetVisible(true);
   ActiveMonitor = false;
@@ -237,11 +235,11 @@ void TTessarineMain::FormShow() {
 
   lastFolder_ = settings.selectFolder;
 
-  static const wchar_t* const captions[] = {L"撮影日時", L"カメラのモデル", L"カメラの製造元"};
+  static const char16_t* const captions[] = {texts::kColumnShotDate, texts::kColumnModel, texts::kColumnMake};
   for (int i = 1; i <= 3; ++i) {
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_FMT;
-    col.pszText = const_cast<wchar_t*>(captions[i - 1]);
+    col.pszText = const_cast<wchar_t*>(W(captions[i - 1]));
     col.fmt = LVCFMT_LEFT;
     ListView_SetColumn(list_->Handle(), i, &col);
   }
@@ -265,17 +263,20 @@ void TTessarineMain::OpenLastFolder() {
 void TTessarineMain::PlaceToolButtons() {
   RECT rc;
   GetWindowRect(combo_, &rc);
+  // The chain is laid out in design pixels and scaled, so that its gaps scale too.
   std::vector<int> widths;
-  for (const auto& b : buttons_) widths.push_back(b->Width());
-  std::vector<int> lefts = ToolButtonLefts(rc.right - rc.left, widths);
+  for (const auto& b : buttons_) widths.push_back(scale_.Unscale(b->Width()));
+  std::vector<int> lefts = ToolButtonLefts(scale_.Unscale(rc.right - rc.left), widths);
+  for (int& left : lefts) left = scale_(left);
+  const int top = scale_(3);
   for (size_t i = 0; i < buttons_.size(); ++i) {
-    buttons_[i]->SetLeftTop(lefts[i], 3);
+    buttons_[i]->SetLeftTop(lefts[i], top);
     if (tooltip_) {
       TTTOOLINFOW ti{};
       ti.cbSize = sizeof(ti);
       ti.hwnd = hwnd_;
       ti.uId = static_cast<UINT_PTR>(IdFirstToolButton + static_cast<int>(i));
-      ti.rect = RECT{lefts[i], 3, lefts[i] + buttons_[i]->Width(), 3 + buttons_[i]->Height()};
+      ti.rect = RECT{lefts[i], top, lefts[i] + buttons_[i]->Width(), top + buttons_[i]->Height()};
       SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
     }
   }
@@ -284,7 +285,7 @@ void TTessarineMain::PlaceToolButtons() {
 RECT TTessarineMain::SplitterRect() const {
   RECT rc;
   GetClientRect(hwnd_, &rc);
-  return RECT{treeWidth_, kTopBarHeight, treeWidth_ + kSplitterWidth, rc.bottom - kStatusHeight};
+  return RECT{treeWidth_, scale_(kTopBarHeight), treeWidth_ + scale_(kSplitterWidth), rc.bottom - scale_(kStatusHeight)};
 }
 
 void TTessarineMain::SetTreeWidth(int width) {
@@ -293,34 +294,82 @@ void TTessarineMain::SetTreeWidth(int width) {
   if (width < 0) width = 0;
   treeWidth_ = width;
   Layout();
+  if (splitterDrag_) {
+    // Both panes repaint whole, frame and scroll bars included: a list narrowed or widened
+    // under the mouse would otherwise keep its old scroll bar and cut-off names.
+    for (HWND pane : {tree_->Handle(), list_->Handle()})
+      RedrawWindow(pane, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  }
 }
 
 void TTessarineMain::Layout() {
   if (!tree_ || !list_ || !status_) return;
   RECT rc;
   GetClientRect(hwnd_, &rc);
-  int paneTop = kTopBarHeight;
-  int paneHeight = rc.bottom - kTopBarHeight - kStatusHeight;
+  const int topBar = scale_(kTopBarHeight), statusHeight = scale_(kStatusHeight);
+  int paneTop = topBar;
+  int paneHeight = rc.bottom - topBar - statusHeight;
   if (paneHeight < 0) paneHeight = 0;
-  int listLeft = treeWidth_ + kSplitterWidth;
+  int listLeft = treeWidth_ + scale_(kSplitterWidth);
   int listWidth = rc.right - listLeft;
   if (listWidth < 0) listWidth = 0;
   HDWP dwp = BeginDeferWindowPos(3);
   if (dwp) dwp = DeferWindowPos(dwp, tree_->Handle(), nullptr, 0, paneTop, treeWidth_, paneHeight, SWP_NOZORDER);
   if (dwp) dwp = DeferWindowPos(dwp, list_->Handle(), nullptr, listLeft, paneTop, listWidth, paneHeight, SWP_NOZORDER);
   if (dwp)
-    dwp = DeferWindowPos(dwp, status_, nullptr, 0, rc.bottom - kStatusHeight, rc.right, kStatusHeight, SWP_NOZORDER);
+    dwp = DeferWindowPos(dwp, status_, nullptr, 0, rc.bottom - statusHeight, rc.right, statusHeight, SWP_NOZORDER);
   if (dwp) EndDeferWindowPos(dwp);
-  RECT bar{0, 0, rc.right, kTopBarHeight};
+  RECT bar{0, 0, rc.right, topBar};
   InvalidateRect(hwnd_, &bar, TRUE);
   RECT split = SplitterRect();
   InvalidateRect(hwnd_, &split, TRUE);
 }
 
+void TTessarineMain::ApplyDpi() {
+  formFont_ = MakeFont(L"ＭＳ Ｐゴシック", scale_(12));
+  paneFont_ = MakeFont(L"メイリオ", scale_(12));
+  for (HWND control : {combo_, status_})
+    if (formFont_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), TRUE);
+  for (HWND pane : {tree_->Handle(), list_->Handle()})
+    if (paneFont_) SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(paneFont_.get()), TRUE);
+  SetWindowPos(combo_, nullptr, scale_(8), scale_(7), scale_(145), scale_(300), SWP_NOZORDER | SWP_NOACTIVATE);
+  // The status bar's own height follows its font; the window gives it the scaled one.
+  SendMessageW(status_, SB_SETMINHEIGHT, static_cast<WPARAM>(scale_(kStatusHeight)), 0);
+  int parts[2] = {scale_(150), -1};
+  SendMessageW(status_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
+}
+
+void TTessarineMain::DpiChanged(int dpi, const RECT* suggested) {
+  int before = scale_.Dpi();
+  if (dpi <= 0 || dpi == before) return;
+  scale_.Set(dpi);
+  treeWidth_ = RescaleDpi(treeWidth_, before, dpi);
+  for (int i = 0; i < 4; ++i)
+    ListView_SetColumnWidth(list_->Handle(), i, RescaleDpi(ListView_GetColumnWidth(list_->Handle(), i), before, dpi));
+  // The drive icons come again with the next rebuild of the drop-down, at the new size.
+  ImageListHandle drives(ImageList_Create(scale_(16), scale_(16), ILC_COLOR32 | ILC_MASK, 8, 8));
+  if (drives) {
+    SendMessageW(combo_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(drives.get()));
+    ImageList1 = std::move(drives);
+  }
+  ToolImageLists pictures = MakeToolImageLists(scale_(kToolImageSize));
+  for (size_t i = 0; i < buttons_.size(); ++i)
+    buttons_[i]->SetMetrics(scale_(40), scale_(34), pictures.normal.get(), pictures.disabled.get());
+  toolImages_ = std::move(pictures);
+  ApplyDpi();
+  if (suggested)
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  PlaceToolButtons();
+  if (shown_) SetDriveCombo(tree_->SelectFolder());
+  Layout();
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
 void TTessarineMain::PaintTopBar(HDC dc) {
   RECT rc;
   GetClientRect(hwnd_, &rc);
-  RECT bar{0, 0, rc.right, kTopBarHeight};
+  RECT bar{0, 0, rc.right, scale_(kTopBarHeight)};
   FillRect(dc, &bar, GetSysColorBrush(COLOR_BTNFACE));
   DrawEdge(dc, &bar, BDR_RAISEDINNER, BF_RECT);
   RECT split = SplitterRect();
@@ -525,9 +574,9 @@ void TTessarineMain::FormCloseQuery() {
   RECT rc{};
   if (IsIconic(hwnd_) && GetWindowPlacement(hwnd_, &wp)) rc = wp.rcNormalPosition;
   else GetWindowRect(hwnd_, &rc);
-  settings.placement = {rc.top, rc.left, rc.bottom - rc.top, rc.right - rc.left};
-  for (int i = 0; i < 4; ++i) settings.columnWidths[i] = ListView_GetColumnWidth(list_->Handle(), i);
-  settings.folderTreeWidth = treeWidth_;
+  settings.placement = {rc.top, rc.left, scale_.Unscale(rc.bottom - rc.top), scale_.Unscale(rc.right - rc.left)};
+  for (int i = 0; i < 4; ++i) settings.columnWidths[i] = scale_.Unscale(ListView_GetColumnWidth(list_->Handle(), i));
+  settings.folderTreeWidth = scale_.Unscale(treeWidth_);
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
     WriteMainWindowSettings(*store, settings);
 }
@@ -537,7 +586,7 @@ void TTessarineMain::ReportError(const std::u16string& text) {
     options_.reportError(text);
     return;
   }
-  MessageBoxW(hwnd_, W(text), L"Tessarine", MB_OK | MB_ICONERROR);
+  MessageBoxW(hwnd_, W(text), W(texts::kAppTitle), MB_OK | MB_ICONERROR);
 }
 
 LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -545,9 +594,9 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     return HandleMessage(msg, wp, lp);
   } catch (const std::exception& e) {
     // The command ends; the window stays usable.
-    ReportError(FromUtf8(e.what()));
+    ReportError(UserErrorText(e));
   } catch (...) {
-    ReportError(u"予期しないエラーが発生しました。");
+    ReportError(texts::kErrorUnexpected);
   }
   return 0;
 }
@@ -556,6 +605,9 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE:
       Layout();
+      return 0;
+    case WM_DPICHANGED:
+      DpiChanged(DpiOfDpiChanged(wp), reinterpret_cast<const RECT*>(lp));
       return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;
@@ -658,8 +710,9 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         RECT rc;
         GetClientRect(hwnd_, &rc);
         int x = static_cast<short>(LOWORD(lp)) - dragOffset_;
-        if (x > rc.right - kSplitterWidth - kMinPaneWidth) x = rc.right - kSplitterWidth - kMinPaneWidth;
-        if (x < kMinPaneWidth) x = kMinPaneWidth;
+        const int minPane = scale_(kMinPaneWidth);
+        if (x > rc.right - scale_(kSplitterWidth) - minPane) x = rc.right - scale_(kSplitterWidth) - minPane;
+        if (x < minPane) x = minPane;
         SetTreeWidth(x);
       }
       return 0;
@@ -719,24 +772,24 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 void TTessarineMain::CreatePopupMenus() {
   static const std::vector<MenuItem> kMenus[4] = {
-      {{cmdPopup1Open, L"開く"},
-       {cmdPop1OpenProgram, L"プログラムから開く"},
+      {{cmdPopup1Open, texts::kMenuOpen},
+       {cmdPop1OpenProgram, texts::kMenuOpenWith},
        {0, nullptr},
-       {cmdExifRename2, L"Exifリネーム"},
+       {cmdExifRename2, texts::kExifRename},
        {0, nullptr},
-       {cmdPopup1Property, L"プロパティ"}},
-      {{cmdPopup2CreateFolder, L"フォルダーの新規作成"}, {0, nullptr}, {cmdPopup2CreateText, L"新規 テキスト文書"}},
-      {{cmdExifRename3, L"Exifリネーム"}},
-      {{cmdExifRenamePath1, L"Exifリネーム"}},
+       {cmdPopup1Property, texts::kMenuProperties}},
+      {{cmdPopup2CreateFolder, texts::kMenuNewFolder}, {0, nullptr}, {cmdPopup2CreateText, texts::kMenuNewText}},
+      {{cmdExifRename3, texts::kExifRename}},
+      {{cmdExifRenamePath1, texts::kExifRename}},
   };
   for (size_t m = 0; m < popupMenus_.size(); ++m) {
     HMENU menu = CreatePopupMenu();
-    if (!menu) throw std::runtime_error("a pop-up menu could not be created");
+    if (!menu) throw EUserError(texts::kErrorMenu);
     popupMenus_[m] = menu;
     for (const MenuItem& item : kMenus[m]) {
-      BOOL ok = item.id ? AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.id), item.caption)
+      BOOL ok = item.id ? AppendMenuW(menu, MF_STRING, static_cast<UINT_PTR>(item.id), W(item.caption))
                         : AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-      if (!ok) throw std::runtime_error("a pop-up menu item could not be added");
+      if (!ok) throw EUserError(texts::kErrorMenu);
     }
   }
 }

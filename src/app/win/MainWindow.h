@@ -21,6 +21,7 @@
 #include "platform/JournalFolder.h"
 #include "platform/Volume.h"
 #include "platform/win/BrowseFolderWin.h"
+#include "platform/win/DpiWin.h"
 
 namespace tess {
 
@@ -91,6 +92,8 @@ class TTessarineMain : public WindowBase {
   HWND ToolTips() const { return tooltip_; }
   TToolButton& ToolButton(int index) { return *buttons_[static_cast<size_t>(index)]; }
   int FolderTreeWidth() const { return treeWidth_; }
+  // The DPI the window lays itself out for.
+  int Dpi() const { return scale_.Dpi(); }
 
   std::u16string RootBasePath;
   bool ActiveMonitor = false;
@@ -169,6 +172,9 @@ class TTessarineMain : public WindowBase {
   void PlaceToolButtons();
   void Layout();
   void SetTreeWidth(int width);
+  // Fonts, pictures and control sizes for the window's DPI; then a new layout.
+  void ApplyDpi();
+  void DpiChanged(int dpi, const RECT* suggested);
   void PaintTopBar(HDC dc);
   RECT SplitterRect() const;
   void ReportError(const std::u16string& text);
@@ -208,7 +214,8 @@ class TTessarineMain : public WindowBase {
   IconHandle appIcon_;  // outlives the window: destroyed after it
   ImageListHandle ImageList1;
   GdiFont formFont_, paneFont_;
-  int treeWidth_ = 220;
+  DpiScale scale_;
+  int treeWidth_ = 220;  // at the window's DPI
   bool splitterDrag_ = false;
   int dragOffset_ = 0;
   bool shown_ = false;

@@ -7,6 +7,7 @@
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
 #include "browse/win/WinControls.h"
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -159,7 +160,7 @@ void PaneDragDrop::DropFiles(const DroppedFiles& dropped, const std::u16string& 
   if (!RefreshLocked && !list_.ExpandFolder().empty() && SameFullPath(list_.ExpandFolder(), folder))
     list_.RefreshFilesListItems(true);
   if (HTREEITEM node = LoadedNode(tree_, folder)) tree_.SyncChildren(folder, node, false);
-  if (!done && reportError_) reportError_(u"The destination folder is the same as the source!");
+  if (!done && reportError_) reportError_(texts::kDropOntoSource);
 }
 
 bool PaneDragDrop::OnNotify(NMHDR* header, LRESULT& result) {

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "app/win/ToolImages.h"
+#include "platform/UiTexts.h"
 
 namespace tess {
 
@@ -21,7 +22,7 @@ TToolButton::TToolButton(HWND parent, int id, HINSTANCE instance, HIMAGELIST nor
   RegisterClassOnce(wc);
   CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE, 0, 3, width_, height_, parent,
                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, static_cast<WindowBase*>(this));
-  if (!hwnd_) throw std::runtime_error("a tool button could not be created");
+  if (!hwnd_) throw EUserError(texts::kErrorControl);
 }
 
 TToolButton::~TToolButton() {
@@ -30,6 +31,15 @@ TToolButton::~TToolButton() {
 
 void TToolButton::SetLeftTop(int left, int top) {
   SetWindowPos(hwnd_, nullptr, left, top, width_, height_, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TToolButton::SetMetrics(int width, int height, HIMAGELIST normal, HIMAGELIST disabled) {
+  width_ = width;
+  height_ = height;
+  normal_ = normal;
+  disabled_ = disabled;
+  SetWindowPos(hwnd_, nullptr, 0, 0, width_, height_, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 LRESULT TToolButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -98,8 +108,10 @@ void TToolButton::Paint() {
     DrawEdge(dc, &rc, BDR_RAISEDINNER, BF_RECT);
   }
   int offset = (enabled && pressed_ && hot_) ? 1 : 0;
-  int x = (rc.right - kToolImageSize) / 2 + offset;
-  int y = (rc.bottom - kToolImageSize) / 2 + offset;
+  int cx = kToolImageSize, cy = kToolImageSize;
+  ImageList_GetIconSize(normal_, &cx, &cy);
+  int x = (rc.right - cx) / 2 + offset;
+  int y = (rc.bottom - cy) / 2 + offset;
   ImageList_Draw(enabled ? normal_ : disabled_, imageIndex_, dc, x, y, ILD_TRANSPARENT);
   EndPaint(hwnd_, &ps);
 }

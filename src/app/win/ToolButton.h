@@ -20,6 +20,8 @@ class TToolButton : public WindowBase {
   int Width() const { return width_; }
   int Height() const { return height_; }
   void SetLeftTop(int left, int top);
+  // A new size and pictures (the window's DPI changed); the lists outlive the button.
+  void SetMetrics(int width, int height, HIMAGELIST normal, HIMAGELIST disabled);
   void SetEnabled(bool enabled) { EnableWindow(hwnd_, enabled ? TRUE : FALSE); }
   bool Enabled() const { return IsWindowEnabled(hwnd_) != FALSE; }
   void SetVisible(bool visible) { ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE); }

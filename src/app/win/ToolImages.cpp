@@ -4,17 +4,19 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/UiTexts.h"
+
 namespace tess {
 namespace {
 
 constexpr int kScale = 4;
-constexpr int kBig = kToolImageSize * kScale;
 constexpr COLORREF kKey = RGB(255, 0, 255);  // background: never used by a picture
 
-// Coordinates are given on the 24-pixel grid and scaled here.
+// Coordinates are given on the 24-pixel grid and scaled here, to the picture's size.
 struct Painter {
   HDC dc;
-  int S(double v) const { return static_cast<int>(std::lround(v * kScale)); }
+  double unit;  // big pixels per grid unit
+  int S(double v) const { return static_cast<int>(std::lround(v * unit)); }
 
   void Poly(std::initializer_list<POINT> pts, COLORREF fill, COLORREF line, double width = 1) {
     std::vector<POINT> p;
@@ -177,25 +179,26 @@ void Draw(ToolImage image, Painter& p) {
   }
 }
 
-// Paints one picture large and reduces it: premultiplied BGRA, kToolImageSize square.
-std::vector<uint32_t> Render(ToolImage image) {
+// Paints one picture large and reduces it: premultiplied BGRA, size pixels square.
+std::vector<uint32_t> Render(ToolImage image, int size) {
+  const int bigSize = size * kScale;
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = kBig;
-  bi.bmiHeader.biHeight = -kBig;
+  bi.bmiHeader.biWidth = bigSize;
+  bi.bmiHeader.biHeight = -bigSize;
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   GdiBitmap big(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!big || !bits) throw std::runtime_error("a tool picture could not be drawn");
+  if (!big || !bits) throw EUserError(texts::kErrorPicture);
   HDC dc = CreateCompatibleDC(nullptr);
-  if (!dc) throw std::runtime_error("a tool picture could not be drawn");
+  if (!dc) throw EUserError(texts::kErrorPicture);
   HGDIOBJ old = SelectObject(dc, big.get());
-  RECT all{0, 0, kBig, kBig};
+  RECT all{0, 0, bigSize, bigSize};
   GdiBrush key(CreateSolidBrush(kKey));
   FillRect(dc, &all, key.get());
-  Painter painter{dc};
+  Painter painter{dc, static_cast<double>(bigSize) / kToolImageSize};
   Draw(image, painter);
   GdiFlush();
   SelectObject(dc, old);
@@ -203,13 +206,13 @@ std::vector<uint32_t> Render(ToolImage image) {
 
   const uint32_t* src = static_cast<const uint32_t*>(bits);
   const uint32_t keyPixel = (GetRValue(kKey) << 16) | (GetGValue(kKey) << 8) | GetBValue(kKey);
-  std::vector<uint32_t> out(kToolImageSize * kToolImageSize);
-  for (int y = 0; y < kToolImageSize; ++y) {
-    for (int x = 0; x < kToolImageSize; ++x) {
+  std::vector<uint32_t> out(static_cast<size_t>(size) * size);
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
       unsigned r = 0, g = 0, b = 0, n = 0;
       for (int sy = 0; sy < kScale; ++sy) {
         for (int sx = 0; sx < kScale; ++sx) {
-          uint32_t px = src[(y * kScale + sy) * kBig + x * kScale + sx] & 0xFFFFFF;
+          uint32_t px = src[(y * kScale + sy) * bigSize + x * kScale + sx] & 0xFFFFFF;
           if (px == keyPixel) continue;
           r += (px >> 16) & 0xFF;
           g += (px >> 8) & 0xFF;
@@ -219,7 +222,7 @@ std::vector<uint32_t> Render(ToolImage image) {
       }
       const unsigned total = kScale * kScale;
       // Premultiplied: the colour sum over all samples, the uncovered ones counting as black.
-      out[y * kToolImageSize + x] =
+      out[static_cast<size_t>(y) * size + x] =
           (n * 255 / total) << 24 | (r / total) << 16 | (g / total) << 8 | (b / total);
     }
   }
@@ -244,32 +247,33 @@ std::vector<uint32_t> Disabled(const std::vector<uint32_t>& pixels) {
   return out;
 }
 
-void AddPicture(HIMAGELIST list, const std::vector<uint32_t>& pixels) {
+void AddPicture(HIMAGELIST list, const std::vector<uint32_t>& pixels, int size) {
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = kToolImageSize;
-  bi.bmiHeader.biHeight = -kToolImageSize;
+  bi.bmiHeader.biWidth = size;
+  bi.bmiHeader.biHeight = -size;
   bi.bmiHeader.biPlanes = 1;
   bi.bmiHeader.biBitCount = 32;
   bi.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
   GdiBitmap bmp(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!bmp || !bits) throw std::runtime_error("a tool picture could not be stored");
+  if (!bmp || !bits) throw EUserError(texts::kErrorPicture);
   memcpy(bits, pixels.data(), pixels.size() * sizeof(uint32_t));
-  if (ImageList_Add(list, bmp.get(), nullptr) < 0) throw std::runtime_error("a tool picture could not be stored");
+  if (ImageList_Add(list, bmp.get(), nullptr) < 0) throw EUserError(texts::kErrorPicture);
 }
 
 }  // namespace
 
-ToolImageLists MakeToolImageLists() {
+ToolImageLists MakeToolImageLists(int size) {
+  if (size < 8) size = 8;
   ToolImageLists lists;
-  lists.normal.reset(ImageList_Create(kToolImageSize, kToolImageSize, ILC_COLOR32, 10, 0));
-  lists.disabled.reset(ImageList_Create(kToolImageSize, kToolImageSize, ILC_COLOR32, 10, 0));
-  if (!lists.normal || !lists.disabled) throw std::runtime_error("the tool picture lists could not be created");
+  lists.normal.reset(ImageList_Create(size, size, ILC_COLOR32, 10, 0));
+  lists.disabled.reset(ImageList_Create(size, size, ILC_COLOR32, 10, 0));
+  if (!lists.normal || !lists.disabled) throw EUserError(texts::kErrorPicture);
   for (int i = 0; i < static_cast<int>(ToolImage::Count); ++i) {
-    std::vector<uint32_t> pixels = Render(static_cast<ToolImage>(i));
-    AddPicture(lists.normal.get(), pixels);
-    AddPicture(lists.disabled.get(), Disabled(pixels));
+    std::vector<uint32_t> pixels = Render(static_cast<ToolImage>(i), size);
+    AddPicture(lists.normal.get(), pixels, size);
+    AddPicture(lists.disabled.get(), Disabled(pixels), size);
   }
   return lists;
 }

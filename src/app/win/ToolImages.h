@@ -10,13 +10,14 @@ namespace tess {
 
 enum class ToolImage { RootFolder, Up, Rename, Copy, Paste, Delete, NewFolder, Refresh, Eject, ExifRename, Count };
 
+// The pictures' size at 96 DPI; drawn afresh at the size a window's DPI asks for.
 constexpr int kToolImageSize = 24;
 
 struct ToolImageLists {
   ImageListHandle normal;
   ImageListHandle disabled;
 };
-// Both lists hold the ten pictures in ToolImage order.
-ToolImageLists MakeToolImageLists();
+// Both lists hold the ten pictures in ToolImage order, size pixels square.
+ToolImageLists MakeToolImageLists(int size = kToolImageSize);
 
 }  // namespace tess

@@ -8,6 +8,7 @@
 
 #include "app/win/MainWindow.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 #include "rename/win/RenameFormWin.h"
 
@@ -35,8 +36,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     }
     if (got == 0) exitCode = static_cast<int>(msg.wParam);
   } catch (const std::exception& e) {
-    std::u16string text = tess::FromUtf8(e.what());
-    MessageBoxW(nullptr, tess::W(text), L"Tessarine", MB_OK | MB_ICONERROR);
+    std::u16string text = tess::UserErrorText(e);
+    MessageBoxW(nullptr, tess::W(text), tess::W(tess::texts::kAppTitle), MB_OK | MB_ICONERROR);
     exitCode = 1;
   }
   if (SUCCEEDED(ole)) OleUninitialize();

@@ -10,6 +10,8 @@
 #include "browse/FolderPaths.h"
 #include "browse/win/FolderTreeWin.h"
 #include "browse/win/WinControls.h"
+#include "platform/UiTexts.h"
+#include "platform/win/DpiWin.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -35,15 +37,15 @@ class ComPtr {
 };
 
 struct ColumnSpec {
-  const wchar_t* caption;
+  const char16_t* caption;
   int width;
   int format;
 };
 const ColumnSpec kColumns[4] = {
-    {L"名前", 150, LVCFMT_LEFT},
-    {L"撮影日時", 90, LVCFMT_RIGHT},
-    {L"カメラのモデル", 125, LVCFMT_LEFT},
-    {L"カメラの製造元", 125, LVCFMT_LEFT},
+    {texts::kColumnName, 150, LVCFMT_LEFT},
+    {texts::kColumnShotDate, 90, LVCFMT_RIGHT},
+    {texts::kColumnModel, 125, LVCFMT_LEFT},
+    {texts::kColumnMake, 125, LVCFMT_LEFT},
 };
 
 // Posted to the list by a metadata worker: results wait.
@@ -89,15 +91,15 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) : shell_(&Plat
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_EDITLABELS |
                               LVS_SHAREIMAGELISTS,
                           0, 0, 100, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-  if (!hwnd_) throw std::runtime_error("the file list could not be created");
+  if (!hwnd_) throw EUserError(texts::kErrorControl);
   for (int i = 0; i < 4; ++i) {
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-    col.pszText = const_cast<wchar_t*>(kColumns[i].caption);
-    col.cx = kColumns[i].width;
+    col.pszText = const_cast<wchar_t*>(W(kColumns[i].caption));
+    col.cx = ScaleToDpi(kColumns[i].width, WindowDpi(hwnd_));
     col.fmt = kColumns[i].format;
     col.iSubItem = i;
-    if (ListView_InsertColumn(hwnd_, i, &col) < 0) throw std::runtime_error("a list column could not be added");
+    if (ListView_InsertColumn(hwnd_, i, &col) < 0) throw EUserError(texts::kErrorControl);
   }
   ResetSortState();
   // Loading: double buffering against flicker, and the system's small icons.
@@ -507,11 +509,11 @@ void TplFileList::ReportError(const std::u16string& text) {
     return;
   }
   HWND owner = reinterpret_cast<HWND>(AppWindowOf(hwnd_));
-  MessageBoxW(owner, W(text), L"Tessarine", MB_OK | MB_ICONERROR);
+  MessageBoxW(owner, W(text), W(texts::kAppTitle), MB_OK | MB_ICONERROR);
 }
 
 void TplFileList::ReportFailure(const FileOperationResult& result) {
-  if (result.returnValue == 0 || FileOperationCancelled(result)) return;
+  if (result.returnValue == 0 || FileOperationCancelled(result) || result.errorShown) return;
   ReportError(FileOperationErrorText(result.returnValue));
 }
 

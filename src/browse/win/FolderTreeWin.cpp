@@ -10,6 +10,7 @@
 #include "browse/FolderPaths.h"
 #include "browse/win/FileListWin.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -45,7 +46,7 @@ TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance)
                           WS_CHILD | WS_VISIBLE | WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_SHOWSELALWAYS |
                               TVS_EDITLABELS,
                           0, 0, 100, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-  if (!hwnd_) throw std::runtime_error("the folder tree could not be created");
+  if (!hwnd_) throw EUserError(texts::kErrorControl);
   subclass_ = std::make_unique<SubclassGuard>(
       hwnd_, [this](HWND h, UINT m, WPARAM w, LPARAM l, bool& handled) { return TreeMessage(h, m, w, l, handled); });
 }
@@ -615,11 +616,11 @@ void TplFolderTree::ReportError(const std::u16string& text) {
     OnError(text);
     return;
   }
-  MessageBoxW(reinterpret_cast<HWND>(AppWindowOf(hwnd_)), W(text), L"Tessarine", MB_OK | MB_ICONERROR);
+  MessageBoxW(reinterpret_cast<HWND>(AppWindowOf(hwnd_)), W(text), W(texts::kAppTitle), MB_OK | MB_ICONERROR);
 }
 
 void TplFolderTree::ReportFailure(const FileOperationResult& result) {
-  if (result.returnValue == 0 || FileOperationCancelled(result)) return;
+  if (result.returnValue == 0 || FileOperationCancelled(result) || result.errorShown) return;
   ReportError(FileOperationErrorText(result.returnValue));
 }
 

@@ -7,6 +7,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -17,7 +18,7 @@ void WindowBase::RegisterClassOnce(WNDCLASSEXW wc) {
   if (GetClassInfoExW(wc.hInstance, wc.lpszClassName, &existing)) return;
   wc.cbSize = sizeof(wc);
   wc.lpfnWndProc = &WindowBase::WindowProc;
-  if (!RegisterClassExW(&wc)) throw std::runtime_error("a window class could not be registered");
+  if (!RegisterClassExW(&wc)) throw EUserError(texts::kErrorWindow);
 }
 
 LRESULT CALLBACK WindowBase::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -141,18 +142,18 @@ std::u16string FileOperationErrorText(int code) {
   // The shell answers some failures with codes of its own, which the system's message
   // table would misread as unrelated errors.
   switch (code) {
-    case 0x71: return u"コピー元とコピー先のファイルが同じです。";
-    case 0x72: case 0x73: case 0x7A: case 0x7C: return u"コピー元またはコピー先のパスが無効です。";
-    case 0x74: return u"ルート フォルダーは移動も名前の変更もできません。";
-    case 0x76: case 0x7D: return u"コピー先のフォルダーは、コピー元のフォルダーのサブフォルダーです。";
+    case 0x71: return texts::kShellSameFile;
+    case 0x72: case 0x73: case 0x7A: case 0x7C: return texts::kShellInvalidPath;
+    case 0x74: return texts::kShellRootFolder;
+    case 0x76: case 0x7D: return texts::kShellIntoSubfolder;
     case 0x78: return SystemErrorMessage(ERROR_ACCESS_DENIED);
     case 0x79: case 0x81: return SystemErrorMessage(ERROR_FILENAME_EXCED_RANGE);
     case 0x7E: case 0x80: return SystemErrorMessage(ERROR_ALREADY_EXISTS);
     case 0x82: case 0x83: case 0x84: case 0x85: case 0x86: case 0x87: case 0x88:
       return SystemErrorMessage(ERROR_WRITE_PROTECT);
     case 0xB7: return SystemErrorMessage(ERROR_ALREADY_EXISTS);
-    case 0x402: return u"コピー元またはコピー先のパスが見つかりません。";
-    case 0x10000: return u"コピー先で不明なエラーが発生しました。";
+    case 0x402: return texts::kShellPathNotFound;
+    case 0x10000: return texts::kShellUnknownDestination;
     default: return SystemErrorMessage(static_cast<unsigned long>(code));
   }
 }

@@ -3,6 +3,7 @@
 
 #include "platform/Locale.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -86,7 +87,7 @@ std::u16string SystemErrorMessage(unsigned long code) {
   wchar_t* buf = nullptr;
   DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                            nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
-  std::u16string text = n ? U16(buf, n) : u"Error " + PadNumber(static_cast<long long>(code), 1);
+  std::u16string text = n ? U16(buf, n) : texts::kErrorCodePrefix + PadNumber(static_cast<long long>(code), 1);
   if (buf) LocalFree(buf);
   while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u' ')) text.pop_back();
   return text;

@@ -24,6 +24,13 @@ std::u16string Terminated(const std::u16string& packed) {
   return list;
 }
 
+// Windows' shell tells the user itself why a file operation failed; Wine's says nothing
+// (and is known by the export only Wine's ntdll has).
+bool ShellShowsItsErrors() {
+  static const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return !wine;
+}
+
 FileOperationResult CallFileOperation(const FileOperationRequest& request) {
   std::u16string from = Terminated(request.pFrom);
   std::u16string to = request.pTo.empty() ? std::u16string() : Terminated(request.pTo);
@@ -39,6 +46,7 @@ FileOperationResult CallFileOperation(const FileOperationRequest& request) {
   FileOperationResult result;
   result.returnValue = SHFileOperationW(&op);
   result.fAnyOperationsAborted = op.fAnyOperationsAborted != FALSE;
+  result.errorShown = result.returnValue != 0 && !(request.fFlags & FOF_NOERRORUI_) && ShellShowsItsErrors();
   return result;
 }
 

@@ -10,6 +10,8 @@ namespace tess {
 
 inline const wchar_t* W(const std::u16string& s) { return reinterpret_cast<const wchar_t*>(s.c_str()); }
 inline wchar_t* W(std::u16string& s) { return reinterpret_cast<wchar_t*>(s.data()); }
+// A text that lives for the whole run (the texts of UiTexts.h).
+inline const wchar_t* W(const char16_t* s) { return reinterpret_cast<const wchar_t*>(s); }
 inline std::u16string U16(const wchar_t* s) { return s ? std::u16string(reinterpret_cast<const char16_t*>(s)) : std::u16string(); }
 inline std::u16string U16(const wchar_t* s, size_t n) { return std::u16string(reinterpret_cast<const char16_t*>(s), n); }
 inline std::u16string U16(std::wstring_view s) { return U16(s.data(), s.size()); }

@@ -1,9 +1,11 @@
 #include "rename/win/ModalForm.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -43,10 +45,11 @@ std::vector<WORD> DialogTemplate(DWORD style) {
   return words;
 }
 
-// The dialogs' Tahoma, 11 pixels high; Japanese text comes from the system's linked fonts.
-GdiFont DialogFont() {
+// The dialogs' Tahoma, 11 pixels high at 96 DPI; Japanese text comes from the system's
+// linked fonts.
+GdiFont DialogFont(const DpiScale& scale) {
   LOGFONTW lf{};
-  lf.lfHeight = -11;
+  lf.lfHeight = -scale(11);
   lf.lfCharSet = DEFAULT_CHARSET;
   lf.lfQuality = DEFAULT_QUALITY;
   lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
@@ -58,16 +61,17 @@ GdiFont DialogFont() {
 TModalForm::TModalForm(HINSTANCE instance, HWND owner, const std::u16string& caption, int clientWidth,
                        int clientHeight)
     : instance_(instance) {
-  font_ = DialogFont();
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME;
   std::vector<WORD> words = DialogTemplate(style);
   // The dialog procedure receives `this` with WM_INITDIALOG; its controls come after.
   hwnd_ = CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner,
                                      &TModalForm::DialogProc, reinterpret_cast<LPARAM>(this));
-  if (!hwnd_) throw std::runtime_error("a dialog could not be created");
+  if (!hwnd_) throw EUserError(texts::kErrorWindow);
+  scale_.Set(WindowDpi(hwnd_));
+  font_ = DialogFont(scale_);
   SetCaption(caption);
   if (font_) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-  RECT rc{0, 0, clientWidth, clientHeight};
+  RECT rc{0, 0, scale_(clientWidth), scale_(clientHeight)};
   AdjustWindowRectEx(&rc, style, FALSE, WS_EX_DLGMODALFRAME);
   // Until a placement is stored the dialog sits in the screen's top-left corner.
   SetWindowPos(hwnd_, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -88,16 +92,39 @@ void TModalForm::SetCaption(const std::u16string& caption) { SetWindowTextW(hwnd
 
 HWND TModalForm::CreateControl(const wchar_t* className, const std::u16string& text, DWORD style, DWORD exStyle,
                                int id, const ControlRect& rect) {
-  HWND control = CreateWindowExW(exStyle, className, W(text), WS_CHILD | WS_VISIBLE | style, rect.left, rect.top,
-                                 rect.width, rect.height, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+  HWND control = CreateWindowExW(exStyle, className, W(text), WS_CHILD | WS_VISIBLE | style, scale_(rect.left),
+                                 scale_(rect.top), scale_(rect.width), scale_(rect.height), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                  instance_, nullptr);
-  if (!control) throw std::runtime_error("a dialog control could not be created");
+  if (!control) throw EUserError(texts::kErrorControl);
   if (font_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   return control;
 }
 
 void TModalForm::Place(HWND control, const ControlRect& rect) {
-  SetWindowPos(control, nullptr, rect.left, rect.top, rect.width, rect.height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(control, nullptr, scale_(rect.left), scale_(rect.top), scale_(rect.width), scale_(rect.height),
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+WindowPlacement TModalForm::StoredPlacement() const {
+  RECT rc = OuterRect();
+  return {rc.top, rc.left, scale_.Unscale(rc.bottom - rc.top), scale_.Unscale(rc.right - rc.left)};
+}
+
+void TModalForm::TakeDpi(int dpi, const RECT* suggested) {
+  if (dpi <= 0 || dpi == scale_.Dpi()) return;
+  scale_.Set(dpi);
+  GdiFont font = DialogFont(scale_);
+  if (font) {
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    for (HWND child = GetWindow(hwnd_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+      SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
+    font_ = std::move(font);
+  }
+  DpiChanged();
+  if (suggested)
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+  FormResize();
 }
 
 RECT TModalForm::OuterRect() const {
@@ -110,10 +137,17 @@ void TModalForm::ApplyPlacement(int top, int left, int height, int width) {
   SIZE minimum = MinimumSize();
   if (width < minimum.cx) width = minimum.cx;
   if (height < minimum.cy) height = minimum.cy;
-  RECT wanted{left, top, left + width, top + height};
   RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
               GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
               GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  // Scaled up on a small screen, a dialog is never larger than the screen.
+  width = scale_(width);
+  height = scale_(height);
+  if (screen.right > screen.left && screen.bottom > screen.top) {
+    width = std::min(width, static_cast<int>(screen.right - screen.left));
+    height = std::min(height, static_cast<int>(screen.bottom - screen.top));
+  }
+  RECT wanted{left, top, left + width, top + height};
   RECT visible;
   // A placement stored on a screen that is gone would show a dialog nobody can reach.
   if (!IntersectRect(&visible, &wanted, &screen)) {
@@ -142,6 +176,8 @@ int TModalForm::ShowModal() {
     }
   } restore{*this, owner, false};
 
+  // A hidden dialog is told of no monitor change: it takes its monitor's DPI as it shows.
+  TakeDpi(WindowDpi(hwnd_), nullptr);
   FormShow();
   if (owner && IsWindowEnabled(owner)) {
     EnableWindow(owner, FALSE);
@@ -195,7 +231,7 @@ INT_PTR CALLBACK TModalForm::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
     result = self->Dispatch(msg, wp, lp, handled);
   } catch (const std::exception& e) {
     // The command ends; the dialog stays usable.
-    MessageBoxW(hwnd, W(FromUtf8(e.what())), L"Tessarine", MB_OK | MB_ICONERROR);
+    MessageBoxW(hwnd, W(UserErrorText(e)), W(texts::kAppTitle), MB_OK | MB_ICONERROR);
     handled = true;
   }
   if (msg == WM_NCDESTROY) SetWindowLongPtrW(hwnd, DWLP_USER, 0);
@@ -211,11 +247,15 @@ INT_PTR TModalForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
     case WM_SIZE:
       FormResize();
       return FALSE;  // the dialog manager's own handling goes on
+    case WM_DPICHANGED:
+      TakeDpi(DpiOfDpiChanged(wp), reinterpret_cast<const RECT*>(lp));
+      handled = true;
+      return TRUE;
     case WM_GETMINMAXINFO: {
       SIZE minimum = MinimumSize();
       auto* info = reinterpret_cast<MINMAXINFO*>(lp);
-      info->ptMinTrackSize.x = minimum.cx;
-      info->ptMinTrackSize.y = minimum.cy;
+      info->ptMinTrackSize.x = scale_(minimum.cx);
+      info->ptMinTrackSize.y = scale_(minimum.cy);
       handled = true;
       return TRUE;
     }

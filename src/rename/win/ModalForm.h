@@ -8,6 +8,7 @@
 #include <string>
 
 #include "browse/win/WinControls.h"
+#include "platform/win/DpiWin.h"
 #include "rename/RenameForms.h"
 
 namespace tess {
@@ -32,6 +33,9 @@ class TModalForm {
   std::u16string Caption() const;
   void SetCaption(const std::u16string& caption);
 
+  // The DPI the dialog lays itself out for.
+  int Dpi() const { return scale_.Dpi(); }
+
   // Called once from inside the modal loop as soon as the dialog is shown.
   std::function<void()> OnShown;
 
@@ -49,23 +53,32 @@ class TModalForm {
   virtual bool OnCommand(int id, int code) { return false; }
   // Other dialog messages; set handled to answer them.
   virtual INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) { return 0; }
-  // The smallest outer size a user or a stored placement can give the dialog.
+  // The smallest outer size a user or a stored placement can give the dialog (96 DPI).
   virtual SIZE MinimumSize() const { return SIZE{200, 150}; }
+  // After the dialog took a new DPI, its font and its size: controls with sizes of their own
+  // (columns, images) follow here.
+  virtual void DpiChanged() {}
 
+  // Rectangles are design pixels (96 DPI), scaled to the dialog's DPI here.
   HWND CreateControl(const wchar_t* className, const std::u16string& text, DWORD style, DWORD exStyle, int id,
                      const ControlRect& rect);
   void Place(HWND control, const ControlRect& rect);
-  // Outer placement from stored values: raised to the minimum size, and brought back to the
-  // screen's top-left corner when it would lie wholly off the screen.
+  // Outer placement from stored values (sizes at 96 DPI, the position the screen's): raised
+  // to the minimum size, and brought back to the screen's top-left corner when it would lie
+  // wholly off the screen.
   void ApplyPlacement(int top, int left, int height, int width);
   RECT OuterRect() const;
+  // The placement to store: the screen position, the outer size at 96 DPI.
+  WindowPlacement StoredPlacement() const;
 
   HINSTANCE instance_;
+  DpiScale scale_;
   GdiFont font_;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
   INT_PTR Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
+  void TakeDpi(int dpi, const RECT* suggested);
 
   HWND hwnd_ = nullptr;
   bool showing_ = false;

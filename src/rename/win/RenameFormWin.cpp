@@ -14,7 +14,9 @@
 #include "platform/SettingsKey.h"
 #include "rename/RunUndo.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
+#include "rename/RenameTemplate.h"
 
 namespace tess {
 
@@ -22,6 +24,18 @@ namespace {
 
 // A drop-down list's window reaches below its selection field by the height of its list.
 constexpr int kDropDownListHeight = 200;
+
+// The token table's columns: heading and width at 96 DPI.
+struct TokenColumn {
+  const char16_t* heading;
+  int width;
+};
+constexpr TokenColumn kTokenColumns[] = {
+    {texts::kTokenColumnJapanese, 120},
+    {texts::kTokenColumnAscii, 60},
+    {texts::kTokenColumnMeaning, 170},
+    {texts::kTokenColumnExample, 90},
+};
 
 std::u16string WindowText(HWND hwnd) {
   int length = GetWindowTextLengthW(hwnd);
@@ -58,7 +72,7 @@ void FillCombo(HWND combo, const std::vector<std::u16string>& items, int index) 
   SendMessageW(combo, CB_RESETCONTENT, 0, 0);
   for (const std::u16string& item : items) {
     if (SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item))) < 0)
-      throw std::runtime_error("a template list could not be filled");
+      throw EUserError(texts::kErrorTemplateList);
   }
   SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(SelectableIndex(index, static_cast<int>(items.size()))), 0);
   SendMessageW(combo, WM_SETREDRAW, TRUE, 0);
@@ -104,22 +118,6 @@ std::u16string FormatMegabytes(uint64_t bytes) {
   return PadNumber(static_cast<long long>(tenths / 10), 1) + u"." + PadNumber(static_cast<long long>(tenths % 10), 1);
 }
 
-// A label as wide as its text, as the dialog's labels size themselves to the font.
-void FitLabelToText(HWND label) {
-  HDC dc = GetDC(label);
-  if (!dc) return;
-  HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
-  std::u16string text = WindowText(label);
-  SIZE size{};
-  BOOL measured = GetTextExtentPoint32W(dc, W(text), static_cast<int>(text.size()), &size);
-  SelectObject(dc, previous);
-  ReleaseDC(label, dc);
-  if (!measured) return;
-  RECT rc{};
-  GetWindowRect(label, &rc);
-  SetWindowPos(label, nullptr, 0, 0, size.cx, rc.bottom - rc.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
 }  // namespace
 
 TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions options)
@@ -132,25 +130,25 @@ TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions optio
     return r;
   };
   // Created in tab order: the dialog manager moves the focus along the creation order.
-  for (auto [id, text, rect] : {std::tuple{IdLabel1, u"動作:", rcLabel1}, std::tuple{IdLabel2, u"コピー先:", rcLabel2},
-                                std::tuple{IdLabel3, u"ファイル名:", rcLabel3}})
-    FitLabelToText(CreateControl(L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, id, design(rect)));
+  for (auto [id, text, rect] : {std::tuple{IdLabel1, texts::kLabelAction, rcLabel1}, std::tuple{IdLabel2, texts::kLabelFolder, rcLabel2},
+                                std::tuple{IdLabel3, texts::kLabelFileName, rcLabel3}})
+    CreateControl(L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, id, design(rect));
   const DWORD comboStyle = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
   HWND combo1 = CreateControl(L"COMBOBOX", u"", comboStyle | WS_GROUP, 0, IdComboBox1, combo(rcComboBox1));
   HWND combo2 = CreateControl(L"COMBOBOX", u"", comboStyle, 0, IdComboBox2, combo(rcComboBox2));
-  CreateControl(L"BUTTON", u"...", WS_TABSTOP | BS_PUSHBUTTON, 0, IdButton2, design(rcButton2));
+  CreateControl(L"BUTTON", texts::kButtonEllipsis, WS_TABSTOP | BS_PUSHBUTTON, 0, IdButton2, design(rcButton2));
   HWND combo3 = CreateControl(L"COMBOBOX", u"", comboStyle, 0, IdComboBox3, combo(rcComboBox3));
-  CreateControl(L"BUTTON", u"...", WS_TABSTOP | BS_PUSHBUTTON, 0, IdButton3, design(rcButton3));
+  CreateControl(L"BUTTON", texts::kButtonEllipsis, WS_TABSTOP | BS_PUSHBUTTON, 0, IdButton3, design(rcButton3));
   HWND memo = CreateControl(L"EDIT", u"",
                             WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
                                 ES_READONLY | ES_NOHIDESEL,
                             WS_EX_CLIENTEDGE, IdMemo1, design(rcMemo1));
   // A log of many photos runs far past the edit control's usual limit of 32K characters.
   SendMessageW(memo, EM_SETLIMITTEXT, 0, 0);
-  CreateControl(L"BUTTON", u"実行", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdExec1, design(rcExec1));
-  CreateControl(L"BUTTON", u"閉じる", WS_TABSTOP | BS_PUSHBUTTON, 0, IdClose1, design(rcClose1));
-  CreateControl(L"BUTTON", u"テスト", WS_TABSTOP | BS_PUSHBUTTON, 0, IdTest1, design(rcTest1));
-  CreateControl(L"BUTTON", u"元に戻す", WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, IdUndo1, design(rcUndo1));
+  CreateControl(L"BUTTON", texts::kButtonRun, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdExec1, design(rcExec1));
+  CreateControl(L"BUTTON", texts::kButtonClose, WS_TABSTOP | BS_PUSHBUTTON, 0, IdClose1, design(rcClose1));
+  CreateControl(L"BUTTON", texts::kButtonTest, WS_TABSTOP | BS_PUSHBUTTON, 0, IdTest1, design(rcTest1));
+  CreateControl(L"BUTTON", texts::kButtonUndo, WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, IdUndo1, design(rcUndo1));
   SendMessageW(Handle(), DM_SETDEFID, IdExec1, 0);
   // The progress of a real run, in the strip between the log and the buttons; shown from
   // the first real run on.
@@ -167,6 +165,13 @@ TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions optio
   FormResize();
 }
 
+const TExifFilesToListItem* TRenameForm::FirstPhoto() const {
+  if (!entries_) return nullptr;
+  for (int i = 0; i < entries_->Count(); ++i)
+    if (const TExifFilesToListItem* entry = entries_->Get(i); entry && entry->IsExifExist) return entry;
+  return nullptr;
+}
+
 std::vector<std::u16string> TRenameForm::TemplateItems(TemplateListKind kind) const { return ComboItems(Combo(kind)); }
 
 std::vector<std::u16string> TRenameForm::LogLines() const { return SplitLines(WindowText(Control(IdMemo1))); }
@@ -179,8 +184,7 @@ void TRenameForm::FormShow() {
   SetWindowTextW(Control(IdMemo1), L"");
   ShowWindow(Control(IdProgress1), SW_HIDE);
   RenameWindowSettings state;
-  RECT rc = OuterRect();
-  state.placement = {rc.top, rc.left, rc.bottom - rc.top, rc.right - rc.left};
+  state.placement = StoredPlacement();
   TemplateChoice folders = Choice(Control(IdComboBox2));
   TemplateChoice files = Choice(Control(IdComboBox3));
   state.folderTemplates = folders.items;
@@ -203,8 +207,7 @@ void TRenameForm::FormCloseQuery() {
   // run instead): the run stops first, so that it never outlives the lists it works on.
   StopRunNow();
   RenameWindowSettings state;
-  RECT rc = OuterRect();
-  state.placement = {rc.top, rc.left, rc.bottom - rc.top, rc.right - rc.left};
+  state.placement = StoredPlacement();
   state.folderTemplates = ComboItems(Control(IdComboBox2));
   state.fileTemplates = ComboItems(Control(IdComboBox3));
   state.itemIndex[0] = ComboIndex(Control(IdComboBox1));
@@ -216,8 +219,18 @@ void TRenameForm::FormCloseQuery() {
 
 void TRenameForm::FormResize() {
   RECT rc = OuterRect();
-  std::vector<ControlRect> layout = RenameFormLayout(rc.right - rc.left, rc.bottom - rc.top);
+  // The labels as large as their texts in the dialog's font (the design's 96-DPI pixels).
+  int labelWidth = 0, labelHeight = 0;
+  for (int id : {IdLabel1, IdLabel2, IdLabel3}) {
+    HWND label = Control(static_cast<RenameFormControlId>(id));
+    SIZE text = TextExtent(label, WindowText(label));
+    labelWidth = std::max(labelWidth, scale_.Unscale(text.cx) + 1);
+    labelHeight = std::max(labelHeight, scale_.Unscale(text.cy));
+  }
+  std::vector<ControlRect> layout = RenameFormLayout(scale_.Unscale(rc.right - rc.left),
+                                                     scale_.Unscale(rc.bottom - rc.top), labelWidth, labelHeight);
   static const std::pair<RenameControl, int> moving[] = {
+      {rcLabel1, IdLabel1},       {rcLabel2, IdLabel2},       {rcLabel3, IdLabel3},
       {rcComboBox1, IdComboBox1}, {rcComboBox2, IdComboBox2}, {rcButton2, IdButton2}, {rcComboBox3, IdComboBox3},
       {rcButton3, IdButton3},     {rcMemo1, IdMemo1},         {rcClose1, IdClose1},   {rcExec1, IdExec1},
       {rcTest1, IdTest1},         {rcUndo1, IdUndo1},
@@ -344,6 +357,8 @@ void TRenameForm::DoExifRename(bool isSkipCopy) {
   FileSystem& files = options_.files ? *options_.files : PlatformFileSystem();
   FileTransfer& transfer = options_.transfer ? *options_.transfer : PlatformFileTransfer();
   tess::DoExifRename(settings, sources, entries, true, log, files, transfer);
+  // A test points at the typing slips the run passed over in silence.
+  for (const std::u16string& line : UnknownTokenLines(settings)) log.WriteLine(line);
   SetWindowTextW(Control(IdMemo1), W(log.text));
   ScrollLogToEnd();
 }
@@ -383,8 +398,7 @@ void TRenameForm::StartRealRun() {
       outcome = tess::DoExifRename(settings, sources ? *sources : noSources, entries ? *entries : noEntries, false,
                                    *channel, *files, *transfer, control);
     } catch (const std::exception&) {
-      channel->WriteLine(settings.actionIndex <= 0 ? u"ファイルのコピー/リネームに失敗しました。"
-                                                   : u"ファイルの移動/リネームに失敗しました。");
+      channel->WriteLine(settings.actionIndex <= 0 ? texts::kRunCopyFailed : texts::kRunMoveFailed);
       channel->Beep();
     }
     {
@@ -412,7 +426,7 @@ void TRenameForm::ShowRunning(bool running) {
     EnableWindow(Control(id), !running);
   if (running) EnableWindow(Control(IdUndo1), FALSE);
   HWND close = Control(IdClose1);
-  SetWindowTextW(close, running ? L"中止" : L"閉じる");
+  SetWindowTextW(close, W(running ? texts::kButtonStop : texts::kButtonClose));
   HWND progress = Control(IdProgress1);
   if (running) {
     idleCaption_ = Caption();
@@ -456,9 +470,9 @@ void TRenameForm::ShowRunProgress() {
   if (p.bytesTotal > 0) position = static_cast<int>(p.bytesDone * kProgressRange / p.bytesTotal);
   else if (p.filesTotal > 0) position = static_cast<int>(p.filesDone * kProgressRange / p.filesTotal);
   SendMessageW(Control(IdProgress1), PBM_SETPOS, static_cast<WPARAM>(position), 0);
-  const char16_t* phase = p.phase == TransferPhase::Verifying ? u"検証中" : p.phase == TransferPhase::Moving ? u"移動中" : u"コピー中";
+  const char16_t* phase = p.phase == TransferPhase::Verifying ? texts::kPhaseVerifying : p.phase == TransferPhase::Moving ? texts::kPhaseMoving : texts::kPhaseCopying;
   SetCaption(idleCaption_ + u" - " + phase + u" " + PadNumber(static_cast<long long>(p.filesDone), 1) + u"/" +
-             PadNumber(static_cast<long long>(p.filesTotal), 1) + u" ファイル (" + FormatMegabytes(p.bytesDone) +
+             PadNumber(static_cast<long long>(p.filesTotal), 1) + texts::kProgressFiles + FormatMegabytes(p.bytesDone) +
              u"/" + FormatMegabytes(p.bytesTotal) + u" MB)");
 }
 
@@ -584,8 +598,22 @@ TListEditForm::TListEditForm(HINSTANCE instance, HWND owner, std::u16string sett
                                 ES_NOHIDESEL,
                             WS_EX_CLIENTEDGE, IdListMemo1, ListEditDesignRect(lcMemo1));
   SendMessageW(memo, EM_SETLIMITTEXT, 0, 0);
-  CreateControl(L"BUTTON", u"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdOkButton1, ListEditDesignRect(lcOkButton1));
-  CreateControl(L"BUTTON", u"キャンセル", WS_TABSTOP | BS_PUSHBUTTON, 0, IdCancelButton1,
+  // The tokens a template can use, beside the text area; a double-click types one.
+  HWND table = CreateControl(WC_LISTVIEWW, u"",
+                             WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                             0, IdTokenTable, ListEditDesignRect(lcTokenTable));
+  ListView_SetExtendedListViewStyleEx(table, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  for (int i = 0; i < static_cast<int>(std::size(kTokenColumns)); ++i) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<wchar_t*>(W(kTokenColumns[i].heading));
+    column.cx = scale_(kTokenColumns[i].width);
+    column.iSubItem = i;
+    if (ListView_InsertColumn(table, i, &column) < 0) throw EUserError(texts::kErrorControl);
+  }
+  FillTokenTable();
+  CreateControl(L"BUTTON", texts::kButtonOk, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdOkButton1, ListEditDesignRect(lcOkButton1));
+  CreateControl(L"BUTTON", texts::kButtonCancel, WS_TABSTOP | BS_PUSHBUTTON, 0, IdCancelButton1,
                 ListEditDesignRect(lcCancelButton1));
   SendMessageW(Handle(), DM_SETDEFID, IdOkButton1, 0);
   FormResize();
@@ -593,12 +621,74 @@ TListEditForm::TListEditForm(HINSTANCE instance, HWND owner, std::u16string sett
 
 std::vector<std::u16string> TListEditForm::Lines() const { return SplitLines(WindowText(Control(IdListMemo1))); }
 
+void TListEditForm::FillTokenTable() {
+  HWND table = Control(IdTokenTable);
+  SendMessageW(table, WM_SETREDRAW, FALSE, 0);
+  ListView_DeleteAllItems(table);
+  const TExifFilesToListItem* example = renameForm_ ? renameForm_->FirstPhoto() : nullptr;
+  int row = 0;
+  for (TemplateTokenHelp& help : TemplateTokenTable(example)) {
+    std::u16string* cells[] = {&help.japanese, &help.ascii, &help.meaning, &help.example};
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = row;
+    item.pszText = W(*cells[0]);
+    if (ListView_InsertItem(table, &item) < 0) break;
+    for (int column = 1; column < 4; ++column) ListView_SetItemText(table, row, column, W(*cells[column]));
+    ++row;
+  }
+  SendMessageW(table, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(table, nullptr, TRUE);
+}
+
+std::vector<std::vector<std::u16string>> TListEditForm::TokenRows() const {
+  HWND table = Control(IdTokenTable);
+  std::vector<std::vector<std::u16string>> rows;
+  int count = ListView_GetItemCount(table);
+  for (int row = 0; row < count; ++row) {
+    std::vector<std::u16string> cells;
+    for (int column = 0; column < 4; ++column) {
+      wchar_t buffer[256] = {};
+      ListView_GetItemText(table, row, column, buffer, 255);
+      cells.push_back(U16(buffer));
+    }
+    rows.push_back(std::move(cells));
+  }
+  return rows;
+}
+
+void TListEditForm::InsertToken(int row) {
+  std::vector<std::vector<std::u16string>> rows = TokenRows();
+  if (row < 0 || row >= static_cast<int>(rows.size())) return;
+  // The first Japanese form: "@通1 / @番1" types "@通1".
+  std::u16string token = rows[static_cast<size_t>(row)][0];
+  token = token.substr(0, token.find(u' '));
+  HWND memo = Control(IdListMemo1);
+  SendMessageW(memo, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(W(token)));
+  SetFocus(memo);
+}
+
+INT_PTR TListEditForm::OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  if (msg != WM_NOTIFY) return 0;
+  const auto* header = reinterpret_cast<const NMHDR*>(lp);
+  if (header->idFrom == IdTokenTable && (header->code == NM_DBLCLK || header->code == LVN_ITEMACTIVATE)) {
+    InsertToken(reinterpret_cast<const NMITEMACTIVATE*>(lp)->iItem);
+    handled = true;
+  }
+  return 0;
+}
+
+void TListEditForm::DpiChanged() {
+  HWND table = Control(IdTokenTable);
+  for (int i = 0; i < static_cast<int>(std::size(kTokenColumns)); ++i)
+    ListView_SetColumnWidth(table, i, scale_(kTokenColumns[i].width));
+}
+
 void TListEditForm::FormShow() {
   HWND memo = Control(IdListMemo1);
   SetWindowTextW(memo, L"");
   ListEditWindowSettings settings;
-  RECT rc = OuterRect();
-  settings.placement = {rc.top, rc.left, rc.bottom - rc.top, rc.right - rc.left};
+  settings.placement = StoredPlacement();
   const WindowPlacement before = settings.placement;
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(settingsRoot_))
     ReadListEditWindowSettings(*store, settings);
@@ -608,8 +698,11 @@ void TListEditForm::FormShow() {
     // Nothing stored yet: over the middle of the dialog that opens it.
     RECT owner{};
     if (Owner() && GetWindowRect(Owner(), &owner)) {
-      p.left = (owner.left + owner.right - p.width) / 2;
-      p.top = (owner.top + owner.bottom - p.height) / 2;
+      p.left = (owner.left + owner.right - scale_(p.width)) / 2;
+      p.top = (owner.top + owner.bottom - scale_(p.height)) / 2;
+      // Wider than a dialog in the screen's corner, it would start left of the screen.
+      p.left = std::max(p.left, static_cast<int32_t>(GetSystemMetrics(SM_XVIRTUALSCREEN)));
+      p.top = std::max(p.top, static_cast<int32_t>(GetSystemMetrics(SM_YVIRTUALSCREEN)));
     }
   }
   placed_ = true;
@@ -618,6 +711,7 @@ void TListEditForm::FormShow() {
   if (renameForm_) lines = renameForm_->TemplateItems(ListForCaption(Caption()));
   std::u16string text = JoinLines(lines);
   SetWindowTextW(memo, W(text));
+  FillTokenTable();
 }
 
 void TListEditForm::FirstControlFocused() {
@@ -629,8 +723,7 @@ void TListEditForm::FirstControlFocused() {
 
 void TListEditForm::FormCloseQuery() {
   ListEditWindowSettings settings;
-  RECT rc = OuterRect();
-  settings.placement = {rc.top, rc.left, rc.bottom - rc.top, rc.right - rc.left};
+  settings.placement = StoredPlacement();
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(settingsRoot_))
     WriteListEditWindowSettings(*store, settings);
 }
@@ -638,8 +731,9 @@ void TListEditForm::FormCloseQuery() {
 void TListEditForm::FormResize() {
   RECT rc{};
   GetClientRect(Handle(), &rc);
-  std::vector<ControlRect> layout = ListEditFormLayout(rc.right, rc.bottom);
+  std::vector<ControlRect> layout = ListEditFormLayout(scale_.Unscale(rc.right), scale_.Unscale(rc.bottom));
   Place(Control(IdListMemo1), layout[lcMemo1]);
+  Place(Control(IdTokenTable), layout[lcTokenTable]);
   Place(Control(IdOkButton1), layout[lcOkButton1]);
   Place(Control(IdCancelButton1), layout[lcCancelButton1]);
   InvalidateRect(Handle(), nullptr, TRUE);

@@ -52,6 +52,8 @@ class TRenameForm : public TModalForm {
     entries_ = entries;
   }
   void SetListEditForm(TListEditForm* form) { listEditForm_ = form; }
+  // The first photo of the rename lists, the editor's example; null without one.
+  const TExifFilesToListItem* FirstPhoto() const;
   // After every real run: the panes of the main window show the disk as it now is.
   std::function<void()> OnFilesChanged;
 
@@ -124,6 +126,7 @@ class TRenameForm : public TModalForm {
 
 enum ListEditFormControlId : int {
   IdListMemo1 = 1101,
+  IdTokenTable = 1102,
   IdOkButton1 = IDOK,
   IdCancelButton1 = IDCANCEL,
 };
@@ -137,6 +140,10 @@ class TListEditForm : public TModalForm {
   HWND Control(ListEditFormControlId id) const { return GetDlgItem(Handle(), id); }
   // Memo1's lines, one template each.
   std::vector<std::u16string> Lines() const;
+  // The token table's rows as shown: token, ASCII form, meaning, example.
+  std::vector<std::vector<std::u16string>> TokenRows() const;
+  // Puts the Japanese form of the table's row at the text area's caret (a double-click).
+  void InsertToken(int row);
 
  protected:
   void FormShow() override;
@@ -145,8 +152,12 @@ class TListEditForm : public TModalForm {
   HWND FirstControl() const override { return Control(IdListMemo1); }
   void FirstControlFocused() override;
   SIZE MinimumSize() const override { return SIZE{200, 120}; }
+  INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
+  void DpiChanged() override;
 
  private:
+  void FillTokenTable();
+
   std::u16string settingsRoot_;
   const TRenameForm* renameForm_ = nullptr;
   bool placed_ = false;  // shown once or placed from the settings

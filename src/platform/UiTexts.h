@@ -1,0 +1,162 @@
+#pragma once
+// Every text the windows show a user, in one place: captions, labels, buttons, hints, menu
+// items, column headings and the messages of the error boxes. The program speaks Japanese
+// only; a text changed here changes everywhere it appears.
+#include <exception>
+#include <stdexcept>
+#include <string>
+
+namespace tess::texts {
+
+// ---- Main window ----
+inline constexpr char16_t kAppTitle[] = u"Tessarine";
+// The status panels: two spaces, the count, then these.
+inline constexpr char16_t kStatusItemsSuffix[] = u" 個の項目";
+inline constexpr char16_t kStatusSelectedSuffix[] = u" 個の項目を選択";
+inline constexpr char16_t kHintRootFolder[] = u"ルートフォルダ設定";
+inline constexpr char16_t kHintUp[] = u"一つ上のフォルダ";
+inline constexpr char16_t kHintRename[] = u"名前編集";
+inline constexpr char16_t kHintCopy[] = u"コピー";
+inline constexpr char16_t kHintPaste[] = u"貼り付け";
+inline constexpr char16_t kHintDelete[] = u"削除";
+inline constexpr char16_t kHintNewFolder[] = u"フォルダ作成";
+inline constexpr char16_t kHintRefresh[] = u"最新の情報に更新";
+inline constexpr char16_t kHintEject[] = u"安全な取り外し";
+inline constexpr char16_t kExifRename[] = u"Exifリネーム";
+inline constexpr char16_t kMenuOpen[] = u"開く";
+inline constexpr char16_t kMenuOpenWith[] = u"プログラムから開く";
+inline constexpr char16_t kMenuProperties[] = u"プロパティ";
+inline constexpr char16_t kMenuNewFolder[] = u"フォルダーの新規作成";
+inline constexpr char16_t kMenuNewText[] = u"新規 テキスト文書";
+inline constexpr char16_t kColumnName[] = u"名前";
+inline constexpr char16_t kColumnShotDate[] = u"撮影日時";
+inline constexpr char16_t kColumnModel[] = u"カメラのモデル";
+inline constexpr char16_t kColumnMake[] = u"カメラの製造元";
+// The names the program gives new files and folders, and copies of a file.
+inline constexpr char16_t kListNewFolderName[] = u"新しいフォルダー";
+inline constexpr char16_t kTreeNewFolderName[] = u"新しいフォルダ";
+inline constexpr char16_t kNewTextDocumentName[] = u"新しいテキスト ドキュメント";
+inline constexpr char16_t kCopyNameSuffix[] = u" - コピー";
+inline constexpr char16_t kEjectFailedBefore[] = u"ドライブ ";
+inline constexpr char16_t kEjectFailedAfter[] = u" を取り外せませんでした。\r\n";
+// The shell's own failure codes, which the system's message table would misread.
+inline constexpr char16_t kShellSameFile[] = u"コピー元とコピー先のファイルが同じです。";
+inline constexpr char16_t kShellInvalidPath[] = u"コピー元またはコピー先のパスが無効です。";
+inline constexpr char16_t kShellRootFolder[] = u"ルート フォルダーは移動も名前の変更もできません。";
+inline constexpr char16_t kShellIntoSubfolder[] = u"コピー先のフォルダーは、コピー元のフォルダーのサブフォルダーです。";
+inline constexpr char16_t kShellPathNotFound[] = u"コピー元またはコピー先のパスが見つかりません。";
+inline constexpr char16_t kShellUnknownDestination[] = u"コピー先で不明なエラーが発生しました。";
+inline constexpr char16_t kDropOntoSource[] = u"コピー先のフォルダーがコピー元と同じです。";
+
+// ---- Rename dialog and template list editor ----
+inline constexpr char16_t kRenameFormCaption[] = u"リネーム画面";
+inline constexpr char16_t kListEditFormCaption[] = u"一覧の編集";
+inline constexpr char16_t kFolderListCaption[] = u"コピー先一覧の編集";
+inline constexpr char16_t kFileListCaption[] = u"ファイル名一覧の編集";
+inline constexpr char16_t kActionCopy[] = u"コピー";
+inline constexpr char16_t kActionMove[] = u"移動/リネーム";
+inline constexpr char16_t kLabelAction[] = u"動作:";
+inline constexpr char16_t kLabelFolder[] = u"コピー先:";
+inline constexpr char16_t kLabelFileName[] = u"ファイル名:";
+inline constexpr char16_t kButtonEllipsis[] = u"...";
+inline constexpr char16_t kButtonRun[] = u"実行";
+inline constexpr char16_t kButtonClose[] = u"閉じる";
+inline constexpr char16_t kButtonTest[] = u"テスト";
+inline constexpr char16_t kButtonUndo[] = u"元に戻す";
+inline constexpr char16_t kButtonStop[] = u"中止";  // 閉じる while a run goes on
+// The dialog's title during a run: the phase, files done of all, " ファイル (", megabytes.
+inline constexpr char16_t kPhaseCopying[] = u"コピー中";
+inline constexpr char16_t kPhaseVerifying[] = u"検証中";
+inline constexpr char16_t kPhaseMoving[] = u"移動中";
+inline constexpr char16_t kProgressFiles[] = u" ファイル (";
+inline constexpr char16_t kButtonOk[] = u"OK";
+inline constexpr char16_t kButtonCancel[] = u"キャンセル";
+inline constexpr char16_t kTokenColumnJapanese[] = u"トークン";
+inline constexpr char16_t kTokenColumnAscii[] = u"英字";
+inline constexpr char16_t kTokenColumnMeaning[] = u"意味";
+inline constexpr char16_t kTokenColumnExample[] = u"例";
+// A log line for each "@" of a template that starts no token; the run drops such an "@".
+inline constexpr char16_t kUnknownToken[] = u"不明なトークン: ";
+
+// ---- The rename run's log ----
+inline constexpr char16_t kRunNoFiles[] = u"ファイルが見つかりません。";
+inline constexpr char16_t kRunCopiedSuffix[] = u" 個のファイルをコピー/リネームしました。";
+inline constexpr char16_t kRunMovedSuffix[] = u" 個のファイルを移動/リネームしました。";
+inline constexpr char16_t kRunCopyFailed[] = u"ファイルのコピー/リネームに失敗しました。";
+inline constexpr char16_t kRunMoveFailed[] = u"ファイルの移動/リネームに失敗しました。";
+inline constexpr char16_t kRunNoShotDate[] = u"撮影日時がないため除外します: ";
+inline constexpr char16_t kRunInvalidCharacter[] = u"コピー先に使えない文字があります: ";
+inline constexpr char16_t kRunNameTooLong[] = u"コピー先の名前が長すぎます (255 文字まで): ";
+inline constexpr char16_t kRunFileInFolderPlace[] = u"コピー先のフォルダの位置にファイルがあります: ";
+inline constexpr char16_t kRunCannotCheck[] = u"コピー先を確かめられません: ";
+inline constexpr char16_t kRunNoFreeName[] = u"コピー先に空いている名前がありません: ";
+inline constexpr char16_t kRunSourceMissing[] = u"コピー元が見つかりません: ";
+inline constexpr char16_t kRunAlreadyFiled[] = u"コピー先に同じファイルがあるため除外します: ";
+inline constexpr char16_t kRunNotCopied[] = u"コピーできませんでした (コピー元はそのままです): ";
+inline constexpr char16_t kRunNotMoved[] = u"移動できませんでした (コピー元はそのままです): ";
+inline constexpr char16_t kRunCopiedSourceStays[] = u"コピーされましたがコピー元が残っています: ";
+inline constexpr char16_t kRunVerifyFailed[] = u"検証に失敗しました (コピー元はそのままです): ";
+inline constexpr char16_t kRunCancelledPrefix[] = u"中止しました: ";
+inline constexpr char16_t kRunCancelledSuffix[] = u" 個のファイルは処理されていません";
+inline constexpr char16_t kRunNoJournal[] = u"元に戻すための記録を書けません: ";
+
+// ---- What the template tokens stand for (the editor's token table) ----
+inline constexpr char16_t kTokenAt[] = u"@ そのもの";
+inline constexpr char16_t kTokenYear4[] = u"撮影年 (4桁)";
+inline constexpr char16_t kTokenYear2[] = u"撮影年 (下2桁)";
+inline constexpr char16_t kTokenEraShort[] = u"元号 (1文字)";
+inline constexpr char16_t kTokenEraFull[] = u"元号";
+inline constexpr char16_t kTokenEraYear2[] = u"元号の年 (2桁)";
+inline constexpr char16_t kTokenEraYear1[] = u"元号の年";
+inline constexpr char16_t kTokenMonth2[] = u"月 (2桁)";
+inline constexpr char16_t kTokenMonth1[] = u"月";
+inline constexpr char16_t kTokenDay2[] = u"日 (2桁)";
+inline constexpr char16_t kTokenDay1[] = u"日";
+inline constexpr char16_t kTokenHour2[] = u"時 (2桁)";
+inline constexpr char16_t kTokenHour1[] = u"時";
+inline constexpr char16_t kTokenMinute2[] = u"分 (2桁)";
+inline constexpr char16_t kTokenMinute1[] = u"分";
+inline constexpr char16_t kTokenSecond2[] = u"秒 (2桁)";
+inline constexpr char16_t kTokenSecond1[] = u"秒";
+inline constexpr char16_t kTokenWeekday[] = u"曜日";
+inline constexpr char16_t kTokenSeq1[] = u"通し番号";
+inline constexpr char16_t kTokenSeq2[] = u"通し番号 (2桁)";
+inline constexpr char16_t kTokenSeq3[] = u"通し番号 (3桁)";
+inline constexpr char16_t kTokenSeq4[] = u"通し番号 (4桁)";
+inline constexpr char16_t kTokenModel[] = u"カメラのモデル";
+inline constexpr char16_t kTokenMake[] = u"カメラの製造元";
+inline constexpr char16_t kTokenFileName[] = u"元のファイル名 (拡張子なし)";
+inline constexpr char16_t kTokenFolderMarker[] = u"元のフォルダのまま (単独で)";
+inline constexpr char16_t kTokenFileMarker[] = u"元のファイル名のまま (単独で)";
+
+// ---- Error boxes ----
+inline constexpr char16_t kErrorUnexpected[] = u"予期しないエラーが発生しました。";
+inline constexpr char16_t kErrorOutOfMemory[] = u"メモリが不足しています。";
+inline constexpr char16_t kErrorWindow[] = u"ウィンドウを作成できませんでした。";
+inline constexpr char16_t kErrorControl[] = u"画面の部品を作成できませんでした。";
+inline constexpr char16_t kErrorMenu[] = u"メニューを作成できませんでした。";
+inline constexpr char16_t kErrorPicture[] = u"ボタンの画像を作成できませんでした。";
+inline constexpr char16_t kErrorTemplateList[] = u"テンプレートの一覧を表示できませんでした。";
+// The system gave no text for its error code: this, then the code.
+inline constexpr char16_t kErrorCodePrefix[] = u"エラー ";
+
+}  // namespace tess::texts
+
+namespace tess {
+
+// An error raised with a text meant for the user. what() holds the same text in UTF-8.
+class EUserError : public std::runtime_error {
+ public:
+  explicit EUserError(std::u16string text);
+  const std::u16string& Text() const { return text_; }
+
+ private:
+  std::u16string text_;
+};
+
+// What an error box shows for an error that ended a command: the text of an EUserError,
+// a Japanese sentence for a lack of memory, and for anything else (whose what() is a
+// programmer's English) the general Japanese message.
+std::u16string UserErrorText(const std::exception& e);
+
+}  // namespace tess
