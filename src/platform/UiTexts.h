@@ -100,6 +100,46 @@ inline constexpr char16_t kRunCancelledPrefix[] = u"中止しました: ";
 inline constexpr char16_t kRunCancelledSuffix[] = u" 個のファイルは処理されていません";
 inline constexpr char16_t kRunNoJournal[] = u"元に戻すための記録を書けません: ";
 
+// ---- The summary line at the end of a run's log ----
+inline constexpr char16_t kSummaryCount[] = u" 個";
+inline constexpr char16_t kSummaryCopy[] = u"コピー";
+inline constexpr char16_t kSummaryMove[] = u"移動";
+inline constexpr char16_t kSummaryTest[] = u"まとめ (テスト): ";
+inline constexpr char16_t kSummaryPlanned[] = u"予定 ";
+inline constexpr char16_t kSummary[] = u"まとめ: ";
+inline constexpr char16_t kSummaryNumbered[] = u"番号付き ";
+inline constexpr char16_t kSummarySidecars[] = u"付属ファイル ";
+inline constexpr char16_t kSummaryFiled[] = u"、コピー済み ";
+inline constexpr char16_t kSummaryNoMetadata[] = u"Exif情報なし ";
+inline constexpr char16_t kSummaryNoDate[] = u"撮影日時なし ";
+inline constexpr char16_t kSummaryTrouble[] = u"コピー先に問題 ";
+inline constexpr char16_t kSummaryLeftOut[] = u"、除外 ";
+inline constexpr char16_t kSummarySeparator[] = u"、";
+
+// ---- Undo ----
+inline constexpr char16_t kUndoHeader[] = u"元に戻します: ";
+inline constexpr char16_t kUndoRestored[] = u"元の場所に戻しました: ";
+inline constexpr char16_t kUndoCopyRemoved[] = u"コピーを削除しました: ";
+inline constexpr char16_t kUndoTornRemoved[] = u"途中までのコピーを削除しました: ";
+inline constexpr char16_t kUndoChanged[] = u"変更されているため戻しません: ";
+inline constexpr char16_t kUndoSourceTaken[] = u"元の場所に別のファイルがあるため戻しません: ";
+inline constexpr char16_t kUndoOnlyCopy[] = u"コピー元がないためコピーを残します: ";
+inline constexpr char16_t kUndoMissing[] = u"見つかりません: ";
+inline constexpr char16_t kUndoNotRestored[] = u"元に戻せませんでした: ";
+inline constexpr char16_t kUndoRestoredCount[] = u" 個のファイルを元に戻しました。";
+inline constexpr char16_t kUndoKeptCount[] = u" 個のファイルはそのままです。";
+inline constexpr char16_t kUndoAlreadyUndone[] = u"この実行はすでに元に戻されています。";
+inline constexpr char16_t kUndoNoRun[] = u"元に戻せる実行がありません。";
+inline constexpr char16_t kUndoBusy[] = u"この実行はまだ終わっていません。";
+inline constexpr char16_t kUndoHeaderFilesSuffix[] = u" 個のファイル";
+// The question at start-up about a run cut short: prefix, time, action, count, suffix.
+inline constexpr char16_t kCutShortRunPrefix[] = u"前回のリネーム (";
+inline constexpr char16_t kCutShortRunSuffix[] =
+    u" 個のファイル) は途中で終わりました。\r\n"
+    u"元に戻しますか?\r\n\r\n"
+    u"はい: 移動またはコピーされたファイルを元の場所に戻します。\r\n"
+    u"いいえ: このままにします。";
+
 // ---- What the template tokens stand for (the editor's token table) ----
 inline constexpr char16_t kTokenAt[] = u"@ そのもの";
 inline constexpr char16_t kTokenYear4[] = u"撮影年 (4桁)";

@@ -702,30 +702,30 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
   return report;
 }
 
-std::u16string Count(size_t n) { return PadNumber(static_cast<long long>(n), 1) + u" 個"; }
+std::u16string Count(size_t n) { return PadNumber(static_cast<long long>(n), 1) + texts::kSummaryCount; }
 
 // The last line of a run: what went (or goes), and what was left out and why.
 std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch& checked, const Plan& plan) {
-  std::u16string verb = copy ? u"コピー" : u"移動";
-  std::u16string line = test ? u"まとめ (テスト): " + verb + u"予定 " : u"まとめ: " + verb + u" ";
+  std::u16string verb = copy ? texts::kSummaryCopy : texts::kSummaryMove;
+  std::u16string line = test ? texts::kSummaryTest + verb + texts::kSummaryPlanned : texts::kSummary + verb + u" ";
   line += Count(handled);
   std::u16string detail;
-  if (checked.numbered) detail += u"番号付き " + Count(checked.numbered);
-  if (checked.sidecars) detail += (detail.empty() ? u"" : u"、") + std::u16string(u"付属ファイル ") + Count(checked.sidecars);
+  if (checked.numbered) detail += texts::kSummaryNumbered + Count(checked.numbered);
+  if (checked.sidecars) detail += std::u16string(detail.empty() ? u"" : texts::kSummarySeparator) + std::u16string(texts::kSummarySidecars) + Count(checked.sidecars);
   if (!detail.empty()) line += u" (" + detail + u")";
-  if (checked.filed) line += u"、コピー済み " + Count(checked.filed);
+  if (checked.filed) line += texts::kSummaryFiled + Count(checked.filed);
   const size_t leftOut = plan.withoutMetadata + plan.dateless.size() + checked.trouble;
   if (leftOut) {
     std::u16string why;
     auto add = [&](const char16_t* reason, size_t n) {
       if (!n) return;
-      if (!why.empty()) why += u"、";
+      if (!why.empty()) why += texts::kSummarySeparator;
       why += reason + Count(n);
     };
-    add(u"Exif情報なし ", plan.withoutMetadata);
-    add(u"撮影日時なし ", plan.dateless.size());
-    add(u"コピー先に問題 ", checked.trouble);
-    line += u"、除外 " + Count(leftOut) + u" (" + why + u")";
+    add(texts::kSummaryNoMetadata, plan.withoutMetadata);
+    add(texts::kSummaryNoDate, plan.dateless.size());
+    add(texts::kSummaryTrouble, checked.trouble);
+    line += texts::kSummaryLeftOut + Count(leftOut) + u" (" + why + u")";
   }
   return line;
 }

@@ -2,32 +2,33 @@
 
 #include "platform/DestinationFolders.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "rename/VerifiedTransfer.h"
 
 namespace tess {
 namespace {
 
-const char16_t* const kUndoHeader = u"元に戻します: ";
-const char16_t* const kRestored = u"元の場所に戻しました: ";
-const char16_t* const kCopyRemoved = u"コピーを削除しました: ";
-const char16_t* const kTornRemoved = u"途中までのコピーを削除しました: ";
-const char16_t* const kChanged = u"変更されているため戻しません: ";
-const char16_t* const kSourceTaken = u"元の場所に別のファイルがあるため戻しません: ";
-const char16_t* const kOnlyCopy = u"コピー元がないためコピーを残します: ";
-const char16_t* const kMissing = u"見つかりません: ";
-const char16_t* const kNotRestored = u"元に戻せませんでした: ";
-const char16_t* const kRestoredCount = u" 個のファイルを元に戻しました。";
-const char16_t* const kKeptCount = u" 個のファイルはそのままです。";
-const char16_t* const kAlreadyUndone = u"この実行はすでに元に戻されています。";
-const char16_t* const kNoRun = u"元に戻せる実行がありません。";
-const char16_t* const kBusy = u"この実行はまだ終わっていません。";
+const char16_t* const kUndoHeader = texts::kUndoHeader;
+const char16_t* const kRestored = texts::kUndoRestored;
+const char16_t* const kCopyRemoved = texts::kUndoCopyRemoved;
+const char16_t* const kTornRemoved = texts::kUndoTornRemoved;
+const char16_t* const kChanged = texts::kUndoChanged;
+const char16_t* const kSourceTaken = texts::kUndoSourceTaken;
+const char16_t* const kOnlyCopy = texts::kUndoOnlyCopy;
+const char16_t* const kMissing = texts::kUndoMissing;
+const char16_t* const kNotRestored = texts::kUndoNotRestored;
+const char16_t* const kRestoredCount = texts::kUndoRestoredCount;
+const char16_t* const kKeptCount = texts::kUndoKeptCount;
+const char16_t* const kAlreadyUndone = texts::kUndoAlreadyUndone;
+const char16_t* const kNoRun = texts::kUndoNoRun;
+const char16_t* const kBusy = texts::kUndoBusy;
 
 std::u16string Count(size_t n) { return PadNumber(static_cast<long long>(n), 1); }
 
 }  // namespace
 
 std::u16string ActionName(JournalAction action) {
-  return action == JournalAction::Move ? u"移動/リネーム" : u"コピー";
+  return action == JournalAction::Move ? texts::kActionMove : texts::kActionCopy;
 }
 
 std::optional<RunJournal> ReadRun(JournalFolder& folder, const std::u16string& name) {
@@ -157,7 +158,7 @@ UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSyste
     return summary;
   }
   log.WriteLine(kUndoHeader + journal->time + u" " + ActionName(journal->action) + u" " +
-                Count(journal->pairs.size()) + u" 個のファイル");
+                Count(journal->pairs.size()) + texts::kUndoHeaderFilesSuffix);
   writer->UndoStart();
   // Newest first, the reverse of the run.
   for (size_t i = journal->pairs.size(); i-- > 0;) {

@@ -4,6 +4,7 @@
 #include "app/win/MainWindow.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 #include "rename/RunUndo.h"
 #include "rename/win/RenameFormWin.h"
@@ -106,12 +107,8 @@ void TTessarineMain::AskAboutCutShortRunWith(const std::function<bool(const std:
   std::optional<RunJournal> cut = CutShortRun(Journals());
   if (!cut) return;
   size_t count = cut->pairs.size();
-  std::u16string question = u"前回のリネーム (" + cut->time + u"、" + ActionName(cut->action) + u"、" +
-                            PadNumber(static_cast<long long>(count), 1) +
-                            u" 個のファイル) は途中で終わりました。\r\n"
-                            u"元に戻しますか?\r\n\r\n"
-                            u"はい: 移動またはコピーされたファイルを元の場所に戻します。\r\n"
-                            u"いいえ: このままにします。";
+  std::u16string question = texts::kCutShortRunPrefix + cut->time + u"、" + ActionName(cut->action) + u"、" +
+                            PadNumber(static_cast<long long>(count), 1) + texts::kCutShortRunSuffix;
   if (!askYesNo(question)) {
     LeaveRun(Journals(), cut->name);
     return;
