@@ -10,16 +10,11 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
+#include "platform/posix/NativePathPosix.h"
 
 namespace tess {
 namespace {
 
-std::string NativePath(const std::u16string& path) {
-  std::u16string p = path;
-  for (char16_t& c : p)
-    if (c == u'\\') c = u'/';
-  return ToUtf8(p);
-}
 
 class Fd {
  public:

@@ -16,6 +16,7 @@
 #include "platform/DestinationFolders.h"
 #include "platform/FileTransfer.h"
 #include "platform/Text.h"
+#include "platform/posix/NativePathPosix.h"
 
 #ifndef RENAME_NOREPLACE
 #define RENAME_NOREPLACE (1 << 0)
@@ -24,12 +25,6 @@
 namespace tess {
 namespace {
 
-std::string NativePath(const std::u16string& path) {
-  std::u16string p = path;
-  for (char16_t& c : p)
-    if (c == u'\\') c = u'/';
-  return ToUtf8(p);
-}
 
 class PosixReader final : public FileReader {
  public:

@@ -6,6 +6,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/win/WinHandles.h"
+#include "platform/win/RemoveFileWin.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -80,16 +81,7 @@ class WinFileSystem final : public FileSystem {
     }
   }
   bool RemoveFile(const std::u16string& path) override {
-    if (DeleteFileW(W(path))) return true;
-    // A copy keeps its source's read-only mark, which DeleteFileW refuses.
-    DWORD attributes = GetFileAttributesW(W(path));
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY))
-      return false;
-    if (!SetFileAttributesW(W(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY))) return false;
-    if (DeleteFileW(W(path))) return true;
-    SetFileAttributesW(W(path), attributes);
-    return false;
+    return RemoveFileEvenReadOnly(path);
   }
   bool MoveFileNoReplace(const std::u16string& from, const std::u16string& to) override {
     // Without MOVEFILE_REPLACE_EXISTING an existing destination fails the call.

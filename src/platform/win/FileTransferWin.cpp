@@ -14,6 +14,7 @@
 #include "platform/DestinationFolders.h"
 #include "platform/FileTransfer.h"
 #include "platform/win/WinHandles.h"
+#include "platform/win/RemoveFileWin.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -165,16 +166,7 @@ class WinFileTransfer final : public FileTransfer {
     return RenameResult::Failed;
   }
   bool Remove(const std::u16string& path) override {
-    if (DeleteFileW(W(path))) return true;
-    // A photo on a card may carry the read-only mark, which DeleteFileW refuses.
-    DWORD attributes = GetFileAttributesW(W(path));
-    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY) ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY))
-      return false;
-    if (!SetFileAttributesW(W(path), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY))) return false;
-    if (DeleteFileW(W(path))) return true;
-    SetFileAttributesW(W(path), attributes);
-    return false;
+    return RemoveFileEvenReadOnly(path);
   }
   bool SameVolume(const std::u16string& source, const std::u16string& destination) override {
     std::u16string a = VolumeOf(source), b = VolumeOf(destination);
