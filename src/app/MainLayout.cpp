@@ -30,7 +30,7 @@ std::u16string StatusSelectedText(int64_t selected, std::u16string_view separato
 }
 
 std::u16string StatusReadingText(int64_t done, int64_t total, std::u16string_view separator) {
-  return u"  撮影日時を読み込み中 " + FormatCountGrouped(done, separator) + u" / " + FormatCountGrouped(total, separator);
+  return u"  " + std::u16string(texts::kStatusReadingPrefix) + FormatCountGrouped(done, separator) + u" / " + FormatCountGrouped(total, separator);
 }
 
 int PlaceToolButton(int buttonWidth, int x) { return x + buttonWidth; }
