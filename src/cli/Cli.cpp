@@ -20,6 +20,12 @@ const char kUsage[] =
 
 }  // namespace
 
+void PrintLine(std::FILE* out, const std::u16string& line) {
+  std::string text = ToUtf8(line);
+  text += '\n';
+  std::fwrite(text.data(), 1, text.size(), out);
+}
+
 int RunCli(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err) {
   if (args.empty() || args[0] == u"--help" || args[0] == u"-h" || args[0] == u"help") {
     std::fputs(kUsage, args.empty() ? err : out);

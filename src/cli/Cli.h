@@ -15,4 +15,8 @@ int RunPlanCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
 // `undo [--list] [RUN]`
 int RunUndoCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err);
 
+// Writes line and a newline as UTF-8, whole: a NUL in a camera text must not swallow the
+// rest of its line.
+void PrintLine(std::FILE* out, const std::u16string& line);
+
 }  // namespace tess

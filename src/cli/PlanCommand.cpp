@@ -54,13 +54,6 @@ const char kPlanHelp[] =
     "or refused, failed or was stopped, 2 for a usage error or an unreadable path.\n"
     "Off Windows, paths use \"/\" and the log shows their folders with \"\\\" separators.\n";
 
-// Written whole: a NUL in a camera text must not swallow the rest of its line.
-void PrintLine(std::FILE* out, const std::u16string& line) {
-  std::string text = ToUtf8(line);
-  text += '\n';
-  std::fwrite(text.data(), 1, text.size(), out);
-}
-
 bool IsSeparator(char16_t c) { return IsPathSeparator(c, kWindowsPaths); }
 
 // One progress line, rewritten in place on a terminal and a line of its own elsewhere,

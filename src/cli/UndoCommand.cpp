@@ -28,12 +28,6 @@ const char kUndoHelp[] =
     "Exit status: 0 when the run was undone, 1 when something was left or nothing could be\n"
     "done, 2 for a usage error or no such run.\n";
 
-void PrintLine(std::FILE* out, const std::u16string& line) {
-  std::string text = ToUtf8(line);
-  text += '\n';
-  std::fwrite(text.data(), 1, text.size(), out);
-}
-
 int List(std::FILE* out, JournalFolder& journals) {
   std::vector<std::u16string> names = journals.Names();
   for (auto it = names.rbegin(); it != names.rend(); ++it) {
