@@ -71,7 +71,8 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
   // A run stopped in the middle of a copy leaves it under its temporary name, never a
   // photo's: while the source is there, it goes.
   bool tornRemoved = false;
-  if (!p.event && fs.Exists(p.source))
+  const bool sourceThere = fs.Exists(p.source);
+  if (!p.event && sourceThere)
     for (int attempt = 0; attempt < 3; ++attempt) {
       std::u16string temporary = TemporaryCopyName(p.destination, attempt);
       if (fs.FileSize(temporary) && fs.RemoveFile(temporary)) {
@@ -85,17 +86,17 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
   const bool samePath = FileSystemPathKey(p.source) == FileSystemPathKey(p.destination);
   if (!at) {
     // Nothing arrived (the run stopped before it), or the photo went on elsewhere since.
-    if (move && !samePath && !fs.Exists(p.source) && !fs.Exists(p.destination)) {
-      log.WriteLine(kMissing + p.destination);
-      return UndoResult::Kept;
-    }
     if (fs.Exists(p.destination)) {
       log.WriteLine(kChanged + p.destination);  // a folder now
       return UndoResult::Kept;
     }
+    if (move && !samePath && !sourceThere) {
+      log.WriteLine(kMissing + p.destination);
+      return UndoResult::Kept;
+    }
     return tornRemoved ? UndoResult::Restored : UndoResult::Nothing;
   }
-  if (!samePath && fs.Exists(p.source)) {
+  if (!samePath && sourceThere) {
     // A copy cut short by a stop, its source still whole: not a photo, and this run's.
     if (!p.event && p.size && *at < *p.size && fs.FileSize(p.source) == p.size) {
       if (!fs.RemoveFile(p.destination)) {
