@@ -25,6 +25,14 @@ void TrimNameEnd(std::u16string& name) {
   while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
 }
 
+std::string ContentHashText(uint64_t high, uint64_t low) {
+  static const char digits[] = "0123456789abcdef";
+  std::string text = "xxh128:";
+  for (uint64_t half : {high, low})
+    for (int shift = 60; shift >= 0; shift -= 4) text += digits[(half >> shift) & 15];
+  return text;
+}
+
 }  // namespace
 
 char32_t CaseKey(char32_t c) {
@@ -100,14 +108,6 @@ void ContentHasher::Update(const void* data, size_t size) { XXH3_128bits_update(
 std::string ContentHasher::Result() const {
   XXH128_hash_t value = XXH3_128bits_digest(&state_->xxh);
   return ContentHashText(value.high64, value.low64);
-}
-
-std::string ContentHashText(uint64_t high, uint64_t low) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text = "xxh128:";
-  for (uint64_t half : {high, low})
-    for (int shift = 60; shift >= 0; shift -= 4) text += digits[(half >> shift) & 15];
-  return text;
 }
 
 std::string ContentHashOf(std::string_view bytes) {

@@ -83,8 +83,6 @@ class ContentHasher {
   State* state_;
 };
 std::string ContentHashOf(std::string_view bytes);
-// The text of a digest computed elsewhere (the verified copy hashes as it reads).
-std::string ContentHashText(uint64_t high, uint64_t low);
 
 // The machine's file system. Off Windows, paths written with "\" are taken with "/".
 FileSystem& PlatformFileSystem();

@@ -1,28 +1,13 @@
 #include "rename/VerifiedTransfer.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/DestinationFolders.h"
 #include "platform/Text.h"
 
-#define XXH_INLINE_ALL
-#include <xxhash.h>
-
 namespace tess {
 namespace {
-
-struct HashStateFree {
-  void operator()(XXH3_state_t* s) const { XXH3_freeState(s); }
-};
-using HashState = std::unique_ptr<XXH3_state_t, HashStateFree>;
-
-HashState NewHash() {
-  HashState state(XXH3_createState());
-  if (!state || XXH3_128bits_reset(state.get()) != XXH_OK) throw std::bad_alloc();
-  return state;
-}
-
-bool SameHash(const XXH128_hash_t& a, const XXH128_hash_t& b) { return XXH128_isEqual(a, b) != 0; }
 
 class Run {
  public:
@@ -120,7 +105,7 @@ class Run {
       }
     } guard{io_, temporary, writer};
 
-    HashState hash = NewHash();
+    ContentHasher hash;
     uint64_t length = 0;
     progress_.phase = TransferPhase::Copying;
     for (;;) {
@@ -128,7 +113,7 @@ class Run {
       int64_t n = source->Read(buffer_.data(), buffer_.size());
       if (n < 0) return PairResult::ReadFailed;
       if (n == 0) break;
-      XXH3_128bits_update(hash.get(), buffer_.data(), size_t(n));
+      hash.Update(buffer_.data(), size_t(n));
       if (!writer->Write(buffer_.data(), size_t(n))) return PairResult::WriteFailed;
       length += uint64_t(n);
       progress_.bytesDone = doneBefore_ + std::min(length, sizes_[i]);
@@ -140,7 +125,7 @@ class Run {
     writer.reset();
     Step(i, PairStep::Written);
 
-    const XXH128_hash_t digest = XXH3_128bits_digest(hash.get());
+    const std::string digest = hash.Result();
     if (options_.verify) {
       PairResult verified = Verify(temporary, length, digest);
       if (verified != PairResult::Done) return verified;
@@ -148,7 +133,7 @@ class Run {
     switch (io_.RenameNoReplace(temporary, p.destination)) {
       case RenameResult::Done:
         guard.keep = true;
-        if (options_.observer) options_.observer->OnPairContent(i, length, ContentHashText(digest.high64, digest.low64));
+        if (options_.observer) options_.observer->OnPairContent(i, length, digest);
         Step(i, PairStep::Verified);
         return PairResult::Done;
       case RenameResult::Taken: return PairResult::DestinationTaken;
@@ -156,22 +141,22 @@ class Run {
     }
   }
 
-  PairResult Verify(const std::u16string& copy, uint64_t length, XXH128_hash_t expected) {
+  PairResult Verify(const std::u16string& copy, uint64_t length, const std::string& expected) {
     progress_.phase = TransferPhase::Verifying;
     Report();
     std::unique_ptr<FileReader> back = io_.OpenRead(copy, true);
     if (!back) return PairResult::VerifyFailed;
-    HashState hash = NewHash();
+    ContentHasher hash;
     uint64_t read = 0;
     for (;;) {
       if (Cancelled()) return PairResult::Cancelled;
       int64_t n = back->Read(buffer_.data(), buffer_.size());
       if (n < 0) return PairResult::VerifyFailed;
       if (n == 0) break;
-      XXH3_128bits_update(hash.get(), buffer_.data(), size_t(n));
+      hash.Update(buffer_.data(), size_t(n));
       read += uint64_t(n);
     }
-    if (read != length || !SameHash(XXH3_128bits_digest(hash.get()), expected)) return PairResult::VerifyFailed;
+    if (read != length || hash.Result() != expected) return PairResult::VerifyFailed;
     return PairResult::Done;
   }
 

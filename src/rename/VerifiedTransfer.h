@@ -64,7 +64,7 @@ class TransferObserver {
   // `index` is the pair's place in the list given to the run.
   virtual void OnPairStep(size_t index, const TransferPair& pair, PairStep step) {}
   // What reached a pair's destination, told just before its Verified or Renamed step: its
-  // size and, for a verified copy, ContentHashText of its bytes (empty for a rename).
+  // size and, for a verified copy, ContentHash of its bytes (empty for a rename).
   virtual void OnPairContent(size_t index, uint64_t size, const std::string& hash) {}
 };
 
