@@ -14,6 +14,7 @@
 #include <optional>
 
 #include "app/win/MainWindow.h"
+#include "exif/Streams.h"
 #include "browse/FolderPaths.h"
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
@@ -632,4 +633,26 @@ TEST_F(FileCommandsTest, CtrlZUndoesTheLastInPlaceRenameOfEitherPane) {
   ctrlZ(List());
   EXPECT_TRUE(Exists(u"IMG_0001.JPG"));
   EXPECT_TRUE(errors_.empty());
+}
+
+// The list reads photos in the background: a photo open in the reader can still be deleted
+// and renamed by the user (the delete completes when the read lets go), never written.
+TEST(ReaderSharing, APhotoBeingReadCanBeDeletedOrRenamedButNotWritten) {
+  std::u16string folder = IncludeTrailingBackslash(fx::MakeTempFolder("sharing"));
+  fx::WriteFile(folder + u"a.jpg", fx::Text("photo a"));
+  fx::WriteFile(folder + u"b.jpg", fx::Text("photo b"));
+  {
+    TFileStream a(folder + u"a.jpg");
+    TFileStream b(folder + u"b.jpg");
+    HANDLE writer = CreateFileW(W(folder + u"a.jpg"), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(writer, INVALID_HANDLE_VALUE) << "the photo is not written while it is read";
+    if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
+    EXPECT_TRUE(DeleteFileW(W(folder + u"a.jpg"))) << GetLastError();
+    EXPECT_TRUE(MoveFileW(W(folder + u"b.jpg"), W(folder + u"c.jpg"))) << GetLastError();
+  }
+  EXPECT_FALSE(fs::exists(fs::path(folder + u"a.jpg")));
+  EXPECT_TRUE(fs::exists(fs::path(folder + u"c.jpg")));
+  std::error_code ec;
+  fs::remove_all(fs::path(folder), ec);
 }

@@ -1,5 +1,6 @@
-// The reader's file stream on Windows: others may read the file during the load but not
-// write it; reads are positional (OVERLAPPED offsets on a synchronous handle).
+// The reader's file stream on Windows: others may read, delete or rename the file during the
+// load (the list reads in the background and must never refuse the user's delete or move) but
+// not write it; reads are positional (OVERLAPPED offsets on a synchronous handle).
 #include <windows.h>
 
 #include "exif/Streams.h"
@@ -18,7 +19,7 @@ struct TFileStream::Handle {
 };
 
 TFileStream::TFileStream(const std::u16string& fileName) : handle_(std::make_unique<Handle>()) {
-  HANDLE h = CreateFileW(W(fileName), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(W(fileName), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw EFOpenError(fileName, SystemErrorMessage(GetLastError()));
   handle_->h = h;
   // Only a file on disk holds a photo: a console, pipe or device ("CON", "\\.\pipe\x") reads as
