@@ -280,8 +280,8 @@ TEST_F(FileCommandsTest, CopyAndPasteIntoTheSameFolderAndBetweenThePanes) {
   Press(btnPaste);
   EXPECT_TRUE(Exists(u"a - コピー.txt"));
   EXPECT_TRUE(Exists(u"a - コピー (2).txt"));
-  // New rows come at the end, as every paste adds them.
-  EXPECT_EQ(Rows(), (V{u"sub", u"a.txt", u"a - コピー.txt", u"a - コピー (2).txt"}));
+  // Pasted rows take their places in the order of the list.
+  EXPECT_EQ(Rows(), (V{u"sub", u"a - コピー (2).txt", u"a - コピー.txt", u"a.txt"}));
   ASSERT_GE(shell_.operations.size(), 2u);
   EXPECT_TRUE(shell_.operations[0].fFlags & FOF_RENAMEONCOLLISION_);
 
@@ -292,10 +292,10 @@ TEST_F(FileCommandsTest, CopyAndPasteIntoTheSameFolderAndBetweenThePanes) {
   Press(btnPaste);
   EXPECT_TRUE(Exists(u"sub\\a.txt"));
   EXPECT_EQ(Rows(), (V{u"a.txt"}));
-  // A folder copied in the tree empties the list's copy list; pasted in the list beside
-  // itself it becomes a copy under a new name.
+  // A folder copied in the tree replaces the files copied in the list; pasted in the list
+  // beside itself it becomes a copy under a new name.
   Press(btnCopy);
-  EXPECT_TRUE(w.plFileList1().StoredCopyFiles().empty());
+  EXPECT_EQ(w.plFileList1().StoredCopyFiles(), V{folder_ + u"sub"});
   TreeView_SelectItem(Tree(), w.plFolderTree1().RootNode());
   Pump();
   SetFocus(List());
@@ -393,7 +393,7 @@ TEST_F(FileCommandsTest, NewFoldersTakeTheNextFreeNameAndOpenTheEditor) {
   EXPECT_TRUE(Exists(u"新しいフォルダ (2)\\"));
   EXPECT_TRUE(Exists(u"新しいフォルダ (4)\\"));
   EXPECT_NE(Node(u"新しいフォルダ (4)"), nullptr);
-  EXPECT_FALSE(RefreshLocked) << "an ended edit releases the refresh";
+  EXPECT_FALSE(w.plFileList1().State().RefreshLocked) << "an ended edit releases the refresh";
 }
 
 TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
@@ -418,10 +418,10 @@ TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
     SetFocus(List());
     Select({c.from});
     ASSERT_TRUE(w.plFileList1().EditFileName()) << ToUtf8(c.from);
-    EXPECT_TRUE(RefreshLocked);
+    EXPECT_TRUE(w.plFileList1().State().RefreshLocked);
     TypeIntoEditor(List(), c.typed);
     EXPECT_TRUE(Exists(c.result)) << ToUtf8(c.result);
-    EXPECT_FALSE(RefreshLocked);
+    EXPECT_FALSE(w.plFileList1().State().RefreshLocked);
   }
   w.plFileList1().SetDisplayExt(true);
   EXPECT_NE(RowOf(u"beach.jpeg.JPG"), -1);

@@ -1,7 +1,6 @@
 // The file list's hand-off to the EXIF rename: the selected rows become the rename lists
 // that the rename dialog reads and shortens.
 #include "browse/win/FileListWin.h"
-#include "browse/win/FolderTreeWin.h"
 #include "browse/FolderFiles.h"
 
 namespace tess {
@@ -18,12 +17,11 @@ bool TplFileList::ExifRenameFiles() {
   CancelEdit();
   FinishReadsOf(rows);
   for (int row : rows) {
-    if (row >= FileDataList.Count()) break;
-    const TplFileDataListItem& record = *FileDataList.Get(row);
-    FExifFilesToList.Add(MakeRenameItem(record, FExpandFolder));
-    FExifRenameFilesFrom.push_back(FExpandFolder + record.Name);
+    if (row >= model_.FileDataList.Count()) break;
+    const TplFileDataListItem& record = *model_.FileDataList.Get(row);
+    FExifFilesToList.Add(MakeRenameItem(record, ExpandFolder()));
+    FExifRenameFilesFrom.push_back(ExpandFolder() + record.Name);
   }
-  if (FplFolderTree) FplFolderTree->ClearCopyFiles();
   if (ShowRenameForm) ShowRenameForm();
   return true;
 }
@@ -32,13 +30,13 @@ void TplFileList::ExifRenameFolderTree() {
   FExifRenameFilesFrom.clear();
   FExifFilesToList.Clear();
   CancelEdit();
-  for (int row = 0; row < FileDataList.Count(); ++row) {
-    const TplFileDataListItem& record = *FileDataList.Get(row);
+  for (int row = 0; row < model_.FileDataList.Count(); ++row) {
+    const TplFileDataListItem& record = *model_.FileDataList.Get(row);
     if (record.IsFolder()) continue;
-    FExifFilesToList.Add(MakeRenameItem(record, FExpandFolder));
-    FExifRenameFilesFrom.push_back(FExpandFolder + record.Name);
+    FExifFilesToList.Add(MakeRenameItem(record, ExpandFolder()));
+    FExifRenameFilesFrom.push_back(ExpandFolder() + record.Name);
   }
-  std::u16string folder = FExpandFolder;
+  std::u16string folder = ExpandFolder();
   if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
   std::vector<FolderTreeFile> files;
   ListFolderTreeFiles(PlatformDirectoryLister(), folder, u'\\', files);
@@ -49,7 +47,6 @@ void TplFileList::ExifRenameFolderTree() {
     FExifFilesToList.Add(MakeRenameItem(*record, file.folder));
     FExifRenameFilesFrom.push_back(file.folder + record->Name);
   }
-  if (FplFolderTree) FplFolderTree->ClearCopyFiles();
   if (ShowRenameForm) ShowRenameForm();
 }
 
@@ -58,7 +55,7 @@ bool TplFileList::ExifRenameFilesExist() {
   std::vector<int> rows = SelectedRows();
   FinishReadsOf(rows);
   for (int row : rows) {
-    if (row < FileDataList.Count() && FileDataList.Get(row)->IsExifExist) return true;
+    if (row < model_.FileDataList.Count() && model_.FileDataList.Get(row)->IsExifExist) return true;
   }
   return false;
 }
