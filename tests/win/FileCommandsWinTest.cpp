@@ -13,8 +13,10 @@
 #include <memory>
 #include <optional>
 
+#include "app/MainLayout.h"
 #include "app/win/MainWindow.h"
 #include "browse/FolderPaths.h"
+#include "platform/Locale.h"
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
@@ -632,4 +634,55 @@ TEST_F(FileCommandsTest, CtrlZUndoesTheLastInPlaceRenameOfEitherPane) {
   ctrlZ(List());
   EXPECT_TRUE(Exists(u"IMG_0001.JPG"));
   EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(FileCommandsTest, BackspaceSelectsTheFolderLeftAndTheHeaderShowsTheOrder) {
+  Folder(u"a");
+  Folder(u"b");
+  File(u"c.txt");
+  TTessarineMain& w = Open();
+  w.plFolderTree1().SetSelectFolder(folder_ + u"b");
+  Pump();
+  ASSERT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"b\\");
+  SetFocus(List());
+  Key(List(), VK_BACK);
+  Pump();
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_);
+  EXPECT_EQ(Selected(), V{u"b"}) << "the folder just left";
+  EXPECT_EQ(GetFocus(), List()) << "Backspace again goes on up from the list";
+
+  HWND header = ListView_GetHeader(List());
+  auto arrow = [&](int column) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    Header_GetItem(header, column, &item);
+    return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+  };
+  EXPECT_EQ(arrow(ColumnName), HDF_SORTUP);
+  w.plFileList1().ColumnClick(ColumnName);
+  EXPECT_EQ(arrow(ColumnName), HDF_SORTDOWN);
+  EXPECT_EQ(Rows(), (V{u"c.txt", u"b", u"a"}));
+  w.plFileList1().ColumnClick(ColumnModel);
+  EXPECT_EQ(arrow(ColumnName), 0);
+  EXPECT_EQ(arrow(ColumnModel), HDF_SORTDOWN);
+}
+
+TEST_F(FileCommandsTest, AFolderThatVanishedIsNamedInTheStatusBar) {
+  Folder(u"gone");
+  TTessarineMain& w = Open();
+  w.plFolderTree1().SetSelectFolder(folder_ + u"gone");
+  Pump();
+  ASSERT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"gone\\");
+  ASSERT_TRUE(RemoveDirectoryW(W(folder_ + u"gone")));
+  SetFocus(Tree());
+  Key(Tree(), VK_F5);
+  Pump();
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_) << "the panes moved to a folder that is there";
+  wchar_t text[512] = {};
+  SendMessageW(w.StatusBar1(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+  EXPECT_EQ(U16(text), StatusVanishedText(folder_ + u"gone"));
+  // The next action in the list gives the panel back to the selection.
+  Notify(List(), NM_CLICK);
+  SendMessageW(w.StatusBar1(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+  EXPECT_EQ(U16(text), StatusSelectedText(0, CurrentLocale().ThousandSeparator()));
 }

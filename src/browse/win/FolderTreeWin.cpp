@@ -384,15 +384,16 @@ void TplFolderTree::RefreshView(bool isRoot) {
   if (!node || folder.empty()) return;
   WaitCursor wait;
   RefreshLock lock(*state_);
+  // The list's folder gone meanwhile: the panes move on, and the status bar says why.
+  const std::u16string shown = state_->ShownFolder();
+  const bool shownGone = !shown.empty() && !FolderExists(shown);
   switch (DecideRefresh(FolderExists(FRootFolder), FolderExists(folder))) {
     case RefreshAction::ForgetRoot:
       ForgetRoot();
-      state_->RaiseFolderVanished(folder);
       break;
     case RefreshAction::DeleteNode:
       // The tree selects a neighbour, which lists that folder.
       TreeView_DeleteItem(hwnd_, node);
-      state_->RaiseFolderVanished(folder);
       break;
     case RefreshAction::Sync:
       {
@@ -403,6 +404,7 @@ void TplFolderTree::RefreshView(bool isRoot) {
       state_->RaiseRowsChanged(state_->ShownFolder(), this);
       break;
   }
+  if (shownGone) state_->RaiseFolderVanished(shown);
 }
 
 void TplFolderTree::ForgetRoot() {
