@@ -17,24 +17,6 @@ namespace tess {
 
 namespace {
 
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() {
-    if (p_) p_->Release();
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  T** Out() { return &p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  T* get() const { return p_; }
-
- private:
-  T* p_ = nullptr;
-};
-
 // Posted to the list by a metadata worker: results wait.
 constexpr UINT kReadsReadyMessage = WM_APP + 0x170;
 // The rows and the status bar are redrawn at most this often while results pour in: a redraw
@@ -54,11 +36,11 @@ void CopyToBuffer(const std::u16string& text, LVITEMW& item) {
 
 ShortcutInfo ReadShortcut(const std::u16string& path) {
   ShortcutInfo info;
-  ComPtr<IShellLinkW> link;
+  ComRef<IShellLinkW> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(link.Out()))))
     return info;
-  ComPtr<IPersistFile> file;
+  ComRef<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Out())))) return info;
   if (FAILED(file->Load(W(path), STGM_READ))) return info;
   wchar_t buf[MAX_PATH + 1] = {};

@@ -47,7 +47,6 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   void SetFindText(const std::u16string& value);
   bool DisplayExt() const { return model_.DisplayExt; }
   void SetDisplayExt(bool value);
-  int FilesCount() const { return model_.Count(); }
   // The records and their order.
   FileListModel& Model() { return model_; }
   const FileListModel& Model() const { return model_; }

@@ -101,7 +101,6 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
     shell_ = &shell;
     commands_->SetShell(shell);
   }
-  void SetDirectoryLister(DirectoryLister& lister) { lister_ = &lister; }
 
 
   // Drives and cards: the tree and its list let go of every folder they show (no node, no
