@@ -427,6 +427,7 @@ TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
   }
   w.plFileList1().SetDisplayExt(true);
   EXPECT_NE(RowOf(u"beach.jpeg.JPG"), -1);
+  EXPECT_EQ(Rows(), (V{u"2013.05", u"beach.jpeg.JPG", u"taken.JPG", u"trip.jpeg"})) << "renamed rows take their places";
   EXPECT_NE(Node(u"2013.05"), nullptr) << "the tree follows a renamed folder";
   // A name already taken, or one the file system refuses: a message, nothing lost.
   for (const char16_t* typed : {u"taken.JPG", u"a:b"}) {
