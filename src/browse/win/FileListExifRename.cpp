@@ -5,16 +5,12 @@
 
 namespace tess {
 
-void TplFileList::CancelEdit() {
-  if (ListView_GetEditControl(hwnd_)) ListView_CancelEditLabel(hwnd_);
-}
-
 bool TplFileList::ExifRenameFiles() {
   std::vector<int> rows = SelectedRows();
   if (rows.empty()) return false;
   FExifRenameFilesFrom.clear();
   FExifFilesToList.Clear();
-  CancelEdit();
+  EndEdit();
   FinishReadsOf(rows);
   for (int row : rows) {
     if (row >= model_.FileDataList.Count()) break;
@@ -29,7 +25,7 @@ bool TplFileList::ExifRenameFiles() {
 void TplFileList::ExifRenameFolderTree() {
   FExifRenameFilesFrom.clear();
   FExifFilesToList.Clear();
-  CancelEdit();
+  EndEdit();
   for (int row = 0; row < model_.FileDataList.Count(); ++row) {
     const TplFileDataListItem& record = *model_.FileDataList.Get(row);
     if (record.IsFolder()) continue;
@@ -51,7 +47,7 @@ void TplFileList::ExifRenameFolderTree() {
 }
 
 bool TplFileList::ExifRenameFilesExist() {
-  CancelEdit();
+  EndEdit();
   std::vector<int> rows = SelectedRows();
   FinishReadsOf(rows);
   for (int row : rows) {

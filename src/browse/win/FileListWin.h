@@ -54,15 +54,11 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   TplFileDataListItem* FileInfo();
   int ItemCount() const;
   int SelectedCount() const;
-  std::vector<int> SelectedRows() const;
   bool Editing() const { return ListView_GetEditControl(hwnd_) != nullptr; }
   bool Focused() const { return GetFocus() == hwnd_; }
 
   void RefreshFilesListItems(bool asort);
   void RefreshView();
-  void ListFolder(const std::u16string& folder);
-  // Shows folder: the folder changes, the rows are read afresh, both events are raised.
-  void ShowFolder(const std::u16string& folder);
   BrowseState& State() { return *state_; }
 
   // The commands.
@@ -132,8 +128,6 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   TExifFilesToList& ExifFilesToList() { return FExifFilesToList; }
   // Shows the rename dialog modally; set by the window that owns the dialog.
   std::function<void()> ShowRenameForm;
-  // Ends an in-place edit without renaming.
-  void CancelEdit();
 
   // BrowsePane
   bool StartRename() override { return EditFileName(); }
@@ -158,6 +152,10 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   void SetSortState(const FileSortState& sort);
 
  private:
+  std::vector<int> SelectedRows() const;
+  // Lists folder afresh (no events); ShowFolder makes it the shown folder, raising both.
+  void ListFolder(const std::u16string& folder);
+  void ShowFolder(const std::u16string& folder);
   struct RowMemo {
     std::vector<std::u16string> selected;
     std::u16string focused, top;

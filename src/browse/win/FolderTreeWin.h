@@ -51,8 +51,6 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
   bool Editing() const { return TreeView_GetEditControl(hwnd_) != nullptr; }
   bool Focused() const { return GetFocus() == hwnd_; }
 
-  // The selected node's children are brought in line with folder when the node shows it.
-  void SyncSelectedNode(const std::u16string& folder);
 
   // True while a read of folders runs (it hands the message queue a turn after each
   // entry); OnReadsDone follows the end of the outermost read.
@@ -112,6 +110,8 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
   bool Enumerating() const { return !watches_.empty(); }
 
  private:
+  // The selected node's children are brought in line with folder when the node shows it.
+  void SyncSelectedNode(const std::u16string& folder);
   void SetNodeIcons(const std::u16string& path, HTREEITEM node);
   void LoadChildren(const std::u16string& path, HTREEITEM node, bool addNodes);
   HTREEITEM AddChild(HTREEITEM parent, const std::u16string& name);
