@@ -37,15 +37,9 @@ DirectoryEntry Folder(const char16_t* name) { return DirectoryEntry{name, 0x10, 
 
 class FileListModelTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    FileDataList.Clear();
-    ResetSortState();
-  }
-  void TearDown() override { FileDataList.Clear(); }
-
-  std::vector<std::u16string> Names() const {
+  static std::vector<std::u16string> Names(const FileListModel& model) {
     std::vector<std::u16string> out;
-    for (int i = 0; i < FileDataList.Count(); ++i) out.push_back(FileDataList.Get(i)->Name);
+    for (int i = 0; i < model.Count(); ++i) out.push_back(model.Record(i)->Name);
     return out;
   }
   void Photo(const std::u16string& name, double shot, const std::u16string& model = u"M",
@@ -104,17 +98,17 @@ TEST_F(FileListModelTest, ListingShowsFoldersFirstAndEveryPhotoWithItsValues) {
   Photo(u"b.jpg", Date(2010, 1, 1), u"D70", u"NIKON");
   FileListModel model(lister, metadata);
   model.ListFolder(folder);
-  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"2012", u"a.jpg", u"b.jpg", u"notes.txt"}));
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"2012", u"a.jpg", u"b.jpg", u"notes.txt"}));
   SeparatorLocale slash(u"/", u":");
-  FileRowTexts row;
-  ASSERT_TRUE(model.Row(1, row, slash));
-  EXPECT_EQ(row.caption, u"a.jpg");
-  EXPECT_EQ(row.date, u"2011/01/02 03:04:05");
-  EXPECT_EQ(row.model, u"EOS 5D");
-  EXPECT_EQ(row.make, u"Canon");
-  ASSERT_TRUE(model.Row(3, row, slash));
-  EXPECT_EQ(row.date, u"");
-  EXPECT_FALSE(model.Row(4, row, slash)) << "a row at the record count has no record";
+  EXPECT_EQ(model.CellText(1, ColumnName, slash), u"a.jpg");
+  EXPECT_EQ(model.CellText(1, ColumnShotDate, slash), u"2011/01/02 03:04:05");
+  EXPECT_EQ(model.CellText(1, ColumnModel, slash), u"EOS 5D");
+  EXPECT_EQ(model.CellText(1, ColumnMake, slash), u"Canon");
+  EXPECT_EQ(model.CellText(3, ColumnShotDate, slash), u"");
+  EXPECT_EQ(model.CellText(4, ColumnName, slash), u"") << "a row at the record count has no record";
+  EXPECT_EQ(model.CellText(1, FileColumnCount, slash), u"") << "no column beyond the table";
+  model.DisplayExt = false;
+  EXPECT_EQ(model.CellText(1, ColumnName, slash), u"a");
 }
 
 TEST_F(FileListModelTest, FilterKeepsFoldersAndMatchingFilesOnly) {
@@ -122,7 +116,7 @@ TEST_F(FileListModelTest, FilterKeepsFoldersAndMatchingFilesOnly) {
   FileListModel model(lister, metadata);
   model.FindText = u"img";
   model.ListFolder(folder);
-  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"sub", u"IMG_1.JPG"}));
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"sub", u"IMG_1.JPG"}));
 }
 
 TEST_F(FileListModelTest, RefreshKeepsRecordsAppendsNewOnesAndDropsVanishedOnes) {
@@ -136,16 +130,16 @@ TEST_F(FileListModelTest, RefreshKeepsRecordsAppendsNewOnesAndDropsVanishedOnes)
   lister.folders[folder] = {File(u"a.jpg"), File(u"c.jpg"), File(u"0.jpg")};
   Photo(u"a.jpg", Date(2002, 2, 2));
   EXPECT_TRUE(model.Refresh(folder, false)) << "the new row is scrolled into view";
-  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"a.jpg", u"c.jpg", u"0.jpg"}));
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"a.jpg", u"c.jpg", u"0.jpg"}));
   EXPECT_EQ(metadata.loadedPaths.size(), loads + 1) << "only the new file is read";
-  EXPECT_EQ(FileDataList.Get(0)->ExifDateTimeOriginal, Date(2001, 1, 1)) << "kept records are not re-read";
+  EXPECT_EQ(model.FileDataList.Get(0)->ExifDateTimeOriginal, Date(2001, 1, 1)) << "kept records are not re-read";
 
   EXPECT_FALSE(model.Refresh(folder, true));
-  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"0.jpg", u"a.jpg", u"c.jpg"}));
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"0.jpg", u"a.jpg", u"c.jpg"}));
 
   lister.folders[folder].clear();
   EXPECT_FALSE(model.Refresh(folder, false));
-  EXPECT_EQ(FileDataList.Count(), 0);
+  EXPECT_EQ(model.FileDataList.Count(), 0);
 }
 
 TEST_F(FileListModelTest, RefreshDropsRecordsThatNoLongerPassTheFilter) {
@@ -154,10 +148,10 @@ TEST_F(FileListModelTest, RefreshDropsRecordsThatNoLongerPassTheFilter) {
   model.ListFolder(folder);
   model.FindText = u"DSC";
   model.Refresh(folder, true);
-  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"sub", u"dsc_2.jpg"}));
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"sub", u"dsc_2.jpg"}));
   model.FindText.clear();
   model.Refresh(folder, true);
-  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"sub", u"dsc_2.jpg", u"IMG_1.JPG"}));
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"sub", u"dsc_2.jpg", u"IMG_1.JPG"}));
 }
 
 TEST_F(FileListModelTest, ColumnClicksAlternateDirectionAndFindTheSelectedName) {
@@ -170,13 +164,51 @@ TEST_F(FileListModelTest, ColumnClicksAlternateDirectionAndFindTheSelectedName) 
   std::u16string selected = u"mid.jpg";
   // First click on the date column: newest first, folders after every file.
   EXPECT_EQ(model.SortByColumn(1, &selected), 1);
-  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"new.jpg", u"mid.jpg", u"old.jpg", u"dir"}));
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"new.jpg", u"mid.jpg", u"old.jpg", u"dir"}));
   EXPECT_EQ(model.SortByColumn(1, &selected), 2);
-  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"dir", u"old.jpg", u"mid.jpg", u"new.jpg"}));
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"dir", u"old.jpg", u"mid.jpg", u"new.jpg"}));
   EXPECT_EQ(model.SortByColumn(0, nullptr), -1);
-  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"old.jpg", u"new.jpg", u"mid.jpg", u"dir"}));
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"old.jpg", u"new.jpg", u"mid.jpg", u"dir"}));
   std::u16string gone = u"nothing.jpg";
   EXPECT_EQ(model.SortByColumn(0, &gone), -1);
+}
+
+TEST_F(FileListModelTest, TheOrderBelongsToEachModelAndSurvivesANewFolder) {
+  lister.folders[folder] = {File(u"a.jpg"), File(u"b.jpg")};
+  lister.folders[u"D:\\Other\\"] = {File(u"x.jpg"), File(u"y.jpg")};
+  FileListModel model(lister, metadata), other(lister, metadata);
+  model.ListFolder(folder);
+  other.ListFolder(folder);
+  model.SortByColumn(ColumnName, nullptr);
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"b.jpg", u"a.jpg"}));
+  EXPECT_EQ(Names(other), (std::vector<std::u16string>{u"a.jpg", u"b.jpg"})) << "no order shared between models";
+  model.ListFolder(u"D:\\Other\\");
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"y.jpg", u"x.jpg"}));
+}
+
+TEST_F(FileListModelTest, AStoredOrderIsCheckedBeforeItApplies) {
+  lister.folders[folder] = {File(u"a.jpg"), File(u"b.jpg"), Folder(u"dir")};
+  FileListModel model(lister, metadata);
+  model.ListFolder(folder);
+  struct Case { int32_t column; int32_t nameDirection; int32_t wantColumn; int32_t wantDirection; } cases[] = {
+      {ColumnName, -1, ColumnName, -1},
+      {ColumnMake, -1, ColumnMake, -1},
+      {FileColumnCount, -1, ColumnName, -1},  // a column from a later version with more columns
+      {-3, 1, ColumnName, 1},
+      {ColumnName, 7, ColumnName, 1},          // a direction that is neither -1 nor +1
+  };
+  for (const Case& c : cases) {
+    FileSortState stored;
+    stored.SortColumn = c.column;
+    stored.SortDirection[ColumnName] = c.nameDirection;
+    model.SetSortState(stored);
+    EXPECT_EQ(model.SortState().SortColumn, c.wantColumn) << c.column;
+    EXPECT_EQ(model.SortState().SortDirection[ColumnName], c.wantDirection) << c.nameDirection;
+  }
+  FileSortState descending;
+  descending.SortDirection[ColumnName] = -1;
+  model.SetSortState(descending);
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"b.jpg", u"a.jpg", u"dir"})) << "sorted at once";
 }
 
 TEST_F(FileListModelTest, RefreshKeepsOneRowForANameWhoseCaseChangedOnDisk) {
@@ -188,7 +220,7 @@ TEST_F(FileListModelTest, RefreshKeepsOneRowForANameWhoseCaseChangedOnDisk) {
   model.ListFolder(folder);
   lister.folders[folder] = {File(u"CAFÉ.JPG"), File(u"PHOTO.JPG"), File(u"ωMEGA.jpg")};
   model.Refresh(folder, true);
-  EXPECT_EQ(Names(), (std::vector<std::u16string>{u"café.jpg", u"photo.jpg", u"Ωmega.jpg"}));
+  EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"café.jpg", u"photo.jpg", u"Ωmega.jpg"}));
 }
 
 TEST_F(FileListModelTest, NoFolderYetListsNothingRatherThanTheCurrentFolder) {
@@ -196,8 +228,8 @@ TEST_F(FileListModelTest, NoFolderYetListsNothingRatherThanTheCurrentFolder) {
   lister.folders[u""] = {File(u"stray.txt")};
   FileListModel model(lister, metadata);
   model.ListFolder(u"");
-  EXPECT_EQ(FileDataList.Count(), 0);
+  EXPECT_EQ(model.FileDataList.Count(), 0);
   model.FindText = u"x";  // a filter change refreshes
   EXPECT_FALSE(model.Refresh(u"", false));
-  EXPECT_EQ(FileDataList.Count(), 0);
+  EXPECT_EQ(model.FileDataList.Count(), 0);
 }

@@ -216,13 +216,12 @@ TEST(FileRecord, PlatformLocalTimeRoundsTripsAWholeSecond) {
   EXPECT_GE(p.year, 2024);
 }
 
-TEST(FileRecord, AddFileRecordAppendsToTheModuleList) {
-  FileDataList.Clear();
+TEST(FileRecord, AddFileRecordAppendsToTheGivenList) {
+  TplFileDataList list;
   FakeMetadataSource none;
-  TplFileDataListItem* r = AddFileRecord(File(u"a.jpg"), u"C:\\", none, FakeToLocal);
-  ASSERT_EQ(FileDataList.Count(), 1);
-  EXPECT_EQ(FileDataList.Get(0), r);
-  FileDataList.Clear();
+  TplFileDataListItem* r = AddFileRecord(list, File(u"a.jpg"), u"C:\\", none, FakeToLocal);
+  ASSERT_EQ(list.Count(), 1);
+  EXPECT_EQ(list.Get(0), r);
 }
 
 TEST(FileRecord, RenameItemCopiesNameFolderAndMetadataOnly) {
@@ -271,13 +270,12 @@ std::unique_ptr<TplFileDataListItem> Rec(const std::u16string& name, bool folder
 std::vector<std::u16string> SortedNames(int column, int direction, std::vector<std::unique_ptr<TplFileDataListItem>> records) {
   TplFileDataList list;
   for (auto& r : records) list.Add(std::move(r));
-  ResetSortState();
-  SortColumn = column;
-  SortDirection[size_t(column)] = direction;
-  SortFileDataList(list);
+  FileSortState sort;
+  sort.SortColumn = column;
+  sort.SortDirection[size_t(column)] = direction;
+  SortFileDataList(list, sort);
   std::vector<std::u16string> names;
   for (int i = 0; i < list.Count(); ++i) names.push_back(list.Get(i)->Name);
-  ResetSortState();
   return names;
 }
 
@@ -300,7 +298,7 @@ TEST(CompareFileData, FoldersFirstAscendingAndLastDescending) {
 }
 
 TEST(CompareFileData, KeysAndCaseFolding) {
-  ResetSortState();
+  const FileSortState byName;
   struct Case { const char16_t* a; const char16_t* b; int sign; } cases[] = {
       {u"IMG.jpg", u"img.JPG", 0},
       {u"\u00e9", u"\u00c9", 1},  // only ASCII folds: é (E9) after É (C9)
@@ -311,33 +309,32 @@ TEST(CompareFileData, KeysAndCaseFolding) {
   };
   for (const Case& c : cases) {
     auto a = Rec(c.a), b = Rec(c.b);
-    int r = CompareFileData(a.get(), b.get());
+    int r = CompareFileData(a.get(), b.get(), byName);
     EXPECT_EQ((r > 0) - (r < 0), c.sign) << std::string(c.a, c.a + 1);
   }
   // The first difference decides by its numeric size.
   auto x = Rec(u"a"), y = Rec(u"c");
-  EXPECT_EQ(CompareFileData(x.get(), y.get()), 'A' - 'C');
+  EXPECT_EQ(CompareFileData(x.get(), y.get(), byName), 'A' - 'C');
 }
 
 // The sort orders by the comparator itself: for every column and direction each record
 // compares not greater than the next.
 TEST(CompareFileData, TheSortFollowsTheComparator) {
-  for (int column = 0; column < 4; ++column) {
+  for (int column = 0; column < FileColumnCount; ++column) {
     for (int direction : {1, -1}) {
       TplFileDataList list;
       for (auto& r : Mixed()) list.Add(std::move(r));
       list.Add(Rec(u"real", false, Date(2024, 5, 1, 9), u"b-model", u"A-make"));
       list.Add(Rec(u"missing", false, MissingDate, u"C-model", u"c-make"));
       list.Add(Rec(u"Nometa", false, 0, u"a-model", u"B-make"));
-      ResetSortState();
-      SortColumn = column;
-      SortDirection[size_t(column)] = direction;
-      SortFileDataList(list);
+      FileSortState sort;
+      sort.SortColumn = column;
+      sort.SortDirection[size_t(column)] = direction;
+      SortFileDataList(list, sort);
       for (int i = 0; i + 1 < list.Count(); ++i)
-        EXPECT_LE(CompareFileData(list[i], list[i + 1]), 0) << column << " " << direction << " at " << i;
+        EXPECT_LE(CompareFileData(list[i], list[i + 1], sort), 0) << column << " " << direction << " at " << i;
     }
   }
-  ResetSortState();
 }
 
 TEST(CompareFileData, OtherColumns) {
@@ -353,10 +350,10 @@ TEST(CompareFileData, OtherColumns) {
   EXPECT_EQ(SortedNames(1, 1, dated()), (V{u"missing", u"nometa", u"real"}));
   EXPECT_EQ(SortedNames(2, 1, dated()), (V{u"nometa", u"real", u"missing"}));
   EXPECT_EQ(SortedNames(3, -1, dated()), (V{u"missing", u"nometa", u"real"}));
-  // A column outside 0..3 compares every pair of files as equal.
-  SortColumn = 7;
+  // A column outside the table compares every pair of files as equal.
+  FileSortState outside;
+  outside.SortColumn = 7;
   auto a = Rec(u"a"), b = Rec(u"b"), d = Rec(u"d", true);
-  EXPECT_EQ(CompareFileData(a.get(), b.get()), 0);
-  EXPECT_LT(CompareFileData(d.get(), a.get()), 0);
-  ResetSortState();
+  EXPECT_EQ(CompareFileData(a.get(), b.get(), outside), 0);
+  EXPECT_LT(CompareFileData(d.get(), a.get(), outside), 0);
 }

@@ -160,7 +160,7 @@ TEST(MainWindowSettingsStore, FirstStartKeepsDefaultsAndCreatesTheKeys) {
   EXPECT_EQ(s.selectFolder, u"");
   EXPECT_EQ(s.placement.height, 408);
   EXPECT_EQ(s.placement.width, 644);
-  EXPECT_EQ(std::vector<int32_t>(s.columnWidths, s.columnWidths + 4), (std::vector<int32_t>{180, 180, 180, 180}));
+  EXPECT_EQ(std::vector<int32_t>(s.columnWidths.begin(), s.columnWidths.end()), (std::vector<int32_t>{150, 90, 125, 125}));
   EXPECT_EQ(s.folderTreeWidth, 220);
   EXPECT_TRUE(store.KeyExists(kProductKey));
   EXPECT_TRUE(store.KeyExists(kMainWindowKey));
@@ -186,16 +186,16 @@ TEST(MainWindowSettingsStore, ReadingStopsAtTheFirstMissingOrNonIntegerValue) {
     int32_t tree;
   } cases[] = {
       {"only Top and Left", {{u"Top", {RegDword, Dword(10)}}, {u"Left", {RegDword, Dword(20)}}},
-       {10, 20, 408, 644}, {180, 180, 180, 180}, 220},
+       {10, 20, 408, 644}, {150, 90, 125, 125}, 220},
       {"column 2 missing",
        {{u"Top", {RegDword, Dword(1)}}, {u"Left", {RegDword, Dword(2)}}, {u"Height", {RegDword, Dword(300)}},
         {u"Width", {RegDword, Dword(500)}}, {u"ColumnWidth0", {RegDword, Dword(90)}},
         {u"ColumnWidth1", {RegDword, Dword(91)}}, {u"ColumnWidth3", {RegDword, Dword(93)}},
         {u"FolderTreeWidth", {RegDword, Dword(150)}}},
-       {1, 2, 300, 500}, {90, 91, 180, 180}, 220},
+       {1, 2, 300, 500}, {90, 91, 125, 125}, 220},
       {"height stored as text", {{u"Top", {RegDword, Dword(5)}}, {u"Height", {RegSz, Bytes(std::u16string_view(u"9\0", 2))}},
         {u"Left", {RegDword, Dword(6)}}, {u"Width", {RegDword, Dword(7)}}},
-       {5, 6, 408, 644}, {180, 180, 180, 180}, 220},
+       {5, 6, 408, 644}, {150, 90, 125, 125}, 220},
       {"everything", {{u"Top", {RegDword, Dword(-8)}}, {u"Left", {RegDword, Dword(-9)}}, {u"Height", {RegDword, Dword(3)}},
         {u"Width", {RegDword, Dword(4)}}, {u"ColumnWidth0", {RegDword, Dword(0)}},
         {u"ColumnWidth1", {RegDword, Dword(1)}}, {u"ColumnWidth2", {RegDword, Dword(2)}},
@@ -211,7 +211,7 @@ TEST(MainWindowSettingsStore, ReadingStopsAtTheFirstMissingOrNonIntegerValue) {
     EXPECT_EQ(s.placement.left, c.placement.left) << c.what;
     EXPECT_EQ(s.placement.height, c.placement.height) << c.what;
     EXPECT_EQ(s.placement.width, c.placement.width) << c.what;
-    EXPECT_EQ(std::vector<int32_t>(s.columnWidths, s.columnWidths + 4), c.columns) << c.what;
+    EXPECT_EQ(std::vector<int32_t>(s.columnWidths.begin(), s.columnWidths.end()), c.columns) << c.what;
     EXPECT_EQ(s.folderTreeWidth, c.tree) << c.what;
   }
 }
@@ -236,7 +236,7 @@ TEST(MainWindowSettingsStore, WriteThenReadRoundTrips) {
   MainWindowSettings written;
   written.selectFolder = u"C:\\DCIM\\";
   written.placement = {11, 12, 13, 14};
-  for (int i = 0; i < 4; ++i) written.columnWidths[i] = 100 + i;
+  for (size_t i = 0; i < written.columnWidths.size(); ++i) written.columnWidths[i] = 100 + int32_t(i);
   written.folderTreeWidth = 99;
   EXPECT_TRUE(WriteMainWindowSettings(store, written));
   MainWindowSettings read;
@@ -247,6 +247,29 @@ TEST(MainWindowSettingsStore, WriteThenReadRoundTrips) {
   EXPECT_EQ(read.columnWidths[3], 103);
   EXPECT_EQ(read.folderTreeWidth, 99);
   EXPECT_EQ(store.Get(kMainWindowKey, u"ColumnWidth2")->type, RegDword);
+}
+
+TEST(MainWindowSettingsStore, TheListOrderIsKeptAndTakenOnlyWhole) {
+  MemorySettingsStore store;
+  MainWindowSettings written;
+  written.sort.SortColumn = ColumnShotDate;
+  written.sort.SortDirection[ColumnShotDate] = -1;
+  EXPECT_TRUE(WriteMainWindowSettings(store, written));
+  EXPECT_EQ(store.Get(kMainWindowKey, u"SortColumn")->type, RegDword);
+  EXPECT_EQ(store.Get(kMainWindowKey, u"SortDirection1")->type, RegDword);
+  MainWindowSettings read;
+  ReadMainWindowSettings(store, read);
+  EXPECT_EQ(read.sort.SortColumn, ColumnShotDate);
+  EXPECT_EQ(read.sort.SortDirection, written.sort.SortDirection);
+
+  // Settings of an earlier version have no order; a half-stored one is not taken either.
+  MemorySettingsStore partial;
+  partial.Set(kMainWindowKey, u"SortColumn", RegDword, Dword(2));
+  partial.Set(kMainWindowKey, u"SortDirection0", RegDword, Dword(-1));
+  MainWindowSettings defaults;
+  ReadMainWindowSettings(partial, defaults);
+  EXPECT_EQ(defaults.sort.SortColumn, ColumnName);
+  EXPECT_EQ(defaults.sort.SortDirection, FileSortState::Ascending());
 }
 
 TEST(MainWindowSettingsStore, AWriteFailureEndsOnlyItsGroup) {

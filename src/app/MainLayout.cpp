@@ -33,6 +33,10 @@ std::u16string StatusReadingText(int64_t done, int64_t total, std::u16string_vie
   return u"  " + std::u16string(texts::kStatusReadingPrefix) + FormatCountGrouped(done, separator) + u" / " + FormatCountGrouped(total, separator);
 }
 
+std::u16string StatusVanishedText(std::u16string_view folder) {
+  return u"  " + std::u16string(texts::kStatusFolderVanishedPrefix) + std::u16string(folder);
+}
+
 int PlaceToolButton(int buttonWidth, int x) { return x + buttonWidth; }
 
 std::vector<int> ToolButtonLefts(int comboWidth, const std::vector<int>& buttonWidths) {

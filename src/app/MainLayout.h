@@ -15,6 +15,8 @@ std::u16string StatusItemsText(int64_t items, std::u16string_view separator);
 std::u16string StatusSelectedText(int64_t selected, std::u16string_view separator);
 // While the photos' metadata is read: how far (files read of files to read).
 std::u16string StatusReadingText(int64_t done, int64_t total, std::u16string_view separator);
+// The selection panel after a pane's folder vanished: "  フォルダが見つかりません: D:\DCIM\101".
+std::u16string StatusVanishedText(std::u16string_view folder);
 
 // Lefts of the ten tool buttons: a chain that starts after the drive drop-down, with a gap
 // of 5 pixels before the seventh button.

@@ -1,20 +1,20 @@
 #include "app/WindowSettings.h"
 
-#include <initializer_list>
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace tess {
 namespace {
 
 constexpr const char16_t* kPlacementNames[] = {u"Top", u"Left", u"Height", u"Width"};
-constexpr const char16_t* kColumnWidthNames[] = {u"ColumnWidth0", u"ColumnWidth1", u"ColumnWidth2", u"ColumnWidth3"};
 constexpr const char16_t* kItemIndexNames[] = {u"ComboBox1.ItemIndex", u"ComboBox2.ItemIndex",
                                                u"ComboBox3.ItemIndex"};
 
 // Reads integers in order into their targets; the first that is missing or unreadable ends
 // the group, leaving it and the later targets as they were.
-bool ReadIntegerGroup(SettingsKey& key, std::initializer_list<std::pair<const char16_t*, int32_t*>> items) {
+bool ReadIntegerGroup(SettingsKey& key, const std::vector<std::pair<std::u16string, int32_t*>>& items) {
   for (const auto& [name, target] : items) {
     int32_t value;
     if (ReadInteger(key, name, value) != ReadResult::Ok) return false;
@@ -23,11 +23,40 @@ bool ReadIntegerGroup(SettingsKey& key, std::initializer_list<std::pair<const ch
   return true;
 }
 
-bool WriteIntegerGroup(SettingsKey& key, std::initializer_list<std::pair<const char16_t*, int32_t>> items) {
+bool WriteIntegerGroup(SettingsKey& key, const std::vector<std::pair<std::u16string, int32_t>>& items) {
   for (const auto& [name, value] : items) {
     if (!WriteInteger(key, name, value)) return false;
   }
   return true;
+}
+
+// "ColumnWidth0", "ColumnWidth1", ...: one per column of the file list.
+std::u16string IndexedName(const char16_t* stem, int index) {
+  std::u16string name = stem;
+  for (char c : std::to_string(index)) name += static_cast<char16_t>(c);
+  return name;
+}
+
+// The column widths, then the tree's width.
+std::vector<std::pair<std::u16string, int32_t*>> PaneWidthTargets(MainWindowSettings& s) {
+  std::vector<std::pair<std::u16string, int32_t*>> items;
+  for (int i = 0; i < FileColumnCount; ++i) items.emplace_back(IndexedName(u"ColumnWidth", i), &s.columnWidths[static_cast<size_t>(i)]);
+  items.emplace_back(u"FolderTreeWidth", &s.folderTreeWidth);
+  return items;
+}
+
+// The file list's order: the column, then each column's direction.
+std::vector<std::pair<std::u16string, int32_t*>> SortTargets(FileSortState& sort) {
+  std::vector<std::pair<std::u16string, int32_t*>> items;
+  items.emplace_back(u"SortColumn", &sort.SortColumn);
+  for (int i = 0; i < FileColumnCount; ++i) items.emplace_back(IndexedName(u"SortDirection", i), &sort.SortDirection[static_cast<size_t>(i)]);
+  return items;
+}
+
+std::vector<std::pair<std::u16string, int32_t>> Values(const std::vector<std::pair<std::u16string, int32_t*>>& targets) {
+  std::vector<std::pair<std::u16string, int32_t>> values;
+  for (const auto& [name, target] : targets) values.emplace_back(name, *target);
+  return values;
 }
 
 bool ReadPlacement(SettingsKey& key, WindowPlacement& p) {
@@ -96,12 +125,11 @@ void ReadMainWindowSettings(SettingsStore& store, MainWindowSettings& settings) 
   }
   if (std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kMainWindowKey)) {
     // One group: the column widths and the tree width are read only after the placement.
-    if (ReadPlacement(*key, settings.placement))
-      ReadIntegerGroup(*key, {{kColumnWidthNames[0], &settings.columnWidths[0]},
-                                {kColumnWidthNames[1], &settings.columnWidths[1]},
-                                {kColumnWidthNames[2], &settings.columnWidths[2]},
-                                {kColumnWidthNames[3], &settings.columnWidths[3]},
-                                {u"FolderTreeWidth", &settings.folderTreeWidth}});
+    if (ReadPlacement(*key, settings.placement)) ReadIntegerGroup(*key, PaneWidthTargets(settings));
+    // A group of its own, read whole or not at all: settings stored before the order was
+    // kept have no such values, and a half-read order would mix two.
+    FileSortState sort = settings.sort;
+    if (ReadIntegerGroup(*key, SortTargets(sort))) settings.sort = sort;
   }
 }
 
@@ -115,14 +143,10 @@ bool WriteMainWindowSettings(SettingsStore& store, const MainWindowSettings& set
   }
   std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kMainWindowKey);
   if (!key) return false;
-  const auto& w = settings.columnWidths;
-  bool group = WritePlacement(*key, settings.placement) &&
-               WriteIntegerGroup(*key, {{kColumnWidthNames[0], w[0]},
-                                        {kColumnWidthNames[1], w[1]},
-                                        {kColumnWidthNames[2], w[2]},
-                                        {kColumnWidthNames[3], w[3]},
-                                        {u"FolderTreeWidth", settings.folderTreeWidth}});
-  return ok && group;
+  MainWindowSettings copy = settings;
+  bool group = WritePlacement(*key, settings.placement) && WriteIntegerGroup(*key, Values(PaneWidthTargets(copy)));
+  bool sort = WriteIntegerGroup(*key, Values(SortTargets(copy.sort)));
+  return ok && group && sort;
 }
 
 void ReadRenameWindowSettings(SettingsStore& store, RenameWindowSettings& settings) {

@@ -4,10 +4,12 @@
 // calls Read...: values are replaced in the stored order until the first one that is
 // missing or unreadable, which ends its group silently. Write... stores the struct in the
 // same groups; a failed write ends only its own group.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "browse/FileColumns.h"
 #include "platform/SettingsKey.h"
 
 namespace tess {
@@ -29,8 +31,17 @@ struct WindowPlacement {
 struct MainWindowSettings {
   std::u16string selectFolder;  // empty when none is stored: the window then starts at "C:\"
   WindowPlacement placement{0, 0, 408, 644};
-  int32_t columnWidths[4] = {180, 180, 180, 180};
+  std::array<int32_t, FileColumnCount> columnWidths = DefaultColumnWidths();
   int32_t folderTreeWidth = 220;
+  // The file list's order; stored apart from the placement group ("SortColumn",
+  // "SortDirection0", ...), and taken only when all of it could be read.
+  FileSortState sort;
+
+  static std::array<int32_t, FileColumnCount> DefaultColumnWidths() {
+    std::array<int32_t, FileColumnCount> widths{};
+    for (size_t i = 0; i < widths.size(); ++i) widths[i] = kFileColumns[i].defaultWidth;
+    return widths;
+  }
 };
 
 struct RenameWindowSettings {

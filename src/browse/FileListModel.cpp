@@ -7,23 +7,6 @@
 
 namespace tess {
 
-bool RefreshLocked = false;
-
-namespace {
-
-std::u16string ReplaceSeparators(std::u16string text, const std::u16string& dateSep, const std::u16string& timeSep) {
-  std::u16string out;
-  out.reserve(text.size() + 4);
-  for (char16_t c : text) {
-    if (c == u'/') out += dateSep;
-    else if (c == u':') out += timeSep;
-    else out += c;
-  }
-  return out;
-}
-
-}  // namespace
-
 std::u16string UpperCaseText(std::u16string_view text) {
   std::u16string out(text);
   for (auto& c : out) c = UpperCaseLetter(c);
@@ -33,19 +16,6 @@ std::u16string UpperCaseText(std::u16string_view text) {
 bool PassesFilter(std::u16string_view findText, std::u16string_view name, bool isFolder) {
   if (findText.empty() || isFolder) return true;
   return UpperCaseText(name).find(UpperCaseText(findText)) != std::u16string::npos;
-}
-
-std::u16string RowCaption(const std::u16string& name, bool displayExt) {
-  if (displayExt) return name;
-  size_t dot = name.find_last_of(u'.');
-  return dot == std::u16string::npos ? name : name.substr(0, dot);
-}
-
-std::u16string RowDateText(const TplFileDataListItem& record, const LocaleData& locale) {
-  if (!record.IsExifExist) return {};
-  std::u16string text = FormatDateTime(record.ExifDateTimeOriginal);
-  if (text == u"0000/00/00 00:00:00") return {};
-  return ReplaceSeparators(std::move(text), locale.DateSeparator(), locale.TimeSeparator());
 }
 
 FileListModel::FileListModel(DirectoryLister& lister, MetadataSource& metadata) : lister_(lister), metadata_(metadata) {}
@@ -60,7 +30,7 @@ void FileListModel::ListFolder(const std::u16string& folder) {
       if (!PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0)) continue;
       FileDataList.Add(MakeFileRecord(entry, folder, DeferMetadata ? nullptr : &metadata_));
     }
-    SortFileDataList(FileDataList);
+    Sort();
   }
 }
 
@@ -96,23 +66,22 @@ bool FileListModel::Refresh(const std::u16string& folder, bool sort) {
   }
   if (FileDataList.Count() == 0) return false;
   if (sort) {
-    SortFileDataList(FileDataList);
+    Sort();
     return false;
   }
   return true;
 }
 
-bool FileListModel::Row(int index, FileRowTexts& out, const LocaleData& locale) const {
-  out = FileRowTexts{};
+std::u16string FileListModel::CellText(int row, int column, const LocaleData& locale) const {
   // Rows are numbered from 0: a row at Count or beyond has no record.
-  if (index < 0 || index >= FileDataList.Count()) return false;
-  const TplFileDataListItem& record = *FileDataList.Get(index);
-  out.caption = RowCaption(record.Name, DisplayExt);
-  out.date = RowDateText(record, locale);
-  out.model = record.ExifCameraModel;
-  out.make = record.ExifCameraMake;
-  out.image = record.IconIndex;
-  return true;
+  const TplFileDataListItem* record = Record(row);
+  return record ? ColumnText(*record, column, DisplayExt, locale) : std::u16string();
+}
+
+int FileListModel::RowOfName(const std::u16string& name) const {
+  for (int i = 0; i < FileDataList.Count(); ++i)
+    if (FileDataList.Get(i)->Name == name) return i;
+  return -1;
 }
 
 std::vector<MetadataReads::Job> FileListModel::PendingReads(const std::u16string& folder) const {
@@ -122,17 +91,21 @@ std::vector<MetadataReads::Job> FileListModel::PendingReads(const std::u16string
   return jobs;
 }
 
-bool FileListModel::SortNeedsMetadata() const { return SortColumn >= 1 && SortColumn <= 3; }
+bool FileListModel::SortNeedsMetadata() const { return ColumnNeedsMetadata(sort_.SortColumn); }
+
+void FileListModel::SetSortState(const FileSortState& sort) {
+  sort_ = FileSortState{};
+  if (IsFileColumn(sort.SortColumn)) sort_.SortColumn = sort.SortColumn;
+  for (size_t i = 0; i < sort_.SortDirection.size(); ++i) sort_.SortDirection[i] = sort.SortDirection[i] == -1 ? -1 : 1;
+  Sort();
+}
 
 int FileListModel::SortByColumn(int column, const std::u16string* selectedName) {
-  if (column < 0 || column > 3) return -1;
-  SortColumn = column;
-  SortDirection[static_cast<size_t>(column)] = -SortDirection[static_cast<size_t>(column)];
-  SortFileDataList(FileDataList);
-  if (!selectedName) return -1;
-  for (int i = 0; i < FileDataList.Count(); ++i)
-    if (FileDataList.Get(i)->Name == *selectedName) return i;
-  return -1;
+  if (!IsFileColumn(column)) return -1;
+  sort_.SortColumn = column;
+  sort_.SortDirection[static_cast<size_t>(column)] = -sort_.SortDirection[static_cast<size_t>(column)];
+  Sort();
+  return selectedName ? RowOfName(*selectedName) : -1;
 }
 
 }  // namespace tess

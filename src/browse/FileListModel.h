@@ -1,10 +1,12 @@
 #pragma once
-// The decisions of the file list, apart from the control that draws them: which entries a
-// listing keeps (the name filter), which records stay after a refresh and which are new,
-// what a row shows, and the order after a column click with the selection kept by name.
+// The file list apart from the control that draws it: the records of the shown folder and
+// their order, which entries a listing keeps (the name filter), which records stay after a
+// refresh and which are new, what a row shows, and the order after a column click with the
+// selection kept by name.
 #include <string>
 #include <string_view>
 
+#include "browse/FileColumns.h"
 #include "browse/FileRecords.h"
 #include "browse/MetadataReads.h"
 #include "platform/DirectoryList.h"
@@ -12,30 +14,21 @@
 
 namespace tess {
 
-// While set, a refresh on request of the list or the tree does nothing (a file is being
-// opened or a name edited in place).
-extern bool RefreshLocked;
-
 // Upper-cases letters the way the locale's upper-casing treats file names: ASCII, Latin-1,
 // Latin Extended-A, Greek, Cyrillic and the full-width Latin letters.
 std::u16string UpperCaseText(std::u16string_view text);
 // An entry passes when there is no filter, when it is a folder, or when its name contains
 // the filter text regardless of case.
 bool PassesFilter(std::u16string_view findText, std::u16string_view name, bool isFolder);
-// The name column: the name, or without its last extension (folders too).
-std::u16string RowCaption(const std::u16string& name, bool displayExt);
-// The date column: the shot date with the locale's separators, empty without a date.
-std::u16string RowDateText(const TplFileDataListItem& record, const LocaleData& locale);
-
-struct FileRowTexts {
-  std::u16string caption, date, model, make;
-  int image = -1;
-};
-
 class FileListModel {
  public:
   explicit FileListModel(DirectoryLister& lister = PlatformDirectoryLister(),
                          MetadataSource& metadata = ExifMetadataSource());
+  FileListModel(const FileListModel&) = delete;
+  FileListModel& operator=(const FileListModel&) = delete;
+
+  // The records the rows show, in row order.
+  TplFileDataList FileDataList;
 
   std::u16string FindText;  // empty: no filter
   bool DisplayExt = true;
@@ -51,11 +44,23 @@ class FileListModel {
   bool Refresh(const std::u16string& folder, bool sort);
 
   int Count() const { return FileDataList.Count(); }
-  // The texts of row index; false (and empty texts) for a row beyond the records.
-  bool Row(int index, FileRowTexts& out, const LocaleData& locale) const;
+  // The record of row, or null for a row beyond the records.
+  TplFileDataListItem* Record(int row) const { return row >= 0 && row < Count() ? FileDataList.Get(row) : nullptr; }
+  // What row shows in column; empty for a row beyond the records or a column outside the table.
+  std::u16string CellText(int row, int column, const LocaleData& locale) const;
+  // The row of the first record named name exactly; -1 when none is.
+  int RowOfName(const std::u16string& name) const;
+
+  // The order: kept across folders (and, by the window, across restarts).
+  const FileSortState& SortState() const { return sort_; }
+  // A stored order: a column outside the table and a direction other than -1 give the
+  // default. The records are sorted again.
+  void SetSortState(const FileSortState& sort);
   // A column click: the column's direction is negated and the records sorted. Answers the
   // index of the first record named selectedName exactly (nothing remembered: -1).
   int SortByColumn(int column, const std::u16string* selectedName);
+  // Sorts the records by the current order (after their metadata came in).
+  void Sort() { SortFileDataList(FileDataList, sort_); }
 
   // The files whose metadata is still to read, in row order (the key is the record).
   std::vector<MetadataReads::Job> PendingReads(const std::u16string& folder) const;
@@ -67,6 +72,7 @@ class FileListModel {
  private:
   DirectoryLister& lister_;
   MetadataSource& metadata_;
+  FileSortState sort_;
 };
 
 }  // namespace tess

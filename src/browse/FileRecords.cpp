@@ -8,15 +8,6 @@
 
 namespace tess {
 
-TplFileDataList FileDataList;
-int32_t SortColumn = 0;
-std::array<int32_t, 4> SortDirection = {1, 1, 1, 1};
-
-void ResetSortState() {
-  SortColumn = 0;
-  SortDirection = {1, 1, 1, 1};
-}
-
 namespace {
 
 std::string IndexMessage(int index) { return "List index out of bounds (" + std::to_string(index) + ")"; }
@@ -41,17 +32,6 @@ class ExifSource final : public MetadataSource {
 
 // "Not greater than 0" also catches a NaN, which has no date either.
 bool HasDate(TDateTime v) { return v > 0; }
-
-// The sort key of a record for a column.
-std::u16string SortKey(const TplFileDataListItem& item, int32_t column) {
-  switch (column) {
-    case 0: return item.Name;
-    case 1: return FormatDateTime(item.ExifDateTimeOriginal);
-    case 2: return item.ExifCameraModel;
-    case 3: return item.ExifCameraMake;
-    default: return {};
-  }
-}
 
 }  // namespace
 
@@ -118,11 +98,11 @@ std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry,
   return record;
 }
 
-TplFileDataListItem* AddFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
+TplFileDataListItem* AddFileRecord(TplFileDataList& list, const DirectoryEntry& entry, const std::u16string& folder,
                                    MetadataSource& metadata, LocalTimeConversion toLocal) {
   std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(entry, folder, metadata, toLocal);
   TplFileDataListItem* raw = record.get();
-  FileDataList.Add(std::move(record));
+  list.Add(std::move(record));
   return raw;
 }
 
@@ -145,24 +125,16 @@ int32_t CompareRecordKeys(bool folder1, std::u16string_view key1, bool folder2, 
   return CompareTextAscii(key1, key2) * direction;
 }
 
-namespace {
-
-int32_t CurrentDirection() {
-  return SortColumn >= 0 && SortColumn < 4 ? SortDirection[static_cast<size_t>(SortColumn)] : 1;
+int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2, const FileSortState& sort) {
+  return CompareRecordKeys(item1->IsFolder(), ColumnSortKey(*item1, sort.SortColumn), item2->IsFolder(),
+                           ColumnSortKey(*item2, sort.SortColumn), sort.Direction());
 }
 
-}  // namespace
-
-int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2) {
-  return CompareRecordKeys(item1->IsFolder(), SortKey(*item1, SortColumn), item2->IsFolder(), SortKey(*item2, SortColumn),
-                           CurrentDirection());
-}
-
-void SortFileDataList(TplFileDataList& list) {
+void SortFileDataList(TplFileDataList& list, const FileSortState& sort) {
   // The order of CompareFileData, with every key built once instead of twice per
   // comparison: a folder of thousands of photos sorts without formatting dates again.
   auto& items = list.Items();
-  const int32_t d = CurrentDirection();
+  const int32_t d = sort.Direction();
   struct Keyed {
     std::u16string key;
     bool folder;
@@ -171,7 +143,7 @@ void SortFileDataList(TplFileDataList& list) {
   std::vector<Keyed> keyed;
   keyed.reserve(items.size());
   for (auto& item : items) {
-    std::u16string key = SortKey(*item, SortColumn);
+    std::u16string key = ColumnSortKey(*item, sort.SortColumn);
     bool folder = item->IsFolder();
     keyed.push_back({std::move(key), folder, std::move(item)});
   }

@@ -1,7 +1,7 @@
 #pragma once
 // The records the file list shows (one per directory entry), the rename items copied from
-// them for an EXIF rename, their owning lists, the module-wide record list with its sort
-// state, and the filling of a record from a directory entry and the file's metadata.
+// them for an EXIF rename, their owning lists, their order, and the filling of a record
+// from a directory entry and the file's metadata.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "browse/FileColumns.h"
 #include "platform/DateTime.h"
 #include "platform/DirectoryList.h"
 
@@ -111,12 +112,6 @@ class TExifFilesToList : public OwningRecordList<TExifFilesToListItem> {};
 // The full source paths of a rename, parallel to a TExifFilesToList.
 using TRenameSourceList = std::vector<std::u16string>;
 
-// Module-wide: the records every file list control draws from, and the sort state.
-extern TplFileDataList FileDataList;
-extern int32_t SortColumn;                   // 0 to 3
-extern std::array<int32_t, 4> SortDirection;  // +1 ascending, -1 descending
-void ResetSortState();
-
 // One photo's metadata, read through a small seam so that tests feed values without
 // photos. A reader lives only while one file is read.
 class MetadataReader {
@@ -170,8 +165,8 @@ inline std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry&
                                                             LocalTimeConversion toLocal = FileTimeToLocalDateTime) {
   return MakeFileRecord(entry, folder, &metadata, toLocal);
 }
-// MakeFileRecord, appended to FileDataList.
-TplFileDataListItem* AddFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
+// MakeFileRecord, appended to list.
+TplFileDataListItem* AddFileRecord(TplFileDataList& list, const DirectoryEntry& entry, const std::u16string& folder,
                                    MetadataSource& metadata = ExifMetadataSource(),
                                    LocalTimeConversion toLocal = FileTimeToLocalDateTime);
 
@@ -182,11 +177,11 @@ std::unique_ptr<TExifFilesToListItem> MakeRenameItem(const TplFileDataListItem& 
 // the sort keys by CompareTextAscii times direction. Negative puts the first record first.
 int32_t CompareRecordKeys(bool folder1, std::u16string_view key1, bool folder2, std::u16string_view key2,
                           int32_t direction);
-// Orders two records by the module-wide sort state: negative puts item1 first.
-int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2);
+// Orders two records by the sort state: negative puts item1 first.
+int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2, const FileSortState& sort);
 // Sorts the records with CompareFileData; records with equal keys keep their order, so a
 // refresh or a re-sort does not make tied rows (undated files, burst shots) change places.
-void SortFileDataList(TplFileDataList& list);
+void SortFileDataList(TplFileDataList& list, const FileSortState& sort);
 // Directory entries in the order the file list shows them by default (sorted by name,
 // ascending, folders first), names equal but for ASCII case in code-unit order.
 void SortEntriesAsListed(std::vector<DirectoryEntry>& entries);

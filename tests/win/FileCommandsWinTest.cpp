@@ -13,9 +13,11 @@
 #include <memory>
 #include <optional>
 
+#include "app/MainLayout.h"
 #include "app/win/MainWindow.h"
 #include "exif/Streams.h"
 #include "browse/FolderPaths.h"
+#include "platform/Locale.h"
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
@@ -281,8 +283,8 @@ TEST_F(FileCommandsTest, CopyAndPasteIntoTheSameFolderAndBetweenThePanes) {
   Press(btnPaste);
   EXPECT_TRUE(Exists(u"a - コピー.txt"));
   EXPECT_TRUE(Exists(u"a - コピー (2).txt"));
-  // New rows come at the end, as every paste adds them.
-  EXPECT_EQ(Rows(), (V{u"sub", u"a.txt", u"a - コピー.txt", u"a - コピー (2).txt"}));
+  // Pasted rows take their places in the order of the list.
+  EXPECT_EQ(Rows(), (V{u"sub", u"a - コピー (2).txt", u"a - コピー.txt", u"a.txt"}));
   ASSERT_GE(shell_.operations.size(), 2u);
   EXPECT_TRUE(shell_.operations[0].fFlags & FOF_RENAMEONCOLLISION_);
 
@@ -293,10 +295,10 @@ TEST_F(FileCommandsTest, CopyAndPasteIntoTheSameFolderAndBetweenThePanes) {
   Press(btnPaste);
   EXPECT_TRUE(Exists(u"sub\\a.txt"));
   EXPECT_EQ(Rows(), (V{u"a.txt"}));
-  // A folder copied in the tree empties the list's copy list; pasted in the list beside
-  // itself it becomes a copy under a new name.
+  // A folder copied in the tree replaces the files copied in the list; pasted in the list
+  // beside itself it becomes a copy under a new name.
   Press(btnCopy);
-  EXPECT_TRUE(w.plFileList1().StoredCopyFiles().empty());
+  EXPECT_EQ(w.plFileList1().StoredCopyFiles(), V{folder_ + u"sub"});
   TreeView_SelectItem(Tree(), w.plFolderTree1().RootNode());
   Pump();
   SetFocus(List());
@@ -394,7 +396,7 @@ TEST_F(FileCommandsTest, NewFoldersTakeTheNextFreeNameAndOpenTheEditor) {
   EXPECT_TRUE(Exists(u"新しいフォルダ (2)\\"));
   EXPECT_TRUE(Exists(u"新しいフォルダ (4)\\"));
   EXPECT_NE(Node(u"新しいフォルダ (4)"), nullptr);
-  EXPECT_FALSE(RefreshLocked) << "an ended edit releases the refresh";
+  EXPECT_FALSE(w.plFileList1().State().RefreshLocked) << "an ended edit releases the refresh";
 }
 
 TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
@@ -419,13 +421,14 @@ TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
     SetFocus(List());
     Select({c.from});
     ASSERT_TRUE(w.plFileList1().EditFileName()) << ToUtf8(c.from);
-    EXPECT_TRUE(RefreshLocked);
+    EXPECT_TRUE(w.plFileList1().State().RefreshLocked);
     TypeIntoEditor(List(), c.typed);
     EXPECT_TRUE(Exists(c.result)) << ToUtf8(c.result);
-    EXPECT_FALSE(RefreshLocked);
+    EXPECT_FALSE(w.plFileList1().State().RefreshLocked);
   }
   w.plFileList1().SetDisplayExt(true);
   EXPECT_NE(RowOf(u"beach.jpeg.JPG"), -1);
+  EXPECT_EQ(Rows(), (V{u"2013.05", u"beach.jpeg.JPG", u"taken.JPG", u"trip.jpeg"})) << "renamed rows take their places";
   EXPECT_NE(Node(u"2013.05"), nullptr) << "the tree follows a renamed folder";
   // A name already taken, or one the file system refuses: a message, nothing lost.
   for (const char16_t* typed : {u"taken.JPG", u"a:b"}) {
@@ -633,6 +636,57 @@ TEST_F(FileCommandsTest, CtrlZUndoesTheLastInPlaceRenameOfEitherPane) {
   ctrlZ(List());
   EXPECT_TRUE(Exists(u"IMG_0001.JPG"));
   EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(FileCommandsTest, BackspaceSelectsTheFolderLeftAndTheHeaderShowsTheOrder) {
+  Folder(u"a");
+  Folder(u"b");
+  File(u"c.txt");
+  TTessarineMain& w = Open();
+  w.plFolderTree1().SetSelectFolder(folder_ + u"b");
+  Pump();
+  ASSERT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"b\\");
+  SetFocus(List());
+  Key(List(), VK_BACK);
+  Pump();
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_);
+  EXPECT_EQ(Selected(), V{u"b"}) << "the folder just left";
+  EXPECT_EQ(GetFocus(), List()) << "Backspace again goes on up from the list";
+
+  HWND header = ListView_GetHeader(List());
+  auto arrow = [&](int column) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    Header_GetItem(header, column, &item);
+    return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
+  };
+  EXPECT_EQ(arrow(ColumnName), HDF_SORTUP);
+  w.plFileList1().ColumnClick(ColumnName);
+  EXPECT_EQ(arrow(ColumnName), HDF_SORTDOWN);
+  EXPECT_EQ(Rows(), (V{u"c.txt", u"b", u"a"}));
+  w.plFileList1().ColumnClick(ColumnModel);
+  EXPECT_EQ(arrow(ColumnName), 0);
+  EXPECT_EQ(arrow(ColumnModel), HDF_SORTDOWN);
+}
+
+TEST_F(FileCommandsTest, AFolderThatVanishedIsNamedInTheStatusBar) {
+  Folder(u"gone");
+  TTessarineMain& w = Open();
+  w.plFolderTree1().SetSelectFolder(folder_ + u"gone");
+  Pump();
+  ASSERT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"gone\\");
+  ASSERT_TRUE(RemoveDirectoryW(W(folder_ + u"gone")));
+  SetFocus(Tree());
+  Key(Tree(), VK_F5);
+  Pump();
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_) << "the panes moved to a folder that is there";
+  wchar_t text[512] = {};
+  SendMessageW(w.StatusBar1(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+  EXPECT_EQ(U16(text), StatusVanishedText(folder_ + u"gone"));
+  // The next action in the list gives the panel back to the selection.
+  Notify(List(), NM_CLICK);
+  SendMessageW(w.StatusBar1(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+  EXPECT_EQ(U16(text), StatusSelectedText(0, CurrentLocale().ThousandSeparator()));
 }
 
 // The list reads photos in the background: a photo open in the reader can still be deleted

@@ -63,12 +63,11 @@ class FolderTreeTest : public ::testing::Test {
                               GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(window_);
     host = &host_;
-    tree_ = std::make_unique<TplFolderTree>(window_, 1, GetModuleHandleW(nullptr));
-    list_ = std::make_unique<TplFileList>(window_, 2, GetModuleHandleW(nullptr));
+    tree_ = std::make_unique<TplFolderTree>(window_, 1, GetModuleHandleW(nullptr), &browse_);
+    list_ = std::make_unique<TplFileList>(window_, 2, GetModuleHandleW(nullptr), &browse_);
     host_.tree = tree_.get();
     host_.list = list_.get();
     list_->OnFolderChanging = [this](std::u16string&) { ++changing_; };
-    tree_->SetplFileList(list_.get());
     ShowWindow(window_, SW_SHOWNOACTIVATE);
     root_ = IncludeTrailingBackslash(fx::MakeTempFolder("tree"));
   }
@@ -100,6 +99,7 @@ class FolderTreeTest : public ::testing::Test {
   using V = std::vector<std::u16string>;
   HWND window_ = nullptr;
   Host host_;
+  BrowseState browse_;  // shared by the panes, which go first
   std::unique_ptr<TplFolderTree> tree_;
   std::unique_ptr<TplFileList> list_;
   std::u16string root_;
@@ -213,7 +213,7 @@ TEST_F(FolderTreeTest, F5BringsTheWholeLoadedTreeInLineWithTheDisk) {
   SendMessageW(tree_->Handle(), WM_KEYDOWN, VK_F5, 0);
   EXPECT_EQ(Texts(tree_->RootNode()), (V{u"a", u"c"}));
   EXPECT_EQ(Texts(a), V{u"new"});
-  EXPECT_FALSE(RefreshLocked);
+  EXPECT_FALSE(browse_.RefreshLocked);
 }
 
 TEST_F(FolderTreeTest, EditBoxAnswersItsContextMenuItself) {

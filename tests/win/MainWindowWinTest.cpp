@@ -115,7 +115,9 @@ TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
   EXPECT_EQ(rc.bottom - rc.top, 408);
   EXPECT_EQ(rc.left, (GetSystemMetrics(SM_CXSCREEN) - 644) / 2);
   EXPECT_EQ(rc.top, (GetSystemMetrics(SM_CYSCREEN) - 408) / 2);
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(ListView_GetColumnWidth(List(), i), 180) << i;
+  // The column table's widths: the window and the settings agree.
+  const int widths[] = {150, 90, 125, 125};
+  for (int i = 0; i < FileColumnCount; ++i) EXPECT_EQ(ListView_GetColumnWidth(List(), i), widths[i]) << i;
   EXPECT_EQ(w.FolderTreeWidth(), 220);
   EXPECT_EQ(w.plFolderTree1().RootFolder(), u"C:\\");
   EXPECT_EQ(w.plFolderTree1().SelectFolder(), u"C:\\");
@@ -337,8 +339,8 @@ TEST_F(MainWindowTest, StoredPlacementIsReadUpToTheFirstMissingValue) {
   EXPECT_EQ(rc.left, (GetSystemMetrics(SM_CXSCREEN) - 700) / 2) << "the window opens centred all the same";
   EXPECT_EQ(ListView_GetColumnWidth(List(), 0), 111);
   EXPECT_EQ(ListView_GetColumnWidth(List(), 1), 122);
-  EXPECT_EQ(ListView_GetColumnWidth(List(), 2), 180);
-  EXPECT_EQ(ListView_GetColumnWidth(List(), 3), 180);
+  EXPECT_EQ(ListView_GetColumnWidth(List(), 2), 125);
+  EXPECT_EQ(ListView_GetColumnWidth(List(), 3), 125);
   EXPECT_EQ(w.FolderTreeWidth(), 220);
 }
 
@@ -452,7 +454,7 @@ TEST(FileListAlone, RefreshOnRequestStillWorksAfterARefreshThatFailed) {
     ASSERT_EQ(list.ExpandFolder(), folder);
     list.OnFolderChanged = [] { throw std::runtime_error("handler failed"); };
     EXPECT_THROW(list.RefreshView(), std::runtime_error);
-    EXPECT_FALSE(RefreshLocked) << "a failed refresh must not lock out every later one";
+    EXPECT_FALSE(list.State().RefreshLocked) << "a failed refresh must not lock out every later one";
 
     int changed = 0;
     list.OnFolderChanged = [&] { ++changed; };
@@ -461,11 +463,11 @@ TEST(FileListAlone, RefreshOnRequestStillWorksAfterARefreshThatFailed) {
     EXPECT_EQ(changed, 1);
     EXPECT_EQ(ListView_GetItemCount(list.Handle()), 1);
 
-    RefreshLocked = true;  // a name being edited in place
+    list.State().RefreshLocked = true;  // a name being edited in place
     fx::WriteFile(folder + u"later.txt", fx::Text("y"));
     list.RefreshView();
     EXPECT_EQ(ListView_GetItemCount(list.Handle()), 1);
-    RefreshLocked = false;
+    list.State().RefreshLocked = false;
   }
   DestroyWindow(parent);
   std::error_code ec;

@@ -155,8 +155,8 @@ TEST_F(RegistrySettings, MainWindowFirstStartPartialValuesAndRoundTrip) {
   EXPECT_EQ(s.placement.top, 10);
   EXPECT_EQ(s.placement.width, 400);
   EXPECT_EQ(s.columnWidths[1], 60);
-  EXPECT_EQ(s.columnWidths[2], 180);
-  EXPECT_EQ(s.columnWidths[3], 180);
+  EXPECT_EQ(s.columnWidths[2], kFileColumns[2].defaultWidth);
+  EXPECT_EQ(s.columnWidths[3], kFileColumns[3].defaultWidth);
   EXPECT_EQ(s.folderTreeWidth, 220);
 
   s.selectFolder = u"C:\\写真\\";
@@ -169,7 +169,7 @@ TEST_F(RegistrySettings, MainWindowFirstStartPartialValuesAndRoundTrip) {
   ReadMainWindowSettings(*store_, read);
   EXPECT_EQ(read.selectFolder, u"C:\\写真\\");
   EXPECT_EQ(read.columnWidths[2], 77);
-  EXPECT_EQ(read.columnWidths[3], 180);
+  EXPECT_EQ(read.columnWidths[3], kFileColumns[3].defaultWidth);
   EXPECT_EQ(read.folderTreeWidth, 220);
 }
 

@@ -10,41 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/win/WinHandles.h"
+
 namespace tess {
-
-// Owns one COM reference.
-template <typename T>
-class ComRef {
- public:
-  ComRef() = default;
-  explicit ComRef(T* p) : p_(p) {}  // takes over a reference
-  ~ComRef() { reset(); }
-  ComRef(ComRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
-  ComRef& operator=(ComRef&& o) noexcept {
-    if (this != &o) {
-      reset();
-      p_ = o.p_;
-      o.p_ = nullptr;
-    }
-    return *this;
-  }
-  ComRef(const ComRef&) = delete;
-  ComRef& operator=(const ComRef&) = delete;
-  void reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-  T** Out() {
-    reset();
-    return &p_;
-  }
-  T* get() const { return p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
 
 // A data object offering paths as CF_HDROP and CFSTR_SHELLIDLIST. A path whose name part is a
 // wildcard ("D:\Photos\*.*") stands for the folder's entries: CF_HDROP carries it as it is, the

@@ -10,6 +10,7 @@
 #include "app/Eject.h"
 #include "app/MainLayout.h"
 #include "app/WindowSettings.h"
+#include "browse/FolderPaths.h"
 #include "platform/Locale.h"
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
@@ -74,8 +75,7 @@ TTessarineMain::TTessarineMain(HINSTANCE instance, MainWindowOptions options)
 
 TTessarineMain::~TTessarineMain() {
   dragDrop_.reset();
-  // The panes forget each other before either goes.
-  if (tree_) tree_->SetplFileList(nullptr);
+  browse_.RemoveObserver(*this);
   tabGuards_.clear();
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
   for (HMENU menu : popupMenus_)
@@ -127,10 +127,11 @@ void TTessarineMain::CreateComponents() {
     }
   }
 
-  tree_ = std::make_unique<TplFolderTree>(hwnd_, IdFolderTree, instance_);
-  list_ = std::make_unique<TplFileList>(hwnd_, IdFileList, instance_);
+  // Both panes show one browse state: the tree chooses folders, the list lists them.
+  browse_.AddObserver(*this);
+  tree_ = std::make_unique<TplFolderTree>(hwnd_, IdFolderTree, instance_, &browse_);
+  list_ = std::make_unique<TplFileList>(hwnd_, IdFileList, instance_, &browse_);
   ListView_SetTextColor(list_->Handle(), RGB(0, 0, 0));
-  tree_->SetplFileList(list_.get());
 
   status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE |
                                                           CCS_NOPARENTALIGN | CCS_NODIVIDER,
@@ -214,8 +215,7 @@ void TTessarineMain::FormShow() {
   GetWindowRect(hwnd_, &rc);
   // Sizes, stored and default, are 96-DPI pixels; positions are the screen's.
   settings.placement = {rc.top, rc.left, 408, 644};
-  for (int& w : settings.columnWidths) w = 180;
-  settings.folderTreeWidth = 220;
+  settings.sort = list_->Model().SortState();
   {
     std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot);
     if (store) ReadMainWindowSettings(*store, settings);
@@ -224,7 +224,8 @@ void TTessarineMain::FormShow() {
   int height = std::max(settings.placement.height, kMinWindowHeight);
   SetWindowPos(hwnd_, nullptr, settings.placement.left, settings.placement.top, scale_(width), scale_(height),
                SWP_NOZORDER | SWP_NOACTIVATE);
-  for (int i = 0; i < 4; ++i) ListView_SetColumnWidth(list_->Handle(), i, scale_(settings.columnWidths[i]));
+  for (int i = 0; i < FileColumnCount; ++i)
+    ListView_SetColumnWidth(list_->Handle(), i, scale_(settings.columnWidths[static_cast<size_t>(i)]));
   SetTreeWidth(scale_(settings.folderTreeWidth));
 
   buttons_[btnEject]->SetVisible(true);
@@ -235,14 +236,16 @@ void TTessarineMain::FormShow() {
 
   lastFolder_ = settings.selectFolder;
 
-  static const char16_t* const captions[] = {texts::kColumnShotDate, texts::kColumnModel, texts::kColumnMake};
-  for (int i = 1; i <= 3; ++i) {
+  // Every column but the first one left-aligned, as the window has always shown them; the
+  // first column's format cannot change.
+  for (int i = 1; i < FileColumnCount; ++i) {
     LVCOLUMNW col{};
-    col.mask = LVCF_TEXT | LVCF_FMT;
-    col.pszText = const_cast<wchar_t*>(W(captions[i - 1]));
+    col.mask = LVCF_FMT;
     col.fmt = LVCFMT_LEFT;
     ListView_SetColumn(list_->Handle(), i, &col);
   }
+  // After the formats: setting a column's format clears its header's arrow.
+  list_->SetSortState(settings.sort);
   UpdateStatusPanels();
 }
 
@@ -344,7 +347,7 @@ void TTessarineMain::DpiChanged(int dpi, const RECT* suggested) {
   if (dpi <= 0 || dpi == before) return;
   scale_.Set(dpi);
   treeWidth_ = RescaleDpi(treeWidth_, before, dpi);
-  for (int i = 0; i < 4; ++i)
+  for (int i = 0; i < FileColumnCount; ++i)
     ListView_SetColumnWidth(list_->Handle(), i, RescaleDpi(ListView_GetColumnWidth(list_->Handle(), i), before, dpi));
   // The drive icons come again with the next rebuild of the drop-down, at the new size.
   ImageListHandle drives(ImageList_Create(scale_(16), scale_(16), ILC_COLOR32 | ILC_MASK, 8, 8));
@@ -493,10 +496,11 @@ void TTessarineMain::LeaveVanishedFolder() {
   // Nothing to show on any drive: show nothing rather than what is gone.
   if (entry < 0) {
     if (!root.empty()) tree_->ReleaseFolders();
-    return;
+  } else {
+    SendMessageW(combo_, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
+    ComboBoxEx1Change();
   }
-  SendMessageW(combo_, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
-  ComboBoxEx1Change();
+  if (!root.empty()) FolderVanished(root);
 }
 
 void TTessarineMain::btnEjectClick() {
@@ -554,8 +558,18 @@ void TTessarineMain::UpdateStatusPanels() {
   std::u16string selected = StatusSelectedText(list_->SelectedCount(), separator);
   // The selection's text gives way while the dates come in: it is back when they are all read.
   if (list_->ReadsRunning()) selected = StatusReadingText(list_->ReadsDone(), list_->ReadsTotal(), separator);
+  else if (!vanishedNotice_.empty()) selected = vanishedNotice_;
   SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(W(items)));
   SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(W(selected)));
+}
+
+void TTessarineMain::FolderChanged(FolderChange change) {
+  if (change != FolderChange::Renamed) vanishedNotice_.clear();
+}
+
+void TTessarineMain::FolderVanished(const std::u16string& folder) {
+  vanishedNotice_ = StatusVanishedText(ExcludeTrailingBackslash(folder));
+  if (status_) UpdateStatusPanels();
 }
 
 void TTessarineMain::ApplicationEvents1Activate() {
@@ -575,7 +589,9 @@ void TTessarineMain::FormCloseQuery() {
   if (IsIconic(hwnd_) && GetWindowPlacement(hwnd_, &wp)) rc = wp.rcNormalPosition;
   else GetWindowRect(hwnd_, &rc);
   settings.placement = {rc.top, rc.left, scale_.Unscale(rc.bottom - rc.top), scale_.Unscale(rc.right - rc.left)};
-  for (int i = 0; i < 4; ++i) settings.columnWidths[i] = scale_.Unscale(ListView_GetColumnWidth(list_->Handle(), i));
+  for (int i = 0; i < FileColumnCount; ++i)
+    settings.columnWidths[static_cast<size_t>(i)] = scale_.Unscale(ListView_GetColumnWidth(list_->Handle(), i));
+  settings.sort = list_->Model().SortState();
   settings.folderTreeWidth = scale_.Unscale(treeWidth_);
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
     WriteMainWindowSettings(*store, settings);
@@ -824,6 +840,15 @@ Pane TTessarineMain::FocusedPane() const {
   return CommandTarget(list_->Focused(), tree_->Focused());
 }
 
+BrowsePane* TTessarineMain::FocusedBrowsePane() const {
+  switch (FocusedPane()) {
+    case Pane::List: return list_.get();
+    case Pane::Tree: return tree_.get();
+    case Pane::None: break;
+  }
+  return nullptr;
+}
+
 void TTessarineMain::ApplyButtons(ButtonEvent event) {
   PaneFacts facts;
   facts.listSelected = list_->SelectedCount();
@@ -853,54 +878,30 @@ void TTessarineMain::btnRootFolderClick() {
 }
 
 void TTessarineMain::btnBackClick() {
-  switch (FocusedPane()) {
-    case Pane::List: list_->BackFolder(); break;
-    case Pane::Tree: tree_->BackFolder(); break;
-    case Pane::None: break;
-  }
+  if (BrowsePane* pane = FocusedBrowsePane()) pane->BackFolder();
 }
 
 void TTessarineMain::btnReNameClick() {
-  switch (FocusedPane()) {
-    case Pane::List: list_->EditFileName(); break;
-    case Pane::Tree: tree_->EditFolderName(); break;
-    case Pane::None: break;
-  }
+  if (BrowsePane* pane = FocusedBrowsePane()) pane->StartRename();
 }
 
 void TTessarineMain::btnCopyClick() {
-  switch (FocusedPane()) {
-    case Pane::List: list_->CopyFiles(); break;
-    case Pane::Tree: tree_->CopyFolder(); break;
-    case Pane::None: break;
-  }
+  if (BrowsePane* pane = FocusedBrowsePane()) pane->Copy();
   ApplyButtons(ButtonEvent::CopyDone);
 }
 
 void TTessarineMain::btnPasteClick() {
-  switch (FocusedPane()) {
-    case Pane::List: list_->PasteFiles(); break;
-    case Pane::Tree: tree_->PasteFolder(); break;
-    case Pane::None: break;
-  }
+  if (BrowsePane* pane = FocusedBrowsePane()) pane->Paste();
 }
 
 void TTessarineMain::btnDeleteClick() {
-  switch (FocusedPane()) {
-    case Pane::List: list_->DeleteFiles(); break;
-    case Pane::Tree: tree_->DeleteFolder(); break;
-    case Pane::None: break;
-  }
+  if (BrowsePane* pane = FocusedBrowsePane()) pane->Delete();
   SetFocus(tree_->Handle());
   ApplyButtons(ButtonEvent::DeleteDone);
 }
 
 void TTessarineMain::btnNewFolderClick() {
-  switch (FocusedPane()) {
-    case Pane::List: list_->CreateFolder(u""); break;
-    case Pane::Tree: tree_->CreateFolder(u""); break;
-    case Pane::None: break;
-  }
+  if (BrowsePane* pane = FocusedBrowsePane()) pane->NewFolder();
 }
 
 void TTessarineMain::btnRefreshClick() {
@@ -918,6 +919,7 @@ void TTessarineMain::btnEventClick() {
 }
 
 void TTessarineMain::plFileList1Click() {
+  vanishedNotice_.clear();
   if (!list_->Editing()) CloseIme(list_->Handle());
   ApplyButtons(ButtonEvent::ListClick);
   UpdateStatusPanels();
@@ -940,6 +942,7 @@ void TTessarineMain::CopyPasteKeys(WORD key) {
 }
 
 void TTessarineMain::plFileList1KeyDown(WORD key) {
+  vanishedNotice_.clear();
   if (IsSelectAllKey(key, GetKeyState(VK_CONTROL) < 0)) list_->SelectAll();
   CopyPasteKeys(key);
   UpdateStatusPanels();

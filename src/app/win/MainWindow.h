@@ -75,7 +75,7 @@ enum ToolButtonIndex : int {
   ToolButtonCount
 };
 
-class TTessarineMain : public WindowBase {
+class TTessarineMain : public WindowBase, private BrowseState::Observer {
  public:
   explicit TTessarineMain(HINSTANCE instance, MainWindowOptions options = {});
   ~TTessarineMain() override;
@@ -166,6 +166,8 @@ class TTessarineMain : public WindowBase {
   void ApplyButtons(ButtonEvent event);
   void CopyPasteKeys(WORD key);
   Pane FocusedPane() const;
+  // The pane every tool button's command goes to; null when neither has the focus.
+  BrowsePane* FocusedBrowsePane() const;
   void CreateComponents();
   void FormShow();
   void OpenLastFolder();
@@ -192,6 +194,9 @@ class TTessarineMain : public WindowBase {
   void UndoInPlaceRename();
   void UndoLastBatch();
   void PanesChanged();
+  // BrowseState::Observer: a folder shown clears the notice of a vanished one.
+  void FolderChanged(FolderChange change) override;
+  void FolderVanished(const std::u16string& folder) override;
 
   HINSTANCE instance_;
   MainWindowOptions options_;
@@ -199,6 +204,7 @@ class TTessarineMain : public WindowBase {
   HWND status_ = nullptr;
   HWND tooltip_ = nullptr;
   HWND lastFocus_ = nullptr;  // the control to give the focus back to on activation
+  BrowseState browse_;  // before the panes, which observe it
   std::unique_ptr<TplFolderTree> tree_;
   std::unique_ptr<TplFileList> list_;
   std::unique_ptr<PaneDragDrop> dragDrop_;
@@ -219,7 +225,8 @@ class TTessarineMain : public WindowBase {
   bool splitterDrag_ = false;
   int dragOffset_ = 0;
   bool shown_ = false;
-  std::u16string lastFolder_;  // the folder shown when the window was last closed
+  std::u16string lastFolder_;
+  std::u16string vanishedNotice_;  // shown in the selection panel until the next folder or action  // the folder shown when the window was last closed
   bool destroying_ = false;
   bool closePending_ = false;  // a close asked for while the tree reads folders
   std::array<HMENU, 4> popupMenus_{};

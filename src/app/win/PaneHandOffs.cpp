@@ -39,13 +39,6 @@ HTREEITEM LoadedNode(TplFolderTree& tree, const std::u16string& folder) {
   return node;
 }
 
-// The row of the record named name, -1 when the list does not show it.
-int RowOf(const std::u16string& name) {
-  for (int i = FileDataList.Count() - 1; i >= 0; --i)
-    if (FileDataList.Get(i)->Name == name) return i;
-  return -1;
-}
-
 }  // namespace
 
 std::vector<std::u16string> ListDragPaths(TplFolderTree& tree, TplFileList& list) {
@@ -56,8 +49,9 @@ std::vector<std::u16string> ListDragPaths(TplFolderTree& tree, TplFileList& list
   // name another file.
   for (int i = ListView_GetNextItem(list.Handle(), -1, LVNI_SELECTED); i >= 0;
        i = ListView_GetNextItem(list.Handle(), i, LVNI_SELECTED)) {
-    if (i >= FileDataList.Count()) break;
-    paths.push_back(folder + FileDataList.Get(i)->Name);
+    const TplFileDataListItem* record = list.Model().Record(i);
+    if (!record) break;
+    paths.push_back(folder + record->Name);
   }
   return paths;
 }
@@ -100,7 +94,7 @@ std::u16string CreateNewTextDocument(TplFileList& list) {
   list.RefreshFilesListItems(false);
   // Edit the new document's own row: after a failure (a folder bearing the name) or with a
   // filter that hides it, the last row is another file, whose name must not be offered.
-  int row = created ? RowOf(name) : -1;
+  int row = created ? list.Model().RowOfName(name) : -1;
   if (row < 0) {
     if (!created) DefaultBeep();
     return created ? name : std::u16string();
@@ -157,7 +151,7 @@ void PaneDragDrop::DropFiles(const DroppedFiles& dropped, const std::u16string& 
   bool done = ExecuteFileDrop(dropped, folder, effect, owner_);
   // What arrived in the shown folder appears at once; a folder copied into a tree node that
   // was read already appears below it.
-  if (!RefreshLocked && !list_.ExpandFolder().empty() && SameFullPath(list_.ExpandFolder(), folder))
+  if (!list_.State().RefreshLocked && !list_.ExpandFolder().empty() && SameFullPath(list_.ExpandFolder(), folder))
     list_.RefreshFilesListItems(true);
   if (HTREEITEM node = LoadedNode(tree_, folder)) tree_.SyncChildren(folder, node, false);
   if (!done && reportError_) reportError_(texts::kDropOntoSource);

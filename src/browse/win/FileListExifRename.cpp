@@ -1,29 +1,23 @@
 // The file list's hand-off to the EXIF rename: the selected rows become the rename lists
 // that the rename dialog reads and shortens.
 #include "browse/win/FileListWin.h"
-#include "browse/win/FolderTreeWin.h"
 #include "browse/FolderFiles.h"
 
 namespace tess {
-
-void TplFileList::CancelEdit() {
-  if (ListView_GetEditControl(hwnd_)) ListView_CancelEditLabel(hwnd_);
-}
 
 bool TplFileList::ExifRenameFiles() {
   std::vector<int> rows = SelectedRows();
   if (rows.empty()) return false;
   FExifRenameFilesFrom.clear();
   FExifFilesToList.Clear();
-  CancelEdit();
+  EndEdit();
   FinishReadsOf(rows);
   for (int row : rows) {
-    if (row >= FileDataList.Count()) break;
-    const TplFileDataListItem& record = *FileDataList.Get(row);
-    FExifFilesToList.Add(MakeRenameItem(record, FExpandFolder));
-    FExifRenameFilesFrom.push_back(FExpandFolder + record.Name);
+    if (row >= model_.FileDataList.Count()) break;
+    const TplFileDataListItem& record = *model_.FileDataList.Get(row);
+    FExifFilesToList.Add(MakeRenameItem(record, ExpandFolder()));
+    FExifRenameFilesFrom.push_back(ExpandFolder() + record.Name);
   }
-  if (FplFolderTree) FplFolderTree->ClearCopyFiles();
   if (ShowRenameForm) ShowRenameForm();
   return true;
 }
@@ -31,14 +25,14 @@ bool TplFileList::ExifRenameFiles() {
 void TplFileList::ExifRenameFolderTree() {
   FExifRenameFilesFrom.clear();
   FExifFilesToList.Clear();
-  CancelEdit();
-  for (int row = 0; row < FileDataList.Count(); ++row) {
-    const TplFileDataListItem& record = *FileDataList.Get(row);
+  EndEdit();
+  for (int row = 0; row < model_.FileDataList.Count(); ++row) {
+    const TplFileDataListItem& record = *model_.FileDataList.Get(row);
     if (record.IsFolder()) continue;
-    FExifFilesToList.Add(MakeRenameItem(record, FExpandFolder));
-    FExifRenameFilesFrom.push_back(FExpandFolder + record.Name);
+    FExifFilesToList.Add(MakeRenameItem(record, ExpandFolder()));
+    FExifRenameFilesFrom.push_back(ExpandFolder() + record.Name);
   }
-  std::u16string folder = FExpandFolder;
+  std::u16string folder = ExpandFolder();
   if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
   std::vector<FolderTreeFile> files;
   ListFolderTreeFiles(PlatformDirectoryLister(), folder, u'\\', files);
@@ -49,16 +43,15 @@ void TplFileList::ExifRenameFolderTree() {
     FExifFilesToList.Add(MakeRenameItem(*record, file.folder));
     FExifRenameFilesFrom.push_back(file.folder + record->Name);
   }
-  if (FplFolderTree) FplFolderTree->ClearCopyFiles();
   if (ShowRenameForm) ShowRenameForm();
 }
 
 bool TplFileList::ExifRenameFilesExist() {
-  CancelEdit();
+  EndEdit();
   std::vector<int> rows = SelectedRows();
   FinishReadsOf(rows);
   for (int row : rows) {
-    if (row < FileDataList.Count() && FileDataList.Get(row)->IsExifExist) return true;
+    if (row < model_.FileDataList.Count() && model_.FileDataList.Get(row)->IsExifExist) return true;
   }
   return false;
 }

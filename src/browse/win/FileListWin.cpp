@@ -8,7 +8,6 @@
 
 #include "browse/FileCommands.h"
 #include "browse/FolderPaths.h"
-#include "browse/win/FolderTreeWin.h"
 #include "browse/win/WinControls.h"
 #include "platform/UiTexts.h"
 #include "platform/win/DpiWin.h"
@@ -17,36 +16,6 @@
 namespace tess {
 
 namespace {
-
-template <typename T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() {
-    if (p_) p_->Release();
-  }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  T** Out() { return &p_; }
-  T* operator->() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  T* get() const { return p_; }
-
- private:
-  T* p_ = nullptr;
-};
-
-struct ColumnSpec {
-  const char16_t* caption;
-  int width;
-  int format;
-};
-const ColumnSpec kColumns[4] = {
-    {texts::kColumnName, 150, LVCFMT_LEFT},
-    {texts::kColumnShotDate, 90, LVCFMT_RIGHT},
-    {texts::kColumnModel, 125, LVCFMT_LEFT},
-    {texts::kColumnMake, 125, LVCFMT_LEFT},
-};
 
 // Posted to the list by a metadata worker: results wait.
 constexpr UINT kReadsReadyMessage = WM_APP + 0x170;
@@ -67,11 +36,11 @@ void CopyToBuffer(const std::u16string& text, LVITEMW& item) {
 
 ShortcutInfo ReadShortcut(const std::u16string& path) {
   ShortcutInfo info;
-  ComPtr<IShellLinkW> link;
+  ComRef<IShellLinkW> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(link.Out()))))
     return info;
-  ComPtr<IPersistFile> file;
+  ComRef<IPersistFile> file;
   if (FAILED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.Out())))) return info;
   if (FAILED(file->Load(W(path), STGM_READ))) return info;
   wchar_t buf[MAX_PATH + 1] = {};
@@ -83,7 +52,10 @@ ShortcutInfo ReadShortcut(const std::u16string& path) {
   return info;
 }
 
-TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) : shell_(&PlatformShell()) {
+TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* state)
+    : ownState_(state ? nullptr : std::make_unique<BrowseState>()),
+      state_(state ? state : ownState_.get()),
+      shell_(&PlatformShell()) {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
   // The system image list is shared by every program: the control must never destroy it.
@@ -92,16 +64,17 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) : shell_(&Plat
                               LVS_SHAREIMAGELISTS,
                           0, 0, 100, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   if (!hwnd_) throw EUserError(texts::kErrorControl);
-  for (int i = 0; i < 4; ++i) {
+  for (int i = 0; i < FileColumnCount; ++i) {
+    const FileColumnSpec& spec = kFileColumns[static_cast<size_t>(i)];
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-    col.pszText = const_cast<wchar_t*>(W(kColumns[i].caption));
-    col.cx = ScaleToDpi(kColumns[i].width, WindowDpi(hwnd_));
-    col.fmt = kColumns[i].format;
+    col.pszText = const_cast<wchar_t*>(W(spec.caption));
+    col.cx = ScaleToDpi(spec.defaultWidth, WindowDpi(hwnd_));
+    col.fmt = spec.alignRight ? LVCFMT_RIGHT : LVCFMT_LEFT;
     col.iSubItem = i;
     if (ListView_InsertColumn(hwnd_, i, &col) < 0) throw EUserError(texts::kErrorControl);
   }
-  ResetSortState();
+  ShowSortArrow();
   // Loading: double buffering against flicker, and the system's small icons.
   ListView_SetExtendedListViewStyleEx(hwnd_, LVS_EX_DOUBLEBUFFER, LVS_EX_DOUBLEBUFFER);
   SHFILEINFOW info{};
@@ -111,6 +84,10 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) : shell_(&Plat
   if (ImgListSHandle) ListView_SetImageList(hwnd_, ImgListSHandle, LVSIL_SMALL);
   model_.DeferMetadata = true;
   SetMetadataSource(*metadata_);
+  commands_ = std::make_unique<PaneCommands>(*state_, *shell_, PlatformPaneFiles(), [this](const PaneFailure& failure) {
+    ReportPaneFailure(hwnd_, OnError, failure);
+  });
+  state_->AddObserver(*this);
   subclass_ = std::make_unique<SubclassGuard>(hwnd_, [this](HWND, UINT msg, WPARAM wp, LPARAM, bool& handled) -> LRESULT {
     if (msg == kReadsReadyMessage || (msg == WM_TIMER && wp == kReadsTimer)) {
       handled = true;
@@ -128,8 +105,8 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) : shell_(&Plat
 
 TplFileList::~TplFileList() {
   reads_.reset();
-  if (FplFolderTree) FplFolderTree->ForgetFileList();
-  if (editLocked_) RefreshLocked = false;
+  state_->RemoveObserver(*this);
+  editLock_.reset();
   editSubclass_.reset();
   subclass_.reset();
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
@@ -138,33 +115,53 @@ TplFileList::~TplFileList() {
 void TplFileList::SetRootFolder(const std::u16string& value) {
   if (!FolderExists(value)) return;
   std::u16string p = IncludeTrailingBackslash(value);
-  if (p == FRootFolder) return;
-  FRootFolder = p;
-  FExpandFolder = p;
-  if (FplFolderTree) {
-    FplFolderTree->SetRootFolder(p);
+  if (p == RootFolder()) return;
+  if (BrowseState::Navigator* tree = state_->GetNavigator()) {
+    tree->NavigateRoot(p);
   } else {
-    ShowFolder(p);
+    state_->Show(p, p, FolderChange::Shown);
   }
 }
 
 void TplFileList::SetExpandFolder(const std::u16string& value) {
-  if (FRootFolder.empty() || value.find(FRootFolder) == std::u16string::npos) return;
-  if (FplFolderTree) {
-    FplFolderTree->SetSelectFolder(value);
+  if (RootFolder().empty() || value.find(RootFolder()) == std::u16string::npos) return;
+  if (BrowseState::Navigator* tree = state_->GetNavigator()) {
+    tree->NavigateTo(value);
+    ClearSelection();
     return;
   }
   if (!FolderExists(value)) return;
   std::u16string p = IncludeTrailingBackslash(value);
-  if (p == FExpandFolder) return;
+  if (p == ExpandFolder()) return;
   ShowFolder(p);
 }
 
-void TplFileList::ShowFolder(const std::u16string& folder) {
-  FExpandFolder = folder;
-  DoFolderChanging();
-  ListFolder(folder);
-  DoFolderChanged();
+void TplFileList::ShowFolder(const std::u16string& folder) { state_->Show(RootFolder(), folder, FolderChange::Shown); }
+
+void TplFileList::FolderChanged(FolderChange change) {
+  switch (change) {
+    case FolderChange::Shown:
+      DoFolderChanging();
+      ListFolder(ExpandFolder());
+      DoFolderChanged();
+      break;
+    case FolderChange::Released:
+      ListFolder(u"");
+      DoFolderChanged();
+      break;
+    case FolderChange::Renamed:
+      // Only the path changed: the rows are the same entries.
+      break;
+  }
+}
+
+void TplFileList::RowsChanged(const std::u16string& folder) {
+  if (!ExpandFolder().empty() && SamePath(IncludeTrailingBackslash(folder), ExpandFolder())) RefreshFilesListItems(true);
+}
+
+bool TplFileList::NewFolderRequested() {
+  CreateFolder(u"");
+  return true;
 }
 
 void TplFileList::SetFindText(const std::u16string& value) {
@@ -181,8 +178,8 @@ void TplFileList::SetDisplayExt(bool value) {
 
 TplFileDataListItem* TplFileList::FileInfo() {
   int index = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
-  if (index < 0 || index >= FileDataList.Count()) return nullptr;
-  FFileInfo = FileDataList.Get(index);
+  if (index < 0 || index >= model_.FileDataList.Count()) return nullptr;
+  FFileInfo = model_.FileDataList.Get(index);
   return FFileInfo;
 }
 
@@ -191,7 +188,7 @@ int TplFileList::SelectedCount() const { return static_cast<int>(ListView_GetSel
 
 void TplFileList::SetRowCount() {
   // Keep the scroll position and selection where the rows stay.
-  ListView_SetItemCountEx(hwnd_, FileDataList.Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  ListView_SetItemCountEx(hwnd_, model_.FileDataList.Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
 void TplFileList::SetMetadataSource(MetadataSource& source) {
@@ -207,13 +204,13 @@ void TplFileList::ListFolder(const std::u16string& folder) {
   reads_->Cancel();
   ListView_SetItemCountEx(hwnd_, 0, 0);
   model_.ListFolder(folder);
-  ListView_SetItemCountEx(hwnd_, FileDataList.Count(), 0);
+  ListView_SetItemCountEx(hwnd_, model_.FileDataList.Count(), 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
   StartReads();
 }
 
 void TplFileList::StartReads() {
-  std::vector<MetadataReads::Job> jobs = model_.PendingReads(FExpandFolder);
+  std::vector<MetadataReads::Job> jobs = model_.PendingReads(ExpandFolder());
   if (jobs.empty()) {
     reads_->Cancel();
     return;
@@ -247,7 +244,7 @@ void TplFileList::ReadsReady() {
     // Sorted by a date or camera column: the order is known only now. The rows the user
     // selected and looked at stay selected and in view.
     RowMemo memo = RememberRows();
-    SortFileDataList(FileDataList);
+    model_.Sort();
     RestoreRows(memo);
   }
   InvalidateRect(hwnd_, nullptr, FALSE);
@@ -258,12 +255,12 @@ void TplFileList::ReadsReady() {
 void TplFileList::FinishReadsOf(const std::vector<int>& rows) {
   bool read = false;
   for (int row : rows) {
-    if (row < 0 || row >= FileDataList.Count()) continue;
-    TplFileDataListItem& record = *FileDataList.Get(row);
+    if (row < 0 || row >= model_.FileDataList.Count()) continue;
+    TplFileDataListItem& record = *model_.FileDataList.Get(row);
     if (!record.MetadataPending) continue;
     WaitCursor wait;
     // The worker's copy, if it comes, finds the record no longer pending.
-    ApplyRecordMetadata(record, ReadRecordMetadata(FExpandFolder + record.Name, *metadata_));
+    ApplyRecordMetadata(record, ReadRecordMetadata(ExpandFolder() + record.Name, *metadata_));
     read = true;
   }
   if (read) InvalidateRect(hwnd_, nullptr, FALSE);
@@ -275,11 +272,11 @@ void TplFileList::RefreshFilesListItems(bool asort) {
   // their files by name, never the row numbers.
   RowMemo memo = RememberRows();
   reads_->Cancel();
-  bool scroll = model_.Refresh(FExpandFolder, asort);
+  bool scroll = model_.Refresh(ExpandFolder(), asort);
   SetRowCount();
   StartReads();
   RestoreRows(memo);
-  if (scroll) ListView_EnsureVisible(hwnd_, FileDataList.Count() - 1, TRUE);
+  if (scroll) ListView_EnsureVisible(hwnd_, model_.FileDataList.Count() - 1, TRUE);
   DoFolderChanged();
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
@@ -293,22 +290,22 @@ std::vector<int> TplFileList::SelectedRows() const {
 
 TplFileList::RowMemo TplFileList::RememberRows() const {
   RowMemo memo;
-  int count = FileDataList.Count();
+  int count = model_.FileDataList.Count();
   for (int i : SelectedRows())
-    if (i < count) memo.selected.push_back(FileDataList.Get(i)->Name);
+    if (i < count) memo.selected.push_back(model_.FileDataList.Get(i)->Name);
   int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
-  if (focused >= 0 && focused < count) memo.focused = FileDataList.Get(focused)->Name;
+  if (focused >= 0 && focused < count) memo.focused = model_.FileDataList.Get(focused)->Name;
   int top = ListView_GetTopIndex(hwnd_);
-  if (top >= 0 && top < count) memo.top = FileDataList.Get(top)->Name;
+  if (top >= 0 && top < count) memo.top = model_.FileDataList.Get(top)->Name;
   return memo;
 }
 
 void TplFileList::RestoreRows(const RowMemo& memo) {
-  int count = FileDataList.Count();
+  int count = model_.FileDataList.Count();
   std::vector<std::u16string> names = memo.selected;
   names.push_back(memo.focused);
   names.push_back(memo.top);
-  std::vector<int> rows = RowsOfNames(names, [](int i) { return FileDataList.Get(i)->Name; }, count);
+  std::vector<int> rows = RowsOfNames(names, [this](int i) { return model_.FileDataList.Get(i)->Name; }, count);
   ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   for (size_t k = 0; k < memo.selected.size(); ++k)
     if (rows[k] >= 0) ListView_SetItemState(hwnd_, rows[k], LVIS_SELECTED, LVIS_SELECTED);
@@ -327,16 +324,13 @@ void TplFileList::RestoreRows(const RowMemo& memo) {
 }
 
 void TplFileList::RefreshView() {
-  if (FplFolderTree) {
-    FplFolderTree->RefreshView(false);
+  if (BrowseState::Navigator* tree = state_->GetNavigator()) {
+    tree->RefreshFolders(false);
     return;
   }
-  if (RefreshLocked) return;
+  if (state_->RefreshLocked) return;
   // Released on every way out: a refresh that failed once must not silence all later ones.
-  struct Lock {
-    Lock() { RefreshLocked = true; }
-    ~Lock() { RefreshLocked = false; }
-  } lock;
+  RefreshLock lock(*state_);
   WaitCursor wait;
   RefreshFilesListItems(true);
 }
@@ -357,13 +351,36 @@ void TplFileList::ColumnClick(int column) {
   }
   FFileInfo = nullptr;
   int index = model_.SortByColumn(column, remembered ? &name : nullptr);
+  ShowSortArrow();
   InvalidateRect(hwnd_, nullptr, TRUE);
   ClearSelection();
   if (index >= 0) SelectRow(index);
 }
 
+void TplFileList::SetSortState(const FileSortState& sort) {
+  RowMemo memo = RememberRows();
+  model_.SetSortState(sort);
+  RestoreRows(memo);
+  ShowSortArrow();
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void TplFileList::ShowSortArrow() {
+  HWND header = ListView_GetHeader(hwnd_);
+  if (!header) return;
+  const FileSortState& sort = model_.SortState();
+  for (int i = 0; i < FileColumnCount; ++i) {
+    HDITEMW item{};
+    item.mask = HDI_FORMAT;
+    if (!Header_GetItem(header, i, &item)) continue;
+    item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+    if (i == sort.SortColumn) item.fmt |= sort.Direction() < 0 ? HDF_SORTDOWN : HDF_SORTUP;
+    Header_SetItem(header, i, &item);
+  }
+}
+
 void TplFileList::LookUpIcon(TplFileDataListItem& record) {
-  std::u16string path = FExpandFolder + record.Name;
+  std::u16string path = ExpandFolder() + record.Name;
   ShortcutInfo shortcut = ReadShortcut(path);
   SHFILEINFOW info{};
   DWORD_PTR ok;
@@ -380,10 +397,10 @@ void TplFileList::LookUpIcon(TplFileDataListItem& record) {
 }
 
 void TplFileList::LookUpIcons(int from, int to) {
-  int count = FileDataList.Count();
+  int count = model_.FileDataList.Count();
   if (from >= count || to >= count || to < from || from < 0) return;
   for (int i = from; i <= to; ++i) {
-    TplFileDataListItem* record = FileDataList.Get(i);
+    TplFileDataListItem* record = model_.FileDataList.Get(i);
     if (record->IconIndex < 0) LookUpIcon(*record);
   }
 }
@@ -396,17 +413,9 @@ bool TplFileList::OnNotify(NMHDR* header, LRESULT& result) {
       auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
       LVITEMW& item = info->item;
       int index = item.iItem;
-      if (index < 0 || index >= FileDataList.Count()) return true;
-      TplFileDataListItem& record = *FileDataList.Get(index);
-      if (item.mask & LVIF_TEXT) {
-        switch (item.iSubItem) {
-          case 0: CopyToBuffer(RowCaption(record.Name, model_.DisplayExt), item); break;
-          case 1: CopyToBuffer(RowDateText(record, CurrentLocale()), item); break;
-          case 2: CopyToBuffer(record.ExifCameraModel, item); break;
-          case 3: CopyToBuffer(record.ExifCameraMake, item); break;
-          default: break;
-        }
-      }
+      if (index < 0 || index >= model_.FileDataList.Count()) return true;
+      TplFileDataListItem& record = *model_.FileDataList.Get(index);
+      if (item.mask & LVIF_TEXT) CopyToBuffer(model_.CellText(index, item.iSubItem, CurrentLocale()), item);
       if (item.mask & LVIF_IMAGE) {
         // The range hint normally came first; a control that gives none still gets icons.
         if (record.IconIndex < 0) LookUpIcon(record);
@@ -474,7 +483,7 @@ int TplFileList::FindItem(const NMLVFINDITEMW& find) const {
   // Explorer's type-to-find: from the start the control gives (the row after the focused
   // one for a new search), always wrapping to the top.
   return FindRowByPrefix(
-      FileDataList.Count(), [this](int i) { return RowCaption(FileDataList.Get(i)->Name, model_.DisplayExt); }, prefix,
+      model_.FileDataList.Count(), [this](int i) { return RowCaption(model_.FileDataList.Get(i)->Name, model_.DisplayExt); }, prefix,
       find.iStart, true);
 }
 
@@ -495,7 +504,7 @@ void TplFileList::KeyDown(WORD key) {
       if (SelectedCount() > 0) DeleteFiles();
       break;
     case VK_F5:
-      if (FplFolderTree) FplFolderTree->RefreshView(true);
+      if (BrowseState::Navigator* tree = state_->GetNavigator()) tree->RefreshFolders(true);
       else RefreshView();
       break;
     default:
@@ -503,24 +512,8 @@ void TplFileList::KeyDown(WORD key) {
   }
 }
 
-void TplFileList::ReportError(const std::u16string& text) {
-  if (OnError) {
-    OnError(text);
-    return;
-  }
-  HWND owner = reinterpret_cast<HWND>(AppWindowOf(hwnd_));
-  MessageBoxW(owner, W(text), W(texts::kAppTitle), MB_OK | MB_ICONERROR);
-}
-
-void TplFileList::ReportFailure(const FileOperationResult& result) {
-  if (result.returnValue == 0 || FileOperationCancelled(result) || result.errorShown) return;
-  ReportError(FileOperationErrorText(result.returnValue));
-}
-
-bool TplFileList::Exists(const std::u16string& path) { return model_.Lister().Find(path).has_value(); }
-
 void TplFileList::SyncTreeNode(const std::u16string& folder) {
-  if (FplFolderTree) FplFolderTree->SyncSelectedNode(folder);
+  state_->RaiseRowsChanged(folder, this);
 }
 
 void TplFileList::SelectAll() { ListView_SetItemState(hwnd_, -1, LVIS_SELECTED, LVIS_SELECTED); }
@@ -528,13 +521,13 @@ void TplFileList::SelectAll() { ListView_SetItemState(hwnd_, -1, LVIS_SELECTED, 
 void TplFileList::DblClick() {
   TplFileDataListItem* record = FileInfo();
   if (!record) return;
-  std::u16string path = FExpandFolder + record->Name;
+  std::u16string path = ExpandFolder() + record->Name;
   FileInfoResult attributes = shell_->GetFileInfo({path, 0, 0x0800});
   if (!attributes.returnValue) {
     // The entry is gone: show what is there now.
     DefaultBeep();
     RefreshFilesListItems(true);
-    SyncTreeNode(FExpandFolder);
+    SyncTreeNode(ExpandFolder());
     return;
   }
   bool shortcut = false;
@@ -555,18 +548,15 @@ void TplFileList::DblClick() {
     }
   }
   WaitCursor wait;
-  RefreshLocked = true;
-  struct Unlock {
-    ~Unlock() { RefreshLocked = false; }
-  } unlock;
+  RefreshLock lock(*state_);
   std::u16string ext = ExtractFileExt(path);
   while (!ext.empty() && ext.back() == u' ') ext.pop_back();
   std::u16string command = shell_->QueryAssociation({0x20, 1, ext, u"open"});
   // SFGAO_FOLDER or SFGAO_FILESYSANCESTOR, without an open command of its own.
   if ((attributes.attributes & (0x20000000u | 0x10000000u)) && command.empty()) {
     std::u16string folder = IncludeTrailingBackslash(path);
-    if (FplFolderTree) {
-      FplFolderTree->SetSelectFolder(folder);
+    if (BrowseState::Navigator* tree = state_->GetNavigator()) {
+      tree->NavigateTo(folder);
     } else {
       ShowFolder(folder);
     }
@@ -588,16 +578,26 @@ void TplFileList::DblClick() {
 }
 
 bool TplFileList::BackFolder() {
-  if (FExpandFolder == FRootFolder) return false;
-  if (FplFolderTree) {
-    FplFolderTree->SelectParentNode();
-    SetFocus(FplFolderTree->Handle());
+  if (ExpandFolder() == RootFolder()) return false;
+  const std::u16string from = ExpandFolder();
+  if (BrowseState::Navigator* tree = state_->GetNavigator()) {
+    tree->NavigateUp();
   } else {
-    std::u16string parent = ExtractFilePath(ExcludeTrailingBackslash(FExpandFolder));
+    std::u16string parent = ExtractFilePath(ExcludeTrailingBackslash(from));
     if (parent.empty()) return false;
     ShowFolder(IncludeTrailingBackslash(parent));
   }
   ClearSelection();
+  // As in Explorer: the folder just left is the selected row, so that Enter goes back in
+  // and the arrow keys move on from there. The focus stays in the list.
+  std::u16string parent = IncludeTrailingBackslash(ExtractFilePath(ExcludeTrailingBackslash(from)));
+  if (SamePath(parent, ExpandFolder())) {
+    int row = model_.RowOfName(ExtractFileName(ExcludeTrailingBackslash(from)));
+    if (row >= 0) {
+      SelectRow(row);
+      ListView_SetSelectionMark(hwnd_, row);
+    }
+  }
   return true;
 }
 
@@ -611,10 +611,7 @@ bool TplFileList::EditFileName() {
 void TplFileList::BeginLabelEdit() {
   // Nothing may rebuild the rows under the editor (a return to the window refreshes): the
   // name typed would go to another file. Every edit holds the lock, however it started.
-  if (!RefreshLocked) {
-    RefreshLocked = true;
-    editLocked_ = true;
-  }
+  if (!editLock_) editLock_ = std::make_unique<RefreshLock>(*state_);
   OpenImeHiragana(hwnd_);
   if (HWND edit = ListView_GetEditControl(hwnd_)) {
     editSubclass_ = std::make_unique<SubclassGuard>(edit, [](HWND, UINT m, WPARAM, LPARAM, bool& handled) {
@@ -627,156 +624,68 @@ void TplFileList::BeginLabelEdit() {
 
 bool TplFileList::EndLabelEdit(const NMLVDISPINFOW& info) {
   CloseIme(hwnd_);
-  struct Unlock {
-    bool& locked;
-    ~Unlock() {
-      if (locked) RefreshLocked = false;
-      locked = false;
-    }
-  } unlock{editLocked_};
+  std::unique_ptr<RefreshLock> unlock = std::move(editLock_);
   int row = info.item.iItem;
-  if (!info.item.pszText || row < 0 || row >= FileDataList.Count()) return false;
+  if (!info.item.pszText || row < 0 || row >= model_.FileDataList.Count()) return false;
   std::u16string text = U16(info.item.pszText);
-  TplFileDataListItem* record = FileDataList.Get(row);
+  TplFileDataListItem* record = model_.FileDataList.Get(row);
   const std::u16string old = record->Name;
   // A cleared name changes nothing, as a cancelled edit does.
   if (text.find_first_not_of(u' ') == std::u16string::npos) return false;
   std::u16string name = RenamedFileName(old, text, model_.DisplayExt);
-  if (name == old) return false;
-  if (!IsValidFileName(name)) {
-    ReportError(SystemErrorMessage(ERROR_INVALID_NAME));
-    return false;
-  }
-  // Another entry of that name would be replaced or refused after a question: say so now,
-  // the same on every system. The same file in another case is a rename.
-  if (!SamePath(name, old) && Exists(FExpandFolder + name)) {
-    ReportError(SystemErrorMessage(ERROR_ALREADY_EXISTS));
-    return false;
-  }
-  FileOperationRequest request;
-  request.hwnd = AppWindowOf(hwnd_);
-  request.wFunc = FO_RENAME_;
-  request.pFrom = PackPaths({FExpandFolder + old});
-  request.pTo = PackPaths({FExpandFolder + name});
-  request.fFlags = FOF_ALLOWUNDO_;
-  FileOperationResult renamed = shell_->FileOperation(request);
-  if (renamed.returnValue != 0 || renamed.fAnyOperationsAborted) {
-    ReportFailure(renamed);
-    return false;
-  }
-  // The row keeps its place; only its name changed.
-  if (row < FileDataList.Count() && FileDataList.Get(row) == record) record->Name = name;
-  ListView_RedrawItems(hwnd_, row, row);
-  SyncTreeNode(FExpandFolder);
-  if (OnRenamed) OnRenamed(FExpandFolder + old, FExpandFolder + name);
+  const std::u16string folder = ExpandFolder();
+  if (!commands_->Rename(folder + old, folder, name, AppWindowOf(hwnd_))) return false;
+  // The row takes its place in the order under its new name, still selected and in view.
+  if (row < model_.FileDataList.Count() && model_.FileDataList.Get(row) == record) record->Name = name;
+  RowMemo memo = RememberRows();
+  model_.Sort();
+  RestoreRows(memo);
+  int now = model_.RowOfName(name);
+  if (now >= 0) ListView_EnsureVisible(hwnd_, now, FALSE);
+  InvalidateRect(hwnd_, nullptr, FALSE);
+  SyncTreeNode(folder);
+  if (OnRenamed) OnRenamed(folder + old, folder + name);
   return true;
 }
 
-bool TplFileList::CopyFiles() {
-  std::vector<int> rows = SelectedRows();
-  if (rows.empty()) return false;
-  FCopyFiles.clear();
-  if (Editing()) ListView_CancelEditLabel(hwnd_);
-  for (int i : rows)
-    if (i < FileDataList.Count()) FCopyFiles.push_back(FExpandFolder + FileDataList.Get(i)->Name);
-  if (FplFolderTree) FplFolderTree->ClearCopyFiles();
-  return !FCopyFiles.empty();
-}
+bool TplFileList::CopyFiles() { return Copy(); }
+bool TplFileList::PasteFiles() { return Paste(); }
+bool TplFileList::DeleteFiles() { return Focused() && Delete(); }
+bool TplFileList::CreateFolder(const std::u16string& folderName) { return NewFolder(folderName); }
+void TplFileList::FileInfoDlg() { Properties(); }
 
-bool TplFileList::PasteFiles() {
-  if (!Focused() || FExpandFolder.empty()) return false;
-  if (FCopyFiles.empty()) {
-    if (!FplFolderTree || FplFolderTree->StoredCopyFiles().empty()) return false;
-    FCopyFiles = FplFolderTree->StoredCopyFiles();
-  }
-  std::optional<FileOperationResult> pasted = PasteThroughShell(
-      *shell_, hwnd_, FCopyFiles, ExcludeTrailingBackslash(FExpandFolder),
-      [this](const std::u16string& p) { return Exists(p); }, [this](const std::u16string& t) { ReportError(t); });
-  if (!pasted) return false;
-  const FileOperationResult& copied = *pasted;
-  // Whatever was copied before a failure is shown.
-  SyncTreeNode(FExpandFolder);
-  RefreshFilesListItems(false);
-  if (copied.returnValue != 0) {
-    if (copied.returnValue != -1) ReportFailure(copied);
-    return false;
-  }
-  return true;
-}
-
-bool TplFileList::DeleteFiles() {
-  if (!Focused()) return false;
-  std::vector<int> rows = SelectedRows();
-  if (rows.empty()) return false;
-  if (Editing()) ListView_CancelEditLabel(hwnd_);
+std::vector<std::u16string> TplFileList::SelectedPaths() const {
   std::vector<std::u16string> paths;
-  for (int i : rows)
-    if (i < FileDataList.Count()) paths.push_back(FExpandFolder + FileDataList.Get(i)->Name);
-  if (paths.empty()) return false;
-  FileOperationRequest request;
-  request.hwnd = AppWindowOf(hwnd_);
-  request.wFunc = FO_DELETE_;
-  request.pFrom = PackPaths(paths);
-  // Shift held: deleted outright, after the shell's own question.
-  request.fFlags = GetKeyState(VK_SHIFT) < 0 ? 0u : static_cast<unsigned>(FOF_ALLOWUNDO_);
-  FileOperationResult deleted = shell_->FileOperation(request);
-  if (deleted.returnValue != 0) {
-    ReportFailure(deleted);
-    // Some entries may be gone before the failure.
-    RefreshFilesListItems(false);
-    return false;
-  }
-  RefreshFilesListItems(false);
-  ClearSelection();
-  if (FplFolderTree) FplFolderTree->SyncSelectedNode(FplFolderTree->SelectFolder());
-  return true;
+  for (int i : SelectedRows())
+    if (const TplFileDataListItem* record = model_.Record(i)) paths.push_back(ExpandFolder() + record->Name);
+  return paths;
 }
 
-bool TplFileList::CreateFolder(const std::u16string& folderName) {
-  if (FExpandFolder.empty()) return false;
-  std::u16string name;
-  bool created = false;
-  for (int n = 1; n <= kNewFolderAttempts && !created; ++n) {
-    name = NewFolderCandidate(folderName, kListNewFolderName, n);
-    std::u16string path = FExpandFolder + name;
-    if (Exists(path)) continue;
-    int error = SHCreateDirectoryExW(nullptr, W(path), nullptr);
-    if (error == ERROR_SUCCESS) {
-      created = true;
-    } else if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
-      // Not a taken name (a read-only card, no rights): no other name would do better.
-      ReportError(SystemErrorMessage(static_cast<unsigned long>(error)));
-      return false;
-    }
-  }
-  if (!created) {
-    ReportError(SystemErrorMessage(ERROR_ALREADY_EXISTS));
-    return false;
-  }
-  ClearSelection();
-  RefreshFilesListItems(false);
-  std::vector<int> rows = RowsOfNames({name}, [](int i) { return FileDataList.Get(i)->Name; }, FileDataList.Count());
-  SyncTreeNode(FExpandFolder);
-  if (rows[0] >= 0) {
-    ListView_EnsureVisible(hwnd_, rows[0], FALSE);
-    SelectRow(rows[0]);
-    SetFocus(hwnd_);
-    ListView_EditLabel(hwnd_, rows[0]);
-  }
-  return true;
+void TplFileList::EndEdit() {
+  if (Editing()) ListView_CancelEditLabel(hwnd_);
 }
 
-void TplFileList::FileInfoDlg() {
-  if (SelectedCount() != 1) return;
-  TplFileDataListItem* record = FileInfo();
-  if (!record) return;
-  ShellExecuteExRequest request;
-  request.fMask = 0x44C;
-  request.hwnd = AppWindowOf(hwnd_);
-  request.verb = u"Properties";
-  request.file = FExpandFolder + record->Name;
-  request.nShow = SW_SHOWNA;
-  if (!shell_->ExecuteEx(request).ok) DefaultBeep();
+WindowHandle TplFileList::Owner() const { return AppWindowOf(hwnd_); }
+
+// Shift held: deleted outright, after the shell's own question.
+unsigned TplFileList::DeleteFlags() const {
+  return GetKeyState(VK_SHIFT) < 0 ? 0u : static_cast<unsigned>(FOF_ALLOWUNDO_);
+}
+
+void TplFileList::ItemsDeleted(const std::vector<std::u16string>&) {
+  // The rows go, and the tree's node of the folder follows.
+  state_->RaiseRowsChanged(ExpandFolder());
+  ClearSelection();
+}
+
+void TplFileList::EditNewItem(const std::u16string& name) {
+  ClearSelection();
+  int row = model_.RowOfName(name);
+  if (row < 0) return;  // hidden by the filter
+  ListView_EnsureVisible(hwnd_, row, FALSE);
+  SelectRow(row);
+  SetFocus(hwnd_);
+  ListView_EditLabel(hwnd_, row);
 }
 
 }  // namespace tess

@@ -1,8 +1,8 @@
 #pragma once
 // TplFileList: the file list pane. A report-style list view in owner-data mode: the control
 // only knows the row count and asks for each row's texts and icon as it draws it; the
-// records live in the module-wide FileDataList and the decisions in FileListModel and
-// FileCommands. It also carries the file commands of the window.
+// records, their order and the decisions live in FileListModel and FileCommands. It also
+// carries the file commands of the window.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,15 +11,16 @@
 #include <string>
 #include <vector>
 
+#include "browse/BrowseState.h"
+#include "browse/FileCommands.h"
 #include "browse/FileListModel.h"
+#include "browse/PaneCommands.h"
 #include "browse/FileRecords.h"
 #include "browse/MetadataReads.h"
 #include "browse/win/WinControls.h"
 #include "platform/Shell.h"
 
 namespace tess {
-
-class TplFolderTree;
 
 // The target, working folder and arguments of a shortcut; an empty target when the file is
 // no shortcut.
@@ -28,42 +29,42 @@ struct ShortcutInfo {
 };
 ShortcutInfo ReadShortcut(const std::u16string& path);
 
-class TplFileList {
+class TplFileList : public BrowsePane, private BrowseState::Observer {
  public:
-  TplFileList(HWND parent, int id, HINSTANCE instance);
+  // The list shows the folders of state (shared with a tree); without one it keeps its own.
+  TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* state = nullptr);
   ~TplFileList();
   TplFileList(const TplFileList&) = delete;
   TplFileList& operator=(const TplFileList&) = delete;
 
   HWND Handle() const { return hwnd_; }
 
-  const std::u16string& RootFolder() const { return FRootFolder; }
+  const std::u16string& RootFolder() const { return state_->RootFolder(); }
   void SetRootFolder(const std::u16string& value);
-  const std::u16string& ExpandFolder() const { return FExpandFolder; }
+  const std::u16string& ExpandFolder() const { return state_->ShownFolder(); }
   void SetExpandFolder(const std::u16string& value);
   const std::u16string& FindText() const { return model_.FindText; }
   void SetFindText(const std::u16string& value);
   bool DisplayExt() const { return model_.DisplayExt; }
   void SetDisplayExt(bool value);
-  int FilesCount() const { return FileDataList.Count(); }
+  // The records and their order.
+  FileListModel& Model() { return model_; }
+  const FileListModel& Model() const { return model_; }
   // The record of the first selected row, or null.
   TplFileDataListItem* FileInfo();
   int ItemCount() const;
   int SelectedCount() const;
-  std::vector<int> SelectedRows() const;
   bool Editing() const { return ListView_GetEditControl(hwnd_) != nullptr; }
   bool Focused() const { return GetFocus() == hwnd_; }
 
   void RefreshFilesListItems(bool asort);
   void RefreshView();
-  void ListFolder(const std::u16string& folder);
-  // Shows folder: the folder changes, the rows are read afresh, both events are raised.
-  void ShowFolder(const std::u16string& folder);
+  BrowseState& State() { return *state_; }
 
   // The commands.
   void DblClick();
   void Execute() { DblClick(); }
-  bool BackFolder();
+  bool BackFolder() override;
   bool EditFileName();
   bool CopyFiles();
   bool PasteFiles();
@@ -71,9 +72,8 @@ class TplFileList {
   bool CreateFolder(const std::u16string& folderName);
   void FileInfoDlg();
   void SelectAll();
-  // The copy list as it stands, for the tree's paste; ClearCopyFiles empties it.
-  const std::vector<std::u16string>& StoredCopyFiles() const { return FCopyFiles; }
-  void ClearCopyFiles() { FCopyFiles.clear(); }
+  // The copy list as it stands (shared with the tree).
+  const std::vector<std::u16string>& StoredCopyFiles() const { return state_->CopyList; }
 
   std::function<void(std::u16string& findText)> OnFolderChanging;
   std::function<void()> OnFolderChanged;
@@ -100,18 +100,12 @@ class TplFileList {
   std::function<void()> OnReadProgress;
 
   // The shell the commands go through; the system's unless replaced (tests).
-  void SetShell(ShellServices& shell) { shell_ = &shell; }
+  void SetShell(ShellServices& shell) {
+    shell_ = &shell;
+    commands_->SetShell(shell);
+  }
   ShellServices& Shell() { return *shell_; }
 
-  // The pairing with the folder tree: the tree drives the listing and writes the fields.
-  TplFolderTree* plFolderTree() const { return FplFolderTree; }
-  void AttachFolderTree(TplFolderTree* tree) { FplFolderTree = tree; }
-  void ForgetFolderTree() { FplFolderTree = nullptr; }
-  void SetFoldersFromTree(const std::u16string& root, const std::u16string& expand) {
-    FRootFolder = root;
-    FExpandFolder = expand;
-  }
-  void SetExpandFolderFromTree(const std::u16string& folder) { FExpandFolder = folder; }
   void DoFolderChanging() {
     if (OnFolderChanging) OnFolderChanging(model_.FindText);
   }
@@ -134,16 +128,34 @@ class TplFileList {
   TExifFilesToList& ExifFilesToList() { return FExifFilesToList; }
   // Shows the rename dialog modally; set by the window that owns the dialog.
   std::function<void()> ShowRenameForm;
-  // Ends an in-place edit without renaming.
-  void CancelEdit();
+
+  // BrowsePane
+  bool StartRename() override { return EditFileName(); }
+  PaneCommands& Commands() override { return *commands_; }
+  bool HasFocus() const override { return Focused(); }
+  std::u16string TargetFolder() const override { return ExpandFolder(); }
+  std::vector<std::u16string> SelectedPaths() const override;
+  void EndEdit() override;
+  WindowHandle Owner() const override;
+  unsigned DeleteFlags() const override;
+  int PropertiesShow() const override { return SW_SHOWNA; }
+  const char16_t* NewFolderName() const override { return kListNewFolderName; }
+  void ItemsDeleted(const std::vector<std::u16string>& paths) override;
+  void EditNewItem(const std::u16string& name) override;
 
   // Forwarded by the parent window: WM_NOTIFY from this control. True when answered.
   bool OnNotify(NMHDR* header, LRESULT& result);
 
   // A click on a column header, as the control reports it.
   void ColumnClick(int column);
+  // A stored order (checked by the model); the rows and the header's arrow follow.
+  void SetSortState(const FileSortState& sort);
 
  private:
+  std::vector<int> SelectedRows() const;
+  // Lists folder afresh (no events); ShowFolder makes it the shown folder, raising both.
+  void ListFolder(const std::u16string& folder);
+  void ShowFolder(const std::u16string& folder);
   struct RowMemo {
     std::vector<std::u16string> selected;
     std::u16string focused, top;
@@ -151,6 +163,8 @@ class TplFileList {
   RowMemo RememberRows() const;
   void RestoreRows(const RowMemo& memo);
   void LookUpIcons(int from, int to);
+  // The sorted column's header shows the arrow of its direction, the others none.
+  void ShowSortArrow();
   void StartReads();
   void ReadsReady();
   // The selected records whose metadata has not arrived yet are read now (a command needs it).
@@ -161,23 +175,24 @@ class TplFileList {
   void KeyDown(WORD key);
   void BeginLabelEdit();
   bool EndLabelEdit(const NMLVDISPINFOW& info);
+  // Tells the other pane that entries of folder came or went.
   void SyncTreeNode(const std::u16string& folder);
-  void ReportFailure(const FileOperationResult& result);
-  void ReportError(const std::u16string& text);
-  bool Exists(const std::u16string& path);
+  // BrowseState::Observer
+  void FolderChanged(FolderChange change) override;
+  void RowsChanged(const std::u16string& folder) override;
+  bool NewFolderRequested() override;
 
+  std::unique_ptr<BrowseState> ownState_;  // without a shared one
+  BrowseState* state_;
   HWND hwnd_ = nullptr;
   HIMAGELIST ImgListSHandle = nullptr;  // the system's list: shared, never destroyed
-  std::u16string FRootFolder;
-  std::u16string FExpandFolder;
-  std::vector<std::u16string> FCopyFiles;
   TRenameSourceList FExifRenameFilesFrom;
   TExifFilesToList FExifFilesToList;
-  TplFolderTree* FplFolderTree = nullptr;
   TplFileDataListItem* FFileInfo = nullptr;
   FileListModel model_;
   ShellServices* shell_;
-  bool editLocked_ = false;  // this edit set RefreshLocked
+  std::unique_ptr<PaneCommands> commands_;
+  std::unique_ptr<RefreshLock> editLock_;  // an in-place edit holds refreshes off
   std::unique_ptr<SubclassGuard> subclass_;
   std::unique_ptr<SubclassGuard> editSubclass_;
   MetadataSource* metadata_ = &ExifMetadataSource();

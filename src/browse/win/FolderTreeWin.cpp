@@ -6,9 +6,7 @@
 #include <algorithm>
 
 #include "browse/FileCommands.h"
-#include "browse/FileListModel.h"
 #include "browse/FolderPaths.h"
-#include "browse/win/FileListWin.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
@@ -38,8 +36,11 @@ class RestoreOnExit {
 
 }  // namespace
 
-TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance)
-    : shell_(&PlatformShell()), lister_(&PlatformDirectoryLister()) {
+TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance, BrowseState* state)
+    : ownState_(state ? nullptr : std::make_unique<BrowseState>()),
+      state_(state ? state : ownState_.get()),
+      shell_(&PlatformShell()),
+      lister_(&PlatformDirectoryLister()) {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_TREEVIEW_CLASSES};
   InitCommonControlsEx(&icc);
   hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, WC_TREEVIEWW, L"",
@@ -49,11 +50,17 @@ TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance)
   if (!hwnd_) throw EUserError(texts::kErrorControl);
   subclass_ = std::make_unique<SubclassGuard>(
       hwnd_, [this](HWND h, UINT m, WPARAM w, LPARAM l, bool& handled) { return TreeMessage(h, m, w, l, handled); });
+  commands_ = std::make_unique<PaneCommands>(*state_, *shell_, PlatformPaneFiles(), [this](const PaneFailure& failure) {
+    ReportPaneFailure(hwnd_, OnError, failure);
+  });
+  state_->SetNavigator(this);
+  state_->AddObserver(*this);
 }
 
 TplFolderTree::~TplFolderTree() {
-  if (FplFileList) FplFileList->ForgetFolderTree();
-  if (editLocked_) RefreshLocked = false;
+  state_->RemoveObserver(*this);
+  if (state_->GetNavigator() == this) state_->SetNavigator(nullptr);
+  editLock_.reset();
   editSubclass_.reset();
   subclass_.reset();
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
@@ -81,21 +88,6 @@ void TplFolderTree::NodeDeleted(HTREEITEM node) {
   for (NodeWatch* w : watches_)
     if (w->node == node) w->gone = true;
   if (node == FRootNode) FRootNode = nullptr;
-}
-
-void TplFolderTree::SetplFileList(TplFileList* value) {
-  if (value) {
-    if (value == FplFileList) return;
-    // A list replaced by another must not keep pointing at this tree.
-    if (FplFileList) FplFileList->ForgetFolderTree();
-    FplFileList = value;
-    value->AttachFolderTree(this);
-    value->SetRootFolder(FRootFolder);
-    value->SetExpandFolder(FSelectFolder);
-  } else if (FplFileList) {
-    FplFileList->ForgetFolderTree();
-    FplFileList = nullptr;
-  }
 }
 
 std::u16string TplFolderTree::NodeText(HTREEITEM node) const {
@@ -245,10 +237,7 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
     }
     TreeView_Expand(hwnd_, FRootNode, TVE_EXPAND);
     SortChildren(FRootNode);
-    if (FplFileList) {
-      FplFileList->SetFoldersFromTree(p, p);
-      FplFileList->ShowFolder(p);
-    }
+    state_->Show(p, p, FolderChange::Shown);
     if (OnChange) OnChange(FRootNode);
   }
   SetFocus(hwnd_);
@@ -316,7 +305,6 @@ void TplFolderTree::SetSelectFolder(const std::u16string& value) {
       SetFocus(hwnd_);
       TreeView_EnsureVisible(hwnd_, node);
     }
-    if (FplFileList) FplFileList->ClearSelection();
   }
 }
 
@@ -390,13 +378,15 @@ void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, boo
 }
 
 void TplFolderTree::RefreshView(bool isRoot) {
-  if (RefreshLocked) return;
+  if (state_->RefreshLocked) return;
   std::u16string folder = isRoot ? FRootFolder : FSelectFolder;
   HTREEITEM node = isRoot ? FRootNode : Selected();
   if (!node || folder.empty()) return;
   WaitCursor wait;
-  RefreshLocked = true;
-  RestoreOnExit<bool> unlock(RefreshLocked, false);
+  RefreshLock lock(*state_);
+  // The list's folder gone meanwhile: the panes move on, and the status bar says why.
+  const std::u16string shown = state_->ShownFolder();
+  const bool shownGone = !shown.empty() && !FolderExists(shown);
   switch (DecideRefresh(FolderExists(FRootFolder), FolderExists(folder))) {
     case RefreshAction::ForgetRoot:
       ForgetRoot();
@@ -410,9 +400,11 @@ void TplFolderTree::RefreshView(bool isRoot) {
         RedrawSuspender redraw(hwnd_);
         SyncChildren(folder, node, true);
       }
-      if (FplFileList) FplFileList->RefreshFilesListItems(true);
+      // The list's rows too, whichever folder below the refreshed one it shows.
+      state_->RaiseRowsChanged(state_->ShownFolder(), this);
       break;
   }
+  if (shownGone) state_->RaiseFolderVanished(shown);
 }
 
 void TplFolderTree::ForgetRoot() {
@@ -426,11 +418,8 @@ void TplFolderTree::ForgetRoot() {
   FRootFolder.clear();
   FRootHeader.clear();
   FSelectFolder.clear();
-  if (FplFileList) {
-    // Nothing to show any more; a new choice of the same drive takes effect again.
-    FplFileList->SetFoldersFromTree(u"", u"");
-    FplFileList->ShowFolder(u"");
-  }
+  // Nothing to show any more; a new choice of the same drive takes effect again.
+  state_->Show(u"", u"", FolderChange::Shown);
   if (OnChange) OnChange(nullptr);
 }
 
@@ -449,7 +438,7 @@ void TplFolderTree::SelectionChanged(HTREEITEM node) {
   std::u16string path = NodePath(node);
   if (FolderExists(path)) {
     FSelectFolder = path;
-    if (FplFileList) FplFileList->ShowFolder(path);
+    state_->Show(FRootFolder, path, FolderChange::Shown);
   } else {
     DefaultBeep();
     HTREEITEM parent = TreeView_GetParent(hwnd_, node);
@@ -471,8 +460,10 @@ void TplFolderTree::SelectionChanged(HTREEITEM node) {
       // The root itself is gone (a card pulled): forget it, so that the list empties and a
       // new choice of the drive takes effect.
       ForgetRoot();
+      state_->RaiseFolderVanished(path);
       return;
     }
+    state_->RaiseFolderVanished(path);
     // The vanished node may be deleted by now: report the node that is selected instead.
     node = Selected();
   }
@@ -582,11 +573,7 @@ void TplFolderTree::ReleaseFolders() {
   FRootFolder.clear();
   FSelectFolder.clear();
   FRootHeader.clear();
-  if (FplFileList) {
-    FplFileList->SetFoldersFromTree(u"", u"");
-    FplFileList->ListFolder(u"");
-    FplFileList->DoFolderChanged();
-  }
+  state_->Show(u"", u"", FolderChange::Released);
 }
 
 // The control reports expansion changes only for the user's clicks and keys (and the first
@@ -611,20 +598,7 @@ LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bo
 }
 
 
-void TplFolderTree::ReportError(const std::u16string& text) {
-  if (OnError) {
-    OnError(text);
-    return;
-  }
-  MessageBoxW(reinterpret_cast<HWND>(AppWindowOf(hwnd_)), W(text), W(texts::kAppTitle), MB_OK | MB_ICONERROR);
-}
-
-void TplFolderTree::ReportFailure(const FileOperationResult& result) {
-  if (result.returnValue == 0 || FileOperationCancelled(result) || result.errorShown) return;
-  ReportError(FileOperationErrorText(result.returnValue));
-}
-
-void TplFolderTree::SelectParentNode() {
+void TplFolderTree::NavigateUp() {
   HTREEITEM node = Selected();
   if (!node) return;
   if (HTREEITEM parent = TreeView_GetParent(hwnd_, node)) TreeView_SelectItem(hwnd_, parent);
@@ -663,10 +637,7 @@ bool TplFolderTree::BeginLabelEdit(HTREEITEM node) {
     DefaultBeep();
     return false;
   }
-  if (!RefreshLocked) {
-    RefreshLocked = true;
-    editLocked_ = true;
-  }
+  if (!editLock_) editLock_ = std::make_unique<RefreshLock>(*state_);
   if (HWND edit = TreeView_GetEditControl(hwnd_)) {
     // The in-place edit box offers no context menu.
     editSubclass_ = std::make_unique<SubclassGuard>(edit, [](HWND, UINT m, WPARAM, LPARAM, bool& handled) {
@@ -678,40 +649,16 @@ bool TplFolderTree::BeginLabelEdit(HTREEITEM node) {
 }
 
 bool TplFolderTree::EndLabelEdit(const NMTVDISPINFOW& info) {
-  struct Unlock {
-    bool& locked;
-    ~Unlock() {
-      if (locked) RefreshLocked = false;
-      locked = false;
-    }
-  } unlock{editLocked_};
+  std::unique_ptr<RefreshLock> unlock = std::move(editLock_);
   HTREEITEM node = info.item.hItem;
   if (!node || !info.item.pszText) return false;
   std::u16string text = U16(info.item.pszText);
   std::u16string old = ExcludeTrailingBackslash(NodePath(node));
   if (text.find_first_not_of(u' ') == std::u16string::npos) return false;  // the old name stays
   HTREEITEM parent = TreeView_GetParent(hwnd_, node);
-  std::u16string renamed = (parent ? NodePath(parent) : FRootHeader) + text;
-  if (renamed == old) return false;
-  if (!IsValidFileName(text)) {
-    ReportError(SystemErrorMessage(ERROR_INVALID_NAME));
-    return false;
-  }
-  if (!SamePath(renamed, old) && GetFileAttributesW(W(renamed)) != INVALID_FILE_ATTRIBUTES) {
-    ReportError(SystemErrorMessage(ERROR_ALREADY_EXISTS));
-    return false;
-  }
-  FileOperationRequest request;
-  request.hwnd = AppWindowOf(hwnd_);
-  request.wFunc = FO_RENAME_;
-  request.pFrom = PackPaths({old});
-  request.pTo = PackPaths({renamed});
-  request.fFlags = FOF_ALLOWUNDO_;
-  FileOperationResult result = shell_->FileOperation(request);
-  if (result.returnValue != 0 || result.fAnyOperationsAborted) {
-    ReportFailure(result);
-    return false;
-  }
+  const std::u16string folder = parent ? NodePath(parent) : FRootHeader;
+  std::u16string renamed = folder + text;
+  if (!commands_->Rename(old, folder, text, AppWindowOf(hwnd_))) return false;
   if (OnRenamed) OnRenamed(old, renamed);
   std::u16string p = IncludeTrailingBackslash(renamed);
   std::u16string oldPath = IncludeTrailingBackslash(old);
@@ -721,120 +668,60 @@ bool TplFolderTree::EndLabelEdit(const NMTVDISPINFOW& info) {
   item.hItem = node;
   item.pszText = info.item.pszText;
   TreeView_SetItem(hwnd_, &item);
-  if (node == FRootNode) {
-    FRootFolder = p;
-    if (FplFileList) FplFileList->SetFoldersFromTree(p, FplFileList->ExpandFolder());
-  }
+  if (node == FRootNode) FRootFolder = p;
   // The selected folder and the listed one lie in the renamed folder or below it.
   auto moved = [&](const std::u16string& path) {
     return PathIsInside(path, oldPath) ? p + path.substr(oldPath.size()) : path;
   };
   FSelectFolder = moved(FSelectFolder);
   if (parent) SortChildren(parent);
-  if (FplFileList) FplFileList->SetExpandFolderFromTree(moved(FplFileList->ExpandFolder()));
+  state_->Show(node == FRootNode ? p : state_->RootFolder(), moved(state_->ShownFolder()), FolderChange::Renamed);
   return true;
 }
 
-bool TplFolderTree::CopyFolder() {
+bool TplFolderTree::CopyFolder() { return Copy(); }
+bool TplFolderTree::PasteFolder() { return Paste(); }
+bool TplFolderTree::DeleteFolder() { return Delete(); }
+bool TplFolderTree::CreateFolder(const std::u16string& folderName) { return NewFolder(folderName); }
+void TplFolderTree::FolderInfoDlg() { Properties(); }
+
+std::vector<std::u16string> TplFolderTree::SelectedPaths() const {
   HTREEITEM node = Selected();
-  if (!node || node == FRootNode) return false;
-  if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
-  FCopyFiles.assign(1, ExcludeTrailingBackslash(NodePath(node)));
-  if (FplFileList) FplFileList->ClearCopyFiles();
-  return true;
+  // The top node is the root itself: it is neither copied nor deleted.
+  if (!node || node == FRootNode) return {};
+  return {ExcludeTrailingBackslash(NodePath(node))};
 }
 
-bool TplFolderTree::PasteFolder() {
+std::vector<std::u16string> TplFolderTree::PropertiesPaths() const {
   HTREEITEM node = Selected();
-  if (!Focused() || !node || FSelectFolder.empty()) return false;
-  if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
-  if (FCopyFiles.empty()) {
-    if (!FplFileList || FplFileList->StoredCopyFiles().empty()) return false;
-    FCopyFiles = FplFileList->StoredCopyFiles();
-  }
-  std::optional<FileOperationResult> pasted = PasteThroughShell(
-      *shell_, hwnd_, FCopyFiles, ExcludeTrailingBackslash(FSelectFolder),
-      [this](const std::u16string& p) { return lister_->Find(p).has_value(); },
-      [this](const std::u16string& t) { ReportError(t); });
-  if (!pasted) return false;
-  const FileOperationResult& copied = *pasted;
-  // Whatever was copied before a failure is shown.
-  SyncSelectedNode(FSelectFolder);
-  if (FplFileList) FplFileList->RefreshFilesListItems(false);
-  if (copied.returnValue != 0) {
-    if (copied.returnValue != -1) ReportFailure(copied);
-    return false;
-  }
-  return true;
+  if (!node) return {};
+  return {NodePath(node)};
 }
 
-bool TplFolderTree::DeleteFolder() {
-  HTREEITEM node = Selected();
-  if (!node || node == FRootNode) return false;
+void TplFolderTree::EndEdit() {
   if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
-  std::u16string folder = ExcludeTrailingBackslash(NodePath(node));
-  FileOperationRequest request;
-  request.hwnd = AppWindowOf(hwnd_);
-  request.wFunc = FO_DELETE_;
-  request.pFrom = PackPaths({folder});
-  request.fFlags = FOF_ALLOWUNDO_;
-  FileOperationResult deleted = shell_->FileOperation(request);
-  if (deleted.returnValue != 0) {
-    ReportFailure(deleted);
-    return false;
-  }
-  if (GetFileAttributesW(W(folder)) != INVALID_FILE_ATTRIBUTES) return false;  // the user kept it
+}
+
+WindowHandle TplFolderTree::Owner() const { return AppWindowOf(hwnd_); }
+
+void TplFolderTree::ItemsDeleted(const std::vector<std::u16string>&) {
   // The tree selects a neighbour, which lists that folder.
-  TreeView_DeleteItem(hwnd_, node);
+  if (HTREEITEM node = Selected()) TreeView_DeleteItem(hwnd_, node);
   if (!Selected() && FRootNode) TreeView_SelectItem(hwnd_, FRootNode);
   InvalidateRect(hwnd_, nullptr, TRUE);
-  return true;
 }
 
-bool TplFolderTree::CreateFolder(const std::u16string& folderName) {
-  HTREEITEM node = Selected();
-  if (!node) return false;
-  if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
-  if (FplFileList) return FplFileList->CreateFolder(u"");
-  std::u16string base = NodePath(node);
-  std::u16string name;
-  bool created = false;
-  for (int n = 1; n <= kNewFolderAttempts && !created; ++n) {
-    name = NewFolderCandidate(folderName, kTreeNewFolderName, n);
-    if (GetFileAttributesW(W(base + name)) != INVALID_FILE_ATTRIBUTES) continue;
-    int error = SHCreateDirectoryExW(nullptr, W(base + name), nullptr);
-    if (error == ERROR_SUCCESS) {
-      created = true;
-    } else if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) {
-      ReportError(SystemErrorMessage(static_cast<unsigned long>(error)));
-      return false;
-    }
-  }
-  if (!created) return false;
+void TplFolderTree::EditNewItem(const std::u16string& name) {
   HTREEITEM found;
   {
     WaitCursor wait;
     RedrawSuspender redraw(hwnd_);
-    SyncChildren(base, node, false);
-    found = FindFolderNode(base + name);
+    found = FindFolderNode(FSelectFolder + name);
   }
   if (found) {
     SetFocus(hwnd_);
     TreeView_EditLabel(hwnd_, found);
   }
-  return true;
-}
-
-void TplFolderTree::FolderInfoDlg() {
-  HTREEITEM node = Selected();
-  if (!node) return;
-  ShellExecuteExRequest request;
-  request.fMask = 0x44C;
-  request.hwnd = AppWindowOf(hwnd_);
-  request.verb = u"Properties";
-  request.file = NodePath(node);
-  request.nShow = SW_SHOW;
-  if (!shell_->ExecuteEx(request).ok) DefaultBeep();
 }
 
 }  // namespace tess

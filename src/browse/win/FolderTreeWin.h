@@ -9,18 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "browse/BrowseState.h"
+#include "browse/FileCommands.h"
 #include "browse/FolderTreeModel.h"
+#include "browse/PaneCommands.h"
 #include "browse/win/WinControls.h"
 #include "platform/DirectoryList.h"
 #include "platform/Shell.h"
 
 namespace tess {
 
-class TplFileList;
-
-class TplFolderTree {
+// The tree is the navigator of its browse state: requests for a folder become selections,
+// and a selection shows its folder through the state.
+class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private BrowseState::Observer {
  public:
-  TplFolderTree(HWND parent, int id, HINSTANCE instance);
+  // The tree drives state (shared with a list); without one it keeps its own.
+  TplFolderTree(HWND parent, int id, HINSTANCE instance, BrowseState* state = nullptr);
   ~TplFolderTree();
   TplFolderTree(const TplFolderTree&) = delete;
   TplFolderTree& operator=(const TplFolderTree&) = delete;
@@ -33,28 +37,20 @@ class TplFolderTree {
   void SetSelectFolder(const std::u16string& value);
   const std::u16string& RootHeader() const { return FRootHeader; }
   HTREEITEM RootNode() const { return FRootNode; }
-  TplFileList* plFileList() const { return FplFileList; }
-  void SetplFileList(TplFileList* value);
 
   void RefreshView(bool isRoot);
 
   // The commands.
-  bool BackFolder();
+  bool BackFolder() override;
   bool EditFolderName();
   bool CopyFolder();
   bool PasteFolder();
   bool DeleteFolder();
   bool CreateFolder(const std::u16string& folderName);
   void FolderInfoDlg();
-  const std::vector<std::u16string>& StoredCopyFiles() const { return FCopyFiles; }
-  void ClearCopyFiles() { FCopyFiles.clear(); }
   bool Editing() const { return TreeView_GetEditControl(hwnd_) != nullptr; }
   bool Focused() const { return GetFocus() == hwnd_; }
 
-  // For the file list: the parent of the selected node is selected (going up); the
-  // selected node's children are brought in line with folder when the node shows it.
-  void SelectParentNode();
-  void SyncSelectedNode(const std::u16string& folder);
 
   // True while a read of folders runs (it hands the message queue a turn after each
   // entry); OnReadsDone follows the end of the outermost read.
@@ -63,6 +59,21 @@ class TplFolderTree {
   std::u16string NodePath(HTREEITEM node) const;
   HTREEITEM FindFolderNode(const std::u16string& path);
   void SyncChildren(const std::u16string& path, HTREEITEM node, bool recurse);
+
+  // BrowsePane
+  bool StartRename() override { return EditFolderName(); }
+  PaneCommands& Commands() override { return *commands_; }
+  bool HasFocus() const override { return Focused(); }
+  std::u16string TargetFolder() const override { return Selected() ? FSelectFolder : std::u16string(); }
+  std::vector<std::u16string> SelectedPaths() const override;
+  std::vector<std::u16string> PropertiesPaths() const override;
+  void EndEdit() override;
+  WindowHandle Owner() const override;
+  int PropertiesShow() const override { return SW_SHOW; }
+  const char16_t* NewFolderName() const override { return kTreeNewFolderName; }
+  bool LeavesNewFolders() const override { return true; }
+  void ItemsDeleted(const std::vector<std::u16string>& paths) override;
+  void EditNewItem(const std::u16string& name) override;
 
   // Forwarded by the parent window: WM_NOTIFY from this control. True when answered.
   bool OnNotify(NMHDR* header, LRESULT& result);
@@ -84,12 +95,11 @@ class TplFolderTree {
   // How a command shows an error it meets (the system's text); a message box unless set.
   std::function<void(const std::u16string& text)> OnError;
 
-  void SetShell(ShellServices& shell) { shell_ = &shell; }
-  void SetDirectoryLister(DirectoryLister& lister) { lister_ = &lister; }
+  void SetShell(ShellServices& shell) {
+    shell_ = &shell;
+    commands_->SetShell(shell);
+  }
 
-
-  // Called by the file list when it forgets this tree.
-  void ForgetFileList() { FplFileList = nullptr; }
 
   // Drives and cards: the tree and its list let go of every folder they show (no node, no
   // root, no listing), so that nothing of the program holds on to a volume about to be locked
@@ -100,6 +110,8 @@ class TplFolderTree {
   bool Enumerating() const { return !watches_.empty(); }
 
  private:
+  // The selected node's children are brought in line with folder when the node shows it.
+  void SyncSelectedNode(const std::u16string& folder);
   void SetNodeIcons(const std::u16string& path, HTREEITEM node);
   void LoadChildren(const std::u16string& path, HTREEITEM node, bool addNodes);
   HTREEITEM AddChild(HTREEITEM parent, const std::u16string& name);
@@ -113,8 +125,13 @@ class TplFolderTree {
   NodeState StateOf(HTREEITEM node) const;
   bool BeginLabelEdit(HTREEITEM node);
   bool EndLabelEdit(const NMTVDISPINFOW& info);
-  void ReportFailure(const FileOperationResult& result);
-  void ReportError(const std::u16string& text);
+  // BrowseState::Navigator
+  void NavigateTo(const std::u16string& folder) override { SetSelectFolder(folder); }
+  void NavigateRoot(const std::u16string& root) override { SetRootFolder(root); }
+  void NavigateUp() override;
+  void RefreshFolders(bool whole) override { RefreshView(whole); }
+  // BrowseState::Observer
+  void RowsChanged(const std::u16string& folder) override { SyncSelectedNode(folder); }
 
   // Counts the reads that yield; the end of the outermost one raises OnReadsDone.
   struct ReadScope {
@@ -141,19 +158,20 @@ class TplFolderTree {
   // same node meanwhile would add every child twice).
   bool IsLoading(HTREEITEM node) const;
 
+  std::unique_ptr<BrowseState> ownState_;  // without a shared one
+  BrowseState* state_;
   HWND hwnd_ = nullptr;
   HIMAGELIST ImgListHandle = nullptr;  // the system's list: shared, never destroyed
   std::u16string FRootHeader;
   std::u16string FRootFolder;
   std::u16string FSelectFolder;
   HTREEITEM FRootNode = nullptr;
-  TplFileList* FplFileList = nullptr;
-  std::vector<std::u16string> FCopyFiles;
   bool OnRootChangeFlag = true;
   ShellServices* shell_;
+  std::unique_ptr<PaneCommands> commands_;
   DirectoryLister* lister_;
   int readDepth_ = 0;
-  bool editLocked_ = false;
+  std::unique_ptr<RefreshLock> editLock_;  // an in-place edit holds refreshes off
   bool resyncing_ = false;
   std::vector<NodeWatch*> watches_;
   std::vector<HTREEITEM> loading_;

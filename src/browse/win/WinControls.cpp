@@ -3,6 +3,7 @@
 #include "browse/FileCommands.h"
 
 #include <imm.h>
+#include <shlobj.h>
 
 #include <map>
 #include <stdexcept>
@@ -176,24 +177,42 @@ void CloseIme(HWND hwnd) {
   ImmReleaseContext(hwnd, context);
 }
 
-std::optional<FileOperationResult> PasteThroughShell(ShellServices& shell, HWND control,
-                                                     const std::vector<std::u16string>& copied,
-                                                     const std::u16string& folder,
-                                                     const std::function<bool(const std::u16string&)>& exists,
-                                                     const std::function<void(const std::u16string&)>& report) {
-  PastePlan plan = PlanPaste(copied, folder, exists, [](const std::u16string& p) { return FolderExists(p); });
-  if (plan.refused) {
-    report(FileOperationErrorText(0x76));
-    return std::nullopt;
+void ReportPaneFailure(HWND control, const std::function<void(const std::u16string&)>& onError,
+                       const PaneFailure& failure) {
+  std::u16string text;
+  switch (failure.kind) {
+    case PaneFailure::Kind::Beep:
+      DefaultBeep();
+      return;
+    case PaneFailure::Kind::SystemError:
+      text = SystemErrorMessage(static_cast<unsigned long>(failure.code));
+      break;
+    case PaneFailure::Kind::Shell:
+      if (failure.shell.returnValue == 0 || FileOperationCancelled(failure.shell) || failure.shell.errorShown) return;
+      text = FileOperationErrorText(failure.shell.returnValue);
+      break;
   }
-  plan.request.hwnd = AppWindowOf(control);
-  try {
-    return shell.FileOperation(plan.request);
-  } catch (...) {
-    FileOperationResult raised;
-    raised.returnValue = -1;
-    return raised;
+  if (onError) {
+    onError(text);
+    return;
   }
+  MessageBoxW(reinterpret_cast<HWND>(AppWindowOf(control)), W(text), W(texts::kAppTitle), MB_OK | MB_ICONERROR);
+}
+
+namespace {
+
+class PaneFilesWin final : public PaneFiles {
+ public:
+  bool Exists(const std::u16string& path) override { return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES; }
+  bool IsFolder(const std::u16string& path) override { return FolderExists(path); }
+  int CreateFolder(const std::u16string& path) override { return SHCreateDirectoryExW(nullptr, W(path), nullptr); }
+};
+
+}  // namespace
+
+PaneFiles& PlatformPaneFiles() {
+  static PaneFilesWin files;
+  return files;
 }
 
 }  // namespace tess

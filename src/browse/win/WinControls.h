@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "browse/PaneCommands.h"
 #include "platform/Shell.h"
 #include "platform/win/WinHandles.h"
 
@@ -113,14 +114,13 @@ bool FileOperationCancelled(const FileOperationResult& result);
 // other code by the system's message.
 std::u16string FileOperationErrorText(int code);
 
-// Pastes the copied paths into folder (no trailing "\\") through the shell, as the
-// operation of control's window. Nothing when the paste is refused (a folder into itself,
-// reported by report); else the shell's result, -1 when the shell raised.
-std::optional<FileOperationResult> PasteThroughShell(ShellServices& shell, HWND control,
-                                                     const std::vector<std::u16string>& copied,
-                                                     const std::u16string& folder,
-                                                     const std::function<bool(const std::u16string&)>& exists,
-                                                     const std::function<void(const std::u16string&)>& report);
+// The one way the panes' commands tell the user of a failure: a beep, or the message of the
+// system's error or of the shell's operation (unless the shell showed it, or the user
+// cancelled), through onError when set, else in a message box of control's window.
+void ReportPaneFailure(HWND control, const std::function<void(const std::u16string&)>& onError,
+                       const PaneFailure& failure);
+// The disk as the pane commands see it.
+PaneFiles& PlatformPaneFiles();
 
 // The input method of a control: opened in Hiragana mode for typing a name, or closed.
 void OpenImeHiragana(HWND hwnd);

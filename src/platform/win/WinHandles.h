@@ -45,4 +45,38 @@ inline void FreeKernelHandle(HANDLE h) { CloseHandle(h); }
 using FindHandle = UniqueHandle<HANDLE, FreeFind, NoFindHandle>;
 using KernelHandle = UniqueHandle<HANDLE, FreeKernelHandle>;
 
+// Owns one COM reference: the one smart pointer of the program's COM objects.
+template <typename T>
+class ComRef {
+ public:
+  ComRef() = default;
+  explicit ComRef(T* p) : p_(p) {}  // takes over a reference
+  ~ComRef() { reset(); }
+  ComRef(ComRef&& o) noexcept : p_(o.p_) { o.p_ = nullptr; }
+  ComRef& operator=(ComRef&& o) noexcept {
+    if (this != &o) {
+      reset();
+      p_ = o.p_;
+      o.p_ = nullptr;
+    }
+    return *this;
+  }
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  void reset() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+  }
+  T** Out() {
+    reset();
+    return &p_;
+  }
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
 }  // namespace tess

@@ -1,0 +1,67 @@
+#include "browse/FileColumns.h"
+
+#include "browse/FileRecords.h"
+#include "platform/Locale.h"
+#include "platform/UiTexts.h"
+
+namespace tess {
+
+const std::array<FileColumnSpec, FileColumnCount> kFileColumns = {{
+    {texts::kColumnName, 150, false},
+    {texts::kColumnShotDate, 90, true},
+    {texts::kColumnModel, 125, false},
+    {texts::kColumnMake, 125, false},
+}};
+
+namespace {
+
+std::u16string ReplaceSeparators(const std::u16string& text, const std::u16string& dateSep,
+                                 const std::u16string& timeSep) {
+  std::u16string out;
+  out.reserve(text.size() + 4);
+  for (char16_t c : text) {
+    if (c == u'/') out += dateSep;
+    else if (c == u':') out += timeSep;
+    else out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::u16string RowCaption(const std::u16string& name, bool displayExt) {
+  if (displayExt) return name;
+  size_t dot = name.find_last_of(u'.');
+  return dot == std::u16string::npos ? name : name.substr(0, dot);
+}
+
+std::u16string RowDateText(const TplFileDataListItem& record, const LocaleData& locale) {
+  if (!record.IsExifExist) return {};
+  std::u16string text = FormatDateTime(record.ExifDateTimeOriginal);
+  if (text == u"0000/00/00 00:00:00") return {};
+  return ReplaceSeparators(text, locale.DateSeparator(), locale.TimeSeparator());
+}
+
+std::u16string ColumnText(const TplFileDataListItem& record, int32_t column, bool displayExt, const LocaleData& locale) {
+  switch (column) {
+    case ColumnName: return RowCaption(record.Name, displayExt);
+    case ColumnShotDate: return RowDateText(record, locale);
+    case ColumnModel: return record.ExifCameraModel;
+    case ColumnMake: return record.ExifCameraMake;
+    default: return {};
+  }
+}
+
+std::u16string ColumnSortKey(const TplFileDataListItem& record, int32_t column) {
+  switch (column) {
+    case ColumnName: return record.Name;
+    case ColumnShotDate: return FormatDateTime(record.ExifDateTimeOriginal);
+    case ColumnModel: return record.ExifCameraModel;
+    case ColumnMake: return record.ExifCameraMake;
+    default: return {};
+  }
+}
+
+bool ColumnNeedsMetadata(int32_t column) { return IsFileColumn(column) && column != ColumnName; }
+
+}  // namespace tess

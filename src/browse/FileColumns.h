@@ -1,0 +1,57 @@
+#pragma once
+// The file list's columns in one table: caption, default width, alignment, what a row shows
+// in each and what it sorts by. The window creates its columns from it, the settings take
+// their default widths from it, and the sort reads its keys from it: a new column is one
+// more row here.
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tess {
+
+class LocaleData;
+struct TplFileDataListItem;
+
+enum FileColumn : int32_t { ColumnName, ColumnShotDate, ColumnModel, ColumnMake, FileColumnCount };
+
+struct FileColumnSpec {
+  const char16_t* caption;
+  int32_t defaultWidth;  // 96-dpi pixels
+  bool alignRight;
+};
+extern const std::array<FileColumnSpec, FileColumnCount> kFileColumns;
+
+// True for an index of the table.
+constexpr bool IsFileColumn(int32_t column) { return column >= 0 && column < FileColumnCount; }
+
+// The name column: the name, or without its last extension (folders too).
+std::u16string RowCaption(const std::u16string& name, bool displayExt);
+// The date column: the shot date with the locale's separators, empty without a date.
+std::u16string RowDateText(const TplFileDataListItem& record, const LocaleData& locale);
+
+// What a row shows in column; empty for a column outside the table.
+std::u16string ColumnText(const TplFileDataListItem& record, int32_t column, bool displayExt, const LocaleData& locale);
+// What a row sorts by in column: the name, the shot date as "yyyy/mm/dd hh:nn:ss" (a missing
+// date sorts before an undated file, which sorts before every real date), the model, the
+// make; empty for a column outside the table.
+std::u16string ColumnSortKey(const TplFileDataListItem& record, int32_t column);
+// Whether the order by column depends on the photos' metadata.
+bool ColumnNeedsMetadata(int32_t column);
+
+// The order of the list: the column and each column's own direction (+1 ascending, -1
+// descending). Every column starts ascending; a click negates before sorting, so the first
+// click on a column sorts it descending.
+struct FileSortState {
+  int32_t SortColumn = ColumnName;
+  std::array<int32_t, FileColumnCount> SortDirection = Ascending();
+
+  // The direction of the sorted column; +1 for a column outside the table.
+  int32_t Direction() const { return IsFileColumn(SortColumn) ? SortDirection[static_cast<size_t>(SortColumn)] : 1; }
+  static constexpr std::array<int32_t, FileColumnCount> Ascending() {
+    std::array<int32_t, FileColumnCount> all{};
+    for (auto& d : all) d = 1;
+    return all;
+  }
+};
+
+}  // namespace tess
