@@ -80,7 +80,18 @@ class TFileStream final : public TStream {
   // system's read-ahead is turned off for the file on every platform: it would fetch image
   // data that nobody reads, and in windows that grow, one more request at a time.
   static constexpr size_t kBlockSize = 64 * 1024;
-  std::vector<uint8_t> block_;
+  // The block's bytes go back to the thread when the stream ends, for its next stream: a
+  // listing opens thousands of files in turn, and a fresh 64 KiB for each, amid the small
+  // values that stay, leaves holes in the heap that several reading threads make it grow by.
+  struct Block {
+    std::vector<uint8_t> bytes;
+    Block() = default;
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+    ~Block();
+    uint8_t* Data();  // kBlockSize bytes
+  };
+  Block block_;
   int64_t blockStart_ = 0;
   size_t blockLength_ = 0;
 };
