@@ -67,10 +67,8 @@ std::wstring TreeText(Remote& r, HWND tree, HTREEITEM item) {
 }
 
 std::wstring StatusText(Remote& r, HWND status, int part) {
-  LRESULT ok = 0;
   if (!SendMessageTimeoutW(status, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(r.at), SMTO_NORMAL, 10000, nullptr))
     return L"?";
-  (void)ok;
   wchar_t buf[512] = {};
   r.Get(buf, sizeof buf - 2);
   return buf;
