@@ -9,6 +9,7 @@
 #include <set>
 #include <thread>
 
+#include "platform/Text.h"
 #include "support/HeldReads.h"
 
 using namespace tess;
@@ -72,6 +73,26 @@ TEST(MetadataReads, ThePreferredRowsAreReadFirst) {
   EXPECT_EQ(started[2], u"/card/h");
   EXPECT_EQ(started[3], u"/card/i");
   EXPECT_EQ(started[4], u"/card/b") << "then the rest in order";
+}
+
+// The window reads with four workers: the rows in view still come before the rest.
+TEST(MetadataReads, SeveralWorkersTakeThePreferredRowsFirst) {
+  HeldMetadataSource source;
+  source.Hold();
+  MetadataReads reads(source, nullptr, 4);
+  std::vector<int> keys;
+  reads.Start(Jobs(u"/card/", 20, keys));
+  ASSERT_TRUE(source.WaitStarted(4));  // each worker holds one of the first four files
+  reads.Prefer(12, 15);
+  source.Release();
+  EXPECT_EQ(TakeAll(reads).size(), 20u);
+  std::vector<std::u16string> started = source.Started();
+  ASSERT_EQ(started.size(), 20u);
+  // After the four held files, the preferred ones; a worker may tell the source of its file
+  // a moment after another that took its own later, so allow for the three others.
+  std::set<std::u16string> early(started.begin(), started.begin() + 4 + 4 + 3);
+  for (const char16_t* name : {u"/card/m", u"/card/n", u"/card/o", u"/card/p"})
+    EXPECT_EQ(early.count(name), 1u) << ToUtf8(name) << " was not among the first read";
 }
 
 TEST(MetadataReads, ANewRunDropsWhatTheOldOneHadNotHandedBack) {

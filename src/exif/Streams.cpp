@@ -28,6 +28,20 @@ size_t TMemoryStream::Read(void* buffer, size_t count) {
   return n;
 }
 
+namespace {
+thread_local std::vector<uint8_t> spareBlock;
+}  // namespace
+
+TFileStream::Block::~Block() {
+  if (spareBlock.empty()) spareBlock.swap(bytes);
+}
+
+uint8_t* TFileStream::Block::Data() {
+  if (bytes.empty()) bytes.swap(spareBlock);
+  bytes.resize(kBlockSize);
+  return bytes.data();
+}
+
 size_t TFileStream::Read(void* buffer, size_t count) {
   uint8_t* out = static_cast<uint8_t*>(buffer);
   size_t done = 0;
@@ -35,7 +49,7 @@ size_t TFileStream::Read(void* buffer, size_t count) {
     const int64_t blockEnd = blockStart_ + static_cast<int64_t>(blockLength_);
     if (position_ >= blockStart_ && position_ < blockEnd) {
       size_t n = std::min(count - done, static_cast<size_t>(blockEnd - position_));
-      std::memcpy(out + done, block_.data() + (position_ - blockStart_), n);
+      std::memcpy(out + done, block_.bytes.data() + (position_ - blockStart_), n);
       done += n;
       position_ += static_cast<int64_t>(n);
       continue;
@@ -52,9 +66,8 @@ size_t TFileStream::Read(void* buffer, size_t count) {
       position_ += static_cast<int64_t>(n);
       break;
     }
-    if (block_.empty()) block_.resize(kBlockSize);
     blockStart_ = start;
-    blockLength_ = ReadAt(start, block_.data(), kBlockSize);
+    blockLength_ = ReadAt(start, block_.Data(), kBlockSize);
     if (position_ >= blockStart_ + static_cast<int64_t>(blockLength_)) break;  // the file ends before it
   }
   return done;

@@ -76,12 +76,22 @@ class TFileStream final : public TStream {
   // One block of the file, fetched in one request: the first read brings the head (the
   // container probes, the JPEG markers and, for nearly every photo, the whole Exif segment);
   // a read that misses it brings the block at its position. Each request to a card or, under
-  // Wine, to the server costs far more than the bytes, so a photo costs one request. Its size
-  // is the platform's: where the system's read-ahead cannot be turned off for the file, a
-  // large block makes it fetch far more than the block (measured on a throttled card under
-  // Wine: 64 KiB blocks cost twice the requests of 4 KiB ones).
-  static const size_t kBlockSize;
-  std::vector<uint8_t> block_;
+  // Wine, to the server costs far more than the bytes, so a photo costs one request. The
+  // system's read-ahead is turned off for the file on every platform: it would fetch image
+  // data that nobody reads, and in windows that grow, one more request at a time.
+  static constexpr size_t kBlockSize = 64 * 1024;
+  // The block's bytes go back to the thread when the stream ends, for its next stream: a
+  // listing opens thousands of files in turn, and a fresh 64 KiB for each, amid the small
+  // values that stay, leaves holes in the heap that several reading threads make it grow by.
+  struct Block {
+    std::vector<uint8_t> bytes;
+    Block() = default;
+    Block(const Block&) = delete;
+    Block& operator=(const Block&) = delete;
+    ~Block();
+    uint8_t* Data();  // kBlockSize bytes
+  };
+  Block block_;
   int64_t blockStart_ = 0;
   size_t blockLength_ = 0;
 };

@@ -11,9 +11,6 @@
 
 namespace tess {
 
-// The head of nearly every photo with its whole Exif segment; read-ahead is off (below).
-const size_t TFileStream::kBlockSize = 64 * 1024;
-
 struct TFileStream::Handle {
   int fd = -1;
   ~Handle() {

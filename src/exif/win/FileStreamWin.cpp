@@ -1,6 +1,6 @@
 // The reader's file stream on Windows: others may read, delete or rename the file during the
 // load (the list reads in the background and must never refuse the user's delete or move) but
-// not write it; reads are positional (OVERLAPPED offsets on a synchronous handle).
+// not write it; reads are positional (OVERLAPPED offsets).
 #include <windows.h>
 
 #include "exif/Streams.h"
@@ -8,31 +8,47 @@
 
 namespace tess {
 
-// Small: the system's read-ahead follows each read and grows with it.
-const size_t TFileStream::kBlockSize = 4 * 1024;
-
 struct TFileStream::Handle {
   HANDLE h = INVALID_HANDLE_VALUE;
+  // Whether the handle is known to be a file on disk (asked only when it matters, below).
+  bool disk = false;
   ~Handle() {
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   }
+  void Drop() {
+    CloseHandle(h);
+    h = INVALID_HANDLE_VALUE;
+  }
 };
 
+namespace {
+
+// Only a file on disk holds a photo: a console, pipe or device ("CON", "\\.\pipe\x") reads as
+// empty rather than waiting for input that never comes.
+bool IsDiskFile(HANDLE h) { return GetFileType(h) == FILE_TYPE_DISK; }
+
+}  // namespace
+
+// Random access: the system reads the block asked for and nothing beyond it (no read-ahead
+// into the image data). Overlapped: a read that cannot be served at once can be given up
+// when the handle proves to be no file on disk. The type is not asked before the first read:
+// under Wine that question reads the file's first bytes, which costs a card a request of its
+// own and leaves the block to a second one.
 TFileStream::TFileStream(const std::u16string& fileName) : handle_(std::make_unique<Handle>()) {
-  HANDLE h = CreateFileW(W(fileName), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(W(fileName), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS | FILE_FLAG_OVERLAPPED, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw EFOpenError(fileName, SystemErrorMessage(GetLastError()));
   handle_->h = h;
-  // Only a file on disk holds a photo: a console, pipe or device ("CON", "\\.\pipe\x") reads as
-  // empty rather than waiting for input that never comes.
-  if (GetFileType(h) != FILE_TYPE_DISK) {
-    CloseHandle(h);
-    handle_->h = INVALID_HANDLE_VALUE;
-    size_ = 0;
+  LARGE_INTEGER size{};
+  if (GetFileSizeEx(h, &size)) {
+    size_ = size.QuadPart;
     return;
   }
-  LARGE_INTEGER size{};
-  if (!GetFileSizeEx(h, &size)) throw EFOpenError(fileName, SystemErrorMessage(GetLastError()));
-  size_ = size.QuadPart;
+  // A console or a device has no size; a file on disk that gives none is unreadable.
+  const DWORD error = GetLastError();
+  if (IsDiskFile(h)) throw EFOpenError(fileName, SystemErrorMessage(error));
+  handle_->Drop();
+  size_ = 0;
 }
 
 TFileStream::~TFileStream() = default;
@@ -46,19 +62,22 @@ size_t TFileStream::ReadAt(int64_t offset, void* buffer, size_t count) {
     ov.Offset = static_cast<DWORD>(at);
     ov.OffsetHigh = static_cast<DWORD>(at >> 32);
     DWORD got = 0;
-    if (!ReadFile(handle_->h, static_cast<char*>(buffer) + done, chunk, &got, &ov)) break;  // EOF or failure: short read
-    if (got == 0) break;
+    if (!ReadFile(handle_->h, static_cast<char*>(buffer) + done, chunk, nullptr, &ov)) {
+      if (GetLastError() != ERROR_IO_PENDING) break;  // EOF or failure: short read
+      if (!handle_->disk && !(handle_->disk = IsDiskFile(handle_->h))) {
+        CancelIoEx(handle_->h, &ov);
+        GetOverlappedResult(handle_->h, &ov, &got, TRUE);
+        handle_->Drop();
+        size_ = 0;
+        break;
+      }
+    }
+    if (!GetOverlappedResult(handle_->h, &ov, &got, TRUE) || got == 0) break;
     done += got;
   }
   return done;
 }
 
-int64_t TFileStream::Size() {
-  if (size_ < 0) {
-    LARGE_INTEGER size{};
-    size_ = GetFileSizeEx(handle_->h, &size) ? size.QuadPart : 0;
-  }
-  return size_;
-}
+int64_t TFileStream::Size() { return size_; }
 
 }  // namespace tess
