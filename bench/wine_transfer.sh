@@ -20,7 +20,7 @@ for round in $(seq "$rounds"); do
     rm -rf "$to/bench-$mode"
     sync
     [ "$(id -u)" -eq 0 ] && echo 3 > /proc/sys/vm/drop_caches
-    line=$("$here/scripts/wine-exec" "$win/bin/transfer_bench.exe" --from "$(winpath "$from")" --to "$(winpath "$to")" \
+    line=$("$here/scripts/wine-exec" "${BENCH_EXE:-$win/bin/transfer_bench.exe}" --from "$(winpath "$from")" --to "$(winpath "$to")" \
       --modes "$mode" --repeat 1 "$@" | grep "round 1" || true)
     s=$(echo "$line" | awk '{print $4}')
     [ -n "$s" ] || { echo "$mode failed"; exit 1; }
