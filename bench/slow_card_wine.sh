@@ -22,7 +22,11 @@ mkdir -p "$work/card" "$work/disk"
 image_mb=$(( count * size_kb / 1024 * 12 / 10 + 64 ))
 cg=/sys/fs/cgroup/blkio/tessarine-card-$$
 cleanup() {
-  [ -d "$cg" ] && { echo $$ > /sys/fs/cgroup/blkio/cgroup.procs; rmdir "$cg" 2>/dev/null || true; }
+  # Wine's server outlives the runs: everything started here leaves the throttled group.
+  if [ -d "$cg" ]; then
+    for p in $(cat "$cg/cgroup.procs"); do echo "$p" > /sys/fs/cgroup/blkio/cgroup.procs 2>/dev/null || true; done
+    rmdir "$cg" 2>/dev/null || true
+  fi
   umount "$work/card" 2>/dev/null || true
   [ -n "${loop:-}" ] && losetup -d "$loop" 2>/dev/null || true
 }
