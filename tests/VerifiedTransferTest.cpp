@@ -40,6 +40,7 @@ struct World {
     options.observer = &steps;
     options.cancel = &cancel;
     options.blockSize = 8;
+    options.verifyBlockSize = 8;
     return TransferFiles(pairs, action, files, io, options);
   }
   bool AtSource(size_t i) const {

@@ -361,13 +361,23 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
   std::unordered_set<std::u16string> inBatch;
   for (const NameGroup& group : plan.groups)
     for (const BatchFile& f : group.files) inBatch.insert(f.sourceKey);
-  std::map<std::u16string, std::vector<std::u16string>> folderNames;
+  // Each folder's names with their folded forms, sorted by those: a group looks only at the
+  // names that begin with its stem (a card folder of 3,000 photos asked 3,000 times over
+  // took half a minute under Wine).
+  struct FolderNames {
+    std::vector<std::u16string> names;                  // by name
+    std::vector<std::pair<std::u16string, size_t>> keys;  // folded name, place in `names`
+  };
+  std::map<std::u16string, FolderNames> folderNames;
   for (NameGroup& group : plan.groups) {
     std::u16string folderKey = FileSystemPathKey(group.sourceFolder);
     auto names = folderNames.find(folderKey);
     if (names == folderNames.end()) {
-      std::vector<std::u16string> listed = fs.FileNames(group.sourceFolder).value_or(std::vector<std::u16string>{});
-      std::sort(listed.begin(), listed.end());
+      FolderNames listed;
+      listed.names = fs.FileNames(group.sourceFolder).value_or(std::vector<std::u16string>{});
+      std::sort(listed.names.begin(), listed.names.end());
+      for (size_t i = 0; i < listed.names.size(); ++i) listed.keys.emplace_back(CaseFold(listed.names[i]), i);
+      std::sort(listed.keys.begin(), listed.keys.end());
       names = folderNames.emplace(folderKey, std::move(listed)).first;
     }
     const std::u16string& first = group.files.front().source;
@@ -377,7 +387,14 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
     for (const BatchFile& f : group.files) photoSuffixKeys.push_back(CaseFold(f.suffix));
     std::u16string folder = group.sourceFolder;
     if (!folder.empty() && !IsPathSeparator(folder.back())) folder += u'\\';
-    for (const std::u16string& name : names->second) {
+    const std::u16string prefix = stemKey + u'.';
+    std::vector<size_t> candidates;
+    for (auto it = std::lower_bound(names->second.keys.begin(), names->second.keys.end(), std::make_pair(prefix, size_t(0)));
+         it != names->second.keys.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
+      candidates.push_back(it->second);
+    std::sort(candidates.begin(), candidates.end());
+    for (size_t candidate : candidates) {
+      const std::u16string& name = names->second.names[candidate];
       std::u16string suffix;
       if (!IsSidecarOf(name, stemKey, photoSuffixKeys, suffix)) continue;
       BatchFile sidecar{folder + name, FileSystemPathKey(folder + name), suffix, -1, group.files.front().shot};

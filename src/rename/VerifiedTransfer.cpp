@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 
 #include "platform/DestinationFolders.h"
 #include "platform/Text.h"
@@ -9,12 +10,31 @@
 namespace tess {
 namespace {
 
+// Page-aligned, so that a reader past the system's cache may read straight into it.
+class AlignedBuffer {
+ public:
+  static constexpr size_t kAlign = 4096;
+  explicit AlignedBuffer(size_t size)
+      : size_(size),
+        data_(static_cast<unsigned char*>(::operator new((size + kAlign - 1) / kAlign * kAlign, std::align_val_t(kAlign)))) {}
+  unsigned char* data() { return data_.get(); }
+  size_t size() const { return size_; }
+
+ private:
+  struct Free {
+    void operator()(unsigned char* p) const { ::operator delete(p, std::align_val_t(kAlign)); }
+  };
+  size_t size_;
+  std::unique_ptr<unsigned char, Free> data_;
+};
+
 class Run {
  public:
   Run(const std::vector<TransferPair>& pairs, TransferAction action, FileSystem& fs, FileTransfer& io,
       const TransferOptions& options)
       : pairs_(pairs), move_(action == TransferAction::Move), fs_(fs), io_(io), options_(options),
-        buffer_(options.blockSize ? options.blockSize : 1 << 20) {
+        buffer_(options.blockSize ? options.blockSize : 64 << 10),
+        verifyBuffer_(options.verifyBlockSize ? options.verifyBlockSize : 1 << 20) {
     progress_.filesTotal = pairs.size();
     for (const TransferPair& p : pairs) {
       std::optional<uint64_t> size = fs_.FileSize(p.source);
@@ -150,10 +170,10 @@ class Run {
     uint64_t read = 0;
     for (;;) {
       if (Cancelled()) return PairResult::Cancelled;
-      int64_t n = back->Read(buffer_.data(), buffer_.size());
+      int64_t n = back->Read(verifyBuffer_.data(), verifyBuffer_.size());
       if (n < 0) return PairResult::VerifyFailed;
       if (n == 0) break;
-      hash.Update(buffer_.data(), size_t(n));
+      hash.Update(verifyBuffer_.data(), size_t(n));
       read += uint64_t(n);
     }
     if (read != length || hash.Result() != expected) return PairResult::VerifyFailed;
@@ -165,7 +185,8 @@ class Run {
   FileSystem& fs_;
   FileTransfer& io_;
   const TransferOptions& options_;
-  std::vector<unsigned char> buffer_;
+  AlignedBuffer buffer_;
+  AlignedBuffer verifyBuffer_;
   std::vector<uint64_t> sizes_;
   TransferProgress progress_;
   uint64_t doneBefore_ = 0;

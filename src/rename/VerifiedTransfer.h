@@ -73,7 +73,12 @@ struct TransferOptions {
   const CancelToken* cancel = nullptr;
   // False copies without reading back: only for measuring what verifying costs.
   bool verify = true;
-  size_t blockSize = 1 << 20;
+  // The copy goes through a buffer small enough to stay in the processor's cache between
+  // the read that fills it and the write that empties it (1 MiB blocks cost 1.6x `cp` off
+  // Windows, 64 KiB blocks 1.0x to 1.2x). The read-back goes in large blocks, as unbuffered
+  // reads of a disk want them.
+  size_t blockSize = 64 << 10;
+  size_t verifyBlockSize = 1 << 20;
 };
 
 // Works through the pairs in order; one result per pair. Missing destination folders are

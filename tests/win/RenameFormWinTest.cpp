@@ -72,12 +72,13 @@ void PumpWhile(const std::function<bool()>& going) {
   }
 }
 
-// 実行, and the messages handled until the run on its worker has ended.
-void RunToEnd(TRenameForm& form) {
-  Click(form.Control(IdExec1));
+// 実行 (or テスト), and the messages handled until the run on its worker has ended.
+void RunToEnd(TRenameForm& form, RenameFormControlId button = IdExec1) {
+  Click(form.Control(button));
   PumpWhile([&] { return form.Running(); });
   EXPECT_FALSE(form.Running()) << "the run ended";
 }
+void TestToEnd(TRenameForm& form) { RunToEnd(form, IdTest1); }
 
 // The machine's files, each block read a little late: a run that takes a while.
 class SlowTransfer final : public FileTransfer {
@@ -149,6 +150,19 @@ void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) {
     ADD_FAILURE() << "a dialog stayed open";
     watched->EndModal(IDCANCEL);
   }
+}
+
+// Posts WM_CLOSE to the dialog once a run has written its log and ended.
+TRenameForm* closing = nullptr;
+void CALLBACK CloseOnceEnded(HWND, UINT, UINT_PTR timer, DWORD) {
+  if (!closing || closing->Running() || closing->LogLines().empty()) return;
+  KillTimer(nullptr, timer);
+  PostMessageW(closing->Handle(), WM_CLOSE, 0, 0);
+  closing = nullptr;
+}
+void CloseWhenRunEnds(TRenameForm& form) {
+  closing = &form;
+  SetTimer(nullptr, 0, 20, &CloseOnceEnded);
 }
 
 class RenameFormTest : public ::testing::Test {
@@ -339,7 +353,9 @@ TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
   EXPECT_EQ(ShowRename(), IDCANCEL);
   WhenShown(*rename_, [&] {
     PostKey(VK_RETURN);
-    PostMessageW(rename_->Handle(), WM_CLOSE, 0, 0);
+    // The run goes on its worker (closing while it goes would stop it instead): the dialog's
+    // own loop handles the key, and the close comes once the run has ended.
+    CloseWhenRunEnds(*rename_);
   }, false);
   beeps_ = 0;
   EXPECT_EQ(ShowRename(), IDCANCEL);
@@ -713,7 +729,7 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
   ASSERT_EQ(tree.Children(node).size(), 1u);
   WhenShown(*rename_, [&] {
     // テスト: exactly the pairs, nothing on disk, the files without metadata left out.
-    Click(C(IdTest1));
+    TestToEnd(*rename_);
     EXPECT_EQ(Body(rename_->LogLines()), pairs(copies)) << Show(rename_->LogLines());
     EXPECT_EQ(main_->plFileList1().ExifRenameFilesFrom().size(), 3u);
     EXPECT_FALSE(Exists(folder_ + u"2024"));
@@ -796,7 +812,7 @@ TEST_F(RenameFormTest, CameraTextPaddedWithNulsKeepsTheLogLinesApart) {
   Open();
   main_->plFileList1().SelectRow(0);
   SetFocus(ListView());
-  WhenShown(*rename_, [&] { Click(C(IdTest1)); });
+  WhenShown(*rename_, [&] { TestToEnd(*rename_); });
   PressExifRenameButton();
   List log = rename_->LogLines();
   ASSERT_GE(log.size(), 3u) << Show(log);
@@ -935,7 +951,9 @@ TEST_F(RenameFormTest, EnterOnTheFocusedTestButtonOnlyTests) {
   WhenShown(*rename_, [&] {
     SetFocus(C(IdTest1));
     PostKey(VK_RETURN);
-    PostMessageW(rename_->Handle(), WM_CLOSE, 0, 0);
+    // The run goes on its worker (closing while it goes would stop it instead): the dialog's
+    // own loop handles the key, and the close comes once the run has ended.
+    CloseWhenRunEnds(*rename_);
   }, false);
   PressExifRenameButton();
   EXPECT_EQ(Body(rename_->LogLines()), (List{folder_ + u"IMG_0001.JPG", folder_ + u"2024\\IMG_0001.JPG", u""}))
@@ -970,7 +988,7 @@ TEST_F(RenameFormTest, UndoFromTheDialogAndWithCtrlZInTheMainWindow) {
     ControlRect u = RectIn(rename_->Handle(), undo), t = RectIn(rename_->Handle(), C(IdTest1));
     EXPECT_EQ(u.top, t.top);
     EXPECT_LT(u.left + u.width, t.left);
-    Click(C(IdTest1));
+    TestToEnd(*rename_);
     EXPECT_FALSE(IsWindowEnabled(undo)) << "a test run changes nothing";
     RunToEnd(*rename_);
     for (int i = 0; i < 2; ++i) EXPECT_EQ(Bytes(moved[i]), original[i]) << i << Show(rename_->LogLines());
@@ -1077,7 +1095,7 @@ TEST_F(RenameFormTest, TestMarksUnknownTokensAndTheEditorListsTheTokensWithTheFi
   List rows;
   std::u16string typed;
   WhenShown(*rename_, [&] {
-    Click(C(IdTest1));
+    TestToEnd(*rename_);
     // The run goes as it always did ("@" dropped, the folder named "年月"); the slips follow.
     List expected{folder_ + u"IMG_0007.JPG", folder_ + u"年月\\20240501-090307.JPG", u"", u"まとめ (テスト): コピー予定 1 個",
                   u"不明なトークン: @年", u"不明なトークン: @月"};

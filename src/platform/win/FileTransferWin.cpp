@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -25,6 +26,9 @@ using FileHandle = UniqueHandle<HANDLE, FreeKernelHandle, NoFile>;
 
 // A multiple of every sector size, so that unbuffered reads may ask for it whole.
 constexpr DWORD kReadBlock = 1 << 20;
+// Unbuffered reads go to buffers and in sizes that are multiples of the sector size; a
+// page is a multiple of every sector size in use.
+constexpr size_t kSector = 4096;
 
 struct PageFree {
   void operator()(void* p) const { VirtualFree(p, 0, MEM_RELEASE); }
@@ -64,6 +68,15 @@ class WinReader final : public FileReader {
       : file_(std::move(file)), buffer_(std::move(buffer)) {}
   ~WinReader() override { Buffers().Give(std::move(buffer_)); }
   int64_t Read(void* out, size_t size) override {
+    // Straight into the caller's buffer when it is one an unbuffered read accepts (or
+    // the file is read through the cache): a copy of every byte the less, and the buffer
+    // the caller chose the size of.
+    const bool fits = !buffer_ || (reinterpret_cast<uintptr_t>(out) % kSector == 0 && size % kSector == 0);
+    if (pos_ == have_ && fits && size > 0) {
+      DWORD n = 0;
+      if (!ReadFile(file_.get(), out, static_cast<DWORD>(std::min<size_t>(size, 1u << 30)), &n, nullptr)) return -1;
+      return static_cast<int64_t>(n);
+    }
     if (pos_ == have_) {
       DWORD n = 0;
       if (!ReadFile(file_.get(), buffer_.get(), kReadBlock, &n, nullptr)) return -1;
@@ -134,19 +147,23 @@ std::u16string VolumeOf(const std::u16string& path) {
 class WinFileTransfer final : public FileTransfer {
  public:
   std::unique_ptr<FileReader> OpenRead(const std::u16string& path, bool pastCache) override {
-    std::unique_ptr<void, PageFree> buffer = Buffers().Take();
-    if (!buffer) return nullptr;
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     FileHandle file;
-    if (pastCache)
+    bool unbuffered = false;
+    if (pastCache) {
       file.reset(CreateFileW(W(path), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                              FILE_FLAG_NO_BUFFERING | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+      unbuffered = bool(file);
+    }
     // Some volumes (network shares among them) refuse unbuffered reads: read through the cache.
     if (!file)
       file.reset(CreateFileW(W(path), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) {
-      Buffers().Give(std::move(buffer));
-      return nullptr;
+    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK) return nullptr;
+    // Only an unbuffered read may need a buffer of its own (for a caller's buffer it cannot take).
+    std::unique_ptr<void, PageFree> buffer;
+    if (unbuffered) {
+      buffer = Buffers().Take();
+      if (!buffer) return nullptr;
     }
     return std::make_unique<WinReader>(std::move(file), std::move(buffer));
   }

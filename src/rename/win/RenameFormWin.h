@@ -1,8 +1,8 @@
 #pragma once
 // TRenameForm ("リネーム画面"): the EXIF rename dialog. The action, the destination-folder
 // template and the file-name template are chosen here; テスト lists every planned source
-// and destination in the log, 実行 copies or moves them all, off the window's thread, with
-// a progress bar under the log; while it goes, 閉じる reads 中止 and stops it.
+// and destination in the log, 実行 copies or moves them all, both off the window's thread,
+// 実行 with a progress bar under the log; while it goes, 閉じる reads 中止 and stops it.
 // TListEditForm ("一覧の編集"): one of the two template lists edited as plain text.
 #include <windows.h>
 
@@ -96,11 +96,11 @@ class TRenameForm : public TModalForm {
   void EditList(TemplateListKind kind);
   void ScrollLogToEnd();
   void AppendToLog(const std::u16string& text);
-  void StartRealRun();
+  void StartRun(bool isSkipCopy);
   void ShowRunning(bool running);
   void TakeRunLog();
   void ShowRunProgress();
-  void EndRealRun();
+  void EndRun();
   JournalFolder& Journals() const;
   // The lists as the last real run of this dialog found them, and that run's journal: an
   // undo of it gives the photos it put back to the lists again, so that 実行 can file them
