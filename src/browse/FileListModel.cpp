@@ -21,17 +21,21 @@ bool PassesFilter(std::u16string_view findText, std::u16string_view name, bool i
 FileListModel::FileListModel(DirectoryLister& lister, MetadataSource& metadata) : lister_(lister), metadata_(metadata) {}
 
 void FileListModel::ListFolder(const std::u16string& folder) {
-  FileDataList.Clear();
   std::vector<DirectoryEntry> entries;
   // No folder yet (no root set): an empty path would enumerate the process's current folder.
-  if (!folder.empty() && lister_.List(folder, entries)) {
-    for (const auto& entry : entries) {
-      if (IsDotEntry(entry.name)) continue;
-      if (!PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0)) continue;
-      FileDataList.Add(MakeFileRecord(entry, folder, DeferMetadata ? nullptr : &metadata_));
-    }
-    Sort();
+  const bool listed = !folder.empty() && lister_.List(folder, entries);
+  ShowListing(folder, entries, listed);
+}
+
+void FileListModel::ShowListing(const std::u16string& folder, const std::vector<DirectoryEntry>& entries, bool listed) {
+  FileDataList.Clear();
+  if (folder.empty() || !listed) return;
+  for (const auto& entry : entries) {
+    if (IsDotEntry(entry.name)) continue;
+    if (!PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0)) continue;
+    FileDataList.Add(MakeFileRecord(entry, folder, DeferMetadata ? nullptr : &metadata_));
   }
+  Sort();
 }
 
 bool FileListModel::Refresh(const std::u16string& folder, bool sort) {

@@ -5,6 +5,7 @@
 // selection kept by name.
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "browse/FileColumns.h"
 #include "browse/FileRecords.h"
@@ -38,6 +39,9 @@ class FileListModel {
 
   // Lists folder afresh into FileDataList: every entry that passes the filter, sorted.
   void ListFolder(const std::u16string& folder);
+  // The same from a listing taken elsewhere (off the window's thread); listed false: the
+  // folder could not be read, and no rows are shown.
+  void ShowListing(const std::u16string& folder, const std::vector<DirectoryEntry>& entries, bool listed);
   // Brings FileDataList in line with folder: records whose entry is gone or that no longer
   // pass the filter are dropped, kept records are not re-read, new entries are appended (then
   // sorted in when sort is set). True when the caller should scroll the last row into view.

@@ -15,6 +15,7 @@ inline constexpr char16_t kStatusItemsSuffix[] = u" 個の項目";
 inline constexpr char16_t kStatusSelectedSuffix[] = u" 個の項目を選択";
 // While the photos' dates come in: two spaces, this, the count done, " / ", the count of all.
 inline constexpr char16_t kStatusReadingPrefix[] = u"撮影日時を読み込み中 ";
+inline constexpr char16_t kStatusListing[] = u"フォルダを読み込み中…";
 // A pane's folder is gone (deleted, renamed or its card pulled elsewhere): two spaces,
 // this, then the folder.
 inline constexpr char16_t kStatusFolderVanishedPrefix[] = u"フォルダが見つかりません: ";

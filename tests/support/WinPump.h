@@ -18,13 +18,13 @@ inline void Pump() {
   }
 }
 
-// Handles messages until the file list has every photo's metadata (its reads run on
-// workers and post their results), for a bounded time.
+// Handles messages until the file list shows its folder's rows with every photo's metadata
+// (the listing and the reads run on workers and post their results), for a bounded time.
 template <class FileList>
 inline bool FinishReads(FileList& list) {
   for (int i = 0; i < 2000; ++i) {
     Pump();
-    if (!list.ReadsRunning()) return true;
+    if (!list.ListingPending() && !list.ReadsRunning()) return true;
     Sleep(5);
   }
   return false;

@@ -55,9 +55,10 @@ class MainWindowTest : public ::testing::Test {
     std::filesystem::remove_all(std::filesystem::path(folder_), ec);
   }
 
-  TTessarineMain& Open(MetadataSource* metadata = nullptr) {
+  TTessarineMain& Open(MetadataSource* metadata = nullptr, DirectoryLister* listing = nullptr) {
     MainWindowOptions options;
     options.metadata = metadata;
+    options.listing = listing;
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
@@ -245,6 +246,72 @@ TEST_F(MainWindowTest, RowsComeAtOnceWhileTheDatesAreHeldBackAndAnotherFolderDro
   for (const auto& p : held.Started()) firstFolderReads += p.find(u"IMG_") != std::u16string::npos;
   EXPECT_LT(firstFolderReads, 12u) << "the reads not begun when the folder changed never ran";
   EXPECT_EQ(ListView_GetItemCount(List()), 1);
+}
+
+TEST_F(MainWindowTest, AHeldListingLeavesTheWindowAnsweringAndANewerFolderDropsIt) {
+  CreateDirectoryW(W(folder_ + u"slow"), nullptr);
+  for (int i = 0; i < 3; ++i) fx::WriteFile(folder_ + u"slow\\IMG_" + PadNumber(i, 2) + u".JPG", fx::Bytes{1});
+  CreateDirectoryW(W(folder_ + u"other"), nullptr);
+  fx::WriteFile(folder_ + u"other\\DSC_1.JPG", fx::Bytes{1});
+  StoreFolder(folder_);
+  tess::testing::HeldDirectoryLister held(&PlatformDirectoryLister());
+  TTessarineMain& w = Open(nullptr, &held);
+  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  ASSERT_EQ(ListView_GetItemCount(List()), 2);
+
+  // The folder change returns while its listing is held: no rows yet, the status bar says why.
+  held.Hold();
+  size_t listed = held.Started().size();
+  w.plFolderTree1().SetSelectFolder(folder_ + u"slow\\");
+  ASSERT_TRUE(held.WaitStarted(listed + 1));
+  Pump();
+  EXPECT_TRUE(w.plFileList1().ListingPending());
+  EXPECT_EQ(ListView_GetItemCount(List()), 0);
+  EXPECT_NE(StatusText(w.StatusBar1(), 1).find(u"フォルダを読み込み中"), std::u16string::npos)
+      << ToUtf8(StatusText(w.StatusBar1(), 1));
+  // Select-all acts on what is shown: nothing.
+  w.plFileList1().SelectAll();
+  EXPECT_EQ(w.plFileList1().SelectedCount(), 0);
+  std::atomic<bool> answered = false;
+  std::thread asker([&] {
+    DWORD_PTR result = 0;
+    answered = SendMessageTimeoutW(w.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
+  });
+  for (int i = 0; i < 500 && !answered; ++i) {
+    Pump();
+    Sleep(2);
+  }
+  asker.join();
+  EXPECT_TRUE(answered);
+
+  // Another folder meanwhile: the held listing, once let through, is never shown.
+  w.plFolderTree1().SetSelectFolder(folder_ + u"other\\");
+  Pump();
+  held.Release();
+  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  using V = std::vector<std::u16string>;
+  EXPECT_EQ(Column(List(), 0), (V{u"DSC_1.JPG"}));
+  EXPECT_EQ(StatusText(w.StatusBar1(), 0), u"  1 個の項目");
+
+  // Held again and let through: the rows come, and after Backspace the folder left is the
+  // selected row once the parent's listing arrives.
+  held.Hold();
+  w.plFolderTree1().SetSelectFolder(folder_ + u"slow\\");
+  Pump();
+  EXPECT_EQ(ListView_GetItemCount(List()), 0);
+  held.Release();
+  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  EXPECT_EQ(Column(List(), 0), (V{u"IMG_00.JPG", u"IMG_01.JPG", u"IMG_02.JPG"}));
+  held.Hold();
+  EXPECT_TRUE(w.plFileList1().BackFolder());
+  Pump();
+  EXPECT_TRUE(w.plFileList1().ListingPending());
+  held.Release();
+  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  ASSERT_EQ(ListView_GetItemCount(List()), 2);
+  EXPECT_EQ(w.plFileList1().SelectedCount(), 1);
+  ASSERT_NE(w.plFileList1().FileInfo(), nullptr);
+  EXPECT_EQ(w.plFileList1().FileInfo()->Name, u"slow");
 }
 
 TEST_F(MainWindowTest, RefreshFollowsFilesAddedAndRemovedBehindTheList) {

@@ -146,6 +146,7 @@ void TTessarineMain::CreateComponents() {
   list_->OnSelectItem = [this] { UpdateStatusPanels(); };
   list_->OnReadProgress = [this] { UpdateStatusPanels(); };
   if (options_.metadata) list_->SetMetadataSource(*options_.metadata);
+  if (options_.listing) list_->SetListingSource(*options_.listing);
   // Drags out of the panes and drops onto them.
   dragDrop_ = std::make_unique<PaneDragDrop>(hwnd_, *tree_, *list_, [this](const std::u16string& t) { ReportError(t); });
   list_->OnClick = [this] { plFileList1Click(); };
@@ -557,7 +558,8 @@ void TTessarineMain::UpdateStatusPanels() {
   std::u16string items = StatusItemsText(list_->ItemCount(), separator);
   std::u16string selected = StatusSelectedText(list_->SelectedCount(), separator);
   // The selection's text gives way while the dates come in: it is back when they are all read.
-  if (list_->ReadsRunning()) selected = StatusReadingText(list_->ReadsDone(), list_->ReadsTotal(), separator);
+  if (list_->ListingPending()) selected = u"  " + std::u16string(texts::kStatusListing);
+  else if (list_->ReadsRunning()) selected = StatusReadingText(list_->ReadsDone(), list_->ReadsTotal(), separator);
   else if (!vanishedNotice_.empty()) selected = vanishedNotice_;
   SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(W(items)));
   SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(W(selected)));

@@ -40,6 +40,9 @@ struct MainWindowOptions {
   ShellServices* shell = nullptr;
   // The reader of the photos' metadata; the program's unless replaced (tests hold it back).
   MetadataSource* metadata = nullptr;
+  // The lister of the folders the file list shows; the system's unless replaced (tests hold
+  // a listing back).
+  DirectoryLister* listing = nullptr;
   // How a pop-up menu is shown: modally at the screen point unless replaced (tests record
   // which menu would open, since nobody is there to choose from it).
   std::function<void(HMENU menu, POINT screen)> showPopup;

@@ -4,6 +4,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <chrono>
+#include <optional>
 #include <stdexcept>
 
 #include "browse/FileCommands.h"
@@ -27,6 +29,11 @@ constexpr DWORD kReadsRedrawMs = 100;
 // more requests, and a disk that serves several at once gains from them. Under Wine two list a
 // warm 20,000-photo folder about as fast as four, and each further worker costs about 1 MB.
 constexpr int kReadThreads = 2;
+// Posted to the list by the listing worker: the shown folder's listing waits.
+constexpr UINT kListingReadyMessage = WM_APP + 0x171;
+// A listing that comes this soon is shown before the folder change returns, so a folder on a
+// fast disk never flashes an empty list; a slower one leaves the window answering meanwhile.
+constexpr auto kListingGrace = std::chrono::milliseconds(120);
 
 void CopyToBuffer(const std::u16string& text, LVITEMW& item) {
   if (!item.pszText || item.cchTextMax <= 0) return;
@@ -85,11 +92,17 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* s
   if (ImgListSHandle) ListView_SetImageList(hwnd_, ImgListSHandle, LVSIL_SMALL);
   model_.DeferMetadata = true;
   SetMetadataSource(*metadata_);
+  SetListingSource(model_.Lister());
   commands_ = std::make_unique<PaneCommands>(*state_, *shell_, PlatformPaneFiles(), [this](const PaneFailure& failure) {
     ReportPaneFailure(hwnd_, OnError, failure);
   });
   state_->AddObserver(*this);
   subclass_ = std::make_unique<SubclassGuard>(hwnd_, [this](HWND, UINT msg, WPARAM wp, LPARAM, bool& handled) -> LRESULT {
+    if (msg == kListingReadyMessage) {
+      handled = true;
+      ListingReady();
+      return 0;
+    }
     if (msg == kReadsReadyMessage || (msg == WM_TIMER && wp == kReadsTimer)) {
       handled = true;
       ReadsReady();
@@ -105,6 +118,7 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* s
 }
 
 TplFileList::~TplFileList() {
+  listing_.reset();
   reads_.reset();
   state_->RemoveObserver(*this);
   editLock_.reset();
@@ -151,7 +165,9 @@ void TplFileList::FolderChanged(FolderChange change) {
       DoFolderChanged();
       break;
     case FolderChange::Renamed:
-      // Only the path changed: the rows are the same entries.
+      // Only the path changed: the rows are the same entries. A listing on its way was of
+      // the old path, which is gone.
+      if (ListingPending()) ListFolder(ExpandFolder());
       break;
   }
 }
@@ -199,15 +215,48 @@ void TplFileList::SetMetadataSource(MetadataSource& source) {
   reads_ = std::make_unique<MetadataReads>(source, [hwnd] { PostMessageW(hwnd, kReadsReadyMessage, 0, 0); }, kReadThreads);
 }
 
+void TplFileList::SetListingSource(DirectoryLister& lister) {
+  HWND hwnd = hwnd_;
+  listing_.reset();
+  listing_ = std::make_unique<FolderListing>(lister, [hwnd] { PostMessageW(hwnd, kListingReadyMessage, 0, 0); });
+}
+
 void TplFileList::ListFolder(const std::u16string& folder) {
   FFileInfo = nullptr;
+  selectAfterListing_.clear();
   // The records go: results still on their way must not reach them.
   reads_->Cancel();
   ListView_SetItemCountEx(hwnd_, 0, 0);
-  model_.ListFolder(folder);
+  model_.ShowListing(folder, {}, false);
+  InvalidateRect(hwnd_, nullptr, TRUE);
+  // No folder (none chosen yet, or the card went): an empty path would list the process's
+  // current folder.
+  if (folder.empty()) {
+    listing_->Cancel();
+    return;
+  }
+  listing_->Start(folder);
+  if (listing_->Wait(kListingGrace)) ListingReady();
+}
+
+void TplFileList::ListingReady() {
+  std::optional<FolderListing::Result> listing = listing_->Take();
+  // Taken already (it came within the grace), or a newer folder made it stale.
+  if (!listing || listing->folder != ExpandFolder()) return;
+  FFileInfo = nullptr;
+  model_.ShowListing(listing->folder, listing->entries, listing->listed);
   ListView_SetItemCountEx(hwnd_, model_.FileDataList.Count(), 0);
   InvalidateRect(hwnd_, nullptr, TRUE);
+  if (!selectAfterListing_.empty()) {
+    int row = model_.RowOfName(selectAfterListing_);
+    selectAfterListing_.clear();
+    if (row >= 0) {
+      SelectRow(row);
+      ListView_SetSelectionMark(hwnd_, row);
+    }
+  }
   StartReads();
+  if (OnReadProgress) OnReadProgress();
 }
 
 void TplFileList::StartReads() {
@@ -268,6 +317,13 @@ void TplFileList::FinishReadsOf(const std::vector<int>& rows) {
 }
 
 void TplFileList::RefreshFilesListItems(bool asort) {
+  if (ListingPending()) {
+    // No rows yet to keep: the folder is listed afresh, the filter applied when it comes.
+    listing_->Start(ExpandFolder());
+    if (listing_->Wait(kListingGrace)) ListingReady();
+    DoFolderChanged();
+    return;
+  }
   FFileInfo = nullptr;
   // The rows may change places: the selection, the focus and the scroll position follow
   // their files by name, never the row numbers.
@@ -593,7 +649,12 @@ bool TplFileList::BackFolder() {
   // and the arrow keys move on from there. The focus stays in the list.
   std::u16string parent = IncludeTrailingBackslash(ExtractFilePath(ExcludeTrailingBackslash(from)));
   if (SamePath(parent, ExpandFolder())) {
-    int row = model_.RowOfName(ExtractFileName(ExcludeTrailingBackslash(from)));
+    const std::u16string name = ExtractFileName(ExcludeTrailingBackslash(from));
+    if (ListingPending()) {
+      selectAfterListing_ = name;
+      return true;
+    }
+    int row = model_.RowOfName(name);
     if (row >= 0) {
       SelectRow(row);
       ListView_SetSelectionMark(hwnd_, row);

@@ -16,6 +16,7 @@
 #include "browse/FileListModel.h"
 #include "browse/PaneCommands.h"
 #include "browse/FileRecords.h"
+#include "browse/FolderListing.h"
 #include "browse/MetadataReads.h"
 #include "browse/win/WinControls.h"
 #include "platform/Shell.h"
@@ -95,6 +96,11 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   bool ReadsRunning() const { return reads_ && reads_->Running(); }
   int ReadsDone() const { return reads_ ? reads_->Done() : 0; }
   int ReadsTotal() const { return reads_ ? reads_->Total() : 0; }
+  // A chosen folder is listed by a worker: the window answers while a slow card enumerates.
+  // Until the listing comes the list shows no rows; the lister is the program's unless
+  // replaced (tests hold a listing back with their own).
+  void SetListingSource(DirectoryLister& lister);
+  bool ListingPending() const { return listing_ && listing_->Pending(); }
   // Raised on the window's thread as metadata arrives (the status bar shows how far) and
   // once more when the last file of the folder is read.
   std::function<void()> OnReadProgress;
@@ -166,6 +172,8 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   // The sorted column's header shows the arrow of its direction, the others none.
   void ShowSortArrow();
   void StartReads();
+  // The listing of the shown folder arrived: its rows, then their metadata.
+  void ListingReady();
   void ReadsReady();
   // The selected records whose metadata has not arrived yet are read now (a command needs it).
   void FinishReadsOf(const std::vector<int>& rows);
@@ -198,6 +206,8 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   MetadataSource* metadata_ = &ExifMetadataSource();
   size_t unshownResults_ = 0;  // applied since the rows were last redrawn
   DWORD lastRedraw_ = 0;
+  std::u16string selectAfterListing_;  // a row to select once the listing comes (Backspace)
+  std::unique_ptr<FolderListing> listing_;
   std::unique_ptr<MetadataReads> reads_;  // last: its workers stop before the rest goes
 };
 
