@@ -31,6 +31,15 @@ class HeldMetadataSource : public MetadataSource {
     }
     gate_.notify_all();
   }
+  // While held, lets the loads begun so far through and holds every later one: each worker
+  // takes exactly one more file and waits with it.
+  void AllowStarted() {
+    {
+      std::lock_guard lock(mutex_);
+      allowed_ = started_.size();
+    }
+    gate_.notify_all();
+  }
   // The paths whose load began, in the order they began.
   std::vector<std::u16string> Started() const {
     std::lock_guard lock(mutex_);
@@ -50,9 +59,10 @@ class HeldMetadataSource : public MetadataSource {
     explicit Reader(HeldMetadataSource& owner) : owner_(owner) {}
     bool LoadFromGraphic(const std::u16string& path) override {
       std::unique_lock lock(owner_.mutex_);
+      size_t index = owner_.started_.size();
       owner_.started_.push_back(path);
       owner_.changed_.notify_all();
-      owner_.gate_.wait(lock, [&] { return !owner_.held_; });
+      owner_.gate_.wait(lock, [&] { return !owner_.held_ || index < owner_.allowed_; });
       return true;
     }
     TDateTime DateTime() override { return kDate; }
@@ -68,6 +78,7 @@ class HeldMetadataSource : public MetadataSource {
   mutable std::mutex mutex_;
   std::condition_variable gate_, changed_;
   bool held_ = false;
+  size_t allowed_ = 0;
   std::vector<std::u16string> started_;
 };
 
@@ -125,6 +136,7 @@ class HeldDirectoryLister : public DirectoryLister {
   mutable std::mutex mutex_;
   std::condition_variable gate_, changed_;
   bool held_ = false;
+  size_t allowed_ = 0;
   std::vector<std::u16string> started_;
 };
 
