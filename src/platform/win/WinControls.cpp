@@ -96,10 +96,10 @@ RedrawSuspender::~RedrawSuspender() {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-GdiFont MakeFont(const wchar_t* face, int pixelHeight) {
+GdiFont MakeFont(const wchar_t* face, int pixelHeight, BYTE charSet) {
   LOGFONTW lf{};
   lf.lfHeight = -pixelHeight;
-  lf.lfCharSet = SHIFTJIS_CHARSET;
+  lf.lfCharSet = charSet;
   lf.lfQuality = DEFAULT_QUALITY;
   lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
   return GdiFont(CreateFontIndirectW(&lf));

@@ -92,8 +92,8 @@ class RedrawSuspender {
   HWND hwnd_;
 };
 
-// A font of the given pixel height and face, in the Shift-JIS character set.
-GdiFont MakeFont(const wchar_t* face, int pixelHeight);
+// A font of the given pixel height and face, in the Shift-JIS character set unless told.
+GdiFont MakeFont(const wchar_t* face, int pixelHeight, BYTE charSet = SHIFTJIS_CHARSET);
 
 // True when path names an existing folder.
 bool FolderExists(const std::u16string& path);

@@ -48,14 +48,7 @@ std::vector<WORD> DialogTemplate(DWORD style) {
 
 // The dialogs' Tahoma, 11 pixels high at 96 DPI; Japanese text comes from the system's
 // linked fonts.
-GdiFont DialogFont(const DpiScale& scale) {
-  LOGFONTW lf{};
-  lf.lfHeight = -scale(11);
-  lf.lfCharSet = DEFAULT_CHARSET;
-  lf.lfQuality = DEFAULT_QUALITY;
-  lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
-  return GdiFont(CreateFontIndirectW(&lf));
-}
+GdiFont DialogFont(const DpiScale& scale) { return MakeFont(L"Tahoma", scale(11), DEFAULT_CHARSET); }
 
 }  // namespace
 
