@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
-#include "app/MainCommands.h"
 #include "app/win/PaneHandOffs.h"
+#include "app/MainCommands.h"
 #include "app/win/ToolButton.h"
 #include "app/win/ToolImages.h"
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
+#include "platform/win/WinControls.h"
 #include "platform/JournalFolder.h"
 #include "platform/Volume.h"
 #include "platform/win/BrowseFolderWin.h"
 #include "platform/win/DpiWin.h"
-#include "platform/win/WinControls.h"
 
 namespace tess {
 

@@ -9,9 +9,9 @@
 #include "browse/FileCommands.h"
 #include "browse/FolderPaths.h"
 #include "browse/win/PaneCommandsWin.h"
+#include "platform/win/WinControls.h"
 #include "platform/UiTexts.h"
 #include "platform/win/DpiWin.h"
-#include "platform/win/WinControls.h"
 #include "platform/win/WinText.h"
 
 namespace tess {

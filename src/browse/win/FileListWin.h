@@ -14,11 +14,11 @@
 #include "browse/BrowseState.h"
 #include "browse/FileCommands.h"
 #include "browse/FileListModel.h"
+#include "browse/PaneCommands.h"
 #include "browse/FileRecords.h"
 #include "browse/MetadataReads.h"
-#include "browse/PaneCommands.h"
-#include "platform/Shell.h"
 #include "platform/win/WinControls.h"
+#include "platform/Shell.h"
 
 namespace tess {
 

@@ -13,9 +13,9 @@
 #include "browse/FileCommands.h"
 #include "browse/FolderTreeModel.h"
 #include "browse/PaneCommands.h"
+#include "platform/win/WinControls.h"
 #include "platform/DirectoryList.h"
 #include "platform/Shell.h"
-#include "platform/win/WinControls.h"
 
 namespace tess {
 
