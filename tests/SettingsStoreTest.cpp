@@ -5,6 +5,7 @@
 #include "app/WindowSettings.h"
 #include "platform/MemorySettings.h"
 #include "platform/Text.h"
+#include "rename/RenameSettings.h"
 
 using namespace tess;
 

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/WindowSettings.h"
 #include "platform/SettingsKey.h"
 #include "platform/UiTexts.h"
 #include "rename/RenameRun.h"
+#include "rename/RenameSettings.h"
 
 namespace tess {
 

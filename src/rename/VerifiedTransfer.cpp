@@ -5,6 +5,7 @@
 #include <new>
 
 #include "platform/DestinationFolders.h"
+#include "platform/ScopeExit.h"
 #include "platform/Text.h"
 
 namespace tess {
@@ -113,17 +114,10 @@ class Run {
     }
     if (!writer) return PairResult::WriteFailed;
     // From here on every way out but the last removes the temporary file.
-    struct Temporary {
-      FileTransfer& io;
-      const std::u16string& path;
-      std::unique_ptr<FileWriter>& writer;
-      bool keep = false;
-      ~Temporary() {
-        if (keep) return;
-        if (writer) writer->Close();
-        io.Remove(path);
-      }
-    } guard{io_, temporary, writer};
+    ScopeExit guard([&] {
+      if (writer) writer->Close();
+      io_.Remove(temporary);
+    });
 
     ContentHasher hash;
     uint64_t length = 0;
@@ -152,7 +146,7 @@ class Run {
     }
     switch (io_.RenameNoReplace(temporary, p.destination)) {
       case RenameResult::Done:
-        guard.keep = true;
+        guard.Release();
         if (options_.observer) options_.observer->OnPairContent(i, length, digest);
         Step(i, PairStep::Verified);
         return PairResult::Done;

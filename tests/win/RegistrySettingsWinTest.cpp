@@ -10,6 +10,7 @@
 
 #include "app/WindowSettings.h"
 #include "platform/win/WinText.h"
+#include "rename/RenameSettings.h"
 
 using namespace tess;
 

@@ -15,13 +15,13 @@
 #include <functional>
 #include <memory>
 
-#include "app/WindowSettings.h"
 #include "app/win/MainWindow.h"
 #include "browse/FolderPaths.h"
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "rename/RenameForms.h"
+#include "rename/RenameSettings.h"
 #include "rename/RunJournal.h"
 #include "rename/win/RenameFormWin.h"
 #include "../support/ExifFixtures.h"

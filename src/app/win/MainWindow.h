@@ -17,7 +17,7 @@
 #include "app/win/ToolImages.h"
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
-#include "browse/win/WinControls.h"
+#include "platform/win/WinControls.h"
 #include "platform/JournalFolder.h"
 #include "platform/Volume.h"
 #include "platform/win/BrowseFolderWin.h"

@@ -6,8 +6,8 @@
 #include "browse/NewNames.h"
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
-#include "browse/win/WinControls.h"
 #include "platform/UiTexts.h"
+#include "platform/win/WinControls.h"
 #include "platform/win/WinText.h"
 
 namespace tess {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "browse/win/WinControls.h"
+#include "platform/win/WinControls.h"
 
 namespace tess {
 

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "browse/win/WinControls.h"
+#include "platform/win/WinControls.h"
 
 namespace tess {
 

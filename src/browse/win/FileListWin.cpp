@@ -10,7 +10,8 @@
 
 #include "browse/FileCommands.h"
 #include "browse/FolderPaths.h"
-#include "browse/win/WinControls.h"
+#include "browse/win/PaneCommandsWin.h"
+#include "platform/win/WinControls.h"
 #include "platform/UiTexts.h"
 #include "platform/win/DpiWin.h"
 #include "platform/win/WinText.h"

@@ -18,7 +18,7 @@
 #include "browse/FileRecords.h"
 #include "browse/FolderListing.h"
 #include "browse/MetadataReads.h"
-#include "browse/win/WinControls.h"
+#include "platform/win/WinControls.h"
 #include "platform/Shell.h"
 
 namespace tess {

@@ -7,6 +7,8 @@
 
 #include "browse/FileCommands.h"
 #include "browse/FolderPaths.h"
+#include "browse/win/PaneCommandsWin.h"
+#include "platform/ScopeExit.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
@@ -19,20 +21,6 @@ namespace {
 std::u16string ShellFolderForm(const std::u16string& path) {
   return IsDriveRootPath(path) ? path : ExcludeTrailingBackslash(path);
 }
-
-// Restores a flag or a value when a step ends, also when a command's error escapes it.
-template <typename T>
-class RestoreOnExit {
- public:
-  RestoreOnExit(T& target, T value) : target_(target), value_(value) {}
-  ~RestoreOnExit() { target_ = value_; }
-  RestoreOnExit(const RestoreOnExit&) = delete;
-  RestoreOnExit& operator=(const RestoreOnExit&) = delete;
-
- private:
-  T& target_;
-  T value_;
-};
 
 }  // namespace
 
@@ -167,16 +155,11 @@ void TplFolderTree::LoadChildren(const std::u16string& path, HTREEITEM node, boo
   ReadScope reading(*this);
   NodeWatch watch(*this, node);
   if (addNodes) loading_.push_back(node);
-  struct LoadEnd {
-    std::vector<HTREEITEM>& loading;
-    HTREEITEM node;
-    bool active;
-    ~LoadEnd() {
-      if (!active) return;
-      auto it = std::find(loading.begin(), loading.end(), node);
-      if (it != loading.end()) loading.erase(it);
-    }
-  } loadEnd{loading_, node, addNodes};
+  ScopeExit loadEnd([&] {
+    if (!addNodes) return;
+    auto it = std::find(loading_.begin(), loading_.end(), node);
+    if (it != loading_.end()) loading_.erase(it);
+  });
   std::u16string folder = IncludeTrailingBackslash(path);
   lister_->Enumerate(folder, [&](const DirectoryEntry& entry) {
     if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) && !IsDotEntry(entry.name)) {
@@ -219,7 +202,7 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
     unsigned generation = ++rootGeneration_;
     WaitCursor wait;
     OnRootChangeFlag = false;
-    RestoreOnExit<bool> ready(OnRootChangeFlag, true);
+    auto ready = RestoreOnExit(OnRootChangeFlag, true);
     FRootFolder = p;
     FRootNode = nullptr;
     FSelectFolder = p;
@@ -410,7 +393,7 @@ void TplFolderTree::RefreshView(bool isRoot) {
 void TplFolderTree::ForgetRoot() {
   ++rootGeneration_;
   {
-    RestoreOnExit<bool> ready(OnRootChangeFlag, true);
+    auto ready = RestoreOnExit(OnRootChangeFlag, true);
     OnRootChangeFlag = false;
     TreeView_DeleteAllItems(hwnd_);
   }
@@ -446,7 +429,7 @@ void TplFolderTree::SelectionChanged(HTREEITEM node) {
       // Deleting the vanished node moves the tree's selection; the list keeps showing the
       // folder it showed, so the selection goes back to that folder's node without a relisting.
       resyncing_ = true;
-      RestoreOnExit<bool> done(resyncing_, false);
+      auto done = RestoreOnExit(resyncing_, false);
       RedrawSuspender redraw(hwnd_);
       std::u16string shown = FSelectFolder;
       SyncChildren(NodePath(parent), parent, true);
@@ -565,7 +548,7 @@ void TplFolderTree::ReleaseFolders() {
   {
     // Deleting the selected node would select (and list) a sibling on the way.
     OnRootChangeFlag = false;
-    RestoreOnExit<bool> ready(OnRootChangeFlag, true);
+    auto ready = RestoreOnExit(OnRootChangeFlag, true);
     editSubclass_.reset();
     TreeView_DeleteAllItems(hwnd_);
   }

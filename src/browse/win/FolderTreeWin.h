@@ -13,7 +13,7 @@
 #include "browse/FileCommands.h"
 #include "browse/FolderTreeModel.h"
 #include "browse/PaneCommands.h"
-#include "browse/win/WinControls.h"
+#include "platform/win/WinControls.h"
 #include "platform/DirectoryList.h"
 #include "platform/Shell.h"
 

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "platform/Locale.h"
+#include "platform/win/WinHandles.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -11,12 +12,6 @@ namespace {
 
 constexpr int kTreeControlId = 14145;
 
-struct ComRelease {
-  IUnknown* p;
-  ~ComRelease() {
-    if (p) p->Release();
-  }
-};
 struct IdListFree {
   LPITEMIDLIST p = nullptr;
   ~IdListFree() {
@@ -45,15 +40,14 @@ LPITEMIDLIST GetFolderIDList(IShellFolder* desktop, HWND appWindow, const std::u
 bool TplBrowseFolder::Execute() {
   directory_.clear();
   folderName_.clear();
-  IShellFolder* desktop = nullptr;
-  if (FAILED(SHGetDesktopFolder(&desktop)) || !desktop) {
+  ComRef<IShellFolder> desktop;
+  if (FAILED(SHGetDesktopFolder(desktop.Out())) || !desktop) {
     handle_ = nullptr;
     return false;
   }
-  ComRelease desktopRelease{desktop};
   HWND appWindow = owner_;
-  IdListFree root{GetFolderIDList(desktop, appWindow, RootDir, RootSpecialDir)};
-  IdListFree init{GetFolderIDList(desktop, appWindow, InitDir, InitSpecialDir)};
+  IdListFree root{GetFolderIDList(desktop.get(), appWindow, RootDir, RootSpecialDir)};
+  IdListFree init{GetFolderIDList(desktop.get(), appWindow, InitDir, InitSpecialDir)};
   if (!root.p || !init.p) {
     handle_ = nullptr;
     return false;

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/ScopeExit.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
@@ -47,14 +48,7 @@ std::vector<WORD> DialogTemplate(DWORD style) {
 
 // The dialogs' Tahoma, 11 pixels high at 96 DPI; Japanese text comes from the system's
 // linked fonts.
-GdiFont DialogFont(const DpiScale& scale) {
-  LOGFONTW lf{};
-  lf.lfHeight = -scale(11);
-  lf.lfCharSet = DEFAULT_CHARSET;
-  lf.lfQuality = DEFAULT_QUALITY;
-  lstrcpynW(lf.lfFaceName, L"Tahoma", LF_FACESIZE);
-  return GdiFont(CreateFontIndirectW(&lf));
-}
+GdiFont DialogFont(const DpiScale& scale) { return MakeFont(L"Tahoma", scale(11), DEFAULT_CHARSET); }
 
 }  // namespace
 
@@ -163,25 +157,21 @@ int TModalForm::ShowModal() {
   closed_ = false;
   modalResult_ = 0;
   HWND owner = Owner();
-  struct Restore {
-    TModalForm& form;
-    HWND owner;
-    bool enableOwner;
-    ~Restore() {
-      // The owner is enabled before the dialog hides, so that it is activated again.
-      if (enableOwner) EnableWindow(owner, TRUE);
-      ShowWindow(form.hwnd_, SW_HIDE);
-      if (owner && IsWindow(owner) && IsWindowVisible(owner)) SetActiveWindow(owner);
-      form.showing_ = false;
-    }
-  } restore{*this, owner, false};
+  bool enableOwner = false;
+  ScopeExit restore([&] {
+    // The owner is enabled before the dialog hides, so that it is activated again.
+    if (enableOwner) EnableWindow(owner, TRUE);
+    ShowWindow(hwnd_, SW_HIDE);
+    if (owner && IsWindow(owner) && IsWindowVisible(owner)) SetActiveWindow(owner);
+    showing_ = false;
+  });
 
   // A hidden dialog is told of no monitor change: it takes its monitor's DPI as it shows.
   TakeDpi(WindowDpi(hwnd_), nullptr);
   FormShow();
   if (owner && IsWindowEnabled(owner)) {
     EnableWindow(owner, FALSE);
-    restore.enableOwner = true;
+    enableOwner = true;
   }
   ShowWindow(hwnd_, SW_SHOW);
   SetActiveWindow(hwnd_);

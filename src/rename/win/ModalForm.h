@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "browse/win/WinControls.h"
 #include "platform/win/DpiWin.h"
+#include "platform/win/WinControls.h"
 #include "rename/RenameForms.h"
 
 namespace tess {

@@ -9,13 +9,14 @@
 #include <mutex>
 #include <tuple>
 
-#include "app/WindowSettings.h"
+#include "platform/ScopeExit.h"
 #include "platform/SettingsKey.h"
-#include "rename/RunUndo.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
+#include "rename/RenameSettings.h"
 #include "rename/RenameTemplate.h"
+#include "rename/RunUndo.h"
 
 namespace tess {
 
@@ -487,10 +488,7 @@ void TRenameForm::UpdateUndoButton() {
 void TRenameForm::Undo1Click() {
   if (running_) return;
   running_ = true;
-  struct Done {
-    bool& running;
-    ~Done() { running = false; }
-  } done{running_};
+  auto done = RestoreOnExit(running_, false);
   CollectedLog log(options_.beep);
   FileSystem& files = options_.files ? *options_.files : PlatformFileSystem();
   std::optional<RunJournal> last = LastRun(Journals());

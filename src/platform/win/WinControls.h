@@ -1,7 +1,7 @@
 #pragma once
-// Small owners for the Win32 resources the two panes and the main window hold: nothing is
-// released by hand, and a subclassing ends with its owner. Also the one window procedure
-// every window class of the program goes through.
+// Small owners for the Win32 resources the windows hold: nothing is released by hand, and a
+// subclassing ends with its owner. Also the one window procedure every window class of the
+// program goes through, fonts and the input method of a control.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "browse/PaneCommands.h"
 #include "platform/Shell.h"
 #include "platform/win/WinHandles.h"
 
@@ -93,8 +92,8 @@ class RedrawSuspender {
   HWND hwnd_;
 };
 
-// A font of the given pixel height and face, in the Shift-JIS character set.
-GdiFont MakeFont(const wchar_t* face, int pixelHeight);
+// A font of the given pixel height and face, in the Shift-JIS character set unless told.
+GdiFont MakeFont(const wchar_t* face, int pixelHeight, BYTE charSet = SHIFTJIS_CHARSET);
 
 // True when path names an existing folder.
 bool FolderExists(const std::u16string& path);
@@ -113,14 +112,6 @@ bool FileOperationCancelled(const FileOperationResult& result);
 // The text for a failed shell file operation: the shell's own codes by their meaning, any
 // other code by the system's message.
 std::u16string FileOperationErrorText(int code);
-
-// The one way the panes' commands tell the user of a failure: a beep, or the message of the
-// system's error or of the shell's operation (unless the shell showed it, or the user
-// cancelled), through onError when set, else in a message box of control's window.
-void ReportPaneFailure(HWND control, const std::function<void(const std::u16string&)>& onError,
-                       const PaneFailure& failure);
-// The disk as the pane commands see it.
-PaneFiles& PlatformPaneFiles();
 
 // The input method of a control: opened in Hiragana mode for typing a name, or closed.
 void OpenImeHiragana(HWND hwnd);

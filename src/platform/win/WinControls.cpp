@@ -1,6 +1,4 @@
-#include "browse/win/WinControls.h"
-
-#include "browse/FileCommands.h"
+#include "platform/win/WinControls.h"
 
 #include <imm.h>
 #include <shlobj.h>
@@ -98,10 +96,10 @@ RedrawSuspender::~RedrawSuspender() {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-GdiFont MakeFont(const wchar_t* face, int pixelHeight) {
+GdiFont MakeFont(const wchar_t* face, int pixelHeight, BYTE charSet) {
   LOGFONTW lf{};
   lf.lfHeight = -pixelHeight;
-  lf.lfCharSet = SHIFTJIS_CHARSET;
+  lf.lfCharSet = charSet;
   lf.lfQuality = DEFAULT_QUALITY;
   lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
   return GdiFont(CreateFontIndirectW(&lf));
@@ -175,44 +173,6 @@ void CloseIme(HWND hwnd) {
   if (!context) return;
   ImmSetOpenStatus(context, FALSE);
   ImmReleaseContext(hwnd, context);
-}
-
-void ReportPaneFailure(HWND control, const std::function<void(const std::u16string&)>& onError,
-                       const PaneFailure& failure) {
-  std::u16string text;
-  switch (failure.kind) {
-    case PaneFailure::Kind::Beep:
-      DefaultBeep();
-      return;
-    case PaneFailure::Kind::SystemError:
-      text = SystemErrorMessage(static_cast<unsigned long>(failure.code));
-      break;
-    case PaneFailure::Kind::Shell:
-      if (failure.shell.returnValue == 0 || FileOperationCancelled(failure.shell) || failure.shell.errorShown) return;
-      text = FileOperationErrorText(failure.shell.returnValue);
-      break;
-  }
-  if (onError) {
-    onError(text);
-    return;
-  }
-  MessageBoxW(reinterpret_cast<HWND>(AppWindowOf(control)), W(text), W(texts::kAppTitle), MB_OK | MB_ICONERROR);
-}
-
-namespace {
-
-class PaneFilesWin final : public PaneFiles {
- public:
-  bool Exists(const std::u16string& path) override { return GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES; }
-  bool IsFolder(const std::u16string& path) override { return FolderExists(path); }
-  int CreateFolder(const std::u16string& path) override { return SHCreateDirectoryExW(nullptr, W(path), nullptr); }
-};
-
-}  // namespace
-
-PaneFiles& PlatformPaneFiles() {
-  static PaneFilesWin files;
-  return files;
 }
 
 }  // namespace tess

@@ -1,0 +1,63 @@
+#include "rename/RenameSettings.h"
+
+#include <memory>
+
+namespace tess {
+namespace {
+
+constexpr const char16_t* kItemIndexNames[] = {u"ComboBox1.ItemIndex", u"ComboBox2.ItemIndex",
+                                               u"ComboBox3.ItemIndex"};
+
+std::vector<std::u16string> ReadTemplateList(SettingsKey& key, const char16_t* name,
+                                             std::vector<std::u16string> builtIn) {
+  std::vector<std::u16string> list;
+  if (ReadMultiString(key, name, list) == ReadResult::Ok && !list.empty()) return list;
+  return builtIn;
+}
+
+}  // namespace
+
+std::vector<std::u16string> RenameWindowSettings::BuiltInFolderTemplates() {
+  return {u"@元のフォルダ名", u"@年4@月2@日2", u"@モデル\\@年4@月2@日2", u"@メーカー\\@モデル\\@年4@月2@日2",
+          u"C:\\DSC\\@元号2@元号年1年@月1月@日1日"};
+}
+
+std::vector<std::u16string> RenameWindowSettings::BuiltInFileTemplates() {
+  return {u"@元のファイル名", u"@年4@月2@日2-@時2@分2@秒2", u"@年4@月2@日2(@曜1)-@時2@分2@秒2",
+          u"@年4@月2@日2-@通1"};
+}
+
+void ReadRenameWindowSettings(SettingsStore& store, RenameWindowSettings& settings) {
+  std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kRenameWindowKey);
+  if (!key) return;
+  ReadPlacement(*key, settings.placement);
+  settings.folderTemplates = ReadTemplateList(*key, u"CopyToPath", RenameWindowSettings::BuiltInFolderTemplates());
+  settings.fileTemplates = ReadTemplateList(*key, u"CopyToFile", RenameWindowSettings::BuiltInFileTemplates());
+  for (int i = 0; i < 3; ++i) {
+    int32_t value;
+    settings.itemIndex[i] = ReadInteger(*key, kItemIndexNames[i], value) == ReadResult::Ok ? value : 0;
+  }
+}
+
+bool WriteRenameWindowSettings(SettingsStore& store, const RenameWindowSettings& settings) {
+  std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kRenameWindowKey);
+  if (!key) return false;
+  const auto& index = settings.itemIndex;
+  bool placement = WritePlacement(*key, settings.placement);
+  bool indices = WriteIntegerGroup(
+      *key, {{kItemIndexNames[0], index[0]}, {kItemIndexNames[1], index[1]}, {kItemIndexNames[2], index[2]}});
+  bool folders = WriteMultiString(*key, u"CopyToPath", settings.folderTemplates);
+  bool files = WriteMultiString(*key, u"CopyToFile", settings.fileTemplates);
+  return placement && indices && folders && files;
+}
+
+void ReadListEditWindowSettings(SettingsStore& store, ListEditWindowSettings& settings) {
+  if (std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kListEditWindowKey)) ReadPlacement(*key, settings.placement);
+}
+
+bool WriteListEditWindowSettings(SettingsStore& store, const ListEditWindowSettings& settings) {
+  std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kListEditWindowKey);
+  return key && WritePlacement(*key, settings.placement);
+}
+
+}  // namespace tess
