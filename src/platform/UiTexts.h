@@ -15,6 +15,8 @@ inline constexpr char16_t kStatusItemsSuffix[] = u" 個の項目";
 inline constexpr char16_t kStatusSelectedSuffix[] = u" 個の項目を選択";
 // While the photos' dates come in: two spaces, this, the count done, " / ", the count of all.
 inline constexpr char16_t kStatusReadingPrefix[] = u"撮影日時を読み込み中 ";
+// The placeholder a tree node shows while its sub-folders are read.
+inline constexpr char16_t kTreeReadingNode[] = u"読み込み中...";
 inline constexpr char16_t kHintRootFolder[] = u"ルートフォルダ設定";
 inline constexpr char16_t kHintUp[] = u"一つ上のフォルダ";
 inline constexpr char16_t kHintRename[] = u"名前編集";

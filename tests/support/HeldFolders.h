@@ -1,7 +1,8 @@
 #pragma once
-// A directory lister for the reads done off the window's thread: folders made in memory,
-// whose listings can be held back at a gate until the test lets them through. A held
-// listing waits before its first entry. Safe to use from several threads.
+// A directory lister for the reads done off the window's thread: folders made in memory (or
+// the disk's, through another lister), whose listings can be held back at a gate until the
+// test lets them through. A held listing waits before its first entry. Safe to use from
+// several threads.
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -17,6 +18,9 @@ namespace tess::testing {
 
 class HeldFolderLister : public DirectoryLister {
  public:
+  // With disk set, the folders are the ones it lists; Add is not used then.
+  explicit HeldFolderLister(DirectoryLister* disk = nullptr) : disk_(disk) {}
+
   // A folder (ending with "\") and its entries; a name ending with "\" is a sub-folder.
   void Add(const std::u16string& folder, const std::vector<std::u16string>& names) {
     std::lock_guard lock(mutex_);
@@ -52,6 +56,11 @@ class HeldFolderLister : public DirectoryLister {
     std::lock_guard lock(mutex_);
     return visited_;
   }
+  // Listings begun and not yet returned (a search the system would hold open).
+  int InProgress() const {
+    std::lock_guard lock(mutex_);
+    return inProgress_;
+  }
   // Waits (a bounded time) until count listings have begun.
   bool WaitStarted(size_t count) {
     std::unique_lock lock(mutex_);
@@ -70,9 +79,17 @@ class HeldFolderLister : public DirectoryLister {
     });
   }
   bool Enumerate(const std::u16string& folder, const std::function<bool(const DirectoryEntry&)>& visit) override {
+    struct Done {
+      HeldFolderLister& owner;
+      ~Done() {
+        std::lock_guard lock(owner.mutex_);
+        --owner.inProgress_;
+      }
+    } done{*this};
     std::vector<DirectoryEntry> entries;
     {
       std::unique_lock lock(mutex_);
+      ++inProgress_;
       started_.push_back(folder);
       changed_.notify_all();
       if (holding_ && (!heldFilter_ || heldFilter_(folder))) {
@@ -81,10 +98,13 @@ class HeldFolderLister : public DirectoryLister {
         gate_.wait(lock, [&] { return !holding_; });
         if (--waiting_[folder] == 0) waiting_.erase(folder);
       }
-      auto it = folders_.find(folder);
-      if (it == folders_.end()) return false;
-      entries = it->second;
+      if (!disk_) {
+        auto it = folders_.find(folder);
+        if (it == folders_.end()) return false;
+        entries = it->second;
+      }
     }
+    if (disk_ && !disk_->List(folder, entries)) return false;
     for (const auto& e : entries) {
       {
         std::lock_guard lock(mutex_);
@@ -94,10 +114,13 @@ class HeldFolderLister : public DirectoryLister {
     }
     return true;
   }
-  std::optional<DirectoryEntry> Find(const std::u16string&) override { return std::nullopt; }
-  std::u16string FullPath(const std::u16string& path) override { return path; }
+  std::optional<DirectoryEntry> Find(const std::u16string& path) override {
+    return disk_ ? disk_->Find(path) : std::nullopt;
+  }
+  std::u16string FullPath(const std::u16string& path) override { return disk_ ? disk_->FullPath(path) : path; }
 
  private:
+  DirectoryLister* disk_;
   mutable std::mutex mutex_;
   std::condition_variable gate_, changed_;
   std::map<std::u16string, std::vector<DirectoryEntry>> folders_;
@@ -106,6 +129,7 @@ class HeldFolderLister : public DirectoryLister {
   bool holding_ = false;
   std::vector<std::u16string> started_;
   int visited_ = 0;
+  int inProgress_ = 0;
 };
 
 }  // namespace tess::testing

@@ -40,6 +40,8 @@ struct MainWindowOptions {
   ShellServices* shell = nullptr;
   // The reader of the photos' metadata; the program's unless replaced (tests hold it back).
   MetadataSource* metadata = nullptr;
+  // The folder tree's directory reads; the system's unless replaced (tests hold them back).
+  DirectoryLister* folders = nullptr;
   // How a pop-up menu is shown: modally at the screen point unless replaced (tests record
   // which menu would open, since nobody is there to choose from it).
   std::function<void(HMENU menu, POINT screen)> showPopup;
@@ -202,13 +204,6 @@ class TTessarineMain : public WindowBase {
   std::unique_ptr<TplFolderTree> tree_;
   std::unique_ptr<TplFileList> list_;
   std::unique_ptr<PaneDragDrop> dragDrop_;
-  // An eject asked for while an enumeration below it still had a folder of the drive open:
-  // it runs from a timer once that loop has ended.
-  struct PendingEject {
-    char16_t letter = 0;
-    PaneFolders shown;
-    bool released = false;
-  } pendingEject_;
   std::array<std::unique_ptr<TToolButton>, ToolButtonCount> buttons_;
   ToolImageLists toolImages_;
   IconHandle appIcon_;  // outlives the window: destroyed after it
@@ -221,7 +216,6 @@ class TTessarineMain : public WindowBase {
   bool shown_ = false;
   std::u16string lastFolder_;  // the folder shown when the window was last closed
   bool destroying_ = false;
-  bool closePending_ = false;  // a close asked for while the tree reads folders
   std::array<HMENU, 4> popupMenus_{};
   std::vector<std::unique_ptr<SubclassGuard>> tabGuards_;
   // What Ctrl+Z undoes: only changes made in this session, the latest one.
