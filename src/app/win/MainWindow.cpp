@@ -540,6 +540,7 @@ void TTessarineMain::UpdateStatusPanels() {
   std::u16string selected = StatusSelectedText(list_->SelectedCount(), separator);
   // The selection's text gives way while the dates come in: it is back when they are all read.
   if (list_->ReadsRunning()) selected = StatusReadingText(list_->ReadsDone(), list_->ReadsTotal(), separator);
+  if (list_->CardReadRunning()) selected = StatusReadingText(list_->CardReadDone(), list_->CardReadTotal(), separator);
   SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(W(items)));
   SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(W(selected)));
 }
@@ -901,6 +902,11 @@ void TTessarineMain::plFileList1MouseDown(POINT screen) {
 }
 
 void TTessarineMain::CopyPasteKeys(WORD key) {
+  // Esc in either pane gives up the read of a whole card for the rename.
+  if (key == VK_ESCAPE && list_->CardReadRunning()) {
+    list_->CancelCardRead();
+    return;
+  }
   if (GetKeyState(VK_CONTROL) >= 0) return;
   if (key == 'C') btnCopyClick();
   else if (key == 'V') btnPasteClick();

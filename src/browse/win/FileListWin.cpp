@@ -117,6 +117,11 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance) : shell_(&Plat
       ReadsReady();
       return 0;
     }
+    if (msg == kCardReadMessage) {
+      handled = true;
+      CardReadReady();
+      return 0;
+    }
     // The hourglass stays while a long step runs, whatever the mouse does.
     if (msg == WM_SETCURSOR && WaitCursor::ShowsWait()) {
       handled = true;
@@ -205,6 +210,7 @@ void TplFileList::ListFolder(const std::u16string& folder) {
   FFileInfo = nullptr;
   // The records go: results still on their way must not reach them.
   reads_->Cancel();
+  CancelCardRead();
   ListView_SetItemCountEx(hwnd_, 0, 0);
   model_.ListFolder(folder);
   ListView_SetItemCountEx(hwnd_, FileDataList.Count(), 0);
