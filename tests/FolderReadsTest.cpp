@@ -71,21 +71,26 @@ TEST(FolderReads, ListsAndProbesAnswerWhatTheFolderHolds) {
   }
 }
 
-TEST(FolderReads, TheLookOfEverySubFolderIsFoundOnTheWorker) {
+TEST(FolderReads, TheLookOfAProbedFolderIsFoundOnTheWorker) {
   HeldFolderLister lister;
   MakeCard(lister);
   std::thread::id caller = std::this_thread::get_id();
   bool onCaller = false;
+  V described;
   FolderReads reads(lister, nullptr, [&](const std::u16string& folder) {
     onCaller |= std::this_thread::get_id() == caller;
-    return FolderLook{folder == u"C:\\card\\MISC\\" ? 2 : 1, 3, false};
+    described.push_back(folder);
+    return FolderLook{folder == u"C:\\card\\MISC\\" ? 2 : 1, 3, true};
   });
   reads.Request(1, Kind::Fill, u"C:\\card\\");
+  reads.Request(2, Kind::Probe, u"C:\\card\\MISC\\");
   auto replies = TakeAll(reads);
-  ASSERT_EQ(replies.size(), 1u);
-  ASSERT_EQ(replies[0].looks.size(), 2u);
-  EXPECT_EQ(replies[0].looks[0].image, 1);
-  EXPECT_EQ(replies[0].looks[1].image, 2);
+  ASSERT_EQ(replies.size(), 2u);
+  const auto& probe = replies[0].kind == Kind::Probe ? replies[0] : replies[1];
+  EXPECT_EQ(probe.look.image, 2);
+  EXPECT_EQ(probe.look.openImage, 3);
+  EXPECT_TRUE(probe.look.shared);
+  EXPECT_EQ(described, V{u"C:\\card\\MISC\\"}) << "a list does not wait for the looks of its folders";
   EXPECT_FALSE(onCaller);
 }
 

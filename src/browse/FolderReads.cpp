@@ -117,9 +117,8 @@ FolderReads::Reply FolderReads::Read(const Job& job) {
     return true;
   });
   if (stopped) reply.listed = false;
-  // Looked up after the search has closed: the shell may open the folders itself.
-  if (!stopped && describe_)
-    for (const auto& name : reply.folders) reply.looks.push_back(describe_(job.folder + name + u"\\"));
+  // Looked up after the search has closed: the shell may open the folder itself.
+  if (!stopped && describe_ && job.kind == Kind::Probe) reply.look = describe_(job.folder);
   return reply;
 }
 

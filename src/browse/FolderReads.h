@@ -41,12 +41,12 @@ class FolderReads {
     std::u16string folder;
     bool listed = false;                  // false: the folder could not be read
     std::vector<std::u16string> folders;  // Fill, Sync: the sub-folder names, "." and ".." left out
-    std::vector<FolderLook> looks;        // Fill, Sync: one per name when a describer is set
     bool hasSubFolder = false;            // Probe
+    FolderLook look;                      // Probe: the folder's look when a describer is set
   };
   // ready is called from the worker when replies wait and the last Take emptied them (once
   // per batch): it must only post a wake-up. describe, when set, runs on the worker for every
-  // sub-folder a Fill or Sync finds (a full path ending with a separator).
+  // probed folder (a full path ending with a separator): a node's look comes with its button.
   FolderReads(DirectoryLister& lister, std::function<void()> ready,
               std::function<FolderLook(const std::u16string& folder)> describe = nullptr);
   ~FolderReads();

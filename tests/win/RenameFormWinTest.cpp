@@ -794,6 +794,8 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
   for (const auto& entry : fs::recursive_directory_iterator(fs::path(std::wstring(W(folder_)))))
     if (entry.is_regular_file()) ++files;
   EXPECT_EQ(files, 8u);
+  // The tree reads the new folders on its worker.
+  ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   List nodes;
   for (HTREEITEM n : tree.Children(node)) nodes.push_back(tree.NodeText(n));
   EXPECT_EQ(nodes, (List{u"2024", u"D70", u"sub", u"X100"})) << "the tree shows the new folders";

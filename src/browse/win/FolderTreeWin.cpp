@@ -38,8 +38,12 @@ class RestoreOnExit {
   T value_;
 };
 
-// The posted wake-up: folder replies wait.
+// The posted wake-up: folder replies wait (or the rest of a slice of them).
 constexpr UINT kFolderRepliesMessage = WM_APP + 0x180;
+// At most this long applying replies before the queue gets a turn, and this many nodes added
+// to a folder at a time.
+constexpr int kApplySliceMs = 20;
+constexpr int kFillSlice = 8;
 
 // Runs on the folder reads' worker: the shell wants COM on the thread that asks it.
 FolderLook DescribeFolder(const std::u16string& folder) {
@@ -115,6 +119,7 @@ void TplFolderTree::NodeDeleted(HTREEITEM node, uint64_t key) {
   if (key) {
     nodes_.erase(key);
     recursiveSyncs_.erase(key);
+    DropPending(key);
     if (reads_) reads_->Forget(key);
   }
   if (node == FRootNode) FRootNode = nullptr;
@@ -222,6 +227,12 @@ HTREEITEM TplFolderTree::AddChild(HTREEITEM parent, const std::u16string& name) 
   ins.hParent = parent;
   ins.hInsertAfter = TVI_LAST;
   ins.item.mask = TVIF_TEXT | TVIF_CHILDREN | TVIF_PARAM;
+  // A folder's usual icons until its own look comes with its probe.
+  if (folderImage_ >= 0) {
+    ins.item.mask |= TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    ins.item.iImage = folderImage_;
+    ins.item.iSelectedImage = openFolderImage_ >= 0 ? openFolderImage_ : folderImage_;
+  }
   std::u16string text = name;
   ins.item.pszText = W(text);
   ins.item.cChildren = 0;
@@ -255,57 +266,89 @@ void TplFolderTree::RemovePlaceholder(HTREEITEM node) {
 }
 
 void TplFolderTree::ApplyReplies() {
-  std::vector<FolderReads::Reply> replies = reads_->Take();
-  if (replies.empty()) return;
+  for (FolderReads::Reply& reply : reads_->Take()) pending_.push_back(PendingReply{std::move(reply)});
+  if (pending_.empty()) return;
+  // The control takes milliseconds per node change here (more on Wine): a big folder's
+  // replies are applied in slices, the queue handled in between.
+  LARGE_INTEGER start, now, frequency;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  const LONGLONG budget = frequency.QuadPart * kApplySliceMs / 1000;
   bool walk = false;
   {
     RedrawSuspender redraw(hwnd_);
-    for (const FolderReads::Reply& reply : replies) {
+    while (!pending_.empty()) {
+      QueryPerformanceCounter(&now);
+      if (now.QuadPart - start.QuadPart > budget) break;
+      PendingReply& p = pending_.front();
       // A node deleted meanwhile has forgotten its requests; its key finds nothing either way.
-      HTREEITEM node = NodeOf(reply.node);
-      if (!node) continue;
-      switch (reply.kind) {
-        case FolderReads::Kind::Fill:
-          ApplyFill(node, reply);
-          walk = true;
-          break;
-        case FolderReads::Kind::Sync:
-          ApplySync(node, reply);
-          break;
-        case FolderReads::Kind::Probe:
-          // A node loaded meanwhile knows better from its children.
-          if (!TreeView_GetChild(hwnd_, node)) SetChildrenMark(node, reply.hasSubFolder);
-          break;
+      HTREEITEM node = NodeOf(p.reply.node);
+      bool done = true;
+      if (node) {
+        switch (p.reply.kind) {
+          case FolderReads::Kind::Fill:
+            done = ApplyFill(node, p);
+            walk = walk || done;
+            break;
+          case FolderReads::Kind::Sync:
+            ApplySync(node, p.reply);
+            break;
+          case FolderReads::Kind::Probe:
+            // A node loaded meanwhile knows better from its children.
+            if (!TreeView_GetChild(hwnd_, node) && HasChildrenMark(node) != p.reply.hasSubFolder)
+              SetChildrenMark(node, p.reply.hasSubFolder);
+            SetNodeLook(node, p.reply.look);
+            break;
+        }
       }
+      if (done) pending_.pop_front();
     }
   }
+  if (!pending_.empty()) PostMessageW(hwnd_, kFolderRepliesMessage, 0, 0);
   if (walk) ContinueWalk();
 }
 
-void TplFolderTree::AddReadChildren(HTREEITEM node, const FolderReads::Reply& reply,
-                                    const std::vector<std::u16string>& names) {
-  for (const auto& name : names) {
-    HTREEITEM child = AddChild(node, name);
-    if (!child) continue;
-    auto at = std::find(reply.folders.begin(), reply.folders.end(), name);
-    size_t index = static_cast<size_t>(at - reply.folders.begin());
-    if (index < reply.looks.size()) SetNodeLook(child, reply.looks[index]);
-    // Its expand button follows when the probe answers.
-    reads_->Request(KeyOf(child), FolderReads::Kind::Probe, reply.folder + name + u"\\");
-  }
+bool TplFolderTree::Filling(uint64_t key) const {
+  return reads_->Listing(key) || std::any_of(pending_.begin(), pending_.end(), [&](const PendingReply& p) {
+           return p.reply.node == key && p.reply.kind == FolderReads::Kind::Fill;
+         });
 }
 
-void TplFolderTree::ApplyFill(HTREEITEM node, const FolderReads::Reply& reply) {
-  RemovePlaceholder(node);
-  std::vector<std::u16string> kept;
-  for (HTREEITEM c : Children(node)) kept.push_back(NodeText(c));
-  if (reply.listed) AddReadChildren(node, reply, NewFolderNames(kept, reply.folders));
+void TplFolderTree::DropPending(uint64_t key) {
+  pending_.erase(std::remove_if(pending_.begin(), pending_.end(), [&](const PendingReply& p) { return p.reply.node == key; }),
+                 pending_.end());
+}
+
+void TplFolderTree::AddReadChildren(HTREEITEM node, const std::u16string& folder, const std::u16string& name) {
+  HTREEITEM child = AddChild(node, name);
+  if (!child) return;
+  // The look and the expand button follow when the probe answers.
+  reads_->Request(KeyOf(child), FolderReads::Kind::Probe, folder + name + u"\\");
+}
+
+bool TplFolderTree::ApplyFill(HTREEITEM node, PendingReply& p) {
+  const FolderReads::Reply& reply = p.reply;
+  if (!p.started) {
+    p.started = true;
+    RemovePlaceholder(node);
+    std::vector<std::u16string> kept;
+    for (HTREEITEM c : Children(node)) kept.push_back(NodeText(c));
+    p.names = reply.listed ? NewFolderNames(kept, reply.folders) : std::vector<std::u16string>{};
+    // In the order the control sorts them, so that a node filled in slices stays in order.
+    std::stable_sort(p.names.begin(), p.names.end(), [](const std::u16string& a, const std::u16string& b) {
+      return lstrcmpiW(W(a), W(b)) < 0;
+    });
+    if (!kept.empty()) p.sortAtEnd = true;
+  }
+  for (int n = 0; p.next < p.names.size() && n < kFillSlice; ++n) AddReadChildren(node, reply.folder, p.names[p.next++]);
+  if (p.next < p.names.size()) return false;
   if (!TreeView_GetChild(hwnd_, node)) {
     SetChildrenMark(node, false);
-    return;
+    return true;
   }
-  SortChildren(node);
+  if (p.sortAtEnd) SortChildren(node);
   if (node == FRootNode) TreeView_Expand(hwnd_, node, TVE_EXPAND);
+  return true;
 }
 
 void TplFolderTree::ApplySync(HTREEITEM node, const FolderReads::Reply& reply) {
@@ -324,7 +367,7 @@ void TplFolderTree::ApplySync(HTREEITEM node, const FolderReads::Reply& reply) {
   }
   ChildSyncPlan plan = PlanChildSync(names, exists, reply.folders, true);
   for (auto it = plan.remove.rbegin(); it != plan.remove.rend(); ++it) TreeView_DeleteItem(hwnd_, children[*it]);
-  AddReadChildren(node, reply, plan.add);
+  for (const auto& name : plan.add) AddReadChildren(node, reply.folder, name);
   SetChildrenMark(node, TreeView_GetChild(hwnd_, node) != nullptr);
   SortChildren(node);
   // A first child under the top node or an open node is shown, not hidden in a closed node.
@@ -352,9 +395,19 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
       ImgListHandle = reinterpret_cast<HIMAGELIST>(
           SHGetFileInfoW(L"", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
       if (ImgListHandle) TreeView_SetImageList(hwnd_, ImgListHandle, TVSIL_NORMAL);
+      // Taken from the attributes alone: no disk is asked.
+      SHFILEINFOW folder{};
+      if (SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &folder, sizeof(folder),
+                         SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON))
+        folderImage_ = folder.iIcon;
+      SHFILEINFOW open{};
+      if (SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &open, sizeof(open),
+                         SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON))
+        openFolderImage_ = open.iIcon;
     }
     // Whatever the old root still had being read is of no use any more.
     reads_->CancelAll();
+    pending_.clear();
     recursiveSyncs_.clear();
     pendingWalk_.clear();
     FRootFolder = p;
@@ -400,7 +453,7 @@ HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
     // Also a node without the mark: a folder added by a refresh is not probed, and its
     // sub-folders must still be reachable by path (a folder opened from the list).
     if (Children(node).empty()) {
-      if (!reads_->Listing(KeyOf(node))) StartFill(node, folder);
+      if (!Filling(KeyOf(node))) StartFill(node, folder);
       // The walk goes on from here when the node's sub-folders have come.
       pendingWalk_ = p;
       return nullptr;
@@ -459,7 +512,7 @@ void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, boo
   if (!key) return;
   std::u16string folder = IncludeTrailingBackslash(path);
   // A node whose sub-folders are being read gets them fresh anyway.
-  if (reads_->Listing(key)) return;
+  if (Filling(key)) return;
   // A loaded node whose every child vanished still reads its folder, and so do an open node
   // and the top node without children: a first sub-folder must appear at once. Any other
   // node only learns whether it has sub-folders.
@@ -496,6 +549,7 @@ void TplFolderTree::RefreshView(bool isRoot) {
 
 void TplFolderTree::ForgetRoot() {
   reads_->CancelAll();
+  pending_.clear();
   recursiveSyncs_.clear();
   pendingWalk_.clear();
   {
@@ -521,7 +575,7 @@ NodeState TplFolderTree::StateOf(HTREEITEM node) const {
   state.marked = HasChildrenMark(node);
   state.expanded = (TreeView_GetItemState(hwnd_, node, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
   state.isTop = node == FRootNode;
-  state.loading = reads_->Listing(KeyOf(node));
+  state.loading = Filling(KeyOf(node));
   return state;
 }
 
@@ -570,8 +624,9 @@ void TplFolderTree::Collapsed(HTREEITEM node) {
   bool hadChildren = TreeView_GetChild(hwnd_, node) != nullptr;
   // A read still running for this node stops: the next expansion reads the folder whole.
   const uint64_t key = KeyOf(node);
-  bool loading = reads_->Listing(key);
+  bool loading = Filling(key);
   reads_->Forget(key);
+  DropPending(key);
   recursiveSyncs_.erase(key);
   DeleteChildren(node);
   SetChildrenMark(node, MarkAfterCollapse(hadChildren, loading));
@@ -650,6 +705,7 @@ void TplFolderTree::ReleaseFolders() {
   // A read running meanwhile stops; nothing returns here before its search has closed.
   reads_->CancelAll();
   reads_->WaitIdle();
+  pending_.clear();
   recursiveSyncs_.clear();
   pendingWalk_.clear();
   {
@@ -903,7 +959,7 @@ bool TplFolderTree::CreateFolder(const std::u16string& folderName) {
   // The new folder's node comes at once (its name is known, no read needed); a node whose
   // sub-folders were not read yet reads them all when it opens.
   HTREEITEM found = nullptr;
-  if (TreeView_GetChild(hwnd_, node) && !reads_->Listing(KeyOf(node))) {
+  if (TreeView_GetChild(hwnd_, node) && !Filling(KeyOf(node))) {
     RedrawSuspender redraw(hwnd_);
     found = AddChild(node, name);
     if (found) SetNodeIcons(base + name + u"\\", found);

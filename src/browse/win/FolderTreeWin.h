@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <set>
@@ -63,7 +64,7 @@ class TplFolderTree {
   void SyncSelectedNode(const std::u16string& folder);
 
   // True while folder reads are asked for and their replies not yet applied.
-  bool ReadsRunning() const { return reads_ && reads_->Busy(); }
+  bool ReadsRunning() const { return !pending_.empty() || (reads_ && reads_->Busy()); }
   std::u16string NodePath(HTREEITEM node) const;
   // The node of path when the nodes down to it are loaded; otherwise null, and the nodes on
   // the way are read: the walk goes on (and selects the node) when their replies come.
@@ -115,10 +116,22 @@ class TplFolderTree {
   // A read of node's sub-folders; a placeholder child shows meanwhile.
   void StartFill(HTREEITEM node, const std::u16string& path);
   void RemovePlaceholder(HTREEITEM node);
+  // A reply taken from the reads, applied in slices.
+  struct PendingReply {
+    FolderReads::Reply reply;
+    bool started = false;
+    std::vector<std::u16string> names;  // a fill's new sub-folders, in order
+    size_t next = 0;                    // the first of them not added yet
+    bool sortAtEnd = false;             // the node held children already
+  };
   void ApplyReplies();
-  void ApplyFill(HTREEITEM node, const FolderReads::Reply& reply);
+  void DropPending(uint64_t key);
+  // Whether node's sub-folders are being read or added.
+  bool Filling(uint64_t key) const;
+  // True when the fill is complete.
+  bool ApplyFill(HTREEITEM node, PendingReply& pending);
   void ApplySync(HTREEITEM node, const FolderReads::Reply& reply);
-  void AddReadChildren(HTREEITEM node, const FolderReads::Reply& reply, const std::vector<std::u16string>& names);
+  void AddReadChildren(HTREEITEM node, const std::u16string& folder, const std::u16string& name);
   void ContinueWalk();
   void SetChildrenMark(HTREEITEM node, bool marked);
   void DeleteChildren(HTREEITEM node);
@@ -154,6 +167,8 @@ class TplFolderTree {
   uint64_t nextKey_ = 0;
   std::set<uint64_t> recursiveSyncs_;  // syncs that go on into the loaded children
   std::u16string pendingWalk_;         // a folder to select once the nodes down to it are read
+  std::deque<PendingReply> pending_;   // replies taken, not yet (wholly) applied
+  int folderImage_ = -1, openFolderImage_ = -1;  // a folder's usual icons
   LRESULT TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
   std::unique_ptr<SubclassGuard> subclass_;
   std::unique_ptr<SubclassGuard> editSubclass_;
