@@ -30,6 +30,18 @@ inline bool FinishReads(FileList& list) {
   return false;
 }
 
+// Handles messages until the folder tree has applied every folder read it asked for (its
+// reads run on a worker and post their replies), for a bounded time.
+template <class FolderTree>
+inline bool FinishTreeReads(FolderTree& tree) {
+  for (int i = 0; i < 2000; ++i) {
+    Pump();
+    if (!tree.ReadsRunning()) return true;
+    Sleep(2);
+  }
+  return false;
+}
+
 // The text a list view shows in a row's column.
 inline std::u16string RowText(HWND list, int row, int column = 0) {
   wchar_t buf[512] = {};

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 #include <memory>
 
 #include "app/DriveList.h"
@@ -21,12 +22,14 @@
 #include "platform/win/WinText.h"
 #include "../support/ExifFixtures.h"
 #include "../support/FakeVolumes.h"
+#include "../support/HeldFolders.h"
 #include "../support/WinPump.h"
 
 using namespace tess;
 using tess::testing::Pump;
 namespace fx = tess::fixtures;
 using tess::testing::FakeVolumes;
+using tess::testing::HeldFolderLister;
 
 namespace {
 
@@ -59,17 +62,18 @@ class DrivesTest : public ::testing::Test {
     OleUninitialize();
   }
   // The window with the photos' folder selected in the tree, as after a start there.
-  TTessarineMain& Open() {
+  TTessarineMain& Open(DirectoryLister* folders = nullptr) {
     auto key = store_->Open(kProductKey, true);
     EXPECT_TRUE(key && WriteString(*key, u"SelectFolder", folder_ + u"DCIM\\"));
     MainWindowOptions options;
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.volumes = &volumes_;
+    options.folders = folders;
     options.reportError = [this](const std::u16string& text) { errors_.push_back(text); };
     window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
     window_->Show(SW_SHOWNOACTIVATE);
-    Pump();
+    EXPECT_TRUE(tess::testing::FinishTreeReads(window_->plFolderTree1()));
     EXPECT_EQ(window_->plFolderTree1().SelectFolder(), folder_ + u"DCIM\\");
     return *window_;
   }
@@ -90,6 +94,7 @@ class DrivesTest : public ::testing::Test {
     SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     Pump();
+    EXPECT_TRUE(tess::testing::FinishTreeReads(window_->plFolderTree1()));
   }
   void DeviceChange(WPARAM event, DWORD type, DWORD unitMask) {
     DEV_BROADCAST_VOLUME v{};
@@ -253,33 +258,36 @@ TEST_F(DrivesTest, EjectOfAFixedDiskOnlyRebuildsAndWithoutASelectionDoesNothing)
   EXPECT_TRUE(errors_.empty());
 }
 
-TEST_F(DrivesTest, EjectClickedWhileTheTreeReadsAFolderWaitsUntilTheReadHasLetGo) {
-  TTessarineMain& w = Open();
+// The eject goes at once while the tree reads the card; the read is stopped and its search
+// closed before the volume is locked.
+TEST_F(DrivesTest, EjectClickedWhileTheTreeReadsTheCardClosesTheReadBeforeTheLock) {
+  HeldFolderLister held(&PlatformDirectoryLister());
+  TTessarineMain& w = Open(&held);
   std::u16string card = folder_ + u"DCIM\\";
-  for (int i = 0; i < 30; ++i) fx::WriteFile(card + u"IMG_" + PadNumber(i, 4) + u".JPG", fx::Text("x"));
   CreateDirectoryW(W(card + u"100CANON"), nullptr);
-  bool enumeratingAtLock = true;
+  int listingsAtLock = -1;
   std::u16string rootAtLock = u"(no lock)";
   volumes_.onLock = [&] {
-    enumeratingAtLock = w.plFolderTree1().Enumerating();
+    listingsAtLock = held.InProgress();
     rootAtLock = w.plFolderTree1().RootFolder();
   };
-  // The click arrives while the new root is read: the tree's loop hands the queue a turn
-  // after every entry, with the folder's search still open.
-  PostMessageW(w.Handle(), WM_COMMAND, MAKEWPARAM(static_cast<int>(IdFirstToolButton) + static_cast<int>(btnEject), BN_CLICKED),
-               reinterpret_cast<LPARAM>(w.ToolButton(btnEject).Handle()));
+  held.Hold();
   w.plFileList1().SetRootFolder(card);
-  EXPECT_TRUE(volumes_.calls.empty()) << "the eject waits for the loop to end";
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), u"") << "the panes let go at once, which ends the loop";
-  for (int i = 0; i < 200 && volumes_.calls.size() < 7; ++i) {
-    Pump();
-    Sleep(10);
-  }
+  ASSERT_TRUE(held.WaitHeld(card));
+  // The held directory step ends a moment later, as a real one does.
+  std::thread step([&] {
+    Sleep(100);
+    held.Release();
+  });
+  ClickEject();
+  step.join();
   EXPECT_EQ(volumes_.calls, (std::vector<std::string>{"type", "open", "lock", "dismount", "allow", "eject", "close"}));
-  EXPECT_FALSE(enumeratingAtLock);
+  EXPECT_EQ(listingsAtLock, 0);
   EXPECT_EQ(rootAtLock, u"");
+  EXPECT_TRUE(tess::testing::FinishTreeReads(w.plFolderTree1()));
   EXPECT_EQ(w.plFolderTree1().RootFolder(), Drive());
   EXPECT_TRUE(errors_.empty());
+  w.plFolderTree1().SetDirectoryLister(PlatformDirectoryLister());
 }
 
 namespace {
@@ -289,10 +297,7 @@ struct PullCard {
   static inline std::u16string folder;
   static inline DWORD unit = 0;
   static inline int pulls = 0;
-  static inline TplFolderTree* tree = nullptr;
-  static inline bool duringRead = false;
   static void Now() {
-    duringRead = tree && tree->Enumerating();
     ++pulls;
     std::error_code ec;
     std::filesystem::remove_all(std::filesystem::path(folder), ec);
@@ -302,37 +307,33 @@ struct PullCard {
     v.dbcv_unitmask = unit;
     SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&v));
   }
-  static void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    Now();
-  }
 };
 }  // namespace
 
 TEST_F(DrivesTest, CardPulledWhileTheTreeReadsItLeavesThePanesOnAPresentFolder) {
-  TTessarineMain& w = Open();
+  HeldFolderLister held(&PlatformDirectoryLister());
+  TTessarineMain& w = Open(&held);
   std::u16string card = folder_ + u"DCIM\\";
-  for (int i = 0; i < 40; ++i) fx::WriteFile(card + u"IMG_" + PadNumber(i, 4) + u".JPG", fx::Text("x"));
   for (int i = 0; i < 5; ++i) CreateDirectoryW(W(card + u"10" + PadNumber(i, 1) + u"CANON"), nullptr);
   PullCard::window = w.Handle();
   PullCard::folder = card;
   PullCard::unit = Unit();
   PullCard::pulls = 0;
-  PullCard::tree = &w.plFolderTree1();
-  // Fires from the message turns the tree's loop takes while it reads the card.
-  ASSERT_TRUE(SetTimer(nullptr, 0, 1, &PullCard::OnTimer));
-  Sleep(20);
+  held.Hold();
   w.plFileList1().SetRootFolder(card);
-  for (int i = 0; i < 50 && PullCard::pulls == 0; ++i) {
-    Pump();
-    Sleep(5);
-  }
-  EXPECT_EQ(PullCard::pulls, 1);
-  EXPECT_TRUE(PullCard::duringRead) << "the card went while its folder was being read";
+  ASSERT_TRUE(held.WaitHeld(card));
+  std::thread step([&] {
+    Sleep(100);
+    held.Release();
+  });
+  PullCard::Now();
+  step.join();
+  EXPECT_TRUE(tess::testing::FinishTreeReads(w.plFolderTree1()));
   EXPECT_EQ(w.plFolderTree1().RootFolder(), Drive());
   EXPECT_EQ(w.plFileList1().ExpandFolder(), Drive());
   EXPECT_TRUE(FolderExists(w.plFolderTree1().SelectFolder()));
   EXPECT_TRUE(errors_.empty());
+  w.plFolderTree1().SetDirectoryLister(PlatformDirectoryLister());
 }
 
 TEST_F(DrivesTest, CardPulledDuringADragOutLeavesThePanesOnAPresentFolder) {
@@ -342,7 +343,6 @@ TEST_F(DrivesTest, CardPulledDuringADragOutLeavesThePanesOnAPresentFolder) {
   PullCard::folder = card;
   PullCard::unit = Unit();
   PullCard::pulls = 0;
-  PullCard::tree = nullptr;
   std::vector<std::u16string> dragged;
   w.DragDrop().runDrag = [&](const std::vector<std::u16string>& paths, DWORD, bool) {
     dragged = paths;

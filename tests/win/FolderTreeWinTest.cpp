@@ -1,6 +1,6 @@
 // The folder tree on its own host window with a file list attached: what the tree shows for
-// a root, how folders are found by path, how it follows the disk, and what happens when
-// other input is handled while a folder is read.
+// a root, how folders are found by path, how it follows the disk, and what happens to a
+// folder read (on its worker) when the tree changes before the reply comes.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -16,9 +16,11 @@
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "../support/ExifFixtures.h"
+#include "../support/HeldFolders.h"
 #include "../support/WinPump.h"
 
 using namespace tess;
+using tess::testing::HeldFolderLister;
 using tess::testing::Pump;
 namespace fx = tess::fixtures;
 
@@ -95,6 +97,11 @@ class FolderTreeTest : public ::testing::Test {
     host_.postedStep = std::move(step);
     PostMessageW(window_, kPostedStep, 0, 0);
   }
+  // The folder reads asked for so far have come back and are applied.
+  void Settle() { ASSERT_TRUE(tess::testing::FinishTreeReads(*tree_)); }
+  bool Expanded(HTREEITEM node) {
+    return (TreeView_GetItemState(tree_->Handle(), node, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
+  }
 
   using V = std::vector<std::u16string>;
   HWND window_ = nullptr;
@@ -112,6 +119,7 @@ TEST_F(FolderTreeTest, RootShowsItsNameUnderItsParentAndSameRootOnlyRefocuses) {
   MakeFolder(root_ + u"b");
   MakeFolder(root_ + u"A");
   tree_->SetRootFolder(ExcludeTrailingBackslash(root_));
+  Settle();
   std::u16string bare = ExcludeTrailingBackslash(root_);
   EXPECT_EQ(tree_->RootFolder(), root_);
   EXPECT_EQ(tree_->RootHeader(), ExtractFilePath(bare));
@@ -140,6 +148,7 @@ TEST_F(FolderTreeTest, ExpandButtonsFollowOneSubFolderHiddenOnesIncluded) {
   MakeFolder(root_ + u"hidden\\h");
   ASSERT_TRUE(SetFileAttributesW(W(root_ + u"hidden\\h"), FILE_ATTRIBUTE_HIDDEN));
   tree_->SetRootFolder(root_);
+  Settle();
   EXPECT_FALSE(tree_->HasChildrenMark(Child(tree_->RootNode(), u"files")));
   EXPECT_TRUE(tree_->HasChildrenMark(Child(tree_->RootNode(), u"hidden")));
 }
@@ -152,8 +161,11 @@ TEST_F(FolderTreeTest, SelectFolderWalksBelowTheRootOnly) {
   MakeFolder(root_ + u"2012\\05");
   MakeFolder(root_ + u"2012\\05\\deep");
   tree_->SetRootFolder(root_);
+  Settle();
 
+  // The nodes on the way are read first: the walk ends when they have come.
   tree_->SetSelectFolder(root_ + u"2012\\05");
+  Settle();
   ASSERT_TRUE(tree_->Selected());
   EXPECT_EQ(tree_->NodePath(tree_->Selected()), root_ + u"2012\\05\\");
   EXPECT_EQ(tree_->SelectFolder(), root_ + u"2012\\05\\");
@@ -173,11 +185,13 @@ TEST_F(FolderTreeTest, SelectFolderWalksBelowTheRootOnly) {
   EXPECT_EQ(tree_->Selected(), tree_->RootNode());
   EXPECT_EQ(list_->ExpandFolder(), root_);
 
-  // Once a refresh added it (without a probe), its sub-folders are still reached by path.
+  // Once a refresh added it (with its expand button), its sub-folders are reached by path.
   tree_->SyncChildren(root_, tree_->RootNode(), false);
+  Settle();
   ASSERT_TRUE(Child(tree_->RootNode(), u"late"));
-  EXPECT_FALSE(tree_->HasChildrenMark(Child(tree_->RootNode(), u"late")));
+  EXPECT_TRUE(tree_->HasChildrenMark(Child(tree_->RootNode(), u"late")));
   tree_->SetSelectFolder(root_ + u"late\\x\\");
+  Settle();
   EXPECT_EQ(tree_->NodePath(tree_->Selected()), root_ + u"late\\x\\");
   EXPECT_EQ(list_->ExpandFolder(), root_ + u"late\\x\\");
 }
@@ -186,10 +200,12 @@ TEST_F(FolderTreeTest, VanishedFolderBeepsDropsItsNodeAndKeepsTheListedRoot) {
   MakeFolder(root_ + u"gone");
   MakeFolder(root_ + u"stay");
   tree_->SetRootFolder(root_);
+  Settle();
   int listings = changing_;
   HTREEITEM gone = Child(tree_->RootNode(), u"gone");
   ASSERT_TRUE(RemoveDirectoryW(W(root_ + u"gone")));
   TreeView_SelectItem(tree_->Handle(), gone);
+  Settle();
   EXPECT_EQ(Texts(tree_->RootNode()), V{u"stay"});
   EXPECT_EQ(tree_->SelectFolder(), root_) << "the list still shows the root";
   EXPECT_EQ(tree_->Selected(), tree_->RootNode());
@@ -202,8 +218,10 @@ TEST_F(FolderTreeTest, F5BringsTheWholeLoadedTreeInLineWithTheDisk) {
   MakeFolder(root_ + u"a\\old");
   MakeFolder(root_ + u"b");
   tree_->SetRootFolder(root_);
+  Settle();
   HTREEITEM a = Child(tree_->RootNode(), u"a");
   TreeView_Expand(tree_->Handle(), a, TVE_EXPAND);
+  Settle();
   ASSERT_EQ(Texts(a), V{u"old"});
 
   ASSERT_TRUE(RemoveDirectoryW(W(root_ + u"a\\old")));
@@ -211,6 +229,7 @@ TEST_F(FolderTreeTest, F5BringsTheWholeLoadedTreeInLineWithTheDisk) {
   ASSERT_TRUE(RemoveDirectoryW(W(root_ + u"b")));
   MakeFolder(root_ + u"c");
   SendMessageW(tree_->Handle(), WM_KEYDOWN, VK_F5, 0);
+  Settle();
   EXPECT_EQ(Texts(tree_->RootNode()), (V{u"a", u"c"}));
   EXPECT_EQ(Texts(a), V{u"new"});
   EXPECT_FALSE(browse_.RefreshLocked);
@@ -219,6 +238,7 @@ TEST_F(FolderTreeTest, F5BringsTheWholeLoadedTreeInLineWithTheDisk) {
 TEST_F(FolderTreeTest, EditBoxAnswersItsContextMenuItself) {
   MakeFolder(root_ + u"a");
   tree_->SetRootFolder(root_);
+  Settle();
   HTREEITEM a = Child(tree_->RootNode(), u"a");
   SetFocus(tree_->Handle());
   HWND edit = TreeView_EditLabel(tree_->Handle(), a);
@@ -228,47 +248,90 @@ TEST_F(FolderTreeTest, EditBoxAnswersItsContextMenuItself) {
   EXPECT_EQ(tree_->NodeText(a), u"a");
 }
 
-// Reading a folder hands the message queue a turn after every entry, files included.
-TEST_F(FolderTreeTest, InputIsHandledWhileAFolderOfFilesIsRead) {
-  for (int i = 0; i < 5; ++i) fx::WriteFile(root_ + u"f" + PadNumber(i, 1) + u".jpg", fx::Bytes{1});
-  bool ranDuringLoad = false;
-  PostStep([&] { ranDuringLoad = tree_->Selected() == nullptr; });
+// A node opens at once on its placeholder, without waiting for its folder; the sub-folders
+// and their expand buttons come with the replies.
+TEST_F(FolderTreeTest, ANodeOpensAtOnceAndFillsWhenItsReadComesBack) {
+  MakeFolder(root_ + u"a");
+  for (int i = 0; i < 4; ++i) MakeFolder(root_ + u"a\\s" + PadNumber(i, 1));
+  MakeFolder(root_ + u"a\\s2\\deeper");
+  HeldFolderLister held(&PlatformDirectoryLister());
+  tree_->SetDirectoryLister(held);
   tree_->SetRootFolder(root_);
+  Settle();
+  HTREEITEM a = Child(tree_->RootNode(), u"a");
+  ASSERT_TRUE(a);
+  held.Hold([&](const std::u16string& f) { return f == root_ + u"a\\"; });
+  TreeView_Expand(tree_->Handle(), a, TVE_EXPAND);
+  ASSERT_TRUE(held.WaitHeld(root_ + u"a\\"));
   Pump();
-  EXPECT_TRUE(ranDuringLoad) << "the posted message waited for the whole folder";
+  EXPECT_TRUE(Expanded(a)) << "the node opened before its folder was read";
+  EXPECT_TRUE(TreeView_GetChild(tree_->Handle(), a)) << "on its placeholder";
+  EXPECT_TRUE(tree_->Children(a).empty());
+  EXPECT_TRUE(tree_->ReadsRunning());
+  held.Release();
+  Settle();
+  EXPECT_EQ(Texts(a), (V{u"s0", u"s1", u"s2", u"s3"}));
+  EXPECT_TRUE(tree_->HasChildrenMark(Child(a, u"s2")));
+  EXPECT_FALSE(tree_->HasChildrenMark(Child(a, u"s0")));
+  tree_->SetDirectoryLister(PlatformDirectoryLister());
 }
 
-// A new root chosen while the previous one is being read takes over the tree and the list.
-TEST_F(FolderTreeTest, RootChosenDuringALoadWins) {
+// What happens meanwhile makes the held reply stale: it is never applied.
+TEST_F(FolderTreeTest, AReplyForANodeChangedMeanwhileIsNotApplied) {
   MakeFolder(root_ + u"first");
   MakeFolder(root_ + u"first\\a");
+  MakeFolder(root_ + u"first\\a\\x");
   MakeFolder(root_ + u"first\\b");
   MakeFolder(root_ + u"second");
   MakeFolder(root_ + u"second\\s");
-  PostStep([&] { tree_->SetRootFolder(root_ + u"second"); });
-  tree_->SetRootFolder(root_ + u"first");
-  Pump();
-  EXPECT_EQ(tree_->RootFolder(), root_ + u"second\\");
-  EXPECT_EQ(tree_->NodeText(tree_->RootNode()), u"second");
-  EXPECT_EQ(Texts(tree_->RootNode()), V{u"s"});
-  EXPECT_EQ(list_->ExpandFolder(), root_ + u"second\\");
-  // The tree is ready again: a click on a node lists it.
+  struct Case {
+    const char* what;
+    std::function<void(HTREEITEM a)> meanwhile;
+    V rootChildren;  // the top node's children afterwards
+    V aChildren;     // a's children afterwards (when a is there)
+    bool readsLeft;  // a new root reads its own folder
+  } cases[] = {
+      {"a deleted", [&](HTREEITEM a) { TreeView_DeleteItem(tree_->Handle(), a); }, V{u"b"}, V{}, false},
+      {"a closed", [&](HTREEITEM a) { TreeView_Expand(tree_->Handle(), a, TVE_COLLAPSE); }, (V{u"a", u"b"}), V{},
+       false},
+      {"another root chosen", [&](HTREEITEM) { tree_->SetRootFolder(root_ + u"second"); }, V{u"s"}, V{}, true},
+  };
+  for (const Case& c : cases) {
+    HeldFolderLister held(&PlatformDirectoryLister());
+    tree_->SetDirectoryLister(held);
+    tree_->SetRootFolder(root_);  // away from first, so that first is read anew
+    tree_->SetRootFolder(root_ + u"first");
+    Settle();
+    HTREEITEM a = Child(tree_->RootNode(), u"a");
+    ASSERT_TRUE(a) << c.what;
+    held.Hold([&](const std::u16string& f) { return f == root_ + u"first\\a\\"; });
+    TreeView_Expand(tree_->Handle(), a, TVE_EXPAND);
+    ASSERT_TRUE(held.WaitHeld(root_ + u"first\\a\\")) << c.what;
+    c.meanwhile(a);
+    Pump();
+    if (!c.readsLeft) EXPECT_FALSE(tree_->ReadsRunning()) << c.what << ": the read was dropped at once";
+    held.Release();
+    Sleep(50);
+    Settle();
+    EXPECT_EQ(Texts(tree_->RootNode()), c.rootChildren) << c.what;
+    if (HTREEITEM still = Child(tree_->RootNode(), u"a")) {
+      EXPECT_EQ(Texts(still), c.aChildren) << c.what;
+      EXPECT_TRUE(tree_->HasChildrenMark(still)) << c.what << ": it opens again";
+      TreeView_Expand(tree_->Handle(), still, TVE_EXPAND);
+      Settle();
+      EXPECT_EQ(Texts(still), V{u"x"}) << c.what;
+    }
+    EXPECT_EQ(list_->ExpandFolder(), tree_->RootFolder()) << c.what;
+    tree_->SetDirectoryLister(PlatformDirectoryLister());
+  }
+  // The tree still works: a click on a node lists it, and a refresh brings a deleted node back.
   TreeView_SelectItem(tree_->Handle(), Child(tree_->RootNode(), u"s"));
   EXPECT_EQ(list_->ExpandFolder(), root_ + u"second\\s\\");
-}
-
-// A node deleted while its folder is read stops the read instead of filling a freed node.
-TEST_F(FolderTreeTest, NodeDeletedDuringItsExpansionStopsTheLoad) {
-  MakeFolder(root_ + u"a");
-  for (int i = 0; i < 4; ++i) MakeFolder(root_ + u"a\\s" + PadNumber(i, 1));
-  MakeFolder(root_ + u"b");
-  tree_->SetRootFolder(root_);
-  HTREEITEM a = Child(tree_->RootNode(), u"a");
-  PostStep([&] { TreeView_DeleteItem(tree_->Handle(), a); });
-  TreeView_Expand(tree_->Handle(), a, TVE_EXPAND);
-  Pump();
-  EXPECT_EQ(Texts(tree_->RootNode()), V{u"b"});
-  // The tree still works: the next refresh brings a back.
+  tree_->SetRootFolder(root_ + u"first");
+  Settle();
+  ASSERT_TRUE(RemoveDirectoryW(W(root_ + u"first\\b")));
+  MakeFolder(root_ + u"first\\c");
   tree_->RefreshView(true);
-  EXPECT_EQ(Texts(tree_->RootNode()), (V{u"a", u"b"}));
+  Settle();
+  EXPECT_EQ(Texts(tree_->RootNode()), (V{u"a", u"c"}));
 }

@@ -18,6 +18,7 @@
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "../support/ExifFixtures.h"
+#include "../support/HeldFolders.h"
 #include "../support/HeldReads.h"
 #include "../support/WinPump.h"
 
@@ -55,16 +56,19 @@ class MainWindowTest : public ::testing::Test {
     std::filesystem::remove_all(std::filesystem::path(folder_), ec);
   }
 
-  TTessarineMain& Open(MetadataSource* metadata = nullptr, DirectoryLister* listing = nullptr) {
+  TTessarineMain& Open(MetadataSource* metadata = nullptr, DirectoryLister* listing = nullptr,
+                       DirectoryLister* folders = nullptr) {
     MainWindowOptions options;
     options.metadata = metadata;
     options.listing = listing;
+    options.folders = folders;
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
     window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
     window_->Show(SW_SHOWNOACTIVATE);
     Pump();
+    EXPECT_TRUE(tess::testing::FinishTreeReads(window_->plFolderTree1()));
     if (!metadata) EXPECT_TRUE(tess::testing::FinishReads(window_->plFileList1()));
     return *window_;
   }
@@ -235,7 +239,7 @@ TEST_F(MainWindowTest, RowsComeAtOnceWhileTheDatesAreHeldBackAndAnotherFolderDro
 
   // Another folder: its row at once, and the held reads of the first folder are dropped.
   w.plFolderTree1().SetSelectFolder(folder_ + u"other\\");
-  Pump();
+  ASSERT_TRUE(tess::testing::FinishTreeReads(w.plFolderTree1()));
   ASSERT_EQ(ListView_GetItemCount(List()), 1);
   EXPECT_EQ(RowText(List(), 0, 0), u"DSC_1.JPG");
   held.Release();
@@ -347,6 +351,7 @@ TEST_F(MainWindowTest, TreeExpandsCollapsesForgetsAndReadsAgain) {
   TTessarineMain& w = Open();
   TplFolderTree& tree = w.plFolderTree1();
   w.plFileList1().SetRootFolder(folder_);
+  ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   HTREEITEM top = tree.RootNode();
   ASSERT_TRUE(top);
   EXPECT_EQ(tree.RootFolder(), folder_);
@@ -360,6 +365,7 @@ TEST_F(MainWindowTest, TreeExpandsCollapsesForgetsAndReadsAgain) {
   EXPECT_TRUE(tree.Children(a).empty()) << "sub-folders are read on expansion";
 
   TreeView_Expand(tree.Handle(), a, TVE_EXPAND);
+  ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   ASSERT_EQ(tree.Children(a).size(), 1u);
   EXPECT_EQ(tree.NodePath(tree.Children(a)[0]), folder_ + u"a\\x\\");
 
@@ -368,6 +374,7 @@ TEST_F(MainWindowTest, TreeExpandsCollapsesForgetsAndReadsAgain) {
   EXPECT_TRUE(tree.Children(a).empty()) << "collapsing forgets the children";
   EXPECT_TRUE(tree.HasChildrenMark(a));
   TreeView_Expand(tree.Handle(), a, TVE_EXPAND);
+  ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   ASSERT_EQ(tree.Children(a).size(), 2u);
   EXPECT_EQ(tree.NodeText(tree.Children(a)[1]), u"y");
 
@@ -376,10 +383,12 @@ TEST_F(MainWindowTest, TreeExpandsCollapsesForgetsAndReadsAgain) {
 
   // Selecting a folder by path lists it; selecting a node whose folder vanished keeps the list.
   tree.SetSelectFolder(folder_ + u"a\\x");
+  ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"a\\x\\");
   HTREEITEM b = tree.Children(top)[1];
   RemoveDirectoryW(W(folder_ + u"b"));
   TreeView_SelectItem(tree.Handle(), b);
+  ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   EXPECT_EQ(tree.Children(top).size(), 1u) << "the vanished folder's node is gone";
   EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"a\\x\\");
   EXPECT_EQ(tree.SelectFolder(), folder_ + u"a\\x\\");
@@ -388,6 +397,67 @@ TEST_F(MainWindowTest, TreeExpandsCollapsesForgetsAndReadsAgain) {
   // A path outside the root selects nothing.
   w.plFileList1().SetExpandFolder(u"C:\\windows\\");
   EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"a\\x\\");
+}
+
+// The tree's folder reads run on a worker: held back, the node is there at once and the
+// window answers; another root drops the held read, whose reply is never applied.
+TEST_F(MainWindowTest, TreeNodeShowsAtOnceWhileItsFolderIsHeldBackAndTheWindowAnswers) {
+  for (const char16_t* f : {u"card", u"card\\DCIM", u"card\\DCIM\\100CANON", u"card\\MISC", u"other", u"other\\s"})
+    CreateDirectoryW(W(folder_ + f), nullptr);
+  StoreFolder(folder_);
+  tess::testing::HeldFolderLister folders(&PlatformDirectoryLister());
+  TTessarineMain& w = Open(nullptr, nullptr, &folders);
+  TplFolderTree& tree = w.plFolderTree1();
+  const std::u16string card = folder_ + u"card\\";
+  auto answers = [&] {
+    std::atomic<bool> answered = false;
+    std::thread asker([&] {
+      DWORD_PTR result = 0;
+      answered = SendMessageTimeoutW(w.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 200, &result) != 0;
+    });
+    for (int i = 0; i < 200 && !answered; ++i) {
+      Pump();
+      Sleep(2);
+    }
+    asker.join();
+    return answered.load();
+  };
+  auto texts = [&](HTREEITEM node) {
+    std::vector<std::u16string> out;
+    for (HTREEITEM c : tree.Children(node)) out.push_back(tree.NodeText(c));
+    return out;
+  };
+  using V = std::vector<std::u16string>;
+
+  folders.Hold([&](const std::u16string& f) { return f == card; });
+  w.plFileList1().SetRootFolder(card);
+  ASSERT_TRUE(folders.WaitHeld(card));
+  ASSERT_TRUE(tree.RootNode());
+  EXPECT_EQ(tree.NodeText(tree.RootNode()), u"card") << "the node is there at once";
+  EXPECT_TRUE(TreeView_GetChild(tree.Handle(), tree.RootNode())) << "open on its placeholder";
+  EXPECT_TRUE(tree.Children(tree.RootNode()).empty());
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), card);
+  EXPECT_TRUE(answers()) << "the window answers while the folder is held";
+
+  // Another root while the card is held: the card's reply comes later and is dropped.
+  w.plFileList1().SetRootFolder(folder_ + u"other\\");
+  folders.Release();
+  ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
+  EXPECT_EQ(tree.RootFolder(), folder_ + u"other\\");
+  EXPECT_EQ(texts(tree.RootNode()), V{u"s"});
+  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"other\\");
+
+  // Back on the card, held again: released, the node fills, with its expand buttons.
+  folders.Hold([&](const std::u16string& f) { return f == card; });
+  w.plFileList1().SetRootFolder(card);
+  ASSERT_TRUE(folders.WaitHeld(card));
+  EXPECT_TRUE(answers());
+  folders.Release();
+  ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
+  ASSERT_EQ(texts(tree.RootNode()), (V{u"DCIM", u"MISC"}));
+  EXPECT_TRUE(tree.HasChildrenMark(tree.Children(tree.RootNode())[0]));
+  EXPECT_FALSE(tree.HasChildrenMark(tree.Children(tree.RootNode())[1]));
+  tree.SetDirectoryLister(PlatformDirectoryLister());
 }
 
 TEST_F(MainWindowTest, StoredPlacementIsReadUpToTheFirstMissingValue) {

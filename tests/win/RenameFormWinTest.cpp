@@ -202,6 +202,15 @@ class RenameFormTest : public ::testing::Test {
     main_->ConnectRenameForm(*rename_);
     main_->Show(SW_SHOWNOACTIVATE);
     Pump();
+    EXPECT_TRUE(tess::testing::FinishTreeReads(main_->plFolderTree1()));
+  }
+  // The whole-folder rename reads on a worker: the dialog opens when the read has come back.
+  void FinishCardRead() {
+    for (int i = 0; i < 2000 && main_->plFileList1().CardReadRunning(); ++i) {
+      Pump();
+      Sleep(2);
+    }
+    EXPECT_FALSE(main_->plFileList1().CardReadRunning());
   }
 
   // Runs body as soon as form is shown; the showing then ends unless body left that to
@@ -275,6 +284,7 @@ class RenameFormTest : public ::testing::Test {
     UINT_PTR timer = SetTimer(nullptr, 0, 20000, &Watchdog);
     SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    FinishCardRead();
     KillTimer(nullptr, timer);
   }
 
@@ -643,6 +653,7 @@ TEST_F(RenameFormTest, ButtonAndMenuItemsHandTheRightFilesOver) {
     main_->plFileList1().SelectRow(2);
     handed.clear();
     SendMessageW(main_->Handle(), WM_COMMAND, MAKEWPARAM(item.id, 0), 0);
+    FinishCardRead();
     EXPECT_EQ(handed, item.expected) << item.id;
   }
   struct Caption { int menu, id; } captions[] = {{1, cmdExifRename2}, {3, cmdExifRename3}, {4, cmdExifRenamePath1}};
@@ -679,6 +690,7 @@ TEST_F(RenameFormTest, TheTreesCommandTakesTheSubFoldersToo) {
   const List all{folder_ + u"top.jpg", folder_ + u"100CANON\\IMG_0100.JPG", folder_ + u"100CANON\\IMG_0101.JPG",
                  folder_ + u"101CANON\\IMG_0200.JPG"};
   SendMessageW(main_->Handle(), WM_COMMAND, MAKEWPARAM(cmdExifRenamePath1, 0), 0);
+  FinishCardRead();
   EXPECT_EQ(handed, all) << Show(handed);
   handed.clear();
   SetFocus(main_->plFolderTree1().Handle());
@@ -726,6 +738,7 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
   HTREEITEM node = tree.FindFolderNode(folder_);
   ASSERT_TRUE(node);
   TreeView_Expand(tree.Handle(), node, TVE_EXPAND);
+  ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   ASSERT_EQ(tree.Children(node).size(), 1u);
   WhenShown(*rename_, [&] {
     // テスト: exactly the pairs, nothing on disk, the files without metadata left out.
@@ -797,6 +810,8 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
   for (const auto& entry : fs::recursive_directory_iterator(fs::path(std::wstring(W(folder_)))))
     if (entry.is_regular_file()) ++files;
   EXPECT_EQ(files, 8u);
+  // The tree reads the new folders on its worker.
+  ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   List nodes;
   for (HTREEITEM n : tree.Children(node)) nodes.push_back(tree.NodeText(n));
   EXPECT_EQ(nodes, (List{u"2024", u"D70", u"sub", u"X100"})) << "the tree shows the new folders";

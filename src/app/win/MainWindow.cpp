@@ -29,7 +29,6 @@ constexpr int kMinPaneWidth = 30;
 // A stored size below this would leave a window nobody can find or use.
 constexpr int kMinWindowWidth = 200;
 constexpr int kMinWindowHeight = 150;
-constexpr UINT_PTR kPendingEjectTimer = 9;
 
 struct ButtonSpec {
   ToolImage image;
@@ -147,6 +146,7 @@ void TTessarineMain::CreateComponents() {
   list_->OnReadProgress = [this] { UpdateStatusPanels(); };
   if (options_.metadata) list_->SetMetadataSource(*options_.metadata);
   if (options_.listing) list_->SetListingSource(*options_.listing);
+  if (options_.folders) tree_->SetDirectoryLister(*options_.folders);
   // Drags out of the panes and drops onto them.
   dragDrop_ = std::make_unique<PaneDragDrop>(hwnd_, *tree_, *list_, [this](const std::u16string& t) { ReportError(t); });
   list_->OnClick = [this] { plFileList1Click(); };
@@ -161,11 +161,6 @@ void TTessarineMain::CreateComponents() {
   tree_->OnError = [this](const std::u16string& text) { ReportError(text); };
   list_->OnRenamed = [this](const std::u16string& from, const std::u16string& to) { PaneRenamed(from, to); };
   tree_->OnRenamed = [this](const std::u16string& from, const std::u16string& to) { PaneRenamed(from, to); };
-  // A close asked for while the tree reads folders waits for the read to return: the
-  // panes must not go inside their own handlers.
-  tree_->OnReadsDone = [this] {
-    if (closePending_ && hwnd_) PostMessageW(hwnd_, WM_CLOSE, 0, 0);
-  };
   if (options_.shell) {
     list_->SetShell(*options_.shell);
     tree_->SetShell(*options_.shell);
@@ -507,17 +502,8 @@ void TTessarineMain::LeaveVanishedFolder() {
 void TTessarineMain::btnEjectClick() {
   // No entry selected (a rebuild left the position beyond the last one): no drive to eject.
   char16_t letter = DriveLetterOf(ComboText());
-  if (!letter || pendingEject_.letter) return;
+  if (!letter) return;
   PaneFolders shown{tree_->RootFolder(), tree_->SelectFolder()};
-  bool onDrive = PanesOnDrive(letter);
-  if (tree_->Enumerating()) {
-    // This click runs inside a loop that still has a folder open (perhaps on this drive):
-    // the panes let go now, which ends the loop, and the eject follows once it has.
-    if (onDrive) tree_->ReleaseFolders();
-    pendingEject_ = {letter, shown, onDrive};
-    SetTimer(hwnd_, kPendingEjectTimer, 100, nullptr);
-    return;
-  }
   EjectDrive(letter, shown, false);
 }
 
@@ -561,6 +547,7 @@ void TTessarineMain::UpdateStatusPanels() {
   if (list_->ListingPending()) selected = u"  " + std::u16string(texts::kStatusListing);
   else if (list_->ReadsRunning()) selected = StatusReadingText(list_->ReadsDone(), list_->ReadsTotal(), separator);
   else if (!vanishedNotice_.empty()) selected = vanishedNotice_;
+  if (list_->CardReadRunning()) selected = StatusReadingText(list_->CardReadDone(), list_->CardReadTotal(), separator);
   SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(W(items)));
   SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(W(selected)));
 }
@@ -691,16 +678,6 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DEVICECHANGE:
       WMDeviceChange(wp, lp);
       return TRUE;
-    case WM_TIMER:
-      if (wp == kPendingEjectTimer) {
-        if (tree_->Enumerating()) return 0;  // the loop has not ended yet
-        KillTimer(hwnd_, kPendingEjectTimer);
-        PendingEject pending = pendingEject_;
-        pendingEject_ = {};
-        EjectDrive(pending.letter, pending.shown, pending.released);
-        return 0;
-      }
-      return DefWindowProcW(hwnd_, msg, wp, lp);
     case WM_SETCURSOR: {
       if (WaitCursor::ShowsWait()) return TRUE;  // the hourglass for the whole of a long step
       POINT pt;
@@ -764,19 +741,11 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return TRUE;
     case WM_CLOSE:
-      if (tree_ && tree_->Reading()) {
-        // The tree is inside a read that hands the queue a turn: closing now would destroy
-        // the panes under it. The close follows when the read returns.
-        closePending_ = true;
-        return 0;
-      }
-      closePending_ = false;
       FormCloseQuery();
       DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY:
       destroying_ = true;
-      KillTimer(hwnd_, kPendingEjectTimer);
       dragDrop_.reset();  // the drop targets are revoked while their windows still exist
       if (options_.quitOnDestroy) PostQuitMessage(0);
       return 0;
@@ -937,6 +906,11 @@ void TTessarineMain::plFileList1MouseDown(POINT screen) {
 }
 
 void TTessarineMain::CopyPasteKeys(WORD key) {
+  // Esc in either pane gives up the read of a whole card for the rename.
+  if (key == VK_ESCAPE && list_->CardReadRunning()) {
+    list_->CancelCardRead();
+    return;
+  }
   if (GetKeyState(VK_CONTROL) >= 0) return;
   if (key == 'C') btnCopyClick();
   else if (key == 'V') btnPasteClick();

@@ -43,6 +43,8 @@ struct MainWindowOptions {
   // The lister of the folders the file list shows; the system's unless replaced (tests hold
   // a listing back).
   DirectoryLister* listing = nullptr;
+  // The folder tree's directory reads; the system's unless replaced (tests hold them back).
+  DirectoryLister* folders = nullptr;
   // How a pop-up menu is shown: modally at the screen point unless replaced (tests record
   // which menu would open, since nobody is there to choose from it).
   std::function<void(HMENU menu, POINT screen)> showPopup;
@@ -211,13 +213,6 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   std::unique_ptr<TplFolderTree> tree_;
   std::unique_ptr<TplFileList> list_;
   std::unique_ptr<PaneDragDrop> dragDrop_;
-  // An eject asked for while an enumeration below it still had a folder of the drive open:
-  // it runs from a timer once that loop has ended.
-  struct PendingEject {
-    char16_t letter = 0;
-    PaneFolders shown;
-    bool released = false;
-  } pendingEject_;
   std::array<std::unique_ptr<TToolButton>, ToolButtonCount> buttons_;
   ToolImageLists toolImages_;
   IconHandle appIcon_;  // outlives the window: destroyed after it
@@ -228,10 +223,9 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   bool splitterDrag_ = false;
   int dragOffset_ = 0;
   bool shown_ = false;
-  std::u16string lastFolder_;
-  std::u16string vanishedNotice_;  // shown in the selection panel until the next folder or action  // the folder shown when the window was last closed
+  std::u16string lastFolder_;      // the folder shown when the window was last closed
+  std::u16string vanishedNotice_;  // shown in the selection panel until the next folder or action
   bool destroying_ = false;
-  bool closePending_ = false;  // a close asked for while the tree reads folders
   std::array<HMENU, 4> popupMenus_{};
   std::vector<std::unique_ptr<SubclassGuard>> tabGuards_;
   // What Ctrl+Z undoes: only changes made in this session, the latest one.

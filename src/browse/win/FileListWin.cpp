@@ -109,6 +109,11 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* s
       ReadsReady();
       return 0;
     }
+    if (msg == kCardReadMessage) {
+      handled = true;
+      CardReadReady();
+      return 0;
+    }
     // The hourglass stays while a long step runs, whatever the mouse does.
     if (msg == WM_SETCURSOR && WaitCursor::ShowsWait()) {
       handled = true;
@@ -227,6 +232,7 @@ void TplFileList::ListFolder(const std::u16string& folder) {
   selectAfterListing_.clear();
   // The records go: results still on their way must not reach them.
   reads_->Cancel();
+  CancelCardRead();
   ListView_SetItemCountEx(hwnd_, 0, 0);
   model_.ShowListing(folder, {}, false);
   InvalidateRect(hwnd_, nullptr, TRUE);

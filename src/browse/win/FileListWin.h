@@ -17,6 +17,7 @@
 #include "browse/PaneCommands.h"
 #include "browse/FileRecords.h"
 #include "browse/FolderListing.h"
+#include "browse/FolderTreeRead.h"
 #include "browse/MetadataReads.h"
 #include "platform/win/WinControls.h"
 #include "platform/Shell.h"
@@ -126,8 +127,14 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   bool ExifRenameFiles();
   // The rename of a whole card: every file of the shown folder, in the list's order, then
   // those of its sub-folders, folder by folder (hidden and system folders skipped), read
-  // as the list reads its files; then the rename dialog.
+  // as the list reads its files; then the rename dialog. The files are read on a worker
+  // (OnReadProgress tells how far); the dialog opens when the last one is read, unless the
+  // read was cancelled (another folder, Esc) meanwhile.
   void ExifRenameFolderTree();
+  bool CardReadRunning() const { return cardRead_ != nullptr; }
+  int CardReadDone() const { return cardProgress_.done; }
+  int CardReadTotal() const { return cardProgress_.total; }
+  void CancelCardRead();
   // Whether a selected record has metadata.
   bool ExifRenameFilesExist();
   TRenameSourceList& ExifRenameFilesFrom() { return FExifRenameFilesFrom; }
@@ -208,6 +215,11 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   DWORD lastRedraw_ = 0;
   std::u16string selectAfterListing_;  // a row to select once the listing comes (Backspace)
   std::unique_ptr<FolderListing> listing_;
+  static constexpr UINT kCardReadMessage = WM_APP + 0x171;  // the card read moved on
+  void CardReadReady();
+  std::u16string cardFolder_;  // the shown folder the card read began in
+  FolderTreeRead::Progress cardProgress_;
+  std::unique_ptr<FolderTreeRead> cardRead_;
   std::unique_ptr<MetadataReads> reads_;  // last: its workers stop before the rest goes
 };
 

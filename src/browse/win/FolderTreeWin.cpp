@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <objbase.h>
+
 #include <algorithm>
 
 #include "browse/FileCommands.h"
@@ -20,6 +22,34 @@ namespace {
 // The shell wants a drive root with its "\" and any other folder without it.
 std::u16string ShellFolderForm(const std::u16string& path) {
   return IsDriveRootPath(path) ? path : ExcludeTrailingBackslash(path);
+}
+
+// The posted wake-up: folder replies wait (or the rest of a slice of them).
+constexpr UINT kFolderRepliesMessage = WM_APP + 0x180;
+// At most this long applying replies before the queue gets a turn, and this many nodes added
+// to a folder at a time.
+constexpr int kApplySliceMs = 20;
+constexpr int kFillSlice = 8;
+
+// Runs on the folder reads' worker: the shell wants COM on the thread that asks it.
+FolderLook DescribeFolder(const std::u16string& folder) {
+  thread_local struct Com {
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    ~Com() {
+      if (SUCCEEDED(hr)) CoUninitialize();
+    }
+  } com;
+  std::u16string shellPath = ShellFolderForm(folder);
+  FolderLook look;
+  SHFILEINFOW info{};
+  if (SHGetFileInfoW(W(shellPath), 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_ATTRIBUTES | SHGFI_SMALLICON)) {
+    look.image = info.iIcon;
+    look.shared = (info.dwAttributes & SFGAO_SHARE) != 0;
+  }
+  SHFILEINFOW open{};
+  if (SHGetFileInfoW(W(shellPath), 0, &open, sizeof(open), SHGFI_SYSICONINDEX | SHGFI_OPENICON | SHGFI_SMALLICON))
+    look.openImage = open.iIcon;
+  return look;
 }
 
 }  // namespace
@@ -43,9 +73,11 @@ TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance, BrowseStat
   });
   state_->SetNavigator(this);
   state_->AddObserver(*this);
+  StartReads(*lister_);
 }
 
 TplFolderTree::~TplFolderTree() {
+  reads_.reset();  // a read running stops at its next entry
   state_->RemoveObserver(*this);
   if (state_->GetNavigator() == this) state_->SetNavigator(nullptr);
   editLock_.reset();
@@ -54,27 +86,37 @@ TplFolderTree::~TplFolderTree() {
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
-TplFolderTree::NodeWatch::NodeWatch(TplFolderTree& t, HTREEITEM n) : tree(t), node(n) { tree.watches_.push_back(this); }
-
-TplFolderTree::NodeWatch::~NodeWatch() {
-  auto& w = tree.watches_;
-  w.erase(std::remove(w.begin(), w.end(), this), w.end());
+void TplFolderTree::StartReads(DirectoryLister& lister) {
+  reads_.reset();
+  HWND hwnd = hwnd_;
+  reads_ = std::make_unique<FolderReads>(
+      lister, [hwnd] { PostMessageW(hwnd, kFolderRepliesMessage, 0, 0); }, DescribeFolder);
 }
 
-TplFolderTree::ReadScope::ReadScope(TplFolderTree& t) : tree(t) { ++tree.readDepth_; }
-
-TplFolderTree::ReadScope::~ReadScope() {
-  if (--tree.readDepth_ == 0 && tree.OnReadsDone) tree.OnReadsDone();
+void TplFolderTree::SetDirectoryLister(DirectoryLister& lister) {
+  lister_ = &lister;
+  StartReads(lister);
 }
 
-bool TplFolderTree::IsLoading(HTREEITEM node) const {
-  return std::find(loading_.begin(), loading_.end(), node) != loading_.end();
+uint64_t TplFolderTree::KeyOf(HTREEITEM node) const {
+  TVITEMW item{};
+  item.mask = TVIF_PARAM | TVIF_HANDLE;
+  item.hItem = node;
+  return TreeView_GetItem(hwnd_, &item) ? static_cast<uint64_t>(item.lParam) : 0;
 }
 
-void TplFolderTree::NodeDeleted(HTREEITEM node) {
-  ++changes_;
-  for (NodeWatch* w : watches_)
-    if (w->node == node) w->gone = true;
+HTREEITEM TplFolderTree::NodeOf(uint64_t key) const {
+  auto it = nodes_.find(key);
+  return it == nodes_.end() ? nullptr : it->second;
+}
+
+void TplFolderTree::NodeDeleted(HTREEITEM node, uint64_t key) {
+  if (key) {
+    nodes_.erase(key);
+    recursiveSyncs_.erase(key);
+    DropPending(key);
+    if (reads_) reads_->Forget(key);
+  }
   if (node == FRootNode) FRootNode = nullptr;
 }
 
@@ -91,7 +133,8 @@ std::u16string TplFolderTree::NodeText(HTREEITEM node) const {
 
 std::vector<HTREEITEM> TplFolderTree::Children(HTREEITEM node) const {
   std::vector<HTREEITEM> out;
-  for (HTREEITEM c = TreeView_GetChild(hwnd_, node); c; c = TreeView_GetNextSibling(hwnd_, c)) out.push_back(c);
+  for (HTREEITEM c = TreeView_GetChild(hwnd_, node); c; c = TreeView_GetNextSibling(hwnd_, c))
+    if (KeyOf(c)) out.push_back(c);
   return out;
 }
 
@@ -139,54 +182,188 @@ void TplFolderTree::SetNodeIcons(const std::u16string& path, HTREEITEM node) {
   TreeView_SetItem(hwnd_, &item);
 }
 
+void TplFolderTree::SetNodeLook(HTREEITEM node, const FolderLook& look) {
+  TVITEMW item{};
+  item.mask = TVIF_HANDLE;
+  item.hItem = node;
+  if (look.image >= 0) {
+    item.mask |= TVIF_IMAGE;
+    item.iImage = look.image;
+  }
+  if (look.openImage >= 0) {
+    item.mask |= TVIF_SELECTEDIMAGE;
+    item.iSelectedImage = look.openImage;
+  }
+  if (look.shared) {
+    item.mask |= TVIF_STATE;
+    item.state = INDEXTOOVERLAYMASK(1);
+    item.stateMask = TVIS_OVERLAYMASK;
+  }
+  if (item.mask != TVIF_HANDLE) TreeView_SetItem(hwnd_, &item);
+}
+
 HTREEITEM TplFolderTree::AddChild(HTREEITEM parent, const std::u16string& name) {
   TVINSERTSTRUCTW ins{};
   ins.hParent = parent;
   ins.hInsertAfter = TVI_LAST;
-  ins.item.mask = TVIF_TEXT | TVIF_CHILDREN;
+  ins.item.mask = TVIF_TEXT | TVIF_CHILDREN | TVIF_PARAM;
+  // A folder's usual icons until its own look comes with its probe.
+  if (folderImage_ >= 0) {
+    ins.item.mask |= TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    ins.item.iImage = folderImage_;
+    ins.item.iSelectedImage = openFolderImage_ >= 0 ? openFolderImage_ : folderImage_;
+  }
   std::u16string text = name;
   ins.item.pszText = W(text);
   ins.item.cChildren = 0;
-  ++changes_;
-  return TreeView_InsertItem(hwnd_, &ins);
+  const uint64_t key = ++nextKey_;
+  ins.item.lParam = static_cast<LPARAM>(key);
+  HTREEITEM node = TreeView_InsertItem(hwnd_, &ins);
+  if (node) nodes_[key] = node;
+  return node;
 }
 
-void TplFolderTree::LoadChildren(const std::u16string& path, HTREEITEM node, bool addNodes) {
-  ReadScope reading(*this);
-  NodeWatch watch(*this, node);
-  if (addNodes) loading_.push_back(node);
-  ScopeExit loadEnd([&] {
-    if (!addNodes) return;
-    auto it = std::find(loading_.begin(), loading_.end(), node);
-    if (it != loading_.end()) loading_.erase(it);
-  });
-  std::u16string folder = IncludeTrailingBackslash(path);
-  lister_->Enumerate(folder, [&](const DirectoryEntry& entry) {
-    if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) && !IsDotEntry(entry.name)) {
-      if (!addNodes) {
-        SetChildrenMark(node, true);
-        return false;  // a probe stops at the first sub-folder
+void TplFolderTree::StartFill(HTREEITEM node, const std::u16string& path) {
+  if (!TreeView_GetChild(hwnd_, node)) {
+    // The placeholder (item data 0, no key) lets the node open at once.
+    TVINSERTSTRUCTW ins{};
+    ins.hParent = node;
+    ins.hInsertAfter = TVI_LAST;
+    ins.item.mask = TVIF_TEXT | TVIF_PARAM;
+    ins.item.pszText = const_cast<wchar_t*>(W(texts::kTreeReadingNode));
+    ins.item.lParam = 0;
+    TreeView_InsertItem(hwnd_, &ins);
+  }
+  reads_->Request(KeyOf(node), FolderReads::Kind::Fill, IncludeTrailingBackslash(path));
+}
+
+void TplFolderTree::RemovePlaceholder(HTREEITEM node) {
+  for (HTREEITEM c = TreeView_GetChild(hwnd_, node); c;) {
+    HTREEITEM next = TreeView_GetNextSibling(hwnd_, c);
+    if (!KeyOf(c)) TreeView_DeleteItem(hwnd_, c);
+    c = next;
+  }
+}
+
+void TplFolderTree::ApplyReplies() {
+  for (FolderReads::Reply& reply : reads_->Take()) pending_.push_back(PendingReply{std::move(reply)});
+  if (pending_.empty()) return;
+  // The control takes milliseconds per node change here (more on Wine): a big folder's
+  // replies are applied in slices, the queue handled in between.
+  LARGE_INTEGER start, now, frequency;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  const LONGLONG budget = frequency.QuadPart * kApplySliceMs / 1000;
+  bool walk = false;
+  {
+    RedrawSuspender redraw(hwnd_);
+    while (!pending_.empty()) {
+      QueryPerformanceCounter(&now);
+      if (now.QuadPart - start.QuadPart > budget) break;
+      PendingReply& p = pending_.front();
+      // A node deleted meanwhile has forgotten its requests; its key finds nothing either way.
+      HTREEITEM node = NodeOf(p.reply.node);
+      bool done = true;
+      if (node) {
+        switch (p.reply.kind) {
+          case FolderReads::Kind::Fill:
+            done = ApplyFill(node, p);
+            walk = walk || done;
+            break;
+          case FolderReads::Kind::Sync:
+            ApplySync(node, p.reply);
+            break;
+          case FolderReads::Kind::Probe:
+            // A node loaded meanwhile knows better from its children.
+            if (!TreeView_GetChild(hwnd_, node) && HasChildrenMark(node) != p.reply.hasSubFolder)
+              SetChildrenMark(node, p.reply.hasSubFolder);
+            SetNodeLook(node, p.reply.look);
+            break;
+        }
       }
-      HTREEITEM child = AddChild(node, entry.name);
-      if (child) {
-        std::u16string childPath = folder + entry.name + u"\\";
-        SetNodeIcons(childPath, child);
-        LoadChildren(childPath, child, false);
-      }
+      if (done) pending_.pop_front();
     }
-    // Every entry, files too: a folder of thousands of photos must not freeze the window.
-    YieldToMessageQueue();
-    return !watch.gone;  // deleted, collapsed or replaced meanwhile
-  });
+  }
+  if (!pending_.empty()) PostMessageW(hwnd_, kFolderRepliesMessage, 0, 0);
+  if (walk) ContinueWalk();
+}
+
+bool TplFolderTree::Filling(uint64_t key) const {
+  return reads_->Listing(key) || std::any_of(pending_.begin(), pending_.end(), [&](const PendingReply& p) {
+           return p.reply.node == key && p.reply.kind == FolderReads::Kind::Fill;
+         });
+}
+
+void TplFolderTree::DropPending(uint64_t key) {
+  pending_.erase(std::remove_if(pending_.begin(), pending_.end(), [&](const PendingReply& p) { return p.reply.node == key; }),
+                 pending_.end());
+}
+
+void TplFolderTree::AddReadChildren(HTREEITEM node, const std::u16string& folder, const std::u16string& name) {
+  HTREEITEM child = AddChild(node, name);
+  if (!child) return;
+  // The look and the expand button follow when the probe answers.
+  reads_->Request(KeyOf(child), FolderReads::Kind::Probe, folder + name + u"\\");
+}
+
+bool TplFolderTree::ApplyFill(HTREEITEM node, PendingReply& p) {
+  const FolderReads::Reply& reply = p.reply;
+  if (!p.started) {
+    p.started = true;
+    RemovePlaceholder(node);
+    std::vector<std::u16string> kept;
+    for (HTREEITEM c : Children(node)) kept.push_back(NodeText(c));
+    p.names = reply.listed ? NewFolderNames(kept, reply.folders) : std::vector<std::u16string>{};
+    // In the order the control sorts them, so that a node filled in slices stays in order.
+    std::stable_sort(p.names.begin(), p.names.end(), [](const std::u16string& a, const std::u16string& b) {
+      return lstrcmpiW(W(a), W(b)) < 0;
+    });
+    if (!kept.empty()) p.sortAtEnd = true;
+  }
+  for (int n = 0; p.next < p.names.size() && n < kFillSlice; ++n) AddReadChildren(node, reply.folder, p.names[p.next++]);
+  if (p.next < p.names.size()) return false;
+  if (!TreeView_GetChild(hwnd_, node)) {
+    SetChildrenMark(node, false);
+    return true;
+  }
+  if (p.sortAtEnd) SortChildren(node);
+  if (node == FRootNode) TreeView_Expand(hwnd_, node, TVE_EXPAND);
+  return true;
+}
+
+void TplFolderTree::ApplySync(HTREEITEM node, const FolderReads::Reply& reply) {
+  const uint64_t key = reply.node;
+  const bool recurse = recursiveSyncs_.erase(key) != 0;
+  if (!reply.listed) return;
+  NodeState state = StateOf(node);
+  std::vector<HTREEITEM> children = Children(node);
+  std::vector<std::u16string> names;
+  std::vector<bool> exists;
+  for (HTREEITEM c : children) {
+    names.push_back(NodeText(c));
+    bool found = false;
+    for (const auto& f : reply.folders) found = found || SameTextAscii(f, names.back());
+    exists.push_back(found);
+  }
+  ChildSyncPlan plan = PlanChildSync(names, exists, reply.folders, true);
+  for (auto it = plan.remove.rbegin(); it != plan.remove.rend(); ++it) TreeView_DeleteItem(hwnd_, children[*it]);
+  for (const auto& name : plan.add) AddReadChildren(node, reply.folder, name);
+  SetChildrenMark(node, TreeView_GetChild(hwnd_, node) != nullptr);
+  SortChildren(node);
+  // A first child under the top node or an open node is shown, not hidden in a closed node.
+  if (!plan.add.empty() && (state.isTop || state.expanded) && !state.hasChildNodes)
+    TreeView_Expand(hwnd_, node, TVE_EXPAND);
+  if (recurse)
+    for (HTREEITEM c : Children(node)) SyncChildren(reply.folder + NodeText(c) + u"\\", c, true);
 }
 
 void TplFolderTree::SortChildren(HTREEITEM node) {
-  ++changes_;
   TreeView_SortChildren(hwnd_, node, FALSE);
 }
 
 void TplFolderTree::DeleteChildren(HTREEITEM node) {
-  for (HTREEITEM c : Children(node)) TreeView_DeleteItem(hwnd_, c);
+  // The placeholder too.
+  while (HTREEITEM c = TreeView_GetChild(hwnd_, node)) TreeView_DeleteItem(hwnd_, c);
 }
 
 void TplFolderTree::SetRootFolder(const std::u16string& value) {
@@ -198,28 +375,37 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
       ImgListHandle = reinterpret_cast<HIMAGELIST>(
           SHGetFileInfoW(L"", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
       if (ImgListHandle) TreeView_SetImageList(hwnd_, ImgListHandle, TVSIL_NORMAL);
+      // Taken from the attributes alone: no disk is asked.
+      SHFILEINFOW folder{};
+      if (SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &folder, sizeof(folder),
+                         SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON))
+        folderImage_ = folder.iIcon;
+      SHFILEINFOW open{};
+      if (SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &open, sizeof(open),
+                         SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | SHGFI_SMALLICON | SHGFI_OPENICON))
+        openFolderImage_ = open.iIcon;
     }
-    unsigned generation = ++rootGeneration_;
-    WaitCursor wait;
-    OnRootChangeFlag = false;
-    auto ready = RestoreOnExit(OnRootChangeFlag, true);
+    // Whatever the old root still had being read is of no use any more.
+    reads_->CancelAll();
+    pending_.clear();
+    recursiveSyncs_.clear();
+    pendingWalk_.clear();
     FRootFolder = p;
     FRootNode = nullptr;
     FSelectFolder = p;
     RootDisplay display = SplitRootFolder(p);
     FRootHeader = display.header;
     {
+      OnRootChangeFlag = false;
+      auto ready = RestoreOnExit(OnRootChangeFlag, true);
       RedrawSuspender redraw(hwnd_);
       TreeView_DeleteAllItems(hwnd_);
       FRootNode = AddChild(TVI_ROOT, display.topText);
       SetNodeIcons(p, FRootNode);
-      LoadChildren(p, FRootNode, true);
-      // A newer root chosen while this one was read has taken over the tree and the list.
-      if (generation != rootGeneration_) return;
+      StartFill(FRootNode, p);
       TreeView_SelectItem(hwnd_, FRootNode);
+      TreeView_Expand(hwnd_, FRootNode, TVE_EXPAND);
     }
-    TreeView_Expand(hwnd_, FRootNode, TVE_EXPAND);
-    SortChildren(FRootNode);
     state_->Show(p, p, FolderChange::Shown);
     if (OnChange) OnChange(FRootNode);
   }
@@ -229,7 +415,6 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
 }
 
 HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
-  ReadScope reading(*this);
   std::u16string p = IncludeTrailingBackslash(path);
   if (!FRootNode) return nullptr;
   if (SameTextAscii(p, FRootFolder)) {
@@ -244,12 +429,11 @@ HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
   for (const auto& part : *parts) {
     // Also a node without the mark: a folder added by a refresh is not probed, and its
     // sub-folders must still be reachable by path (a folder opened from the list).
-    if (!TreeView_GetChild(hwnd_, node) && !IsLoading(node)) {
-      NodeWatch watch(*this, node);
-      LoadChildren(folder, node, true);
-      if (watch.gone) return nullptr;
-      SortChildren(node);
-      TreeView_Expand(hwnd_, node, TVE_EXPAND);
+    if (Children(node).empty()) {
+      if (!Filling(KeyOf(node))) StartFill(node, folder);
+      // The walk goes on from here when the node's sub-folders have come.
+      pendingWalk_ = p;
+      return nullptr;
     }
     HTREEITEM found = nullptr;
     for (HTREEITEM c : Children(node)) {
@@ -259,11 +443,9 @@ HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
       }
     }
     if (!found) return nullptr;
+    if (!(TreeView_GetItemState(hwnd_, node, TVIS_EXPANDED) & TVIS_EXPANDED)) TreeView_Expand(hwnd_, node, TVE_EXPAND);
     node = found;
     folder += part + u"\\";
-    NodeWatch watch(*this, node);
-    YieldToMessageQueue();
-    if (watch.gone) return nullptr;
   }
   TreeView_SelectItem(hwnd_, node);
   TreeView_EnsureVisible(hwnd_, node);
@@ -271,13 +453,23 @@ HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
   return node;
 }
 
+void TplFolderTree::ContinueWalk() {
+  if (pendingWalk_.empty()) return;
+  std::u16string p;
+  p.swap(pendingWalk_);
+  HTREEITEM node = FindFolderNode(p);
+  if (!node) return;  // not there, or a further node to read first
+  if (node != Selected()) TreeView_SelectItem(hwnd_, node);
+  TreeView_EnsureVisible(hwnd_, node);
+}
+
 void TplFolderTree::SetSelectFolder(const std::u16string& value) {
   if (!FolderExists(value)) return;
   std::u16string p = IncludeTrailingBackslash(value);
   if (p != FSelectFolder) {
+    pendingWalk_.clear();
     HTREEITEM node;
     {
-      WaitCursor wait;
       RedrawSuspender redraw(hwnd_);
       node = FindFolderNode(p);
       // The top node and the selected one are returned without being selected: a write
@@ -292,71 +484,20 @@ void TplFolderTree::SetSelectFolder(const std::u16string& value) {
 }
 
 void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, bool recurse) {
-  ReadScope reading(*this);
-  NodeWatch watch(*this, node);
+  const uint64_t key = KeyOf(node);
+  if (!key) return;
+  std::u16string folder = IncludeTrailingBackslash(path);
+  // A node whose sub-folders are being read gets them fresh anyway.
+  if (Filling(key)) return;
   // A loaded node whose every child vanished still reads its folder, and so do an open node
-  // and the top node without children: a first sub-folder must appear at once.
-  NodeState state = StateOf(node);
-  bool loaded = ReadsFolderOnSync(state);
-  std::vector<std::u16string> kept;
-  for (bool restart = true; restart;) {
-    restart = false;
-    kept.clear();
-    std::vector<HTREEITEM> children = Children(node);
-    for (auto it = children.rbegin(); it != children.rend(); ++it) {
-      if (!FolderExists(NodePath(*it))) {
-        TreeView_DeleteItem(hwnd_, *it);
-      } else {
-        kept.insert(kept.begin(), NodeText(*it));
-      }
-      unsigned before = changes_;
-      YieldToMessageQueue();
-      if (watch.gone) return;
-      // Nodes changed by whatever ran meanwhile: the handles taken above may be stale.
-      if (changes_ != before) {
-        restart = true;
-        break;
-      }
-    }
-  }
-  bool added = false;
-  if (loaded) {
-    // Only the sub-folders count: a card folder of thousands of photos keeps no entries.
-    std::vector<std::u16string> disk;
-    const bool listed = lister_->Enumerate(IncludeTrailingBackslash(path), [&](const DirectoryEntry& entry) {
-      if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) && !IsDotEntry(entry.name)) disk.push_back(entry.name);
-      return true;
-    });
-    if (!listed) disk.clear();
-    ChildSyncPlan plan = PlanChildSync(kept, std::vector<bool>(kept.size(), true), disk, true);
-    for (const auto& name : plan.add) {
-      HTREEITEM child = AddChild(node, name);
-      if (child) {
-        SetNodeIcons(IncludeTrailingBackslash(path) + name + u"\\", child);
-        added = true;
-      }
-    }
-  }
-  if (!TreeView_GetChild(hwnd_, node)) {
-    SHFILEINFOW info{};
-    info.dwAttributes = SFGAO_HASSUBFOLDER;
-    std::u16string shellPath = ShellFolderForm(path);
-    if (SHGetFileInfoW(W(shellPath), 0, &info, sizeof(info), SHGFI_ATTRIBUTES))
-      SetChildrenMark(node, (info.dwAttributes & SFGAO_HASSUBFOLDER) != 0);
-  }
-  SortChildren(node);
-  // A first child under the top node or an open node is shown, not hidden in a closed node.
-  if (added && (state.isTop || state.expanded) && !state.hasChildNodes) TreeView_Expand(hwnd_, node, TVE_EXPAND);
-  if (recurse) {
-    for (HTREEITEM c = TreeView_GetChild(hwnd_, node); c;) {
-      NodeWatch child(*this, c);
-      SyncChildren(NodePath(c), c, true);
-      unsigned before = changes_;
-      YieldToMessageQueue();
-      // Stop when the walk lost its place; the rest is read again on the next refresh.
-      if (watch.gone || child.gone || changes_ != before) return;
-      c = TreeView_GetNextSibling(hwnd_, c);
-    }
+  // and the top node without children: a first sub-folder must appear at once. Any other
+  // node only learns whether it has sub-folders.
+  if (ReadsFolderOnSync(StateOf(node))) {
+    if (recurse) recursiveSyncs_.insert(key);
+    else recursiveSyncs_.erase(key);
+    reads_->Request(key, FolderReads::Kind::Sync, folder);
+  } else {
+    reads_->Request(key, FolderReads::Kind::Probe, folder);
   }
 }
 
@@ -365,7 +506,6 @@ void TplFolderTree::RefreshView(bool isRoot) {
   std::u16string folder = isRoot ? FRootFolder : FSelectFolder;
   HTREEITEM node = isRoot ? FRootNode : Selected();
   if (!node || folder.empty()) return;
-  WaitCursor wait;
   RefreshLock lock(*state_);
   // The list's folder gone meanwhile: the panes move on, and the status bar says why.
   const std::u16string shown = state_->ShownFolder();
@@ -379,10 +519,7 @@ void TplFolderTree::RefreshView(bool isRoot) {
       TreeView_DeleteItem(hwnd_, node);
       break;
     case RefreshAction::Sync:
-      {
-        RedrawSuspender redraw(hwnd_);
-        SyncChildren(folder, node, true);
-      }
+      SyncChildren(folder, node, true);
       // The list's rows too, whichever folder below the refreshed one it shows.
       state_->RaiseRowsChanged(state_->ShownFolder(), this);
       break;
@@ -391,7 +528,10 @@ void TplFolderTree::RefreshView(bool isRoot) {
 }
 
 void TplFolderTree::ForgetRoot() {
-  ++rootGeneration_;
+  reads_->CancelAll();
+  pending_.clear();
+  recursiveSyncs_.clear();
+  pendingWalk_.clear();
   {
     auto ready = RestoreOnExit(OnRootChangeFlag, true);
     OnRootChangeFlag = false;
@@ -412,12 +552,14 @@ NodeState TplFolderTree::StateOf(HTREEITEM node) const {
   state.marked = HasChildrenMark(node);
   state.expanded = (TreeView_GetItemState(hwnd_, node, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
   state.isTop = node == FRootNode;
-  state.loading = IsLoading(node);
+  state.loading = Filling(KeyOf(node));
   return state;
 }
 
 void TplFolderTree::SelectionChanged(HTREEITEM node) {
   if (!OnRootChangeFlag || resyncing_ || !node) return;
+  // The user chose a folder: a walk still waiting for its nodes gives way.
+  pendingWalk_.clear();
   std::u16string path = NodePath(node);
   if (FolderExists(path)) {
     FSelectFolder = path;
@@ -426,18 +568,21 @@ void TplFolderTree::SelectionChanged(HTREEITEM node) {
     DefaultBeep();
     HTREEITEM parent = TreeView_GetParent(hwnd_, node);
     if (parent) {
-      // Deleting the vanished node moves the tree's selection; the list keeps showing the
+      // The vanished node goes, which moves the tree's selection; the list keeps showing the
       // folder it showed, so the selection goes back to that folder's node without a relisting.
       resyncing_ = true;
       auto done = RestoreOnExit(resyncing_, false);
       RedrawSuspender redraw(hwnd_);
       std::u16string shown = FSelectFolder;
-      SyncChildren(NodePath(parent), parent, true);
+      TreeView_DeleteItem(hwnd_, node);
       FSelectFolder.clear();
       HTREEITEM shownNode = FindFolderNode(shown);
+      pendingWalk_.clear();
       // The top node is found without being selected.
       if (shownNode && shownNode != Selected()) TreeView_SelectItem(hwnd_, shownNode);
       FSelectFolder = shown;
+      // Other folders of the parent may have gone (or come) too.
+      SyncChildren(NodePath(parent), parent, true);
     }
     if (!parent && node == FRootNode && !FolderExists(FRootFolder)) {
       // The root itself is gone (a card pulled): forget it, so that the list empties and a
@@ -447,20 +592,21 @@ void TplFolderTree::SelectionChanged(HTREEITEM node) {
       return;
     }
     state_->RaiseFolderVanished(path);
-    // The vanished node may be deleted by now: report the node that is selected instead.
+    // The vanished node is deleted by now: report the node that is selected instead.
     node = Selected();
   }
   if (OnChange) OnChange(node);
 }
 
 void TplFolderTree::Collapsed(HTREEITEM node) {
-  WaitCursor wait;
   RedrawSuspender redraw(hwnd_);
   bool hadChildren = TreeView_GetChild(hwnd_, node) != nullptr;
-  // A load still running for this node stops: the next expansion reads the folder whole.
-  bool loading = IsLoading(node);
-  for (NodeWatch* w : watches_)
-    if (w->node == node) w->gone = true;
+  // A read still running for this node stops: the next expansion reads the folder whole.
+  const uint64_t key = KeyOf(node);
+  bool loading = Filling(key);
+  reads_->Forget(key);
+  DropPending(key);
+  recursiveSyncs_.erase(key);
   DeleteChildren(node);
   SetChildrenMark(node, MarkAfterCollapse(hadChildren, loading));
   // Forget the first expansion too, so the next one asks for the children again.
@@ -477,19 +623,8 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
       if ((nm->action & 0x0003) == TVE_COLLAPSE) {
         result = node == FRootNode ? TRUE : FALSE;  // the top node never closes
       } else if ((nm->action & 0x0003) == TVE_EXPAND) {
-        if (LoadsOnExpand(StateOf(node))) {
-          WaitCursor wait;
-          RedrawSuspender redraw(hwnd_);
-          NodeWatch watch(*this, node);
-          LoadChildren(NodePath(node), node, true);
-          // Deleted (or closed) while it was read: refuse the expansion, so the control does
-          // not go on with an item it may already have freed.
-          if (watch.gone) {
-            result = TRUE;
-            return true;
-          }
-          SortChildren(node);
-        }
+        // The node opens at once on its placeholder; the sub-folders follow.
+        if (LoadsOnExpand(StateOf(node))) StartFill(node, NodePath(node));
       }
       return true;
     }
@@ -498,9 +633,11 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
       if ((nm->action & 0x0003) == TVE_COLLAPSE && nm->itemNew.hItem != FRootNode) Collapsed(nm->itemNew.hItem);
       return true;
     }
-    case TVN_DELETEITEMW:
-      NodeDeleted(reinterpret_cast<NMTREEVIEWW*>(header)->itemOld.hItem);
+    case TVN_DELETEITEMW: {
+      auto* nm = reinterpret_cast<NMTREEVIEWW*>(header);
+      NodeDeleted(nm->itemOld.hItem, static_cast<uint64_t>(nm->itemOld.lParam));
       return true;
+    }
     case TVN_SELCHANGEDW:
       SelectionChanged(reinterpret_cast<NMTREEVIEWW*>(header)->itemNew.hItem);
       return true;
@@ -544,7 +681,12 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
 }
 
 void TplFolderTree::ReleaseFolders() {
-  ++rootGeneration_;  // a root being read meanwhile stops
+  // A read running meanwhile stops; nothing returns here before its search has closed.
+  reads_->CancelAll();
+  reads_->WaitIdle();
+  pending_.clear();
+  recursiveSyncs_.clear();
+  pendingWalk_.clear();
   {
     // Deleting the selected node would select (and list) a sibling on the way.
     OnRootChangeFlag = false;
@@ -560,9 +702,15 @@ void TplFolderTree::ReleaseFolders() {
 }
 
 // The control reports expansion changes only for the user's clicks and keys (and the first
-// programmatic expansion): a collapse asked for in code must forget the children as well,
-// and the top node stays open either way.
+// programmatic expansion): an expansion asked for in code must read the folder, a collapse
+// must forget the children as well, and the top node stays open either way. The replies of
+// the folder reads arrive here too.
 LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+  if (msg == kFolderRepliesMessage) {
+    handled = true;
+    ApplyReplies();
+    return 0;
+  }
   if (msg == WM_SETCURSOR && WaitCursor::ShowsWait()) {
     handled = true;
     return TRUE;
@@ -570,6 +718,8 @@ LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bo
   if (msg != TVM_EXPAND) return 0;
   auto node = reinterpret_cast<HTREEITEM>(lp);
   UINT action = static_cast<UINT>(wp) & 0x0003;
+  // An expansion asked for in code after the first is not notified: its read starts here.
+  if (action == TVE_EXPAND && node && LoadsOnExpand(StateOf(node))) StartFill(node, NodePath(node));
   if (action != TVE_COLLAPSE || !node) return 0;
   handled = true;
   if (node == FRootNode) return FALSE;
@@ -695,13 +845,22 @@ void TplFolderTree::ItemsDeleted(const std::vector<std::u16string>&) {
 }
 
 void TplFolderTree::EditNewItem(const std::u16string& name) {
-  HTREEITEM found;
-  {
-    WaitCursor wait;
+  HTREEITEM node = Selected();
+  if (!node) return;
+  // The new folder's node comes at once (its name is known, no read needed); a node whose
+  // sub-folders were not read yet reads them all when it opens.
+  HTREEITEM found = nullptr;
+  if (TreeView_GetChild(hwnd_, node) && !reads_->Listing(KeyOf(node))) {
     RedrawSuspender redraw(hwnd_);
-    found = FindFolderNode(FSelectFolder + name);
+    found = AddChild(node, name);
+    if (found) SetNodeIcons(NodePath(node) + name + u"\\", found);
+    SortChildren(node);
+  } else {
+    SetChildrenMark(node, true);
   }
+  TreeView_Expand(hwnd_, node, TVE_EXPAND);
   if (found) {
+    TreeView_SelectItem(hwnd_, found);
     SetFocus(hwnd_);
     TreeView_EditLabel(hwnd_, found);
   }

@@ -1,16 +1,23 @@
 #pragma once
 // TplFolderTree: the folder tree pane. A tree-view control whose single top node is the root
 // folder; sub-folders are read when a node is first expanded and forgotten when it closes.
+// Every folder read runs on a worker: a node shows at once (with a reading placeholder or its
+// expand button) and is filled when the reply comes back to the window's thread.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "browse/BrowseState.h"
 #include "browse/FileCommands.h"
+#include "browse/FolderReads.h"
 #include "browse/FolderTreeModel.h"
 #include "browse/PaneCommands.h"
 #include "platform/win/WinControls.h"
@@ -52,12 +59,14 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
   bool Focused() const { return GetFocus() == hwnd_; }
 
 
-  // True while a read of folders runs (it hands the message queue a turn after each
-  // entry); OnReadsDone follows the end of the outermost read.
-  bool Reading() const { return readDepth_ > 0; }
-  std::function<void()> OnReadsDone;
+  // True while folder reads are asked for and their replies not yet applied.
+  bool ReadsRunning() const { return !pending_.empty() || (reads_ && reads_->Busy()); }
   std::u16string NodePath(HTREEITEM node) const;
+  // The node of path when the nodes down to it are loaded; otherwise null, and the nodes on
+  // the way are read: the walk goes on (and selects the node) when their replies come.
   HTREEITEM FindFolderNode(const std::u16string& path);
+  // Asks for node's children to be brought in line with the disk (and its loaded
+  // descendants', with recurse); applied when the reads come back.
   void SyncChildren(const std::u16string& path, HTREEITEM node, bool recurse);
 
   // BrowsePane
@@ -78,7 +87,7 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
   // Forwarded by the parent window: WM_NOTIFY from this control. True when answered.
   bool OnNotify(NMHDR* header, LRESULT& result);
 
-  // Node text and child helpers for the owner and the tests.
+  // Node text and child helpers for the owner and the tests (the reading placeholder is no child).
   std::u16string NodeText(HTREEITEM node) const;
   std::vector<HTREEITEM> Children(HTREEITEM node) const;
   bool HasChildrenMark(HTREEITEM node) const;
@@ -99,28 +108,50 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
     shell_ = &shell;
     commands_->SetShell(shell);
   }
-
+  // The folder reads go through lister from now on (tests hold them back).
+  void SetDirectoryLister(DirectoryLister& lister);
 
   // Drives and cards: the tree and its list let go of every folder they show (no node, no
   // root, no listing), so that nothing of the program holds on to a volume about to be locked
-  // or already gone; an enumeration running meanwhile stops at its next step.
+  // or already gone: a folder read running meanwhile is stopped, and this returns once its
+  // directory search has closed.
   void ReleaseFolders();
-  // Whether an enumeration loop (which keeps a directory search open) is running below the
-  // current message.
-  bool Enumerating() const { return !watches_.empty(); }
 
  private:
   // The selected node's children are brought in line with folder when the node shows it.
   void SyncSelectedNode(const std::u16string& folder);
   void SetNodeIcons(const std::u16string& path, HTREEITEM node);
-  void LoadChildren(const std::u16string& path, HTREEITEM node, bool addNodes);
+  void SetNodeLook(HTREEITEM node, const FolderLook& look);
   HTREEITEM AddChild(HTREEITEM parent, const std::u16string& name);
+  uint64_t KeyOf(HTREEITEM node) const;
+  HTREEITEM NodeOf(uint64_t key) const;
+  void StartReads(DirectoryLister& lister);
+  // A read of node's sub-folders; a placeholder child shows meanwhile.
+  void StartFill(HTREEITEM node, const std::u16string& path);
+  void RemovePlaceholder(HTREEITEM node);
+  // A reply taken from the reads, applied in slices.
+  struct PendingReply {
+    FolderReads::Reply reply;
+    bool started = false;
+    std::vector<std::u16string> names;  // a fill's new sub-folders, in order
+    size_t next = 0;                    // the first of them not added yet
+    bool sortAtEnd = false;             // the node held children already
+  };
+  void ApplyReplies();
+  void DropPending(uint64_t key);
+  // Whether node's sub-folders are being read or added.
+  bool Filling(uint64_t key) const;
+  // True when the fill is complete.
+  bool ApplyFill(HTREEITEM node, PendingReply& pending);
+  void ApplySync(HTREEITEM node, const FolderReads::Reply& reply);
+  void AddReadChildren(HTREEITEM node, const std::u16string& folder, const std::u16string& name);
+  void ContinueWalk();
   void SetChildrenMark(HTREEITEM node, bool marked);
   void DeleteChildren(HTREEITEM node);
   void SortChildren(HTREEITEM node);
   void SelectionChanged(HTREEITEM node);
   void Collapsed(HTREEITEM node);
-  void NodeDeleted(HTREEITEM node);
+  void NodeDeleted(HTREEITEM node, uint64_t key);
   void ForgetRoot();
   NodeState StateOf(HTREEITEM node) const;
   bool BeginLabelEdit(HTREEITEM node);
@@ -132,31 +163,6 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
   void RefreshFolders(bool whole) override { RefreshView(whole); }
   // BrowseState::Observer
   void RowsChanged(const std::u16string& folder) override { SyncSelectedNode(folder); }
-
-  // Counts the reads that yield; the end of the outermost one raises OnReadsDone.
-  struct ReadScope {
-    explicit ReadScope(TplFolderTree& tree);
-    ~ReadScope();
-    ReadScope(const ReadScope&) = delete;
-    ReadScope& operator=(const ReadScope&) = delete;
-    TplFolderTree& tree;
-  };
-
-  // The enumeration loops hand the message queue a turn after each entry; what runs then may
-  // delete the node a loop works on (a collapse, a refresh, a new root). A loop watches its
-  // node and stops when it is gone instead of touching a freed item.
-  struct NodeWatch {
-    NodeWatch(TplFolderTree& tree, HTREEITEM node);
-    ~NodeWatch();
-    NodeWatch(const NodeWatch&) = delete;
-    NodeWatch& operator=(const NodeWatch&) = delete;
-    TplFolderTree& tree;
-    HTREEITEM node;
-    bool gone = false;
-  };
-  // Whether node is being filled by a load that has not finished (a second expansion of the
-  // same node meanwhile would add every child twice).
-  bool IsLoading(HTREEITEM node) const;
 
   std::unique_ptr<BrowseState> ownState_;  // without a shared one
   BrowseState* state_;
@@ -170,16 +176,22 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
   ShellServices* shell_;
   std::unique_ptr<PaneCommands> commands_;
   DirectoryLister* lister_;
-  int readDepth_ = 0;
   std::unique_ptr<RefreshLock> editLock_;  // an in-place edit holds refreshes off
+  // The selection is being put back on the shown folder's node after a vanished node went:
+  // that programmatic selection lists nothing.
   bool resyncing_ = false;
-  std::vector<NodeWatch*> watches_;
-  std::vector<HTREEITEM> loading_;
-  unsigned changes_ = 0;         // nodes added, deleted or re-sorted: a loop holding handles checks it after a yield
-  unsigned rootGeneration_ = 0;  // root rebuilds so far: a rebuild interrupted by a newer one stops
+  // Each node's key (its item data) and the node that has it: a reply names the key, so a node
+  // deleted meanwhile (whose handle the control may reuse) gets nothing.
+  std::unordered_map<uint64_t, HTREEITEM> nodes_;
+  uint64_t nextKey_ = 0;
+  std::set<uint64_t> recursiveSyncs_;  // syncs that go on into the loaded children
+  std::u16string pendingWalk_;         // a folder to select once the nodes down to it are read
+  std::deque<PendingReply> pending_;   // replies taken, not yet (wholly) applied
+  int folderImage_ = -1, openFolderImage_ = -1;  // a folder's usual icons
   LRESULT TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
   std::unique_ptr<SubclassGuard> subclass_;
   std::unique_ptr<SubclassGuard> editSubclass_;
+  std::unique_ptr<FolderReads> reads_;  // reset first on destruction: its worker stops before the rest goes
 };
 
 }  // namespace tess

@@ -111,19 +111,6 @@ bool FolderExists(const std::u16string& path) {
   return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-void YieldToMessageQueue() {
-  MSG msg;
-  // Bounded, so that a stream of input cannot keep an enumeration from finishing.
-  for (int i = 0; i < 64 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
-      break;
-    }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
 void DefaultBeep() { MessageBeep(0); }
 
 WindowHandle AppWindowOf(HWND control) {

@@ -98,9 +98,6 @@ GdiFont MakeFont(const wchar_t* face, int pixelHeight, BYTE charSet = SHIFTJIS_C
 // True when path names an existing folder.
 bool FolderExists(const std::u16string& path);
 
-// Handles pending messages so that input is processed inside long enumeration loops.
-void YieldToMessageQueue();
-
 // Sounds the system's default beep: how user-level failures are reported.
 void DefaultBeep();
 
