@@ -6,11 +6,13 @@
 
 namespace tess {
 
+// Every column starts 180 wide, as the window has always opened: a shooting date with its
+// time needs about 130 pixels.
 const std::array<FileColumnSpec, FileColumnCount> kFileColumns = {{
-    {texts::kColumnName, 150, false},
-    {texts::kColumnShotDate, 90, true},
-    {texts::kColumnModel, 125, false},
-    {texts::kColumnMake, 125, false},
+    {texts::kColumnName, 180, false},
+    {texts::kColumnShotDate, 180, true},
+    {texts::kColumnModel, 180, false},
+    {texts::kColumnMake, 180, false},
 }};
 
 namespace {

@@ -553,11 +553,21 @@ void TTessarineMain::UpdateStatusPanels() {
 }
 
 void TTessarineMain::FolderChanged(FolderChange change) {
-  if (change != FolderChange::Renamed) vanishedNotice_.clear();
+  if (change == FolderChange::Renamed || vanishedNotice_.empty()) return;
+  // The panes' move off the vanished folder may come after the notice (the tree's reads come
+  // back later) and the folder moved to may be shown again: only another folder ends it.
+  if (!vanishedMoved_) {
+    vanishedMoved_ = true;
+    vanishedShown_ = browse_.ShownFolder();
+    return;
+  }
+  if (browse_.ShownFolder() != vanishedShown_) vanishedNotice_.clear();
 }
 
 void TTessarineMain::FolderVanished(const std::u16string& folder) {
   vanishedNotice_ = StatusVanishedText(ExcludeTrailingBackslash(folder));
+  vanishedShown_ = browse_.ShownFolder();
+  vanishedMoved_ = IncludeTrailingBackslash(vanishedShown_) != IncludeTrailingBackslash(folder);
   if (status_) UpdateStatusPanels();
 }
 

@@ -225,6 +225,8 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   bool shown_ = false;
   std::u16string lastFolder_;      // the folder shown when the window was last closed
   std::u16string vanishedNotice_;  // shown in the selection panel until the next folder or action
+  std::u16string vanishedShown_;   // the folder the panes moved to off the vanished one
+  bool vanishedMoved_ = false;     // whether they have moved yet
   bool destroying_ = false;
   std::array<HMENU, 4> popupMenus_{};
   std::vector<std::unique_ptr<SubclassGuard>> tabGuards_;

@@ -215,7 +215,7 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   DWORD lastRedraw_ = 0;
   std::u16string selectAfterListing_;  // a row to select once the listing comes (Backspace)
   std::unique_ptr<FolderListing> listing_;
-  static constexpr UINT kCardReadMessage = WM_APP + 0x171;  // the card read moved on
+  static constexpr UINT kCardReadMessage = WM_APP + 0x172;  // the card read moved on
   void CardReadReady();
   std::u16string cardFolder_;  // the shown folder the card read began in
   FolderTreeRead::Progress cardProgress_;
