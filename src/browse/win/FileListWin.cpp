@@ -74,12 +74,12 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* s
                           0, 0, 100, 100, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   if (!hwnd_) throw EUserError(texts::kErrorControl);
   for (int i = 0; i < FileColumnCount; ++i) {
-    const FileColumnSpec& spec = kFileColumns[static_cast<size_t>(i)];
+    const FileColumnSpec& column = kFileColumns[static_cast<size_t>(i)];
     LVCOLUMNW col{};
     col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-    col.pszText = const_cast<wchar_t*>(W(spec.caption));
-    col.cx = ScaleToDpi(spec.defaultWidth, WindowDpi(hwnd_));
-    col.fmt = spec.alignRight ? LVCFMT_RIGHT : LVCFMT_LEFT;
+    col.pszText = const_cast<wchar_t*>(W(column.caption));
+    col.cx = ScaleToDpi(column.defaultWidth, WindowDpi(hwnd_));
+    col.fmt = column.alignRight ? LVCFMT_RIGHT : LVCFMT_LEFT;
     col.iSubItem = i;
     if (ListView_InsertColumn(hwnd_, i, &col) < 0) throw EUserError(texts::kErrorControl);
   }
