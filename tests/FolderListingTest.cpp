@@ -10,11 +10,11 @@
 #include <thread>
 
 #include "browse/FileListModel.h"
-#include "support/HeldReads.h"
+#include "support/HeldFolders.h"
 #include "support/RecordFakes.h"
 
 using namespace tess;
-using tess::testing::HeldDirectoryLister;
+using tess::testing::HeldFolderLister;
 
 namespace {
 
@@ -26,8 +26,8 @@ DirectoryEntry Folder(const std::u16string& name) { return DirectoryEntry{name, 
 class FolderListingTest : public ::testing::Test {
  protected:
   FolderListingTest() {
-    lister.folders[u"D:\\A\\"] = {File(u"a1.jpg"), File(u"a2.jpg")};
-    lister.folders[u"D:\\B\\"] = {File(u"b1.jpg")};
+    lister.Add(u"D:\\A\\", {u"a1.jpg", u"a2.jpg"});
+    lister.Add(u"D:\\B\\", {u"b1.jpg"});
   }
   std::vector<std::u16string> Names(const FolderListing::Result& result) {
     std::vector<std::u16string> out;
@@ -41,7 +41,7 @@ class FolderListingTest : public ::testing::Test {
     return ready == count;
   }
 
-  HeldDirectoryLister lister;
+  HeldFolderLister lister;
   std::atomic<int> ready = 0;
   FolderListing listing{lister, [this] { ++ready; }};
 };

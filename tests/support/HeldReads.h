@@ -4,14 +4,11 @@
 // use from several threads.
 #include <chrono>
 #include <condition_variable>
-#include <map>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "browse/FileRecords.h"
-#include "platform/DirectoryList.h"
 
 namespace tess::testing {
 
@@ -75,64 +72,6 @@ class HeldMetadataSource : public MetadataSource {
     HeldMetadataSource& owner_;
   };
 
-  mutable std::mutex mutex_;
-  std::condition_variable gate_, changed_;
-  bool held_ = false;
-  size_t allowed_ = 0;
-  std::vector<std::u16string> started_;
-};
-
-// A directory lister whose listings can be held back at a gate: the entries come from the
-// folders given, or from the lister behind (the real file system in window tests). Safe to
-// use from several threads.
-class HeldDirectoryLister : public DirectoryLister {
- public:
-  explicit HeldDirectoryLister(DirectoryLister* behind = nullptr) : behind_(behind) {}
-
-  // Set before any listing starts.
-  std::map<std::u16string, std::vector<DirectoryEntry>> folders;
-
-  void Hold() {
-    std::lock_guard lock(mutex_);
-    held_ = true;
-  }
-  void Release() {
-    {
-      std::lock_guard lock(mutex_);
-      held_ = false;
-    }
-    gate_.notify_all();
-  }
-  // The folders whose listing began, in the order they began.
-  std::vector<std::u16string> Started() const {
-    std::lock_guard lock(mutex_);
-    return started_;
-  }
-  bool WaitStarted(size_t count) {
-    std::unique_lock lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::seconds(10), [&] { return started_.size() >= count; });
-  }
-
-  bool List(const std::u16string& folder, std::vector<DirectoryEntry>& entries) override {
-    {
-      std::unique_lock lock(mutex_);
-      started_.push_back(folder);
-      changed_.notify_all();
-      gate_.wait(lock, [&] { return !held_; });
-    }
-    if (behind_) return behind_->List(folder, entries);
-    auto it = folders.find(folder);
-    if (it == folders.end()) return false;
-    entries = it->second;
-    return true;
-  }
-  std::optional<DirectoryEntry> Find(const std::u16string& path) override {
-    return behind_ ? behind_->Find(path) : std::nullopt;
-  }
-  std::u16string FullPath(const std::u16string& path) override { return behind_ ? behind_->FullPath(path) : path; }
-
- private:
-  DirectoryLister* behind_;
   mutable std::mutex mutex_;
   std::condition_variable gate_, changed_;
   bool held_ = false;

@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "platform/win/WinText.h"
 
@@ -40,6 +42,24 @@ inline bool FinishTreeReads(FolderTree& tree) {
     Sleep(2);
   }
   return false;
+}
+
+// Whether window answers a message sent from another thread within timeoutMs, this thread
+// handling its messages meanwhile as the program's loop would.
+inline bool AnswersAnotherThread(HWND window, UINT timeoutMs) {
+  std::atomic<bool> answered = false, asked = false;
+  std::thread asker([&] {
+    DWORD_PTR result = 0;
+    answered = SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+    asked = true;
+  });
+  // Until the asker has its answer or has given up (its own time-out bounds this).
+  while (!asked) {
+    Pump();
+    Sleep(2);
+  }
+  asker.join();
+  return answered;
 }
 
 // The text a list view shows in a row's column.

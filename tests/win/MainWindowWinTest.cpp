@@ -225,17 +225,7 @@ TEST_F(MainWindowTest, RowsComeAtOnceWhileTheDatesAreHeldBackAndAnotherFolderDro
   EXPECT_NE(StatusText(w.StatusBar1(), 1).find(u"読み込み中 0 / 13"), std::u16string::npos)
       << ToUtf8(StatusText(w.StatusBar1(), 1));
   // Another thread's message is answered while the reads are held.
-  std::atomic<bool> answered = false;
-  std::thread asker([&] {
-    DWORD_PTR result = 0;
-    answered = SendMessageTimeoutW(w.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
-  });
-  for (int i = 0; i < 500 && !answered; ++i) {
-    Pump();
-    Sleep(2);
-  }
-  asker.join();
-  EXPECT_TRUE(answered);
+  EXPECT_TRUE(tess::testing::AnswersAnotherThread(w.Handle(), 5000));
 
   // Another folder: its row at once, and the held reads of the first folder are dropped.
   w.plFolderTree1().SetSelectFolder(folder_ + u"other\\");
@@ -258,7 +248,7 @@ TEST_F(MainWindowTest, AHeldListingLeavesTheWindowAnsweringAndANewerFolderDropsI
   CreateDirectoryW(W(folder_ + u"other"), nullptr);
   fx::WriteFile(folder_ + u"other\\DSC_1.JPG", fx::Bytes{1});
   StoreFolder(folder_);
-  tess::testing::HeldDirectoryLister held(&PlatformDirectoryLister());
+  tess::testing::HeldFolderLister held(&PlatformDirectoryLister());
   TTessarineMain& w = Open(nullptr, &held);
   ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
   ASSERT_EQ(ListView_GetItemCount(List()), 2);
@@ -278,17 +268,7 @@ TEST_F(MainWindowTest, AHeldListingLeavesTheWindowAnsweringAndANewerFolderDropsI
   // Select-all acts on what is shown: nothing.
   w.plFileList1().SelectAll();
   EXPECT_EQ(w.plFileList1().SelectedCount(), 0);
-  std::atomic<bool> answered = false;
-  std::thread asker([&] {
-    DWORD_PTR result = 0;
-    answered = SendMessageTimeoutW(w.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 5000, &result) != 0;
-  });
-  for (int i = 0; i < 500 && !answered; ++i) {
-    Pump();
-    Sleep(2);
-  }
-  asker.join();
-  EXPECT_TRUE(answered);
+  EXPECT_TRUE(tess::testing::AnswersAnotherThread(w.Handle(), 5000));
 
   // Another folder meanwhile: the held listing, once let through, is never shown.
   w.plFolderTree1().SetSelectFolder(folder_ + u"other\\");
@@ -411,19 +391,7 @@ TEST_F(MainWindowTest, TreeNodeShowsAtOnceWhileItsFolderIsHeldBackAndTheWindowAn
   TTessarineMain& w = Open(nullptr, nullptr, &folders);
   TplFolderTree& tree = w.plFolderTree1();
   const std::u16string card = folder_ + u"card\\";
-  auto answers = [&] {
-    std::atomic<bool> answered = false;
-    std::thread asker([&] {
-      DWORD_PTR result = 0;
-      answered = SendMessageTimeoutW(w.Handle(), WM_NULL, 0, 0, SMTO_NORMAL, 200, &result) != 0;
-    });
-    for (int i = 0; i < 200 && !answered; ++i) {
-      Pump();
-      Sleep(2);
-    }
-    asker.join();
-    return answered.load();
-  };
+  auto answers = [&] { return tess::testing::AnswersAnotherThread(w.Handle(), 200); };
   auto texts = [&](HTREEITEM node) {
     std::vector<std::u16string> out;
     for (HTREEITEM c : tree.Children(node)) out.push_back(tree.NodeText(c));
