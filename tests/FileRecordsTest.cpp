@@ -357,3 +357,42 @@ TEST(CompareFileData, OtherColumns) {
   EXPECT_EQ(CompareFileData(a.get(), b.get(), outside), 0);
   EXPECT_LT(CompareFileData(d.get(), a.get(), outside), 0);
 }
+
+// Runs of a listing merged one by one give what one stable sort of all of them would, in
+// every column and direction, ties (same names, same dates, bursts) keeping the rows already
+// there first.
+TEST(CompareFileData, MergedRunsMatchOneStableSort) {
+  auto all = [] {
+    std::vector<std::unique_ptr<TplFileDataListItem>> v = Mixed();
+    v.push_back(Rec(u"burst1", false, Date(2024, 5, 1, 9), u"M", u"K"));
+    v.push_back(Rec(u"IMG.jpg", false, Date(2023, 1, 1), u"m", u"k"));
+    v.push_back(Rec(u"burst2", false, Date(2024, 5, 1, 9), u"M", u"K"));
+    v.push_back(Rec(u"img.JPG", false, MissingDate, u"M", u"K"));
+    v.push_back(Rec(u"Nometa"));
+    return v;
+  };
+  for (int column = 0; column < FileColumnCount; ++column) {
+    for (int direction : {1, -1}) {
+      FileSortState sort;
+      sort.SortColumn = column;
+      sort.SortDirection[size_t(column)] = direction;
+      std::vector<std::unique_ptr<TplFileDataListItem>> whole = all();
+      SortRecords(whole, sort);
+      for (size_t split : {size_t(1), size_t(3), size_t(7)}) {
+        std::vector<std::unique_ptr<TplFileDataListItem>> records = all(), merged;
+        while (!records.empty()) {
+          RecordBatch run;
+          for (size_t i = 0; i < split && !records.empty(); ++i) {
+            run.push_back(std::move(records.front()));
+            records.erase(records.begin());
+          }
+          SortRecords(run, sort);
+          MergeSortedRecords(merged, std::move(run), sort);
+        }
+        ASSERT_EQ(merged.size(), whole.size());
+        for (size_t i = 0; i < whole.size(); ++i)
+          EXPECT_EQ(merged[i]->Name, whole[i]->Name) << column << " " << direction << " runs of " << split << " at " << i;
+      }
+    }
+  }
+}

@@ -54,14 +54,19 @@ std::u16string ColumnText(const TplFileDataListItem& record, int32_t column, boo
   }
 }
 
-std::u16string ColumnSortKey(const TplFileDataListItem& record, int32_t column) {
+std::u16string_view ColumnSortKey(const TplFileDataListItem& record, int32_t column, std::u16string& scratch) {
   switch (column) {
     case ColumnName: return record.Name;
-    case ColumnShotDate: return FormatDateTime(record.ExifDateTimeOriginal);
+    case ColumnShotDate: return scratch = FormatDateTime(record.ExifDateTimeOriginal);
     case ColumnModel: return record.ExifCameraModel;
     case ColumnMake: return record.ExifCameraMake;
     default: return {};
   }
+}
+
+std::u16string ColumnSortKey(const TplFileDataListItem& record, int32_t column) {
+  std::u16string scratch;
+  return std::u16string(ColumnSortKey(record, column, scratch));
 }
 
 bool ColumnNeedsMetadata(int32_t column) { return IsFileColumn(column) && column != ColumnName; }

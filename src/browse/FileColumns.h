@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace tess {
 
@@ -35,6 +36,9 @@ std::u16string ColumnText(const TplFileDataListItem& record, int32_t column, boo
 // date sorts before an undated file, which sorts before every real date), the model, the
 // make; empty for a column outside the table.
 std::u16string ColumnSortKey(const TplFileDataListItem& record, int32_t column);
+// The same key without a copy where the record holds it as text (the sort compares a folder's
+// rows many times over); a key that has to be built is built into scratch.
+std::u16string_view ColumnSortKey(const TplFileDataListItem& record, int32_t column, std::u16string& scratch);
 // Whether the order by column depends on the photos' metadata.
 bool ColumnNeedsMetadata(int32_t column);
 

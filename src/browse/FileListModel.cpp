@@ -1,5 +1,6 @@
 #include "browse/FileListModel.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "browse/FolderPaths.h"
@@ -38,37 +39,69 @@ void FileListModel::ShowListing(const std::u16string& folder, const std::vector<
   Sort();
 }
 
+void FileListModel::AddListed(std::vector<RecordBatch> runs) {
+  for (auto& run : runs) MergeSortedRecords(FileDataList.Items(), std::move(run), sort_);
+}
+
 bool FileListModel::Refresh(const std::u16string& folder, bool sort) {
-  if (folder.empty()) {
-    // Nothing is listed before a root is set; a relative look-up would find stray entries.
-    FileDataList.Clear();
-    return false;
+  RecordBatch listed;
+  // Nothing is listed before a root is set; a relative look-up would find stray entries. A
+  // folder that cannot be read keeps no rows.
+  if (!folder.empty()) {
+    lister_.Enumerate(folder, [&](const DirectoryEntry& entry) {
+      if (!IsDotEntry(entry.name) &&
+          PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0))
+        listed.push_back(MakeFileRecord(entry, folder, nullptr));
+      return true;
+    });
   }
-  // Names of the records that stay, folded as the file system folds names (a name whose
-  // case changed on disk is still the same entry); each disk entry cancels one.
-  std::unordered_map<std::u16string, int> kept;
-  for (int i = FileDataList.Count() - 1; i >= 0; --i) {
-    const TplFileDataListItem* record = FileDataList.Get(i);
-    if (PassesFilter(FindText, record->Name, record->IsFolder()) && lister_.Find(folder + record->Name)) {
-      ++kept[UpperCaseText(record->Name)];
+  return ApplyRefresh(folder, std::move(listed), sort);
+}
+
+bool FileListModel::ApplyRefresh(const std::u16string& folder, RecordBatch listed, bool sort) {
+  // Each entry on disk keeps one record of its name; views into the listed records, which
+  // stay where they are until they are handed on.
+  std::vector<bool> taken(listed.size());
+  std::unordered_multimap<std::u16string_view, size_t> byName;
+  byName.reserve(listed.size());
+  for (size_t i = 0; i < listed.size(); ++i) byName.emplace(listed[i]->Name, i);
+  auto& items = FileDataList.Items();
+  std::vector<bool> keep(items.size());
+  std::vector<size_t> unmatched;
+  for (size_t k = 0; k < items.size(); ++k) {
+    const TplFileDataListItem& record = *items[k];
+    if (!PassesFilter(FindText, record.Name, record.IsFolder())) continue;
+    auto range = byName.equal_range(record.Name);
+    auto it = std::find_if(range.first, range.second, [&](const auto& entry) { return !taken[entry.second]; });
+    if (it != range.second) {
+      taken[it->second] = keep[k] = true;
     } else {
-      FileDataList.Delete(i);
+      unmatched.push_back(k);
     }
   }
-  std::vector<DirectoryEntry> entries;
-  if (lister_.List(folder, entries)) {
-    for (const auto& entry : entries) {
-      if (IsDotEntry(entry.name)) continue;
-      auto it = kept.find(UpperCaseText(entry.name));
-      if (it != kept.end() && it->second > 0) {
-        --it->second;
-        continue;
-      }
-      if (!PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0)) continue;
-      FileDataList.Add(MakeFileRecord(entry, folder, DeferMetadata ? nullptr : &metadata_));
+  if (!unmatched.empty()) {
+    // A name whose case changed on disk is still the same entry (the system finds it under
+    // either spelling): its record stays, and no second row comes.
+    std::unordered_multimap<std::u16string, size_t> byFolded;
+    for (size_t i = 0; i < listed.size(); ++i)
+      if (!taken[i]) byFolded.emplace(UpperCaseText(listed[i]->Name), i);
+    for (size_t k : unmatched) {
+      auto range = byFolded.equal_range(UpperCaseText(items[k]->Name));
+      auto it = std::find_if(range.first, range.second, [&](const auto& entry) { return !taken[entry.second]; });
+      if (it == range.second) continue;
+      taken[it->second] = keep[k] = true;
     }
   }
-  if (FileDataList.Count() == 0) return false;
+  size_t kept = 0;
+  for (size_t k = 0; k < items.size(); ++k)
+    if (keep[k]) items[kept++] = std::move(items[k]);
+  items.resize(kept);
+  for (size_t i = 0; i < listed.size(); ++i) {
+    if (taken[i]) continue;
+    if (!DeferMetadata) ApplyRecordMetadata(*listed[i], ReadRecordMetadata(folder + listed[i]->Name, metadata_));
+    items.push_back(std::move(listed[i]));
+  }
+  if (items.empty()) return false;
   if (sort) {
     Sort();
     return false;

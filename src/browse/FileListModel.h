@@ -42,10 +42,15 @@ class FileListModel {
   // The same from a listing taken elsewhere (off the window's thread); listed false: the
   // folder could not be read, and no rows are shown.
   void ShowListing(const std::u16string& folder, const std::vector<DirectoryEntry>& entries, bool listed);
+  // Puts the runs of a listing taken elsewhere (each in the current order) among the rows.
+  void AddListed(std::vector<RecordBatch> runs);
   // Brings FileDataList in line with folder: records whose entry is gone or that no longer
   // pass the filter are dropped, kept records are not re-read, new entries are appended (then
   // sorted in when sort is set). True when the caller should scroll the last row into view.
   bool Refresh(const std::u16string& folder, bool sort);
+  // The same from the records of a listing of folder taken elsewhere (the entries that pass
+  // the filter); the ones already shown are dropped.
+  bool ApplyRefresh(const std::u16string& folder, RecordBatch listed, bool sort);
 
   int Count() const { return FileDataList.Count(); }
   // The record of row, or null for a row beyond the records.

@@ -126,31 +126,71 @@ int32_t CompareRecordKeys(bool folder1, std::u16string_view key1, bool folder2, 
 }
 
 int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2, const FileSortState& sort) {
-  return CompareRecordKeys(item1->IsFolder(), ColumnSortKey(*item1, sort.SortColumn), item2->IsFolder(),
-                           ColumnSortKey(*item2, sort.SortColumn), sort.Direction());
+  std::u16string scratch1, scratch2;
+  return CompareRecordKeys(item1->IsFolder(), ColumnSortKey(*item1, sort.SortColumn, scratch1), item2->IsFolder(),
+                           ColumnSortKey(*item2, sort.SortColumn, scratch2), sort.Direction());
 }
 
-void SortFileDataList(TplFileDataList& list, const FileSortState& sort) {
-  // The order of CompareFileData, with every key built once instead of twice per
-  // comparison: a folder of thousands of photos sorts without formatting dates again.
-  auto& items = list.Items();
-  const int32_t d = sort.Direction();
-  struct Keyed {
-    std::u16string key;
-    bool folder;
-    std::unique_ptr<TplFileDataListItem> item;
-  };
-  std::vector<Keyed> keyed;
+namespace {
+
+// A record with its sort key, each key built once instead of twice per comparison: a folder
+// of thousands of photos sorts without formatting dates again. Text keys are views into the
+// records, which stay where they are while their pointers move; built keys live in built.
+struct KeyedRecord {
+  std::u16string_view key;
+  bool folder;
+  std::unique_ptr<TplFileDataListItem> item;
+};
+
+std::vector<KeyedRecord> KeyRecords(RecordBatch& items, int32_t column,
+                                    std::vector<std::u16string>& built) {
+  built.resize(items.size());  // never grows later: the views into it stay valid
+  std::vector<KeyedRecord> keyed;
   keyed.reserve(items.size());
-  for (auto& item : items) {
-    std::u16string key = ColumnSortKey(*item, sort.SortColumn);
-    bool folder = item->IsFolder();
-    keyed.push_back({std::move(key), folder, std::move(item)});
+  for (size_t i = 0; i < items.size(); ++i) {
+    std::u16string_view key = ColumnSortKey(*items[i], column, built[i]);
+    bool folder = items[i]->IsFolder();
+    keyed.push_back({key, folder, std::move(items[i])});
   }
-  std::stable_sort(keyed.begin(), keyed.end(), [d](const Keyed& a, const Keyed& b) {
+  return keyed;
+}
+
+}  // namespace
+
+void SortFileDataList(TplFileDataList& list, const FileSortState& sort) {
+  SortRecords(list.Items(), sort);
+}
+
+void SortRecords(RecordBatch& items, const FileSortState& sort) {
+  const int32_t d = sort.Direction();
+  std::vector<std::u16string> built;
+  std::vector<KeyedRecord> keyed = KeyRecords(items, sort.SortColumn, built);
+  std::stable_sort(keyed.begin(), keyed.end(), [d](const KeyedRecord& a, const KeyedRecord& b) {
     return CompareRecordKeys(a.folder, a.key, b.folder, b.key, d) < 0;
   });
   for (size_t i = 0; i < keyed.size(); ++i) items[i] = std::move(keyed[i].item);
+}
+
+void MergeSortedRecords(RecordBatch& items, RecordBatch run, const FileSortState& sort) {
+  if (run.empty()) return;
+  if (items.empty()) {
+    items = std::move(run);
+    return;
+  }
+  const int32_t d = sort.Direction();
+  std::vector<std::u16string> builtItems, builtRun;
+  std::vector<KeyedRecord> a = KeyRecords(items, sort.SortColumn, builtItems);
+  std::vector<KeyedRecord> b = KeyRecords(run, sort.SortColumn, builtRun);
+  items.clear();
+  items.reserve(a.size() + b.size());
+  size_t i = 0, j = 0;
+  // Ties keep the rows already there first, as a stable sort of the two together would.
+  while (i < a.size() && j < b.size()) {
+    if (CompareRecordKeys(b[j].folder, b[j].key, a[i].folder, a[i].key, d) < 0) items.push_back(std::move(b[j++].item));
+    else items.push_back(std::move(a[i++].item));
+  }
+  for (; i < a.size(); ++i) items.push_back(std::move(a[i].item));
+  for (; j < b.size(); ++j) items.push_back(std::move(b[j].item));
 }
 
 void SortEntriesAsListed(std::vector<DirectoryEntry>& entries) {

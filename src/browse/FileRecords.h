@@ -107,6 +107,8 @@ class OwningRecordList {
 };
 
 class TplFileDataList : public OwningRecordList<TplFileDataListItem> {};
+// Records on their way into a list (from a listing on a worker).
+using RecordBatch = std::vector<std::unique_ptr<TplFileDataListItem>>;
 class TExifFilesToList : public OwningRecordList<TExifFilesToListItem> {};
 
 // The full source paths of a rename, parallel to a TExifFilesToList.
@@ -182,6 +184,11 @@ int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListI
 // Sorts the records with CompareFileData; records with equal keys keep their order, so a
 // refresh or a re-sort does not make tied rows (undated files, burst shots) change places.
 void SortFileDataList(TplFileDataList& list, const FileSortState& sort);
+// The same order for records not in a list yet.
+void SortRecords(RecordBatch& items, const FileSortState& sort);
+// Merges run into items, both in the order of sort: the result is what a stable sort of items
+// followed by run would give, at the cost of one pass.
+void MergeSortedRecords(RecordBatch& items, RecordBatch run, const FileSortState& sort);
 // Directory entries in the order the file list shows them by default (sorted by name,
 // ascending, folders first), names equal but for ASCII case in code-unit order.
 void SortEntriesAsListed(std::vector<DirectoryEntry>& entries);

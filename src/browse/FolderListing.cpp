@@ -1,37 +1,45 @@
 #include "browse/FolderListing.h"
 
+#include "browse/FileListModel.h"
+#include "browse/FolderPaths.h"
+
 namespace tess {
 
-FolderListing::FolderListing(DirectoryLister& lister, std::function<void()> ready)
-    : lister_(lister), ready_(std::move(ready)), thread_([this] { Work(); }) {}
+FolderListing::FolderListing(DirectoryLister& lister, std::function<void()> ready, std::chrono::milliseconds batchEvery)
+    : lister_(lister), ready_(std::move(ready)), batchEvery_(batchEvery), thread_([this] { Work(); }) {}
 
 FolderListing::~FolderListing() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
+    latest_ = ++run_;  // a walk under way stops at its next entry
   }
   wake_.notify_all();
   thread_.join();
 }
 
-void FolderListing::Start(const std::u16string& folder) {
+void FolderListing::Start(const std::u16string& folder, Options options) {
   {
     std::lock_guard lock(mutex_);
-    ++run_;
+    latest_ = ++run_;
     folder_ = folder;
+    options_ = std::move(options);
     pending_ = true;
-    result_.reset();
+    result_ = Batch{};
+    waiting_ = signalled_ = false;
   }
   wake_.notify_all();
 }
 
 void FolderListing::Cancel() {
   std::lock_guard lock(mutex_);
-  ++run_;
+  latest_ = ++run_;
   started_ = run_;  // nothing left for the worker to take
   folder_.clear();
   pending_ = false;
-  result_.reset();
+  result_ = Batch{};
+  waiting_ = signalled_ = false;
+  arrived_.notify_all();
 }
 
 bool FolderListing::Pending() const {
@@ -46,37 +54,78 @@ std::u16string FolderListing::PendingFolder() const {
 
 bool FolderListing::Wait(std::chrono::milliseconds timeout) {
   std::unique_lock lock(mutex_);
-  return arrived_.wait_for(lock, timeout, [&] { return !pending_ || result_.has_value(); }) && result_.has_value();
+  return arrived_.wait_for(lock, timeout, [&] { return !pending_ || result_.complete; }) && pending_ &&
+         result_.complete;
 }
 
-std::optional<FolderListing::Result> FolderListing::Take() {
+std::optional<FolderListing::Batch> FolderListing::Take() {
   std::lock_guard lock(mutex_);
-  if (!result_) return std::nullopt;
-  std::optional<Result> out = std::move(result_);
-  result_.reset();
-  pending_ = false;
+  signalled_ = false;
+  if (!waiting_) return std::nullopt;
+  Batch out = std::move(result_);
+  out.folder = folder_;
+  result_ = Batch{};
+  waiting_ = false;
+  if (out.complete) pending_ = false;
   return out;
 }
 
+bool FolderListing::HandOver(uint64_t run, RecordBatch& batch, const FileSortState& sort, bool complete,
+                             bool listed) {
+  // Sorted here, so that the window's thread only merges.
+  SortRecords(batch, sort);
+  std::unique_lock lock(mutex_);
+  if (run != run_) {
+    batch.clear();
+    return false;
+  }
+  if (!batch.empty()) result_.runs.push_back(std::move(batch));
+  batch = RecordBatch{};
+  if (complete) {
+    result_.complete = true;
+    result_.listed = listed;
+    arrived_.notify_all();
+  }
+  waiting_ = true;
+  if (!signalled_ && ready_) {
+    signalled_ = true;
+    // Outside the lock: the wake-up may take the window system's own locks.
+    lock.unlock();
+    ready_();
+  }
+  return true;
+}
+
 void FolderListing::Work() {
+  using Clock = std::chrono::steady_clock;
   std::unique_lock lock(mutex_);
   for (;;) {
     wake_.wait(lock, [&] { return stopping_ || started_ != run_; });
     if (stopping_) return;
     const uint64_t run = started_ = run_;
-    Result result;
-    result.folder = folder_;
+    const std::u16string folder = folder_;
+    const Options options = options_;
     lock.unlock();
-    result.listed = lister_.List(result.folder, result.entries);
+    RecordBatch batch;
+    Clock::time_point handed = Clock::now();
+    bool stale = false;
+    const bool listed = lister_.Enumerate(folder, [&](const DirectoryEntry& entry) {
+      if (latest_ != run) {
+        stale = true;
+        return false;
+      }
+      if (IsDotEntry(entry.name) ||
+          !PassesFilter(options.findText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0))
+        return true;
+      batch.push_back(MakeFileRecord(entry, folder, nullptr));
+      const Clock::time_point now = Clock::now();
+      if (now - handed < batchEvery_) return true;
+      handed = now;
+      stale = !HandOver(run, batch, options.sort, false, true);
+      return !stale;
+    });
+    if (!stale) HandOver(run, batch, options.sort, true, listed);
     lock.lock();
-    if (run != run_) continue;  // a newer folder or a cancel came meanwhile
-    result_ = std::move(result);
-    arrived_.notify_all();
-    if (ready_) {
-      lock.unlock();
-      ready_();
-      lock.lock();
-    }
   }
 }
 

@@ -7,10 +7,12 @@
 #include <chrono>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "browse/FileCommands.h"
 #include "browse/FolderPaths.h"
 #include "browse/win/PaneCommandsWin.h"
+#include "platform/ScopeExit.h"
 #include "platform/win/WinControls.h"
 #include "platform/UiTexts.h"
 #include "platform/win/DpiWin.h"
@@ -173,7 +175,10 @@ void TplFileList::FolderChanged(FolderChange change) {
     case FolderChange::Renamed:
       // Only the path changed: the rows are the same entries. A listing on its way was of
       // the old path, which is gone.
-      if (ListingPending()) ListFolder(ExpandFolder());
+      if (ListingPending()) {
+        if (refreshing_) RefreshFilesListItems(refreshSort_);
+        else ListFolder(ExpandFolder());
+      }
       break;
   }
 }
@@ -230,6 +235,9 @@ void TplFileList::SetListingSource(DirectoryLister& lister) {
 void TplFileList::ListFolder(const std::u16string& folder) {
   FFileInfo = nullptr;
   selectAfterListing_.clear();
+  editAfterListing_.clear();
+  refreshing_ = refreshAfterEdit_ = false;
+  refreshRuns_.clear();
   // The records go: results still on their way must not reach them.
   reads_->Cancel();
   CancelCardRead();
@@ -242,18 +250,46 @@ void TplFileList::ListFolder(const std::u16string& folder) {
     listing_->Cancel();
     return;
   }
-  listing_->Start(folder);
-  if (listing_->Wait(kListingGrace)) ListingReady();
+  StartListing(folder);
+}
+
+void TplFileList::StartListing(const std::u16string& folder) {
+  listing_->Start(folder, {model_.FindText, model_.SortState()});
+  // What comes within the grace is shown before the change returns: a fast disk's whole
+  // folder, so that it never flashes an empty list, or a slow card's first rows.
+  listing_->Wait(kListingGrace);
+  ListingReady();
 }
 
 void TplFileList::ListingReady() {
-  std::optional<FolderListing::Result> listing = listing_->Take();
-  // Taken already (it came within the grace), or a newer folder made it stale.
-  if (!listing || listing->folder != ExpandFolder()) return;
+  std::optional<FolderListing::Batch> batch = listing_->Take();
+  // Taken already, or a newer folder made it stale.
+  if (!batch || batch->folder != ExpandFolder()) return;
+  if (refreshing_) {
+    RefreshArrived(*batch);
+    return;
+  }
   FFileInfo = nullptr;
-  model_.ShowListing(listing->folder, listing->entries, listing->listed);
-  ListView_SetItemCountEx(hwnd_, model_.FileDataList.Count(), 0);
+  // A folder that could not be read to its end (a card pulled meanwhile) shows no rows.
+  if (batch->complete && !batch->listed) {
+    ListView_SetItemCountEx(hwnd_, 0, 0);
+    model_.ShowListing(batch->folder, {}, false);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+    if (OnReadProgress) OnReadProgress();
+    return;
+  }
+  // Rows shown from an earlier batch stay selected and in view while the new ones go in.
+  const bool shown = model_.Count() > 0;
+  RowMemo memo;
+  if (shown) memo = RememberRows();
+  model_.AddListed(std::move(batch->runs));
+  ListView_SetItemCountEx(hwnd_, model_.Count(), shown ? LVSICF_NOSCROLL : 0);
+  if (shown) RestoreRows(memo);
   InvalidateRect(hwnd_, nullptr, TRUE);
+  if (!batch->complete) {
+    if (OnReadProgress) OnReadProgress();
+    return;
+  }
   if (!selectAfterListing_.empty()) {
     int row = model_.RowOfName(selectAfterListing_);
     selectAfterListing_.clear();
@@ -264,6 +300,42 @@ void TplFileList::ListingReady() {
   }
   StartReads();
   if (OnReadProgress) OnReadProgress();
+  if (!editAfterListing_.empty()) EditNewItem(std::exchange(editAfterListing_, std::u16string()));
+}
+
+void TplFileList::RefreshArrived(FolderListing::Batch& batch) {
+  for (auto& run : batch.runs) refreshRuns_.push_back(std::move(run));
+  if (!batch.complete) return;
+  refreshing_ = false;
+  std::vector<RecordBatch> runs = std::move(refreshRuns_);
+  refreshRuns_.clear();
+  if (editLock_) {
+    // Nothing may rebuild the rows under the editor: the folder is read again once the
+    // edit ends.
+    refreshAfterEdit_ = true;
+    return;
+  }
+  RecordBatch listed;
+  // A folder that could not be read to its end keeps no rows, as each of its entries would
+  // be looked for in vain.
+  if (batch.listed) {
+    for (auto& run : runs)
+      for (auto& record : run) listed.push_back(std::move(record));
+  }
+  FFileInfo = nullptr;
+  // The rows may change places: the selection, the focus and the scroll position follow
+  // their files by name, never the row numbers.
+  RowMemo memo = RememberRows();
+  reads_->Cancel();
+  bool scroll = model_.ApplyRefresh(ExpandFolder(), std::move(listed), refreshSort_);
+  SetRowCount();
+  StartReads();
+  RestoreRows(memo);
+  if (scroll) ListView_EnsureVisible(hwnd_, model_.FileDataList.Count() - 1, TRUE);
+  DoFolderChanged();
+  InvalidateRect(hwnd_, nullptr, TRUE);
+  if (OnReadProgress) OnReadProgress();
+  if (!editAfterListing_.empty()) EditNewItem(std::exchange(editAfterListing_, std::u16string()));
 }
 
 void TplFileList::StartReads() {
@@ -324,25 +396,31 @@ void TplFileList::FinishReadsOf(const std::vector<int>& rows) {
 }
 
 void TplFileList::RefreshFilesListItems(bool asort) {
-  if (ListingPending()) {
-    // No rows yet to keep: the folder is listed afresh, the filter applied when it comes.
-    listing_->Start(ExpandFolder());
-    if (listing_->Wait(kListingGrace)) ListingReady();
+  if (ExpandFolder().empty()) {
+    // Nothing is listed before a folder is chosen.
+    ListFolder(u"");
     DoFolderChanged();
     return;
   }
-  FFileInfo = nullptr;
-  // The rows may change places: the selection, the focus and the scroll position follow
-  // their files by name, never the row numbers.
-  RowMemo memo = RememberRows();
-  reads_->Cancel();
-  bool scroll = model_.Refresh(ExpandFolder(), asort);
-  SetRowCount();
-  StartReads();
-  RestoreRows(memo);
-  if (scroll) ListView_EnsureVisible(hwnd_, model_.FileDataList.Count() - 1, TRUE);
-  DoFolderChanged();
-  InvalidateRect(hwnd_, nullptr, TRUE);
+  if (ListingPending() && !refreshing_) {
+    // The folder's first listing is still coming: it is listed afresh (with the filter as it
+    // is now), the row to select after it kept.
+    std::u16string select = std::exchange(selectAfterListing_, std::u16string());
+    std::u16string edit = std::exchange(editAfterListing_, std::u16string());
+    ListFolder(ExpandFolder());
+    if (ListingPending()) {
+      selectAfterListing_ = std::move(select);
+      editAfterListing_ = std::move(edit);
+    }
+    DoFolderChanged();
+    return;
+  }
+  // The folder is listed on the worker; the rows change when the whole listing is there
+  // (within the grace, before this returns, on a fast disk). Reads go on meanwhile.
+  refreshSort_ = (refreshing_ && refreshSort_) || asort;
+  refreshing_ = true;
+  refreshRuns_.clear();
+  StartListing(ExpandFolder());
 }
 
 std::vector<int> TplFileList::SelectedRows() const {
@@ -527,6 +605,12 @@ bool TplFileList::OnNotify(NMHDR* header, LRESULT& result) {
       DblClick();
       return true;
     case LVN_BEGINLABELEDITW:
+      if (ListingPending()) {
+        // Rows still coming may move under the editor: the name typed would go to another
+        // file. The edit is refused until the listing is in.
+        result = TRUE;
+        return true;
+      }
       BeginLabelEdit();
       result = FALSE;  // the edit is always allowed
       return true;
@@ -693,6 +777,14 @@ void TplFileList::BeginLabelEdit() {
 
 bool TplFileList::EndLabelEdit(const NMLVDISPINFOW& info) {
   CloseIme(hwnd_);
+  // A refresh held off by the edit, or one whose listing may predate the new name, reads the
+  // folder again once the edit is over.
+  ScopeExit refreshAfter([this] {
+    if (refreshAfterEdit_ || refreshing_) {
+      refreshAfterEdit_ = false;
+      RefreshFilesListItems(refreshSort_);
+    }
+  });
   std::unique_ptr<RefreshLock> unlock = std::move(editLock_);
   int row = info.item.iItem;
   if (!info.item.pszText || row < 0 || row >= model_.FileDataList.Count()) return false;
@@ -748,6 +840,11 @@ void TplFileList::ItemsDeleted(const std::vector<std::u16string>&) {
 }
 
 void TplFileList::EditNewItem(const std::u16string& name) {
+  if (ListingPending()) {
+    // The new item's row comes with the listing under way.
+    editAfterListing_ = name;
+    return;
+  }
   ClearSelection();
   int row = model_.RowOfName(name);
   if (row < 0) return;  // hidden by the filter

@@ -179,8 +179,13 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   // The sorted column's header shows the arrow of its direction, the others none.
   void ShowSortArrow();
   void StartReads();
-  // The listing of the shown folder arrived: its rows, then their metadata.
+  // Lists folder on the worker, showing what comes within a short grace at once.
+  void StartListing(const std::u16string& folder);
+  // A batch of the shown folder's listing arrived: its rows; after the last one, their
+  // metadata.
   void ListingReady();
+  // A batch of a refresh's listing arrived: the rows change when the last one is there.
+  void RefreshArrived(FolderListing::Batch& batch);
   void ReadsReady();
   // The selected records whose metadata has not arrived yet are read now (a command needs it).
   void FinishReadsOf(const std::vector<int>& rows);
@@ -214,6 +219,11 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   size_t unshownResults_ = 0;  // applied since the rows were last redrawn
   DWORD lastRedraw_ = 0;
   std::u16string selectAfterListing_;  // a row to select once the listing comes (Backspace)
+  std::u16string editAfterListing_;    // a new item to edit once the listing comes
+  bool refreshing_ = false;            // the listing under way is a refresh of the shown rows
+  bool refreshSort_ = false;           // and the rows are sorted after it
+  bool refreshAfterEdit_ = false;      // a refresh came during an in-place edit
+  std::vector<RecordBatch> refreshRuns_;
   std::unique_ptr<FolderListing> listing_;
   static constexpr UINT kCardReadMessage = WM_APP + 0x172;  // the card read moved on
   void CardReadReady();
