@@ -140,11 +140,12 @@ window() {
     rss=$(awk '/VmHWM/{print $2}' /proc/"$pid"/status 2>/dev/null || echo 0)
     wine "$probe" close
     wait "$app" || true
-    read -r _ first _ all _ longest _ dated <<<"$line"
+    read -r _ first _ allrows _ all _ longest _ dated <<<"$line"
     if [ "$(echo "$all < $bestAll" | bc)" = 1 ]; then
       bestAll=$all
       R[$label,window,$cold,time]=$all
       R[$label,window,$cold,first]=$first
+      R[$label,window,$cold,allrows]=$allrows
       R[$label,window,$cold,longest]=$longest
       R[$label,window,$cold,requests]=$requests
       R[$label,window,$cold,rss]=$rss
@@ -170,6 +171,7 @@ for kind in native wine window; do
   printf "  %-26s all dates (s)    %8s       %8s\n" "" "${R[old,$kind,cold,time]}" "${R[new,$kind,cold,time]}"
 done
 printf "  %-26s first rows (s)   %8s       %8s\n" window "${R[old,window,cold,first]}" "${R[new,window,cold,first]}"
+printf "  %-26s all rows (s)     %8s       %8s\n" "" "${R[old,window,cold,allrows]}" "${R[new,window,cold,allrows]}"
 printf "  %-26s longest answer   %8s       %8s\n" "" "${R[old,window,cold,longest]}" "${R[new,window,cold,longest]}"
 printf "  %-26s new/old all dates: %s\n" "" "$(echo "scale=2; ${R[new,window,cold,time]} / ${R[old,window,cold,time]}" | bc)"
 echo "fast disk, $fast_count photos, warm, best of $repeat"
@@ -177,6 +179,7 @@ for kind in native wine window; do
   printf "  %-26s all dates (s)    %8s       %8s\n" "$kind" "${R[old,$kind,warm,time]}" "${R[new,$kind,warm,time]}"
 done
 printf "  %-26s first rows (s)   %8s       %8s\n" window "${R[old,window,warm,first]}" "${R[new,window,warm,first]}"
+printf "  %-26s all rows (s)     %8s       %8s\n" "" "${R[old,window,warm,allrows]}" "${R[new,window,warm,allrows]}"
 printf "  %-26s longest answer   %8s       %8s\n" "" "${R[old,window,warm,longest]}" "${R[new,window,warm,longest]}"
 printf "  %-26s peak RSS (KiB)   %8s       %8s\n" "" "${R[old,window,warm,rss]}" "${R[new,window,warm,rss]}"
 printf "  %-26s window/native CLI: %s (old %s)\n" "" \

@@ -17,10 +17,10 @@ using tess::testing::HeldMetadataSource;
 
 namespace {
 
-std::vector<MetadataReads::Job> Jobs(const std::u16string& folder, int count, std::vector<int>& keys) {
+std::vector<MetadataReads::Job> Jobs(int count, std::vector<int>& keys) {
   keys.resize(static_cast<size_t>(count));
   std::vector<MetadataReads::Job> jobs;
-  for (int i = 0; i < count; ++i) jobs.push_back({&keys[static_cast<size_t>(i)], folder + std::u16string(1, char16_t(u'a' + i))});
+  for (int i = 0; i < count; ++i) jobs.push_back({&keys[static_cast<size_t>(i)], std::u16string(1, char16_t(u'a' + i))});
   return jobs;
 }
 
@@ -40,7 +40,7 @@ TEST(MetadataReads, ReadsEveryFileOnceAndHandsBackItsValues) {
   std::atomic<int> wakeUps = 0;
   MetadataReads reads(source, [&] { ++wakeUps; }, 4);
   std::vector<int> keys;
-  reads.Start(Jobs(u"/card/", 20, keys));
+  reads.Start(u"/card/", Jobs(20, keys));
   EXPECT_EQ(reads.Total(), 20);
   std::vector<MetadataReads::Result> all = TakeAll(reads);
   ASSERT_EQ(all.size(), 20u);
@@ -62,7 +62,7 @@ TEST(MetadataReads, ThePreferredRowsAreReadFirst) {
   source.Hold();
   MetadataReads reads(source, nullptr, 1);
   std::vector<int> keys;
-  reads.Start(Jobs(u"/card/", 10, keys));
+  reads.Start(u"/card/", Jobs(10, keys));
   ASSERT_TRUE(source.WaitStarted(1));  // the one worker holds the first file
   reads.Prefer(6, 8);
   source.Release();
@@ -81,7 +81,7 @@ TEST(MetadataReads, SeveralWorkersTakeThePreferredRowsFirst) {
   source.Hold();
   MetadataReads reads(source, nullptr, 4);
   std::vector<int> keys;
-  reads.Start(Jobs(u"/card/", 20, keys));
+  reads.Start(u"/card/", Jobs(20, keys));
   ASSERT_TRUE(source.WaitStarted(4));  // each worker holds one of the first four files
   reads.Prefer(12, 15);
   // The four held files end; each worker takes its next file and is held with it: those are
@@ -101,9 +101,9 @@ TEST(MetadataReads, ANewRunDropsWhatTheOldOneHadNotHandedBack) {
   source.Hold();
   MetadataReads reads(source, nullptr, 2);
   std::vector<int> oldKeys, newKeys;
-  reads.Start(Jobs(u"/old/", 50, oldKeys));
+  reads.Start(u"/old/", Jobs(50, oldKeys));
   ASSERT_TRUE(source.WaitStarted(2));
-  reads.Start(Jobs(u"/new/", 3, newKeys));
+  reads.Start(u"/new/", Jobs(3, newKeys));
   source.Release();
   std::vector<MetadataReads::Result> all = TakeAll(reads);
   ASSERT_EQ(all.size(), 3u);
@@ -119,7 +119,7 @@ TEST(MetadataReads, CancelLeavesNothingRunning) {
   source.Hold();
   MetadataReads reads(source, nullptr, 2);
   std::vector<int> keys;
-  reads.Start(Jobs(u"/card/", 5, keys));
+  reads.Start(u"/card/", Jobs(5, keys));
   ASSERT_TRUE(source.WaitStarted(2));
   reads.Cancel();
   EXPECT_FALSE(reads.Running());

@@ -121,10 +121,10 @@ int FileListModel::RowOfName(const std::u16string& name) const {
   return -1;
 }
 
-std::vector<MetadataReads::Job> FileListModel::PendingReads(const std::u16string& folder) const {
+std::vector<MetadataReads::Job> FileListModel::PendingReads() const {
   std::vector<MetadataReads::Job> jobs;
   for (const auto& record : FileDataList.Items())
-    if (record->MetadataPending) jobs.push_back({record.get(), folder + record->Name});
+    if (record->MetadataPending) jobs.push_back({record.get(), record->Name});
   return jobs;
 }
 

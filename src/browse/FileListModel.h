@@ -72,7 +72,7 @@ class FileListModel {
   void Sort() { SortFileDataList(FileDataList, sort_); }
 
   // The files whose metadata is still to read, in row order (the key is the record).
-  std::vector<MetadataReads::Job> PendingReads(const std::u16string& folder) const;
+  std::vector<MetadataReads::Job> PendingReads() const;
   // Whether the order depends on the metadata (a date or camera column is sorted).
   bool SortNeedsMetadata() const;
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <deque>
 
 #include "exif/Exif.h"
 #include "platform/Text.h"
@@ -135,22 +136,27 @@ namespace {
 
 // A record with its sort key, each key built once instead of twice per comparison: a folder
 // of thousands of photos sorts without formatting dates again. Text keys are views into the
-// records, which stay where they are while their pointers move; built keys live in built.
+// records, which stay where they are while their pointers move; only keys that have to be
+// built (dates) are kept aside, in a deque, whose elements never move either.
 struct KeyedRecord {
   std::u16string_view key;
   bool folder;
   std::unique_ptr<TplFileDataListItem> item;
 };
 
-std::vector<KeyedRecord> KeyRecords(RecordBatch& items, int32_t column,
-                                    std::vector<std::u16string>& built) {
-  built.resize(items.size());  // never grows later: the views into it stay valid
+std::vector<KeyedRecord> KeyRecords(RecordBatch& items, int32_t column, std::deque<std::u16string>& built) {
   std::vector<KeyedRecord> keyed;
   keyed.reserve(items.size());
-  for (size_t i = 0; i < items.size(); ++i) {
-    std::u16string_view key = ColumnSortKey(*items[i], column, built[i]);
-    bool folder = items[i]->IsFolder();
-    keyed.push_back({key, folder, std::move(items[i])});
+  std::u16string scratch;
+  for (auto& item : items) {
+    std::u16string_view key = ColumnSortKey(*item, column, scratch);
+    if (!key.empty() && key.data() == scratch.data()) {
+      built.push_back(std::move(scratch));
+      key = built.back();
+      scratch = std::u16string();
+    }
+    bool folder = item->IsFolder();
+    keyed.push_back({key, folder, std::move(item)});
   }
   return keyed;
 }
@@ -163,7 +169,7 @@ void SortFileDataList(TplFileDataList& list, const FileSortState& sort) {
 
 void SortRecords(RecordBatch& items, const FileSortState& sort) {
   const int32_t d = sort.Direction();
-  std::vector<std::u16string> built;
+  std::deque<std::u16string> built;
   std::vector<KeyedRecord> keyed = KeyRecords(items, sort.SortColumn, built);
   std::stable_sort(keyed.begin(), keyed.end(), [d](const KeyedRecord& a, const KeyedRecord& b) {
     return CompareRecordKeys(a.folder, a.key, b.folder, b.key, d) < 0;
@@ -178,7 +184,7 @@ void MergeSortedRecords(RecordBatch& items, RecordBatch run, const FileSortState
     return;
   }
   const int32_t d = sort.Direction();
-  std::vector<std::u16string> builtItems, builtRun;
+  std::deque<std::u16string> builtItems, builtRun;
   std::vector<KeyedRecord> a = KeyRecords(items, sort.SortColumn, builtItems);
   std::vector<KeyedRecord> b = KeyRecords(run, sort.SortColumn, builtRun);
   items.clear();

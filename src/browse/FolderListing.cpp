@@ -26,7 +26,8 @@ void FolderListing::Start(const std::u16string& folder, Options options) {
     options_ = std::move(options);
     pending_ = true;
     result_ = Batch{};
-    waiting_ = signalled_ = false;
+    waiting_ = false;
+    ready_.Answered();
   }
   wake_.notify_all();
 }
@@ -38,7 +39,8 @@ void FolderListing::Cancel() {
   folder_.clear();
   pending_ = false;
   result_ = Batch{};
-  waiting_ = signalled_ = false;
+  waiting_ = false;
+  ready_.Answered();
   arrived_.notify_all();
 }
 
@@ -60,7 +62,7 @@ bool FolderListing::Wait(std::chrono::milliseconds timeout) {
 
 std::optional<FolderListing::Batch> FolderListing::Take() {
   std::lock_guard lock(mutex_);
-  signalled_ = false;
+  ready_.Answered();
   if (!waiting_) return std::nullopt;
   Batch out = std::move(result_);
   out.folder = folder_;
@@ -87,12 +89,7 @@ bool FolderListing::HandOver(uint64_t run, RecordBatch& batch, const FileSortSta
     arrived_.notify_all();
   }
   waiting_ = true;
-  if (!signalled_ && ready_) {
-    signalled_ = true;
-    // Outside the lock: the wake-up may take the window system's own locks.
-    lock.unlock();
-    ready_();
-  }
+  ready_.Raise(lock);
   return true;
 }
 

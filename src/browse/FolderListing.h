@@ -17,6 +17,7 @@
 
 #include "browse/FileColumns.h"
 #include "browse/FileRecords.h"
+#include "browse/WakeUp.h"
 #include "platform/DirectoryList.h"
 
 namespace tess {
@@ -65,7 +66,7 @@ class FolderListing {
   bool HandOver(uint64_t run, RecordBatch& batch, const FileSortState& sort, bool complete, bool listed);
 
   DirectoryLister& lister_;
-  std::function<void()> ready_;
+  WakeUp ready_;
   const std::chrono::milliseconds batchEvery_;
   mutable std::mutex mutex_;
   std::condition_variable wake_, arrived_;
@@ -76,8 +77,7 @@ class FolderListing {
   Options options_;
   bool pending_ = false;
   Batch result_;
-  bool waiting_ = false;    // result_ holds something not yet taken
-  bool signalled_ = false;  // ready was called and no Take followed
+  bool waiting_ = false;  // result_ holds something not yet taken
   bool stopping_ = false;
   std::thread thread_;
 };

@@ -78,7 +78,7 @@ std::vector<FolderReads::Reply> FolderReads::Take() {
     out.push_back(std::move(reply));
   }
   replies_.clear();
-  signalled_ = false;
+  ready_.Answered();
   return out;
 }
 
@@ -138,13 +138,7 @@ void FolderReads::Work() {
     idle_.notify_all();
     if (!Current(SlotOf(job.node, job.kind), job.ticket)) continue;
     replies_.emplace_back(job.ticket, std::move(reply));
-    if (!signalled_) {
-      signalled_ = true;
-      // Outside the lock: the wake-up may take the window system's own locks.
-      lock.unlock();
-      if (ready_) ready_();
-      lock.lock();
-    }
+    ready_.Raise(lock);
   }
 }
 

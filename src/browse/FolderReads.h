@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "browse/WakeUp.h"
 #include "platform/DirectoryList.h"
 
 namespace tess {
@@ -85,7 +86,7 @@ class FolderReads {
   Reply Read(const Job& job);
 
   DirectoryLister& lister_;
-  std::function<void()> ready_;
+  WakeUp ready_;
   std::function<FolderLook(const std::u16string&)> describe_;
   mutable std::mutex mutex_;
   std::condition_variable wake_, idle_;
@@ -94,7 +95,6 @@ class FolderReads {
   std::vector<std::pair<uint64_t, Reply>> replies_;  // with their tickets
   uint64_t nextTicket_ = 0;
   bool running_ = false;
-  bool signalled_ = false;
   bool stopping_ = false;
   std::thread thread_;
 };

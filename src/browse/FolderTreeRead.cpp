@@ -20,7 +20,7 @@ void FolderTreeRead::Start(std::u16string folder, char16_t separator, std::set<s
 
 FolderTreeRead::Progress FolderTreeRead::Poll() {
   std::lock_guard lock(mutex_);
-  signalled_ = false;
+  ready_.Answered();
   return progress_;
 }
 
@@ -30,12 +30,8 @@ std::vector<FolderTreeRead::File> FolderTreeRead::TakeFiles() {
 }
 
 void FolderTreeRead::Moved() {
-  {
-    std::lock_guard lock(mutex_);
-    if (signalled_) return;
-    signalled_ = true;
-  }
-  if (ready_) ready_();
+  std::unique_lock lock(mutex_);
+  ready_.Raise(lock);
 }
 
 void FolderTreeRead::Work(std::u16string folder, char16_t separator, std::set<std::u16string> known) {
@@ -64,7 +60,7 @@ void FolderTreeRead::Work(std::u16string folder, char16_t separator, std::set<st
     std::lock_guard lock(mutex_);
     files_ = std::move(files);
     progress_.finished = true;
-    signalled_ = false;  // the end is always told
+    ready_.Answered();  // the end is always told
   }
   Moved();
 }

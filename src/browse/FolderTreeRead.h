@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "browse/FileRecords.h"
+#include "browse/WakeUp.h"
 #include "platform/DirectoryList.h"
 
 namespace tess {
@@ -49,11 +50,10 @@ class FolderTreeRead {
 
   DirectoryLister& lister_;
   MetadataSource& metadata_;
-  std::function<void()> ready_;
+  WakeUp ready_;
   std::mutex mutex_;
   std::atomic<bool> stop_ = false;
   Progress progress_;
-  bool signalled_ = false;
   std::vector<File> files_;
   std::thread thread_;
 };

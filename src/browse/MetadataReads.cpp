@@ -17,23 +17,24 @@ MetadataReads::~MetadataReads() {
   for (auto& t : threads_) t.join();
 }
 
-void MetadataReads::Start(std::vector<Job> jobs) {
+void MetadataReads::Start(std::u16string folder, std::vector<Job> jobs) {
   {
     std::lock_guard lock(mutex_);
     ++run_;
+    folder_ = std::move(folder);
     jobs_ = std::move(jobs);
     taken_.assign(jobs_.size(), false);
     next_ = 0;
     preferFirst_ = 0, preferLast_ = -1;
     results_.clear();
-    signalled_ = false;
+    ready_.Answered();
     total_ = static_cast<int>(jobs_.size());
     done_ = 0;
   }
   wake_.notify_all();
 }
 
-void MetadataReads::Cancel() { Start({}); }
+void MetadataReads::Cancel() { Start({}, {}); }
 
 void MetadataReads::Prefer(int first, int last) {
   std::lock_guard lock(mutex_);
@@ -46,7 +47,7 @@ std::vector<MetadataReads::Result> MetadataReads::Take() {
   {
     std::lock_guard lock(mutex_);
     out.swap(results_);
-    signalled_ = false;
+    ready_.Answered();
   }
   done_ += static_cast<int>(out.size());
   return out;
@@ -74,19 +75,14 @@ void MetadataReads::Work() {
     if (stopping_) return;
     taken_[index] = true;
     const uint64_t run = run_;
-    Job job = jobs_[index];
+    const void* key = jobs_[index].key;
+    std::u16string path = folder_ + jobs_[index].name;
     lock.unlock();
-    Result result{job.key, ReadRecordMetadata(job.path, source_)};
+    Result result{key, ReadRecordMetadata(path, source_)};
     lock.lock();
     if (run != run_) continue;  // a new listing came meanwhile
     results_.push_back(std::move(result));
-    if (!signalled_) {
-      signalled_ = true;
-      // Outside the lock: the wake-up may take the window system's own locks.
-      lock.unlock();
-      if (ready_) ready_();
-      lock.lock();
-    }
+    ready_.Raise(lock);
   }
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "browse/FileRecords.h"
+#include "browse/WakeUp.h"
 
 namespace tess {
 
@@ -20,7 +21,7 @@ class MetadataReads {
  public:
   struct Job {
     const void* key = nullptr;  // what the caller applies the result to
-    std::u16string path;
+    std::u16string name;        // the file's name in the run's folder
   };
   struct Result {
     const void* key = nullptr;
@@ -34,9 +35,10 @@ class MetadataReads {
   MetadataReads(const MetadataReads&) = delete;
   MetadataReads& operator=(const MetadataReads&) = delete;
 
-  // Reads the jobs' files, dropping any run in progress; the jobs are taken in order, except
-  // for those that Prefer names.
-  void Start(std::vector<Job> jobs);
+  // Reads the jobs' files in folder (which ends with a separator), dropping any run in
+  // progress; the jobs are taken in order, except for those that Prefer names. The folder is
+  // held once, not with every job: a folder of 20,000 photos would hold it 20,000 times.
+  void Start(std::u16string folder, std::vector<Job> jobs);
   // Drops the run: a file being read is finished but its result is thrown away.
   void Cancel();
   // The jobs first through last (indexes of the Start list) are read before the others.
@@ -54,16 +56,16 @@ class MetadataReads {
   bool NextJob(size_t& index);  // under the lock
 
   MetadataSource& source_;
-  std::function<void()> ready_;
+  WakeUp ready_;
   mutable std::mutex mutex_;
   std::condition_variable wake_;
+  std::u16string folder_;
   std::vector<Job> jobs_;
   std::vector<bool> taken_;
   size_t next_ = 0;
   int preferFirst_ = 0, preferLast_ = -1;
   uint64_t run_ = 0;  // a new run makes the results of the old one stale
   std::vector<Result> results_;
-  bool signalled_ = false;
   bool stopping_ = false;
   int done_ = 0, total_ = 0;  // the window's thread only
   std::vector<std::thread> threads_;

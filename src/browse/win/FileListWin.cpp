@@ -339,12 +339,12 @@ void TplFileList::RefreshArrived(FolderListing::Batch& batch) {
 }
 
 void TplFileList::StartReads() {
-  std::vector<MetadataReads::Job> jobs = model_.PendingReads(ExpandFolder());
+  std::vector<MetadataReads::Job> jobs = model_.PendingReads();
   if (jobs.empty()) {
     reads_->Cancel();
     return;
   }
-  reads_->Start(std::move(jobs));
+  reads_->Start(ExpandFolder(), std::move(jobs));
   // The rows in view first; the control's cache hints move this as the user scrolls.
   int top = ListView_GetTopIndex(hwnd_);
   reads_->Prefer(top, top + ListView_GetCountPerPage(hwnd_));
