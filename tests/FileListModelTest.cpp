@@ -233,3 +233,29 @@ TEST_F(FileListModelTest, NoFolderYetListsNothingRatherThanTheCurrentFolder) {
   EXPECT_FALSE(model.Refresh(u"", false));
   EXPECT_EQ(model.FileDataList.Count(), 0);
 }
+
+// A screenful of photos asks the shell for one icon per type, not one per file (a look-up by
+// path costs milliseconds a row under Wine); programs, icons and shortcuts keep their own.
+TEST(SharedIconKey, TypesShareAnIconOwnIconsAndCustomisedFoldersDoNot) {
+  struct Case { const char16_t* name; uint32_t attributes; const char16_t* key; } cases[] = {
+      {u"IMG_0001.JPG", FILE_ATTRIBUTE_ARCHIVE_, u".JPG"},
+      {u"img_0002.jpg", FILE_ATTRIBUTE_ARCHIVE_, u".JPG"},
+      {u"movie.Mov", FILE_ATTRIBUTE_ARCHIVE_, u".MOV"},
+      {u"README", FILE_ATTRIBUTE_ARCHIVE_, u"."},
+      {u"setup.exe", FILE_ATTRIBUTE_ARCHIVE_, u""},
+      {u"Card.lnk", FILE_ATTRIBUTE_ARCHIVE_, u""},
+      {u"app.ICO", FILE_ATTRIBUTE_ARCHIVE_, u""},
+      {u"site.url", FILE_ATTRIBUTE_ARCHIVE_, u""},
+      {u"archive.exe.txt", FILE_ATTRIBUTE_ARCHIVE_, u".TXT"},
+      {u"DCIM", FILE_ATTRIBUTE_DIRECTORY_, u"\\"},
+      {u"photos.jpg", FILE_ATTRIBUTE_DIRECTORY_, u"\\"},
+      {u"Customised", FILE_ATTRIBUTE_DIRECTORY_ | FILE_ATTRIBUTE_READONLY_, u""},
+      {u"System", FILE_ATTRIBUTE_DIRECTORY_ | FILE_ATTRIBUTE_SYSTEM_, u""},
+  };
+  for (const Case& c : cases) {
+    TplFileDataListItem record;
+    record.Name = c.name;
+    record.Attrib = c.attributes;
+    EXPECT_EQ(SharedIconKey(record), c.key) << ToUtf8(c.name);
+  }
+}

@@ -69,6 +69,8 @@ std::u16string ColumnSortKey(const TplFileDataListItem& record, int32_t column) 
   return std::u16string(ColumnSortKey(record, column, scratch));
 }
 
+bool ColumnKeyIsStored(int32_t column) { return column != ColumnShotDate; }
+
 bool ColumnNeedsMetadata(int32_t column) { return IsFileColumn(column) && column != ColumnName; }
 
 }  // namespace tess

@@ -39,6 +39,8 @@ std::u16string ColumnSortKey(const TplFileDataListItem& record, int32_t column);
 // The same key without a copy where the record holds it as text (the sort compares a folder's
 // rows many times over); a key that has to be built is built into scratch.
 std::u16string_view ColumnSortKey(const TplFileDataListItem& record, int32_t column, std::u16string& scratch);
+// Whether the record holds column's sort key as it is (no key has to be built to compare).
+bool ColumnKeyIsStored(int32_t column);
 // Whether the order by column depends on the photos' metadata.
 bool ColumnNeedsMetadata(int32_t column);
 

@@ -19,6 +19,17 @@ bool PassesFilter(std::u16string_view findText, std::u16string_view name, bool i
   return UpperCaseText(name).find(UpperCaseText(findText)) != std::u16string::npos;
 }
 
+std::u16string SharedIconKey(const TplFileDataListItem& record) {
+  if (record.IsFolder())
+    return (record.Attrib & (FILE_ATTRIBUTE_READONLY_ | FILE_ATTRIBUTE_SYSTEM_)) ? std::u16string() : u"\\";
+  static const char16_t* const kOwnIcon[] = {u".EXE", u".ICO", u".CUR", u".ANI", u".LNK", u".URL",
+                                             u".PIF", u".SCR", u".CPL", u".MSC", u".DLL"};
+  std::u16string ext = UpperCaseText(ExtractFileExt(record.Name));
+  for (const char16_t* own : kOwnIcon)
+    if (ext == own) return {};
+  return ext.empty() ? u"." : ext;
+}
+
 FileListModel::FileListModel(DirectoryLister& lister, MetadataSource& metadata) : lister_(lister), metadata_(metadata) {}
 
 void FileListModel::ListFolder(const std::u16string& folder) {

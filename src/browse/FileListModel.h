@@ -21,6 +21,13 @@ std::u16string UpperCaseText(std::u16string_view text);
 // An entry passes when there is no filter, when it is a folder, or when its name contains
 // the filter text regardless of case.
 bool PassesFilter(std::u16string_view findText, std::u16string_view name, bool isFolder);
+// Files whose icon is their own (a program's, an icon file's, a shortcut's target's) are
+// asked for by path; every other file shows the icon of its type, and a folder without the
+// marks of a customised one (read-only or system) the plain folder's. The key of that shared
+// icon (the upper-cased extension, "." without one, "\\" for a plain folder), or empty when
+// the item's own icon is needed.
+std::u16string SharedIconKey(const TplFileDataListItem& record);
+
 class FileListModel {
  public:
   explicit FileListModel(DirectoryLister& lister = PlatformDirectoryLister(),

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <deque>
+#include <iterator>
 
 #include "exif/Exif.h"
 #include "platform/Text.h"
@@ -167,8 +168,26 @@ void SortFileDataList(TplFileDataList& list, const FileSortState& sort) {
   SortRecords(list.Items(), sort);
 }
 
+namespace {
+
+// Compares records by a column whose key the records hold: nothing is built or copied.
+struct StoredKeyLess {
+  int32_t column, direction;
+  bool operator()(const std::unique_ptr<TplFileDataListItem>& a, const std::unique_ptr<TplFileDataListItem>& b) const {
+    std::u16string unused;
+    return CompareRecordKeys(a->IsFolder(), ColumnSortKey(*a, column, unused), b->IsFolder(),
+                             ColumnSortKey(*b, column, unused), direction) < 0;
+  }
+};
+
+}  // namespace
+
 void SortRecords(RecordBatch& items, const FileSortState& sort) {
   const int32_t d = sort.Direction();
+  if (ColumnKeyIsStored(sort.SortColumn)) {
+    std::stable_sort(items.begin(), items.end(), StoredKeyLess{sort.SortColumn, d});
+    return;
+  }
   std::deque<std::u16string> built;
   std::vector<KeyedRecord> keyed = KeyRecords(items, sort.SortColumn, built);
   std::stable_sort(keyed.begin(), keyed.end(), [d](const KeyedRecord& a, const KeyedRecord& b) {
@@ -184,19 +203,27 @@ void MergeSortedRecords(RecordBatch& items, RecordBatch run, const FileSortState
     return;
   }
   const int32_t d = sort.Direction();
+  RecordBatch merged;
+  merged.reserve(items.size() + run.size());
+  if (ColumnKeyIsStored(sort.SortColumn)) {
+    // Ties keep the rows already there first, as a stable sort of the two together would.
+    std::merge(std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()),
+               std::make_move_iterator(run.begin()), std::make_move_iterator(run.end()), std::back_inserter(merged),
+               StoredKeyLess{sort.SortColumn, d});
+    items = std::move(merged);
+    return;
+  }
   std::deque<std::u16string> builtItems, builtRun;
   std::vector<KeyedRecord> a = KeyRecords(items, sort.SortColumn, builtItems);
   std::vector<KeyedRecord> b = KeyRecords(run, sort.SortColumn, builtRun);
-  items.clear();
-  items.reserve(a.size() + b.size());
   size_t i = 0, j = 0;
-  // Ties keep the rows already there first, as a stable sort of the two together would.
   while (i < a.size() && j < b.size()) {
-    if (CompareRecordKeys(b[j].folder, b[j].key, a[i].folder, a[i].key, d) < 0) items.push_back(std::move(b[j++].item));
-    else items.push_back(std::move(a[i++].item));
+    if (CompareRecordKeys(b[j].folder, b[j].key, a[i].folder, a[i].key, d) < 0) merged.push_back(std::move(b[j++].item));
+    else merged.push_back(std::move(a[i++].item));
   }
-  for (; i < a.size(); ++i) items.push_back(std::move(a[i].item));
-  for (; j < b.size(); ++j) items.push_back(std::move(b[j].item));
+  for (; i < a.size(); ++i) merged.push_back(std::move(a[i].item));
+  for (; j < b.size(); ++j) merged.push_back(std::move(b[j].item));
+  items = std::move(merged);
 }
 
 void SortEntriesAsListed(std::vector<DirectoryEntry>& entries) {

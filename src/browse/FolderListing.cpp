@@ -6,7 +6,7 @@
 namespace tess {
 
 FolderListing::FolderListing(DirectoryLister& lister, std::function<void()> ready, std::chrono::milliseconds batchEvery)
-    : lister_(lister), ready_(std::move(ready)), batchEvery_(batchEvery), thread_([this] { Work(); }) {}
+    : lister_(lister), ready_(std::move(ready)), batchEvery_(batchEvery) {}
 
 FolderListing::~FolderListing() {
   {
@@ -14,8 +14,7 @@ FolderListing::~FolderListing() {
     stopping_ = true;
     latest_ = ++run_;  // a walk under way stops at its next entry
   }
-  wake_.notify_all();
-  thread_.join();
+  thread_.Join();
 }
 
 void FolderListing::Start(const std::u16string& folder, Options options) {
@@ -28,8 +27,8 @@ void FolderListing::Start(const std::u16string& folder, Options options) {
     result_ = Batch{};
     waiting_ = false;
     ready_.Answered();
+    thread_.Start();
   }
-  wake_.notify_all();
 }
 
 void FolderListing::Cancel() {
@@ -97,8 +96,10 @@ void FolderListing::Work() {
   using Clock = std::chrono::steady_clock;
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [&] { return stopping_ || started_ != run_; });
-    if (stopping_) return;
+    if (stopping_ || started_ == run_) {
+      thread_.Ending();
+      return;
+    }
     const uint64_t run = started_ = run_;
     const std::u16string folder = folder_;
     const Options options = options_;

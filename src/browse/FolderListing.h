@@ -18,6 +18,7 @@
 #include "browse/FileColumns.h"
 #include "browse/FileRecords.h"
 #include "browse/WakeUp.h"
+#include "browse/WorkerThreads.h"
 #include "platform/DirectoryList.h"
 
 namespace tess {
@@ -69,7 +70,7 @@ class FolderListing {
   WakeUp ready_;
   const std::chrono::milliseconds batchEvery_;
   mutable std::mutex mutex_;
-  std::condition_variable wake_, arrived_;
+  std::condition_variable arrived_;
   uint64_t run_ = 0;                 // the latest request; a listing of an older one is stale
   std::atomic<uint64_t> latest_{0};  // run_, read by the walk at every entry without the lock
   uint64_t started_ = 0;             // the request the worker took last
@@ -79,7 +80,7 @@ class FolderListing {
   Batch result_;
   bool waiting_ = false;  // result_ holds something not yet taken
   bool stopping_ = false;
-  std::thread thread_;
+  WorkerThreads thread_{1, [this] { Work(); }};  // last: it ends before the rest goes
 };
 
 }  // namespace tess

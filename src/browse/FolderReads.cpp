@@ -8,9 +8,7 @@ namespace tess {
 
 FolderReads::FolderReads(DirectoryLister& lister, std::function<void()> ready,
                          std::function<FolderLook(const std::u16string&)> describe)
-    : lister_(lister), ready_(std::move(ready)), describe_(std::move(describe)) {
-  thread_ = std::thread([this] { Work(); });
-}
+    : lister_(lister), ready_(std::move(ready)), describe_(std::move(describe)) {}
 
 FolderReads::~FolderReads() {
   {
@@ -20,8 +18,7 @@ FolderReads::~FolderReads() {
     probes_.clear();
     current_.clear();
   }
-  wake_.notify_all();
-  thread_.join();
+  thread_.Join();
 }
 
 bool FolderReads::Current(const Slot& slot, uint64_t ticket) const {
@@ -41,8 +38,8 @@ void FolderReads::Request(uint64_t node, Kind kind, std::u16string folder) {
                                [&](const Job& j) { return SlotOf(j.node, j.kind) == slot; }),
                 queue.end());
     queue.push_back(Job{node, kind, std::move(folder), ticket});
+    thread_.Start();
   }
-  wake_.notify_all();
 }
 
 void FolderReads::Forget(uint64_t node) {
@@ -125,8 +122,10 @@ FolderReads::Reply FolderReads::Read(const Job& job) {
 void FolderReads::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    wake_.wait(lock, [&] { return stopping_ || !lists_.empty() || !probes_.empty(); });
-    if (stopping_) return;
+    if (stopping_ || (lists_.empty() && probes_.empty())) {
+      thread_.Ending();
+      return;
+    }
     auto& queue = !lists_.empty() ? lists_ : probes_;
     Job job = std::move(queue.front());
     queue.pop_front();

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "browse/WakeUp.h"
+#include "browse/WorkerThreads.h"
 #include "platform/DirectoryList.h"
 
 namespace tess {
@@ -89,14 +90,14 @@ class FolderReads {
   WakeUp ready_;
   std::function<FolderLook(const std::u16string&)> describe_;
   mutable std::mutex mutex_;
-  std::condition_variable wake_, idle_;
+  std::condition_variable idle_;
   std::deque<Job> lists_, probes_;
   std::map<Slot, uint64_t> current_;  // the ticket of the request each slot waits for
   std::vector<std::pair<uint64_t, Reply>> replies_;  // with their tickets
   uint64_t nextTicket_ = 0;
   bool running_ = false;
   bool stopping_ = false;
-  std::thread thread_;
+  WorkerThreads thread_{1, [this] { Work(); }};  // last: it ends before the rest goes
 };
 
 }  // namespace tess

@@ -3,9 +3,7 @@
 namespace tess {
 
 MetadataReads::MetadataReads(MetadataSource& source, std::function<void()> ready, int threads)
-    : source_(source), ready_(std::move(ready)) {
-  for (int i = 0; i < threads; ++i) threads_.emplace_back([this] { Work(); });
-}
+    : source_(source), ready_(std::move(ready)), threads_(threads, [this] { Work(); }) {}
 
 MetadataReads::~MetadataReads() {
   {
@@ -13,8 +11,7 @@ MetadataReads::~MetadataReads() {
     stopping_ = true;
     jobs_.clear();
   }
-  wake_.notify_all();
-  for (auto& t : threads_) t.join();
+  threads_.Join();
 }
 
 void MetadataReads::Start(std::u16string folder, std::vector<Job> jobs) {
@@ -24,14 +21,15 @@ void MetadataReads::Start(std::u16string folder, std::vector<Job> jobs) {
     folder_ = std::move(folder);
     jobs_ = std::move(jobs);
     taken_.assign(jobs_.size(), false);
+    takenCount_ = 0;
     next_ = 0;
     preferFirst_ = 0, preferLast_ = -1;
     results_.clear();
     ready_.Answered();
     total_ = static_cast<int>(jobs_.size());
     done_ = 0;
+    if (!jobs_.empty()) threads_.Start();
   }
-  wake_.notify_all();
 }
 
 void MetadataReads::Cancel() { Start({}, {}); }
@@ -71,12 +69,22 @@ void MetadataReads::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
     size_t index = 0;
-    wake_.wait(lock, [&] { return stopping_ || NextJob(index); });
-    if (stopping_) return;
+    if (stopping_ || !NextJob(index)) {
+      threads_.Ending();
+      return;
+    }
     taken_[index] = true;
     const uint64_t run = run_;
     const void* key = jobs_[index].key;
     std::u16string path = folder_ + jobs_[index].name;
+    // A name is needed once: the jobs of a big folder are let go as they are taken, and all
+    // of them once the last is, while the records fill up with metadata.
+    std::u16string().swap(jobs_[index].name);
+    if (++takenCount_ == jobs_.size()) {
+      std::vector<Job>().swap(jobs_);
+      std::vector<bool>().swap(taken_);
+      next_ = 0;
+    }
     lock.unlock();
     Result result{key, ReadRecordMetadata(path, source_)};
     lock.lock();

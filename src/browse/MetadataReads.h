@@ -14,6 +14,7 @@
 
 #include "browse/FileRecords.h"
 #include "browse/WakeUp.h"
+#include "browse/WorkerThreads.h"
 
 namespace tess {
 
@@ -58,17 +59,17 @@ class MetadataReads {
   MetadataSource& source_;
   WakeUp ready_;
   mutable std::mutex mutex_;
-  std::condition_variable wake_;
   std::u16string folder_;
   std::vector<Job> jobs_;
   std::vector<bool> taken_;
   size_t next_ = 0;
+  size_t takenCount_ = 0;
   int preferFirst_ = 0, preferLast_ = -1;
   uint64_t run_ = 0;  // a new run makes the results of the old one stale
   std::vector<Result> results_;
   bool stopping_ = false;
   int done_ = 0, total_ = 0;  // the window's thread only
-  std::vector<std::thread> threads_;
+  WorkerThreads threads_;  // last: its workers end before the rest goes
 };
 
 }  // namespace tess

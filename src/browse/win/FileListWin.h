@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "browse/BrowseState.h"
@@ -218,6 +219,7 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   MetadataSource* metadata_ = &ExifMetadataSource();
   size_t unshownResults_ = 0;  // applied since the rows were last redrawn
   DWORD lastRedraw_ = 0;
+  std::unordered_map<std::u16string, int> typeIcons_;  // the system image list's index per type
   std::u16string selectAfterListing_;  // a row to select once the listing comes (Backspace)
   std::u16string editAfterListing_;    // a new item to edit once the listing comes
   bool refreshing_ = false;            // the listing under way is a refresh of the shown rows
