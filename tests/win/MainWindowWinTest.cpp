@@ -321,9 +321,55 @@ TEST_F(MainWindowTest, RefreshFollowsFilesAddedAndRemovedBehindTheList) {
   w.ActiveMonitor = false;
   Photo(u"d.jpg", "2001:01:01 00:00:00", "X", "Y");
   w.ApplicationEvents1Activate();
+  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
   EXPECT_EQ(ListView_GetItemCount(List()), 2);
   w.ApplicationEvents1Activate();
+  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
   EXPECT_EQ(ListView_GetItemCount(List()), 3);
+}
+
+TEST_F(MainWindowTest, AHeldRefreshKeepsTheRowsAndTheSelectionUntilItsListingComes) {
+  for (int i = 0; i < 4; ++i) fx::WriteFile(folder_ + u"IMG_" + PadNumber(i, 2) + u".JPG", fx::Bytes{1});
+  StoreFolder(folder_);
+  tess::testing::HeldFolderLister held(&PlatformDirectoryLister());
+  TTessarineMain& w = Open(nullptr, &held);
+  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  TplFileList& list = w.plFileList1();
+  ASSERT_EQ(ListView_GetItemCount(List()), 4);
+  list.SelectRow(2);
+  int changed = 0;
+  list.OnFolderChanged = [&] { ++changed; };
+
+  // Behind the list's back: one photo goes, one comes. The refresh's listing is held.
+  DeleteFileW(W(folder_ + u"IMG_01.JPG"));
+  fx::WriteFile(folder_ + u"IMG_00A.JPG", fx::Bytes{1});
+  held.Hold();
+  size_t listed = held.Started().size();
+  list.RefreshView();
+  ASSERT_TRUE(held.WaitStarted(listed + 1));
+  Pump();
+  using V = std::vector<std::u16string>;
+  EXPECT_TRUE(list.ListingPending());
+  EXPECT_EQ(Column(List(), 0), (V{u"IMG_00.JPG", u"IMG_01.JPG", u"IMG_02.JPG", u"IMG_03.JPG"}))
+      << "the rows stay as they were meanwhile";
+  EXPECT_EQ(changed, 0);
+  EXPECT_TRUE(tess::testing::AnswersAnotherThread(w.Handle(), 5000));
+  // No in-place edit while the rows may still move under it: the name typed would go to
+  // another file.
+  SetFocus(List());
+  ASSERT_TRUE(list.Focused());
+  EXPECT_FALSE(list.EditFileName());
+
+  held.Release();
+  ASSERT_TRUE(tess::testing::FinishReads(list));
+  EXPECT_EQ(Column(List(), 0), (V{u"IMG_00.JPG", u"IMG_00A.JPG", u"IMG_02.JPG", u"IMG_03.JPG"}));
+  EXPECT_EQ(changed, 1);
+  ASSERT_EQ(list.SelectedCount(), 1);
+  ASSERT_NE(list.FileInfo(), nullptr);
+  EXPECT_EQ(list.FileInfo()->Name, u"IMG_02.JPG") << "the selection follows its file";
+  EXPECT_TRUE(list.EditFileName()) << "the edit is allowed again";
+  ListView_CancelEditLabel(List());
+  Pump();
 }
 
 TEST_F(MainWindowTest, TreeExpandsCollapsesForgetsAndReadsAgain) {
