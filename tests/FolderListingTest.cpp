@@ -218,8 +218,8 @@ TEST(FolderListingBatches, RowsComeInSortedFilteredRunsBeforeTheListingEnds) {
   tess::testing::FakeMetadataSource metadata;
   FileListModel model(unused, metadata);
   model.SetSortState(descending);
-  model.AddListed(std::move(first->runs));
-  model.AddListed(std::move(rest->runs));
+  model.AddListed(std::move(first->runs), first->sort);
+  model.AddListed(std::move(rest->runs), rest->sort);
   std::vector<std::u16string> names;
   for (int i = 0; i < model.Count(); ++i) {
     names.push_back(model.Record(i)->Name);
@@ -256,9 +256,37 @@ TEST(FileListModelListing, ShowsAListingTakenElsewhere) {
   std::vector<std::u16string> names;
   for (int i = 0; i < model.Count(); ++i) names.push_back(model.Record(i)->Name);
   EXPECT_EQ(names, (std::vector<std::u16string>{u"sub", u"IMG_1.jpg", u"img_2.jpg"}));
-  EXPECT_EQ(model.PendingReads().size(), 3u);
+  EXPECT_EQ(model.PendingReads().Size(), 3u);
   model.ShowListing(u"D:\\A\\", {File(u"img_3.jpg")}, false);
   EXPECT_EQ(model.Count(), 0) << "an unreadable folder shows no rows";
+}
+
+}  // namespace
+
+namespace {
+
+// A column clicked while a listing comes: its later runs, sorted by the worker in the order of
+// the start, still land in the order the rows show now.
+TEST(FileListModelListing, ARunMadeBeforeAColumnClickLandsInTheNewOrder) {
+  tess::testing::FakeDirectoryLister unused;
+  tess::testing::FakeMetadataSource metadata;
+  FileListModel model(unused, metadata);
+  const FileSortState ascending = model.SortState();
+  auto run = [](std::vector<std::u16string> names) {
+    RecordBatch out;
+    for (const auto& name : names) out.push_back(MakeFileRecord(File(name), u"D:\\A\\", nullptr));
+    return out;
+  };
+  std::vector<RecordBatch> first;
+  first.push_back(run({u"b.jpg", u"d.jpg"}));
+  model.AddListed(std::move(first), ascending);
+  model.SortByColumn(ColumnName, nullptr);  // now descending
+  std::vector<RecordBatch> later;
+  later.push_back(run({u"a.jpg", u"c.jpg", u"e.jpg"}));  // made ascending, before the click
+  model.AddListed(std::move(later), ascending);
+  std::vector<std::u16string> names;
+  for (int i = 0; i < model.Count(); ++i) names.push_back(model.Record(i)->Name);
+  EXPECT_EQ(names, (std::vector<std::u16string>{u"e.jpg", u"d.jpg", u"c.jpg", u"b.jpg", u"a.jpg"}));
 }
 
 }  // namespace

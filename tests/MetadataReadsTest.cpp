@@ -17,10 +17,10 @@ using tess::testing::HeldMetadataSource;
 
 namespace {
 
-std::vector<MetadataReads::Job> Jobs(int count, std::vector<int>& keys) {
+MetadataReads::Jobs Jobs(int count, std::vector<int>& keys) {
   keys.resize(static_cast<size_t>(count));
-  std::vector<MetadataReads::Job> jobs;
-  for (int i = 0; i < count; ++i) jobs.push_back({&keys[static_cast<size_t>(i)], std::u16string(1, char16_t(u'a' + i))});
+  MetadataReads::Jobs jobs;
+  for (int i = 0; i < count; ++i) jobs.Add(&keys[static_cast<size_t>(i)], std::u16string(1, char16_t(u'a' + i)));
   return jobs;
 }
 
@@ -127,6 +127,23 @@ TEST(MetadataReads, CancelLeavesNothingRunning) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_TRUE(reads.Take().empty());
   EXPECT_EQ(source.Started().size(), 2u);
+}
+
+}  // namespace
+
+namespace {
+
+// The names of a run kept in one block give each job its own name back, whatever its length.
+TEST(MetadataReadsJobs, EachJobGivesItsOwnKeyAndNameBack) {
+  const std::vector<std::u16string> names = {u"IMG_0001.JPG", u"", u"x", u"写真 (2).jpg", std::u16string(300, u'n')};
+  std::vector<int> keys(names.size());
+  MetadataReads::Jobs jobs;
+  for (size_t i = 0; i < names.size(); ++i) jobs.Add(&keys[i], names[i]);
+  ASSERT_EQ(jobs.Size(), names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(jobs.Key(i), &keys[i]);
+    EXPECT_EQ(std::u16string(jobs.Name(i)), names[i]) << i;
+  }
 }
 
 }  // namespace

@@ -50,8 +50,12 @@ void FileListModel::ShowListing(const std::u16string& folder, const std::vector<
   Sort();
 }
 
-void FileListModel::AddListed(std::vector<RecordBatch> runs) {
-  for (auto& run : runs) MergeSortedRecords(FileDataList.Items(), std::move(run), sort_);
+void FileListModel::AddListed(std::vector<RecordBatch> runs, const FileSortState& made) {
+  const bool sameOrder = made.SortColumn == sort_.SortColumn && made.Direction() == sort_.Direction();
+  for (auto& run : runs) {
+    if (!sameOrder) SortRecords(run, sort_);
+    MergeSortedRecords(FileDataList.Items(), std::move(run), sort_);
+  }
 }
 
 bool FileListModel::Refresh(const std::u16string& folder, bool sort) {
@@ -132,10 +136,10 @@ int FileListModel::RowOfName(const std::u16string& name) const {
   return -1;
 }
 
-std::vector<MetadataReads::Job> FileListModel::PendingReads() const {
-  std::vector<MetadataReads::Job> jobs;
+MetadataReads::Jobs FileListModel::PendingReads() const {
+  MetadataReads::Jobs jobs;
   for (const auto& record : FileDataList.Items())
-    if (record->MetadataPending) jobs.push_back({record.get(), record->Name});
+    if (record->MetadataPending) jobs.Add(record.get(), record->Name);
   return jobs;
 }
 

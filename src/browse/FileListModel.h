@@ -49,8 +49,9 @@ class FileListModel {
   // The same from a listing taken elsewhere (off the window's thread); listed false: the
   // folder could not be read, and no rows are shown.
   void ShowListing(const std::u16string& folder, const std::vector<DirectoryEntry>& entries, bool listed);
-  // Puts the runs of a listing taken elsewhere (each in the current order) among the rows.
-  void AddListed(std::vector<RecordBatch> runs);
+  // Puts the runs of a listing taken elsewhere, each in the order made, among the rows (a
+  // column clicked meanwhile has changed the order: such runs are sorted again first).
+  void AddListed(std::vector<RecordBatch> runs, const FileSortState& made);
   // Brings FileDataList in line with folder: records whose entry is gone or that no longer
   // pass the filter are dropped, kept records are not re-read, new entries are appended (then
   // sorted in when sort is set). True when the caller should scroll the last row into view.
@@ -79,7 +80,7 @@ class FileListModel {
   void Sort() { SortFileDataList(FileDataList, sort_); }
 
   // The files whose metadata is still to read, in row order (the key is the record).
-  std::vector<MetadataReads::Job> PendingReads() const;
+  MetadataReads::Jobs PendingReads() const;
   // Whether the order depends on the metadata (a date or camera column is sorted).
   bool SortNeedsMetadata() const;
 

@@ -65,6 +65,7 @@ std::optional<FolderListing::Batch> FolderListing::Take() {
   if (!waiting_) return std::nullopt;
   Batch out = std::move(result_);
   out.folder = folder_;
+  out.sort = options_.sort;
   result_ = Batch{};
   waiting_ = false;
   if (out.complete) pending_ = false;

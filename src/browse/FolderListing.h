@@ -35,8 +35,9 @@ class FolderListing {
     bool complete = false;  // the listing ended: nothing more comes for this folder
     bool listed = true;     // false (when complete): the folder could not be read to its end
     // Records of the entries that pass the filter, their metadata still to read; each run
-    // in the options' order.
+    // in the order of sort (the options' order).
     std::vector<RecordBatch> runs;
+    FileSortState sort;
   };
 
   // ready is called from the worker when something waits to be taken and no earlier call is

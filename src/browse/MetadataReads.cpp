@@ -9,26 +9,26 @@ MetadataReads::~MetadataReads() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
-    jobs_.clear();
+    jobs_ = Jobs();
   }
   threads_.Join();
 }
 
-void MetadataReads::Start(std::u16string folder, std::vector<Job> jobs) {
+void MetadataReads::Start(std::u16string folder, Jobs jobs) {
   {
     std::lock_guard lock(mutex_);
     ++run_;
     folder_ = std::move(folder);
     jobs_ = std::move(jobs);
-    taken_.assign(jobs_.size(), false);
+    taken_.assign(jobs_.Size(), false);
     takenCount_ = 0;
     next_ = 0;
     preferFirst_ = 0, preferLast_ = -1;
     results_.clear();
     ready_.Answered();
-    total_ = static_cast<int>(jobs_.size());
+    total_ = static_cast<int>(jobs_.Size());
     done_ = 0;
-    if (!jobs_.empty()) threads_.Start();
+    if (jobs_.Size() > 0) threads_.Start();
   }
 }
 
@@ -52,7 +52,7 @@ std::vector<MetadataReads::Result> MetadataReads::Take() {
 }
 
 bool MetadataReads::NextJob(size_t& index) {
-  const size_t count = jobs_.size();
+  const size_t count = jobs_.Size();
   for (int i = preferFirst_; i <= preferLast_ && static_cast<size_t>(i) < count; ++i) {
     if (!taken_[static_cast<size_t>(i)]) {
       index = static_cast<size_t>(i);
@@ -75,13 +75,11 @@ void MetadataReads::Work() {
     }
     taken_[index] = true;
     const uint64_t run = run_;
-    const void* key = jobs_[index].key;
-    std::u16string path = folder_ + jobs_[index].name;
-    // A name is needed once: the jobs of a big folder are let go as they are taken, and all
-    // of them once the last is, while the records fill up with metadata.
-    std::u16string().swap(jobs_[index].name);
-    if (++takenCount_ == jobs_.size()) {
-      std::vector<Job>().swap(jobs_);
+    const void* key = jobs_.Key(index);
+    std::u16string path = folder_ + std::u16string(jobs_.Name(index));
+    // The jobs are let go once the last is taken, while the records fill up with metadata.
+    if (++takenCount_ == jobs_.Size()) {
+      jobs_ = Jobs();
       std::vector<bool>().swap(taken_);
       next_ = 0;
     }

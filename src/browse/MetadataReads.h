@@ -6,6 +6,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <stdexcept>
+#include <string_view>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -20,9 +22,28 @@ namespace tess {
 
 class MetadataReads {
  public:
-  struct Job {
-    const void* key = nullptr;  // what the caller applies the result to
-    std::u16string name;        // the file's name in the run's folder
+  // The files of a run: for each, what the caller applies its result to (the key) and its
+  // name in the run's folder. The names are kept in one block: a folder of 20,000 photos
+  // would otherwise hold 20,000 small strings while its records fill up.
+  class Jobs {
+   public:
+    void Add(const void* key, std::u16string_view name) {
+      if (names_.size() + name.size() > UINT32_MAX) throw std::length_error("too many names to read");
+      keys_.push_back(key);
+      names_.append(name);
+      ends_.push_back(static_cast<uint32_t>(names_.size()));
+    }
+    size_t Size() const { return keys_.size(); }
+    const void* Key(size_t i) const { return keys_[i]; }
+    std::u16string_view Name(size_t i) const {
+      const uint32_t begin = i ? ends_[i - 1] : 0;
+      return std::u16string_view(names_).substr(begin, ends_[i] - begin);
+    }
+
+   private:
+    std::vector<const void*> keys_;
+    std::u16string names_;
+    std::vector<uint32_t> ends_;
   };
   struct Result {
     const void* key = nullptr;
@@ -39,7 +60,7 @@ class MetadataReads {
   // Reads the jobs' files in folder (which ends with a separator), dropping any run in
   // progress; the jobs are taken in order, except for those that Prefer names. The folder is
   // held once, not with every job: a folder of 20,000 photos would hold it 20,000 times.
-  void Start(std::u16string folder, std::vector<Job> jobs);
+  void Start(std::u16string folder, Jobs jobs);
   // Drops the run: a file being read is finished but its result is thrown away.
   void Cancel();
   // The jobs first through last (indexes of the Start list) are read before the others.
@@ -60,7 +81,7 @@ class MetadataReads {
   WakeUp ready_;
   mutable std::mutex mutex_;
   std::u16string folder_;
-  std::vector<Job> jobs_;
+  Jobs jobs_;
   std::vector<bool> taken_;
   size_t next_ = 0;
   size_t takenCount_ = 0;

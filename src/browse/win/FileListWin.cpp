@@ -282,7 +282,7 @@ void TplFileList::ListingReady() {
   const bool shown = model_.Count() > 0;
   RowMemo memo;
   if (shown) memo = RememberRows();
-  model_.AddListed(std::move(batch->runs));
+  model_.AddListed(std::move(batch->runs), batch->sort);
   ListView_SetItemCountEx(hwnd_, model_.Count(), shown ? LVSICF_NOSCROLL : 0);
   if (shown) RestoreRows(memo);
   InvalidateRect(hwnd_, nullptr, TRUE);
@@ -339,8 +339,8 @@ void TplFileList::RefreshArrived(FolderListing::Batch& batch) {
 }
 
 void TplFileList::StartReads() {
-  std::vector<MetadataReads::Job> jobs = model_.PendingReads();
-  if (jobs.empty()) {
+  MetadataReads::Jobs jobs = model_.PendingReads();
+  if (jobs.Size() == 0) {
     reads_->Cancel();
     return;
   }
