@@ -58,6 +58,10 @@ TEST(ExifValues, StringTails) {
       {"blanks only", Ascii(271, "    "), u""},
       {"NUL first", AsciiRaw(271, Text(std::string("\0Canon", 6))), u""},
       {"code page 932", AsciiRaw(271, Bytes{0x93, 0xFA, 0x96, 0x7B, 0}), u"日本"},
+      {"code page 932, half-width kana", AsciiRaw(271, Bytes{0xB6, 0xD2, 0xD7, 0}), u"ｶﾒﾗ"},
+      {"UTF-8 of a phone", AsciiRaw(271, Text("HUAWEI P30 Pro \xE2\x80\x93 \xE5\x86\x99\xE7\x9C\x9F")),
+       u"HUAWEI P30 Pro – 写真"},
+      {"UTF-8 beyond the BMP", AsciiRaw(271, Text("\xF0\x9F\x93\xB7")), u"\U0001F4F7"},
       {"type UNDEFINED", Undefined(271, Text(std::string("Canon\0", 6))), u""},
       {"count 0", Entry{271, 2, 0, {}, {}, {}, -1}, u""},
   };
@@ -67,6 +71,29 @@ TEST(ExifValues, StringTails) {
     auto exif = LoadJpegTiff(b.Build());
     EXPECT_EQ(exif->CameraMake(), c.expected) << c.name;
   }
+}
+
+TEST(ExifValues, OnlyWellFormedUtf8IsTakenAsUtf8) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool utf8;
+  } cases[] = {
+      {"ASCII", "Canon", false},
+      {"two-byte", "Caf\xC3\xA9", true},
+      {"three-byte", "\xE5\x86\x99", true},
+      {"four-byte", "\xF0\x9F\x93\xB7", true},
+      {"Shift_JIS kanji", "\x93\xFA\x96\x7B", false},
+      {"Shift_JIS kana", "\x83\x4A\x83\x81\x83\x89", false},
+      {"half-width kana", "\xB6\xD2\xD7", false},
+      {"overlong NUL", "A\xC0\x80", false},
+      {"overlong three-byte", "\xE0\x80\xAF", false},
+      {"surrogate", "\xED\xA0\x80", false},
+      {"past U+10FFFF", "\xF4\x90\x80\x80", false},
+      {"cut at the end", "\xE5\x86", false},
+      {"lone continuation", "\x80", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsNonAsciiUtf8(c.bytes), c.utf8) << c.name;
 }
 
 TEST(ExifValues, DateTexts) {
@@ -145,6 +172,29 @@ TEST(ExifValues, SubSeconds) {
   b.AddDirectory({Pointer(34665, 1)});
   b.AddDirectory({Ascii(36867, "2012:05:03 14:22:01"), Short(37521, 5)});
   EXPECT_NEAR(LoadJpegTiff(b.Build())->DateTimeOriginal(), base, 1e-9);
+}
+
+TEST(ExifValues, BodySerialAndZoneOfTheShot) {
+  struct Case {
+    const char* name;
+    std::vector<Entry> details;
+    std::u16string serial, offset;
+  } cases[] = {
+      {"both", {Ascii(36881, "+09:00"), Ascii(42033, "012345678901")}, u"012345678901", u"+09:00"},
+      {"negative zone", {Ascii(36881, "-05:30")}, u"", u"-05:30"},
+      {"zone left blank", {Ascii(36881, "   :  ")}, u"", u""},
+      {"zone not a zone", {Ascii(36881, "09:00")}, u"", u""},
+      {"serial padded with NULs", {AsciiRaw(42033, Text(std::string("4021\0\0\0", 7)))}, u"4021", u""},
+      {"neither", {Ascii(36867, "2012:05:03 14:22:01")}, u"", u""},
+  };
+  for (const Case& c : cases) {
+    TiffBuilder b;
+    b.AddDirectory({Pointer(34665, 1)});
+    b.AddDirectory(c.details);
+    auto exif = LoadJpegTiff(b.Build());
+    EXPECT_EQ(exif->CameraSerial(), c.serial) << c.name;
+    EXPECT_EQ(exif->OffsetTimeOriginal(), c.offset) << c.name;
+  }
 }
 
 TEST(ExifValues, SectionsAndPointers) {

@@ -39,6 +39,7 @@ int RunCli(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* e
   if (args[0] == u"info") return RunInfoCommand(rest, out, err);
   if (args[0] == u"plan") return RunPlanCommand(rest, out, err);
   if (args[0] == u"undo") return RunUndoCommand(rest, out, err);
+  if (args[0] == u"history") return RunHistoryCommand(rest, out, err);
   std::fprintf(err, "tessarine-cli: unknown command '%s'\n\n", ToUtf8(args[0]).c_str());
   std::fputs(kUsage, err);
   return 2;

@@ -14,6 +14,11 @@ int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
 int RunPlanCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err);
 // `undo [--list] [RUN]`
 int RunUndoCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err);
+// `history [PATH...]`, `history --forget RUN`, `history --check`; the database at a given path
+// for tests.
+int RunHistoryCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err);
+int RunHistoryCommandAt(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
+                        const std::u16string& databasePath);
 
 // Writes line and a newline as UTF-8, whole: a NUL in a camera text must not swallow the
 // rest of its line.

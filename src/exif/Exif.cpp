@@ -7,6 +7,7 @@
 #include "exif/IsoMedia.h"
 #include "platform/IntConv.h"
 #include "platform/Locale.h"
+#include "platform/Text.h"
 
 namespace tess {
 
@@ -121,10 +122,18 @@ std::string_view ExifTextBytes(std::span<const uint8_t> stored) {
   return std::string_view(text, length);
 }
 
+std::u16string DecodeExifText(std::string_view bytes) {
+  // Phones write Make and Model in UTF-8, Japanese cameras in their code page (932). Text
+  // that is well-formed UTF-8 beyond ASCII is taken as UTF-8, as a Shift_JIS text almost
+  // never is; everything else keeps its code-page meaning.
+  if (IsNonAsciiUtf8(bytes)) return FromUtf8(bytes);
+  return CurrentLocale().DecodeAnsi(bytes);
+}
+
 bool TExifSection::TryGetStringValue(TTiffTagID id, std::u16string& value) const {
   const TExifTag* tag;
   if (!Find(id, tag) || tag->DataType() != tdAscii || tag->ElementCount() <= 0) return false;
-  value = CurrentLocale().DecodeAnsi(ExifTextBytes(tag->Data().first(static_cast<size_t>(tag->ElementCount()))));
+  value = DecodeExifText(ExifTextBytes(tag->Data().first(static_cast<size_t>(tag->ElementCount()))));
   return true;
 }
 
@@ -431,6 +440,17 @@ std::u16string TCustomExifData::CameraMake() const {
 }
 std::u16string TCustomExifData::CameraModel() const {
   return FMedia.CameraModel.empty() ? Section(esGeneral).GetStringValue(ttModel) : FMedia.CameraModel;
+}
+
+std::u16string TCustomExifData::CameraSerial() const { return Section(esDetails).GetStringValue(ttBodySerialNumber); }
+std::u16string TCustomExifData::OffsetTimeOriginal() const {
+  std::u16string offset = Section(esDetails).GetStringValue(ttOffsetTimeOriginal);
+  // Only "+hh:mm" or "-hh:mm" is a zone; anything else (blanks, "   :  ") is none.
+  auto digit = [&](size_t i) { return offset[i] >= u'0' && offset[i] <= u'9'; };
+  if (offset.size() != 6 || (offset[0] != u'+' && offset[0] != u'-') || offset[3] != u':' || !digit(1) || !digit(2) ||
+      !digit(4) || !digit(5))
+    return {};
+  return offset;
 }
 
 TExifData::TExifData() = default;

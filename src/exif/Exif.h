@@ -46,7 +46,8 @@ class TExifSection;
 enum : TTiffTagID {
   ttMake = 271, ttModel = 272, ttDateTime = 306, ttXMP = 700, ttIPTC = 33723, ttExifOffset = 34665,
   ttGPSOffset = 34853, ttDateTimeOriginal = 36867, ttDateTimeDigitized = 36868, ttMakerNote = 37500,
-  ttSubsecTime = 37520, ttSubsecTimeOriginal = 37521, ttSubsecTimeDigitized = 37522, ttInteropOffset = 40965
+  ttSubsecTime = 37520, ttSubsecTimeOriginal = 37521, ttSubsecTimeDigitized = 37522, ttInteropOffset = 40965,
+  ttOffsetTimeOriginal = 36881, ttBodySerialNumber = 42033
 };
 
 // The values of more than 8 bytes copied during one Exif block load. Entries that name the
@@ -104,7 +105,7 @@ class TExifSection {
   void LoadFromDirectory(const TFoundTiffDirectory& directory, bool tiffImageSource);
   void Clear();
   bool Find(TTiffTagID id, const TExifTag*& tag) const;
-  // An ASCII tag with a count: its text (ExifTextBytes) in the ANSI code page.
+  // An ASCII tag with a count: its text (ExifTextBytes), decoded by DecodeExifText.
   bool TryGetStringValue(TTiffTagID id, std::u16string& value) const;
   std::u16string GetStringValue(TTiffTagID id, const std::u16string& defaultValue = {}) const;
   TDateTimeTagValue GetDateTimeValue(TTiffTagID mainID, TTiffTagID subSecsID) const;
@@ -128,6 +129,9 @@ class TExifSection {
 // The bytes of an ASCII value that make its text: up to the first NUL, without the blanks
 // and control characters that trail it. Every text value read from a section goes through it.
 std::string_view ExifTextBytes(std::span<const uint8_t> stored);
+// A text value's characters: UTF-8 when its bytes are well-formed UTF-8 beyond ASCII, else
+// the ANSI code page's.
+std::u16string DecodeExifText(std::string_view bytes);
 // "yyyy:mm:dd hh:nn:ss" (19 characters; only the colons at 5 and 8 are checked).
 bool ParseExifDateTime(std::u16string_view text, TDateTime& value);
 // Which tags of a whole TIFF file's first directory reach the general section.
@@ -167,6 +171,12 @@ class TCustomExifData {
   TDateTimeTagValue DateTimeDigitized() const;
   std::u16string CameraMake() const;
   std::u16string CameraModel() const;
+  // The body's serial number (Exif BodySerialNumber), which tells two bodies of one model
+  // apart; empty when the photo does not carry it.
+  std::u16string CameraSerial() const;
+  // The zone of DateTimeOriginal as the camera wrote it ("+09:00"); empty when not stored.
+  // The wall-clock time stays as recorded: the zone is only shown.
+  std::u16string OffsetTimeOriginal() const;
 
  protected:
   void Changed();

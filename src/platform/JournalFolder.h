@@ -40,4 +40,9 @@ class JournalFolder {
 // environment variable TESSARINE_JOURNAL_DIR names another folder (tests, portable use).
 JournalFolder& PlatformJournalFolder();
 
+// The import history's database: %LOCALAPPDATA%\Tessarine\history.sqlite3 on Windows,
+// beside the journal folder elsewhere; inside TESSARINE_JOURNAL_DIR when that is set (so a
+// test's runs never meet the user's history); TESSARINE_HISTORY names another file.
+std::u16string PlatformHistoryPath();
+
 }  // namespace tess

@@ -61,6 +61,29 @@ std::u16string FromUtf8(std::string_view text) {
   return out;
 }
 
+bool IsNonAsciiUtf8(std::string_view bytes) {
+  bool nonAscii = false;
+  size_t i = 0;
+  auto byte = [&](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  while (i < bytes.size()) {
+    unsigned char b = byte(i);
+    if (b < 0x80) { ++i; continue; }
+    nonAscii = true;
+    size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) len = 2;
+    else if (b >= 0xE0 && b <= 0xEF) { len = 3; if (b == 0xE0) lo = 0xA0; if (b == 0xED) hi = 0x9F; }
+    else if (b >= 0xF0 && b <= 0xF4) { len = 4; if (b == 0xF0) lo = 0x90; if (b == 0xF4) hi = 0x8F; }
+    else return false;
+    if (bytes.size() - i < len) return false;
+    if (byte(i + 1) < lo || byte(i + 1) > hi) return false;
+    for (size_t k = 2; k < len; ++k)
+      if ((byte(i + k) & 0xC0) != 0x80) return false;
+    i += len;
+  }
+  return nonAscii;
+}
+
 char16_t UpperCaseLetter(char16_t c) {
   if (c < 0x80) return AsciiUpper(c);
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return char16_t(c - 0x20);

@@ -8,6 +8,10 @@ namespace tess {
 
 std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text);
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates, nothing past
+// U+10FFFF) with at least one non-ASCII character: what a phone writes into a camera text,
+// and what a Shift_JIS text almost never is.
+bool IsNonAsciiUtf8(std::string_view bytes);
 
 // ASCII-only case folding, as the file list and the template matcher use it.
 constexpr char16_t AsciiUpper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - 32) : c; }

@@ -110,4 +110,11 @@ JournalFolder& PlatformJournalFolder() {
   return folder;
 }
 
+std::u16string PlatformHistoryPath() {
+  if (const char* path = std::getenv("TESSARINE_HISTORY"); path && *path) return FromUtf8(path);
+  if (const char* dir = std::getenv("TESSARINE_JOURNAL_DIR"); dir && *dir) return FromUtf8(std::string(dir) + "/history.sqlite3");
+  std::string journals = Folder();
+  return FromUtf8(journals.substr(0, journals.rfind('/') + 1) + "history.sqlite3");
+}
+
 }  // namespace tess

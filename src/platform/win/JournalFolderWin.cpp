@@ -23,17 +23,22 @@ std::u16string Environment(const wchar_t* name) {
   return U16(value);
 }
 
-std::u16string Folder() {
-  std::u16string folder = Environment(L"TESSARINE_JOURNAL_DIR");
-  if (!folder.empty()) return folder;
-  folder = Environment(L"LOCALAPPDATA");
+std::u16string LocalAppData() {
+  std::u16string folder = Environment(L"LOCALAPPDATA");
   if (folder.empty()) {
     PWSTR known = nullptr;
     if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known))) folder = U16(known);
     CoTaskMemFree(known);
   }
+  if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
+  return folder;
+}
+
+std::u16string Folder() {
+  std::u16string folder = Environment(L"TESSARINE_JOURNAL_DIR");
+  if (!folder.empty()) return folder;
+  folder = LocalAppData();
   if (folder.empty()) return {};
-  if (folder.back() != u'\\') folder += u'\\';
   return folder + u"Tessarine\\journal";
 }
 
@@ -117,6 +122,15 @@ class WinJournalFolder final : public JournalFolder {
 JournalFolder& PlatformJournalFolder() {
   static WinJournalFolder folder;
   return folder;
+}
+
+std::u16string PlatformHistoryPath() {
+  std::u16string path = Environment(L"TESSARINE_HISTORY");
+  if (!path.empty()) return path;
+  std::u16string journals = Environment(L"TESSARINE_JOURNAL_DIR");
+  if (!journals.empty()) return journals + (journals.back() == u'\\' ? u"" : u"\\") + u"history.sqlite3";
+  std::u16string folder = LocalAppData();
+  return folder.empty() ? u"history.sqlite3" : folder + u"Tessarine\\history.sqlite3";
 }
 
 }  // namespace tess
