@@ -83,122 +83,127 @@ bool HasForbiddenCharacter(const DestinationPath& folder, const std::u16string& 
   return std::any_of(folder.levels.begin(), folder.levels.end(), bad) || bad(name);
 }
 
-}  // namespace
-
-// Gives every group the first number under which each of its files either finds its name
-// free or finds its own bytes already there (filed before, under the plain or a numbered
-// name): a name held by another file of the batch or by a different file on disk is never
-// used, so nothing is ever replaced and a burst keeps its shooting order. The disk is
-// asked once per destination whose folder exists; bytes are compared only where a file of
-// that name is found.
-CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
-  CheckedBatch checked;
-  std::unordered_set<std::u16string> claimed;  // keys of every source and every destination given out
-  for (const NameGroup& group : plan.groups)
-    for (const BatchFile& f : group.files) claimed.insert(f.sourceKey);
+// Every name given out so far, and the numbers given out per folder and stem.
+struct Claims {
+  std::unordered_set<std::u16string> paths;  // keys of every source and every destination given out
   // Stems given out: two shots of one second never share a stem, even where their
   // extensions differ (a HEIC+MOV beside a CR3+JPEG), or they would pass for one pair.
-  std::unordered_set<std::u16string> claimedStems;
+  std::unordered_set<std::u16string> stems;
   // The numbers given out per folder and stem: a burst of n shots asks for n numbers of one
   // stem, and the ones taken are passed over without building their names.
   std::unordered_map<std::u16string, std::unordered_set<int>> numbersGiven;
-  FolderCheck folders(fs);
+};
 
-  for (NameGroup& group : plan.groups) {
-    const std::u16string plainName = NumberedName(group, 1, group.files.front().suffix);
-    std::u16string folder = group.folder.Folder();
-    bool folderExists = false;
-    if (const char16_t* problem = folders.Problem(folder, folderExists)) {
-      group.trouble = problem + plainName;
-      continue;
-    }
-    if (HasForbiddenCharacter(group.folder, group.stem + group.files.front().suffix)) {
-      group.trouble = kInvalidCharacter + plainName;
-      continue;
-    }
-    bool decided = false;
-    std::unordered_set<int>& given = numbersGiven[FileSystemPathKey(folder) + u'\\' + CaseFold(group.stem)];
-    for (int number = 1; number <= kMaxNumber && !decided && group.trouble.empty(); ++number) {
-      if (given.count(number)) continue;
-      std::vector<std::u16string> destinations;
-      std::vector<Fate> fates;
-      bool taken = claimedStems.count(FileSystemPathKey(NumberedName(group, number, u"|"))) > 0;
-      for (const BatchFile& f : group.files) {
-        if (taken) break;
-        std::u16string destination = NumberedName(group, number, f.suffix);
-        std::u16string key = FileSystemPathKey(destination);
-        Fate fate = Fate::Go;
-        if (key == f.sourceKey) {
-          // A copy onto the file itself must never be made: the photo is where it
-          // belongs already.
-          if (FileSystemPath(destination) == FileSystemPath(f.source)) {
-            fate = copy ? Fate::Filed : Fate::InPlace;
-          } else {
-            // Another spelling of the source's own name (a change of letter case): a real
-            // rename, unless a case-sensitive folder holds a different file under it.
-            PathState state = fs.Probe(destination);
-            if (state == PathState::Unknown) {
-              group.trouble = kCannotCheck + destination;
-            } else if (state != PathState::Missing) {
-              if (!fs.SameFile(f.source, destination))
-                taken = true;
-              else if (copy)
-                fate = Fate::Filed;
-            }
-          }
-        } else if (claimed.count(key)) {
+// The fate of one file under a destination name: `taken` when the name holds another
+// file, `trouble` a line when the disk cannot tell.
+Fate FileFate(const BatchFile& f, const std::u16string& destination, bool copy, bool folderExists,
+              const Claims& claims, FileSystem& fs, std::u16string& trouble, bool& taken) {
+  std::u16string key = FileSystemPathKey(destination);
+  Fate fate = Fate::Go;
+  if (key == f.sourceKey) {
+    // A copy onto the file itself must never be made: the photo is where it
+    // belongs already.
+    if (FileSystemPath(destination) == FileSystemPath(f.source)) {
+      fate = copy ? Fate::Filed : Fate::InPlace;
+    } else {
+      // Another spelling of the source's own name (a change of letter case): a real
+      // rename, unless a case-sensitive folder holds a different file under it.
+      PathState state = fs.Probe(destination);
+      if (state == PathState::Unknown) {
+        trouble = kCannotCheck + destination;
+      } else if (state != PathState::Missing) {
+        if (!fs.SameFile(f.source, destination))
           taken = true;
-        } else if (folderExists) {
-          PathState state = fs.Probe(destination);
-          if (state == PathState::Unknown) {
-            group.trouble = kCannotCheck + destination;
-          } else if (state == PathState::Folder) {
-            taken = true;
-          } else if (state == PathState::File) {
-            if (fs.SameContent(f.source, destination))
-              fate = Fate::Filed;
-            else
-              taken = true;
-          }
-        }
-        destinations.push_back(std::move(destination));
-        fates.push_back(fate);
-        if (taken || !group.trouble.empty()) break;
+        else if (copy)
+          fate = Fate::Filed;
       }
-      if (taken && number == 1) {
-        // A name taken by a photo that is gone from its source was most likely moved
-        // there by an earlier run: nothing to number, nothing to copy.
-        for (const BatchFile& f : group.files) {
-          if (f.listIndex >= 0 && fs.Probe(f.source) == PathState::Missing) {
-            group.trouble = kSourceMissing + f.source;
-            break;
-          }
-        }
-      }
-      if (taken || !group.trouble.empty()) continue;
-      group.number = number;
-      group.destinations = std::move(destinations);
-      group.fates = std::move(fates);
-      decided = true;
     }
-    if (!group.trouble.empty()) continue;
-    if (!decided) {
-      group.trouble = kNoFreeName + plainName;
-      continue;
+  } else if (claims.paths.count(key)) {
+    taken = true;
+  } else if (folderExists) {
+    PathState state = fs.Probe(destination);
+    if (state == PathState::Unknown) {
+      trouble = kCannotCheck + destination;
+    } else if (state == PathState::Folder) {
+      taken = true;
+    } else if (state == PathState::File) {
+      if (fs.SameContent(f.source, destination))
+        fate = Fate::Filed;
+      else
+        taken = true;
     }
-    for (const std::u16string& destination : group.destinations) {
-      if (HasLongLevel(destination)) {
-        group.trouble = kNameTooLong + destination;
+  }
+  return fate;
+}
+
+// Tries one number for the group: true, with its destinations and fates, when each of its
+// files finds its name free or its own bytes there.
+bool TryNumber(NameGroup& group, int number, bool copy, bool folderExists, const Claims& claims, FileSystem& fs) {
+  std::vector<std::u16string> destinations;
+  std::vector<Fate> fates;
+  bool taken = claims.stems.count(FileSystemPathKey(NumberedName(group, number, u"|"))) > 0;
+  for (const BatchFile& f : group.files) {
+    if (taken) break;
+    std::u16string destination = NumberedName(group, number, f.suffix);
+    Fate fate = FileFate(f, destination, copy, folderExists, claims, fs, group.trouble, taken);
+    destinations.push_back(std::move(destination));
+    fates.push_back(fate);
+    if (taken || !group.trouble.empty()) break;
+  }
+  if (taken && number == 1) {
+    // A name taken by a photo that is gone from its source was most likely moved
+    // there by an earlier run: nothing to number, nothing to copy.
+    for (const BatchFile& f : group.files) {
+      if (f.listIndex >= 0 && fs.Probe(f.source) == PathState::Missing) {
+        group.trouble = kSourceMissing + f.source;
         break;
       }
     }
-    if (!group.trouble.empty()) continue;
-    for (const std::u16string& destination : group.destinations) claimed.insert(FileSystemPathKey(destination));
-    claimedStems.insert(FileSystemPathKey(NumberedName(group, group.number, u"|")));
-    given.insert(group.number);
   }
+  if (taken || !group.trouble.empty()) return false;
+  group.number = number;
+  group.destinations = std::move(destinations);
+  group.fates = std::move(fates);
+  return true;
+}
 
-  // The batch in the order of the lists, each group's files together.
+// Gives one group its number and its files their fates, or the line why none can go.
+void CheckGroup(NameGroup& group, bool copy, FolderCheck& folders, Claims& claims, FileSystem& fs) {
+  const std::u16string plainName = NumberedName(group, 1, group.files.front().suffix);
+  std::u16string folder = group.folder.Folder();
+  bool folderExists = false;
+  if (const char16_t* problem = folders.Problem(folder, folderExists)) {
+    group.trouble = problem + plainName;
+    return;
+  }
+  if (HasForbiddenCharacter(group.folder, group.stem + group.files.front().suffix)) {
+    group.trouble = kInvalidCharacter + plainName;
+    return;
+  }
+  bool decided = false;
+  std::unordered_set<int>& given = claims.numbersGiven[FileSystemPathKey(folder) + u'\\' + CaseFold(group.stem)];
+  for (int number = 1; number <= kMaxNumber && !decided && group.trouble.empty(); ++number) {
+    if (given.count(number)) continue;
+    decided = TryNumber(group, number, copy, folderExists, claims, fs);
+  }
+  if (!group.trouble.empty()) return;
+  if (!decided) {
+    group.trouble = kNoFreeName + plainName;
+    return;
+  }
+  for (const std::u16string& destination : group.destinations) {
+    if (HasLongLevel(destination)) {
+      group.trouble = kNameTooLong + destination;
+      return;
+    }
+  }
+  for (const std::u16string& destination : group.destinations) claims.paths.insert(FileSystemPathKey(destination));
+  claims.stems.insert(FileSystemPathKey(NumberedName(group, group.number, u"|")));
+  given.insert(group.number);
+}
+
+// The batch in the order of the job, each group's files together, and what the summary counts.
+void ListBatch(Plan& plan, CheckedBatch& checked) {
   std::vector<NameGroup*> listed;
   for (NameGroup& group : plan.groups) listed.push_back(&group);
   std::stable_sort(listed.begin(), listed.end(),
@@ -223,6 +228,24 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
       }
     }
   }
+}
+
+}  // namespace
+
+// Gives every group the first number under which each of its files either finds its name
+// free or finds its own bytes already there (filed before, under the plain or a numbered
+// name): a name held by another file of the batch or by a different file on disk is never
+// used, so nothing is ever replaced and a burst keeps its shooting order. The disk is
+// asked once per destination whose folder exists; bytes are compared only where a file of
+// that name is found.
+CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
+  CheckedBatch checked;
+  Claims claims;
+  for (const NameGroup& group : plan.groups)
+    for (const BatchFile& f : group.files) claims.paths.insert(f.sourceKey);
+  FolderCheck folders(fs);
+  for (NameGroup& group : plan.groups) CheckGroup(group, copy, folders, claims, fs);
+  ListBatch(plan, checked);
   return checked;
 }
 

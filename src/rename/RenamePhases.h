@@ -16,7 +16,7 @@ struct BatchFile {
   std::u16string source;
   std::u16string sourceKey;
   std::u16string suffix;  // what follows the stem in the destination: ".JPG", ".CR3.xmp"
-  int listIndex = -1;     // the photo's place in the rename lists; -1 for a sidecar
+  int listIndex = -1;     // the photo's place in the job; -1 for a sidecar
   TDateTime shot = 0;
   const TExifFilesToListItem* entry = nullptr;  // a photo's entry
   int sequence = 0;                             // a photo's sequence number
@@ -44,6 +44,7 @@ struct Plan {
   std::vector<NameGroup> groups;  // in shooting order of their first photo
   std::vector<std::u16string> dateless;  // sources left out for want of a date
   size_t withoutMetadata = 0;
+  std::vector<size_t> unfit;  // the places in the job of the photos without metadata
 };
 
 struct Pair {
@@ -67,12 +68,11 @@ struct RunReport {
   std::vector<std::u16string> notDone;  // one line per pair that did not arrive whole
 };
 
-// Builds every photo's destination folder and stem; entries without metadata leave both
-// lists (uncounted but for the summary), photos without a date are left out when a
+// Builds every photo's destination folder and stem; photos without metadata are passed
+// over (uncounted but for the summary), photos without a date are left out when a
 // template needs one. Photos sharing a folder and a name but for the extension are one
 // group; the sidecars beside a group's photos join it.
-Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                      FileSystem& fs);
+Plan PlanDestinations(const RenameJob& job, FileSystem& fs);
 // Gives every group its number and every file its fate; the batch is what goes.
 CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs);
 // Copies or moves the batch, verified, journalled when the control has a journal.
@@ -80,7 +80,7 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
                    const RenameRunControl& control, RenameLog& log);
 // The last line of a run: what went (or goes), and what was left out and why.
 std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch& checked, const Plan& plan);
-// Writes the pairs and the lines of the photos left out, in the order of the lists.
-void WritePlan(const Plan& plan, const TRenameSourceList& sources, RenameLog& log);
+// Writes the pairs and the lines of the photos left out, in the order of the job.
+void WritePlan(const Plan& plan, const RenameJob& job, RenameLog& log);
 
 }  // namespace tess::phases

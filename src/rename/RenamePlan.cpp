@@ -44,35 +44,25 @@ bool IsSidecarOf(const std::u16string& name, const std::u16string& stemKey,
   return false;
 }
 
-}  // namespace
-
-Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                      FileSystem& fs) {
-  Plan plan;
-  const bool needsDate = (!IsFolderMarker(settings.folderTemplate) && TemplateUsesShotDate(settings.folderTemplate)) ||
-                         (!IsFileMarker(settings.nameTemplate) && TemplateUsesShotDate(settings.nameTemplate));
+// Photos in the job's order, grouped by source folder and stem; `withoutMetadata` gets the
+// keys of the photos passed over for want of metadata.
+void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16string>& withoutMetadata) {
+  const bool needsDate = (!IsTemplateMarker(job.folderTemplate, MarkerKind::KeepFolder) && TemplateUsesShotDate(job.folderTemplate)) ||
+                         (!IsTemplateMarker(job.nameTemplate, MarkerKind::KeepName) && TemplateUsesShotDate(job.nameTemplate));
   std::unordered_map<std::u16string, size_t> groupOf;  // by the key of source folder and stem
-  std::unordered_set<std::u16string> withoutMetadata;   // selected sidecars among them are not left out
   int sequence = 0;
-  for (size_t i = 0; i < sources.size();) {
-    // The two lists are parallel; a shorter entry list ends the walk rather than the program.
-    if (static_cast<int>(i) >= entries.Count()) {
-      sources.resize(i);
-      break;
-    }
-    TExifFilesToListItem* entry = entries.Get(static_cast<int>(i));
+  for (size_t i = 0; i < job.photos.size(); ++i) {
+    const TExifFilesToListItem* entry = &job.photos[i].record;
+    const std::u16string& source = job.photos[i].source;
     if (!entry->IsExifExist) {
-      withoutMetadata.insert(FileSystemPathKey(sources[i]));
-      sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(i));
-      entries.Delete(static_cast<int>(i));
+      withoutMetadata.insert(FileSystemPathKey(source));
+      plan.unfit.push_back(i);
       ++plan.withoutMetadata;
       continue;
     }
-    const std::u16string& source = sources[i];
     if (needsDate && !HasShotDate(*entry)) {
       // A "0000" folder would hold every undated photo of every card.
       plan.dateless.push_back(source);
-      ++i;
       continue;
     }
     ++sequence;
@@ -83,7 +73,6 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
     auto found = groupOf.find(groupKey);
     if (found != groupOf.end()) {
       plan.groups[found->second].files.push_back(std::move(file));
-      ++i;
       continue;
     }
     NameGroup group;
@@ -92,60 +81,55 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
     groupOf.emplace(groupKey, plan.groups.size());
     group.files.push_back(std::move(file));
     plan.groups.push_back(std::move(group));
-    ++i;
   }
+}
 
-  // A group's name is its first photo's in shooting order (date with sub-seconds, then path).
-  auto shotOrder = [](const BatchFile& a, const BatchFile& b) {
-    if (a.shot != b.shot) return a.shot < b.shot;
-    return a.source < b.source;
-  };
-  for (NameGroup& group : plan.groups) {
-    std::stable_sort(group.files.begin(), group.files.end(), shotOrder);
-    group.photoCount = group.files.size();
-    const BatchFile& first = group.files.front();
-    const TExifFilesToListItem& entry = *first.entry;
-    group.folder = DestinationFolder(settings.folderTemplate, entry, first.sequence);
-    std::u16string stem;
-    if (IsFileMarker(settings.nameTemplate)) {
-      stem = NameWithoutExtension(entry.Name);
-    } else {
-      stem = AddTemplateLevels(group.folder, settings.nameTemplate, entry, first.sequence, true);
-      if (first.suffix.empty()) TrimNameEnd(stem);
-      // A name made of nothing (no model, an empty template) would be the extension alone.
-      if (stem.empty()) stem = NameWithoutExtension(entry.Name);
-    }
-    std::u16string whole = stem + first.suffix;
-    MendReservedName(whole);
-    group.stem = whole.substr(0, whole.size() - first.suffix.size());
+// A group's name is its first photo's in shooting order (date with sub-seconds, then path).
+bool ShotOrder(const BatchFile& a, const BatchFile& b) {
+  if (a.shot != b.shot) return a.shot < b.shot;
+  return a.source < b.source;
+}
+
+// The group's destination folder and stem, from its first photo in shooting order.
+void NameGroupByTemplates(const RenameJob& job, NameGroup& group) {
+  std::stable_sort(group.files.begin(), group.files.end(), ShotOrder);
+  group.photoCount = group.files.size();
+  const BatchFile& first = group.files.front();
+  const TExifFilesToListItem& entry = *first.entry;
+  group.folder = DestinationFolder(job.folderTemplate, entry, first.sequence);
+  std::u16string stem;
+  if (IsTemplateMarker(job.nameTemplate, MarkerKind::KeepName)) {
+    stem = NameWithoutExtension(entry.Name);
+  } else {
+    stem = AddTemplateLevels(group.folder, job.nameTemplate, entry, first.sequence, true);
+    if (first.suffix.empty()) TrimNameEnd(stem);
+    // A name made of nothing (no model, an empty template) would be the extension alone.
+    if (stem.empty()) stem = NameWithoutExtension(entry.Name);
   }
-  std::stable_sort(plan.groups.begin(), plan.groups.end(), [&](const NameGroup& a, const NameGroup& b) {
-    return shotOrder(a.files.front(), b.files.front());
-  });
+  std::u16string whole = stem + first.suffix;
+  MendReservedName(whole);
+  group.stem = whole.substr(0, whole.size() - first.suffix.size());
+}
 
-  // Sidecars: asked of the disk once per source folder.
-  std::unordered_set<std::u16string> inBatch;
-  for (const NameGroup& group : plan.groups)
-    for (const BatchFile& f : group.files) inBatch.insert(f.sourceKey);
-  // Each folder's names with their folded forms, sorted by those: a group looks only at the
-  // names that begin with its stem (a card folder of 3,000 photos asked 3,000 times over
-  // took half a minute under Wine).
-  struct FolderNames {
-    std::vector<std::u16string> names;                  // by name
-    std::vector<std::pair<std::u16string, size_t>> keys;  // folded name, place in `names`
-  };
-  std::map<std::u16string, FolderNames> folderNames;
-  for (NameGroup& group : plan.groups) {
-    std::u16string folderKey = FileSystemPathKey(group.sourceFolder);
-    auto names = folderNames.find(folderKey);
-    if (names == folderNames.end()) {
-      FolderNames listed;
-      listed.names = fs.FileNames(group.sourceFolder).value_or(std::vector<std::u16string>{});
-      std::sort(listed.names.begin(), listed.names.end());
-      for (size_t i = 0; i < listed.names.size(); ++i) listed.keys.emplace_back(CaseFold(listed.names[i]), i);
-      std::sort(listed.keys.begin(), listed.keys.end());
-      names = folderNames.emplace(folderKey, std::move(listed)).first;
-    }
+// Each folder's names with their folded forms, sorted by those: a group looks only at the
+// names that begin with its stem (a card folder of 3,000 photos asked 3,000 times over
+// took half a minute under Wine).
+struct FolderNames {
+  std::vector<std::u16string> names;                  // by name
+  std::vector<std::pair<std::u16string, size_t>> keys;  // folded name, place in `names`
+};
+
+// Sidecars: asked of the disk once per source folder.
+class SidecarFinder {
+ public:
+  SidecarFinder(const Plan& plan, FileSystem& fs) : fs_(fs) {
+    for (const NameGroup& group : plan.groups)
+      for (const BatchFile& f : group.files) inBatch_.insert(f.sourceKey);
+  }
+  // Adds the sidecars beside the group's photos that are in no group yet; a selected one
+  // without metadata is then no longer left out.
+  void AddTo(NameGroup& group, Plan& plan, const std::unordered_set<std::u16string>& withoutMetadata) {
+    const FolderNames& names = NamesIn(group.sourceFolder);
     const std::u16string& first = group.files.front().source;
     std::u16string firstName = first.substr(first.find_last_of(u"\\/") + 1);
     std::u16string stemKey = CaseFold(NameWithoutExtension(firstName));
@@ -155,20 +139,53 @@ Plan PlanDestinations(const RenameRunSettings& settings, TRenameSourceList& sour
     if (!folder.empty() && !IsPathSeparator(folder.back())) folder += u'\\';
     const std::u16string prefix = stemKey + u'.';
     std::vector<size_t> candidates;
-    for (auto it = std::lower_bound(names->second.keys.begin(), names->second.keys.end(), std::make_pair(prefix, size_t(0)));
-         it != names->second.keys.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
+    for (auto it = std::lower_bound(names.keys.begin(), names.keys.end(), std::make_pair(prefix, size_t(0)));
+         it != names.keys.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it)
       candidates.push_back(it->second);
     std::sort(candidates.begin(), candidates.end());
     for (size_t candidate : candidates) {
-      const std::u16string& name = names->second.names[candidate];
+      const std::u16string& name = names.names[candidate];
       std::u16string suffix;
       if (!IsSidecarOf(name, stemKey, photoSuffixKeys, suffix)) continue;
       BatchFile sidecar{folder + name, FileSystemPathKey(folder + name), suffix, -1, group.files.front().shot};
-      if (!inBatch.insert(sidecar.sourceKey).second) continue;
+      if (!inBatch_.insert(sidecar.sourceKey).second) continue;
       if (withoutMetadata.count(sidecar.sourceKey)) --plan.withoutMetadata;
       group.files.push_back(std::move(sidecar));
     }
   }
+
+ private:
+  const FolderNames& NamesIn(const std::u16string& sourceFolder) {
+    std::u16string folderKey = FileSystemPathKey(sourceFolder);
+    auto names = folderNames_.find(folderKey);
+    if (names == folderNames_.end()) {
+      FolderNames listed;
+      listed.names = fs_.FileNames(sourceFolder).value_or(std::vector<std::u16string>{});
+      std::sort(listed.names.begin(), listed.names.end());
+      for (size_t i = 0; i < listed.names.size(); ++i) listed.keys.emplace_back(CaseFold(listed.names[i]), i);
+      std::sort(listed.keys.begin(), listed.keys.end());
+      names = folderNames_.emplace(folderKey, std::move(listed)).first;
+    }
+    return names->second;
+  }
+
+  FileSystem& fs_;
+  std::unordered_set<std::u16string> inBatch_;
+  std::map<std::u16string, FolderNames> folderNames_;
+};
+
+}  // namespace
+
+Plan PlanDestinations(const RenameJob& job, FileSystem& fs) {
+  Plan plan;
+  std::unordered_set<std::u16string> withoutMetadata;  // selected sidecars among them are not left out
+  GroupPhotos(job, plan, withoutMetadata);
+  for (NameGroup& group : plan.groups) NameGroupByTemplates(job, group);
+  std::stable_sort(plan.groups.begin(), plan.groups.end(), [](const NameGroup& a, const NameGroup& b) {
+    return ShotOrder(a.files.front(), b.files.front());
+  });
+  SidecarFinder sidecars(plan, fs);
+  for (NameGroup& group : plan.groups) sidecars.AddTo(group, plan, withoutMetadata);
   return plan;
 }
 

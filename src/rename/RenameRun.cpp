@@ -24,40 +24,37 @@ const char16_t* const kNoShotDate = texts::kRunNoShotDate;
 const char16_t* const kCancelledPrefix = texts::kRunCancelledPrefix;
 const char16_t* const kCancelledSuffix = texts::kRunCancelledSuffix;
 
-}  // namespace
-
-RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, RenameLog& log, const RenameRunControl& control) {
-  return DoExifRename(settings, sources, entries, isSkipCopy, log, PlatformFileSystem(), PlatformFileTransfer(),
-                      control);
+// The places in the job of the photos a real run is done with: those whose every copy
+// arrived, and those found filed or in place already.
+std::vector<size_t> FiledPhotos(const RenameJob& job, const Plan& plan, const CheckedBatch& checked,
+                                const RunReport& report) {
+  std::unordered_set<std::u16string> settled;
+  for (size_t i = 0; i < checked.batch.size(); ++i)
+    if (report.done[i]) settled.insert(FileSystemPathKey(checked.batch[i].source));
+  for (const NameGroup& group : plan.groups)
+    for (size_t i = 0; i < group.files.size() && i < group.fates.size(); ++i)
+      if (group.fates[i] == Fate::Filed || group.fates[i] == Fate::InPlace) settled.insert(group.files[i].sourceKey);
+  std::vector<size_t> filed;
+  for (size_t i = 0; i < job.photos.size(); ++i)
+    if (settled.count(FileSystemPathKey(job.photos[i].source))) filed.push_back(i);
+  return filed;
 }
 
-RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, RenameLog& log, FileSystem& fs, FileTransfer& io,
-                           const RenameRunControl& control) {
-  log.Clear();
-  Plan plan = PlanDestinations(settings, sources, entries, fs);
-  if (plan.groups.empty()) {
-    for (const std::u16string& source : plan.dateless) log.WriteLine(kNoShotDate + source);
-    log.WriteLine(kRenameNoFilesMessage);
+// A test ends with its summary: what the real run will do and what it will leave out.
+RenameOutcome EndTest(bool copy, const Plan& plan, const CheckedBatch& checked, RenameLog& log) {
+  log.WriteLine(Summary(true, copy, checked.batch.size() + checked.inPlace, checked, plan));
+  if (checked.trouble) {
     log.Beep();
-    return RenameOutcome::NoFiles;
+    return RenameOutcome::Refused;
   }
+  return RenameOutcome::Planned;
+}
 
-  const bool copy = settings.actionIndex <= 0;
+// The file work of a real run and the lines that say what came of it.
+RenameOutcome Transfer(const RenameJob& job, const Plan& plan, const CheckedBatch& checked, FileSystem& fs,
+                       FileTransfer& io, const RenameRunControl& control, RenameLog& log, SettledPhotos& settled) {
+  const bool copy = job.action == RenameAction::Copy;
   const char16_t* failure = copy ? kCopyFailed : kMoveFailed;
-  CheckedBatch checked = CheckBatch(plan, copy, fs);
-  WritePlan(plan, sources, log);
-
-  if (isSkipCopy) {
-    log.WriteLine(Summary(true, copy, checked.batch.size() + checked.inPlace, checked, plan));
-    if (checked.trouble) {
-      log.Beep();
-      return RenameOutcome::Refused;
-    }
-    return RenameOutcome::Planned;
-  }
-
   RunReport report;
   if (!checked.batch.empty()) report = RunBatch(checked.batch, copy, fs, io, control, log);
   for (const std::u16string& line : report.notDone) log.WriteLine(line);
@@ -67,19 +64,8 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
   if (!failed || handled > 0 || report.notHandled > 0)
     log.WriteLine(PadNumber(static_cast<long long>(handled), 1) + (copy ? kCopiedSuffix : kMovedSuffix));
 
-  // The lists keep only the photos not filed, so that running again retries exactly those.
-  std::unordered_set<std::u16string> settled;
-  for (size_t i = 0; i < checked.batch.size(); ++i)
-    if (report.done[i]) settled.insert(FileSystemPathKey(checked.batch[i].source));
-  for (const NameGroup& group : plan.groups)
-    for (size_t i = 0; i < group.files.size() && i < group.fates.size(); ++i)
-      if (group.fates[i] == Fate::Filed || group.fates[i] == Fate::InPlace) settled.insert(group.files[i].sourceKey);
-  for (size_t i = sources.size(); i-- > 0;) {
-    if (static_cast<int>(i) < entries.Count() && settled.count(FileSystemPathKey(sources[i]))) {
-      sources.erase(sources.begin() + static_cast<std::ptrdiff_t>(i));
-      entries.Delete(static_cast<int>(i));
-    }
-  }
+  // The job's owner keeps only the photos not filed, so that running again retries exactly those.
+  settled.filed = FiledPhotos(job, plan, checked, report);
 
   if (failed) log.WriteLine(failure);
   log.WriteLine(Summary(false, copy, handled, checked, plan));
@@ -91,6 +77,37 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
     return RenameOutcome::Failed;
   }
   return report.notHandled > 0 ? RenameOutcome::Cancelled : RenameOutcome::Done;
+}
+
+}  // namespace
+
+RenameRunResult RunRenameJob(const RenameJob& job, RenameLog& log, const RenameRunControl& control) {
+  return RunRenameJob(job, log, PlatformFileSystem(), PlatformFileTransfer(), control);
+}
+
+RenameRunResult RunRenameJob(const RenameJob& job, RenameLog& log, FileSystem& fs, FileTransfer& io,
+                          const RenameRunControl& control) {
+  log.Clear();
+  RenameRunResult result;
+  Plan plan = PlanDestinations(job, fs);
+  result.settled.withoutMetadata = plan.unfit;
+  if (plan.groups.empty()) {
+    for (const std::u16string& source : plan.dateless) log.WriteLine(kNoShotDate + source);
+    log.WriteLine(kRenameNoFilesMessage);
+    log.Beep();
+    result.outcome = RenameOutcome::NoFiles;
+    return result;
+  }
+
+  const bool copy = job.action == RenameAction::Copy;
+  CheckedBatch checked = CheckBatch(plan, copy, fs);
+  WritePlan(plan, job, log);
+
+  if (job.mode == RenameMode::Test)
+    result.outcome = EndTest(copy, plan, checked, log);
+  else
+    result.outcome = Transfer(job, plan, checked, fs, io, control, log, result.settled);
+  return result;
 }
 
 }  // namespace tess

@@ -43,8 +43,8 @@ std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch&
   return line;
 }
 
-// Writes the pairs and the lines of the photos left out, in the order of the lists.
-void WritePlan(const Plan& plan, const TRenameSourceList& sources, RenameLog& log) {
+// Writes the pairs and the lines of the photos left out, in the order of the job.
+void WritePlan(const Plan& plan, const RenameJob& job, RenameLog& log) {
   std::vector<const NameGroup*> listed;
   for (const NameGroup& group : plan.groups) listed.push_back(&group);
   std::stable_sort(listed.begin(), listed.end(),
@@ -52,8 +52,8 @@ void WritePlan(const Plan& plan, const TRenameSourceList& sources, RenameLog& lo
   std::unordered_set<std::u16string> dateless(plan.dateless.begin(), plan.dateless.end());
   size_t next = 0;
   auto writeDatelessBefore = [&](int listIndex) {
-    for (; next < sources.size() && static_cast<int>(next) < listIndex; ++next)
-      if (dateless.count(sources[next])) log.WriteLine(kNoShotDate + sources[next]);
+    for (; next < job.photos.size() && static_cast<int>(next) < listIndex; ++next)
+      if (dateless.count(job.photos[next].source)) log.WriteLine(kNoShotDate + job.photos[next].source);
   };
   for (const NameGroup* group : listed) {
     writeDatelessBefore(group->firstListed);
@@ -71,7 +71,7 @@ void WritePlan(const Plan& plan, const TRenameSourceList& sources, RenameLog& lo
       log.WriteLine(u"");
     }
   }
-  writeDatelessBefore(static_cast<int>(sources.size()));
+  writeDatelessBefore(static_cast<int>(job.photos.size()));
 }
 
 }  // namespace tess::phases

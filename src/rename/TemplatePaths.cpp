@@ -5,26 +5,6 @@
 
 namespace tess {
 
-namespace {
-
-std::u16string LowerAscii(const std::u16string& text) {
-  std::u16string out = text;
-  for (char16_t& c : out) c = AsciiLower(c);
-  return out;
-}
-
-}  // namespace
-
-bool IsFolderMarker(const std::u16string& folderTemplate) {
-  std::u16string lowered = LowerAscii(folderTemplate);
-  return lowered == u"@folder" || lowered == u"@元のフォルダ名";
-}
-
-bool IsFileMarker(const std::u16string& nameTemplate) {
-  std::u16string lowered = LowerAscii(nameTemplate);
-  return lowered == u"@file" || lowered == u"@元のファイル名";
-}
-
 // Windows drops the dots and blanks that end a name: the log must show what the disk will.
 void TrimNameEnd(std::u16string& name) {
   while (!name.empty() && (name.back() == u'.' || name.back() == u' ')) name.pop_back();
@@ -47,9 +27,14 @@ void MendReservedName(std::u16string& name) {
   if (reserved) name.insert(end, 1, u'_');
 }
 
+bool IsPosixRootedPath(const std::u16string& path) {
+  return !kNativeWindowsPaths && !path.empty() && path[0] == u'/' && (path.size() < 2 || path[1] != u'/');
+}
+
 // Splits a folder that exists (a photo's own folder) into root and levels, as it is.
 DestinationPath SplitFolder(const std::u16string& folder) {
   DestinationPath path;
+  if (IsPosixRootedPath(folder)) path.separator = u'/';
   size_t i = 0;
   if (folder.size() >= 2 && IsPathSeparator(folder[0]) && IsPathSeparator(folder[1])) {
     // "\\server\share": both names belong to the root.
@@ -119,7 +104,7 @@ std::u16string AddTemplateLevels(DestinationPath& path, const std::u16string& te
 DestinationPath DestinationFolder(const std::u16string& folderTemplate, const TExifFilesToListItem& entry,
                                   int sequence) {
   const std::u16string& source = entry.ExpandFolder;
-  if (IsFolderMarker(folderTemplate)) return SplitFolder(source);
+  if (IsTemplateMarker(folderTemplate, MarkerKind::KeepFolder)) return SplitFolder(source);
   DestinationPath path;
   std::u16string rest = folderTemplate;
   if (rest.size() >= 2 && rest[0] == u'\\' && rest[1] == u'\\') {
@@ -137,7 +122,11 @@ DestinationPath DestinationFolder(const std::u16string& folderTemplate, const TE
     AddTemplateLevels(path, rest.substr(at), entry, sequence, false);
     return path;
   }
-  if (!rest.empty() && rest[0] == u'\\') {
+  if (IsPosixRootedPath(rest) || (!rest.empty() && rest[0] == u'\\' && IsPosixRootedPath(source))) {
+    // Natively a folder from the root, as "C:\\" names one on Windows.
+    path.separator = u'/';
+    rest.erase(0, 1);
+  } else if (!rest.empty() && rest[0] == u'\\') {
     path.root = source.substr(0, 2);  // the photo's drive
     rest.erase(0, 1);
   } else if (rest.size() >= 3 && rest[1] == u':' && rest[2] == u'\\') {
