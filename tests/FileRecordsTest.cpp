@@ -101,7 +101,7 @@ TEST(RecordList, OwnsAndFreesItsRecords) {
 }
 
 TEST(RecordList, IndexOutsideTheListRaisesTheIndexError) {
-  TExifFilesToList list;
+  OwningRecordList<TExifFilesToListItem> list;
   list.Add(std::make_unique<TExifFilesToListItem>());
   for (int index : {-1, 1, 5}) {
     try {
@@ -121,7 +121,7 @@ TEST(RecordList, RealListsFreeOnRemoveOfAStrayRecord) {
   // Under the leak checker a stray record that Remove did not free fails the run.
   TplFileDataList files;
   EXPECT_EQ(files.Remove(new TplFileDataListItem), -1);
-  TExifFilesToList renames;
+  OwningRecordList<TExifFilesToListItem> renames;
   EXPECT_EQ(renames.Remove(new TExifFilesToListItem), -1);
 }
 

@@ -60,6 +60,16 @@ double Shot(int y, int mo, int d, int h, int mi, int s) {
   return v;
 }
 
+// The log as this build writes it: on Windows as written here; natively the paths from the
+// root ("\\DCIM\\...") with "/", as the system writes them.
+std::string N(std::string log) {
+  if (kNativeWindowsPaths) return log;
+  for (size_t at = log.find("\\DCIM"); at != std::string::npos; at = log.find("\\DCIM", at))
+    for (; at < log.size() && log[at] != '\n'; ++at)
+      if (log[at] == '\\') log[at] = '/';
+  return log;
+}
+
 class PlanCommandTest : public ::testing::Test {
  protected:
   PlanCommandTest() {
@@ -96,9 +106,9 @@ TEST_F(PlanCommandTest, PrintsTheTestRunLog) {
                       "/DCIM/100/IMG_0001.JPG", "/DCIM/100/notes.txt", "/DCIM/100/IMG_0002.JPG"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
-            "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\20240501\\20240501-090307.JPG\n\n"
+            N("\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\20240501\\20240501-090307.JPG\n\n"
             "\\DCIM\\100\\IMG_0002.JPG\n\\DCIM\\100\\20240501\\20240501-091512.JPG\n\n"
-            "まとめ (テスト): 移動予定 2 個、除外 1 個 (Exif情報なし 1 個)\n");
+            "まとめ (テスト): 移動予定 2 個、除外 1 個 (Exif情報なし 1 個)\n"));
   EXPECT_EQ(io.written + io.renames, 0u);
 }
 
@@ -106,17 +116,17 @@ TEST_F(PlanCommandTest, NamesEveryAtThatStartsNoTokenAfterTheLog) {
   CliResult r = Plan({"--folder", "@年@月", "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
-            "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\年月\\IMG_0001.JPG\n\n"
-            "まとめ (テスト): コピー予定 1 個\n不明なトークン: @年\n不明なトークン: @月\n");
+            N("\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\年月\\IMG_0001.JPG\n\n"
+            "まとめ (テスト): コピー予定 1 個\n不明なトークン: @年\n不明なトークン: @月\n"));
 }
 
 TEST_F(PlanCommandTest, OrderGivenAndMarkers) {
   CliResult r = Plan({"--name", "@FILE", "--folder", "E:\\DSC\\@model", "/DCIM/100/IMG_0002.JPG", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out,
-            "\\DCIM\\100\\IMG_0002.JPG\nE:\\DSC\\X-T5\\IMG_0002.JPG\n\n"
+            N("\\DCIM\\100\\IMG_0002.JPG\nE:\\DSC\\X-T5\\IMG_0002.JPG\n\n"
             "\\DCIM\\100\\IMG_0001.JPG\nE:\\DSC\\X-T5\\IMG_0001.JPG\n\n"
-            "まとめ (テスト): コピー予定 2 個\n");
+            "まとめ (テスト): コピー予定 2 個\n"));
 }
 
 TEST_F(PlanCommandTest, NothingWithMetadataAndRefusals) {
@@ -127,22 +137,22 @@ TEST_F(PlanCommandTest, NothingWithMetadataAndRefusals) {
   // A copy onto the photo itself: it is where it belongs already.
   CliResult onto = Plan({"--folder", "@folder", "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(onto.status, 0);
-  EXPECT_EQ(onto.out, "コピー先に同じファイルがあるため除外します: \\DCIM\\100\\IMG_0001.JPG\n"
-                      "まとめ (テスト): コピー予定 0 個、コピー済み 1 個\n");
+  EXPECT_EQ(onto.out, N("コピー先に同じファイルがあるため除外します: \\DCIM\\100\\IMG_0001.JPG\n"
+                      "まとめ (テスト): コピー予定 0 個、コピー済み 1 個\n"));
 }
 
 TEST_F(PlanCommandTest, ACameraTextPaddedWithNulsKeepsEveryLineWhole) {
   metadata.photos[u"/DCIM/100/IMG_0001.JPG"].model = std::u16string(u"EOS\0\0", 5);
   CliResult r = Plan({"--folder", "@model", "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\EOS__\\IMG_0001.JPG\n\nまとめ (テスト): コピー予定 1 個\n");
+  EXPECT_EQ(r.out, N("\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\EOS__\\IMG_0001.JPG\n\nまとめ (テスト): コピー予定 1 個\n"));
 }
 
 TEST_F(PlanCommandTest, RunCopiesProvesAndShowsProgress) {
   CliResult run = Plan({"--folder", "Out", "--name", "@file", "--action", "copy", "--run", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\n1 個のファイルをコピー/リネームしました。\n"
-                     "まとめ: コピー 1 個\n");
+  EXPECT_EQ(run.out, N("\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\n1 個のファイルをコピー/リネームしました。\n"
+                     "まとめ: コピー 1 個\n"));
   EXPECT_EQ(run.err, "") << "no progress unless asked, when stderr is no terminal";
   EXPECT_EQ(files.Find(u"\\DCIM\\100\\Out\\IMG_0001.JPG")->bytes, "JPEG 1");
   EXPECT_EQ(io.pastCacheReads, 1);
@@ -150,16 +160,16 @@ TEST_F(PlanCommandTest, RunCopiesProvesAndShowsProgress) {
   directory.AddFile(u"/DCIM/", {u"100", FILE_ATTRIBUTE_DIRECTORY_, 0, 0, 0});
   CliResult shown = Plan({"--folder", "Out2", "--name", "@file", "--run", "--progress", "/DCIM/100"});
   EXPECT_EQ(shown.status, 0) << shown.err;
-  EXPECT_NE(shown.err.find("2/2 files, 0.0/0.0 MB, done\n"), std::string::npos) << shown.err;
+  EXPECT_NE(shown.err.find("2/2 個のファイル、0.0/0.0 MB、完了\n"), std::string::npos) << shown.err;
 
   // A copy that reads back wrong: named, not counted, its source kept.
   io.corruptNamesWith = u"IMG_0001";
   CliResult failed = Plan({"--folder", "Out3", "--name", "@file", "--run", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(failed.status, 1);
-  EXPECT_EQ(failed.out, "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out3\\IMG_0001.JPG\n\n"
+  EXPECT_EQ(failed.out, N("\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out3\\IMG_0001.JPG\n\n"
                         "検証に失敗しました (コピー元はそのままです): \\DCIM\\100\\IMG_0001.JPG\n"
                         "ファイルのコピー/リネームに失敗しました。\n"
-                        "まとめ: コピー 0 個\n");
+                        "まとめ: コピー 0 個\n"));
   EXPECT_FALSE(files.Find(u"\\DCIM\\100\\Out3\\IMG_0001.JPG"));
   EXPECT_TRUE(files.Find(u"\\DCIM\\100\\IMG_0001.JPG"));
 }
@@ -184,10 +194,10 @@ TEST_F(PlanCommandTest, AFolderStandsForItsFiles) {
   directory.AddFile(u"/DCIM/100/", {u"img_0000.jpg", FILE_ATTRIBUTE_ARCHIVE_, 10, 0, 0});
   metadata.photos[u"/DCIM/100/img_0000.jpg"] = {true, MissingDate, Shot(2024, 5, 1, 8, 0, 0), MissingDate, u"X-T5", u"FUJIFILM"};
   files.Put(u"\\DCIM\\100\\img_0000.jpg", "JPEG 0");
-  const std::string expected =
+  const std::string expected = N(
       "\\DCIM\\100\\img_0000.jpg\n\\DCIM\\100\\Out\\img_0000.jpg\n\n"
       "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\Out\\IMG_0001.JPG\n\n"
-      "\\DCIM\\100\\IMG_0002.JPG\n\\DCIM\\100\\Out\\IMG_0002.JPG\n\n";
+      "\\DCIM\\100\\IMG_0002.JPG\n\\DCIM\\100\\Out\\IMG_0002.JPG\n\n");
   for (const char* path : {"/DCIM/100", "/DCIM/100/"}) {
     CliResult r = Plan({"--folder", "Out", "--name", "@file", path});
     EXPECT_EQ(r.status, 0) << path << r.err;
@@ -200,7 +210,7 @@ TEST_F(PlanCommandTest, AFolderStandsForItsFiles) {
   // A folder that cannot be listed is a usage error; one without a photo a run that finds no file.
   CliResult unlisted = Plan({"--folder", "Out", "--name", "@file", "/DCIM/100/sub"});
   EXPECT_EQ(unlisted.status, 2);
-  EXPECT_NE(unlisted.err.find("cannot list the folder '/DCIM/100/sub'"), std::string::npos) << unlisted.err;
+  EXPECT_NE(unlisted.err.find("フォルダの一覧を読めません: '/DCIM/100/sub'"), std::string::npos) << unlisted.err;
   directory.folders[u"/DCIM/100/sub/"] = {};
   CliResult empty = Plan({"--folder", "Out", "--name", "@file", "/DCIM/100/sub"});
   EXPECT_EQ(empty.status, 1);
@@ -227,26 +237,26 @@ TEST_F(PlanCommandTest, RecursiveTakesAWholeCard) {
     CliResult r = Plan({"--recursive", "--folder", "E:\\Out", "--name", "@file", path});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out,
-              "\\DCIM\\top.jpg\nE:\\Out\\top.jpg\n\n"
+              N("\\DCIM\\top.jpg\nE:\\Out\\top.jpg\n\n"
               "\\DCIM\\100\\IMG_0001.JPG\nE:\\Out\\IMG_0001.JPG\n\n"
               "\\DCIM\\100\\IMG_0002.JPG\nE:\\Out\\IMG_0002.JPG\n\n"
               "\\DCIM\\101\\IMG_0100.JPG\nE:\\Out\\IMG_0100.JPG\n\n"
-              "まとめ (テスト): コピー予定 4 個、除外 1 個 (Exif情報なし 1 個)\n");
+              "まとめ (テスト): コピー予定 4 個、除外 1 個 (Exif情報なし 1 個)\n"));
   }
   // Without it, the folder's own files only.
   CliResult flat = Plan({"--folder", "E:\\Out", "--name", "@file", "/DCIM"});
-  EXPECT_EQ(flat.out, "\\DCIM\\top.jpg\nE:\\Out\\top.jpg\n\nまとめ (テスト): コピー予定 1 個\n");
+  EXPECT_EQ(flat.out, N("\\DCIM\\top.jpg\nE:\\Out\\top.jpg\n\nまとめ (テスト): コピー予定 1 個\n"));
 }
 
 TEST_F(PlanCommandTest, UsageErrors) {
   struct Case { std::initializer_list<const char*> args; const char* message; } cases[] = {
-      {{"--name", "n", "/DCIM/100/IMG_0001.JPG"}, "--folder is required"},
-      {{"--folder", "f", "/DCIM/100/IMG_0001.JPG"}, "--name is required"},
-      {{"--folder", "f", "--name", "n"}, "no PATH given"},
-      {{"--folder", "f", "--name", "n", "--action", "rename", "/a"}, "--action is copy or move"},
-      {{"--folder", "f", "--name", "n", "--bogus", "/a"}, "unknown option '--bogus'"},
-      {{"--folder"}, "--folder needs a value"},
-      {{"--folder", "f", "--name", "n", "/DCIM/100/missing.JPG"}, "cannot find '/DCIM/100/missing.JPG'"},
+      {{"--name", "n", "/DCIM/100/IMG_0001.JPG"}, "--folder を指定してください"},
+      {{"--folder", "f", "/DCIM/100/IMG_0001.JPG"}, "--name を指定してください"},
+      {{"--folder", "f", "--name", "n"}, "PATH を指定してください"},
+      {{"--folder", "f", "--name", "n", "--action", "rename", "/a"}, "--action は copy か move です"},
+      {{"--folder", "f", "--name", "n", "--bogus", "/a"}, "不明なオプションです: '--bogus'"},
+      {{"--folder"}, "--folder には値が必要です"},
+      {{"--folder", "f", "--name", "n", "/DCIM/100/missing.JPG"}, "見つかりません: '/DCIM/100/missing.JPG'"},
   };
   for (const Case& c : cases) {
     CliResult r = Plan(c.args);
@@ -256,7 +266,7 @@ TEST_F(PlanCommandTest, UsageErrors) {
   }
   CliResult help = Plan({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("usage: tessarine-cli plan"), std::string::npos);
+  EXPECT_NE(help.out.find("使い方: tessarine-cli plan"), std::string::npos);
   // A template that begins with "-" is still a value.
   CliResult dash = Plan({"--folder", "-x", "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(dash.status, 0) << dash.err;
@@ -357,4 +367,24 @@ TEST(PlanCommandFiles, PaddedCameraTextsPlanCleanFolders) {
   EXPECT_NE(info.out.find("\tFUJIFILM\tFinePix E500\n"), std::string::npos) << info.out;
   EXPECT_NE(info.out.find("\tCanon\tCanon EOS 350D DIGITAL\n"), std::string::npos) << info.out;
   fs::remove_all(dir);
+}
+
+// Natively a folder template from "/" names that folder, and one from "\" (on Windows the
+// photo's drive) the root: a path as the system writes it has no drive.
+TEST_F(PlanCommandTest, NativelyAFolderTemplateFromTheRootIsAbsolute) {
+  if (kNativeWindowsPaths) GTEST_SKIP() << "Windows paths have drives: the table of destination rules covers them";
+  struct Case { const char* folder; const char* destination; } cases[] = {
+      {"/photos/o2", "/photos/o2/IMG_0001.JPG"},
+      {"/home/me/Photos/@年4", "/home/me/Photos/2024/IMG_0001.JPG"},
+      {"/photos/../o3/./@月2", "/o3/05/IMG_0001.JPG"},
+      {"/", "/IMG_0001.JPG"},
+      {"\\DSC\\@年4", "/DSC/2024/IMG_0001.JPG"},
+      {"Out", "/DCIM/100/Out/IMG_0001.JPG"},
+  };
+  for (const Case& c : cases) {
+    CliResult r = Plan({"--folder", c.folder, "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
+    EXPECT_EQ(r.status, 0) << c.folder << r.err;
+    EXPECT_EQ(r.out, std::string("/DCIM/100/IMG_0001.JPG\n") + c.destination + "\n\nまとめ (テスト): コピー予定 1 個\n")
+        << c.folder;
+  }
 }

@@ -88,15 +88,21 @@ TEST(RenameFormShow, ActionIndexAndUnopenableKey) {
   EXPECT_EQ(state.placement.width, 8);
 }
 
-TEST(RenameFormRun, SettingsFromTheDropDowns) {
+TEST(RenameFormRun, JobFromTheDropDowns) {
   TemplateChoice folders{{kFolderMarker, u"@年4"}, 1};
   TemplateChoice files{{kFileMarker}, -1};
-  RenameRunSettings s = RunSettings(-1, folders, files);
+  RenameJob s;
+  s.action = RenameAction::Move;
+  ChooseForJob(s, -1, folders, files);
   EXPECT_EQ(s.folderTemplate, u"@年4");
   EXPECT_EQ(s.nameTemplate, u"") << "no selection is an empty template";
-  EXPECT_EQ(s.actionIndex, -1);
+  EXPECT_EQ(s.action, RenameAction::Copy) << "no action selected copies";
   folders.index = 2;
-  EXPECT_EQ(RunSettings(1, folders, files).folderTemplate, u"");
+  ChooseForJob(s, 1, folders, files);
+  EXPECT_EQ(s.folderTemplate, u"");
+  EXPECT_EQ(s.action, RenameAction::Move);
+  EXPECT_EQ(ActionAt(0), RenameAction::Copy);
+  EXPECT_EQ(ActionAt(2), RenameAction::Move);
 }
 
 TEST(ListEditor, CaptionDecidesTheList) {

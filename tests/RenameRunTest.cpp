@@ -39,8 +39,7 @@ class RenameRunTest : public ::testing::Test {
  protected:
   // The photos, each also put on the fake disk with bytes of its own.
   void Select(const std::vector<Photo>& photos) {
-    sources.clear();
-    entries.Clear();
+    job = {};
     files.files.clear();
     files.folders.clear();
     files.unknown.clear();
@@ -55,8 +54,7 @@ class RenameRunTest : public ::testing::Test {
       item->ExifDateTimeOriginal = p.shot;
       item->ExifCameraModel = p.model;
       item->ExifCameraMake = u"FUJIFILM";
-      entries.Add(std::move(item));
-      sources.push_back(p.folder + p.name);
+      job.photos.push_back({p.folder + p.name, *item});
       files.Put(p.folder + p.name, p.bytes.empty() ? Bytes(p.name) : p.bytes);
     }
   }
@@ -65,7 +63,14 @@ class RenameRunTest : public ::testing::Test {
     log.beeps = 0;
     RenameRunControl control;
     control.cancel = &cancel;
-    return DoExifRename({folder, name, action}, sources, entries, test, log, files, io, control);
+    job.folderTemplate = folder;
+    job.nameTemplate = name;
+    job.action = action <= 0 ? RenameAction::Copy : RenameAction::Move;
+    job.mode = test ? RenameMode::Test : RenameMode::Real;
+    RenameRunResult result = RunRenameJob(job, log, files, io, control);
+    // As the dialog does: the job keeps the photos not settled.
+    job.photos = PhotosLeft(job.photos, result.settled);
+    return result.outcome;
   }
   // Whether the run wrote, renamed or removed any file.
   bool Touched() const { return io.written > 0 || io.renames > 0 || io.removed > 0; }
@@ -79,8 +84,14 @@ class RenameRunTest : public ::testing::Test {
 
   std::unique_ptr<LocaleData> japanese_ = MakeJapaneseLocale();
   ScopedLocaleOverride override_{*japanese_};
-  TRenameSourceList sources;
-  TExifFilesToList entries;
+  // The sources of the photos the job still holds.
+  Lines Sources() const {
+    Lines sources;
+    for (const RenamePhoto& photo : job.photos) sources.push_back(photo.source);
+    return sources;
+  }
+
+  RenameJob job;
   FakeFiles files;
   FakeTransfer io{files};
   CancelToken cancel;
@@ -153,9 +164,9 @@ TEST_F(RenameRunTest, FilesWithoutMetadataLeaveBothListsUncounted) {
   EXPECT_EQ(Run(u"Out", u"@通2", 0, true), RenameOutcome::Planned);
   EXPECT_EQ(log.lines, (Lines{u"C:\\A\\a.jpg", u"C:\\A\\Out\\01.jpg", u"", u"C:\\A\\c.jpg", u"C:\\A\\Out\\02.jpg", u"",
                               u"まとめ (テスト): コピー予定 2 個、除外 3 個 (Exif情報なし 3 個)"}));
-  EXPECT_EQ(sources, (TRenameSourceList{u"C:\\A\\a.jpg", u"C:\\A\\c.jpg"}));
-  ASSERT_EQ(entries.Count(), 2);
-  EXPECT_EQ(entries.Get(1)->Name, u"c.jpg");
+  EXPECT_EQ(Sources(), (Lines{u"C:\\A\\a.jpg", u"C:\\A\\c.jpg"}));
+  ASSERT_EQ(job.photos.size(), 2u);
+  EXPECT_EQ(job.photos[1].record.Name, u"c.jpg");
 }
 
 TEST_F(RenameRunTest, NoFileWithMetadata) {
@@ -164,8 +175,7 @@ TEST_F(RenameRunTest, NoFileWithMetadata) {
     EXPECT_EQ(Run(u"Out", u"@file", 1, test), RenameOutcome::NoFiles);
     EXPECT_EQ(log.lines, (Lines{u"ファイルが見つかりません。"}));
     EXPECT_EQ(log.beeps, 1);
-    EXPECT_TRUE(sources.empty());
-    EXPECT_EQ(entries.Count(), 0);
+    EXPECT_TRUE(job.photos.empty());
   }
   EXPECT_FALSE(Touched());
 }
@@ -234,7 +244,7 @@ TEST_F(RenameRunTest, RepeatingAMoveFindsNothingLeft) {
   Select({{u"C:\\A\\", u"a.jpg", kFirst}, {u"C:\\A\\", u"b.jpg", kSecond, false}});
   EXPECT_EQ(Run(u"C:\\Out", u"@file", 1, false), RenameOutcome::Done);
   // Only the photos not filed stay in the lists: none here.
-  EXPECT_TRUE(sources.empty());
+  EXPECT_TRUE(job.photos.empty());
   io.Reset();
   EXPECT_EQ(Run(u"C:\\Out", u"@file", 1, false), RenameOutcome::NoFiles);
   EXPECT_EQ(log.lines, (Lines{u"ファイルが見つかりません。"}));
@@ -534,7 +544,7 @@ TEST_F(RenameRunTest, PhotosWithoutADateAreLeftOutOnlyWhenATemplateNeedsIt) {
         EXPECT_EQ(log.lines[3], u"撮影日時がないため除外します: C:\\A\\scan.jpg");
         EXPECT_EQ(log.lines[4], u"撮影日時がないため除外します: C:\\A\\edit.jpg");
         EXPECT_NE(log.lines.back().find(u"撮影日時なし 2 個"), std::u16string::npos);
-        EXPECT_EQ(sources, (TRenameSourceList{f + u"scan.jpg", f + u"edit.jpg"})) << "kept: they were not filed";
+        EXPECT_EQ(Sources(), (Lines{f + u"scan.jpg", f + u"edit.jpg"})) << "kept: they were not filed";
       } else {
         EXPECT_EQ(log.lines[log.lines.size() - 2], u"3 個のファイルをコピー/リネームしました。");
       }
@@ -609,7 +619,7 @@ TEST_F(RenameRunTest, DestinationsTheRunWouldFailOnAreReportedAndLeftOut) {
       EXPECT_FALSE(files.Find(f + u"b.jpg")) << "the other photo is moved";
       EXPECT_EQ(log.lines[log.lines.size() - 3], u"1 個のファイルを移動/リネームしました。");
       EXPECT_EQ(log.lines[log.lines.size() - 2], u"ファイルの移動/リネームに失敗しました。");
-      EXPECT_EQ(sources, (TRenameSourceList{f + u"a.jpg"})) << "the lists keep the photo not filed";
+      EXPECT_EQ(Sources(), (Lines{f + u"a.jpg"})) << "the lists keep the photo not filed";
     }
   }
   // A character the template itself wrote (values are cleaned): every photo is told.

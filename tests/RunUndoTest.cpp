@@ -127,7 +127,7 @@ class RunUndoTest : public ::testing::Test {
       item->ExpandFolder = folder;
       item->IsExifExist = true;
       EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, 3, i, 0}, item->ExifDateTimeOriginal));
-      entries.Add(std::move(item));
+      job.photos.push_back({folder + name, *item});
       sources.push_back(folder + name);
       files.Put(folder + name, "JPEG " + std::to_string(i));
     }
@@ -135,8 +135,10 @@ class RunUndoTest : public ::testing::Test {
   RenameOutcome Run(int action) {
     RenameRunControl control;
     control.journal = &journals;
-    return DoExifRename({u"D:\\Photos\\@年4@月2@日2", u"@年4@月2@日2-@時2@分2@秒2", action}, sources, entries, false,
-                        log, files, transfer, control);
+    RenameRunResult result = RunRenameJob(Job(action), log, files, transfer, control);
+    // As the dialog does: the job keeps the photos not settled.
+    job.photos = PhotosLeft(job.photos, result.settled);
+    return result.outcome;
   }
   std::map<std::u16string, std::string> Disk() const {
     std::map<std::u16string, std::string> disk;
@@ -146,8 +148,18 @@ class RunUndoTest : public ::testing::Test {
 
   std::unique_ptr<LocaleData> japanese_ = MakeJapaneseLocale();
   ScopedLocaleOverride override_{*japanese_};
-  TRenameSourceList sources;
-  TExifFilesToList entries;
+  // The photos' job, a real run into dated folders (action 0: copy, 1: move).
+  RenameJob Job(int action) const {
+    RenameJob real = job;
+    real.folderTemplate = u"D:\\Photos\\@年4@月2@日2";
+    real.nameTemplate = u"@年4@月2@日2-@時2@分2@秒2";
+    real.action = action <= 0 ? RenameAction::Copy : RenameAction::Move;
+    real.mode = RenameMode::Real;
+    return real;
+  }
+
+  std::vector<std::u16string> sources;  // every photo's, in the job's order
+  RenameJob job;
   FakeFiles files;
   FakeTransfer transfer{files};
   FakeJournalFolder journals;
@@ -358,8 +370,7 @@ TEST_F(RunUndoTest, ACancelledMoveIsJournalledAsSuchAndUndoneAsFarAsItGot) {
   RenameRunControl control;
   control.journal = &journals;
   control.cancel = &cancel;
-  ASSERT_EQ(DoExifRename({u"D:\\Photos\\@年4@月2@日2", u"@年4@月2@日2-@時2@分2@秒2", 1}, sources, entries, false, log,
-                         files, transfer, control),
+  ASSERT_EQ(RunRenameJob(Job(1), log, files, transfer, control).outcome,
             RenameOutcome::Cancelled);
   RunJournal j = *LastRun(journals);
   EXPECT_EQ(j.endState, "cancelled");

@@ -1,7 +1,6 @@
 #pragma once
-// The records the file list shows (one per directory entry), the rename items copied from
-// them for an EXIF rename, their owning lists, their order, and the filling of a record
-// from a directory entry and the file's metadata.
+// The file list's owning lists of records, their order, and the filling of a record from
+// a directory entry and the file's metadata.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -14,33 +13,9 @@
 #include "browse/FileColumns.h"
 #include "platform/DateTime.h"
 #include "platform/DirectoryList.h"
+#include "records/FileRecord.h"
 
 namespace tess {
-
-// The small members sit side by side: a folder of 20,000 photos holds 20,000 records.
-struct TplFileDataListItem {
-  virtual ~TplFileDataListItem() = default;
-  std::u16string Name;
-  int32_t Size = 0;  // -1 for a folder, else KiB rounded up
-  int32_t IconIndex = 0;
-  TDateTime CreateDate = 0;
-  TDateTime ModifyDate = 0;
-  uint32_t Attrib = 0;
-  bool IsExifExist = false;
-  // Listed, but the file's metadata not read yet (it is read off the window's thread).
-  bool MetadataPending = false;
-  TDateTime ExifDateTime = 0;
-  TDateTime ExifDateTimeOriginal = 0;  // the shot date after the fallback chain
-  TDateTime ExifDateTimeDigitized = 0;
-  std::u16string ExifCameraModel;
-  std::u16string ExifCameraMake;
-
-  bool IsFolder() const { return (Attrib & FILE_ATTRIBUTE_DIRECTORY_) != 0; }
-};
-
-struct TExifFilesToListItem : TplFileDataListItem {
-  std::u16string ExpandFolder;  // the folder the file was listed in, ending with "\"
-};
 
 // The index error of the record lists.
 class EListError : public std::out_of_range {
@@ -110,10 +85,6 @@ class OwningRecordList {
 class TplFileDataList : public OwningRecordList<TplFileDataListItem> {};
 // Records on their way into a list (from a listing on a worker).
 using RecordBatch = std::vector<std::unique_ptr<TplFileDataListItem>>;
-class TExifFilesToList : public OwningRecordList<TExifFilesToListItem> {};
-
-// The full source paths of a rename, parallel to a TExifFilesToList.
-using TRenameSourceList = std::vector<std::u16string>;
 
 // One photo's metadata, read through a small seam so that tests feed values without
 // photos. A reader lives only while one file is read.

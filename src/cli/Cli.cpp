@@ -7,16 +7,18 @@ namespace tess {
 namespace {
 
 const char kUsage[] =
-    "usage: tessarine-cli COMMAND ...\n"
+    "使い方: tessarine-cli コマンド ...\n"
     "\n"
-    "  info PATH...     read each photo's EXIF dates, make and model (TSV)\n"
+    "  info PATH...     各写真の Exif の日時・メーカー・モデルを読んで表示します (TSV)\n"
     "  plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE [--action copy|move] [--run [--progress]] PATH...\n"
-    "                   print the rename dialog's test log for the photos; --run performs it\n"
+    "                   写真についてリネーム画面のテストのログを表示します。--run で実行します\n"
     "  undo [--list] [RUN]\n"
-    "                   undo the last real rename run (or RUN); --list shows the kept runs\n"
+    "                   最後の実行 (または RUN) を元に戻します。--list で記録された実行を一覧します\n"
+    "  history [PATH...] | --forget RUN | --check\n"
+    "                   どの写真をいつどこへ整理したかを表示します (TSV)。実行の記録を消す、検査する\n"
     "\n"
-    "  tessarine-cli COMMAND --help   says more about a command\n"
-    "  tessarine-cli --version        prints the version\n";
+    "  tessarine-cli コマンド --help   コマンドの詳しい説明\n"
+    "  tessarine-cli --version        バージョンを表示します\n";
 
 }  // namespace
 
@@ -40,7 +42,7 @@ int RunCli(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* e
   if (args[0] == u"plan") return RunPlanCommand(rest, out, err);
   if (args[0] == u"undo") return RunUndoCommand(rest, out, err);
   if (args[0] == u"history") return RunHistoryCommand(rest, out, err);
-  std::fprintf(err, "tessarine-cli: unknown command '%s'\n\n", ToUtf8(args[0]).c_str());
+  std::fprintf(err, "tessarine-cli: 不明なコマンドです: '%s'\n\n", ToUtf8(args[0]).c_str());
   std::fputs(kUsage, err);
   return 2;
 }

@@ -18,20 +18,20 @@ namespace tess {
 namespace {
 
 const char kInfoUsage[] =
-    "usage: tessarine-cli info PATH...\n"
+    "使い方: tessarine-cli info PATH...\n"
     "\n"
-    "Reads each file's EXIF metadata as the file list does and prints TSV: a header line\n"
+    "各ファイルの Exif 情報をファイル一覧と同じように読み、TSV で表示します: 見出しの行\n"
     "  path  exif  datetime  original  digitized  shot  make  model\n"
-    "then one line per file, in the order given. A folder stands for its files (one level,\n"
-    "in the order the file list shows them: by name, ASCII letters without case).\n"
-    "  exif       1 = JPEG, PSD or TIFF container read, or a HEIF, CR3, video, PNG or\n"
-    "             WebP file with a date or camera text; 0 = none of these;\n"
-    "             E = the reader refused the file (its message goes to stderr)\n"
-    "  dates      yyyy/mm/dd hh:nn:ss.zzz, empty when missing or invalid\n"
-    "  shot       original, else datetime, else digitized\n"
-    "  make/model UTF-8; tab, newline, CR and other control characters written as\n"
-    "             \\t \\n \\r \\0 \\xNN, a backslash as \\\\\n"
-    "Exit status 0, or 1 when a PATH cannot be read at all (missing or unreadable).\n";
+    "に続けて、指定の順に 1 ファイル 1 行。フォルダはその中のファイルを表します (1 階層、\n"
+    "ファイル一覧の表示順: 名前順、ASCII の英字は大文字小文字を区別しない)。\n"
+    "  exif       1 = JPEG・PSD・TIFF を読んだ、または日時かカメラの文字のある HEIF・CR3・\n"
+    "             動画・PNG・WebP のファイル。0 = そのどれでもない。\n"
+    "             E = 読み取りがファイルを拒んだ (そのメッセージは標準エラーへ)\n"
+    "  日時       yyyy/mm/dd hh:nn:ss.zzz。ないときや不正なときは空\n"
+    "  shot       original、なければ datetime、なければ digitized\n"
+    "  make/model UTF-8。タブ・改行・CR などの制御文字は \\t \\n \\r \\0 \\xNN、\n"
+    "             バックスラッシュは \\\\ と書きます\n"
+    "終了コード: 0。PATH がまったく読めないとき (ない、読めない) は 1。\n";
 
 std::string DateField(double value) { return value > 0 ? ToUtf8(FormatDateTime(value, true)) : std::string(); }
 
@@ -200,7 +200,7 @@ int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
     if (folder.empty() || !IsSeparator(folder.back())) folder += kSeparator;
     std::vector<DirectoryEntry> files;
     if (!ListFolderFiles(lister, folder, files)) {
-      cannotRead(path, "the folder cannot be listed");
+      cannotRead(path, "フォルダの一覧を読めません");
       continue;
     }
     for (const DirectoryEntry& e : files) readOne(folder + e.name, folder, e);

@@ -1,10 +1,9 @@
 // `tessarine-cli plan`: the rename dialog's run from the command line. Each file is read
 // as the file list reads it and the log is the dialog's, line for line.
 //
-// Paths: on Windows as given (made absolute). Elsewhere "/" paths are accepted and the
-// log is built with the Windows rules: each file's folder is shown with "\" separators
-// (/home/u/DCIM/ becomes \home\u\DCIM\), so a folder template beginning with "\" takes
-// the first two characters of that folder as the "drive", exactly as on Windows.
+// Paths: on Windows as given (made absolute), shown with "\". Elsewhere "/" paths are
+// taken and shown as the system writes them; a folder template from "/" names that
+// folder, and one from "\" the root (the photo has no drive).
 #include <chrono>
 #include <string>
 #include <vector>
@@ -24,35 +23,33 @@ namespace {
 constexpr bool kWindowsPaths = kNativeWindowsPaths;
 
 const char kPlanHelp[] =
-    "usage: tessarine-cli plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE\n"
+    "使い方: tessarine-cli plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE\n"
     "                          [--action copy|move] [--recursive] [--run [--progress]] PATH...\n"
     "\n"
-    "Reads each photo's EXIF data as the file list does and prints, one line each (UTF-8),\n"
-    "the lines the rename dialog's test run writes to its log: source, destination, an\n"
-    "empty line, for every file with EXIF data (and the sidecars that follow it), in the\n"
-    "order given; a line for each photo left out or already filed; a closing summary. Taken\n"
-    "names get a number (\"name (2).JPG\"); nothing is ever replaced. A folder stands for\n"
-    "its files (one level, in the order the file list shows them: by name).\n"
+    "各写真の Exif 情報をファイル一覧と同じように読み、リネーム画面の「テスト」がログに書く行を\n"
+    "1 行ずつ (UTF-8) 表示します: Exif 情報のある各ファイル (とそれに付いてゆく付属ファイル) に\n"
+    "ついて、指定の順に、コピー元・コピー先・空行。除外する写真と整理済みの写真にはその旨の行、\n"
+    "最後にまとめの行。使われている名前には番号が付き (\"name (2).JPG\")、ファイルが置き換えられる\n"
+    "ことはありません。フォルダはその中のファイルを表します (1 階層、ファイル一覧の表示順: 名前順)。\n"
     "\n"
-    "  --folder T    destination-folder template, e.g. \"@年4@月2@日2\", \"@folder\" (keep the\n"
-    "                folder), \"\\DSC\\@y4\" (on the source's drive), \"E:\\DSC\\@model\"\n"
-    "  --name T      file-name template, e.g. \"@年4@月2@日2-@時2@分2@秒2\", \"@file\" (keep\n"
-    "                the name); the file's extension is always kept\n"
-    "  --action A    copy (default) or move\n"
-    "  --recursive   a folder stands for every file under it, its sub-folders included\n"
-    "                (a card's DCIM), folder by folder; hidden and system folders skipped\n"
-    "  --run         copy or move the files and print the count or failure line: each\n"
-    "                copy is written under a temporary name, read back and compared\n"
-    "                with its source before it takes its name (and, for a move, before\n"
-    "                the source is removed); a move within one volume is a rename.\n"
-    "                Ctrl+C stops it cleanly: every file is then filed and verified or\n"
-    "                still at its source\n"
-    "  --progress    print the progress to stderr (done unasked when it is a terminal)\n"
-    "  --            ends the options\n"
+    "  --folder T    コピー先フォルダのテンプレート。例: \"@年4@月2@日2\"、\"@folder\" (元のフォルダ)、\n"
+    "                \"\\DSC\\@y4\" (コピー元のドライブ上)、\"E:\\DSC\\@model\"\n"
+    "  --name T      ファイル名のテンプレート。例: \"@年4@月2@日2-@時2@分2@秒2\"、\"@file\" (元の\n"
+    "                ファイル名)。拡張子はいつもそのまま残ります\n"
+    "  --action A    copy (コピー、既定) または move (移動/リネーム)\n"
+    "  --recursive   フォルダはその下のすべてのファイル (サブフォルダも。カードの DCIM など) を\n"
+    "                フォルダごとに表します。隠しフォルダとシステムフォルダは飛ばします\n"
+    "  --run         ファイルをコピーまたは移動し、件数または失敗の行を表示します。コピーは\n"
+    "                一時的な名前で書き、読み戻してコピー元と比べてから名前を付けます (移動では\n"
+    "                そのあとでコピー元を削除します)。同じボリューム内の移動は名前の変更です。\n"
+    "                Ctrl+C で安全に止まります: どのファイルも整理されて検証済みか、コピー元に\n"
+    "                残っています\n"
+    "  --progress    進み具合を標準エラーに表示します (端末のときは指定しなくても表示します)\n"
+    "  --            オプションの終わり\n"
     "\n"
-    "Exit status: 0 when every file was planned (or handled), 1 when the run found no file\n"
-    "or refused, failed or was stopped, 2 for a usage error or an unreadable path.\n"
-    "Off Windows, paths use \"/\" and the log shows their folders with \"\\\" separators.\n";
+    "終了コード: すべてのファイルを予定 (または処理) できたとき 0、ファイルが見つからないとき、\n"
+    "除外・失敗・中止があったとき 1、使い方の誤りや読めないパスのとき 2。\n"
+    "Windows 以外では、パスは \"/\" で書き、ログにもそのまま表示します。\n";
 
 bool IsSeparator(char16_t c) { return IsPathSeparator(c, kWindowsPaths); }
 
@@ -72,9 +69,9 @@ class ProgressPrinter final : public TransferObserver {
     if (!last && printed_ && now - lastPrint_ < std::chrono::milliseconds(500)) return;
     lastPrint_ = now;
     printed_ = true;
-    const char* phase = p.phase == TransferPhase::Verifying ? "verifying" : p.phase == TransferPhase::Moving ? "moving" : "copying";
-    std::fprintf(err_, "%s%zu/%zu files, %.1f/%.1f MB, %s%s", terminal_ ? "\r" : "", p.filesDone, p.filesTotal,
-                 double(p.bytesDone) / 1e6, double(p.bytesTotal) / 1e6, last ? "done" : phase,
+    const char* phase = p.phase == TransferPhase::Verifying ? "検証中" : p.phase == TransferPhase::Moving ? "移動中" : "コピー中";
+    std::fprintf(err_, "%s%zu/%zu 個のファイル、%.1f/%.1f MB、%s%s", terminal_ ? "\r" : "", p.filesDone, p.filesTotal,
+                 double(p.bytesDone) / 1e6, double(p.bytesTotal) / 1e6, last ? "完了" : phase,
                  terminal_ ? "   " : "\n");
     std::fflush(err_);
   }
@@ -90,7 +87,7 @@ class ProgressPrinter final : public TransferObserver {
 
 int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
                        const PlanEnvironment& env) {
-  RenameRunSettings settings;
+  RenameJob job;
   bool haveFolder = false, haveName = false, run = false, recursive = false, progress = false;
   std::vector<std::u16string> paths;
   auto usage = [&](const std::string& message) {
@@ -115,35 +112,33 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     } else if (a == u"--recursive" || a == u"-r") {
       recursive = true;
     } else if (a == u"--folder" || a == u"--name" || a == u"--action") {
-      if (i + 1 >= args.size()) return usage(ToUtf8(a) + " needs a value");
+      if (i + 1 >= args.size()) return usage(ToUtf8(a) + " には値が必要です");
       const std::u16string& value = args[++i];
       if (a == u"--folder") {
-        settings.folderTemplate = value;
+        job.folderTemplate = value;
         haveFolder = true;
       } else if (a == u"--name") {
-        settings.nameTemplate = value;
+        job.nameTemplate = value;
         haveName = true;
       } else if (value == u"copy") {
-        settings.actionIndex = 0;
+        job.action = RenameAction::Copy;
       } else if (value == u"move") {
-        settings.actionIndex = 1;
+        job.action = RenameAction::Move;
       } else {
-        return usage("--action is copy or move, not '" + ToUtf8(value) + "'");
+        return usage("--action は copy か move です ('" + ToUtf8(value) + "' ではありません)");
       }
     } else {
-      return usage("unknown option '" + ToUtf8(a) + "'");
+      return usage("不明なオプションです: '" + ToUtf8(a) + "'");
     }
   }
-  if (!haveFolder) return usage("--folder is required");
-  if (!haveName) return usage("--name is required");
-  if (paths.empty()) return usage("no PATH given");
+  if (!haveFolder) return usage("--folder を指定してください");
+  if (!haveName) return usage("--name を指定してください");
+  if (paths.empty()) return usage("PATH を指定してください");
 
-  TRenameSourceList sources;
-  TExifFilesToList entries;
   for (const std::u16string& given : paths) {
     // A find-first would answer the first match of a pattern as if it were the file.
     if (kWindowsPaths && given.find_first_of(u"*?") != std::u16string::npos) {
-      std::fprintf(err, "tessarine-cli plan: '%s': wildcards are not expanded; name each file\n", ToUtf8(given).c_str());
+      std::fprintf(err, "tessarine-cli plan: '%s': ワイルドカードは展開しません。ファイルを 1 つずつ指定してください\n", ToUtf8(given).c_str());
       return 2;
     }
     std::u16string full = env.directory.FullPath(given);
@@ -153,16 +148,18 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     std::u16string folder = full.substr(0, cut);
     std::optional<DirectoryEntry> entry = env.directory.Find(full);
     if (cut == 0 || !entry) {
-      std::fprintf(err, "tessarine-cli plan: cannot find '%s'\n", ToUtf8(given).c_str());
+      std::fprintf(err, "tessarine-cli plan: 見つかりません: '%s'\n", ToUtf8(given).c_str());
       return 2;
     }
     auto add = [&](const DirectoryEntry& fileEntry, const std::u16string& fileFolder) {
       std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(fileEntry, fileFolder, env.metadata);
+      // On Windows the log writes "\" whatever the path was typed with; natively the paths
+      // stay as the system writes them.
       std::u16string shownFolder = fileFolder;
-      for (char16_t& c : shownFolder)
-        if (c == u'/') c = u'\\';
-      sources.push_back(shownFolder + record->Name);
-      entries.Add(MakeRenameItem(*record, shownFolder));
+      if (kWindowsPaths)
+        for (char16_t& c : shownFolder)
+          if (c == u'/') c = u'\\';
+      job.photos.push_back({shownFolder + record->Name, *MakeRenameItem(*record, shownFolder)});
     };
     if ((entry->attributes & FILE_ATTRIBUTE_DIRECTORY_) == 0) {
       add(*entry, folder);
@@ -175,7 +172,7 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     if (recursive) {
       std::vector<FolderTreeFile> tree;
       if (!ListFolderTreeFiles(env.directory, inside, full[cut - 1], tree)) {
-        std::fprintf(err, "tessarine-cli plan: cannot list the folder '%s'\n", ToUtf8(given).c_str());
+        std::fprintf(err, "tessarine-cli plan: フォルダの一覧を読めません: '%s'\n", ToUtf8(given).c_str());
         return 2;
       }
       for (const FolderTreeFile& file : tree) add(file.entry, file.folder);
@@ -183,7 +180,7 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     }
     std::vector<DirectoryEntry> files;
     if (!ListFolderFiles(env.directory, inside, files)) {
-      std::fprintf(err, "tessarine-cli plan: cannot list the folder '%s'\n", ToUtf8(given).c_str());
+      std::fprintf(err, "tessarine-cli plan: フォルダの一覧を読めません: '%s'\n", ToUtf8(given).c_str());
       return 2;
     }
     for (const DirectoryEntry& file : files) add(file, inside);
@@ -197,11 +194,12 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
   control.cancel = env.cancel;
   control.journal = env.journals ? env.journals : env.files ? nullptr : &PlatformJournalFolder();
   if (run && (progress || env.errIsTerminal)) control.observer = &printer;
-  RenameOutcome outcome = DoExifRename(settings, sources, entries, !run, log, files, transfer, control);
+  job.mode = run ? RenameMode::Real : RenameMode::Test;
+  RenameOutcome outcome = RunRenameJob(job, log, files, transfer, control).outcome;
   printer.End();
   // As the dialog's テスト does: the typing slips the run passed over in silence.
   if (!run)
-    for (const std::u16string& line : UnknownTokenLines(settings)) log.lines.push_back(line);
+    for (const std::u16string& line : UnknownTokenLines(job)) log.lines.push_back(line);
   for (const std::u16string& line : log.lines) PrintLine(out, line);
   std::fflush(out);
   return outcome == RenameOutcome::Planned || outcome == RenameOutcome::Done ? 0 : 1;

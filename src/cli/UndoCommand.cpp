@@ -12,21 +12,22 @@ namespace tess {
 namespace {
 
 const char kUndoHelp[] =
-    "usage: tessarine-cli undo [--list] [RUN]\n"
+    "使い方: tessarine-cli undo [--list] [RUN]\n"
     "\n"
-    "Undoes the last real rename run (or the run named RUN, as --list shows it): each photo\n"
-    "it moved goes back to its source path, each copy it made is removed, the folders it\n"
-    "made and left empty go. A file changed since, or a source path taken by another file,\n"
-    "is left as it is and named. A run cut short (the program or the machine stopped) is\n"
-    "undone as far as it got. Undoing a run twice does nothing the second time.\n"
+    "最後の実行 (または --list に出る名前 RUN の実行) を元に戻します: 移動した写真は元の\n"
+    "パスへ戻し、作ったコピーは削除し、作って空のまま残ったフォルダも削除します。その後に\n"
+    "変更されたファイルや、元のパスが別のファイルに使われているものはそのままにして、名前を\n"
+    "表示します。途中で終わった実行 (プログラムやコンピューターが止まった) は、進んだところ\n"
+    "まで元に戻します。同じ実行を 2 度元に戻しても、2 度目は何もしません。\n"
     "\n"
-    "  --list   print the kept runs, newest first (TSV): run, time, action, pairs, state\n"
-    "           (done, failed, cut short), undone (yes, no, partly started), can undo (1/0)\n"
+    "  --list   記録されている実行を新しい順に表示します (TSV): 実行、時刻、操作、組の数、\n"
+    "           状態 (done, failed, cut short)、元に戻したか (yes, no, partly started)、\n"
+    "           元に戻せるか (1/0)\n"
     "\n"
-    "The journals are in %LOCALAPPDATA%\\Tessarine\\journal (elsewhere\n"
-    "$XDG_STATE_HOME/tessarine/journal); TESSARINE_JOURNAL_DIR names another folder.\n"
-    "Exit status: 0 when the run was undone, 1 when something was left or nothing could be\n"
-    "done, 2 for a usage error or no such run.\n";
+    "記録は %LOCALAPPDATA%\\Tessarine\\journal にあります (Windows 以外では\n"
+    "$XDG_STATE_HOME/tessarine/journal)。TESSARINE_JOURNAL_DIR で別のフォルダを指定できます。\n"
+    "終了コード: 元に戻せたとき 0、残ったものがあるか何もできなかったとき 1、使い方の誤りや\n"
+    "その実行がないとき 2。\n";
 
 int List(std::FILE* out, JournalFolder& journals) {
   std::vector<std::u16string> names = journals.Names();
@@ -55,14 +56,14 @@ int RunUndoCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     if (a == u"--list") {
       list = true;
     } else if (!a.empty() && a[0] == u'-') {
-      std::fprintf(err, "tessarine-cli undo: unknown option '%s'\n\n%s", ToUtf8(a).c_str(), kUndoHelp);
+      std::fprintf(err, "tessarine-cli undo: 不明なオプションです: '%s'\n\n%s", ToUtf8(a).c_str(), kUndoHelp);
       return 2;
     } else {
       runs.push_back(a);
     }
   }
   if (runs.size() > 1 || (list && !runs.empty())) {
-    std::fprintf(err, "tessarine-cli undo: give one RUN, or --list alone\n\n%s", kUndoHelp);
+    std::fprintf(err, "tessarine-cli undo: RUN を 1 つだけ指定するか、--list だけを指定してください\n\n%s", kUndoHelp);
     return 2;
   }
   if (list) return List(out, env.journals);
@@ -70,7 +71,7 @@ int RunUndoCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
   if (runs.empty()) {
     std::vector<std::u16string> names = env.journals.Names();
     if (names.empty()) {
-      std::fprintf(err, "tessarine-cli undo: no rename run is recorded in %s\n",
+      std::fprintf(err, "tessarine-cli undo: %s に記録された実行がありません\n",
                    ToUtf8(env.journals.Location()).c_str());
       return 2;
     }
@@ -83,7 +84,7 @@ int RunUndoCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     if (name.size() > 4 && name.compare(name.size() - 4, 4, u".tsv") == 0) name.resize(name.size() - 4);
   }
   if (!ReadRun(env.journals, name)) {
-    std::fprintf(err, "tessarine-cli undo: no run '%s' in %s\n", ToUtf8(name).c_str(),
+    std::fprintf(err, "tessarine-cli undo: 実行 '%s' は %s にありません\n", ToUtf8(name).c_str(),
                  ToUtf8(env.journals.Location()).c_str());
     return 2;
   }

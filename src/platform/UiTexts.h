@@ -88,6 +88,10 @@ inline constexpr char16_t kUnknownToken[] = u"不明なトークン: ";
 
 // ---- The rename run's log ----
 inline constexpr char16_t kRunNoFiles[] = u"ファイルが見つかりません。";
+// テスト or 実行 pressed again after a real run filed every photo of the dialog's batch.
+inline constexpr char16_t kRunBatchDone[] =
+    u"この一覧の写真はすべて処理済みです。別の写真を処理するには、この画面を閉じ、ファイル一覧で写真を選んで"
+    u"もう一度「Exifリネーム」を押してください。";
 inline constexpr char16_t kRunCopiedSuffix[] = u" 個のファイルをコピー/リネームしました。";
 inline constexpr char16_t kRunMovedSuffix[] = u" 個のファイルを移動/リネームしました。";
 inline constexpr char16_t kRunCopyFailed[] = u"ファイルのコピー/リネームに失敗しました。";

@@ -90,17 +90,17 @@ std::u16string JoinLines(const std::vector<std::u16string>& lines) {
   return text;
 }
 
-RenameRunSettings RunSettings(int actionIndex, const TemplateChoice& folders, const TemplateChoice& files) {
-  RenameRunSettings settings;
-  settings.actionIndex = actionIndex;
-  settings.folderTemplate = SelectedText(folders);
-  settings.nameTemplate = SelectedText(files);
-  return settings;
+RenameAction ActionAt(int actionIndex) { return actionIndex <= 0 ? RenameAction::Copy : RenameAction::Move; }
+
+void ChooseForJob(RenameJob& job, int actionIndex, const TemplateChoice& folders, const TemplateChoice& files) {
+  job.action = ActionAt(actionIndex);
+  job.folderTemplate = SelectedText(folders);
+  job.nameTemplate = SelectedText(files);
 }
 
-std::vector<std::u16string> UnknownTokenLines(const RenameRunSettings& settings) {
+std::vector<std::u16string> UnknownTokenLines(const RenameJob& job) {
   std::vector<std::u16string> lines;
-  for (const std::u16string* text : {&settings.folderTemplate, &settings.nameTemplate})
+  for (const std::u16string* text : {&job.folderTemplate, &job.nameTemplate})
     for (const std::u16string& token : UnknownTemplateTokens(*text)) lines.push_back(texts::kUnknownToken + token);
   return lines;
 }

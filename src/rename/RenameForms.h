@@ -10,11 +10,12 @@
 #include "platform/UiTexts.h"
 #include "rename/RenameRun.h"
 #include "rename/RenameSettings.h"
+#include "rename/RenameTemplate.h"
 
 namespace tess {
 
-inline constexpr char16_t kFolderMarker[] = u"@元のフォルダ名";
-inline constexpr char16_t kFileMarker[] = u"@元のファイル名";
+inline constexpr const char16_t* kFolderMarker = Marker(MarkerKind::KeepFolder).japanese;
+inline constexpr const char16_t* kFileMarker = Marker(MarkerKind::KeepName).japanese;
 using texts::kRenameFormCaption;
 using texts::kListEditFormCaption;
 using texts::kFolderListCaption;
@@ -70,12 +71,15 @@ std::vector<std::u16string> SplitLines(const std::u16string& text);
 // One line after another with CR LF between them; SplitLines gives the same lines back.
 std::u16string JoinLines(const std::vector<std::u16string>& lines);
 
-// A run's settings from the three drop-downs.
-RenameRunSettings RunSettings(int actionIndex, const TemplateChoice& folders, const TemplateChoice& files);
+// The action the action drop-down's entry stands for: entry 0 (or none) copies, the
+// entries after it move and rename.
+RenameAction ActionAt(int actionIndex);
+// A job's action and templates from the three drop-downs.
+void ChooseForJob(RenameJob& job, int actionIndex, const TemplateChoice& folders, const TemplateChoice& files);
 
 // The lines テスト adds to its log for typing slips: "不明なトークン: @年" for each "@" of the
-// run's two templates that starts no token (the run drops such an "@").
-std::vector<std::u16string> UnknownTokenLines(const RenameRunSettings& settings);
+// job's two templates that starts no token (the run drops such an "@").
+std::vector<std::u16string> UnknownTokenLines(const RenameJob& job);
 
 // ---- Layout ----
 

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "browse/FileRecords.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
+#include "rename/RenameJob.h"
 #include "rename/VerifiedTransfer.h"
 
 namespace tess {
@@ -30,12 +30,6 @@ class RecordedRenameLog final : public RenameLog {
   void Clear() override { lines.clear(); }
   void WriteLine(const std::u16string& line) override { lines.push_back(line); }
   void Beep() override { ++beeps; }
-};
-
-struct RenameRunSettings {
-  std::u16string folderTemplate;  // the selected destination-folder template; empty for none
-  std::u16string nameTemplate;    // the selected file-name template; empty for none
-  int actionIndex = 0;            // 0 or less: copy; above: move and rename
 };
 
 enum class RenameOutcome {
@@ -61,28 +55,32 @@ struct RenameRunControl {
 // The line of a run that found no file with metadata.
 extern const char16_t* const kRenameNoFilesMessage;
 
-// The run, in three steps. Plan: every source with metadata gets its destination folder
-// and name; entries without metadata are deleted from both parallel lists; a photo without
-// a shooting date is left out (with a line) when a template needs the date. Values from
-// the photo are cleaned into names Windows accepts. Photos of one folder that differ only
-// in extension share one name, and the sidecars beside them (XMP, THM, WAV, AAE, LRV)
-// follow it. Check: a name held by another file of the batch or by a different file on
-// disk gives the group the next free number ("name (2).JPG") in shooting order; a
-// destination that already holds the source's bytes is a photo filed before, left out with
-// a line; a destination that cannot be used (a file where a folder must go, a name too
-// long, a state that cannot be told) leaves its photos out with a true reason. A test run
-// (isSkipCopy) ends here, its log telling everything the real run will do. Run: every file
-// copied and verified (or, for a move within a volume, renamed), a move's source removed
-// only once its copy verified: the count line counts only the files that arrived whole;
-// each that did not is named, nothing partial is left and the folders left empty are
-// removed, and the failure line and a beep follow. A cancel adds the count of files not
-// handled. The log ends with a summary line. After a real run the lists keep only the
-// photos not filed.
-RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, RenameLog& log, const RenameRunControl& control = {});
+// What a run came to, and the photos it is done with (a real run's settled ones, and in
+// every mode those without metadata).
+struct RenameRunResult {
+  RenameOutcome outcome = RenameOutcome::Failed;
+  SettledPhotos settled;
+};
+
+// The run, in four phases. Plan: every photo with metadata gets its destination folder
+// and name; a photo without a shooting date is left out (with a line) when a template
+// needs the date. Values from the photo are cleaned into names Windows accepts. Photos of
+// one folder that differ only in extension share one name, and the sidecars beside them
+// (XMP, THM, WAV, AAE, LRV) follow it. Check: a name held by another file of the batch or
+// by a different file on disk gives the group the next free number ("name (2).JPG") in
+// shooting order; a destination that already holds the source's bytes is a photo filed
+// before, left out with a line; a destination that cannot be used (a file where a folder
+// must go, a name too long, a state that cannot be told) leaves its photos out with a true
+// reason. A test ends here, its log telling everything the real run will do. Transfer:
+// every file copied and verified (or, for a move within a volume, renamed), a move's
+// source removed only once its copy verified: the count line counts only the files that
+// arrived whole; each that did not is named, nothing partial is left and the folders left
+// empty are removed, and the failure line and a beep follow. A cancel adds the count of
+// files not handled. Summary: the log ends with what went and what was left out and why.
+// The job itself is never changed: its owner keeps the photos not settled for a retry.
+RenameRunResult RunRenameJob(const RenameJob& job, RenameLog& log, const RenameRunControl& control = {});
 // The same with the file system given (tests); the one above uses the machine's.
-RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList& sources, TExifFilesToList& entries,
-                           bool isSkipCopy, RenameLog& log, FileSystem& fs, FileTransfer& io,
-                           const RenameRunControl& control = {});
+RenameRunResult RunRenameJob(const RenameJob& job, RenameLog& log, FileSystem& fs, FileTransfer& io,
+                          const RenameRunControl& control = {});
 
 }  // namespace tess

@@ -69,10 +69,6 @@ constexpr ValueMeaning kMeanings[] = {
     {Value::At, texts::kTokenAt},
 };
 
-// Templates that as a whole keep each photo's folder or file name (the rename run's rule).
-constexpr std::u16string_view kFolderMarkers[] = {u"@元のフォルダ名", u"@folder"};
-constexpr std::u16string_view kFileMarkers[] = {u"@元のファイル名", u"@file"};
-
 bool IsAsciiText(std::u16string_view text) {
   for (char16_t c : text)
     if (c >= 0x80) return false;
@@ -168,10 +164,14 @@ class EntryValues {
 
 }  // namespace
 
+bool IsTemplateMarker(const std::u16string& templateText, MarkerKind kind) {
+  const TemplateMarker& marker = Marker(kind);
+  return SameTextAscii(templateText, marker.japanese) || SameTextAscii(templateText, marker.ascii);
+}
+
 std::vector<std::u16string> UnknownTemplateTokens(const std::u16string& templateText) {
-  for (const auto* markers : {kFolderMarkers, kFileMarkers})
-    for (size_t i = 0; i < 2; ++i)
-      if (SameTextAscii(templateText, markers[i])) return {};
+  if (IsTemplateMarker(templateText, MarkerKind::KeepFolder) || IsTemplateMarker(templateText, MarkerKind::KeepName))
+    return {};
   std::vector<std::u16string> unknown;
   std::u16string_view rest = templateText;
   while (!rest.empty()) {
@@ -217,8 +217,10 @@ std::vector<TemplateTokenHelp> TemplateTokenTable(const TExifFilesToListItem* ex
     folderName = cut == std::u16string_view::npos ? folder : folder.substr(cut + 1);
     fileName = NameWithoutExtension(example->Name);
   }
-  rows.push_back({std::u16string(kFolderMarkers[0]), std::u16string(kFolderMarkers[1]), texts::kTokenFolderMarker, folderName});
-  rows.push_back({std::u16string(kFileMarkers[0]), std::u16string(kFileMarkers[1]), texts::kTokenFileMarker, fileName});
+  const TemplateMarker& keepFolder = Marker(MarkerKind::KeepFolder);
+  const TemplateMarker& keepName = Marker(MarkerKind::KeepName);
+  rows.push_back({keepFolder.japanese, keepFolder.ascii, texts::kTokenFolderMarker, folderName});
+  rows.push_back({keepName.japanese, keepName.ascii, texts::kTokenFileMarker, fileName});
   return rows;
 }
 

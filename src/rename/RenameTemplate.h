@@ -4,9 +4,25 @@
 #include <string>
 #include <vector>
 
-#include "browse/FileRecords.h"
+#include "records/FileRecord.h"
 
 namespace tess {
+
+// The templates that, as a whole, keep each photo's own folder or file name instead of
+// being expanded: the Japanese form (the one the dialog puts first) and the ASCII form,
+// either taken without regard to ASCII case.
+struct TemplateMarker {
+  const char16_t* japanese;
+  const char16_t* ascii;
+};
+enum class MarkerKind { KeepFolder, KeepName };
+inline constexpr TemplateMarker kTemplateMarkers[] = {
+    {u"@元のフォルダ名", u"@folder"},  // KeepFolder
+    {u"@元のファイル名", u"@file"},    // KeepName
+};
+constexpr const TemplateMarker& Marker(MarkerKind kind) { return kTemplateMarkers[static_cast<int>(kind)]; }
+// True when the template is wholly the marker of that kind.
+bool IsTemplateMarker(const std::u16string& templateText, MarkerKind kind);
 
 // prefix followed by the expansion of templateText for entry. Values are inserted as they
 // are and never scanned again; an "@" that starts no token is dropped.

@@ -19,6 +19,7 @@
 #include "browse/FolderPaths.h"
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 #include "rename/RenameForms.h"
 #include "rename/RenameSettings.h"
@@ -180,6 +181,13 @@ class RenameFormTest : public ::testing::Test {
     MakeUserSettingsStore()->DeleteTree(root_);
     std::error_code ec;
     fs::remove_all(fs::path(std::wstring(W(folder_))), ec);
+  }
+
+  // The sources of the photos the dialog's job holds.
+  List JobSources() const {
+    List sources;
+    for (const RenamePhoto& photo : rename_->Job().photos) sources.push_back(photo.source);
+    return sources;
   }
 
   void Open() {
@@ -614,7 +622,7 @@ TEST_F(RenameFormTest, ButtonAndMenuItemsHandTheRightFilesOver) {
   ASSERT_EQ(Rows(), (List{u"a.jpg", u"b.jpg", u"c.txt"}));
   List handed;
   rename_->OnShown = [&] {
-    handed = main_->plFileList1().ExifRenameFilesFrom();
+    handed = JobSources();
     rename_->EndModal(IDCANCEL);
   };
 
@@ -630,9 +638,9 @@ TEST_F(RenameFormTest, ButtonAndMenuItemsHandTheRightFilesOver) {
   PressExifRenameButton();
   EXPECT_EQ(handed, (List{folder_ + u"a.jpg", folder_ + u"c.txt"}));
   EXPECT_TRUE(main_->plFileList1().ExifRenameFilesExist());
-  ASSERT_EQ(main_->plFileList1().ExifFilesToList().Count(), 2);
-  EXPECT_EQ(main_->plFileList1().ExifFilesToList().Get(0)->ExpandFolder, folder_);
-  EXPECT_FALSE(main_->plFileList1().ExifFilesToList().Get(1)->IsExifExist);
+  ASSERT_EQ(rename_->Job().photos.size(), 2u);
+  EXPECT_EQ(rename_->Job().photos[0].record.ExpandFolder, folder_);
+  EXPECT_FALSE(rename_->Job().photos[1].record.IsExifExist);
   EXPECT_EQ(GetFocus(), ListView()) << "the list has the focus again after the dialog";
 
   // The tree focused: every item of the shown folder.
@@ -684,7 +692,7 @@ TEST_F(RenameFormTest, TheTreesCommandTakesTheSubFoldersToo) {
   Open();
   List handed;
   rename_->OnShown = [&] {
-    handed = main_->plFileList1().ExifRenameFilesFrom();
+    handed = JobSources();
     rename_->EndModal(IDCANCEL);
   };
   const List all{folder_ + u"top.jpg", folder_ + u"100CANON\\IMG_0100.JPG", folder_ + u"100CANON\\IMG_0101.JPG",
@@ -696,9 +704,9 @@ TEST_F(RenameFormTest, TheTreesCommandTakesTheSubFoldersToo) {
   SetFocus(main_->plFolderTree1().Handle());
   PressExifRenameButton();
   EXPECT_EQ(handed, all) << Show(handed);
-  ASSERT_EQ(main_->plFileList1().ExifFilesToList().Count(), 4);
-  EXPECT_EQ(main_->plFileList1().ExifFilesToList().Get(2)->ExpandFolder, folder_ + u"100CANON\\");
-  EXPECT_TRUE(main_->plFileList1().ExifFilesToList().Get(3)->IsExifExist) << "read as the list reads its files";
+  ASSERT_EQ(rename_->Job().photos.size(), 4u);
+  EXPECT_EQ(rename_->Job().photos[2].record.ExpandFolder, folder_ + u"100CANON\\");
+  EXPECT_TRUE(rename_->Job().photos[3].record.IsExifExist) << "read as the list reads its files";
 }
 
 TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
@@ -744,7 +752,7 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     // テスト: exactly the pairs, nothing on disk, the files without metadata left out.
     TestToEnd(*rename_);
     EXPECT_EQ(Body(rename_->LogLines()), pairs(copies)) << Show(rename_->LogLines());
-    EXPECT_EQ(main_->plFileList1().ExifRenameFilesFrom().size(), 3u);
+    EXPECT_EQ(rename_->Job().photos.size(), 3u);
     EXPECT_FALSE(Exists(folder_ + u"2024"));
     EXPECT_EQ(beeps_, 0);
 
@@ -753,7 +761,7 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     List expected = pairs(copies);
     expected.push_back(u"3 個のファイルをコピー/リネームしました。");
     EXPECT_EQ(Body(rename_->LogLines()), expected) << Show(rename_->LogLines());
-    EXPECT_TRUE(main_->plFileList1().ExifRenameFilesFrom().empty()) << "every photo filed: none left to retry";
+    EXPECT_TRUE(rename_->Job().photos.empty()) << "every photo filed: none left to retry";
     for (int i = 0; i < 3; ++i) {
       EXPECT_EQ(Bytes(copies[i]), original[i]) << i;
       EXPECT_TRUE(Exists(folder_ + names[i])) << i;
@@ -767,10 +775,13 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     EXPECT_EQ(static_cast<int>(end), length);
     EXPECT_GT(SendMessageW(memo, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
     EXPECT_FALSE(IsWindowEnabled(main_->Handle())) << "still modal after the run";
-    // 実行 again: nothing left, and no failure.
+    // 実行 again: nothing left, and no failure: the batch is done, and how to start another.
     RunToEnd(*rename_);
-    EXPECT_EQ(rename_->LogLines(), (List{u"ファイルが見つかりません。"}));
-    EXPECT_EQ(beeps_, 1) << "as for an empty selection";
+    EXPECT_EQ(rename_->LogLines(), (List{texts::kRunBatchDone}));
+    EXPECT_EQ(beeps_, 1) << "nothing to do, as for an empty selection";
+    beeps_ = 0;
+    TestToEnd(*rename_);
+    EXPECT_EQ(rename_->LogLines(), (List{texts::kRunBatchDone})) << "テスト says the same";
     beeps_ = 0;
     Select(C(IdComboBox1), 1);
     Select(C(IdComboBox2), 2);
@@ -941,7 +952,7 @@ TEST_F(RenameFormTest, SecondMoveFindsNothingLeftAndLosesNothing) {
     ASSERT_EQ(Body(rename_->LogLines()).back(), u"2 個のファイルを移動/リネームしました。") << Show(rename_->LogLines());
     // 実行 again: every photo is filed, none is left to retry; no failure is claimed.
     RunToEnd(*rename_);
-    EXPECT_EQ(rename_->LogLines(), (List{u"ファイルが見つかりません。"})) << Show(rename_->LogLines());
+    EXPECT_EQ(rename_->LogLines(), (List{texts::kRunBatchDone})) << Show(rename_->LogLines());
   });
   main_->plFileList1().SelectAll();
   SetFocus(ListView());

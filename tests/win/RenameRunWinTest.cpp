@@ -63,8 +63,7 @@ class RealRenameRun : public ::testing::Test {
 
   // Photos on the card, each with its own bytes, shot on 2024-05-01 at 09:00 plus i seconds.
   std::vector<std::string> Shoot(int count, size_t size) {
-    sources.clear();
-    entries.Clear();
+    photos.clear();
     std::vector<std::string> shot;
     for (int i = 0; i < count; ++i) {
       std::wstring name = L"IMG_000" + std::to_wstring(i) + L".JPG";
@@ -75,8 +74,7 @@ class RealRenameRun : public ::testing::Test {
       item->ExpandFolder = Card();
       item->IsExifExist = true;
       EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, i / 60, i % 60, 0}, item->ExifDateTimeOriginal));
-      entries.Add(std::move(item));
-      sources.push_back(Card() + U16(name));
+      photos.push_back({Card() + U16(name), *item});
     }
     return shot;
   }
@@ -110,17 +108,26 @@ class RealRenameRun : public ::testing::Test {
     return n;
   }
   RenameOutcome Copy(const std::u16string& folder) {
-    return DoExifRename({folder, u"@file", 0}, sources, entries, false, log, control);
+    return Rename(folder, u"@file", 0, false, control);
   }
   RenameOutcome Move(const std::u16string& folder) {
-    return DoExifRename({folder, u"@file", 1}, sources, entries, false, log, control);
+    return Rename(folder, u"@file", 1, false, control);
   }
 
   std::unique_ptr<LocaleData> japanese_ = MakeJapaneseLocale();
   ScopedLocaleOverride override_{*japanese_};
   fs::path root_;
-  TRenameSourceList sources;
-  TExifFilesToList entries;
+  // A run of the photos; as the dialog does, the photos it settled leave the list (action
+  // 0: copy, 1: move).
+  RenameOutcome Rename(const std::u16string& folder, const std::u16string& name, int action, bool test,
+                       const RenameRunControl& runControl = {}) {
+    RenameJob job{photos, action <= 0 ? RenameAction::Copy : RenameAction::Move, folder, name,
+                  test ? RenameMode::Test : RenameMode::Real};
+    RenameRunResult result = RunRenameJob(job, log, runControl);
+    photos = PhotosLeft(photos, result.settled);
+    return result.outcome;
+  }
+  std::vector<RenamePhoto> photos;
   RecordedRenameLog log;
   RenameRunControl control;
   static inline int mounts_ = 0;
@@ -234,8 +241,7 @@ TEST_F(RealRenameRun, ARealCardFilesInOneGo) {
   };
   std::map<std::wstring, std::string> bytes;
   auto load = [&] {
-    sources.clear();
-    entries.Clear();
+    photos.clear();
     int seed = 0;
     for (const CardFile& f : card) {
       const fs::path p = root_ / L"card" / f.path;
@@ -255,8 +261,7 @@ TEST_F(RealRenameRun, ARealCardFilesInOneGo) {
       } else {
         EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, 3, f.second, f.ms}, item->ExifDateTimeOriginal));
       }
-      sources.push_back(U16(p.wstring()));
-      entries.Add(std::move(item));
+      photos.push_back({U16(p.wstring()), *item});
     }
   };
   const fs::path out = root_ / L"out";
@@ -268,7 +273,7 @@ TEST_F(RealRenameRun, ARealCardFilesInOneGo) {
   // Copied twice: the second time everything is already filed and nothing new appears.
   for (int round = 0; round < 2; ++round) {
     load();
-    EXPECT_EQ(DoExifRename({folder, name, 0}, sources, entries, false, log), RenameOutcome::Done)
+    EXPECT_EQ(Rename(folder, name, 0, false), RenameOutcome::Done)
         << round;
     EXPECT_EQ(log.beeps, 0) << round;
     size_t files = 0;
@@ -287,10 +292,10 @@ TEST_F(RealRenameRun, ARealCardFilesInOneGo) {
 
   // Moved: what テスト says is what 実行 does.
   load();
-  EXPECT_EQ(DoExifRename({folder, name, 1}, sources, entries, true, log), RenameOutcome::Planned);
+  EXPECT_EQ(Rename(folder, name, 1, true), RenameOutcome::Planned);
   const std::vector<std::u16string> tested(log.lines.begin(), log.lines.end() - 1);
   load();
-  EXPECT_EQ(DoExifRename({folder, name, 1}, sources, entries, false, log), RenameOutcome::Done);
+  EXPECT_EQ(Rename(folder, name, 1, false), RenameOutcome::Done);
   std::vector<std::u16string> done(log.lines.begin(), log.lines.end() - 2);
   EXPECT_EQ(done, tested);
   EXPECT_EQ(log.lines[log.lines.size() - 2], u"7 個のファイルを移動/リネームしました。");
@@ -317,7 +322,7 @@ TEST_F(RealRenameRun, ARealCardFilesInOneGo) {
   }
   EXPECT_EQ(Content(out / L"X-T5" / L"20240501-090307.JPG"), another) << "the other camera's photo is untouched";
   EXPECT_EQ(Content(root_ / L"card" / L"100CANON" / L"SCAN.JPG"), bytes[L"100CANON\\SCAN.JPG"]);
-  EXPECT_TRUE(sources == TRenameSourceList{card16 + u"\\100CANON\\SCAN.JPG"}) << "only the photo not filed stays listed";
+  EXPECT_TRUE(photos.size() == 1 && photos[0].source == card16 + u"\\100CANON\\SCAN.JPG") << "only the photo not filed stays listed";
 }
 
 // A few hundred photos copied, then moved, from the card to another volume: every copy read
@@ -368,7 +373,7 @@ TEST_F(RealRenameRun, CancelInTheMiddleLosesNothing) {
     control.cancel = &cancelAt.token;
     const fs::path out = volume / (action == 0 ? L"copies" : L"moved");
     const std::u16string folder = U16(out.wstring());
-    EXPECT_EQ(DoExifRename({folder, u"@file", action}, sources, entries, false, log, control), RenameOutcome::Cancelled);
+    EXPECT_EQ(Rename(folder, u"@file", action, false, control), RenameOutcome::Cancelled);
     size_t filed = 0;
     for (int i = 0; i < count; ++i) {
       const std::wstring name = L"IMG_000" + std::to_wstring(i) + L".JPG";

@@ -105,15 +105,14 @@ class RealUndo : public ::testing::Test {
       item->ExpandFolder = Card();
       item->IsExifExist = true;
       EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, i / 60, i % 60, 0}, item->ExifDateTimeOriginal));
-      entries.Add(std::move(item));
-      sources.push_back(Card() + U16(name));
+      photos.push_back({Card() + U16(name), *item});
     }
   }
   RenameOutcome Run(int action) {
     const std::u16string folder = U16((root_ / L"photos").wstring()) + u"\\@年4\\@月2@日2";
     RenameRunControl control;
     control.journal = &PlatformJournalFolder();
-    return DoExifRename({folder, u"@年4@月2@日2-@時2@分2@秒2", action}, sources, entries, false, log, control);
+    return Rename(folder, u"@年4@月2@日2-@時2@分2@秒2", action, false, control);
   }
   UndoSummary Undo() {
     std::optional<RunJournal> last = LastRun(PlatformJournalFolder());
@@ -125,8 +124,17 @@ class RealUndo : public ::testing::Test {
   std::unique_ptr<LocaleData> japanese_ = MakeJapaneseLocale();
   ScopedLocaleOverride override_{*japanese_};
   fs::path root_;
-  TRenameSourceList sources;
-  TExifFilesToList entries;
+  // A run of the photos; as the dialog does, the photos it settled leave the list (action
+  // 0: copy, 1: move).
+  RenameOutcome Rename(const std::u16string& folder, const std::u16string& name, int action, bool test,
+                       const RenameRunControl& runControl = {}) {
+    RenameJob job{photos, action <= 0 ? RenameAction::Copy : RenameAction::Move, folder, name,
+                  test ? RenameMode::Test : RenameMode::Real};
+    RenameRunResult result = RunRenameJob(job, log, runControl);
+    photos = PhotosLeft(photos, result.settled);
+    return result.outcome;
+  }
+  std::vector<RenamePhoto> photos;
   RecordedRenameLog log, undoLog;
 };
 

@@ -22,8 +22,10 @@ std::u16string JoinLog(const std::vector<std::u16string>& lines) {
 }  // namespace
 
 void TTessarineMain::ConnectRenameForm(TRenameForm& form) {
-  form.SetRenameLists(&list_->ExifRenameFilesFrom(), &list_->ExifFilesToList());
-  list_->ShowRenameForm = [&form] { form.ShowModal(); };
+  list_->ShowRenameForm = [&form](RenameJob job) {
+    form.SetJob(std::move(job));
+    form.ShowModal();
+  };
   form.OnFilesChanged = [this] { RenameFilesChanged(); };
 }
 

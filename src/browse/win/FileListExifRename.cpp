@@ -1,5 +1,5 @@
-// The file list's hand-off to the EXIF rename: the selected rows become the rename lists
-// that the rename dialog reads and shortens.
+// The file list's hand-off to the EXIF rename: the selected rows (or the whole card below
+// the shown folder) become a rename job, which the rename dialog takes over.
 #include "browse/win/FileListWin.h"
 #include "browse/FolderFiles.h"
 
@@ -8,20 +8,26 @@
 
 namespace tess {
 
+namespace {
+
+RenamePhoto PhotoOf(const TplFileDataListItem& record, const std::u16string& folder) {
+  return {folder + record.Name, *MakeRenameItem(record, folder)};
+}
+
+}  // namespace
+
 bool TplFileList::ExifRenameFiles() {
   std::vector<int> rows = SelectedRows();
   if (rows.empty()) return false;
-  FExifRenameFilesFrom.clear();
-  FExifFilesToList.Clear();
+  RenameJob job;
   EndEdit();
   FinishReadsOf(rows);
   for (int row : rows) {
     if (row >= model_.FileDataList.Count()) break;
     const TplFileDataListItem& record = *model_.FileDataList.Get(row);
-    FExifFilesToList.Add(MakeRenameItem(record, ExpandFolder()));
-    FExifRenameFilesFrom.push_back(ExpandFolder() + record.Name);
+    job.photos.push_back(PhotoOf(record, ExpandFolder()));
   }
-  if (ShowRenameForm) ShowRenameForm();
+  if (ShowRenameForm) ShowRenameForm(std::move(job));
   return true;
 }
 
@@ -70,23 +76,20 @@ void TplFileList::CardReadReady() {
   std::map<std::u16string, const TplFileDataListItem*> read;
   for (const auto& file : files)
     if (file.folder.size() == folder.size() && file.record) read[file.record->Name] = file.record.get();
-  FExifRenameFilesFrom.clear();
-  FExifFilesToList.Clear();
+  RenameJob job;
   for (int row = 0; row < model_.FileDataList.Count(); ++row) {
     const TplFileDataListItem* record = model_.FileDataList.Get(row);
     if (record->IsFolder()) continue;
     auto it = read.find(record->Name);
     if (record->MetadataPending && it != read.end()) record = it->second;
-    FExifFilesToList.Add(MakeRenameItem(*record, cardFolder_));
-    FExifRenameFilesFrom.push_back(cardFolder_ + record->Name);
+    job.photos.push_back(PhotoOf(*record, cardFolder_));
   }
   for (const auto& file : files) {
     // The shown folder's own files came from the list, in its order.
     if (file.folder.size() == folder.size() || !file.record) continue;
-    FExifFilesToList.Add(MakeRenameItem(*file.record, file.folder));
-    FExifRenameFilesFrom.push_back(file.folder + file.record->Name);
+    job.photos.push_back(PhotoOf(*file.record, file.folder));
   }
-  if (ShowRenameForm) ShowRenameForm();
+  if (ShowRenameForm) ShowRenameForm(std::move(job));
 }
 
 bool TplFileList::ExifRenameFilesExist() {

@@ -22,6 +22,7 @@
 #include "browse/MetadataReads.h"
 #include "platform/win/WinControls.h"
 #include "platform/Shell.h"
+#include "rename/RenameJob.h"
 
 namespace tess {
 
@@ -138,10 +139,9 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   void CancelCardRead();
   // Whether a selected record has metadata.
   bool ExifRenameFilesExist();
-  TRenameSourceList& ExifRenameFilesFrom() { return FExifRenameFilesFrom; }
-  TExifFilesToList& ExifFilesToList() { return FExifFilesToList; }
-  // Shows the rename dialog modally; set by the window that owns the dialog.
-  std::function<void()> ShowRenameForm;
+  // Shows the rename dialog modally for the job built from the selection or the card;
+  // set by the window that owns the dialog, which keeps the job.
+  std::function<void(RenameJob job)> ShowRenameForm;
 
   // BrowsePane
   bool StartRename() override { return EditFileName(); }
@@ -207,8 +207,6 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   BrowseState* state_;
   HWND hwnd_ = nullptr;
   HIMAGELIST ImgListSHandle = nullptr;  // the system's list: shared, never destroyed
-  TRenameSourceList FExifRenameFilesFrom;
-  TExifFilesToList FExifFilesToList;
   TplFileDataListItem* FFileInfo = nullptr;
   FileListModel model_;
   ShellServices* shell_;

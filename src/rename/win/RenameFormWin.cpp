@@ -166,9 +166,8 @@ TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions optio
 }
 
 const TExifFilesToListItem* TRenameForm::FirstPhoto() const {
-  if (!entries_) return nullptr;
-  for (int i = 0; i < entries_->Count(); ++i)
-    if (const TExifFilesToListItem* entry = entries_->Get(i); entry && entry->IsExifExist) return entry;
+  for (const RenamePhoto& photo : job_.photos)
+    if (photo.record.IsExifExist) return &photo.record;
   return nullptr;
 }
 
@@ -268,7 +267,7 @@ struct TRenameForm::RunChannel final : public RenameLog, public TransferObserver
   TransferProgress progress;
   bool progressPosted = false;
   std::chrono::steady_clock::time_point lastProgress{};
-  RenameOutcome outcome = RenameOutcome::Done;
+  RenameRunResult result;
   bool testOnly = false;  // テスト: planned only, nothing touched
 
   void Clear() override {
@@ -334,61 +333,53 @@ void TRenameForm::AppendToLog(const std::u16string& text) {
   SendMessageW(memo, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(W(text)));
 }
 
-void TRenameForm::DoExifRename(bool isSkipCopy) {
-  if (running_) return;
-  StartRun(isSkipCopy);
-}
-
 // テスト and 実行 alike plan on the worker (about a second per 2,000 photos, the disk asked
 // about every destination), so the dialog keeps answering from the first moment; テスト
 // only plans, 実行 goes on with the files.
-void TRenameForm::StartRun(bool isSkipCopy) {
-  RenameRunSettings settings = RunSettings(ComboIndex(Control(IdComboBox1)), Choice(Control(IdComboBox2)),
-                                           Choice(Control(IdComboBox3)));
+void TRenameForm::StartRun(RenameMode mode) {
+  if (running_) return;
+  if (batchDone_ && job_.photos.empty()) {
+    SetWindowTextW(Control(IdMemo1), W(texts::kRunBatchDone));
+    if (options_.beep) options_.beep();
+    else MessageBeep(0);
+    return;
+  }
+  const bool isTest = mode == RenameMode::Test;
+  ChooseForJob(job_, ComboIndex(Control(IdComboBox1)), Choice(Control(IdComboBox2)), Choice(Control(IdComboBox3)));
+  job_.mode = mode;
   SetWindowTextW(Control(IdMemo1), L"");
   static WPARAM runs = 0;
   channel_ = std::make_shared<RunChannel>();
   channel_->dialog = Handle();
   channel_->serial = ++runs;
-  channel_->testOnly = isSkipCopy;
+  channel_->testOnly = isTest;
   running_ = true;
   ShowRunning(true);
-  // The rename lists stay with the run until it ends: nothing else reads or changes them
-  // meanwhile (the dialog stays up and the main window disabled until then).
-  TRenameSourceList* sources = sources_;
-  TExifFilesToList* entries = entries_;
+  // The run reads its own copy of the job; the dialog's stays as it is until the run ends.
+  auto job = std::make_shared<const RenameJob>(job_);
   FileSystem* files = options_.files ? options_.files : &PlatformFileSystem();
   FileTransfer* transfer = options_.transfer ? options_.transfer : &PlatformFileTransfer();
-  JournalFolder* journals = isSkipCopy ? nullptr : &Journals();
-  if (!isSkipCopy) {
-    lastRunLists_ = {};
-    if (sources_ && entries_) {
-      lastRunLists_.sources = *sources_;
-      for (int i = 0; i < entries_->Count(); ++i) lastRunLists_.entries.push_back(*entries_->Get(i));
-    }
-  }
+  JournalFolder* journals = isTest ? nullptr : &Journals();
+  if (!isTest) lastRun_ = {u"", job_.photos};
   std::shared_ptr<RunChannel> channel = channel_;
-  worker_ = std::thread([channel, settings, sources, entries, files, transfer, journals, isSkipCopy] {
-    TRenameSourceList noSources;
-    TExifFilesToList noEntries;
+  worker_ = std::thread([channel, job, files, transfer, journals, isTest] {
     RenameRunControl control;
     control.observer = channel.get();
     control.cancel = &channel->cancel;
     control.journal = journals;
-    RenameOutcome outcome = RenameOutcome::Failed;
+    RenameRunResult result;
     try {
-      outcome = tess::DoExifRename(settings, sources ? *sources : noSources, entries ? *entries : noEntries,
-                                   isSkipCopy, *channel, *files, *transfer, control);
+      result = RunRenameJob(*job, *channel, *files, *transfer, control);
       // A test points at the typing slips the run passed over in silence.
-      if (isSkipCopy)
-        for (const std::u16string& line : UnknownTokenLines(settings)) channel->WriteLine(line);
+      if (isTest)
+        for (const std::u16string& line : UnknownTokenLines(*job)) channel->WriteLine(line);
     } catch (const std::exception&) {
-      channel->WriteLine(settings.actionIndex <= 0 ? texts::kRunCopyFailed : texts::kRunMoveFailed);
+      channel->WriteLine(job->action == RenameAction::Copy ? texts::kRunCopyFailed : texts::kRunMoveFailed);
       channel->Beep();
     }
     {
       std::lock_guard lock(channel->mutex);
-      channel->outcome = outcome;
+      channel->result = std::move(result);
     }
     PostMessageW(channel->dialog, kRunDoneMessage, channel->serial, 0);
   });
@@ -454,8 +445,12 @@ void TRenameForm::EndRun() {
   if (!running_ || !channel_) return;
   if (worker_.joinable()) worker_.join();
   TakeRunLog();
-  RenameOutcome outcome = channel_ ? channel_->outcome : RenameOutcome::Failed;
+  RenameRunResult result = channel_->result;
+  const RenameOutcome outcome = result.outcome;
   const bool testOnly = channel_->testOnly;
+  // The job keeps the photos the run has not settled, so that running again retries exactly those.
+  job_.photos = PhotosLeft(job_.photos, result.settled);
+  if (!testOnly && !result.settled.filed.empty() && job_.photos.empty()) batchDone_ = true;
   if (!testOnly) ShowRunProgress();
   channel_.reset();
   running_ = false;
@@ -469,7 +464,7 @@ void TRenameForm::EndRun() {
   if (touched && OnFilesChanged) OnFilesChanged();
   if (!testOnly) {
     std::optional<RunJournal> last = LastRun(Journals());
-    lastRunLists_.journal = touched && last ? last->name : u"";
+    lastRun_.journal = touched && last ? last->name : u"";
   }
   UpdateUndoButton();
 }
@@ -494,17 +489,15 @@ void TRenameForm::Undo1Click() {
   std::optional<RunJournal> last = LastRun(Journals());
   UndoRun(Journals(), last ? last->name : u"", files, log);
   SetWindowTextW(Control(IdMemo1), W(log.text));
-  // The photos this dialog's last run filed and the undo put back are in the lists again.
-  if (last && last->name == lastRunLists_.journal && sources_ && entries_) {
+  // The photos this dialog's last run filed and the undo put back are in the job again.
+  if (last && last->name == lastRun_.journal) {
     std::set<std::u16string> listed;
-    for (const std::u16string& source : *sources_) listed.insert(FileSystemPathKey(source));
-    for (size_t i = 0; i < lastRunLists_.sources.size() && i < lastRunLists_.entries.size(); ++i) {
-      const std::u16string& source = lastRunLists_.sources[i];
-      if (listed.count(FileSystemPathKey(source)) || !files.FileSize(source)) continue;
-      sources_->push_back(source);
-      entries_->Add(std::make_unique<TExifFilesToListItem>(lastRunLists_.entries[i]));
+    for (const RenamePhoto& photo : job_.photos) listed.insert(FileSystemPathKey(photo.source));
+    for (const RenamePhoto& photo : lastRun_.photos) {
+      if (listed.count(FileSystemPathKey(photo.source)) || !files.FileSize(photo.source)) continue;
+      job_.photos.push_back(photo);
     }
-    lastRunLists_ = {};
+    lastRun_ = {};
   }
   ScrollLogToEnd();
   running_ = false;

@@ -12,10 +12,10 @@
 #include <thread>
 #include <vector>
 
-#include "browse/FileRecords.h"
 #include "platform/FileSystem.h"
 #include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
+#include "rename/RenameJob.h"
 #include "rename/win/ModalForm.h"
 
 namespace tess {
@@ -46,13 +46,15 @@ class TRenameForm : public TModalForm {
   // A run still going is stopped (cleanly) and waited for.
   ~TRenameForm() override;
 
-  // The file list's rename lists, read and shortened by the runs.
-  void SetRenameLists(TRenameSourceList* sources, TExifFilesToList* entries) {
-    sources_ = sources;
-    entries_ = entries;
+  // The job the file list built, kept for the dialog's life: テスト and 実行 set its action,
+  // templates and mode; after a real run it keeps only the photos not filed.
+  void SetJob(RenameJob job) {
+    job_ = std::move(job);
+    batchDone_ = false;
   }
+  const RenameJob& Job() const { return job_; }
   void SetListEditForm(TListEditForm* form) { listEditForm_ = form; }
-  // The first photo of the rename lists, the editor's example; null without one.
+  // The first photo of the job, the editor's example; null without one.
   const TExifFilesToListItem* FirstPhoto() const;
   // After every real run: the panes of the main window show the disk as it now is.
   std::function<void()> OnFilesChanged;
@@ -63,8 +65,8 @@ class TRenameForm : public TModalForm {
   // The log, one entry per line written.
   std::vector<std::u16string> LogLines() const;
 
-  void Test1Click() { DoExifRename(true); }
-  void Exec1Click() { DoExifRename(false); }
+  void Test1Click() { StartRun(RenameMode::Test); }
+  void Exec1Click() { StartRun(RenameMode::Real); }
   // During a real run the button reads 中止 and stops the run instead.
   void Close1Click();
   // 元に戻す: undoes the last real run (of this dialog, the command-line tool or a run cut
@@ -74,7 +76,6 @@ class TRenameForm : public TModalForm {
   void UpdateUndoButton();
   void Button2Click() { EditList(TemplateListKind::Folders); }
   void Button3Click() { EditList(TemplateListKind::Files); }
-  void DoExifRename(bool isSkipCopy);
   // A real run is going (on its worker thread).
   bool Running() const { return running_; }
 
@@ -96,20 +97,20 @@ class TRenameForm : public TModalForm {
   void EditList(TemplateListKind kind);
   void ScrollLogToEnd();
   void AppendToLog(const std::u16string& text);
-  void StartRun(bool isSkipCopy);
+  // テスト and 実行 alike plan on a worker; nothing happens while a run goes.
+  void StartRun(RenameMode mode);
   void ShowRunning(bool running);
   void TakeRunLog();
   void ShowRunProgress();
   void EndRun();
   JournalFolder& Journals() const;
-  // The lists as the last real run of this dialog found them, and that run's journal: an
-  // undo of it gives the photos it put back to the lists again, so that 実行 can file them
+  // The photos as the last real run of this dialog found them, and that run's journal: an
+  // undo of it gives the photos it put back to the job again, so that 実行 can file them
   // anew (with other templates).
-  struct RunLists {
+  struct RunPhotos {
     std::u16string journal;
-    TRenameSourceList sources;
-    std::vector<TExifFilesToListItem> entries;
-  } lastRunLists_;
+    std::vector<RenamePhoto> photos;
+  } lastRun_;
   // Stops a run still going and waits for it, without its closing lines.
   void StopRunNow();
 
@@ -118,8 +119,10 @@ class TRenameForm : public TModalForm {
   std::shared_ptr<RunChannel> channel_;
   std::thread worker_;
   std::u16string idleCaption_;
-  TRenameSourceList* sources_ = nullptr;
-  TExifFilesToList* entries_ = nullptr;
+  RenameJob job_;
+  // A real run of this dialog filed every photo of the job: a press says so instead of
+  // finding no file.
+  bool batchDone_ = false;
   TListEditForm* listEditForm_ = nullptr;
   bool running_ = false;
 };

@@ -1,0 +1,38 @@
+#pragma once
+// One directory entry as the file list shows it, with its file's metadata, and the same
+// record with the folder it was listed in, as a rename takes it. The file list lists
+// them and a rename job carries them: the type belongs to neither.
+#include <cstdint>
+#include <string>
+
+#include "platform/DateTime.h"
+#include "platform/DirectoryList.h"
+
+namespace tess {
+
+// The small members sit side by side: a folder of 20,000 photos holds 20,000 records.
+struct TplFileDataListItem {
+  virtual ~TplFileDataListItem() = default;
+  std::u16string Name;
+  int32_t Size = 0;  // -1 for a folder, else KiB rounded up
+  int32_t IconIndex = 0;
+  TDateTime CreateDate = 0;
+  TDateTime ModifyDate = 0;
+  uint32_t Attrib = 0;
+  bool IsExifExist = false;
+  // Listed, but the file's metadata not read yet (it is read off the window's thread).
+  bool MetadataPending = false;
+  TDateTime ExifDateTime = 0;
+  TDateTime ExifDateTimeOriginal = 0;  // the shot date after the fallback chain
+  TDateTime ExifDateTimeDigitized = 0;
+  std::u16string ExifCameraModel;
+  std::u16string ExifCameraMake;
+
+  bool IsFolder() const { return (Attrib & FILE_ATTRIBUTE_DIRECTORY_) != 0; }
+};
+
+struct TExifFilesToListItem : TplFileDataListItem {
+  std::u16string ExpandFolder;  // the folder the file was listed in, ending with "\"
+};
+
+}  // namespace tess

@@ -1,0 +1,252 @@
+#include "rename/RenamePhases.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/DestinationFolders.h"
+#include "platform/Text.h"
+#include "platform/UiTexts.h"
+#include "rename/RenameTemplate.h"
+
+namespace tess::phases {
+
+namespace {
+
+const char16_t* const kInvalidCharacter = texts::kRunInvalidCharacter;
+const char16_t* const kNameTooLong = texts::kRunNameTooLong;
+const char16_t* const kFileInFolderPlace = texts::kRunFileInFolderPlace;
+const char16_t* const kCannotCheck = texts::kRunCannotCheck;
+const char16_t* const kNoFreeName = texts::kRunNoFreeName;
+const char16_t* const kSourceMissing = texts::kRunSourceMissing;
+// The longest name one level of a path may have (NTFS, FAT32's long names, exFAT).
+constexpr size_t kMaxNameLength = 255;
+// A stem with more numbered names than this taken is a sign of something wrong, not a burst.
+constexpr int kMaxNumber = 9999;
+
+std::u16string NumberedName(const NameGroup& group, int number, const std::u16string& suffix) {
+  std::u16string stem = group.stem;
+  if (number > 1) stem += u" (" + PadNumber(number, 1) + u")";
+  return group.folder.Join(stem + suffix);
+}
+
+// The state of every folder a destination needs, asked once per folder: a file in the
+// place of one, or a state that cannot be told, makes the destination unusable.
+class FolderCheck {
+ public:
+  explicit FolderCheck(FileSystem& fs) : fs_(fs) {}
+  // Empty when the folder serves (it exists, or can be made); else the line's reason.
+  const char16_t* Problem(const std::u16string& folder, bool& exists) {
+    exists = false;
+    std::u16string walk = folder;
+    bool first = true;
+    while (!walk.empty()) {
+      PathState state = State(walk);
+      if (state == PathState::Folder) {
+        exists = first;
+        return nullptr;
+      }
+      if (state == PathState::File) return kFileInFolderPlace;
+      if (state == PathState::Unknown) return kCannotCheck;
+      walk = ParentFolder(walk);
+      first = false;
+    }
+    return nullptr;  // up to the root: a missing drive shows when the copy cannot be made
+  }
+
+ private:
+  PathState State(const std::u16string& folder) {
+    std::u16string key = FileSystemPathKey(folder);
+    auto it = states_.find(key);
+    if (it != states_.end()) return it->second;
+    PathState state = ParentFolder(folder).empty() ? PathState::Folder : fs_.Probe(folder);
+    states_.emplace(key, state);
+    return state;
+  }
+  FileSystem& fs_;
+  std::unordered_map<std::u16string, PathState> states_;
+};
+
+bool HasLongLevel(const std::u16string& path) {
+  size_t run = 0;
+  for (char16_t c : path) {
+    run = IsPathSeparator(c) ? 0 : run + 1;
+    if (run > kMaxNameLength) return true;
+  }
+  return false;
+}
+
+bool HasForbiddenCharacter(const DestinationPath& folder, const std::u16string& name) {
+  auto bad = [](const std::u16string& level) {
+    return std::any_of(level.begin(), level.end(), [](char16_t c) { return c != u'\\' && IsForbiddenNameCharacter(c); });
+  };
+  return std::any_of(folder.levels.begin(), folder.levels.end(), bad) || bad(name);
+}
+
+// Every name given out so far, and the numbers given out per folder and stem.
+struct Claims {
+  std::unordered_set<std::u16string> paths;  // keys of every source and every destination given out
+  // Stems given out: two shots of one second never share a stem, even where their
+  // extensions differ (a HEIC+MOV beside a CR3+JPEG), or they would pass for one pair.
+  std::unordered_set<std::u16string> stems;
+  // The numbers given out per folder and stem: a burst of n shots asks for n numbers of one
+  // stem, and the ones taken are passed over without building their names.
+  std::unordered_map<std::u16string, std::unordered_set<int>> numbersGiven;
+};
+
+// The fate of one file under a destination name: `taken` when the name holds another
+// file, `trouble` a line when the disk cannot tell.
+Fate FileFate(const BatchFile& f, const std::u16string& destination, bool copy, bool folderExists,
+              const Claims& claims, FileSystem& fs, std::u16string& trouble, bool& taken) {
+  std::u16string key = FileSystemPathKey(destination);
+  Fate fate = Fate::Go;
+  if (key == f.sourceKey) {
+    // A copy onto the file itself must never be made: the photo is where it
+    // belongs already.
+    if (FileSystemPath(destination) == FileSystemPath(f.source)) {
+      fate = copy ? Fate::Filed : Fate::InPlace;
+    } else {
+      // Another spelling of the source's own name (a change of letter case): a real
+      // rename, unless a case-sensitive folder holds a different file under it.
+      PathState state = fs.Probe(destination);
+      if (state == PathState::Unknown) {
+        trouble = kCannotCheck + destination;
+      } else if (state != PathState::Missing) {
+        if (!fs.SameFile(f.source, destination))
+          taken = true;
+        else if (copy)
+          fate = Fate::Filed;
+      }
+    }
+  } else if (claims.paths.count(key)) {
+    taken = true;
+  } else if (folderExists) {
+    PathState state = fs.Probe(destination);
+    if (state == PathState::Unknown) {
+      trouble = kCannotCheck + destination;
+    } else if (state == PathState::Folder) {
+      taken = true;
+    } else if (state == PathState::File) {
+      if (fs.SameContent(f.source, destination))
+        fate = Fate::Filed;
+      else
+        taken = true;
+    }
+  }
+  return fate;
+}
+
+// Tries one number for the group: true, with its destinations and fates, when each of its
+// files finds its name free or its own bytes there.
+bool TryNumber(NameGroup& group, int number, bool copy, bool folderExists, const Claims& claims, FileSystem& fs) {
+  std::vector<std::u16string> destinations;
+  std::vector<Fate> fates;
+  bool taken = claims.stems.count(FileSystemPathKey(NumberedName(group, number, u"|"))) > 0;
+  for (const BatchFile& f : group.files) {
+    if (taken) break;
+    std::u16string destination = NumberedName(group, number, f.suffix);
+    Fate fate = FileFate(f, destination, copy, folderExists, claims, fs, group.trouble, taken);
+    destinations.push_back(std::move(destination));
+    fates.push_back(fate);
+    if (taken || !group.trouble.empty()) break;
+  }
+  if (taken && number == 1) {
+    // A name taken by a photo that is gone from its source was most likely moved
+    // there by an earlier run: nothing to number, nothing to copy.
+    for (const BatchFile& f : group.files) {
+      if (f.listIndex >= 0 && fs.Probe(f.source) == PathState::Missing) {
+        group.trouble = kSourceMissing + f.source;
+        break;
+      }
+    }
+  }
+  if (taken || !group.trouble.empty()) return false;
+  group.number = number;
+  group.destinations = std::move(destinations);
+  group.fates = std::move(fates);
+  return true;
+}
+
+// Gives one group its number and its files their fates, or the line why none can go.
+void CheckGroup(NameGroup& group, bool copy, FolderCheck& folders, Claims& claims, FileSystem& fs) {
+  const std::u16string plainName = NumberedName(group, 1, group.files.front().suffix);
+  std::u16string folder = group.folder.Folder();
+  bool folderExists = false;
+  if (const char16_t* problem = folders.Problem(folder, folderExists)) {
+    group.trouble = problem + plainName;
+    return;
+  }
+  if (HasForbiddenCharacter(group.folder, group.stem + group.files.front().suffix)) {
+    group.trouble = kInvalidCharacter + plainName;
+    return;
+  }
+  bool decided = false;
+  std::unordered_set<int>& given = claims.numbersGiven[FileSystemPathKey(folder) + u'\\' + CaseFold(group.stem)];
+  for (int number = 1; number <= kMaxNumber && !decided && group.trouble.empty(); ++number) {
+    if (given.count(number)) continue;
+    decided = TryNumber(group, number, copy, folderExists, claims, fs);
+  }
+  if (!group.trouble.empty()) return;
+  if (!decided) {
+    group.trouble = kNoFreeName + plainName;
+    return;
+  }
+  for (const std::u16string& destination : group.destinations) {
+    if (HasLongLevel(destination)) {
+      group.trouble = kNameTooLong + destination;
+      return;
+    }
+  }
+  for (const std::u16string& destination : group.destinations) claims.paths.insert(FileSystemPathKey(destination));
+  claims.stems.insert(FileSystemPathKey(NumberedName(group, group.number, u"|")));
+  given.insert(group.number);
+}
+
+// The batch in the order of the job, each group's files together, and what the summary counts.
+void ListBatch(Plan& plan, CheckedBatch& checked) {
+  std::vector<NameGroup*> listed;
+  for (NameGroup& group : plan.groups) listed.push_back(&group);
+  std::stable_sort(listed.begin(), listed.end(),
+                   [](const NameGroup* a, const NameGroup* b) { return a->firstListed < b->firstListed; });
+  for (NameGroup* group : listed) {
+    if (!group->trouble.empty()) {
+      checked.trouble += group->photoCount;
+      group->fates.assign(group->files.size(), Fate::Trouble);
+      continue;
+    }
+    for (size_t i = 0; i < group->files.size(); ++i) {
+      const BatchFile& f = group->files[i];
+      switch (group->fates[i]) {
+        case Fate::Go:
+          checked.batch.push_back({f.source, group->destinations[i], f.sourceKey == FileSystemPathKey(group->destinations[i])});
+          if (group->number > 1) ++checked.numbered;
+          if (f.listIndex < 0) ++checked.sidecars;
+          break;
+        case Fate::Filed: ++checked.filed; break;
+        case Fate::InPlace: ++checked.inPlace; break;
+        case Fate::Trouble: break;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+// Gives every group the first number under which each of its files either finds its name
+// free or finds its own bytes already there (filed before, under the plain or a numbered
+// name): a name held by another file of the batch or by a different file on disk is never
+// used, so nothing is ever replaced and a burst keeps its shooting order. The disk is
+// asked once per destination whose folder exists; bytes are compared only where a file of
+// that name is found.
+CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
+  CheckedBatch checked;
+  Claims claims;
+  for (const NameGroup& group : plan.groups)
+    for (const BatchFile& f : group.files) claims.paths.insert(f.sourceKey);
+  FolderCheck folders(fs);
+  for (NameGroup& group : plan.groups) CheckGroup(group, copy, folders, claims, fs);
+  ListBatch(plan, checked);
+  return checked;
+}
+
+}  // namespace tess::phases

@@ -1,0 +1,86 @@
+#pragma once
+// The rename run's phases and what they hand on: the plan (every destination, grouped
+// into the files that share one name), the check (numbers and the disk, before any file
+// is touched), the transfer (the journal, the file work, what really happened) and the
+// summary (the log's lines). Only the run itself calls them.
+#include <string>
+#include <vector>
+
+#include "rename/RenameRun.h"
+#include "rename/TemplatePaths.h"
+
+namespace tess::phases {
+
+// One file of the batch: a selected photo, or a sidecar that follows one.
+struct BatchFile {
+  std::u16string source;
+  std::u16string sourceKey;
+  std::u16string suffix;  // what follows the stem in the destination: ".JPG", ".CR3.xmp"
+  int listIndex = -1;     // the photo's place in the job; -1 for a sidecar
+  TDateTime shot = 0;
+  const TExifFilesToListItem* entry = nullptr;  // a photo's entry
+  int sequence = 0;                             // a photo's sequence number
+};
+
+enum class Fate { Go, Filed, InPlace, Trouble };
+
+// Photos of one folder whose names differ only in extension (RAW+JPEG, a live photo's
+// still and movie), with their sidecars: one stem, one number, one fate for the name.
+struct NameGroup {
+  std::vector<BatchFile> files;  // photos in shooting order, then sidecars
+  size_t photoCount = 0;
+  DestinationPath folder;
+  std::u16string stem;
+  std::u16string sourceFolder;
+  std::u16string trouble;  // a line when none of its destinations can be used
+  int firstListed = 0;
+  // Decided by the check.
+  int number = 1;
+  std::vector<std::u16string> destinations;
+  std::vector<Fate> fates;
+};
+
+struct Plan {
+  std::vector<NameGroup> groups;  // in shooting order of their first photo
+  std::vector<std::u16string> dateless;  // sources left out for want of a date
+  size_t withoutMetadata = 0;
+  std::vector<size_t> unfit;  // the places in the job of the photos without metadata
+};
+
+struct Pair {
+  std::u16string source;
+  std::u16string destination;
+  bool samePath = false;  // a case-only rename: the source's path names the destination itself
+};
+
+struct CheckedBatch {
+  std::vector<Pair> batch;  // what is copied or moved, in the order of the log
+  size_t numbered = 0;      // files that got a numbered name
+  size_t sidecars = 0;      // sidecars in the batch
+  size_t filed = 0;         // files whose destination already holds them
+  size_t inPlace = 0;       // moves whose file already has its destination path
+  size_t trouble = 0;       // photos whose destination cannot be used
+};
+
+struct RunReport {
+  std::vector<bool> done;               // per pair of the batch
+  size_t notHandled = 0;                // left alone by a cancel
+  std::vector<std::u16string> notDone;  // one line per pair that did not arrive whole
+};
+
+// Builds every photo's destination folder and stem; photos without metadata are passed
+// over (uncounted but for the summary), photos without a date are left out when a
+// template needs one. Photos sharing a folder and a name but for the extension are one
+// group; the sidecars beside a group's photos join it.
+Plan PlanDestinations(const RenameJob& job, FileSystem& fs);
+// Gives every group its number and every file its fate; the batch is what goes.
+CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs);
+// Copies or moves the batch, verified, journalled when the control has a journal.
+RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, FileTransfer& io,
+                   const RenameRunControl& control, RenameLog& log);
+// The last line of a run: what went (or goes), and what was left out and why.
+std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch& checked, const Plan& plan);
+// Writes the pairs and the lines of the photos left out, in the order of the job.
+void WritePlan(const Plan& plan, const RenameJob& job, RenameLog& log);
+
+}  // namespace tess::phases

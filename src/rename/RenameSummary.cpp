@@ -1,0 +1,77 @@
+#include "rename/RenamePhases.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "platform/Text.h"
+#include "platform/UiTexts.h"
+
+namespace tess::phases {
+
+namespace {
+
+const char16_t* const kNoShotDate = texts::kRunNoShotDate;
+const char16_t* const kAlreadyFiled = texts::kRunAlreadyFiled;
+
+std::u16string Count(size_t n) { return PadNumber(static_cast<long long>(n), 1) + texts::kSummaryCount; }
+
+}  // namespace
+
+// The last line of a run: what went (or goes), and what was left out and why.
+std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch& checked, const Plan& plan) {
+  std::u16string verb = copy ? texts::kSummaryCopy : texts::kSummaryMove;
+  std::u16string line = test ? texts::kSummaryTest + verb + texts::kSummaryPlanned : texts::kSummary + verb + u" ";
+  line += Count(handled);
+  std::u16string detail;
+  if (checked.numbered) detail += texts::kSummaryNumbered + Count(checked.numbered);
+  if (checked.sidecars) detail += std::u16string(detail.empty() ? u"" : texts::kSummarySeparator) + std::u16string(texts::kSummarySidecars) + Count(checked.sidecars);
+  if (!detail.empty()) line += u" (" + detail + u")";
+  if (checked.filed) line += texts::kSummaryFiled + Count(checked.filed);
+  const size_t leftOut = plan.withoutMetadata + plan.dateless.size() + checked.trouble;
+  if (leftOut) {
+    std::u16string why;
+    auto add = [&](const char16_t* reason, size_t n) {
+      if (!n) return;
+      if (!why.empty()) why += texts::kSummarySeparator;
+      why += reason + Count(n);
+    };
+    add(texts::kSummaryNoMetadata, plan.withoutMetadata);
+    add(texts::kSummaryNoDate, plan.dateless.size());
+    add(texts::kSummaryTrouble, checked.trouble);
+    line += texts::kSummaryLeftOut + Count(leftOut) + u" (" + why + u")";
+  }
+  return line;
+}
+
+// Writes the pairs and the lines of the photos left out, in the order of the job.
+void WritePlan(const Plan& plan, const RenameJob& job, RenameLog& log) {
+  std::vector<const NameGroup*> listed;
+  for (const NameGroup& group : plan.groups) listed.push_back(&group);
+  std::stable_sort(listed.begin(), listed.end(),
+                   [](const NameGroup* a, const NameGroup* b) { return a->firstListed < b->firstListed; });
+  std::unordered_set<std::u16string> dateless(plan.dateless.begin(), plan.dateless.end());
+  size_t next = 0;
+  auto writeDatelessBefore = [&](int listIndex) {
+    for (; next < job.photos.size() && static_cast<int>(next) < listIndex; ++next)
+      if (dateless.count(job.photos[next].source)) log.WriteLine(kNoShotDate + job.photos[next].source);
+  };
+  for (const NameGroup* group : listed) {
+    writeDatelessBefore(group->firstListed);
+    if (!group->trouble.empty()) {
+      log.WriteLine(group->trouble);
+      continue;
+    }
+    for (size_t i = 0; i < group->files.size(); ++i) {
+      if (group->fates[i] == Fate::Filed) {
+        log.WriteLine(kAlreadyFiled + group->destinations[i]);
+        continue;
+      }
+      log.WriteLine(group->files[i].source);
+      log.WriteLine(group->destinations[i]);
+      log.WriteLine(u"");
+    }
+  }
+  writeDatelessBefore(static_cast<int>(job.photos.size()));
+}
+
+}  // namespace tess::phases

@@ -1,0 +1,111 @@
+#include "rename/RenamePhases.h"
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+#include "platform/DestinationFolders.h"
+#include "platform/UiTexts.h"
+#include "rename/RunJournal.h"
+
+namespace tess::phases {
+
+namespace {
+
+const char16_t* const kNotCopied = texts::kRunNotCopied;
+const char16_t* const kNotMoved = texts::kRunNotMoved;
+const char16_t* const kCopiedSourceStays = texts::kRunCopiedSourceStays;
+const char16_t* const kNoJournal = texts::kRunNoJournal;
+const char16_t* const kVerifyFailed = texts::kRunVerifyFailed;
+
+// Follows the file work for the journal (each pair's outcome as soon as it is known, with
+// what arrived), and passes everything on to whoever else watches the run.
+class JournalObserver final : public TransferObserver {
+ public:
+  JournalObserver(JournalWriter& journal, TransferObserver* next) : journal_(journal), next_(next) {}
+  void OnProgress(const TransferProgress& progress) override {
+    if (next_) next_->OnProgress(progress);
+  }
+  void OnPairContent(size_t index, uint64_t size, const std::string& hash) override {
+    size_ = size;
+    hash_ = hash;
+    if (next_) next_->OnPairContent(index, size, hash);
+  }
+  void OnPairStep(size_t index, const TransferPair& pair, PairStep step) override {
+    switch (step) {
+      case PairStep::Verified: journal_.Event(index, PairEvent::Verified, hash_, size_); break;
+      case PairStep::Renamed: journal_.Event(index, PairEvent::Moved, hash_, size_); break;
+      case PairStep::SourceRemoved: journal_.Event(index, PairEvent::Moved); break;
+      case PairStep::Failed: journal_.Event(index, PairEvent::Failed); break;
+      case PairStep::Planned:
+      case PairStep::Written: break;  // the copy still has its temporary name
+    }
+    if (next_) next_->OnPairStep(index, pair, step);
+  }
+
+ private:
+  JournalWriter& journal_;
+  TransferObserver* next_;
+  std::optional<uint64_t> size_;
+  std::string hash_;
+};
+
+}  // namespace
+
+// Every pair's outcome comes from the copy itself: a pair is done only once its copy was
+// read back and matched its source (or it was renamed within its volume), and a move's
+// source went only after that. Whatever did not arrive left no partial file behind and its
+// source where it was; the folders the batch created and left empty are gone. The journal
+// has the whole batch before the first file is touched.
+RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, FileTransfer& io,
+                   const RenameRunControl& control, RenameLog& log) {
+  std::vector<TransferPair> pairs;
+  pairs.reserve(batch.size());
+  for (const Pair& p : batch) pairs.push_back({p.source, p.destination});
+  TransferOptions options;
+  options.observer = control.observer;
+  options.cancel = control.cancel;
+  std::unique_ptr<JournalWriter> journal;
+  std::optional<JournalObserver> journalObserver;
+  if (control.journal) {
+    std::vector<JournalPair> planned;
+    std::vector<std::u16string> destinations;
+    for (const Pair& p : batch) {
+      JournalPair& pair = planned.emplace_back();
+      pair.source = p.source;
+      pair.destination = p.destination;
+      destinations.push_back(p.destination);
+    }
+    journal = JournalWriter::Start(*control.journal, copy ? JournalAction::Copy : JournalAction::Move, planned,
+                                   PlanMissingFolders(destinations, fs));
+    // The photos matter more than their undo: the run goes on, and says so.
+    if (!journal) log.WriteLine(kNoJournal + control.journal->Location());
+    else options.observer = &journalObserver.emplace(*journal, control.observer);
+  }
+  std::vector<PairResult> results =
+      TransferFiles(pairs, copy ? TransferAction::Copy : TransferAction::Move, fs, io, options);
+
+  RunReport report;
+  report.done.assign(batch.size(), false);
+  for (size_t i = 0; i < batch.size(); ++i) {
+    const std::u16string& source = batch[i].source;
+    switch (results[i]) {
+      case PairResult::Done: report.done[i] = true; break;
+      case PairResult::NotStarted:
+      case PairResult::Cancelled: ++report.notHandled; break;
+      case PairResult::VerifyFailed: report.notDone.push_back(kVerifyFailed + source); break;
+      // Both whole: nothing lost, nothing removed; a second run finds the copy filed.
+      case PairResult::SourceStays: report.notDone.push_back(kCopiedSourceStays + source); break;
+      case PairResult::ReadFailed:
+      case PairResult::WriteFailed:
+      case PairResult::DestinationTaken: report.notDone.push_back((copy ? kNotCopied : kNotMoved) + source); break;
+    }
+  }
+  if (journal) {
+    const size_t done = static_cast<size_t>(std::count(report.done.begin(), report.done.end(), true));
+    journal->End(report.notHandled ? "cancelled" : report.notDone.empty() ? "done" : "failed", done);
+  }
+  return report;
+}
+
+}  // namespace tess::phases
