@@ -18,10 +18,12 @@ const char kUndoHelp[] =
     "it moved goes back to its source path, each copy it made is removed, the folders it\n"
     "made and left empty go. A file changed since, or a source path taken by another file,\n"
     "is left as it is and named. A run cut short (the program or the machine stopped) is\n"
-    "undone as far as it got. Undoing a run twice does nothing the second time.\n"
+    "undone as far as it got; an undo cut short or one that kept files is taken up again by\n"
+    "the next. Once every file is back (or was never filed), undoing again does nothing.\n"
     "\n"
     "  --list   print the kept runs, newest first (TSV): run, time, action, pairs, state\n"
-    "           (done, failed, cut short), undone (yes, no, partly started), can undo (1/0)\n"
+    "           (done, failed, cancelled, cut short, running), undone (yes, no, started,\n"
+    "           left), can undo (1/0)\n"
     "\n"
     "The journals are in %LOCALAPPDATA%\\Tessarine\\journal (elsewhere\n"
     "$XDG_STATE_HOME/tessarine/journal); TESSARINE_JOURNAL_DIR names another folder.\n"
@@ -33,10 +35,12 @@ int List(std::FILE* out, JournalFolder& journals) {
   for (auto it = names.rbegin(); it != names.rend(); ++it) {
     std::optional<RunJournal> j = ReadRun(journals, *it);
     if (!j) continue;
-    std::string state = j->ended ? j->endState : "cut short";
+    // A run still going holds its journal: it is neither cut short nor to be undone yet.
+    const bool running = !j->ended && IsRunning(journals, *j);
+    std::string state = j->ended ? j->endState : running ? "running" : "cut short";
     std::string undone = j->undoEnded ? "yes" : j->undoStarted ? "started" : j->left ? "left" : "no";
     std::fprintf(out, "%s\t%s\t%s\t%zu\t%s\t%s\t%d\n", ToUtf8(j->name).c_str(), ToUtf8(j->time).c_str(),
-                 ActionWord(j->action), j->pairs.size(), state.c_str(), undone.c_str(), CanUndo(*j) ? 1 : 0);
+                 ActionWord(j->action), j->pairs.size(), state.c_str(), undone.c_str(), !running && CanUndo(*j) ? 1 : 0);
   }
   return 0;
 }
@@ -88,14 +92,14 @@ int RunUndoCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     return 2;
   }
   RecordedRenameLog log;
-  UndoSummary summary = UndoRun(env.journals, name, env.files, log);
+  UndoSummary summary = UndoRun(env.journals, name, env.files, env.transfer, log);
   for (const std::u16string& line : log.lines) PrintLine(out, line);
   std::fflush(out);
   return summary.status == UndoStatus::Undone ? 0 : 1;
 }
 
 int RunUndoCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err) {
-  return RunUndoCommandWith(args, out, err, UndoEnvironment{PlatformJournalFolder(), PlatformFileSystem()});
+  return RunUndoCommandWith(args, out, err, UndoEnvironment{PlatformJournalFolder(), PlatformFileSystem(), PlatformFileTransfer()});
 }
 
 }  // namespace tess

@@ -11,6 +11,7 @@
 #include "platform/UiTexts.h"
 #include "rename/RenameTemplate.h"
 #include "rename/RunJournal.h"
+#include "rename/RunUndo.h"
 
 namespace tess {
 
@@ -34,6 +35,22 @@ const char16_t* const kNotCopied = texts::kRunNotCopied;
 const char16_t* const kNotMoved = texts::kRunNotMoved;
 const char16_t* const kCopiedSourceStays = texts::kRunCopiedSourceStays;
 const char16_t* const kNoJournal = texts::kRunNoJournal;
+const char16_t* const kSourceGone = texts::kRunSourceGone;
+const char16_t* const kItself = texts::kRunItself;
+const char16_t* const kCannotWrite = texts::kRunCannotWrite;
+
+// The system's reason for a failure, to follow its line; none when it told nothing useful.
+std::u16string FaultReason(TransferFault fault) {
+  switch (fault) {
+    case TransferFault::AccessDenied: return std::u16string(u" (") + texts::kFaultAccessDenied + u")";
+    case TransferFault::DiskFull: return std::u16string(u" (") + texts::kFaultDiskFull + u")";
+    case TransferFault::WriteProtected: return std::u16string(u" (") + texts::kFaultWriteProtected + u")";
+    case TransferFault::NotReady: return std::u16string(u" (") + texts::kFaultNotReady + u")";
+    case TransferFault::NotFound:
+    case TransferFault::Unknown: break;
+  }
+  return {};
+}
 const char16_t* const kVerifyFailed = texts::kRunVerifyFailed;
 const char16_t* const kCancelledPrefix = texts::kRunCancelledPrefix;
 const char16_t* const kCancelledSuffix = texts::kRunCancelledSuffix;
@@ -412,6 +429,8 @@ struct Pair {
   std::u16string source;
   std::u16string destination;
   bool samePath = false;  // a case-only rename: the source's path names the destination itself
+  bool numbered = false;  // under a numbered name
+  bool sidecar = false;
 };
 
 std::u16string NumberedName(const NameGroup& group, int number, const std::u16string& suffix) {
@@ -478,7 +497,7 @@ struct CheckedBatch {
   size_t numbered = 0;      // files that got a numbered name
   size_t sidecars = 0;      // sidecars in the batch
   size_t filed = 0;         // files whose destination already holds them
-  size_t inPlace = 0;       // moves whose file already has its destination path
+  size_t inPlace = 0;       // files whose destination is the file itself: counted apart
   size_t trouble = 0;       // photos whose destination cannot be used
 };
 
@@ -529,7 +548,7 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
           // A copy onto the file itself must never be made: the photo is where it
           // belongs already.
           if (FileSystemPath(destination) == FileSystemPath(f.source)) {
-            fate = copy ? Fate::Filed : Fate::InPlace;
+            fate = Fate::InPlace;
           } else {
             // Another spelling of the source's own name (a change of letter case): a real
             // rename, unless a case-sensitive folder holds a different file under it.
@@ -610,7 +629,8 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
       const BatchFile& f = group->files[i];
       switch (group->fates[i]) {
         case Fate::Go:
-          checked.batch.push_back({f.source, group->destinations[i], f.sourceKey == FileSystemPathKey(group->destinations[i])});
+          checked.batch.push_back({f.source, group->destinations[i], f.sourceKey == FileSystemPathKey(group->destinations[i]),
+                                   group->number > 1, f.listIndex < 0});
           if (group->number > 1) ++checked.numbered;
           if (f.listIndex < 0) ++checked.sidecars;
           break;
@@ -642,7 +662,12 @@ class JournalObserver final : public TransferObserver {
   void OnPairContent(size_t index, uint64_t size, const std::string& hash) override {
     size_ = size;
     hash_ = hash;
+    journal_.Arriving(index, hash, size);
     if (next_) next_->OnPairContent(index, size, hash);
+  }
+  void OnTemporary(size_t index, const std::u16string& path) override {
+    journal_.Temporary(index, path);
+    if (next_) next_->OnTemporary(index, path);
   }
   void OnPairStep(size_t index, const TransferPair& pair, PairStep step) override {
     switch (step) {
@@ -687,12 +712,20 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
       pair.destination = p.destination;
       destinations.push_back(p.destination);
     }
+    // Temporary files of runs cut short into these folders go before new ones are made.
+    std::vector<std::u16string> folders;
+    for (const std::u16string& d : destinations) folders.push_back(ParentFolder(d));
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    RemoveLeftTemporaries(*control.journal, fs, folders, log);
     journal = JournalWriter::Start(*control.journal, copy ? JournalAction::Copy : JournalAction::Move, planned,
                                    PlanMissingFolders(destinations, fs));
     // The photos matter more than their undo: the run goes on, and says so.
     if (!journal) log.WriteLine(kNoJournal + control.journal->Location());
     else options.observer = &journalObserver.emplace(*journal, control.observer);
   }
+  std::vector<TransferFault> faults;
+  options.faults = &faults;
   std::vector<PairResult> results =
       TransferFiles(pairs, copy ? TransferAction::Copy : TransferAction::Move, fs, io, options);
 
@@ -704,12 +737,21 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
       case PairResult::Done: report.done[i] = true; break;
       case PairResult::NotStarted:
       case PairResult::Cancelled: ++report.notHandled; break;
-      case PairResult::VerifyFailed: report.notDone.push_back(kVerifyFailed + source); break;
+      case PairResult::VerifyFailed:
+      case PairResult::SourceChanged: report.notDone.push_back(kVerifyFailed + source); break;
       // Both whole: nothing lost, nothing removed; a second run finds the copy filed.
-      case PairResult::SourceStays: report.notDone.push_back(kCopiedSourceStays + source); break;
+      case PairResult::SourceStays: report.notDone.push_back(kCopiedSourceStays + source + FaultReason(faults[i])); break;
+      // Taken away meanwhile (another run of the same card): named as such, not as still there.
       case PairResult::ReadFailed:
+        if (fs.Probe(source) == PathState::Missing) {
+          report.notDone.push_back(kSourceGone + source);
+          break;
+        }
+        [[fallthrough]];
       case PairResult::WriteFailed:
-      case PairResult::DestinationTaken: report.notDone.push_back((copy ? kNotCopied : kNotMoved) + source); break;
+      case PairResult::DestinationTaken:
+        report.notDone.push_back((copy ? kNotCopied : kNotMoved) + source + FaultReason(faults[i]));
+        break;
     }
   }
   if (journal) {
@@ -721,6 +763,23 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
 
 std::u16string Count(size_t n) { return PadNumber(static_cast<long long>(n), 1) + texts::kSummaryCount; }
 
+// Warns of each destination folder (or, for one still to be made, its nearest existing
+// parent) the system says no file can be made in. The count warned of.
+size_t WarnUnwritable(const std::vector<Pair>& batch, FileSystem& fs, RenameLog& log) {
+  std::unordered_set<std::u16string> asked;
+  size_t warned = 0;
+  for (const Pair& p : batch) {
+    std::u16string folder = ParentFolder(p.destination);
+    while (!folder.empty() && !fs.IsFolder(folder)) folder = ParentFolder(folder);
+    if (folder.empty() || !asked.insert(FileSystemPathKey(folder)).second) continue;
+    if (std::optional<TransferFault> fault = fs.CannotWriteIn(folder)) {
+      log.WriteLine(kCannotWrite + folder + FaultReason(*fault));
+      ++warned;
+    }
+  }
+  return warned;
+}
+
 // The last line of a run: what went (or goes), and what was left out and why.
 std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch& checked, const Plan& plan) {
   std::u16string verb = copy ? texts::kSummaryCopy : texts::kSummaryMove;
@@ -731,6 +790,7 @@ std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch&
   if (checked.sidecars) detail += std::u16string(detail.empty() ? u"" : texts::kSummarySeparator) + std::u16string(texts::kSummarySidecars) + Count(checked.sidecars);
   if (!detail.empty()) line += u" (" + detail + u")";
   if (checked.filed) line += texts::kSummaryFiled + Count(checked.filed);
+  if (checked.inPlace) line += texts::kSummaryItself + Count(checked.inPlace);
   const size_t leftOut = plan.withoutMetadata + plan.dateless.size() + checked.trouble;
   if (leftOut) {
     std::u16string why;
@@ -770,6 +830,10 @@ void WritePlan(const Plan& plan, const TRenameSourceList& sources, RenameLog& lo
         log.WriteLine(kAlreadyFiled + group->destinations[i]);
         continue;
       }
+      if (group->fates[i] == Fate::InPlace) {
+        log.WriteLine(kItself + group->files[i].source);
+        continue;
+      }
       log.WriteLine(group->files[i].source);
       log.WriteLine(group->destinations[i]);
       log.WriteLine(u"");
@@ -804,8 +868,10 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
   WritePlan(plan, sources, log);
 
   if (isSkipCopy) {
-    log.WriteLine(Summary(true, copy, checked.batch.size() + checked.inPlace, checked, plan));
-    if (checked.trouble) {
+    // A folder the real run could not write into is said now, not found out then.
+    const size_t unwritable = WarnUnwritable(checked.batch, fs, log);
+    log.WriteLine(Summary(true, copy, checked.batch.size(), checked, plan));
+    if (checked.trouble || unwritable) {
       log.Beep();
       return RenameOutcome::Refused;
     }
@@ -816,7 +882,14 @@ RenameOutcome DoExifRename(const RenameRunSettings& settings, TRenameSourceList&
   if (!checked.batch.empty()) report = RunBatch(checked.batch, copy, fs, io, control, log);
   for (const std::u16string& line : report.notDone) log.WriteLine(line);
   const size_t done = static_cast<size_t>(std::count(report.done.begin(), report.done.end(), true));
-  const size_t handled = done + checked.inPlace;
+  const size_t handled = done;
+  // The summary counts what arrived, not what was planned.
+  checked.numbered = checked.sidecars = 0;
+  for (size_t i = 0; i < checked.batch.size(); ++i) {
+    if (!report.done[i]) continue;
+    checked.numbered += checked.batch[i].numbered;
+    checked.sidecars += checked.batch[i].sidecar;
+  }
   const bool failed = !report.notDone.empty() || checked.trouble > 0;
   if (!failed || handled > 0 || report.notHandled > 0)
     log.WriteLine(PadNumber(static_cast<long long>(handled), 1) + (copy ? kCopiedSuffix : kMovedSuffix));
