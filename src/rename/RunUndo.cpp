@@ -265,7 +265,8 @@ UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSyste
     return summary;
   }
   log.WriteLine(kUndoHeader + journal->time + u" " + ActionName(journal->action) + u" " +
-                Count(journal->pairs.size()) + texts::kUndoHeaderFilesSuffix);
+                Count(journal->pairs.size()) + texts::kUndoHeaderFilesSuffix + u" (" + RunDestinationFolder(*journal) +
+                u")");
   writer->UndoStart();
   // What a run or an undo cut short left half-written goes first: never a photo's name.
   for (const JournalPair& pair : journal->pairs) RemoveTemporaries(pair, fs, log);
