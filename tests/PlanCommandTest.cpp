@@ -134,11 +134,12 @@ TEST_F(PlanCommandTest, NothingWithMetadataAndRefusals) {
   EXPECT_EQ(none.status, 1);
   EXPECT_EQ(none.out, "ファイルが見つかりません。\n");
 
-  // A copy onto the photo itself: it is where it belongs already.
+  // A copy onto the photo itself: it is where it belongs already, said as such and
+  // counted apart from photos filed before.
   CliResult onto = Plan({"--folder", "@folder", "--name", "@file", "/DCIM/100/IMG_0001.JPG"});
   EXPECT_EQ(onto.status, 0);
-  EXPECT_EQ(onto.out, N("コピー先に同じファイルがあるため除外します: \\DCIM\\100\\IMG_0001.JPG\n"
-                      "まとめ (テスト): コピー予定 0 個、コピー済み 1 個\n"));
+  EXPECT_EQ(onto.out, N("コピー元と同じファイルです: \\DCIM\\100\\IMG_0001.JPG\n"
+                      "まとめ (テスト): コピー予定 0 個、コピー元と同じ 1 個\n"));
 }
 
 TEST_F(PlanCommandTest, ACameraTextPaddedWithNulsKeepsEveryLineWhole) {

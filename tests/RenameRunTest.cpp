@@ -193,7 +193,8 @@ TEST_F(RenameRunTest, ActionAndOutcome) {
       {"copy", 0, nullptr, {u"1 個のファイルをコピー/リネームしました。"}, RenameOutcome::Done},
       {"move", 1, nullptr, {u"1 個のファイルを移動/リネームしました。"}, RenameOutcome::Done},
       {"a full disk", 0, [](FakeTransfer& t) { t.spaceLeft = 3; },
-       {u"コピーできませんでした (コピー元はそのままです): E:\\A\\a.jpg", u"ファイルのコピー/リネームに失敗しました。"},
+       {u"コピーできませんでした (コピー元はそのままです): E:\\A\\a.jpg (ディスクの空き容量が不足しています)",
+        u"ファイルのコピー/リネームに失敗しました。"},
        RenameOutcome::Failed},
       {"a card read failing half-way", 1, [](FakeTransfer& t) { t.failingReads = {u"E:\\A\\a.jpg"}; },
        {u"移動できませんでした (コピー元はそのままです): E:\\A\\a.jpg", u"ファイルの移動/リネームに失敗しました。"},
@@ -264,12 +265,22 @@ TEST_F(RenameRunTest, RepeatingAMoveFindsNothingLeft) {
 
 TEST_F(RenameRunTest, MoveToTheSamePathLeavesTheFileOutOfTheBatch) {
   const std::u16string f = u"C:\\A\\";
-  // Everything already in place: no file touched, and a true count.
-  Select({{f, u"a.jpg", kFirst}, {f, u"b.jpg", kSecond}});
-  EXPECT_EQ(Run(u"@folder", u"@file", 1, false), RenameOutcome::Done);
-  EXPECT_FALSE(Touched());
-  EXPECT_EQ(Body().back(), u"2 個のファイルを移動/リネームしました。");
-  EXPECT_EQ(log.beeps, 0);
+  // Everything already in place: no file touched, and a true count, each photo named as
+  // its own destination and counted apart, for a copy as for a move.
+  for (int action : {0, 1}) {
+    Select({{f, u"a.jpg", kFirst}, {f, u"b.jpg", kSecond}});
+    EXPECT_EQ(Run(u"@folder", u"@file", action, false), RenameOutcome::Done);
+    EXPECT_FALSE(Touched());
+    const std::u16string verb = action ? u"移動" : u"コピー";
+    EXPECT_EQ(log.lines, (Lines{u"コピー元と同じファイルです: C:\\A\\a.jpg", u"コピー元と同じファイルです: C:\\A\\b.jpg",
+                                u"0 個のファイルを" + verb + u"/リネームしました。",
+                                u"まとめ: " + verb + u" 0 個、コピー元と同じ 2 個"}));
+    EXPECT_EQ(log.beeps, 0);
+    EXPECT_TRUE(job.photos.empty()) << "nothing left to file";
+    Select({{f, u"a.jpg", kFirst}});
+    Run(u"@folder", u"@file", action, true);
+    EXPECT_EQ(log.lines.back(), u"まとめ (テスト): " + verb + u"予定 0 個、コピー元と同じ 1 個");
+  }
 
   // Only the files that change place are moved.
   Select({{f, u"a.jpg", kFirst}, {u"C:\\B\\", u"b.jpg", kSecond}});
@@ -281,8 +292,8 @@ TEST_F(RenameRunTest, MoveToTheSamePathLeavesTheFileOutOfTheBatch) {
   Select({{f, u"a.jpg", kFirst}, {u"C:\\B\\", u"b.jpg", kSecond}});
   EXPECT_EQ(Run(u".", u"@file", 1, false), RenameOutcome::Done);
   EXPECT_FALSE(Touched());
-  EXPECT_EQ(log.lines[1], u"C:\\A\\a.jpg") << "the log shows the path as it is on disk";
-  EXPECT_EQ(Body().back(), u"2 個のファイルを移動/リネームしました。");
+  EXPECT_EQ(log.lines[0], u"コピー元と同じファイルです: C:\\A\\a.jpg") << "the path as it is on disk";
+  EXPECT_EQ(Body().back(), u"0 個のファイルを移動/リネームしました。");
   Select({{f, u"README", kFirst}});
   EXPECT_EQ(Run(u"@folder", u"@file. ", 1, false), RenameOutcome::Done);
   EXPECT_FALSE(Touched());
@@ -379,8 +390,9 @@ TEST_F(RenameRunTest, OnlyProvedCopiesCount) {
         u"ファイルの移動/リネームに失敗しました。"},
        {true, false, true}, {false, true, false}},
       {"a full disk", 1, [](FakeTransfer& t) { t.spaceLeft = 20; },
-       {u"移動できませんでした (コピー元はそのままです): E:\\Card\\b.jpg",
-        u"移動できませんでした (コピー元はそのままです): E:\\Card\\c.jpg", u"1 個のファイルを移動/リネームしました。",
+       {u"移動できませんでした (コピー元はそのままです): E:\\Card\\b.jpg (ディスクの空き容量が不足しています)",
+        u"移動できませんでした (コピー元はそのままです): E:\\Card\\c.jpg (ディスクの空き容量が不足しています)",
+        u"1 個のファイルを移動/リネームしました。",
         u"ファイルの移動/リネームに失敗しました。"},
        {true, false, false}, {false, true, true}},
       {"a copy with a wrong byte", 0, [](FakeTransfer& t) { t.corruptNamesWith = u"c.jpg"; },
@@ -393,8 +405,9 @@ TEST_F(RenameRunTest, OnlyProvedCopiesCount) {
         u"移動できませんでした (コピー元はそのままです): E:\\Card\\c.jpg", u"ファイルの移動/リネームに失敗しました。"},
        {false, false, false}, {true, true, true}},
       {"a write-protected card", 1, [](FakeTransfer& t) { t.lockedSources = {u"E:\\Card\\a.jpg", u"E:\\Card\\c.jpg"}; },
-       {u"コピーされましたがコピー元が残っています: E:\\Card\\a.jpg",
-        u"コピーされましたがコピー元が残っています: E:\\Card\\c.jpg", u"1 個のファイルを移動/リネームしました。",
+       {u"コピーされましたがコピー元が残っています: E:\\Card\\a.jpg (メディアは書き込み禁止になっています)",
+        u"コピーされましたがコピー元が残っています: E:\\Card\\c.jpg (メディアは書き込み禁止になっています)",
+        u"1 個のファイルを移動/リネームしました。",
         u"ファイルの移動/リネームに失敗しました。"},
        {true, true, true}, {true, false, true}},
       {"everything done", 1, nullptr, {u"3 個のファイルを移動/リネームしました。"}, {true, true, true}, {false, false, false}},
@@ -646,4 +659,76 @@ TEST_F(RenameRunTest, ACaseOnlyRenameNeverReplacesAnotherFile) {
     EXPECT_EQ(Run(u"@folder", u"img_1", action, true), RenameOutcome::Planned);
     EXPECT_EQ(log.lines[1], u"C:\\A\\img_1 (2).jpg");
   }
+}
+
+namespace {
+
+// Takes the given source away when the run starts on the first pair: another run of the
+// same card.
+class TakesASourceAway final : public TransferObserver {
+ public:
+  TakesASourceAway(FakeFiles& files, std::u16string source) : files_(files), source_(std::move(source)) {}
+  void OnPairStep(size_t index, const TransferPair&, PairStep step) override {
+    if (index == 0 && step == PairStep::Planned) files_.RemoveFile(source_);
+  }
+
+ private:
+  FakeFiles& files_;
+  std::u16string source_;
+};
+
+}  // namespace
+
+TEST_F(RenameRunTest, TheSummaryCountsWhatArrived) {
+  // A burst of two from the card, the second numbered and with a sidecar: only the first
+  // arrives before a stop or a full disk.
+  const std::u16string f = u"E:\\DCIM\\100\\";
+  const std::u16string name = u"@年4@月2@日2-@時2@分2@秒2";
+  for (bool stop : {true, false}) {
+    SCOPED_TRACE(stop ? "stop" : "full disk");
+    Select({{f, u"IMG_0010.JPG", WithMs(kFirst, 100)}, {f, u"IMG_0011.JPG", WithMs(kFirst, 500)}});
+    files.Put(f + u"IMG_0011.xmp", "sidecar");
+    const uint64_t first = Bytes(u"IMG_0010.JPG").size();
+    if (stop) {
+      io.cancel = &cancel;
+      io.cancelAfterBytes = first + 1;
+    } else {
+      io.spaceLeft = first + 5;
+    }
+    EXPECT_EQ(Run(u"C:\\Out", name, 1, false), stop ? RenameOutcome::Cancelled : RenameOutcome::Failed);
+    EXPECT_EQ(log.lines.back() == u"中止しました: 2 個のファイルは処理されていません" ? log.lines[log.lines.size() - 2]
+                                                                                  : log.lines.back(),
+              u"まとめ: 移動 1 個");
+    EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), u"1 個のファイルを移動/リネームしました。"), log.lines.end());
+    cancel.Reset();
+  }
+}
+
+TEST_F(RenameRunTest, ASourceTakenAwayMeanwhileIsNamedAsSuch) {
+  Select({{u"E:\\A\\", u"a.jpg", kFirst}, {u"E:\\A\\", u"b.jpg", kSecond}});
+  TakesASourceAway other(files, u"E:\\A\\b.jpg");
+  RenameRunControl control;
+  control.observer = &other;
+  job.folderTemplate = u"C:\\Out";
+  job.nameTemplate = u"@file";
+  job.action = RenameAction::Move;
+  job.mode = RenameMode::Real;
+  EXPECT_EQ(RunRenameJob(job, log, files, io, control).outcome, RenameOutcome::Failed);
+  EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), u"コピー元がほかの処理で移動または削除されました: E:\\A\\b.jpg"),
+            log.lines.end());
+}
+
+TEST_F(RenameRunTest, ATestRunWarnsOfADestinationNoFileCanBeMadeIn) {
+  Select({{u"E:\\A\\", u"a.jpg", kFirst}, {u"E:\\A\\", u"b.jpg", kSecond}});
+  files.CreateFolder(u"C:\\Out");
+  files.readOnlyFolders.insert(FileSystemPathKey(u"C:\\Out"));
+  // A folder still to be made is asked of its nearest existing parent.
+  EXPECT_EQ(Run(u"C:\\Out\\@年4", u"@file", 0, true), RenameOutcome::Refused);
+  EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), u"コピー先に書き込めません: C:\\Out (アクセスが拒否されました)"),
+            log.lines.end());
+  EXPECT_EQ(log.beeps, 1);
+  EXPECT_FALSE(Touched());
+  files.readOnlyFolders.clear();
+  EXPECT_EQ(Run(u"C:\\Out\\@年4", u"@file", 0, true), RenameOutcome::Planned);
+  EXPECT_EQ(log.beeps, 0);
 }

@@ -2,6 +2,11 @@
 // is left and named, and that nothing is ever replaced or lost.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <functional>
+#include <map>
+#include <set>
+
 #include "cli/UndoCommand.h"
 #include "platform/Locale.h"
 #include "platform/Text.h"
@@ -28,6 +33,8 @@ struct PairCase {
   const char* what;
   JournalAction action;
   std::optional<PairEvent> event;
+  bool arriving;     // the run recorded that it was giving the pair its final name
+  bool firstFormat;  // a journal of the first format, which records no arrival
   bool recordHash;
   std::optional<std::string> atSource;       // what lies at the source path before the undo
   std::optional<std::string> atDestination;  // ... and at the destination
@@ -43,36 +50,47 @@ TEST(UndoPair, DecidesFromTheJournalAndTheDisk) {
   const std::string half = kPhoto.substr(0, 6);
   const auto M = JournalAction::Move, C = JournalAction::Copy;
   const std::optional<std::string> none;
+  const bool A = true, F = true, _ = false;
   const PairCase cases[] = {
-      {"moved photo goes back", M, PairEvent::Moved, true, none, kPhoto, UndoResult::Restored, kPhoto, none,
+      {"moved photo goes back", M, PairEvent::Moved, _, _, true, none, kPhoto, UndoResult::Restored, kPhoto, none,
        u"元の場所に戻しました: "},
-      {"cut short, photo arrived", M, std::nullopt, false, none, kPhoto, UndoResult::Restored, kPhoto, none,
-       u"元の場所に戻しました: "},
-      {"changed since, same size", M, PairEvent::Moved, true, none, changed, UndoResult::Kept, none, changed,
+      {"cut short while giving it its name", M, std::nullopt, A, _, true, none, kPhoto, UndoResult::Restored, kPhoto,
+       none, u"元の場所に戻しました: "},
+      {"cut short, a file the run never named there", M, std::nullopt, _, _, false, none, other, UndoResult::Kept, none,
+       other, u"この実行が置いたファイルではないため触れません: "},
+      {"cut short, another photo put where it was going", M, std::nullopt, _, _, false, kPhoto, other,
+       UndoResult::Nothing, kPhoto, other, u"この実行が置いたファイルではないため触れません: "},
+      {"cut short while giving it its name, another file there", M, std::nullopt, A, _, true, none, changed,
+       UndoResult::Kept, none, changed, u"変更されているため戻しません: "},
+      {"first format: cut short, photo arrived", M, std::nullopt, _, F, false, none, kPhoto, UndoResult::Restored,
+       kPhoto, none, u"元の場所に戻しました: "},
+      {"changed since, same size", M, PairEvent::Moved, _, _, true, none, changed, UndoResult::Kept, none, changed,
        u"変更されているため戻しません: "},
-      {"changed since, other size", M, PairEvent::Moved, false, none, other, UndoResult::Kept, none, other,
+      {"changed since, other size", M, PairEvent::Moved, _, _, false, none, other, UndoResult::Kept, none, other,
        u"変更されているため戻しません: "},
-      {"source path taken", M, PairEvent::Moved, true, other, kPhoto, UndoResult::Kept, other, kPhoto,
+      {"source path taken", M, PairEvent::Moved, _, _, true, other, kPhoto, UndoResult::Kept, other, kPhoto,
        u"元の場所に別のファイルがあるため戻しません: "},
-      {"move stopped before removing its source", M, PairEvent::Written, false, kPhoto, kPhoto, UndoResult::Restored,
-       kPhoto, none, u"コピーを削除しました: "},
-      {"move stopped mid-copy", M, std::nullopt, false, kPhoto, half, UndoResult::Restored, kPhoto, none,
-       u"途中までのコピーを削除しました: "},
-      {"short file after a finished pair is not torn", M, PairEvent::Written, false, kPhoto, half, UndoResult::Kept,
-       kPhoto, half, u"元の場所に別のファイルがあるため戻しません: "},
-      {"cut short before the pair", M, std::nullopt, false, kPhoto, none, UndoResult::Nothing, kPhoto, none, u""},
-      {"failed pair: the file there is not its", M, PairEvent::Failed, false, kPhoto, other, UndoResult::Nothing,
+      {"move stopped before removing its source", M, PairEvent::Verified, _, _, false, kPhoto, kPhoto,
+       UndoResult::Restored, kPhoto, none, u"コピーを削除しました: "},
+      {"first format: move stopped mid-copy", M, std::nullopt, _, F, false, kPhoto, half, UndoResult::Restored, kPhoto,
+       none, u"途中までのコピーを削除しました: "},
+      {"short file after a finished pair is not torn", M, PairEvent::Written, _, _, false, kPhoto, half,
+       UndoResult::Kept, kPhoto, half, u"元の場所に別のファイルがあるため戻しません: "},
+      {"cut short before the pair", M, std::nullopt, _, _, false, kPhoto, none, UndoResult::Nothing, kPhoto, none, u""},
+      {"failed pair: the file there is not its", M, PairEvent::Failed, _, _, false, kPhoto, other, UndoResult::Nothing,
        kPhoto, other, u""},
-      {"moved away since from both", M, PairEvent::Moved, false, none, none, UndoResult::Kept, none, none,
+      {"moved away since from both", M, PairEvent::Moved, _, _, false, none, none, UndoResult::Kept, none, none,
        u"見つかりません: "},
-      {"copy removed", C, PairEvent::Written, false, kPhoto, kPhoto, UndoResult::Restored, kPhoto, none,
+      {"copy removed", C, PairEvent::Written, _, _, false, kPhoto, kPhoto, UndoResult::Restored, kPhoto, none,
        u"コピーを削除しました: "},
-      {"copy changed since", C, PairEvent::Written, false, kPhoto, changed, UndoResult::Kept, kPhoto, changed,
+      {"copy changed since", C, PairEvent::Written, _, _, false, kPhoto, changed, UndoResult::Kept, kPhoto, changed,
        u"変更されているため戻しません: "},
-      {"copy whose source is gone is the only one", C, PairEvent::Written, true, none, kPhoto, UndoResult::Kept, none,
-       kPhoto, u"コピー元がないためコピーを残します: "},
-      {"copy cut short mid-file", C, std::nullopt, false, kPhoto, half, UndoResult::Restored, kPhoto, none,
-       u"途中までのコピーを削除しました: "},
+      {"copy whose source is gone is the only one", C, PairEvent::Written, _, _, true, none, kPhoto, UndoResult::Kept,
+       none, kPhoto, u"コピー元がないためコピーを残します: "},
+      {"first format: copy cut short mid-file", C, std::nullopt, _, F, false, kPhoto, half, UndoResult::Restored,
+       kPhoto, none, u"途中までのコピーを削除しました: "},
+      {"copy cut short, another file put there", C, std::nullopt, _, _, false, kPhoto, half, UndoResult::Nothing,
+       kPhoto, half, u"この実行が置いたファイルではないため触れません: "},
   };
   for (const PairCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -81,8 +99,12 @@ TEST(UndoPair, DecidesFromTheJournalAndTheDisk) {
     if (c.atSource) files.Put(kSource, *c.atSource);
     if (c.atDestination) files.Put(kDestination, *c.atDestination);
     JournalPair pair{kSource, kDestination, kPhoto.size(), c.recordHash ? ContentHashOf(kPhoto) : "", c.event};
+    pair.arriving = c.arriving;
     RecordedRenameLog log;
-    EXPECT_EQ(UndoPair(pair, c.action, files, log), c.result);
+    FakeTransfer transfer(files);
+    UndoSteps steps;
+    steps.recordsArrival = !c.firstFormat;
+    EXPECT_EQ(UndoPair(pair, c.action, files, transfer, log, steps), c.result);
     auto at = [&](const std::u16string& path) -> std::optional<std::string> {
       const FakeFiles::File* f = files.Find(path);
       return f ? std::optional(f->bytes) : std::nullopt;
@@ -103,15 +125,20 @@ TEST(UndoPair, DecidesFromTheJournalAndTheDisk) {
 
 TEST(UndoPair, MakesTheSourceFolderAgainAndRenamesACaseChangeBack) {
   FakeFiles files;
+  FakeTransfer transfer(files);
   files.Put(kDestination, kPhoto);  // C:\DCIM\100 no longer exists
   RecordedRenameLog log;
-  EXPECT_EQ(UndoPair({kSource, kDestination, kPhoto.size()}, JournalAction::Move, files, log), UndoResult::Restored);
+  EXPECT_EQ(UndoPair({kSource, kDestination, kPhoto.size(), "", PairEvent::Moved}, JournalAction::Move, files, transfer,
+                     log),
+            UndoResult::Restored);
   ASSERT_TRUE(files.Find(kSource));
   EXPECT_EQ(files.Find(kSource)->path, kSource);
 
   FakeFiles same;
+  FakeTransfer sameTransfer(same);
   same.Put(u"C:\\A\\img_1.JPG", kPhoto);
-  EXPECT_EQ(UndoPair({u"C:\\A\\IMG_1.JPG", u"C:\\A\\img_1.JPG", kPhoto.size()}, JournalAction::Move, same, log),
+  EXPECT_EQ(UndoPair({u"C:\\A\\IMG_1.JPG", u"C:\\A\\img_1.JPG", kPhoto.size(), "", PairEvent::Moved},
+                     JournalAction::Move, same, sameTransfer, log),
             UndoResult::Restored);
   EXPECT_EQ(same.Find(u"C:\\A\\IMG_1.JPG")->path, u"C:\\A\\IMG_1.JPG");
 }
@@ -185,7 +212,7 @@ TEST_F(RunUndoTest, AMoveUndonePutsEveryPhotoBackAndItsFoldersGo) {
   EXPECT_FALSE(CutShortRun(journals));  // it ended
 
   RecordedRenameLog undoLog;
-  UndoSummary s = UndoRun(journals, last->name, files, undoLog);
+  UndoSummary s = UndoRun(journals, last->name, files, transfer, undoLog);
   EXPECT_EQ(s.status, UndoStatus::Undone);
   EXPECT_EQ(s.restored, 3u);
   EXPECT_EQ(Disk(), before);
@@ -199,7 +226,7 @@ TEST_F(RunUndoTest, AMoveUndonePutsEveryPhotoBackAndItsFoldersGo) {
   files.RemoveFile(u"C:\\DCIM\\100\\IMG_0001.JPG");
   auto again = Disk();
   RecordedRenameLog secondLog;
-  EXPECT_EQ(UndoRun(journals, last->name, files, secondLog).status, UndoStatus::AlreadyUndone);
+  EXPECT_EQ(UndoRun(journals, last->name, files, transfer, secondLog).status, UndoStatus::AlreadyUndone);
   EXPECT_EQ(Disk(), again);
   EXPECT_EQ(secondLog.lines, std::vector<std::u16string>{u"この実行はすでに元に戻されています。"});
 }
@@ -209,7 +236,7 @@ TEST_F(RunUndoTest, ACopyUndoneRemovesOnlyTheCopies) {
   auto before = Disk();
   ASSERT_EQ(Run(0), RenameOutcome::Done);
   RecordedRenameLog undoLog;
-  EXPECT_EQ(UndoRun(journals, LastRun(journals)->name, files, undoLog).status, UndoStatus::Undone);
+  EXPECT_EQ(UndoRun(journals, LastRun(journals)->name, files, transfer, undoLog).status, UndoStatus::Undone);
   EXPECT_EQ(Disk(), before);
   EXPECT_FALSE(files.HasFolder(u"D:\\Photos"));  // both levels were made by the run
 }
@@ -231,9 +258,15 @@ TEST_F(RunUndoTest, ARunCutShortIsAskedAboutOnceAndUndoneAsFarAsItGot) {
     files.CreateFolder(u"D:\\Photos");
     files.CreateFolder(u"D:\\Photos\\20240501");
     ASSERT_TRUE(files.MoveFileNoReplace(planned[0].source, planned[0].destination));
-    files.Put(planned[1].destination, files.Find(planned[1].source)->bytes);  // copied, source not yet removed
-    files.Put(planned[2].destination, "JP");                                   // half written
-    files.Put(TemporaryCopyName(planned[3].destination, 0), "J");             // being copied
+    // Copied and given its name, the source not yet removed.
+    writer->Temporary(1, TemporaryCopyName(planned[1].destination, 0));
+    writer->Arriving(1, ContentHashOf(files.Find(planned[1].source)->bytes), files.FileSize(planned[1].source));
+    files.Put(planned[1].destination, files.Find(planned[1].source)->bytes);
+    // Half written, then being copied.
+    writer->Temporary(2, TemporaryCopyName(planned[2].destination, 0));
+    files.Put(TemporaryCopyName(planned[2].destination, 0), "JP");
+    writer->Temporary(3, TemporaryCopyName(planned[3].destination, 0));
+    files.Put(TemporaryCopyName(planned[3].destination, 0), "J");
     writer->Event(0, PairEvent::Moved);
     // The process dies here: the writer goes without an end.
   }
@@ -241,9 +274,9 @@ TEST_F(RunUndoTest, ARunCutShortIsAskedAboutOnceAndUndoneAsFarAsItGot) {
   ASSERT_TRUE(cut);
   EXPECT_EQ(cut->name, name);
   RecordedRenameLog undoLog;
-  UndoSummary s = UndoRun(journals, name, files, undoLog);
+  UndoSummary s = UndoRun(journals, name, files, transfer, undoLog);
   EXPECT_EQ(s.status, UndoStatus::Undone);
-  EXPECT_EQ(s.restored, 4u);
+  EXPECT_EQ(s.restored, 2u);  // the two that had reached their destination
   EXPECT_EQ(Disk(), before);  // every photo once, at its source
   EXPECT_FALSE(files.HasFolder(u"D:\\Photos"));
   EXPECT_FALSE(CutShortRun(journals));  // answered
@@ -258,7 +291,7 @@ TEST_F(RunUndoTest, LeavingACutShortRunIsRememberedAndItCanStillBeUndone) {
   }
   std::optional<RunJournal> cut = CutShortRun(journals);
   ASSERT_TRUE(cut);
-  ASSERT_TRUE(LeaveRun(journals, cut->name));
+  ASSERT_TRUE(LeaveRun(journals, cut->name, files, log));
   EXPECT_FALSE(CutShortRun(journals));
   EXPECT_TRUE(CanUndo(*LastRun(journals)));
 }
@@ -277,7 +310,7 @@ TEST_F(RunUndoTest, AnUndoCutShortGoesOnWithTheRest) {
     writer->Undone(2, UndoResult::Restored);
   }
   RecordedRenameLog undoLog;
-  UndoSummary s = UndoRun(journals, name, files, undoLog);
+  UndoSummary s = UndoRun(journals, name, files, transfer, undoLog);
   EXPECT_EQ(s.status, UndoStatus::Undone);
   EXPECT_EQ(s.restored, 2u);
   EXPECT_EQ(Disk(), before);
@@ -304,7 +337,7 @@ TEST_F(RunUndoTest, TheFailedPairsOfARunStayAndTheOthersGoBack) {
   EXPECT_EQ(j.pairs[2].event, PairEvent::Verified);
   EXPECT_EQ(j.endState, "failed");
   RecordedRenameLog undoLog;
-  UndoSummary s = UndoRun(journals, j.name, files, undoLog);
+  UndoSummary s = UndoRun(journals, j.name, files, transfer, undoLog);
   EXPECT_EQ(s.status, UndoStatus::Undone);
   EXPECT_EQ(Disk(), before);
 }
@@ -334,7 +367,7 @@ TEST_F(RunUndoTest, TheCommandLineListsTheRunsAndUndoesTheLastOrAChosenOne) {
   auto undo = [&](std::vector<std::u16string> args) {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    int status = RunUndoCommandWith(args, out, err, UndoEnvironment{journals, files});
+    int status = RunUndoCommandWith(args, out, err, UndoEnvironment{journals, files, transfer});
     return CliOutput{status, ReadBack(out), ReadBack(err)};
   };
   EXPECT_EQ(undo({}).status, 2);  // nothing recorded yet
@@ -380,8 +413,273 @@ TEST_F(RunUndoTest, ACancelledMoveIsJournalledAsSuchAndUndoneAsFarAsItGot) {
   EXPECT_EQ(j.pairs[0].hash, ContentHashOf("JPEG 1"));
   EXPECT_EQ(j.pairs[3].event, std::nullopt);
   RecordedRenameLog undoLog;
-  UndoSummary s = UndoRun(journals, j.name, files, undoLog);
+  UndoSummary s = UndoRun(journals, j.name, files, transfer, undoLog);
   EXPECT_EQ(s.status, UndoStatus::Undone);
   EXPECT_EQ(s.restored, 2u);
   EXPECT_EQ(Disk(), before);
+}
+
+namespace {
+
+// A process killed after a number of steps that change a disk or the journal: from then on
+// nothing it does reaches either, as with a kill (no clean-up on the way out either).
+struct Death {
+  int stepsLeft = INT_MAX;
+  std::function<bool()> when;  // or at the first step once this holds
+  bool Step() {
+    if (when && stepsLeft >= 0 && when()) stepsLeft = 0;
+    return --stepsLeft >= 0;
+  }
+  bool Dead() const { return stepsLeft < 0; }
+};
+
+class DyingFiles final : public FileSystem {
+ public:
+  DyingFiles(FileSystem& fs, Death& death) : fs_(fs), death_(death) {}
+  bool Exists(const std::u16string& p) override { return fs_.Exists(p); }
+  bool IsFolder(const std::u16string& p) override { return fs_.IsFolder(p); }
+  bool CreateFolder(const std::u16string& p) override { return death_.Step() && fs_.CreateFolder(p); }
+  bool RemoveEmptyFolder(const std::u16string& p) override { return death_.Step() && fs_.RemoveEmptyFolder(p); }
+  std::optional<uint64_t> FileSize(const std::u16string& p) override { return fs_.FileSize(p); }
+  bool SameContent(const std::u16string& a, const std::u16string& b) override { return fs_.SameContent(a, b); }
+  bool RemoveFile(const std::u16string& p) override { return death_.Step() && fs_.RemoveFile(p); }
+  bool MoveFileNoReplace(const std::u16string& a, const std::u16string& b) override {
+    return death_.Step() && fs_.MoveFileNoReplace(a, b);
+  }
+  std::optional<std::string> ContentHash(const std::u16string& p) override { return fs_.ContentHash(p); }
+  PathState Probe(const std::u16string& p) override { return fs_.Probe(p); }
+  bool SameFile(const std::u16string& a, const std::u16string& b) override { return fs_.SameFile(a, b); }
+  std::optional<std::vector<std::u16string>> FileNames(const std::u16string& f) override { return fs_.FileNames(f); }
+
+ private:
+  FileSystem& fs_;
+  Death& death_;
+};
+
+class DyingTransfer final : public FileTransfer {
+ public:
+  DyingTransfer(FileTransfer& io, Death& death) : io_(io), death_(death) {}
+  std::unique_ptr<FileReader> OpenRead(const std::u16string& p, bool pastCache) override {
+    return io_.OpenRead(p, pastCache);
+  }
+  std::unique_ptr<FileWriter> CreateNew(const std::u16string& p) override {
+    if (!death_.Step()) return nullptr;
+    std::unique_ptr<FileWriter> w = io_.CreateNew(p);
+    return w ? std::make_unique<Writer>(std::move(w), death_) : nullptr;
+  }
+  RenameResult RenameNoReplace(const std::u16string& a, const std::u16string& b) override {
+    return death_.Step() ? io_.RenameNoReplace(a, b) : RenameResult::Failed;
+  }
+  bool Remove(const std::u16string& p) override { return death_.Step() && io_.Remove(p); }
+  bool SameVolume(const std::u16string& a, const std::u16string& b) override { return io_.SameVolume(a, b); }
+
+ private:
+  class Writer final : public FileWriter {
+   public:
+    Writer(std::unique_ptr<FileWriter> w, Death& death) : w_(std::move(w)), death_(death) {}
+    bool Write(const void* b, size_t n) override { return death_.Step() && w_->Write(b, n); }
+    bool Flush() override { return !death_.Dead() && w_->Flush(); }
+    void KeepTimeOf(const std::u16string& s) override { w_->KeepTimeOf(s); }
+    bool Close() override { return w_->Close() && !death_.Dead(); }
+
+   private:
+    std::unique_ptr<FileWriter> w_;
+    Death& death_;
+  };
+  FileTransfer& io_;
+  Death& death_;
+};
+
+class DyingJournals final : public JournalFolder {
+ public:
+  DyingJournals(JournalFolder& folder, Death& death) : folder_(folder), death_(death) {}
+  std::vector<std::u16string> Names() override { return folder_.Names(); }
+  std::optional<std::string> Read(const std::u16string& n) override { return folder_.Read(n); }
+  std::unique_ptr<JournalFile> Open(const std::u16string& n) override {
+    std::unique_ptr<JournalFile> f = folder_.Open(n);
+    return f ? std::make_unique<File>(std::move(f), death_) : nullptr;
+  }
+  bool Remove(const std::u16string& n) override { return death_.Step() && folder_.Remove(n); }
+  std::u16string Location() override { return folder_.Location(); }
+
+ private:
+  class File final : public JournalFile {
+   public:
+    File(std::unique_ptr<JournalFile> f, Death& death) : f_(std::move(f)), death_(death) {}
+    bool Append(std::string_view bytes) override { return death_.Step() && f_->Append(bytes); }
+    bool Sync() override { return !death_.Dead() && f_->Sync(); }
+
+   private:
+    std::unique_ptr<JournalFile> f_;
+    Death& death_;
+  };
+  JournalFolder& folder_;
+  Death& death_;
+};
+
+// The disk as paths and hashes: a failure prints something readable.
+std::map<std::u16string, std::string> Digest(const FakeFiles& files) {
+  std::map<std::u16string, std::string> disk;
+  for (const auto& f : files.files) disk[f.second.path] = std::to_string(f.second.bytes.size()) + " " + ContentHashOf(f.second.bytes);
+  return disk;
+}
+
+bool IsTemporary(const std::u16string& path) { return path.find(u".tessarine") != std::u16string::npos; }
+
+// Photos of several blocks each, so that a copy back can be killed in the middle.
+std::string BigPhoto(int i) {
+  std::string bytes(150 * 1024 + i * 777, '\0');
+  for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = char((k * 31 + size_t(i) * 7) & 0xFF);
+  return bytes;
+}
+
+}  // namespace
+
+// An undo across volumes killed after every one of its steps in turn (a file created, a
+// block written, a rename, a removal, a journal line): at the kill, every photo is whole
+// wherever it has its own name; the next undo finishes, removing what the first left half
+// written, and the card is as before the run.
+TEST_F(RunUndoTest, AnUndoKilledAtAnyStepIsFinishedByTheNext) {
+  Photos(3);
+  for (int i = 1; i <= 3; ++i) files.Put(sources[size_t(i - 1)], BigPhoto(i));
+  std::set<std::string> photos;
+  for (int i = 1; i <= 3; ++i) photos.insert(BigPhoto(i));
+  const auto before = Digest(files);
+  const auto foldersBefore = files.folders;
+  ASSERT_EQ(Run(1), RenameOutcome::Done);
+  const std::u16string name = LastRun(journals)->name;
+  const FakeFiles afterRun = files;
+  const auto journalsAfterRun = journals.texts;
+
+  int kills = 0;
+  for (int steps = 0;; ++steps) {
+    SCOPED_TRACE("killed after step " + std::to_string(steps));
+    files = afterRun;
+    journals.texts = journalsAfterRun;
+    Death death;
+    death.stepsLeft = steps;
+    DyingFiles dyingFiles(files, death);
+    DyingTransfer dyingTransfer(transfer, death);
+    DyingJournals dyingJournals(journals, death);
+    RecordedRenameLog first;
+    UndoRun(dyingJournals, name, dyingFiles, dyingTransfer, first);
+    if (!death.Dead()) break;  // every step taken: the undo ran to its end
+    ++kills;
+    for (const auto& [path, bytes] : Disk())
+      if (!IsTemporary(path)) EXPECT_TRUE(photos.count(bytes)) << ToUtf8(path) << " holds " << bytes.size() << " bytes";
+
+    RecordedRenameLog second;
+    UndoSummary s = UndoRun(journals, name, files, transfer, second);
+    EXPECT_EQ(s.status, UndoStatus::Undone) << ToUtf8(second.lines.back());
+    EXPECT_EQ(Digest(files), before);
+    EXPECT_EQ(files.folders, foldersBefore);
+    RecordedRenameLog third;
+    EXPECT_EQ(UndoRun(journals, name, files, transfer, third).status, UndoStatus::AlreadyUndone);
+  }
+  EXPECT_GT(kills, 20);  // blocks of three photos, each copied, read back, renamed, removed
+}
+
+// An undo that kept a photo (its source folder had become a file) tries it again once the
+// obstacle is gone; only then is the run "already undone".
+TEST_F(RunUndoTest, AnUndoThatKeptPhotosCanBeRetried) {
+  Photos(2);
+  const auto before = Disk();
+  ASSERT_EQ(Run(1), RenameOutcome::Done);
+  const std::u16string name = LastRun(journals)->name;
+  files.folders.erase(FileSystemPathKey(u"C:\\DCIM\\100"));
+  files.Put(u"C:\\DCIM\\100", "a file in the folder's place");
+  RecordedRenameLog first;
+  UndoSummary s = UndoRun(journals, name, files, transfer, first);
+  EXPECT_EQ(s.status, UndoStatus::Partly);
+  EXPECT_EQ(s.kept, 2u);
+  EXPECT_TRUE(CanUndo(*LastRun(journals)));
+
+  files.RemoveFile(u"C:\\DCIM\\100");
+  files.folders.insert(FileSystemPathKey(u"C:\\DCIM\\100"));
+  RecordedRenameLog second;
+  s = UndoRun(journals, name, files, transfer, second);
+  EXPECT_EQ(s.status, UndoStatus::Undone);
+  EXPECT_EQ(s.restored, 2u);
+  EXPECT_EQ(Disk(), before);
+  EXPECT_FALSE(CanUndo(*LastRun(journals)));
+  RecordedRenameLog third;
+  EXPECT_EQ(UndoRun(journals, name, files, transfer, third).status, UndoStatus::AlreadyUndone);
+}
+
+// A move killed at its first temporary file, another photo then put where the run was
+// going: the undo removes the run's temporary file and touches nothing else.
+TEST_F(RunUndoTest, AFileTheRunNeverMadeIsNeverMoved) {
+  Photos(2);
+  for (int i = 1; i <= 2; ++i) files.Put(sources[size_t(i - 1)], BigPhoto(i));
+  Death death;
+  death.when = [&] {
+    for (const auto& [path, bytes] : Disk())
+      if (IsTemporary(path)) return true;
+    return false;
+  };
+  DyingFiles dyingFiles(files, death);
+  DyingTransfer dyingTransfer(transfer, death);
+  DyingJournals dyingJournals(journals, death);
+  RenameRunControl control;
+  control.journal = &dyingJournals;
+  RunRenameJob(Job(1), log, dyingFiles, dyingTransfer, control);
+  ASSERT_TRUE(death.Dead());
+  RunJournal j = *LastRun(journals);
+  ASSERT_EQ(j.pairs.size(), 2u);
+  ASSERT_EQ(j.pairs[0].temporaries.size(), 1u);
+  EXPECT_TRUE(files.Find(j.pairs[0].temporaries[0]));
+  files.Put(j.pairs[1].destination, "someone else's photo");
+  files.RemoveFile(j.pairs[1].source);  // ... and its source taken away by hand
+  auto expected = Disk();
+  expected.erase(j.pairs[0].temporaries[0]);
+
+  RecordedRenameLog undoLog;
+  UndoSummary s = UndoRun(journals, j.name, files, transfer, undoLog);
+  EXPECT_EQ(s.restored, 0u);
+  EXPECT_EQ(Disk(), expected);
+  EXPECT_NE(std::find(undoLog.lines.begin(), undoLog.lines.end(),
+                      u"この実行が置いたファイルではないため触れません: " + j.pairs[1].destination),
+            undoLog.lines.end());
+}
+
+// A killed run's temporary file goes when the run is left, and when the next run files
+// into the same folder; a file of that kind the journal does not name stays.
+TEST_F(RunUndoTest, TemporaryFilesOfARunCutShortGoWhenLeftOrByTheNextRun) {
+  Photos(2);
+  for (int i = 1; i <= 2; ++i) files.Put(sources[size_t(i - 1)], BigPhoto(i));
+  const std::u16string foreign = u"D:\\Photos\\20240501\\~other.JPG.tessarine.tmp";
+  auto killedRun = [&] {
+    Death death;
+    // Once a block is in the first temporary file.
+    death.when = [&] {
+      for (const auto& [path, bytes] : Disk())
+        if (IsTemporary(path) && path != foreign && !bytes.empty()) return true;
+      return false;
+    };
+    DyingFiles dyingFiles(files, death);
+    DyingTransfer dyingTransfer(transfer, death);
+    DyingJournals dyingJournals(journals, death);
+    RenameRunControl control;
+    control.journal = &dyingJournals;
+    RunRenameJob(Job(1), log, dyingFiles, dyingTransfer, control);
+    EXPECT_TRUE(death.Dead());
+    RunJournal j = *LastRun(journals);
+    EXPECT_EQ(j.pairs[0].temporaries.size(), 1u);
+    return j;
+  };
+  files.Put(foreign, "not this run's");
+  RunJournal cut = killedRun();
+  ASSERT_TRUE(files.Find(cut.pairs[0].temporaries[0]));
+  RecordedRenameLog leaveLog;
+  ASSERT_TRUE(LeaveRun(journals, cut.name, files, leaveLog));
+  EXPECT_FALSE(files.Find(cut.pairs[0].temporaries[0]));
+  EXPECT_EQ(leaveLog.lines, std::vector<std::u16string>{u"途中までのコピーを削除しました: " + cut.pairs[0].temporaries[0]});
+
+  cut = killedRun();
+  ASSERT_TRUE(files.Find(cut.pairs[0].temporaries[0]));
+  // The card filed again: the run's own work goes on, and the old temporary file is gone.
+  ASSERT_EQ(Run(1), RenameOutcome::Done);
+  EXPECT_FALSE(files.Find(cut.pairs[0].temporaries[0]));
+  EXPECT_TRUE(files.Find(foreign));
+  for (const auto& [path, bytes] : Disk()) EXPECT_TRUE(!IsTemporary(path) || path == foreign) << ToUtf8(path);
 }

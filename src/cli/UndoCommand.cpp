@@ -18,11 +18,13 @@ const char kUndoHelp[] =
     "パスへ戻し、作ったコピーは削除し、作って空のまま残ったフォルダも削除します。その後に\n"
     "変更されたファイルや、元のパスが別のファイルに使われているものはそのままにして、名前を\n"
     "表示します。途中で終わった実行 (プログラムやコンピューターが止まった) は、進んだところ\n"
-    "まで元に戻します。同じ実行を 2 度元に戻しても、2 度目は何もしません。\n"
+    "まで元に戻します。途中で終わった取り消しや、ファイルを残した取り消しは、次の取り消しが\n"
+    "続けます。すべてのファイルが戻った (または整理されなかった) 実行は、もう一度元に戻しても\n"
+    "何もしません。\n"
     "\n"
     "  --list   記録されている実行を新しい順に表示します (TSV): 実行、時刻、操作、組の数、\n"
-    "           状態 (done, failed, cut short)、元に戻したか (yes, no, partly started)、\n"
-    "           元に戻せるか (1/0)\n"
+    "           状態 (done, failed, cancelled, cut short, running)、元に戻したか (yes, no,\n"
+    "           started, left)、元に戻せるか (1/0)\n"
     "\n"
     "記録は %LOCALAPPDATA%\\Tessarine\\journal にあります (Windows 以外では\n"
     "$XDG_STATE_HOME/tessarine/journal)。TESSARINE_JOURNAL_DIR で別のフォルダを指定できます。\n"
@@ -34,10 +36,12 @@ int List(std::FILE* out, JournalFolder& journals) {
   for (auto it = names.rbegin(); it != names.rend(); ++it) {
     std::optional<RunJournal> j = ReadRun(journals, *it);
     if (!j) continue;
-    std::string state = j->ended ? j->endState : "cut short";
+    // A run still going holds its journal: it is neither cut short nor to be undone yet.
+    const bool running = !j->ended && IsRunning(journals, *j);
+    std::string state = j->ended ? j->endState : running ? "running" : "cut short";
     std::string undone = j->undoEnded ? "yes" : j->undoStarted ? "started" : j->left ? "left" : "no";
     std::fprintf(out, "%s\t%s\t%s\t%zu\t%s\t%s\t%d\n", ToUtf8(j->name).c_str(), ToUtf8(j->time).c_str(),
-                 ActionWord(j->action), j->pairs.size(), state.c_str(), undone.c_str(), CanUndo(*j) ? 1 : 0);
+                 ActionWord(j->action), j->pairs.size(), state.c_str(), undone.c_str(), !running && CanUndo(*j) ? 1 : 0);
   }
   return 0;
 }
@@ -89,14 +93,14 @@ int RunUndoCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     return 2;
   }
   RecordedRenameLog log;
-  UndoSummary summary = UndoRun(env.journals, name, env.files, log);
+  UndoSummary summary = UndoRun(env.journals, name, env.files, env.transfer, log);
   for (const std::u16string& line : log.lines) PrintLine(out, line);
   std::fflush(out);
   return summary.status == UndoStatus::Undone ? 0 : 1;
 }
 
 int RunUndoCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err) {
-  return RunUndoCommandWith(args, out, err, UndoEnvironment{PlatformJournalFolder(), PlatformFileSystem()});
+  return RunUndoCommandWith(args, out, err, UndoEnvironment{PlatformJournalFolder(), PlatformFileSystem(), PlatformFileTransfer()});
 }
 
 }  // namespace tess

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
 
 namespace tess {
@@ -12,6 +13,7 @@ namespace tess {
 struct UndoEnvironment {
   JournalFolder& journals;
   FileSystem& files;
+  FileTransfer& transfer;
 };
 
 int RunUndoCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/FileTransfer.h"
+
 namespace tess {
 
 // A path as Windows resolves it: "/" taken as "\", runs of separators as one (a leading
@@ -64,6 +66,10 @@ class FileSystem : public FolderSystem {
   virtual bool SameFile(const std::u16string& a, const std::u16string& b) = 0;
   // The names of the files (not folders) in a folder; nothing when it cannot be listed.
   virtual std::optional<std::vector<std::u16string>> FileNames(const std::u16string& folder) = 0;
+  // Why no new file can be made in an existing folder (a read-only share, a locked card, a
+  // folder without the right): asked by a test run, which leaves nothing behind. Nothing
+  // when one can, or when it cannot be told.
+  virtual std::optional<TransferFault> CannotWriteIn(const std::u16string& folder) { return std::nullopt; }
 };
 
 // The fingerprint ContentHash gives: XXH3 (128 bits) of the bytes, as "xxh128:" and 32

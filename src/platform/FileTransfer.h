@@ -39,9 +39,14 @@ enum class RenameResult {
   Failed,
 };
 
+// Why a call failed, among the reasons a user can do something about.
+enum class TransferFault { Unknown, AccessDenied, DiskFull, WriteProtected, NotReady, NotFound };
+
 class FileTransfer {
  public:
   virtual ~FileTransfer() = default;
+  // Why the last call of this thread that failed did; asked right after it.
+  virtual TransferFault LastFault() { return TransferFault::Unknown; }
   // Opens a file for reading; `pastCache` asks to read what the disk holds rather than
   // the system's cached copy, where the platform allows it. Null when it cannot be opened.
   virtual std::unique_ptr<FileReader> OpenRead(const std::u16string& path, bool pastCache) = 0;
@@ -68,6 +73,9 @@ class CancelToken {
   static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
   std::atomic<bool> cancelled_{false};
 };
+
+// The fault a system error code stands for (Windows' codes, errno values elsewhere).
+TransferFault FaultOfError(unsigned long error);
 
 // The machine's files. Off Windows, paths written with "\" are taken with "/".
 FileTransfer& PlatformFileTransfer();

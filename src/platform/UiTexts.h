@@ -111,6 +111,14 @@ inline constexpr char16_t kRunVerifyFailed[] = u"検証に失敗しました (�
 inline constexpr char16_t kRunCancelledPrefix[] = u"中止しました: ";
 inline constexpr char16_t kRunCancelledSuffix[] = u" 個のファイルは処理されていません";
 inline constexpr char16_t kRunNoJournal[] = u"元に戻すための記録を書けません: ";
+inline constexpr char16_t kRunSourceGone[] = u"コピー元がほかの処理で移動または削除されました: ";
+inline constexpr char16_t kRunItself[] = u"コピー元と同じファイルです: ";
+inline constexpr char16_t kRunCannotWrite[] = u"コピー先に書き込めません: ";
+// The reasons a failure line gives, as the system names them.
+inline constexpr char16_t kFaultAccessDenied[] = u"アクセスが拒否されました";
+inline constexpr char16_t kFaultDiskFull[] = u"ディスクの空き容量が不足しています";
+inline constexpr char16_t kFaultWriteProtected[] = u"メディアは書き込み禁止になっています";
+inline constexpr char16_t kFaultNotReady[] = u"デバイスの準備ができていません";
 
 // ---- The summary line at the end of a run's log ----
 inline constexpr char16_t kSummaryCount[] = u" 個";
@@ -122,6 +130,7 @@ inline constexpr char16_t kSummary[] = u"まとめ: ";
 inline constexpr char16_t kSummaryNumbered[] = u"番号付き ";
 inline constexpr char16_t kSummarySidecars[] = u"付属ファイル ";
 inline constexpr char16_t kSummaryFiled[] = u"、コピー済み ";
+inline constexpr char16_t kSummaryItself[] = u"、コピー元と同じ ";
 inline constexpr char16_t kSummaryNoMetadata[] = u"Exif情報なし ";
 inline constexpr char16_t kSummaryNoDate[] = u"撮影日時なし ";
 inline constexpr char16_t kSummaryTrouble[] = u"コピー先に問題 ";
@@ -144,6 +153,16 @@ inline constexpr char16_t kUndoAlreadyUndone[] = u"この実行はすでに元�
 inline constexpr char16_t kUndoNoRun[] = u"元に戻せる実行がありません。";
 inline constexpr char16_t kUndoBusy[] = u"この実行はまだ終わっていません。";
 inline constexpr char16_t kUndoHeaderFilesSuffix[] = u" 個のファイル";
+inline constexpr char16_t kUndoNotTheRuns[] = u"この実行が置いたファイルではないため触れません: ";
+inline constexpr char16_t kUndoBackCopyStays[] = u"元の場所に戻しましたが、移動先のファイルを削除できません: ";
+inline constexpr char16_t kUndoTemporaryStays[] = u"一時ファイルを削除できません: ";
+// What the undo will do, named before it is done: prefix, time, action, count, folder, suffix.
+inline constexpr char16_t kUndoAskPrefix[] = u"次の実行を元に戻します: ";
+inline constexpr char16_t kUndoAskFolder[] = u" 個のファイル、コピー先 ";
+inline constexpr char16_t kUndoAskSuffix[] = u"\r\nこの実行はこの画面で行ったものではありません。元に戻しますか?";
+inline constexpr char16_t kUndoNothing[] = u"元に戻せる操作はありません。";
+inline constexpr char16_t kCutShortRunLeft[] = u"途中で終わったリネームをそのままにしました。";
+inline constexpr char16_t kCutShortRunTemporariesRemoved[] = u" 個の一時ファイルを削除しました。";
 // The question at start-up about a run cut short: prefix, time, action, count, suffix.
 inline constexpr char16_t kCutShortRunPrefix[] = u"前回のリネーム (";
 inline constexpr char16_t kCutShortRunSuffix[] =

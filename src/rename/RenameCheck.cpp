@@ -104,7 +104,7 @@ Fate FileFate(const BatchFile& f, const std::u16string& destination, bool copy, 
     // A copy onto the file itself must never be made: the photo is where it
     // belongs already.
     if (FileSystemPath(destination) == FileSystemPath(f.source)) {
-      fate = copy ? Fate::Filed : Fate::InPlace;
+      fate = Fate::InPlace;
     } else {
       // Another spelling of the source's own name (a change of letter case): a real
       // rename, unless a case-sensitive folder holds a different file under it.
@@ -218,7 +218,8 @@ void ListBatch(Plan& plan, CheckedBatch& checked) {
       const BatchFile& f = group->files[i];
       switch (group->fates[i]) {
         case Fate::Go:
-          checked.batch.push_back({f.source, group->destinations[i], f.sourceKey == FileSystemPathKey(group->destinations[i])});
+          checked.batch.push_back({f.source, group->destinations[i], f.sourceKey == FileSystemPathKey(group->destinations[i]),
+                                   group->number > 1, f.listIndex < 0});
           if (group->number > 1) ++checked.numbered;
           if (f.listIndex < 0) ++checked.sidecars;
           break;

@@ -51,6 +51,8 @@ struct Pair {
   std::u16string source;
   std::u16string destination;
   bool samePath = false;  // a case-only rename: the source's path names the destination itself
+  bool numbered = false;  // under a numbered name
+  bool sidecar = false;
 };
 
 struct CheckedBatch {
@@ -58,7 +60,7 @@ struct CheckedBatch {
   size_t numbered = 0;      // files that got a numbered name
   size_t sidecars = 0;      // sidecars in the batch
   size_t filed = 0;         // files whose destination already holds them
-  size_t inPlace = 0;       // moves whose file already has its destination path
+  size_t inPlace = 0;       // files whose destination is the file itself: counted apart
   size_t trouble = 0;       // photos whose destination cannot be used
 };
 
@@ -78,6 +80,11 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs);
 // Copies or moves the batch, verified, journalled when the control has a journal.
 RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, FileTransfer& io,
                    const RenameRunControl& control, RenameLog& log);
+// The system's reason for a failure, to follow its line; none when it told nothing useful.
+std::u16string FaultReason(TransferFault fault);
+// Warns of each destination folder (or, for one still to be made, its nearest existing
+// parent) the system says no file can be made in. The count warned of.
+size_t WarnUnwritable(const std::vector<Pair>& batch, FileSystem& fs, RenameLog& log);
 // The last line of a run: what went (or goes), and what was left out and why.
 std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch& checked, const Plan& plan);
 // Writes the pairs and the lines of the photos left out, in the order of the job.

@@ -41,9 +41,11 @@ std::vector<size_t> FiledPhotos(const RenameJob& job, const Plan& plan, const Ch
 }
 
 // A test ends with its summary: what the real run will do and what it will leave out.
-RenameOutcome EndTest(bool copy, const Plan& plan, const CheckedBatch& checked, RenameLog& log) {
-  log.WriteLine(Summary(true, copy, checked.batch.size() + checked.inPlace, checked, plan));
-  if (checked.trouble) {
+RenameOutcome EndTest(bool copy, const Plan& plan, const CheckedBatch& checked, FileSystem& fs, RenameLog& log) {
+  // A folder the real run could not write into is said now, not found out then.
+  const size_t unwritable = WarnUnwritable(checked.batch, fs, log);
+  log.WriteLine(Summary(true, copy, checked.batch.size(), checked, plan));
+  if (checked.trouble || unwritable) {
     log.Beep();
     return RenameOutcome::Refused;
   }
@@ -51,7 +53,7 @@ RenameOutcome EndTest(bool copy, const Plan& plan, const CheckedBatch& checked, 
 }
 
 // The file work of a real run and the lines that say what came of it.
-RenameOutcome Transfer(const RenameJob& job, const Plan& plan, const CheckedBatch& checked, FileSystem& fs,
+RenameOutcome Transfer(const RenameJob& job, const Plan& plan, CheckedBatch checked, FileSystem& fs,
                        FileTransfer& io, const RenameRunControl& control, RenameLog& log, SettledPhotos& settled) {
   const bool copy = job.action == RenameAction::Copy;
   const char16_t* failure = copy ? kCopyFailed : kMoveFailed;
@@ -59,7 +61,14 @@ RenameOutcome Transfer(const RenameJob& job, const Plan& plan, const CheckedBatc
   if (!checked.batch.empty()) report = RunBatch(checked.batch, copy, fs, io, control, log);
   for (const std::u16string& line : report.notDone) log.WriteLine(line);
   const size_t done = static_cast<size_t>(std::count(report.done.begin(), report.done.end(), true));
-  const size_t handled = done + checked.inPlace;
+  const size_t handled = done;
+  // The summary counts what arrived, not what was planned.
+  checked.numbered = checked.sidecars = 0;
+  for (size_t i = 0; i < checked.batch.size(); ++i) {
+    if (!report.done[i]) continue;
+    checked.numbered += checked.batch[i].numbered;
+    checked.sidecars += checked.batch[i].sidecar;
+  }
   const bool failed = !report.notDone.empty() || checked.trouble > 0;
   if (!failed || handled > 0 || report.notHandled > 0)
     log.WriteLine(PadNumber(static_cast<long long>(handled), 1) + (copy ? kCopiedSuffix : kMovedSuffix));
@@ -104,7 +113,7 @@ RenameRunResult RunRenameJob(const RenameJob& job, RenameLog& log, FileSystem& f
   WritePlan(plan, job, log);
 
   if (job.mode == RenameMode::Test)
-    result.outcome = EndTest(copy, plan, checked, log);
+    result.outcome = EndTest(copy, plan, checked, fs, log);
   else
     result.outcome = Transfer(job, plan, checked, fs, io, control, log, result.settled);
   return result;

@@ -7,6 +7,7 @@
 #include "platform/DestinationFolders.h"
 #include "platform/UiTexts.h"
 #include "rename/RunJournal.h"
+#include "rename/RunUndo.h"
 
 namespace tess::phases {
 
@@ -17,6 +18,7 @@ const char16_t* const kNotMoved = texts::kRunNotMoved;
 const char16_t* const kCopiedSourceStays = texts::kRunCopiedSourceStays;
 const char16_t* const kNoJournal = texts::kRunNoJournal;
 const char16_t* const kVerifyFailed = texts::kRunVerifyFailed;
+const char16_t* const kSourceGone = texts::kRunSourceGone;
 
 // Follows the file work for the journal (each pair's outcome as soon as it is known, with
 // what arrived), and passes everything on to whoever else watches the run.
@@ -29,7 +31,12 @@ class JournalObserver final : public TransferObserver {
   void OnPairContent(size_t index, uint64_t size, const std::string& hash) override {
     size_ = size;
     hash_ = hash;
+    journal_.Arriving(index, hash, size);
     if (next_) next_->OnPairContent(index, size, hash);
+  }
+  void OnTemporary(size_t index, const std::u16string& path) override {
+    journal_.Temporary(index, path);
+    if (next_) next_->OnTemporary(index, path);
   }
   void OnPairStep(size_t index, const TransferPair& pair, PairStep step) override {
     switch (step) {
@@ -51,6 +58,18 @@ class JournalObserver final : public TransferObserver {
 };
 
 }  // namespace
+
+std::u16string FaultReason(TransferFault fault) {
+  switch (fault) {
+    case TransferFault::AccessDenied: return std::u16string(u" (") + texts::kFaultAccessDenied + u")";
+    case TransferFault::DiskFull: return std::u16string(u" (") + texts::kFaultDiskFull + u")";
+    case TransferFault::WriteProtected: return std::u16string(u" (") + texts::kFaultWriteProtected + u")";
+    case TransferFault::NotReady: return std::u16string(u" (") + texts::kFaultNotReady + u")";
+    case TransferFault::NotFound:
+    case TransferFault::Unknown: break;
+  }
+  return {};
+}
 
 // Every pair's outcome comes from the copy itself: a pair is done only once its copy was
 // read back and matched its source (or it was renamed within its volume), and a move's
@@ -76,12 +95,20 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
       pair.destination = p.destination;
       destinations.push_back(p.destination);
     }
+    // Temporary files of runs cut short into these folders go before new ones are made.
+    std::vector<std::u16string> folders;
+    for (const std::u16string& d : destinations) folders.push_back(ParentFolder(d));
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    RemoveLeftTemporaries(*control.journal, fs, folders, log);
     journal = JournalWriter::Start(*control.journal, copy ? JournalAction::Copy : JournalAction::Move, planned,
                                    PlanMissingFolders(destinations, fs));
     // The photos matter more than their undo: the run goes on, and says so.
     if (!journal) log.WriteLine(kNoJournal + control.journal->Location());
     else options.observer = &journalObserver.emplace(*journal, control.observer);
   }
+  std::vector<TransferFault> faults;
+  options.faults = &faults;
   std::vector<PairResult> results =
       TransferFiles(pairs, copy ? TransferAction::Copy : TransferAction::Move, fs, io, options);
 
@@ -93,12 +120,21 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
       case PairResult::Done: report.done[i] = true; break;
       case PairResult::NotStarted:
       case PairResult::Cancelled: ++report.notHandled; break;
-      case PairResult::VerifyFailed: report.notDone.push_back(kVerifyFailed + source); break;
+      case PairResult::VerifyFailed:
+      case PairResult::SourceChanged: report.notDone.push_back(kVerifyFailed + source); break;
       // Both whole: nothing lost, nothing removed; a second run finds the copy filed.
-      case PairResult::SourceStays: report.notDone.push_back(kCopiedSourceStays + source); break;
+      case PairResult::SourceStays: report.notDone.push_back(kCopiedSourceStays + source + FaultReason(faults[i])); break;
+      // Taken away meanwhile (another run of the same card): named as such, not as still there.
       case PairResult::ReadFailed:
+        if (fs.Probe(source) == PathState::Missing) {
+          report.notDone.push_back(kSourceGone + source);
+          break;
+        }
+        [[fallthrough]];
       case PairResult::WriteFailed:
-      case PairResult::DestinationTaken: report.notDone.push_back((copy ? kNotCopied : kNotMoved) + source); break;
+      case PairResult::DestinationTaken:
+        report.notDone.push_back((copy ? kNotCopied : kNotMoved) + source + FaultReason(faults[i]));
+        break;
     }
   }
   if (journal) {

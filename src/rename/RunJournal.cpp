@@ -10,7 +10,7 @@ namespace tess {
 namespace {
 
 const char kMagic[] = "tessarine-journal";
-const char kVersion[] = "1";
+const char kVersion[] = "2";
 // Every record ends with this field: a line cut short by a crash, even one ended later by
 // a line break, never passes for a record.
 const char kEndMark[] = ".";
@@ -18,6 +18,9 @@ const char kEndMark[] = ".";
 size_t FieldCount(std::string_view kind) {
   if (kind == "pair") return 7;
   if (kind == "event") return 6;
+  if (kind == "arriving") return 5;
+  if (kind == "temp") return 4;
+  if (kind == "back") return 3;
   if (kind == "run") return 5;
   if (kind == "end" || kind == "undone" || kind == "undo-end") return 4;
   if (kind == "folder" || kind == "undo" || kind == "left" || kind == kMagic) return 3;
@@ -138,6 +141,7 @@ RunJournal ParseJournal(std::string_view text, std::u16string name) {
     if (!header) {
       // Anything before the first line of this format is not a journal.
       header = kind == kMagic;
+      if (header) journal.version = static_cast<int>(ParseCount(f[1]).value_or(1));
       continue;
     }
     if (kind == "run") {
@@ -156,6 +160,19 @@ RunJournal ParseJournal(std::string_view text, std::u16string name) {
       journal.folders.push_back(Unescape(f[1]));
     } else if (kind == "start") {
       journal.started = true;
+    } else if (kind == "arriving" || kind == "temp" || kind == "back") {
+      std::optional<uint64_t> index = ParseCount(f[1]);
+      if (!journal.started || !index || *index >= journal.pairs.size()) continue;
+      JournalPair& pair = journal.pairs[*index];
+      if (kind == "arriving") {
+        pair.arriving = true;
+        if (!f[2].empty()) pair.hash = std::string(f[2]);
+        if (std::optional<uint64_t> size = ParseCount(f[3])) pair.size = size;
+      } else if (kind == "temp") {
+        pair.temporaries.push_back(Unescape(f[2]));
+      } else {
+        pair.back = true;
+      }
     } else if (kind == "event" || kind == "undone") {
       std::optional<uint64_t> index = ParseCount(f[1]);
       if (!index || *index >= journal.pairs.size()) continue;
@@ -281,6 +298,14 @@ void JournalWriter::Line(const std::vector<std::u16string>& fields, bool sync) {
 void JournalWriter::Event(size_t pair, PairEvent event, const std::string& hash, std::optional<uint64_t> size) {
   Line({u"event", Number(pair), Ascii(EventWord(event)), Ascii(hash), size ? Number(*size) : u""}, false);
 }
+
+void JournalWriter::Arriving(size_t pair, const std::string& hash, std::optional<uint64_t> size) {
+  Line({u"arriving", Number(pair), Ascii(hash), size ? Number(*size) : u""}, false);
+}
+
+void JournalWriter::Temporary(size_t pair, const std::u16string& path) { Line({u"temp", Number(pair), path}, false); }
+
+void JournalWriter::Back(size_t pair) { Line({u"back", Number(pair)}, false); }
 
 void JournalWriter::End(const std::string& state, size_t done) { Line({u"end", Ascii(state), Number(done)}, true); }
 

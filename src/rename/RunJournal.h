@@ -41,11 +41,20 @@ struct JournalPair {
   std::optional<uint64_t> size;          // the photo's size (planned, or as it arrived)
   std::string hash;                      // ContentHash of the photo's bytes, when known
   std::optional<PairEvent> event;        // the last one recorded
-  std::optional<UndoResult> undone;      // what an undo did with it
+  std::optional<UndoResult> undone;      // what an undo did with it (the last one's, when retried)
+  // The run had its copy verified (or its rename about to be made) and was giving it its
+  // final name: from here on, what lies at the destination may be the run's. Its size and
+  // hash are then those of what arrives.
+  bool arriving = false;
+  // Temporary files made for it (by the run beside the destination, by an undo beside the
+  // source), named before they were created: what is left of them is never a photo.
+  std::vector<std::u16string> temporaries;
+  bool back = false;  // an undo began to bring it back
 };
 
 struct RunJournal {
   std::u16string name;  // the file's name without its extension: the run's id
+  int version = 1;      // journals from 2 on record each pair's arrival before it happens
   JournalAction action = JournalAction::Copy;
   std::u16string time;  // local time of the start, "yyyy-mm-dd hh:mm:ss"
   std::vector<JournalPair> pairs;
@@ -87,7 +96,13 @@ class JournalWriter {
   const std::u16string& Name() const { return name_; }
   // With what arrived, when known: its size and ContentHash.
   void Event(size_t pair, PairEvent event, const std::string& hash = {}, std::optional<uint64_t> size = {});
+  // Before a copy (or a rename) takes its final name, with what arrives.
+  void Arriving(size_t pair, const std::string& hash, std::optional<uint64_t> size);
+  // Before a temporary file is created for the pair.
+  void Temporary(size_t pair, const std::u16string& path);
   void End(const std::string& state, size_t done);
+  // Before an undo brings a pair back.
+  void Back(size_t pair);
   void UndoStart();
   void Undone(size_t pair, UndoResult result);
   void UndoEnd(size_t restored, size_t kept);

@@ -1,5 +1,7 @@
 #include "rename/RunUndo.h"
 
+#include <algorithm>
+
 #include "platform/DestinationFolders.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
@@ -23,12 +25,55 @@ const char16_t* const kAlreadyUndone = texts::kUndoAlreadyUndone;
 const char16_t* const kNoRun = texts::kUndoNoRun;
 const char16_t* const kBusy = texts::kUndoBusy;
 
+const char16_t* const kNotTheRuns = texts::kUndoNotTheRuns;
+const char16_t* const kBackCopyStays = texts::kUndoBackCopyStays;
+const char16_t* const kTemporaryStays = texts::kUndoTemporaryStays;
+
 std::u16string Count(size_t n) { return PadNumber(static_cast<long long>(n), 1); }
+
+// Removes the temporary files recorded for a pair that are still there. Each was made by
+// the run (or an undo) and never took a photo's name: never the only copy of anything.
+void RemoveTemporaries(const JournalPair& pair, FileSystem& fs, RenameLog& log,
+                       const std::vector<std::u16string>* onlyIn = nullptr) {
+  for (const std::u16string& temporary : pair.temporaries) {
+    if (onlyIn) {
+      const std::u16string parent = FileSystemPathKey(ParentFolder(temporary));
+      if (std::find(onlyIn->begin(), onlyIn->end(), parent) == onlyIn->end()) continue;
+    }
+    if (!fs.FileSize(temporary)) continue;
+    log.WriteLine((fs.RemoveFile(temporary) ? kTornRemoved : kTemporaryStays) + temporary);
+  }
+}
+
+// Hears the copy back of one pair: its temporary file goes to the journal before a byte
+// is in it, and its progress to whoever shows the undo.
+class BackObserver final : public TransferObserver {
+ public:
+  explicit BackObserver(const UndoSteps& steps) : steps_(steps) {}
+  void OnTemporary(size_t, const std::u16string& path) override {
+    if (steps_.journal) steps_.journal->Temporary(steps_.index, path);
+  }
+
+ private:
+  const UndoSteps& steps_;
+};
+
+// True when the file at the path is what the journal recorded of the pair (its size, and
+// its hash when known).
+bool HoldsRecorded(const JournalPair& p, const std::u16string& path, FileSystem& fs) {
+  std::optional<uint64_t> size = fs.FileSize(path);
+  if (!size || (p.size && *size != *p.size)) return false;
+  return p.hash.empty() || fs.ContentHash(path) == p.hash;
+}
 
 }  // namespace
 
 std::u16string ActionName(JournalAction action) {
   return action == JournalAction::Move ? texts::kActionMove : texts::kActionCopy;
+}
+
+std::u16string RunDestinationFolder(const RunJournal& journal) {
+  return journal.pairs.empty() ? std::u16string() : ParentFolder(journal.pairs.front().destination);
 }
 
 std::optional<RunJournal> ReadRun(JournalFolder& folder, const std::u16string& name) {
@@ -43,36 +88,64 @@ std::optional<RunJournal> LastRun(JournalFolder& folder) {
   return ReadRun(folder, names.back());
 }
 
+bool IsSettled(const JournalPair& pair) { return pair.undone && *pair.undone != UndoResult::Kept; }
+
 bool CanUndo(const RunJournal& journal) {
-  if (!journal.started || journal.undoEnded) return false;
+  if (!journal.started) return false;
   for (const JournalPair& p : journal.pairs)
-    if (!p.undone && p.event != PairEvent::Failed) return true;
+    if (!IsSettled(p) && p.event != PairEvent::Failed) return true;
   return false;
+}
+
+bool IsRunning(JournalFolder& folder, const RunJournal& journal) {
+  // The journal is held open by whoever still writes it; opening it tells, and lets go.
+  return !folder.Open(journal.name);
 }
 
 std::optional<RunJournal> CutShortRun(JournalFolder& folder) {
   std::optional<RunJournal> last = LastRun(folder);
   if (!last || last->ended || last->undoStarted || last->left || !CanUndo(*last)) return std::nullopt;
-  // A run of another window or of the command-line tool that is still going holds its journal.
-  if (!folder.Open(last->name)) return std::nullopt;
+  if (IsRunning(folder, *last)) return std::nullopt;
   return last;
 }
 
-bool LeaveRun(JournalFolder& folder, const std::u16string& name) {
+bool LeaveRun(JournalFolder& folder, const std::u16string& name, FileSystem& fs, RenameLog& log) {
+  std::optional<RunJournal> journal = ReadRun(folder, name);
   std::unique_ptr<JournalWriter> writer = JournalWriter::Reopen(folder, name);
-  if (!writer) return false;
+  if (!journal || !writer) return false;
+  // Held open meanwhile: no run of it can start making temporary files again.
+  for (const JournalPair& p : journal->pairs) RemoveTemporaries(p, fs, log);
   writer->Left();
   return true;
 }
 
-UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, RenameLog& log) {
+size_t RemoveLeftTemporaries(JournalFolder& folder, FileSystem& fs, const std::vector<std::u16string>& folders,
+                             RenameLog& log) {
+  std::vector<std::u16string> keys;
+  for (const std::u16string& f : folders) keys.push_back(FileSystemPathKey(f));
+  RecordedRenameLog removed;
+  for (const std::u16string& name : folder.Names()) {
+    std::optional<std::string> text = folder.Read(name);
+    // Most journals name no temporary file left: one made and renamed is not there.
+    if (!text || text->find("\ntemp\t") == std::string::npos) continue;
+    RunJournal journal = ParseJournal(*text, name);
+    std::unique_ptr<JournalFile> held = folder.Open(name);
+    if (!held) continue;  // still going: its temporary files are in use
+    for (const JournalPair& p : journal.pairs) RemoveTemporaries(p, fs, removed, &keys);
+  }
+  for (const std::u16string& line : removed.lines) log.WriteLine(line);
+  return removed.lines.size();
+}
+
+UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, FileTransfer& io, RenameLog& log,
+                    const UndoSteps& steps) {
   // A pair that failed never left its source; whatever lies at its destination is not its.
   if (p.event == PairEvent::Failed) return UndoResult::Nothing;
-  // A run stopped in the middle of a copy leaves it under its temporary name, never a
-  // photo's: while the source is there, it goes.
-  bool tornRemoved = false;
   const bool sourceThere = fs.Exists(p.source);
-  if (!p.event && sourceThere)
+  // Journals of the first format name no temporary file: a run stopped in the middle of a
+  // copy left it under the name it would have had, and, while the source is there, it goes.
+  bool tornRemoved = false;
+  if (!steps.recordsArrival && !p.event && sourceThere)
     for (int attempt = 0; attempt < 3; ++attempt) {
       std::u16string temporary = TemporaryCopyName(p.destination, attempt);
       if (fs.FileSize(temporary) && fs.RemoveFile(temporary)) {
@@ -84,6 +157,9 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
   std::optional<uint64_t> at = fs.FileSize(p.destination);
   // A change of letter case alone: the source's path names the destination itself.
   const bool samePath = FileSystemPathKey(p.source) == FileSystemPathKey(p.destination);
+  // What the run may have put at the destination: a pair with an outcome, or one it was
+  // giving its final name when it stopped.
+  const bool reached = p.event || p.arriving || !steps.recordsArrival;
   if (!at) {
     // Nothing arrived (the run stopped before it), or the photo went on elsewhere since.
     if (fs.Exists(p.destination)) {
@@ -94,11 +170,22 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
       log.WriteLine(kMissing + p.destination);
       return UndoResult::Kept;
     }
+    // An undo stopped between removing the destination and saying so: the photo is back.
+    if (move && p.back && reached && HoldsRecorded(p, p.source, fs)) {
+      log.WriteLine(kRestored + p.source);
+      return UndoResult::Restored;
+    }
     return tornRemoved ? UndoResult::Restored : UndoResult::Nothing;
   }
+  if (!reached) {
+    // The run never gave anything this name: what lies there is another's, and stays.
+    log.WriteLine(kNotTheRuns + p.destination);
+    return sourceThere ? UndoResult::Nothing : UndoResult::Kept;
+  }
   if (!samePath && sourceThere) {
-    // A copy cut short by a stop, its source still whole: not a photo, and this run's.
-    if (!p.event && p.size && *at < *p.size && fs.FileSize(p.source) == p.size) {
+    // A copy cut short by a stop under the photo's own name (the first format's runs
+    // only), its source still whole: not a photo, and this run's.
+    if (!steps.recordsArrival && !p.event && p.size && *at < *p.size && fs.FileSize(p.source) == p.size) {
       if (!fs.RemoveFile(p.destination)) {
         log.WriteLine(kNotRestored + p.destination);
         return UndoResult::Kept;
@@ -106,14 +193,15 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
       log.WriteLine(kTornRemoved + p.destination);
       return UndoResult::Restored;
     }
-    // The photo is at its source (a copy, or a move that had not yet removed its source):
-    // the destination is a second copy of it, and only that goes.
+    // The photo is at its source (a copy, a move that had not yet removed its source, or
+    // an undo stopped after its copy back took the source's name): the destination is a
+    // second copy of it, and only that goes.
     if (fs.SameContent(p.source, p.destination)) {
       if (!fs.RemoveFile(p.destination)) {
         log.WriteLine(kNotRestored + p.destination);
         return UndoResult::Kept;
       }
-      log.WriteLine(kCopyRemoved + p.destination);
+      log.WriteLine(move && p.back ? kRestored + p.source : kCopyRemoved + p.destination);
       return UndoResult::Restored;
     }
     log.WriteLine(move ? kSourceTaken + p.source : kChanged + p.destination);
@@ -124,21 +212,39 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
     log.WriteLine(kOnlyCopy + p.destination);
     return UndoResult::Kept;
   }
-  if ((p.size && at != p.size) || (!p.hash.empty() && fs.ContentHash(p.destination) != p.hash)) {
+  if (p.size && at != p.size) {
     log.WriteLine(kChanged + p.destination);
     return UndoResult::Kept;
   }
-  // Its folder is made again when it has gone meanwhile (an emptied card folder).
-  for (const std::u16string& folder : PlanMissingFolders({p.source}, fs)) fs.CreateFolder(folder);
-  if (!fs.MoveFileNoReplace(p.destination, p.source)) {
-    log.WriteLine(kNotRestored + p.destination);
+  // A rename within the volume is proved first; a copy back proves itself as it reads.
+  if (!p.hash.empty() && io.SameVolume(p.destination, p.source) && fs.ContentHash(p.destination) != p.hash) {
+    log.WriteLine(kChanged + p.destination);
     return UndoResult::Kept;
   }
-  log.WriteLine(kRestored + p.source);
-  return UndoResult::Restored;
+  if (steps.journal) steps.journal->Back(steps.index);
+  // The run's own transfer, the other way: the source's folder made again when it has gone
+  // meanwhile (an emptied card folder), nothing partial ever under the source's name, and
+  // the destination removed only once the photo is whole at its source.
+  BackObserver observer(steps);
+  TransferOptions options;
+  options.observer = &observer;
+  const std::vector<std::string> expected{p.hash};
+  options.expectedHashes = &expected;
+  const PairResult result = TransferFiles({{p.destination, p.source}}, TransferAction::Move, fs, io, options).front();
+  switch (result) {
+    case PairResult::Done: log.WriteLine(kRestored + p.source); return UndoResult::Restored;
+    case PairResult::SourceStays:
+      // Whole at both: the next undo removes the destination's copy.
+      log.WriteLine(kBackCopyStays + p.destination);
+      return UndoResult::Kept;
+    case PairResult::SourceChanged: log.WriteLine(kChanged + p.destination); return UndoResult::Kept;
+    case PairResult::DestinationTaken: log.WriteLine(kSourceTaken + p.source); return UndoResult::Kept;
+    default: log.WriteLine(kNotRestored + p.destination); return UndoResult::Kept;
+  }
 }
 
-UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSystem& fs, RenameLog& log) {
+UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSystem& fs, FileTransfer& io,
+                    RenameLog& log, TransferObserver* observer) {
   UndoSummary summary;
   std::optional<RunJournal> journal = ReadRun(folder, name);
   if (!journal) {
@@ -146,7 +252,7 @@ UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSyste
     log.Beep();
     return summary;
   }
-  if (journal->undoEnded) {
+  if (journal->undoEnded && !CanUndo(*journal)) {
     log.WriteLine(kAlreadyUndone);
     summary.status = UndoStatus::AlreadyUndone;
     return summary;
@@ -159,16 +265,30 @@ UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSyste
     return summary;
   }
   log.WriteLine(kUndoHeader + journal->time + u" " + ActionName(journal->action) + u" " +
-                Count(journal->pairs.size()) + texts::kUndoHeaderFilesSuffix);
+                Count(journal->pairs.size()) + texts::kUndoHeaderFilesSuffix + u" (" + RunDestinationFolder(*journal) +
+                u")");
   writer->UndoStart();
+  // What a run or an undo cut short left half-written goes first: never a photo's name.
+  for (const JournalPair& pair : journal->pairs) RemoveTemporaries(pair, fs, log);
+  TransferProgress progress;
+  progress.filesTotal = progress.bytesTotal = journal->pairs.size();
+  progress.phase = TransferPhase::Moving;
+  if (observer) observer->OnProgress(progress);
   // Newest first, the reverse of the run.
   for (size_t i = journal->pairs.size(); i-- > 0;) {
     const JournalPair& pair = journal->pairs[i];
-    if (pair.undone) continue;  // done by an undo that was itself cut short
-    UndoResult result = UndoPair(pair, journal->action, fs, log);
-    writer->Undone(i, result);
-    if (result == UndoResult::Restored) ++summary.restored;
-    if (result == UndoResult::Kept) ++summary.kept;
+    if (!IsSettled(pair)) {
+      UndoSteps steps;
+      steps.journal = writer.get();
+      steps.index = i;
+      steps.recordsArrival = journal->version >= 2;
+      UndoResult result = UndoPair(pair, journal->action, fs, io, log, steps);
+      writer->Undone(i, result);
+      if (result == UndoResult::Restored) ++summary.restored;
+      if (result == UndoResult::Kept) ++summary.kept;
+    }
+    progress.filesDone = progress.bytesDone = journal->pairs.size() - i;
+    if (observer) observer->OnProgress(progress);
   }
   // Deepest first; a folder that holds anything stays.
   for (auto it = journal->folders.rbegin(); it != journal->folders.rend(); ++it)

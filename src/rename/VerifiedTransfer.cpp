@@ -46,6 +46,7 @@ class Run {
 
   std::vector<PairResult> Go() {
     std::vector<PairResult> results(pairs_.size(), PairResult::NotStarted);
+    if (options_.faults) options_.faults->assign(pairs_.size(), TransferFault::Unknown);
     std::vector<std::u16string> destinations;
     for (const TransferPair& p : pairs_) destinations.push_back(p.destination);
     std::vector<std::u16string> newFolders = PlanMissingFolders(destinations, fs_);
@@ -70,6 +71,11 @@ class Run {
 
  private:
   bool Cancelled() const { return options_.cancel && options_.cancel->Cancelled(); }
+  // A read or a write that failed, with why, asked of the system before anything else is.
+  PairResult Fault(size_t i, PairResult result) {
+    if (options_.faults) (*options_.faults)[i] = io_.LastFault();
+    return result;
+  }
   void Report() {
     if (options_.observer) options_.observer->OnProgress(progress_);
   }
@@ -82,9 +88,9 @@ class Run {
     if (move_ && io_.SameVolume(p.source, p.destination)) {
       progress_.phase = TransferPhase::Moving;
       Report();
+      if (options_.observer) options_.observer->OnPairContent(i, sizes_[i], std::string());
       switch (io_.RenameNoReplace(p.source, p.destination)) {
         case RenameResult::Done:
-          if (options_.observer) options_.observer->OnPairContent(i, sizes_[i], std::string());
           Step(i, PairStep::Renamed);
           return PairResult::Done;
         case RenameResult::Taken: return PairResult::DestinationTaken;
@@ -96,7 +102,7 @@ class Run {
     }
     PairResult copied = CopyAndVerify(i);
     if (copied != PairResult::Done || !move_) return copied;
-    if (!io_.Remove(p.source)) return PairResult::SourceStays;
+    if (!io_.Remove(p.source)) return Fault(i, PairResult::SourceStays);
     Step(i, PairStep::SourceRemoved);
     return PairResult::Done;
   }
@@ -105,14 +111,19 @@ class Run {
   PairResult CopyAndVerify(size_t i) {
     const TransferPair& p = pairs_[i];
     std::unique_ptr<FileReader> source = io_.OpenRead(p.source, false);
-    if (!source) return PairResult::ReadFailed;
+    if (!source) return Fault(i, PairResult::ReadFailed);
     std::u16string temporary;
     std::unique_ptr<FileWriter> writer;
     for (int attempt = 0; attempt < 100 && !writer; ++attempt) {
       temporary = TemporaryCopyName(p.destination, attempt);
+      // Named before it is made, so that a kill in between leaves no file nobody knows of;
+      // a name already taken is passed over unnamed (only a race with another run of the
+      // same destination could have it named, and a temporary file is never a photo).
+      if (fs_.Exists(temporary)) continue;
+      if (options_.observer) options_.observer->OnTemporary(i, temporary);
       writer = io_.CreateNew(temporary);
     }
-    if (!writer) return PairResult::WriteFailed;
+    if (!writer) return Fault(i, PairResult::WriteFailed);
     // From here on every way out but the last removes the temporary file.
     ScopeExit guard([&] {
       if (writer) writer->Close();
@@ -125,33 +136,36 @@ class Run {
     for (;;) {
       if (Cancelled()) return PairResult::Cancelled;
       int64_t n = source->Read(buffer_.data(), buffer_.size());
-      if (n < 0) return PairResult::ReadFailed;
+      if (n < 0) return Fault(i, PairResult::ReadFailed);
       if (n == 0) break;
       hash.Update(buffer_.data(), size_t(n));
-      if (!writer->Write(buffer_.data(), size_t(n))) return PairResult::WriteFailed;
+      if (!writer->Write(buffer_.data(), size_t(n))) return Fault(i, PairResult::WriteFailed);
       length += uint64_t(n);
       progress_.bytesDone = doneBefore_ + std::min(length, sizes_[i]);
       Report();
     }
     source.reset();
     writer->KeepTimeOf(p.source);
-    if ((options_.verify && !writer->Flush()) || !writer->Close()) return PairResult::WriteFailed;
+    if ((options_.verify && !writer->Flush()) || !writer->Close()) return Fault(i, PairResult::WriteFailed);
     writer.reset();
     Step(i, PairStep::Written);
 
     const std::string digest = hash.Result();
+    if (options_.expectedHashes && i < options_.expectedHashes->size() && !(*options_.expectedHashes)[i].empty() &&
+        (*options_.expectedHashes)[i] != digest)
+      return PairResult::SourceChanged;
     if (options_.verify) {
       PairResult verified = Verify(temporary, length, digest);
       if (verified != PairResult::Done) return verified;
     }
+    if (options_.observer) options_.observer->OnPairContent(i, length, digest);
     switch (io_.RenameNoReplace(temporary, p.destination)) {
       case RenameResult::Done:
         guard.Release();
-        if (options_.observer) options_.observer->OnPairContent(i, length, digest);
         Step(i, PairStep::Verified);
         return PairResult::Done;
       case RenameResult::Taken: return PairResult::DestinationTaken;
-      default: return PairResult::WriteFailed;
+      default: return Fault(i, PairResult::WriteFailed);
     }
   }
 

@@ -54,6 +54,7 @@ enum class PairResult {
   VerifyFailed,     // the copy read back differs from the source: removed
   DestinationTaken, // something appeared at the destination meanwhile: nothing replaced
   SourceStays,      // a move's copy filed and verified, but its source could not be removed
+  SourceChanged,    // the source's bytes were not those expected: no copy kept
 };
 
 class TransferObserver {
@@ -63,9 +64,14 @@ class TransferObserver {
   virtual void OnProgress(const TransferProgress& progress) {}
   // `index` is the pair's place in the list given to the run.
   virtual void OnPairStep(size_t index, const TransferPair& pair, PairStep step) {}
-  // What reached a pair's destination, told just before its Verified or Renamed step: its
-  // size and, for a verified copy, ContentHash of its bytes (empty for a rename).
+  // What is about to reach a pair's destination, told just before it takes its final name
+  // (before its Verified or Renamed step): its size and, for a verified copy, ContentHash of
+  // its bytes (empty for a rename). A record of the run written here knows, after a crash,
+  // that what lies at the destination may be this pair's, and what it must hold.
   virtual void OnPairContent(size_t index, uint64_t size, const std::string& hash) {}
+  // Just before a temporary file is created for a pair (at a free name): a record of it lets
+  // whoever finds it after a crash remove it, and only it.
+  virtual void OnTemporary(size_t index, const std::u16string& path) {}
 };
 
 struct TransferOptions {
@@ -79,6 +85,12 @@ struct TransferOptions {
   // reads of a disk want them.
   size_t blockSize = 64 << 10;
   size_t verifyBlockSize = 1 << 20;
+  // When given, ContentHash each pair's source must have (an empty one: any): a source read
+  // otherwise leaves nothing behind (SourceChanged). An undo's copy back proves with it
+  // that what it brings back is what the run filed.
+  const std::vector<std::string>* expectedHashes = nullptr;
+  // When given, filled with why each pair that could not be read or written failed.
+  std::vector<TransferFault>* faults = nullptr;
 };
 
 // Works through the pairs in order; one result per pair. Missing destination folders are

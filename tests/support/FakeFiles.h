@@ -22,6 +22,7 @@ class FakeFiles final : public FileSystem {
   std::map<std::u16string, File> files;  // by FileSystemPathKey
   std::set<std::u16string> folders;      // by FileSystemPathKey; drive roots always exist
   int sameContentCalls = 0;
+  std::set<std::u16string> readOnlyFolders;  // by FileSystemPathKey: no file can be made there
 
   // Adds a file, with its folders.
   void Put(const std::u16string& path, std::string bytes) {
@@ -74,6 +75,10 @@ class FakeFiles final : public FileSystem {
     files.erase(FileSystemPathKey(from));
     files[FileSystemPathKey(to)] = {to, std::move(bytes)};
     return true;
+  }
+  std::optional<TransferFault> CannotWriteIn(const std::u16string& folder) override {
+    if (readOnlyFolders.count(FileSystemPathKey(folder))) return TransferFault::AccessDenied;
+    return std::nullopt;
   }
   std::optional<std::string> ContentHash(const std::u16string& path) override {
     const File* f = Find(path);

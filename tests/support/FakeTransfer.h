@@ -31,6 +31,9 @@ class FakeTransfer final : public FileTransfer {
   CancelToken* cancel = nullptr;
   uint64_t cancelAfterBytes = UINT64_MAX;
 
+  TransferFault lastFault = TransferFault::Unknown;
+  TransferFault LastFault() override { return lastFault; }
+
   int pastCacheReads = 0;
   int renames = 0;
   int removed = 0;
@@ -47,6 +50,7 @@ class FakeTransfer final : public FileTransfer {
     cancel = nullptr;
     cancelAfterBytes = UINT64_MAX;
     pastCacheReads = renames = removed = 0;
+    lastFault = TransferFault::Unknown;
     written = 0;
   }
 
@@ -79,7 +83,11 @@ class FakeTransfer final : public FileTransfer {
     return RenameResult::Done;
   }
   bool Remove(const std::u16string& path) override {
-    if (lockedSources.count(path) || !files_.RemoveFile(path)) return false;
+    if (lockedSources.count(path)) {
+      lastFault = TransferFault::WriteProtected;
+      return false;
+    }
+    if (!files_.RemoveFile(path)) return false;
     ++removed;
     return true;
   }
@@ -101,7 +109,10 @@ class FakeTransfer final : public FileTransfer {
     }
     ~Reader() override { --t_.openFiles; }
     int64_t Read(void* buffer, size_t size) override {
-      if (pos_ >= failAt_) return -1;
+      if (pos_ >= failAt_) {
+        t_.lastFault = TransferFault::Unknown;
+        return -1;
+      }
       size_t n = std::min({size, bytes_.size() - pos_, failAt_ - pos_});
       std::memcpy(buffer, bytes_.data() + pos_, n);
       pos_ += n;
@@ -124,7 +135,10 @@ class FakeTransfer final : public FileTransfer {
       if (open_) --t_.openFiles;
     }
     bool Write(const void* buffer, size_t size) override {
-      if (size > t_.spaceLeft) return false;
+      if (size > t_.spaceLeft) {
+        t_.lastFault = TransferFault::DiskFull;
+        return false;
+      }
       t_.spaceLeft -= size;
       FakeFiles::File* f = const_cast<FakeFiles::File*>(t_.files_.Find(path_));
       if (!f) return false;

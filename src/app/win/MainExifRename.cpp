@@ -52,7 +52,11 @@ void TTessarineMain::UndoLastChange() {
   switch (lastChange_) {
     case LastChange::InPlace: UndoInPlaceRename(); break;
     case LastChange::Batch: UndoLastBatch(); break;
-    case LastChange::None: MessageBeep(0); break;
+    case LastChange::None:
+      // Said where the eye is, not only heard.
+      MessageBeep(0);
+      ShowStatusNotice(texts::kUndoNothing);
+      break;
   }
 }
 
@@ -89,12 +93,14 @@ void TTessarineMain::UndoLastBatch() {
   std::optional<RunJournal> last = LastRun(Journals());
   if (!last || !CanUndo(*last)) {
     MessageBeep(0);
+    ShowStatusNotice(texts::kUndoNothing);
     return;
   }
   RecordedRenameLog log;
-  UndoSummary summary = UndoRun(Journals(), last->name, PlatformFileSystem(), log);
+  UndoSummary summary = UndoRun(Journals(), last->name, PlatformFileSystem(), PlatformFileTransfer(), log);
   lastChange_ = LastChange::None;
   PanesChanged();
+  ShowStatusNotice(log.lines.empty() ? std::u16string() : log.lines.back());
   // A whole undo shows in the panes; what was left is named.
   if (summary.status != UndoStatus::Undone) ReportError(JoinLog(log.lines));
 }
@@ -111,14 +117,21 @@ void TTessarineMain::AskAboutCutShortRunWith(const std::function<bool(const std:
   size_t count = cut->pairs.size();
   std::u16string question = texts::kCutShortRunPrefix + cut->time + u"、" + ActionName(cut->action) + u"、" +
                             PadNumber(static_cast<long long>(count), 1) + texts::kCutShortRunSuffix;
+  RecordedRenameLog log;
   if (!askYesNo(question)) {
-    LeaveRun(Journals(), cut->name);
+    // Its temporary files go all the same: nothing of a run left may outlive it.
+    LeaveRun(Journals(), cut->name, PlatformFileSystem(), log);
+    std::u16string notice = texts::kCutShortRunLeft;
+    if (!log.lines.empty())
+      notice += PadNumber(static_cast<long long>(log.lines.size()), 1) + texts::kCutShortRunTemporariesRemoved;
+    ShowStatusNotice(notice);
     return;
   }
-  RecordedRenameLog log;
-  UndoSummary summary = UndoRun(Journals(), cut->name, PlatformFileSystem(), log);
+  UndoSummary summary = UndoRun(Journals(), cut->name, PlatformFileSystem(), PlatformFileTransfer(), log);
   PanesChanged();
+  // The answer shows what it did: the count line when all went back, every line otherwise.
   if (summary.status != UndoStatus::Undone) ReportError(JoinLog(log.lines));
+  ShowStatusNotice(log.lines.empty() ? std::u16string() : log.lines.back());
 }
 
 }  // namespace tess

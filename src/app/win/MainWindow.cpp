@@ -547,9 +547,15 @@ void TTessarineMain::UpdateStatusPanels() {
   if (list_->ListingPending()) selected = u"  " + std::u16string(texts::kStatusListing);
   else if (list_->ReadsRunning()) selected = StatusReadingText(list_->ReadsDone(), list_->ReadsTotal(), separator);
   else if (!vanishedNotice_.empty()) selected = vanishedNotice_;
+  else if (!statusNotice_.empty()) selected = u"  " + statusNotice_;
   if (list_->CardReadRunning()) selected = StatusReadingText(list_->CardReadDone(), list_->CardReadTotal(), separator);
   SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(W(items)));
   SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(W(selected)));
+}
+
+void TTessarineMain::ShowStatusNotice(const std::u16string& text) {
+  statusNotice_ = text;
+  UpdateStatusPanels();
 }
 
 void TTessarineMain::FolderChanged(FolderChange change) {
@@ -901,6 +907,7 @@ void TTessarineMain::btnEventClick() {
 
 void TTessarineMain::plFileList1Click() {
   vanishedNotice_.clear();
+  statusNotice_.clear();
   if (!list_->Editing()) CloseIme(list_->Handle());
   ApplyButtons(ButtonEvent::ListClick);
   UpdateStatusPanels();
@@ -929,6 +936,7 @@ void TTessarineMain::CopyPasteKeys(WORD key) {
 
 void TTessarineMain::plFileList1KeyDown(WORD key) {
   vanishedNotice_.clear();
+  statusNotice_.clear();
   if (IsSelectAllKey(key, GetKeyState(VK_CONTROL) < 0)) list_->SelectAll();
   CopyPasteKeys(key);
   UpdateStatusPanels();

@@ -224,6 +224,8 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   int dragOffset_ = 0;
   bool shown_ = false;
   std::u16string lastFolder_;      // the folder shown when the window was last closed
+  std::u16string statusNotice_;    // what an undo did (or that there was none), until the next folder or action
+  void ShowStatusNotice(const std::u16string& text);
   std::u16string vanishedNotice_;  // shown in the selection panel until the next folder or action
   std::u16string vanishedShown_;   // the folder the panes moved to off the vanished one
   bool vanishedMoved_ = false;     // whether they have moved yet

@@ -153,6 +153,12 @@ class PosixFileSystem final : public FileSystem {
     ::closedir(dir);
     return names;
   }
+  std::optional<TransferFault> CannotWriteIn(const std::u16string& folder) override {
+    if (::access(NativePath(folder).c_str(), W_OK) == 0) return std::nullopt;
+    TransferFault fault = FaultOfError(static_cast<unsigned long>(errno));
+    if (fault == TransferFault::Unknown || fault == TransferFault::NotFound) return std::nullopt;
+    return fault;
+  }
 };
 
 }  // namespace

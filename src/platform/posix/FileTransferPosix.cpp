@@ -80,6 +80,25 @@ class PosixWriter final : public FileWriter {
   int fd_;
 };
 
+}  // namespace
+
+TransferFault FaultOfError(unsigned long error) {
+  switch (error) {
+    case EACCES:
+    case EPERM: return TransferFault::AccessDenied;
+    case ENOSPC:
+    case EDQUOT: return TransferFault::DiskFull;
+    case EROFS: return TransferFault::WriteProtected;
+    case ENXIO:
+    case ENODEV:
+    case EIO: return TransferFault::NotReady;
+    case ENOENT: return TransferFault::NotFound;
+    default: return TransferFault::Unknown;
+  }
+}
+
+namespace {
+
 bool StatNearest(const std::u16string& path, struct stat& st) {
   // A destination folder that does not exist yet will be made in its nearest existing parent.
   for (std::u16string p = path; !p.empty(); p = ParentFolder(p)) {
@@ -91,6 +110,7 @@ bool StatNearest(const std::u16string& path, struct stat& st) {
 
 class PosixFileTransfer final : public FileTransfer {
  public:
+  TransferFault LastFault() override { return FaultOfError(static_cast<unsigned long>(errno)); }
   std::unique_ptr<FileReader> OpenRead(const std::u16string& path, bool pastCache) override {
     int fd = ::open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;

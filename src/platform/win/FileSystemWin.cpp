@@ -2,9 +2,11 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 #include "platform/win/WinHandles.h"
 #include "platform/win/RemoveFileWin.h"
 #include "platform/win/WinText.h"
@@ -135,6 +137,22 @@ class WinFileSystem final : public FileSystem {
     } while (FindNextFileW(find.get(), &data));
     if (GetLastError() != ERROR_NO_MORE_FILES) return std::nullopt;
     return names;
+  }
+  std::optional<TransferFault> CannotWriteIn(const std::u16string& folder) override {
+    // A file that is gone when its handle closes: the only way to ask the folder, its
+    // volume and the rights on them all at once, and nothing is left behind.
+    std::u16string probe = folder;
+    if (probe.empty() || (probe.back() != u'\\' && probe.back() != u'/')) probe += u'\\';
+    probe += u"~tessarine-" + PadNumber(static_cast<long long>(GetCurrentProcessId()), 1) + u".tmp";
+    HANDLE h = CreateFileW(W(probe), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      CloseHandle(h);
+      return std::nullopt;
+    }
+    TransferFault fault = FaultOfError(GetLastError());
+    if (fault == TransferFault::Unknown || fault == TransferFault::NotFound) return std::nullopt;
+    return fault;
   }
 };
 

@@ -126,6 +126,26 @@ class WinWriter final : public FileWriter {
   FileHandle file_;
 };
 
+}  // namespace
+
+TransferFault FaultOfError(unsigned long error) {
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_NETWORK_ACCESS_DENIED: return TransferFault::AccessDenied;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return TransferFault::DiskFull;
+    case ERROR_WRITE_PROTECT: return TransferFault::WriteProtected;
+    case ERROR_NOT_READY:
+    case ERROR_DEVICE_NOT_CONNECTED:
+    case ERROR_DEV_NOT_EXIST: return TransferFault::NotReady;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return TransferFault::NotFound;
+    default: return TransferFault::Unknown;
+  }
+}
+
+namespace {
+
 bool SameVolumeName(const std::u16string& a, const std::u16string& b) {
   return CompareStringOrdinal(W(a), -1, W(b), -1, TRUE) == CSTR_EQUAL;
 }
@@ -146,6 +166,7 @@ std::u16string VolumeOf(const std::u16string& path) {
 
 class WinFileTransfer final : public FileTransfer {
  public:
+  TransferFault LastFault() override { return FaultOfError(GetLastError()); }
   std::unique_ptr<FileReader> OpenRead(const std::u16string& path, bool pastCache) override {
     const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     FileHandle file;

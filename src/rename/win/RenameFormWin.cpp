@@ -113,6 +113,31 @@ class CollectedLog final : public RenameLog {
   const std::function<void()>& beep_;
 };
 
+// The progress bar during an undo, which runs on the window's thread: moved and drawn at
+// once, one pair at a time.
+class UndoBar final : public TransferObserver {
+ public:
+  explicit UndoBar(HWND bar) : bar_(bar) {
+    SendMessageW(bar_, PBM_SETPOS, 0, 0);
+    ShowWindow(bar_, SW_SHOWNA);
+  }
+  void OnProgress(const TransferProgress& p) override {
+    if (p.filesTotal == 0) return;
+    SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(p.filesDone * kProgressRange / p.filesTotal), 0);
+    UpdateWindow(bar_);
+  }
+
+ private:
+  HWND bar_;
+};
+
+// The run an undo will work on, as the user knows it: when, what, how many, where to.
+std::u16string UndoQuestion(const RunJournal& run) {
+  return texts::kUndoAskPrefix + run.time + u"、" + ActionName(run.action) + u"、" +
+         PadNumber(static_cast<long long>(run.pairs.size()), 1) + texts::kUndoAskFolder + RunDestinationFolder(run) +
+         texts::kUndoAskSuffix;
+}
+
 std::u16string FormatMegabytes(uint64_t bytes) {
   uint64_t tenths = (bytes + 50000) / 100000;
   return PadNumber(static_cast<long long>(tenths / 10), 1) + u"." + PadNumber(static_cast<long long>(tenths % 10), 1);
@@ -486,8 +511,19 @@ void TRenameForm::Undo1Click() {
   auto done = RestoreOnExit(running_, false);
   CollectedLog log(options_.beep);
   FileSystem& files = options_.files ? *options_.files : PlatformFileSystem();
+  FileTransfer& transfer = options_.transfer ? *options_.transfer : PlatformFileTransfer();
   std::optional<RunJournal> last = LastRun(Journals());
-  UndoRun(Journals(), last ? last->name : u"", files, log);
+  // A run this dialog did not make (another window's, the command line's, one cut short)
+  // is named before anything is touched, and undone only when the user says so.
+  if (last && last->name != lastRunLists_.journal) {
+    const std::u16string question = UndoQuestion(*last);
+    const bool yes = options_.askYesNo ? options_.askYesNo(question)
+                                       : MessageBoxW(Handle(), W(question), W(texts::kAppTitle),
+                                                     MB_YESNO | MB_ICONQUESTION) == IDYES;
+    if (!yes) return;
+  }
+  UndoBar bar(Control(IdProgress1));
+  UndoRun(Journals(), last ? last->name : u"", files, transfer, log, &bar);
   SetWindowTextW(Control(IdMemo1), W(log.text));
   // The photos this dialog's last run filed and the undo put back are in the job again.
   if (last && last->name == lastRun_.journal) {

@@ -32,6 +32,8 @@ struct RenameFormOptions {
   std::function<void()> beep;
   // Where real runs are journalled and undone from; this user's journals unless replaced.
   JournalFolder* journals = nullptr;
+  // The question before undoing a run this dialog did not make; a message box unless replaced.
+  std::function<bool(const std::u16string& question)> askYesNo;
 };
 
 enum RenameFormControlId : int {
