@@ -392,6 +392,12 @@ TEST_F(RunUndoTest, TheCommandLineListsTheRunsAndUndoesTheLastOrAChosenOne) {
   EXPECT_EQ(again.out, "この実行はすでに元に戻されています。\n");
   EXPECT_EQ(undo({u"19991231-235959"}).status, 2);
   EXPECT_EQ(undo({u"--list", copyRun}).status, 2);
+
+  // A run still going (its journal held) is listed as such, and not as one to undo.
+  auto going = JournalWriter::Start(journals, JournalAction::Move, {{sources.empty() ? u"C:\\x" : sources[0], u"D:\\y"}}, {});
+  ASSERT_TRUE(going);
+  list = undo({u"--list"});
+  EXPECT_NE(list.out.find("\tmove\t1\trunning\tno\t0\n"), std::string::npos) << list.out;
 }
 
 TEST_F(RunUndoTest, ACancelledMoveIsJournalledAsSuchAndUndoneAsFarAsItGot) {

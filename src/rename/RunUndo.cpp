@@ -126,8 +126,12 @@ size_t RemoveLeftTemporaries(JournalFolder& folder, FileSystem& fs, const std::v
   RecordedRenameLog removed;
   for (const std::u16string& name : folder.Names()) {
     std::optional<std::string> text = folder.Read(name);
-    // Most journals name no temporary file left: one made and renamed is not there.
+    // Only a run or an undo that never reached its end can have left one: a run that ends
+    // removes its own. The others are not even parsed.
     if (!text || text->find("\ntemp\t") == std::string::npos) continue;
+    const size_t undo = text->rfind("\nundo\t"), undoEnd = text->rfind("\nundo-end\t");
+    const bool undoCut = undo != std::string::npos && (undoEnd == std::string::npos || undoEnd < undo);
+    if (text->find("\nend\t") != std::string::npos && !undoCut) continue;
     RunJournal journal = ParseJournal(*text, name);
     std::unique_ptr<JournalFile> held = folder.Open(name);
     if (!held) continue;  // still going: its temporary files are in use

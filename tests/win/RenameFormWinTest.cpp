@@ -1048,11 +1048,21 @@ TEST_F(RenameFormTest, UndoFromTheDialogAndWithCtrlZInTheMainWindow) {
   nm.hdr.code = LVN_KEYDOWN;
   nm.wVKey = 'Z';
   SendMessageW(main_->Handle(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
-  keys[VK_CONTROL] = 0;
-  SetKeyboardState(keys);
   Pump();
   back();
   EXPECT_EQ(Rows(), (List{u"IMG_0001.JPG", u"IMG_0002.JPG"})) << "the panes show the photos back";
+  auto status = [&] {
+    wchar_t text[512] = {};
+    SendMessageW(main_->StatusBar1(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+    return std::u16string(reinterpret_cast<const char16_t*>(text));
+  };
+  EXPECT_NE(status().find(u"2 個のファイルを元に戻しました。"), std::u16string::npos) << ToUtf8(status());
+  // Again, with nothing left to undo: said where the eye is.
+  SendMessageW(main_->Handle(), WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+  keys[VK_CONTROL] = 0;
+  SetKeyboardState(keys);
+  Pump();
+  EXPECT_NE(status().find(u"元に戻せる操作はありません。"), std::u16string::npos) << ToUtf8(status());
 }
 
 TEST_F(RenameFormTest, ARunCutShortIsOfferedForUndoOnceAtTheStart) {
@@ -1094,6 +1104,12 @@ TEST_F(RenameFormTest, ARunCutShortIsOfferedForUndoOnceAtTheStart) {
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_NE(asked[0].find(u"途中で終わりました"), std::u16string::npos) << ToUtf8(asked[0]);
   EXPECT_TRUE(Exists(filed[0]));
+  {
+    wchar_t text[512] = {};
+    SendMessageW(main_->StatusBar1(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+    EXPECT_NE(std::u16string(reinterpret_cast<const char16_t*>(text)).find(u"そのままにしました"), std::u16string::npos)
+        << "the answer says what it did";
+  }
   ask();
   EXPECT_TRUE(asked.empty());
 

@@ -204,8 +204,12 @@ TEST_F(RealRenameRun, AFullVolumeGetsAnHonestCount) {
     } else {
       EXPECT_TRUE(Content(source) == shot[i]) << "a photo not moved stays whole on the card: " << i;
       ++stayed;
-      const std::u16string line = u"移動できませんでした (コピー元はそのままです): " + Card() + U16(name);
-      EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), line), log.lines.end()) << i;
+      // With the system's reason.
+      const std::u16string line =
+          u"移動できませんでした (コピー元はそのままです): " + Card() + U16(name) + u" (ディスクの空き容量が不足しています)";
+      std::string all;
+      for (const std::u16string& l : log.lines) all += ToUtf8(l) + "\n";
+      EXPECT_NE(std::find(log.lines.begin(), log.lines.end(), line), log.lines.end()) << i << "\n" << all;
     }
   }
   EXPECT_EQ(arrived + stayed, 6u);

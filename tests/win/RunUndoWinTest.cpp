@@ -118,7 +118,7 @@ class RealUndo : public ::testing::Test {
     std::optional<RunJournal> last = LastRun(PlatformJournalFolder());
     EXPECT_TRUE(last);
     undoLog.lines.clear();
-    return UndoRun(PlatformJournalFolder(), last ? last->name : u"", PlatformFileSystem(), undoLog);
+    return UndoRun(PlatformJournalFolder(), last ? last->name : u"", PlatformFileSystem(), PlatformFileTransfer(), undoLog);
   }
 
   std::unique_ptr<LocaleData> japanese_ = MakeJapaneseLocale();
