@@ -65,6 +65,9 @@ VIAddVersionKey /LANG=1041 "LegalCopyright" "© ${PUBLISHER}"
 
 !define MUI_PAGE_CUSTOMFUNCTION_SHOW un.ConfirmPageShow
 !insertmacro MUI_UNPAGE_CONFIRM
+; The description under the list, which then takes the page's width: the sections' names
+; are read whole.
+!define MUI_COMPONENTSPAGE_SMALLDESC
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 
@@ -74,9 +77,8 @@ VIAddVersionKey /LANG=1041 "LegalCopyright" "© ${PUBLISHER}"
 
 LangString SecUnProgramName ${LANG_JAPANESE} "プログラム"
 LangString SecUnProgramName ${LANG_ENGLISH} "Program"
-; Short enough for the components list; the description says what goes.
-LangString SecUserDataName ${LANG_JAPANESE} "設定とリネームの記録"
-LangString SecUserDataName ${LANG_ENGLISH} "Settings and records"
+LangString SecUserDataName ${LANG_JAPANESE} "設定とリネームの記録も削除する"
+LangString SecUserDataName ${LANG_ENGLISH} "Also remove the settings and the rename records"
 LangString SecUnProgramText ${LANG_JAPANESE} "Tessarine のプログラムとスタートメニューのショートカットを削除します。"
 LangString SecUnProgramText ${LANG_ENGLISH} "Removes the Tessarine program and its Start menu shortcut."
 LangString SecUserDataText ${LANG_JAPANESE} "ウィンドウの配置やテンプレートの一覧 (レジストリ) と、リネームの記録を削除します。"

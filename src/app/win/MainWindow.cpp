@@ -1008,7 +1008,9 @@ void TTessarineMain::GoToAddress(const std::u16string& text) {
   addressFile_ = target.fileName;
   std::u16string root = AddressTreeRoot(target.folder, tree_->RootFolder());
   if (root != tree_->RootFolder()) {
+    // Another drive or share: the drive box shows its drive, the tree is rooted there.
     SetDriveCombo(target.folder);
+    RootBasePath = root;
     tree_->SetRootFolder(root);
   }
   tree_->SetSelectFolder(target.folder);
