@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 #include "browse/FolderChanges.h"
@@ -18,15 +19,19 @@ constexpr DWORD kBufferBytes = 64 * 1024;
 // The directory handle and its read in flight; closing cancels the read and waits for it,
 // so that the buffer is never written after it is gone.
 struct DirectoryRead {
+  struct Io {
+    OVERLAPPED ov{};
+    std::vector<DWORD> buffer = std::vector<DWORD>(kBufferBytes / sizeof(DWORD));
+  };
   HANDLE dir = INVALID_HANDLE_VALUE;
-  OVERLAPPED ov{};
+  HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::unique_ptr<Io> io = std::make_unique<Io>();
   bool pending = false;
-  std::vector<DWORD> buffer = std::vector<DWORD>(kBufferBytes / sizeof(DWORD));
 
-  DirectoryRead() { ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
+  DirectoryRead() = default;
   ~DirectoryRead() {
     Close();
-    if (ov.hEvent) CloseHandle(ov.hEvent);
+    if (event) CloseHandle(event);
   }
   DirectoryRead(const DirectoryRead&) = delete;
   DirectoryRead& operator=(const DirectoryRead&) = delete;
@@ -40,19 +45,32 @@ struct DirectoryRead {
   void Close() {
     if (dir == INVALID_HANDLE_VALUE) return;
     if (pending) {
-      CancelIoEx(dir, &ov);
-      DWORD bytes = 0;
-      GetOverlappedResult(dir, &ov, &bytes, TRUE);
+      CancelIoEx(dir, &io->ov);
+      // A read the system does not give back at once after its handle closed would still
+      // write into its buffer: that one buffer is let go of rather than freed under it.
+      if (WaitForSingleObject(event, 2000) != WAIT_OBJECT_0) {
+        CloseHandle(dir);
+        dir = INVALID_HANDLE_VALUE;
+        if (WaitForSingleObject(event, 2000) != WAIT_OBJECT_0) {
+          (void)io.release();
+          event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        }
+        io = std::make_unique<Io>();
+        pending = false;
+        return;
+      }
       pending = false;
     }
     CloseHandle(dir);
     dir = INVALID_HANDLE_VALUE;
   }
   bool Start() {
-    if (dir == INVALID_HANDLE_VALUE || pending || !ov.hEvent) return pending;
-    ResetEvent(ov.hEvent);
-    pending = ReadDirectoryChangesW(dir, buffer.data(), kBufferBytes, TRUE, FILE_NOTIFY_CHANGE_DIR_NAME, nullptr, &ov,
-                                    nullptr) != FALSE;
+    if (dir == INVALID_HANDLE_VALUE || pending || !event) return pending;
+    ResetEvent(event);
+    io->ov = OVERLAPPED{};
+    io->ov.hEvent = event;
+    pending = ReadDirectoryChangesW(dir, io->buffer.data(), kBufferBytes, TRUE, FILE_NOTIFY_CHANGE_DIR_NAME, nullptr,
+                                    &io->ov, nullptr) != FALSE;
     return pending;
   }
 };
@@ -119,12 +137,12 @@ void FolderWatch::Work() {
       ULONGLONG waited = GetTickCount64() - gatherSince;
       timeout = waited >= kGatherMs ? 0 : static_cast<DWORD>(kGatherMs - waited);
     }
-    HANDLE handles[2] = {wake_, read.ov.hEvent};
+    HANDLE handles[2] = {wake_, read.event};
     DWORD count = read.pending ? 2 : 1;
     DWORD got = WaitForMultipleObjects(count, handles, FALSE, timeout);
     if (got == WAIT_OBJECT_0 + 1) {
       DWORD bytes = 0;
-      BOOL ok = GetOverlappedResult(read.dir, &read.ov, &bytes, FALSE);
+      BOOL ok = GetOverlappedResult(read.dir, &read.io->ov, &bytes, FALSE);
       read.pending = false;
       if (!ok) {
         // The folder went (a card pulled) or the watch failed: nothing more comes from it.
@@ -137,7 +155,7 @@ void FolderWatch::Work() {
         continue;
       }
       std::vector<std::u16string> names;
-      const auto* base = reinterpret_cast<const std::uint8_t*>(read.buffer.data());
+      const auto* base = reinterpret_cast<const std::uint8_t*>(read.io->buffer.data());
       for (DWORD offset = 0; offset < bytes;) {
         const auto* info = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(base + offset);
         if (offset + sizeof(FILE_NOTIFY_INFORMATION) > bytes ||
