@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/WindowSettings.h"
 #include "app/win/MainWindow.h"
 #include "browse/FolderPaths.h"
 #include "browse/win/PaneRowsWin.h"
