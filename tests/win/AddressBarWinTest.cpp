@@ -182,16 +182,26 @@ TEST_F(AddressBarTest, APastedOrTypedPathGoesThereAndAMissingOneStaysForCorrecti
   EXPECT_EQ(w.Address().Text(), missing);
   EXPECT_EQ(GetFocus(), Edit());
   EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  " + std::u16string(texts::kStatusAddressMissingPrefix) + missing);
-  // Esc puts the shown folder back.
+  // Esc puts the shown folder back; Alt+D in the box selects it all again.
   Key(Edit(), VK_ESCAPE);
   EXPECT_EQ(w.Address().Text(), folder_ + u"DCIM");
-  // The next folder shown ends the notice.
+  SendMessageW(Edit(), EM_SETSEL, 0, 0);
+  SendMessageW(Edit(), WM_SYSKEYDOWN, 'D', 1 << 29);
+  DWORD from = 1, to = 0;
+  SendMessageW(Edit(), EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+  EXPECT_EQ(from, 0u);
+  EXPECT_EQ(to, static_cast<DWORD>(w.Address().Text().size()));
+  // A good path entered after a missing one ends the notice, even to the folder shown.
+  Type(folder_ + u"DCIM");
+  Key(Edit(), VK_RETURN);
+  Settle();
+  EXPECT_EQ(StatusText(w.StatusBar1(), 1).find(texts::kStatusAddressMissingPrefix), std::u16string::npos);
+  // Up from the shown folder.
   w.Address().Focus();
   Type(u"..");
   Key(Edit(), VK_RETURN);
   Settle();
   EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_);
-  EXPECT_EQ(StatusText(w.StatusBar1(), 1).find(texts::kStatusAddressMissingPrefix), std::u16string::npos);
 }
 
 TEST_F(AddressBarTest, FoldersMadeByAnotherProgramShowWithoutARefreshAndOpen) {

@@ -74,6 +74,17 @@ LRESULT AddressBar::EditMessage(UINT msg, WPARAM wp, bool& handled) {
         break;
     }
   }
+  // Alt+D and F4 in the box itself select its text again, as they do from the panes (left to
+  // the system, Alt+D would open the window menu).
+  if ((msg == WM_SYSKEYDOWN && wp == 'D') || (msg == WM_KEYDOWN && wp == VK_F4)) {
+    handled = true;
+    Focus();
+    return 0;
+  }
+  if (msg == WM_SYSCHAR && (wp == L'd' || wp == L'D')) {
+    handled = true;
+    return 0;
+  }
   // The characters of those keys would only beep.
   if (msg == WM_CHAR && (wp == L'\r' || wp == L'\x1b' || wp == L'\t' || wp == L'\n')) handled = true;
   return 0;

@@ -1004,6 +1004,8 @@ void TTessarineMain::GoToAddress(const std::u16string& text) {
     address_->Focus();
     return;
   }
+  // A path that was not there is forgotten once one that is has been entered.
+  if (vanishedNotice_.rfind(StatusAddressMissingText(u""), 0) == 0) vanishedNotice_.clear();
   addressFolder_ = target.folder;
   addressFile_ = target.fileName;
   std::u16string root = AddressTreeRoot(target.folder, tree_->RootFolder());
@@ -1017,6 +1019,7 @@ void TTessarineMain::GoToAddress(const std::u16string& text) {
   if (!addressFile_.empty() && SameTextAscii(list_->ExpandFolder(), addressFolder_))
     list_->SelectNameWhenListed(std::exchange(addressFile_, std::u16string()));
   address_->SetShownFolder(browse_.ShownFolder());
+  UpdateStatusPanels();
   // The focus goes where the folder shows: the list, with the file selected in it.
   SetFocus(list_->Handle());
 }
