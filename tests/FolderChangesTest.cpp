@@ -21,3 +21,12 @@ TEST(FolderChanges, GatheredChangesKeepOneEntryPerFolder) {
   MergeChangedFolders(pending, {u"e:\\dcim\\", u"E:\\", u"E:\\"});
   EXPECT_EQ(pending, (std::vector<std::u16string>{u"E:\\DCIM\\", u"E:\\"}));
 }
+
+TEST(FolderChanges, TheWatchHoldsADrivesRootOrTheRootsParentNeverTheRootItself) {
+  EXPECT_EQ(WatchedFolderFor(u"E:\\"), u"E:\\");
+  EXPECT_EQ(WatchedFolderFor(u"E:\\DCIM\\"), u"E:\\");
+  EXPECT_EQ(WatchedFolderFor(u"C:\\Users\\me\\Pictures\\"), u"C:\\Users\\me\\");
+  EXPECT_EQ(WatchedFolderFor(u"\\\\nas\\photos\\2024\\"), u"\\\\nas\\photos\\");
+  EXPECT_EQ(WatchedFolderFor(u"\\\\nas\\photos\\"), u"\\\\nas\\photos\\");
+  EXPECT_EQ(WatchedFolderFor(u""), u"");
+}

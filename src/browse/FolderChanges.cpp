@@ -1,5 +1,6 @@
 #include "browse/FolderChanges.h"
 
+#include "browse/AddressPath.h"
 #include "browse/FolderPaths.h"
 #include "platform/Text.h"
 
@@ -24,6 +25,15 @@ std::vector<std::u16string> ChangedParentFolders(std::u16string_view root, const
     MergeChangedFolders(out, {parent});
   }
   return out;
+}
+
+std::u16string WatchedFolderFor(std::u16string_view root) {
+  // A drive's root or a share's cannot be removed: it is watched itself.
+  if (root.empty() || IsDriveRootPath(IncludeTrailingBackslash(root)) ||
+      SameTextAscii(AddressDriveRoot(root), IncludeTrailingBackslash(root)))
+    return std::u16string(root);
+  std::u16string parent = ExtractFilePath(ExcludeTrailingBackslash(root));
+  return parent.empty() ? std::u16string(root) : IncludeTrailingBackslash(parent);
 }
 
 }  // namespace tess

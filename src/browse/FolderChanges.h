@@ -17,4 +17,10 @@ std::vector<std::u16string> ChangedParentFolders(std::u16string_view root, const
 // are gathered into one pass.
 void MergeChangedFolders(std::vector<std::u16string>& pending, const std::vector<std::u16string>& folders);
 
+// The folder the directory watch opens for a tree rooted at root (ending in "\"): a drive's
+// root itself, else the root's parent, so that the watch holds no handle on the root and the
+// root can still be removed or renamed by another program (a held folder is only marked for
+// deletion until its last handle closes).
+std::u16string WatchedFolderFor(std::u16string_view root);
+
 }  // namespace tess

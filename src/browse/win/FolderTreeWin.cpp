@@ -419,7 +419,7 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
     }
     state_->Show(p, p, FolderChange::Shown);
     changedFolders_.clear();
-    watch_->Watch(p);
+    watch_->Watch(WatchedFolderFor(p));
     if (OnChange) OnChange(FRootNode);
   }
   SetFocus(hwnd_);
