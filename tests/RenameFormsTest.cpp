@@ -159,22 +159,28 @@ TEST(ListEditor, LinesOfATextArea) {
 }
 
 TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
-  // The outer size of a window with the design's client area 505 x 231 and a frame of 8.
-  std::vector<ControlRect> r = RenameFormLayout(521, 270);
+  // The smallest client area the dialog takes: the log keeps its designed 103 pixels with the
+  // progress strip and the buttons' row (元に戻す included) below it.
+  std::vector<ControlRect> r = RenameFormLayout(505, kRenameFormMinClientHeight);
   EXPECT_EQ(r[rcComboBox1], (ControlRect{64, 8, 425, 21}));
   EXPECT_EQ(r[rcComboBox2], (ControlRect{64, 35, 400, 21}));
   EXPECT_EQ(r[rcButton2], (ControlRect{467, 35, 25, 21}));
   EXPECT_EQ(r[rcComboBox3], (ControlRect{64, 62, 400, 21}));
   EXPECT_EQ(r[rcButton3], (ControlRect{467, 62, 25, 21}));
-  EXPECT_EQ(r[rcMemo1], (ControlRect{64, 89, 425, 85}));
-  EXPECT_EQ(r[rcClose1], (ControlRect{414, 189, 75, 25}));
-  EXPECT_EQ(r[rcExec1], (ControlRect{331, 189, 75, 25}));
-  EXPECT_EQ(r[rcTest1], (ControlRect{248, 189, 75, 25}));
+  EXPECT_EQ(r[rcMemo1], (ControlRect{64, 89, 425, 103}));
+  EXPECT_EQ(r[rcClose1], (ControlRect{414, 212, 75, 25}));
+  EXPECT_EQ(r[rcExec1], (ControlRect{331, 212, 75, 25}));
+  EXPECT_EQ(r[rcTest1], (ControlRect{248, 212, 75, 25}));
+  EXPECT_EQ(r[rcUndo1], (ControlRect{165, 212, 75, 25}));
+  EXPECT_EQ(r[rcClose1].top - (r[rcMemo1].top + r[rcMemo1].height), kRenameProgressStrip);
+  EXPECT_EQ(r[rcClose1].top + r[rcClose1].height + 8, kRenameFormMinClientHeight);
+  // A taller dialog gives all of its extra height to the log.
+  EXPECT_EQ(RenameFormLayout(505, kRenameFormMinClientHeight + 100)[rcMemo1].height, 203);
   for (RenameControl fixed : {rcLabel1, rcLabel2, rcLabel3}) EXPECT_EQ(r[fixed], RenameDesignRect(fixed));
 
   // Labels wider than the design's gap push every control beside them to the right; the
   // right edges stay where they were.
-  r = RenameFormLayout(521, 270, 66, 15);
+  r = RenameFormLayout(505, kRenameFormMinClientHeight, 66, 15);
   for (RenameControl label : {rcLabel1, rcLabel2, rcLabel3}) {
     EXPECT_EQ(r[label].width, 66);
     EXPECT_EQ(r[label].height, 15);
@@ -185,7 +191,7 @@ TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
   EXPECT_EQ(r[rcComboBox3], (ControlRect{80, 62, 384, 21}));
   EXPECT_EQ(r[rcMemo1].left + r[rcMemo1].width, 489);
   // Narrow labels keep the design's left.
-  EXPECT_EQ(RenameFormLayout(521, 270, 30, 13)[rcComboBox2].left, 64);
+  EXPECT_EQ(RenameFormLayout(505, kRenameFormMinClientHeight, 30, 13)[rcComboBox2].left, 64);
 
   // Too small a window never gives a negative size.
   r = RenameFormLayout(50, 60);

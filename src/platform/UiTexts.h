@@ -19,6 +19,8 @@ inline constexpr char16_t kStatusListing[] = u"フォルダを読み込み中…
 // A pane's folder is gone (deleted, renamed or its card pulled elsewhere): two spaces,
 // this, then the folder.
 inline constexpr char16_t kStatusFolderVanishedPrefix[] = u"フォルダが見つかりません: ";
+// The selection panel after Enter in the address bar on a path that does not exist.
+inline constexpr char16_t kStatusAddressMissingPrefix[] = u"パスが見つかりません: ";
 // The placeholder a tree node shows while its sub-folders are read.
 inline constexpr char16_t kTreeReadingNode[] = u"読み込み中...";
 inline constexpr char16_t kHintRootFolder[] = u"ルートフォルダ設定";

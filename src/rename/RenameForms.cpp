@@ -148,19 +148,21 @@ std::vector<ControlRect> RenameFormLayout(int w, int h, int labelWidth, int labe
     r[label].height = std::max(r[label].height, labelHeight);
   }
   for (RenameControl control : {rcComboBox1, rcComboBox2, rcComboBox3, rcMemo1}) r[control].left = controlsLeft;
-  r[rcComboBox1].width = NotNegative(w - r[rcComboBox1].left - 32);
-  r[rcComboBox2].width = NotNegative(w - r[rcComboBox2].left - r[rcButton2].width - 32);
-  r[rcComboBox3].width = NotNegative(w - r[rcComboBox3].left - r[rcButton3].width - 32);
-  r[rcButton2].left = w - r[rcButton2].width - 29;
-  r[rcButton3].left = w - r[rcButton3].width - 29;
-  r[rcMemo1].width = NotNegative(w - r[rcMemo1].left - 32);
-  r[rcMemo1].height = NotNegative(h - r[rcMemo1].top - 96);
-  r[rcClose1].top = h - r[rcClose1].height - 56;
-  r[rcClose1].left = w - r[rcClose1].width - 32;
+  // Right edges 16 pixels in from the client's (the ellipsis buttons 13), the buttons' row 8
+  // above its bottom, the log down to the progress strip above that row.
+  r[rcComboBox1].width = NotNegative(w - r[rcComboBox1].left - 16);
+  r[rcComboBox2].width = NotNegative(w - r[rcComboBox2].left - r[rcButton2].width - 16);
+  r[rcComboBox3].width = NotNegative(w - r[rcComboBox3].left - r[rcButton3].width - 16);
+  r[rcButton2].left = w - r[rcButton2].width - 13;
+  r[rcButton3].left = w - r[rcButton3].width - 13;
+  r[rcClose1].top = h - r[rcClose1].height - 8;
+  r[rcClose1].left = w - r[rcClose1].width - 16;
+  r[rcMemo1].width = NotNegative(w - r[rcMemo1].left - 16);
+  r[rcMemo1].height = NotNegative(r[rcClose1].top - kRenameProgressStrip - r[rcMemo1].top);
   r[rcExec1].top = r[rcClose1].top;
-  r[rcExec1].left = w - r[rcExec1].width - r[rcClose1].width - 40;
+  r[rcExec1].left = w - r[rcExec1].width - r[rcClose1].width - 24;
   r[rcTest1].top = r[rcClose1].top;
-  r[rcTest1].left = w - r[rcExec1].width - r[rcClose1].width - r[rcTest1].width - 48;
+  r[rcTest1].left = w - r[rcExec1].width - r[rcClose1].width - r[rcTest1].width - 32;
   r[rcUndo1].top = r[rcClose1].top;
   r[rcUndo1].left = r[rcTest1].left - r[rcUndo1].width - (r[rcExec1].left - r[rcTest1].left - r[rcTest1].width);
   return r;

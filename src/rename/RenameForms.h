@@ -95,10 +95,15 @@ enum RenameControl : int {
 };
 inline constexpr int kRenameFormClientWidth = 505;
 inline constexpr int kRenameFormClientHeight = 231;
+// Below the log: a strip for the run's progress bar, then the buttons' row.
+inline constexpr int kRenameProgressStrip = 20;
+// The client height that leaves the log its designed 103 pixels (about seven lines) with the
+// progress strip and the buttons below it: the dialog is never made smaller than this.
+inline constexpr int kRenameFormMinClientHeight = 89 + 103 + kRenameProgressStrip + 25 + 8;
 const ControlRect& RenameDesignRect(RenameControl control);
-// Every control's rectangle for the window's outer width and height and the size of the
+// Every control's rectangle for the dialog's client width and height and the size of the
 // widest label text; sizes never negative.
-std::vector<ControlRect> RenameFormLayout(int outerWidth, int outerHeight, int labelWidth = 0, int labelHeight = 0);
+std::vector<ControlRect> RenameFormLayout(int clientWidth, int clientHeight, int labelWidth = 0, int labelHeight = 0);
 
 enum ListEditControl : int { lcMemo1, lcOkButton1, lcCancelButton1, lcTokenTable, ListEditControlCount };
 // The token table right of the text area, which keeps its designed 505 pixels.

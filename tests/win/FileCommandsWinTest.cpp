@@ -521,10 +521,12 @@ TEST_F(FileCommandsTest, TypingFindsTheNextRowByItsCaptionAndWraps) {
   EXPECT_EQ(RowText(ListView_GetNextItem(List(), -1, LVNI_FOCUSED)), u"banana.txt");
 }
 
-TEST_F(FileCommandsTest, TabGoesRoundTheDropDownTheTreeAndTheList) {
+TEST_F(FileCommandsTest, TabGoesRoundTheDropDownTheTreeTheAddressBarAndTheList) {
   TTessarineMain& w = Open();
   SetFocus(Tree());
   SendMessageW(Tree(), WM_KEYDOWN, VK_TAB, 0);
+  EXPECT_EQ(GetFocus(), w.Address().Handle());
+  SendMessageW(w.Address().Handle(), WM_KEYDOWN, VK_TAB, 0);
   EXPECT_EQ(GetFocus(), List());
   SendMessageW(List(), WM_KEYDOWN, VK_TAB, 0);
   HWND focus = GetFocus();

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -417,7 +419,10 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
       rc = Outer(rename_->Handle());
       // The labels as large as their texts; the controls beside them after the widest.
       ControlRect label = RectIn(rename_->Handle(), C(IdLabel3));
-      std::vector<ControlRect> expected = RenameFormLayout(rc.right - rc.left, rc.bottom - rc.top, label.width, label.height);
+      RECT client{};
+      GetClientRect(rename_->Handle(), &client);
+      std::vector<ControlRect> expected = RenameFormLayout(client.right, client.bottom, label.width, label.height);
+      EXPECT_GE(RectIn(rename_->Handle(), C(IdMemo1)).height, 103) << "the log keeps its seven lines";
       const std::pair<RenameControl, RenameFormControlId> checked[] = {
           {rcButton2, IdButton2}, {rcButton3, IdButton3}, {rcMemo1, IdMemo1},
           {rcClose1, IdClose1},   {rcExec1, IdExec1},     {rcTest1, IdTest1}};
@@ -459,14 +464,19 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
 TEST_F(RenameFormTest, FirstShowingWithoutSettings) {
   Open();
   EXPECT_EQ(Selected(C(IdComboBox2)), 1) << "created with the second entries selected";
+  // The main window somewhere away from the screen's corner.
+  SetWindowPos(main_->Handle(), nullptr, 150, 120, 644, 408, SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(main_->Handle(), SW_SHOWNA);
   WhenShown(*rename_, [&] {
     RECT rc = Outer(rename_->Handle());
-    EXPECT_EQ(rc.left, 0) << "top-left corner of the screen";
-    EXPECT_EQ(rc.top, 0);
+    RECT owner = Outer(main_->Handle());
+    EXPECT_LE(std::abs((rc.left + rc.right) - (owner.left + owner.right)), 1) << "centred over the main window";
+    EXPECT_LE(std::abs((rc.top + rc.bottom) - (owner.top + owner.bottom)), 1);
     RECT client{};
     GetClientRect(rename_->Handle(), &client);
     EXPECT_EQ(client.right, 505);
-    EXPECT_EQ(client.bottom, 231);
+    EXPECT_EQ(client.bottom, kRenameFormMinClientHeight) << "the log's seven lines with the progress strip below";
+    EXPECT_EQ(RectIn(rename_->Handle(), C(IdMemo1)).height, 103);
     EXPECT_EQ(ComboItems(C(IdComboBox2)), RenameWindowSettings::BuiltInFolderTemplates());
     for (RenameFormControlId id : {IdComboBox1, IdComboBox2, IdComboBox3}) EXPECT_EQ(Selected(C(id)), 0) << id;
     EXPECT_TRUE(store_->KeyExists(kRenameWindowKey));
@@ -483,7 +493,8 @@ TEST_F(RenameFormTest, FirstShowingWithoutSettings) {
   }
   WhenShown(*rename_, [&] {
     RECT rc = Outer(rename_->Handle());
-    EXPECT_EQ(rc.left, 0);
+    // Moved whole onto the screen there is.
+    EXPECT_EQ(rc.right, GetSystemMetrics(SM_CXSCREEN));
     EXPECT_EQ(rc.top, 0);
     EXPECT_GE(rc.right - rc.left, 300);
     EXPECT_GE(rc.bottom - rc.top, 200);

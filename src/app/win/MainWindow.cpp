@@ -9,8 +9,10 @@
 #include "app/DriveList.h"
 #include "app/Eject.h"
 #include "app/MainLayout.h"
+#include "browse/AddressPath.h"
 #include "app/WindowSettings.h"
 #include "browse/FolderPaths.h"
+#include "browse/win/PaneRowsWin.h"
 #include "platform/Locale.h"
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
@@ -24,6 +26,7 @@ namespace {
 constexpr wchar_t kClassName[] = L"TTessarineMain";
 constexpr int kTopBarHeight = 39;
 constexpr int kStatusHeight = 23;
+constexpr int kAddressHeight = 23;
 constexpr int kSplitterWidth = 3;
 constexpr int kMinPaneWidth = 30;
 // A stored size below this would leave a window nobody can find or use.
@@ -131,6 +134,10 @@ void TTessarineMain::CreateComponents() {
   tree_ = std::make_unique<TplFolderTree>(hwnd_, IdFolderTree, instance_, &browse_);
   list_ = std::make_unique<TplFileList>(hwnd_, IdFileList, instance_, &browse_);
   ListView_SetTextColor(list_->Handle(), RGB(0, 0, 0));
+  address_ = std::make_unique<AddressBar>(hwnd_, IdAddressBar, instance_);
+  address_->OnEnter = [this](const std::u16string& text) { GoToAddress(text); };
+  address_->OnEscape = [this] { SetFocus(list_->Handle()); };
+  address_->OnTab = [this](bool backwards) { TabFrom(address_->Handle(), backwards); };
 
   status_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NORESIZE |
                                                           CCS_NOPARENTALIGN | CCS_NODIVIDER,
@@ -141,7 +148,12 @@ void TTessarineMain::CreateComponents() {
 
   // The list's events that the window answers.
   list_->OnFolderChanging = [](std::u16string& findText) { findText.clear(); };  // every folder shows all files
-  list_->OnFolderChanged = [this] { UpdateStatusPanels(); };
+  list_->OnFolderChanged = [this] {
+    // A file named in the address bar is selected once its folder's rows come.
+    if (!addressFile_.empty() && SameTextAscii(list_->ExpandFolder(), addressFolder_))
+      list_->SelectNameWhenListed(std::exchange(addressFile_, std::u16string()));
+    UpdateStatusPanels();
+  };
   list_->OnSelectItem = [this] { UpdateStatusPanels(); };
   list_->OnReadProgress = [this] { UpdateStatusPanels(); };
   if (options_.metadata) list_->SetMetadataSource(*options_.metadata);
@@ -174,6 +186,12 @@ void TTessarineMain::CreateComponents() {
           if (m == WM_KEYDOWN && w == VK_TAB) {
             TabFrom(h, GetKeyState(VK_SHIFT) < 0);
             handled = true;
+          } else if ((m == WM_SYSKEYDOWN && w == 'D') || (m == WM_KEYDOWN && w == VK_F4 && !IsChild(combo_, h))) {
+            // As in Explorer; F4 in the drive box still opens its list.
+            address_->Focus();
+            handled = true;
+          } else if (m == WM_SYSCHAR && (w == L'd' || w == L'D')) {
+            handled = true;  // no menu beep for the Alt+D just taken
           } else if (m == WM_CHAR && w == L'\t') {
             handled = true;  // no beep for the tab character
           }
@@ -312,9 +330,15 @@ void TTessarineMain::Layout() {
   int listLeft = treeWidth_ + scale_(kSplitterWidth);
   int listWidth = rc.right - listLeft;
   if (listWidth < 0) listWidth = 0;
-  HDWP dwp = BeginDeferWindowPos(3);
+  // The address bar sits on top of the list, as wide as it.
+  const int addressHeight = std::min(scale_(kAddressHeight), paneHeight);
+  HDWP dwp = BeginDeferWindowPos(4);
   if (dwp) dwp = DeferWindowPos(dwp, tree_->Handle(), nullptr, 0, paneTop, treeWidth_, paneHeight, SWP_NOZORDER);
-  if (dwp) dwp = DeferWindowPos(dwp, list_->Handle(), nullptr, listLeft, paneTop, listWidth, paneHeight, SWP_NOZORDER);
+  if (dwp && address_)
+    dwp = DeferWindowPos(dwp, address_->Handle(), nullptr, listLeft, paneTop, listWidth, addressHeight, SWP_NOZORDER);
+  if (dwp)
+    dwp = DeferWindowPos(dwp, list_->Handle(), nullptr, listLeft, paneTop + addressHeight, listWidth,
+                         paneHeight - addressHeight, SWP_NOZORDER);
   if (dwp)
     dwp = DeferWindowPos(dwp, status_, nullptr, 0, rc.bottom - statusHeight, rc.right, statusHeight, SWP_NOZORDER);
   if (dwp) EndDeferWindowPos(dwp);
@@ -329,8 +353,11 @@ void TTessarineMain::ApplyDpi() {
   paneFont_ = MakeFont(L"メイリオ", scale_(12));
   for (HWND control : {combo_, status_})
     if (formFont_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), TRUE);
-  for (HWND pane : {tree_->Handle(), list_->Handle()})
+  for (HWND pane : {tree_->Handle(), list_->Handle(), address_->Handle()})
     if (paneFont_) SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(paneFont_.get()), TRUE);
+  // Rows that show a name's underscores and descenders whole, at every DPI.
+  ImageListHandle spacer = FitPaneRows(tree_->Handle(), list_->Handle(), scale_.Dpi());
+  if (spacer) rowSpacer_ = std::move(spacer);
   SetWindowPos(combo_, nullptr, scale_(8), scale_(7), scale_(145), scale_(300), SWP_NOZORDER | SWP_NOACTIVATE);
   // The status bar's own height follows its font; the window gives it the scaled one.
   SendMessageW(status_, SB_SETMINHEIGHT, static_cast<WPARAM>(scale_(kStatusHeight)), 0);
@@ -559,6 +586,7 @@ void TTessarineMain::ShowStatusNotice(const std::u16string& text) {
 }
 
 void TTessarineMain::FolderChanged(FolderChange change) {
+  if (address_) address_->SetShownFolder(browse_.ShownFolder());
   if (change == FolderChange::Renamed || vanishedNotice_.empty()) return;
   // The panes' move off the vanished folder may come after the notice (the tree's reads come
   // back later) and the folder moved to may be shown again: only another folder ends it.
@@ -961,11 +989,47 @@ void TTessarineMain::plFolderTree1MouseUp(POINT screen) {
 }
 
 void TTessarineMain::TabFrom(HWND control, bool backwards) {
-  HWND order[3] = {combo_, tree_->Handle(), list_->Handle()};
+  HWND order[4] = {combo_, tree_->Handle(), address_->Handle(), list_->Handle()};
   int at = 0;
-  for (int i = 0; i < 3; ++i)
+  for (int i = 0; i < 4; ++i)
     if (control == order[i] || IsChild(order[i], control)) at = i;
-  SetFocus(order[(at + (backwards ? 2 : 1)) % 3]);
+  SetFocus(order[(at + (backwards ? 3 : 1)) % 4]);
+}
+
+void TTessarineMain::GoToAddress(const std::u16string& text) {
+  AddressTarget target = ResolveAddress(text, browse_.ShownFolder(), [](const std::u16string& path) {
+    DWORD attributes = GetFileAttributesW(W(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder : PathKind::File;
+  });
+  if (target.kind == AddressKind::Missing) {
+    // Said where the user looks after Enter; the text stays for correcting.
+    DefaultBeep();
+    vanishedNotice_ = StatusAddressMissingText(target.path);
+    vanishedShown_ = browse_.ShownFolder();
+    vanishedMoved_ = true;
+    UpdateStatusPanels();
+    address_->Focus();
+    return;
+  }
+  // A path that was not there is forgotten once one that is has been entered.
+  if (vanishedNotice_.rfind(StatusAddressMissingText(u""), 0) == 0) vanishedNotice_.clear();
+  addressFolder_ = target.folder;
+  addressFile_ = target.fileName;
+  std::u16string root = AddressTreeRoot(target.folder, tree_->RootFolder());
+  if (root != tree_->RootFolder()) {
+    // Another drive or share: the drive box shows its drive, the tree is rooted there.
+    SetDriveCombo(target.folder);
+    RootBasePath = root;
+    tree_->SetRootFolder(root);
+  }
+  tree_->SetSelectFolder(target.folder);
+  if (!addressFile_.empty() && SameTextAscii(list_->ExpandFolder(), addressFolder_))
+    list_->SelectNameWhenListed(std::exchange(addressFile_, std::u16string()));
+  address_->SetShownFolder(browse_.ShownFolder());
+  UpdateStatusPanels();
+  // The focus goes where the folder shows: the list, with the file selected in it.
+  SetFocus(list_->Handle());
 }
 
 }  // namespace tess

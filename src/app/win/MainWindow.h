@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/win/AddressBar.h"
 #include "app/win/PaneHandOffs.h"
 #include "app/MainCommands.h"
 #include "app/win/ToolButton.h"
@@ -71,6 +72,7 @@ enum MainControlId : int {
   IdFolderTree = 101,
   IdFileList = 102,
   IdStatusBar = 103,
+  IdAddressBar = 104,
   IdFirstToolButton = 110,
 };
 
@@ -94,6 +96,10 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   TplFileList& plFileList1() { return *list_; }
   HWND ComboBoxEx1() const { return combo_; }
   HWND StatusBar1() const { return status_; }
+  AddressBar& Address() { return *address_; }
+  // The address bar's Enter: the typed folder shown (a file's folder, with the file
+  // selected); a path that does not exist is named in the status bar and stays in the box.
+  void GoToAddress(const std::u16string& text);
   HWND ToolTips() const { return tooltip_; }
   TToolButton& ToolButton(int index) { return *buttons_[static_cast<size_t>(index)]; }
   int FolderTreeWidth() const { return treeWidth_; }
@@ -212,12 +218,16 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   BrowseState browse_;  // before the panes, which observe it
   std::unique_ptr<TplFolderTree> tree_;
   std::unique_ptr<TplFileList> list_;
+  std::unique_ptr<AddressBar> address_;
+  // A file named in the address bar, selected once its folder is listed.
+  std::u16string addressFolder_, addressFile_;
   std::unique_ptr<PaneDragDrop> dragDrop_;
   std::array<std::unique_ptr<TToolButton>, ToolButtonCount> buttons_;
   ToolImageLists toolImages_;
   IconHandle appIcon_;  // outlives the window: destroyed after it
   ImageListHandle ImageList1;
   GdiFont formFont_, paneFont_;
+  ImageListHandle rowSpacer_;  // the list's rows as tall as their font needs
   DpiScale scale_;
   int treeWidth_ = 220;  // at the window's DPI
   bool splitterDrag_ = false;

@@ -484,6 +484,19 @@ void TplFileList::SelectRow(int index) {
   ListView_EnsureVisible(hwnd_, index, FALSE);
 }
 
+void TplFileList::SelectNameWhenListed(const std::u16string& name) {
+  ClearSelection();
+  if (ListingPending()) {
+    selectAfterListing_ = name;
+    return;
+  }
+  int row = model_.RowOfName(name);
+  if (row >= 0) {
+    SelectRow(row);
+    ListView_SetSelectionMark(hwnd_, row);
+  }
+}
+
 void TplFileList::ColumnClick(int column) {
   std::u16string name;
   bool remembered = false;

@@ -123,6 +123,9 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   }
   void ClearSelection();
   void SelectRow(int index);
+  // The row of name alone selected and focused, now or, while the listing is on its way,
+  // once it has come (a file named in the address bar).
+  void SelectNameWhenListed(const std::u16string& name);
 
   // The EXIF rename hand-off: the selected rows' records and paths go into the rename lists
   // and the rename dialog is shown. False without a selection.

@@ -8,7 +8,9 @@
 #include <algorithm>
 
 #include "browse/FileCommands.h"
+#include "browse/FolderChanges.h"
 #include "browse/FolderPaths.h"
+#include "browse/win/FolderWatchWin.h"
 #include "browse/win/PaneCommandsWin.h"
 #include "platform/ScopeExit.h"
 #include "platform/Text.h"
@@ -26,6 +28,11 @@ std::u16string ShellFolderForm(const std::u16string& path) {
 
 // The posted wake-up: folder replies wait (or the rest of a slice of them).
 constexpr UINT kFolderRepliesMessage = WM_APP + 0x180;
+// The posted wake-up of the directory watch: folders changed under the root.
+constexpr UINT kFolderChangesMessage = WM_APP + 0x181;
+// Changes that come during an in-place edit wait for it to end.
+constexpr UINT_PTR kChangesRetryTimer = 0x181;
+constexpr UINT kChangesRetryMs = 500;
 // At most this long applying replies before the queue gets a turn, and this many nodes added
 // to a folder at a time.
 constexpr int kApplySliceMs = 20;
@@ -74,9 +81,12 @@ TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance, BrowseStat
   state_->SetNavigator(this);
   state_->AddObserver(*this);
   StartReads(*lister_);
+  HWND hwnd = hwnd_;
+  watch_ = std::make_unique<FolderWatch>([hwnd] { PostMessageW(hwnd, kFolderChangesMessage, 0, 0); });
 }
 
 TplFolderTree::~TplFolderTree() {
+  watch_.reset();
   reads_.reset();  // a read running stops at its next entry
   state_->RemoveObserver(*this);
   if (state_->GetNavigator() == this) state_->SetNavigator(nullptr);
@@ -272,6 +282,7 @@ void TplFolderTree::ApplyReplies() {
             break;
           case FolderReads::Kind::Sync:
             ApplySync(node, p.reply);
+            walk = walk || !pendingWalk_.empty();
             break;
           case FolderReads::Kind::Probe:
             // A node loaded meanwhile knows better from its children.
@@ -407,6 +418,8 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
       TreeView_Expand(hwnd_, FRootNode, TVE_EXPAND);
     }
     state_->Show(p, p, FolderChange::Shown);
+    changedFolders_.clear();
+    watch_->Watch(WatchedFolderFor(p));
     if (OnChange) OnChange(FRootNode);
   }
   SetFocus(hwnd_);
@@ -442,11 +455,21 @@ HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
         break;
       }
     }
-    if (!found) return nullptr;
+    if (!found) {
+      // A folder made since this node was read (by another program, say) is not given up on:
+      // the node is read again once, and the walk goes on when that reply comes.
+      if (!SameTextAscii(walkReread_, folder)) {
+        walkReread_ = folder;
+        pendingWalk_ = p;
+        SyncChildren(folder, node, false);
+      }
+      return nullptr;
+    }
     if (!(TreeView_GetItemState(hwnd_, node, TVIS_EXPANDED) & TVIS_EXPANDED)) TreeView_Expand(hwnd_, node, TVE_EXPAND);
     node = found;
     folder += part + u"\\";
   }
+  walkReread_.clear();
   TreeView_SelectItem(hwnd_, node);
   TreeView_EnsureVisible(hwnd_, node);
   FSelectFolder = p;
@@ -468,6 +491,7 @@ void TplFolderTree::SetSelectFolder(const std::u16string& value) {
   std::u16string p = IncludeTrailingBackslash(value);
   if (p != FSelectFolder) {
     pendingWalk_.clear();
+    walkReread_.clear();
     HTREEITEM node;
     {
       RedrawSuspender redraw(hwnd_);
@@ -527,7 +551,48 @@ void TplFolderTree::RefreshView(bool isRoot) {
   if (shownGone) state_->RaiseFolderVanished(shown);
 }
 
+HTREEITEM TplFolderTree::LoadedNode(const std::u16string& folder) const {
+  if (!FRootNode) return nullptr;
+  auto parts = ComponentsBelowRoot(FRootFolder, folder);
+  if (!parts) return nullptr;
+  HTREEITEM node = FRootNode;
+  for (const auto& part : *parts) {
+    HTREEITEM found = nullptr;
+    for (HTREEITEM c : Children(node))
+      if (SameTextAscii(NodeText(c), part)) {
+        found = c;
+        break;
+      }
+    if (!found) return nullptr;
+    node = found;
+  }
+  return node;
+}
+
+void TplFolderTree::ApplyFolderChanges() {
+  bool everything = false;
+  MergeChangedFolders(changedFolders_, watch_->Take(everything));
+  if (everything && !FRootFolder.empty()) MergeChangedFolders(changedFolders_, {FRootFolder});
+  changedWhole_ = changedWhole_ || everything;
+  if (changedFolders_.empty()) return;
+  // A name being edited keeps its node: the changes wait for the edit to end.
+  if (state_->RefreshLocked || Editing()) {
+    SetTimer(hwnd_, kChangesRetryTimer, kChangesRetryMs, nullptr);
+    return;
+  }
+  const bool whole = std::exchange(changedWhole_, false);
+  for (const std::u16string& folder : std::exchange(changedFolders_, {})) {
+    // Only what the tree shows is read again: a folder below a closed node is read when it
+    // next opens.
+    if (HTREEITEM node = LoadedNode(folder)) SyncChildren(folder, node, whole && node == FRootNode);
+    // The list shows the new folder too, and opens it.
+    if (SameTextAscii(folder, state_->ShownFolder())) state_->RaiseRowsChanged(state_->ShownFolder(), this);
+  }
+}
+
 void TplFolderTree::ForgetRoot() {
+  watch_->Watch(u"");
+  changedFolders_.clear();
   reads_->CancelAll();
   pending_.clear();
   recursiveSyncs_.clear();
@@ -681,7 +746,10 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
 }
 
 void TplFolderTree::ReleaseFolders() {
-  // A read running meanwhile stops; nothing returns here before its search has closed.
+  // The root's watch lets go of the volume first, then a read running meanwhile stops;
+  // nothing returns here before its search has closed.
+  watch_->Watch(u"");
+  changedFolders_.clear();
   reads_->CancelAll();
   reads_->WaitIdle();
   pending_.clear();
@@ -709,6 +777,12 @@ LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bo
   if (msg == kFolderRepliesMessage) {
     handled = true;
     ApplyReplies();
+    return 0;
+  }
+  if (msg == kFolderChangesMessage || (msg == WM_TIMER && wp == kChangesRetryTimer)) {
+    handled = true;
+    if (msg == WM_TIMER) KillTimer(hwnd_, kChangesRetryTimer);
+    ApplyFolderChanges();
     return 0;
   }
   if (msg == WM_SETCURSOR && WaitCursor::ShowsWait()) {

@@ -28,6 +28,8 @@ namespace tess {
 
 // The tree is the navigator of its browse state: requests for a folder become selections,
 // and a selection shows its folder through the state.
+class FolderWatch;
+
 class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private BrowseState::Observer {
  public:
   // The tree drives state (shared with a list); without one it keeps its own.
@@ -138,6 +140,11 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
     bool sortAtEnd = false;             // the node held children already
   };
   void ApplyReplies();
+  // Folders made, renamed or removed under the root by another program: the loaded nodes
+  // among their parents are brought in line with the disk.
+  void ApplyFolderChanges();
+  // The node of folder when the nodes down to it are loaded; nothing is read.
+  HTREEITEM LoadedNode(const std::u16string& folder) const;
   void DropPending(uint64_t key);
   // Whether node's sub-folders are being read or added.
   bool Filling(uint64_t key) const;
@@ -186,12 +193,16 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
   uint64_t nextKey_ = 0;
   std::set<uint64_t> recursiveSyncs_;  // syncs that go on into the loaded children
   std::u16string pendingWalk_;         // a folder to select once the nodes down to it are read
+  std::u16string walkReread_;          // the folder read again for that walk, at most once
   std::deque<PendingReply> pending_;   // replies taken, not yet (wholly) applied
   int folderImage_ = -1, openFolderImage_ = -1;  // a folder's usual icons
   LRESULT TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled);
   std::unique_ptr<SubclassGuard> subclass_;
   std::unique_ptr<SubclassGuard> editSubclass_;
   std::unique_ptr<FolderReads> reads_;  // reset first on destruction: its worker stops before the rest goes
+  std::unique_ptr<FolderWatch> watch_;  // the root's directory watch, on its own worker
+  std::vector<std::u16string> changedFolders_;  // changes waiting for an edit to end
+  bool changedWhole_ = false;
 };
 
 }  // namespace tess

@@ -1,6 +1,7 @@
 #include "rename/win/ModalForm.h"
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
+#include "rename/DialogPlacement.h"
 
 namespace tess {
 
@@ -67,7 +69,7 @@ TModalForm::TModalForm(HINSTANCE instance, HWND owner, const std::u16string& cap
   if (font_) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   RECT rc{0, 0, scale_(clientWidth), scale_(clientHeight)};
   AdjustWindowRectEx(&rc, style, FALSE, WS_EX_DLGMODALFRAME);
-  // Until a placement is stored the dialog sits in the screen's top-left corner.
+  // Placed when first shown: over its owner until a placement is stored.
   SetWindowPos(hwnd_, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -121,13 +123,19 @@ void TModalForm::TakeDpi(int dpi, const RECT* suggested) {
   FormResize();
 }
 
+int TModalForm::FrameHeight() const {
+  RECT outer = OuterRect(), client{};
+  GetClientRect(hwnd_, &client);
+  return scale_.Unscale((outer.bottom - outer.top) - client.bottom);
+}
+
 RECT TModalForm::OuterRect() const {
   RECT rc{};
   GetWindowRect(hwnd_, &rc);
   return rc;
 }
 
-void TModalForm::ApplyPlacement(int top, int left, int height, int width) {
+void TModalForm::ApplyPlacement(int top, int left, int height, int width, bool stored) {
   SIZE minimum = MinimumSize();
   if (width < minimum.cx) width = minimum.cx;
   if (height < minimum.cy) height = minimum.cy;
@@ -141,14 +149,29 @@ void TModalForm::ApplyPlacement(int top, int left, int height, int width) {
     width = std::min(width, static_cast<int>(screen.right - screen.left));
     height = std::min(height, static_cast<int>(screen.bottom - screen.top));
   }
-  RECT wanted{left, top, left + width, top + height};
-  RECT visible;
-  // A placement stored on a screen that is gone would show a dialog nobody can reach.
-  if (!IntersectRect(&visible, &wanted, &screen)) {
-    left = 0;
-    top = 0;
-  }
-  SetWindowPos(hwnd_, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  std::vector<ScreenRect> areas;
+  EnumDisplayMonitors(
+      nullptr, nullptr,
+      [](HMONITOR monitor, HDC, LPRECT, LPARAM data) -> BOOL {
+        MONITORINFO info{};
+        info.cbSize = sizeof(info);
+        if (GetMonitorInfoW(monitor, &info))
+          reinterpret_cast<std::vector<ScreenRect>*>(data)->push_back(
+              ScreenRect{info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom});
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&areas));
+  if (areas.empty()) areas.push_back(ScreenRect{screen.left, screen.top, screen.right, screen.bottom});
+  // Without a visible owner the dialog is centred on the first monitor.
+  RECT owner{};
+  HWND ownerWindow = Owner();
+  ScreenRect over = areas.front();
+  if (ownerWindow && IsWindowVisible(ownerWindow) && GetWindowRect(ownerWindow, &owner))
+    over = ScreenRect{owner.left, owner.top, owner.right, owner.bottom};
+  std::optional<ScreenRect> kept;
+  if (stored) kept = ScreenRect{left, top, left + width, top + height};
+  ScreenRect placed = PlaceDialog(kept, width, height, over, areas);
+  SetWindowPos(hwnd_, nullptr, placed.left, placed.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 int TModalForm::ShowModal() {

@@ -66,8 +66,12 @@ class TModalForm {
   // Outer placement from stored values (sizes at 96 DPI, the position the screen's): raised
   // to the minimum size, and brought back to the screen's top-left corner when it would lie
   // wholly off the screen.
-  void ApplyPlacement(int top, int left, int height, int width);
+  // stored: a placement kept from before, kept where it is (moved onto a monitor when its own
+  // is gone); otherwise only the size counts and the dialog is centred over its owner.
+  void ApplyPlacement(int top, int left, int height, int width, bool stored = true);
   RECT OuterRect() const;
+  // The caption and the borders: outer height less client height, in design pixels.
+  int FrameHeight() const;
   // The placement to store: the screen position, the outer size at 96 DPI.
   WindowPlacement StoredPlacement() const;
 

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <chrono>
 #include <memory>
 #include <set>
@@ -82,6 +83,7 @@ void FillCombo(HWND combo, const std::vector<std::u16string>& items, int index) 
 // Posted by a real run's worker to the dialog.
 constexpr UINT kRunLogMessage = WM_APP + 0x61;
 constexpr UINT kRunProgressMessage = WM_APP + 0x62;
+constexpr int32_t kUnsetPosition = INT32_MIN;
 constexpr UINT kRunDoneMessage = WM_APP + 0x63;
 constexpr int kProgressRange = 1000;
 
@@ -146,7 +148,7 @@ std::u16string FormatMegabytes(uint64_t bytes) {
 }  // namespace
 
 TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions options)
-    : TModalForm(instance, owner, kRenameFormCaption, kRenameFormClientWidth, kRenameFormClientHeight),
+    : TModalForm(instance, owner, kRenameFormCaption, kRenameFormClientWidth, kRenameFormMinClientHeight),
       options_(std::move(options)) {
   auto design = [](RenameControl c) { return RenameDesignRect(c); };
   auto combo = [&](RenameControl c) {
@@ -209,6 +211,9 @@ void TRenameForm::FormShow() {
   ShowWindow(Control(IdProgress1), SW_HIDE);
   RenameWindowSettings state;
   state.placement = StoredPlacement();
+  // Told apart from a stored one: a position that no read has set.
+  const WindowPlacement current = state.placement;
+  state.placement.top = state.placement.left = kUnsetPosition;
   TemplateChoice folders = Choice(Control(IdComboBox2));
   TemplateChoice files = Choice(Control(IdComboBox3));
   state.folderTemplates = folders.items;
@@ -218,8 +223,12 @@ void TRenameForm::FormShow() {
   state.itemIndex[2] = files.index;
   std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot);
   ShowRenameFormState(store.get(), state);
-  const WindowPlacement& p = state.placement;
-  ApplyPlacement(p.top, p.left, p.height, p.width);
+  WindowPlacement p = state.placement;
+  const bool stored = p.top != kUnsetPosition && p.left != kUnsetPosition;
+  if (!stored) p.top = current.top, p.left = current.left;
+  // Until a placement is stored the dialog opens over the main window, then where it was left.
+  ApplyPlacement(p.top, p.left, p.height, p.width, stored || placed_);
+  placed_ = true;
   SendMessageW(Control(IdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(state.itemIndex[0]), 0);
   FillCombo(Control(IdComboBox2), state.folderTemplates, state.itemIndex[1]);
   FillCombo(Control(IdComboBox3), state.fileTemplates, state.itemIndex[2]);
@@ -242,7 +251,8 @@ void TRenameForm::FormCloseQuery() {
 }
 
 void TRenameForm::FormResize() {
-  RECT rc = OuterRect();
+  RECT rc{};
+  GetClientRect(Handle(), &rc);
   // The labels as large as their texts in the dialog's font (the design's 96-DPI pixels).
   int labelWidth = 0, labelHeight = 0;
   for (int id : {IdLabel1, IdLabel2, IdLabel3}) {

@@ -6,6 +6,7 @@
 // TListEditForm ("一覧の編集"): one of the two template lists edited as plain text.
 #include <windows.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
+#include "rename/RenameForms.h"
 #include "rename/RenameJob.h"
 #include "rename/win/ModalForm.h"
 
@@ -88,9 +90,11 @@ class TRenameForm : public TModalForm {
   HWND FirstControl() const override { return Control(IdComboBox1); }
   bool OnCommand(int id, int code) override;
   INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
-  SIZE MinimumSize() const override { return SIZE{360, 250}; }
+  // Never so low that the log loses its seven lines to the progress strip and the buttons.
+  SIZE MinimumSize() const override { return SIZE{360, std::max(250, FrameHeight() + kRenameFormMinClientHeight)}; }
 
  private:
+  bool placed_ = false;  // shown once: its place is its own from then on
   HWND Combo(TemplateListKind kind) const {
     return Control(kind == TemplateListKind::Folders ? IdComboBox2 : IdComboBox3);
   }
