@@ -154,6 +154,7 @@ void TTessarineMain::CreateComponents() {
   list_->OnKeyDown = [this](WORD key) { plFileList1KeyDown(key); };
   list_->OnEditing = [this] { plFileList1Editing(); };
   list_->OnError = [this](const std::u16string& text) { ReportError(text); };
+  list_->OnViewChanged = [this] { ShowViewChoice(); };
   tree_->OnClick = [this] { plFolderTree1Click(); };
   tree_->OnChange = [this](HTREEITEM) { plFolderTree1Change(); };
   tree_->OnRightClick = [this](POINT pt) { plFolderTree1MouseUp(pt); };
@@ -223,6 +224,7 @@ void TTessarineMain::FormShow() {
   for (int i = 0; i < FileColumnCount; ++i)
     ListView_SetColumnWidth(list_->Handle(), i, scale_(settings.columnWidths[static_cast<size_t>(i)]));
   SetTreeWidth(scale_(settings.folderTreeWidth));
+  list_->SetThumbnailView(settings.fileListView == 1);
 
   buttons_[btnEject]->SetVisible(true);
   ActiveMonitor = false;
@@ -589,7 +591,8 @@ void TTessarineMain::FormCloseQuery() {
   else GetWindowRect(hwnd_, &rc);
   settings.placement = {rc.top, rc.left, scale_.Unscale(rc.bottom - rc.top), scale_.Unscale(rc.right - rc.left)};
   for (int i = 0; i < FileColumnCount; ++i)
-    settings.columnWidths[static_cast<size_t>(i)] = scale_.Unscale(ListView_GetColumnWidth(list_->Handle(), i));
+    settings.columnWidths[static_cast<size_t>(i)] = scale_.Unscale(list_->ColumnWidth(i));
+  settings.fileListView = list_->ThumbnailViewOn() ? 1 : 0;
   settings.sort = list_->Model().SortState();
   settings.folderTreeWidth = scale_.Unscale(treeWidth_);
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
@@ -662,7 +665,7 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
       }
-      if (LOWORD(wp) >= cmdPopup1Open && LOWORD(wp) <= cmdExifRenamePath1) MenuCommand(LOWORD(wp));
+      if (LOWORD(wp) >= cmdPopup1Open && LOWORD(wp) <= cmdViewDetails) MenuCommand(LOWORD(wp));
       return 0;
     case WM_CONTEXTMENU:
       // The menu key or Shift+F10 in the list: the menu opens at the focused row.
@@ -788,7 +791,25 @@ void TTessarineMain::CreatePopupMenus() {
                         : AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
       if (!ok) throw EUserError(texts::kErrorMenu);
     }
+    // The list's menus (on a row, on the empty space) end with its views.
+    if (m < 2) {
+      HMENU views = CreatePopupMenu();
+      if (!views || !AppendMenuW(menu, MF_SEPARATOR, 0, nullptr) ||
+          !AppendMenuW(views, MF_STRING, cmdViewThumbnails, W(texts::kMenuViewThumbnails)) ||
+          !AppendMenuW(views, MF_STRING, cmdViewDetails, W(texts::kMenuViewDetails)) ||
+          !AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(views), W(texts::kMenuView)))
+        throw EUserError(texts::kErrorMenu);
+      viewMenus_[m] = views;
+    }
   }
+  ShowViewChoice();
+}
+
+void TTessarineMain::ShowViewChoice() {
+  for (HMENU views : viewMenus_)
+    if (views)
+      CheckMenuRadioItem(views, cmdViewThumbnails, cmdViewDetails,
+                         list_->ThumbnailViewOn() ? cmdViewThumbnails : cmdViewDetails, MF_BYCOMMAND);
 }
 
 void TTessarineMain::ShowPopup(HMENU menu, POINT screen) {
