@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "browse/Thumbnails.h"
-#include "support/ExifFixtures.h"
+#include "support/PictureFixtures.h"
 
 using namespace tess;
 using namespace tess::fixtures;

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "exif/Thumbnail.h"
-#include "support/ExifFixtures.h"
+#include "support/PictureFixtures.h"
 
 using namespace tess;
 using namespace tess::fixtures;

@@ -86,15 +86,6 @@ struct PhotoFields {
 Bytes PhotoTiff(const PhotoFields& fields);  // IFD0 + Exif sub-directory
 Bytes PhotoJpeg(const PhotoFields& fields);  // the above as an APP1 Exif block in a JPEG
 
-// SOI, a frame header (SOF0 unless told) of the given size, EOI: enough JPEG for the
-// thumbnail locator, not for a decoder.
-Bytes JpegHeader(int width, int height, uint8_t frameMarker = 0xC0);
-// A JPEG whose Exif block holds an Orientation (0: none) in IFD0 and the given thumbnail in
-// IFD1; thumbnailOffsetShift moves the stored offset off the real one (a lying file), and
-// thumbnailLength, when set, replaces the stored length.
-Bytes JpegWithThumbnail(int orientation, const Bytes& thumbnail, bool bigEndian = false,
-                        int64_t thumbnailOffsetShift = 0, std::optional<uint32_t> thumbnailLength = {});
-
 void WriteFile(const std::u16string& path, const Bytes& bytes);
 // A fresh empty folder under the system's temporary folder.
 std::u16string MakeTempFolder(const std::string& tag);

@@ -17,7 +17,7 @@
 #include "platform/Text.h"
 #include "platform/win/WinHandles.h"
 #include "platform/win/WinText.h"
-#include "../support/ExifFixtures.h"
+#include "../support/PictureFixtures.h"
 #include "../support/WinPump.h"
 
 using namespace tess;
@@ -130,7 +130,8 @@ class ThumbnailViewTest : public ::testing::Test {
       for (int i = 0; i < ListView_GetItemCount(List().Handle()); ++i) Image(i);
       Pump();
       if (List().Thumbnails().Waiting() == 0) {
-        Pump();
+        // The last worker's wake-up may be posted just after it stopped counting.
+        for (int i = 0; i < 5; ++i, Sleep(10)) Pump();
         return;
       }
       Sleep(10);

@@ -1,4 +1,5 @@
 #include "app/win/MainWindow.h"
+#include "app/ViewMenuTexts.h"
 
 #include <dbt.h>
 #include <shellapi.h>

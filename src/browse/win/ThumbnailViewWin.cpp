@@ -53,8 +53,12 @@ void ThumbnailView::CreateImages() {
 void ThumbnailView::Activate(bool on) {
   DWORD style = static_cast<DWORD>(GetWindowLongPtrW(listView_, GWL_STYLE));
   if (on) {
+    const int side = side_;
     CreateImages();
     if (!images_) return;
+    // Pictures asked for at another size (the window moved to another monitor's scale) are
+    // asked for again at this one.
+    if (side != side_) NewFolder(folder_);
     ListView_SetImageList(listView_, images_.get(), LVSIL_NORMAL);
     // Room for the picture and two lines of its name under it.
     ListView_SetIconSpacing(listView_, side_ + ScaleToDpi(28, WindowDpi(listView_)),
