@@ -380,8 +380,9 @@ PictureLocation LocateInHeifMeta(TStream& stream, int64_t fileSize, const Box& m
     }
   }
 
-  for (auto [thumb, item] : thumbnailOf) {
-    if (item != primary) continue;
+  for (const auto& reference : thumbnailOf) {
+    const uint32_t thumb = reference.first;
+    if (reference.second != primary) continue;
     const auto type = std::find_if(types.begin(), types.end(), [&](const auto& t) { return t.first == thumb; });
     const auto place =
         std::find_if(locations.begin(), locations.end(), [&](const Extent& e) { return e.item == thumb; });
