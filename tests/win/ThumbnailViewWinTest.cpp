@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -106,6 +107,12 @@ class ThumbnailViewTest : public ::testing::Test {
     return *window_;
   }
   TplFileList& List() { return window_->plFileList1(); }
+  // Closes the window as a person would (which stores its settings).
+  void Close() {
+    SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
+    Pump();
+    window_.reset();
+  }
   void PressViewKey(char key) {
     SetKeys(true, true);
     SendMessageW(List().Handle(), WM_KEYDOWN, static_cast<WPARAM>(key), 0);
@@ -138,19 +145,26 @@ class ThumbnailViewTest : public ::testing::Test {
     }
     ADD_FAILURE() << "thumbnails still waiting";
   }
-  // The pixel at (x, y) of the picture square of an image of the control's image list.
+  // The pixel at (x, y) of an image as the control draws it (on white).
   uint32_t Pixel(int image, int x, int y) {
     HIMAGELIST images = ListView_GetImageList(List().Handle(), LVSIL_NORMAL);
-    IMAGEINFO info{};
-    if (!ImageList_GetImageInfo(images, image, &info)) return 0;
+    const int side = List().Thumbnails().Side();
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), side, -side, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
     HDC screen = GetDC(nullptr);
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HDC dc = CreateCompatibleDC(screen);
-    HGDIOBJ old = SelectObject(dc, info.hbmImage);
-    COLORREF c = GetPixel(dc, info.rcImage.left + x, info.rcImage.top + y);
+    HGDIOBJ old = SelectObject(dc, dib);
+    std::fill(static_cast<uint32_t*>(bits), static_cast<uint32_t*>(bits) + side * side, 0xFFFFFFFFu);
+    ImageList_Draw(images, image, dc, 0, 0, ILD_NORMAL);
+    GdiFlush();
+    const uint32_t pixel = static_cast<uint32_t*>(bits)[y * side + x] | 0xFF000000u;
     SelectObject(dc, old);
     DeleteDC(dc);
+    DeleteObject(dib);
     ReleaseDC(nullptr, screen);
-    return 0xFF000000u | (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+    return pixel;
   }
 
   std::u16string root_, folder_;
@@ -216,14 +230,14 @@ TEST_F(ThumbnailViewTest, KeysAndMenuSwitchTheViewWhichIsKept) {
   List().SelectRow(Row(u"b.jpg"));
   EXPECT_EQ(List().SelectedCount(), 1);
   EXPECT_EQ(List().FileInfo()->Name, u"b.jpg");
-  window_.reset();  // closing keeps the view
+  Close();  // closing keeps the view
   Open();
   EXPECT_TRUE(List().ThumbnailViewOn());
   EXPECT_EQ(List().ColumnWidth(0), widthBefore);
   PressViewKey('6');
   EXPECT_FALSE(List().ThumbnailViewOn());
   EXPECT_EQ(GetWindowLongPtrW(List().Handle(), GWL_STYLE) & LVS_TYPEMASK, LVS_REPORT);
-  window_.reset();
+  Close();
   Open();
   EXPECT_FALSE(List().ThumbnailViewOn());
 }

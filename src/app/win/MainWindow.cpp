@@ -830,6 +830,8 @@ void TTessarineMain::MenuCommand(int id) {
     case cmdExifRename2:
     case cmdExifRename3: list_->ExifRenameFiles(); break;
     case cmdPopup1Property: list_->FileInfoDlg(); break;
+    case cmdViewThumbnails: list_->SetThumbnailView(true); break;
+    case cmdViewDetails: list_->SetThumbnailView(false); break;
     case cmdPopup2CreateFolder: list_->CreateFolder(u""); break;
     case cmdPopup2CreateText: CreateTextDocument(); break;
     case cmdExifRenamePath1: list_->ExifRenameFolderTree(); break;
