@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "exif/Exif.h"
+#include "exif/Thumbnail.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tess::TMemoryStream stream(data, size);
@@ -31,6 +32,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   } catch (const tess::EReaderException&) {
+  }
+  // The stored-picture locator never raises; whatever it finds must lie inside the input.
+  for (int minSide : {0, 160, 100000}) {
+    const tess::PictureLocation found = tess::LocateStoredPicture(stream, minSide);
+    if (found.picture && (found.picture.offset < 0 || found.picture.length <= 0 ||
+                          found.picture.offset + found.picture.length > static_cast<int64_t>(size)))
+      __builtin_trap();
+    (void)tess::ReadStoredPicture(stream, found.picture);
   }
   return 0;
 }

@@ -528,3 +528,20 @@ TEST(SettingsMigration, AFailedMoveIsTriedAgainAtTheNextShow) {
   EXPECT_FALSE(store.KeyExists(kEarlierProductKey));
   EXPECT_TRUE(store.Get(u"\\Software\\Quenfold\\Tessarine\\RenameWindow\\Nested\\Deeper", u"Blob"));
 }
+
+TEST(MainWindowSettingsStore, FileListViewIsKeptAndAnUnknownOneReadsAsDetails) {
+  MemorySettingsStore store;
+  MainWindowSettings s;
+  s.fileListView = 1;
+  ASSERT_TRUE(WriteMainWindowSettings(store, s));
+  EXPECT_EQ(store.Get(kMainWindowKey, u"FileListView")->data, Dword(1));
+  MainWindowSettings read;
+  ReadMainWindowSettings(store, read);
+  EXPECT_EQ(read.fileListView, 1);
+  for (const RawValue& stored : {RawValue{RegDword, Dword(7)}, RawValue{RegSz, Bytes(std::u16string_view(u"1\0", 2))}}) {
+    store.Set(kMainWindowKey, u"FileListView", stored.type, stored.data);
+    MainWindowSettings other;
+    ReadMainWindowSettings(store, other);
+    EXPECT_EQ(other.fileListView, 0);
+  }
+}

@@ -66,6 +66,10 @@ void ReadMainWindowSettings(SettingsStore& store, MainWindowSettings& settings) 
     // kept have no such values, and a half-read order would mix two.
     FileSortState sort = settings.sort;
     if (ReadIntegerGroup(*key, SortTargets(sort))) settings.sort = sort;
+    // Stored apart: a key from before the thumbnail view has none, and an unknown view is
+    // the details view.
+    int32_t view = 0;
+    if (ReadIntegerGroup(*key, {{u"FileListView", &view}}) && (view == 0 || view == 1)) settings.fileListView = view;
   }
 }
 
@@ -82,7 +86,8 @@ bool WriteMainWindowSettings(SettingsStore& store, const MainWindowSettings& set
   MainWindowSettings copy = settings;
   bool group = WritePlacement(*key, settings.placement) && WriteIntegerGroup(*key, Values(PaneWidthTargets(copy)));
   bool sort = WriteIntegerGroup(*key, Values(SortTargets(copy.sort)));
-  return ok && group && sort;
+  bool view = WriteIntegerGroup(*key, {{u"FileListView", settings.fileListView}});
+  return ok && group && sort && view;
 }
 
 }  // namespace tess

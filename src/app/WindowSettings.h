@@ -22,6 +22,8 @@ struct MainWindowSettings {
   // The file list's order; stored apart from the placement group ("SortColumn",
   // "SortDirection0", ...), and taken only when all of it could be read.
   FileSortState sort;
+  // The file list's view, "FileListView": 0 details (詳細), 1 thumbnails (縮小版).
+  int32_t fileListView = 0;
 
   static std::array<int32_t, FileColumnCount> DefaultColumnWidths() {
     std::array<int32_t, FileColumnCount> widths{};

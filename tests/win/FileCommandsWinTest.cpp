@@ -251,8 +251,9 @@ TEST_F(FileCommandsTest, ButtonStatesFollowEveryEventAndTheMenusHaveTheirCaption
   ASSERT_EQ(shownMenus_.size(), 4u);
   EXPECT_EQ(shownMenus_[3], w.PopupMenu(4));
 
-  V expected[4] = {{u"開く", u"プログラムから開く", u"-", u"Exifリネーム", u"-", u"プロパティ"},
-                   {u"フォルダーの新規作成", u"-", u"新規 テキスト文書"},
+  // The list's two menus end with its views (表示 → 縮小版 / 詳細).
+  V expected[4] = {{u"開く", u"プログラムから開く", u"-", u"Exifリネーム", u"-", u"プロパティ", u"-", u"表示"},
+                   {u"フォルダーの新規作成", u"-", u"新規 テキスト文書", u"-", u"表示"},
                    {u"Exifリネーム"},
                    {u"Exifリネーム"}};
   for (int m = 0; m < 4; ++m) {

@@ -1,4 +1,5 @@
 #include "app/win/MainWindow.h"
+#include "app/ViewMenuTexts.h"
 
 #include <dbt.h>
 #include <shellapi.h>
@@ -166,6 +167,7 @@ void TTessarineMain::CreateComponents() {
   list_->OnKeyDown = [this](WORD key) { plFileList1KeyDown(key); };
   list_->OnEditing = [this] { plFileList1Editing(); };
   list_->OnError = [this](const std::u16string& text) { ReportError(text); };
+  list_->OnViewChanged = [this] { ShowViewChoice(); };
   tree_->OnClick = [this] { plFolderTree1Click(); };
   tree_->OnChange = [this](HTREEITEM) { plFolderTree1Change(); };
   tree_->OnRightClick = [this](POINT pt) { plFolderTree1MouseUp(pt); };
@@ -241,6 +243,7 @@ void TTessarineMain::FormShow() {
   for (int i = 0; i < FileColumnCount; ++i)
     ListView_SetColumnWidth(list_->Handle(), i, scale_(settings.columnWidths[static_cast<size_t>(i)]));
   SetTreeWidth(scale_(settings.folderTreeWidth));
+  list_->SetThumbnailView(settings.fileListView == 1);
 
   buttons_[btnEject]->SetVisible(true);
   ActiveMonitor = false;
@@ -623,7 +626,8 @@ void TTessarineMain::FormCloseQuery() {
   else GetWindowRect(hwnd_, &rc);
   settings.placement = {rc.top, rc.left, scale_.Unscale(rc.bottom - rc.top), scale_.Unscale(rc.right - rc.left)};
   for (int i = 0; i < FileColumnCount; ++i)
-    settings.columnWidths[static_cast<size_t>(i)] = scale_.Unscale(ListView_GetColumnWidth(list_->Handle(), i));
+    settings.columnWidths[static_cast<size_t>(i)] = scale_.Unscale(list_->ColumnWidth(i));
+  settings.fileListView = list_->ThumbnailViewOn() ? 1 : 0;
   settings.sort = list_->Model().SortState();
   settings.folderTreeWidth = scale_.Unscale(treeWidth_);
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
@@ -696,7 +700,7 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
       }
-      if (LOWORD(wp) >= cmdPopup1Open && LOWORD(wp) <= cmdExifRenamePath1) MenuCommand(LOWORD(wp));
+      if (LOWORD(wp) >= cmdPopup1Open && LOWORD(wp) <= cmdViewDetails) MenuCommand(LOWORD(wp));
       return 0;
     case WM_CONTEXTMENU:
       // The menu key or Shift+F10 in the list: the menu opens at the focused row.
@@ -822,7 +826,25 @@ void TTessarineMain::CreatePopupMenus() {
                         : AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
       if (!ok) throw EUserError(texts::kErrorMenu);
     }
+    // The list's menus (on a row, on the empty space) end with its views.
+    if (m < 2) {
+      HMENU views = CreatePopupMenu();
+      if (!views || !AppendMenuW(menu, MF_SEPARATOR, 0, nullptr) ||
+          !AppendMenuW(views, MF_STRING, cmdViewThumbnails, W(texts::kMenuViewThumbnails)) ||
+          !AppendMenuW(views, MF_STRING, cmdViewDetails, W(texts::kMenuViewDetails)) ||
+          !AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(views), W(texts::kMenuView)))
+        throw EUserError(texts::kErrorMenu);
+      viewMenus_[m] = views;
+    }
   }
+  ShowViewChoice();
+}
+
+void TTessarineMain::ShowViewChoice() {
+  for (HMENU views : viewMenus_)
+    if (views)
+      CheckMenuRadioItem(views, cmdViewThumbnails, cmdViewDetails,
+                         list_->ThumbnailViewOn() ? cmdViewThumbnails : cmdViewDetails, MF_BYCOMMAND);
 }
 
 void TTessarineMain::ShowPopup(HMENU menu, POINT screen) {
@@ -842,6 +864,8 @@ void TTessarineMain::MenuCommand(int id) {
     case cmdExifRename2:
     case cmdExifRename3: list_->ExifRenameFiles(); break;
     case cmdPopup1Property: list_->FileInfoDlg(); break;
+    case cmdViewThumbnails: list_->SetThumbnailView(true); break;
+    case cmdViewDetails: list_->SetThumbnailView(false); break;
     case cmdPopup2CreateFolder: list_->CreateFolder(u""); break;
     case cmdPopup2CreateText: CreateTextDocument(); break;
     case cmdExifRenamePath1: list_->ExifRenameFolderTree(); break;

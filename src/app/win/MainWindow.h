@@ -65,6 +65,8 @@ enum MainMenuCommand : int {
   cmdPopup2CreateText,
   cmdExifRename3,
   cmdExifRenamePath1,
+  cmdViewThumbnails,  // 表示 → 縮小版
+  cmdViewDetails,     // 表示 → 詳細
 };
 
 enum MainControlId : int {
@@ -174,6 +176,8 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   void CreatePopupMenus();
   void ShowPopup(HMENU menu, POINT screen);
   void MenuCommand(int id);
+  // The view menus' radio mark on the list's view.
+  void ShowViewChoice();
   void ApplyButtons(ButtonEvent event);
   void CopyPasteKeys(WORD key);
   Pane FocusedPane() const;
@@ -241,6 +245,7 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   bool vanishedMoved_ = false;     // whether they have moved yet
   bool destroying_ = false;
   std::array<HMENU, 4> popupMenus_{};
+  std::array<HMENU, 2> viewMenus_{};  // sub-menus of the first two (destroyed with them)
   std::vector<std::unique_ptr<SubclassGuard>> tabGuards_;
   // What Ctrl+Z undoes: only changes made in this session, the latest one.
   enum class LastChange { None, Batch, InPlace } lastChange_ = LastChange::None;

@@ -34,6 +34,8 @@ constexpr DWORD kReadsRedrawMs = 100;
 constexpr int kReadThreads = 2;
 // Posted to the list by the listing worker: the shown folder's listing waits.
 constexpr UINT kListingReadyMessage = WM_APP + 0x171;
+// Thumbnails wait to be taken.
+constexpr UINT kThumbnailsReadyMessage = WM_APP + 0x173;
 // A listing that comes this soon is shown before the folder change returns, so a folder on a
 // fast disk never flashes an empty list; a slower one leaves the window answering meanwhile.
 constexpr auto kListingGrace = std::chrono::milliseconds(120);
@@ -100,7 +102,13 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* s
     ReportPaneFailure(hwnd_, OnError, failure);
   });
   state_->AddObserver(*this);
+  thumbnails_ = std::make_unique<ThumbnailView>(hwnd_, kThumbnailsReadyMessage);
   subclass_ = std::make_unique<SubclassGuard>(hwnd_, [this](HWND, UINT msg, WPARAM wp, LPARAM, bool& handled) -> LRESULT {
+    if (msg == kThumbnailsReadyMessage) {
+      handled = true;
+      thumbnails_->ReadsReady();
+      return 0;
+    }
     if (msg == kListingReadyMessage) {
       handled = true;
       ListingReady();
@@ -128,6 +136,7 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* s
 TplFileList::~TplFileList() {
   listing_.reset();
   reads_.reset();
+  thumbnails_.reset();
   state_->RemoveObserver(*this);
   editLock_.reset();
   editSubclass_.reset();
@@ -240,6 +249,7 @@ void TplFileList::ListFolder(const std::u16string& folder) {
   refreshRuns_.clear();
   // The records go: results still on their way must not reach them.
   reads_->Cancel();
+  thumbnails_->NewFolder(folder);
   CancelCardRead();
   ListView_SetItemCountEx(hwnd_, 0, 0);
   model_.ShowListing(folder, {}, false);
@@ -590,7 +600,7 @@ bool TplFileList::OnNotify(NMHDR* header, LRESULT& result) {
       if (item.mask & LVIF_IMAGE) {
         // The range hint normally came first; a control that gives none still gets icons.
         if (record.IconIndex < 0) LookUpIcon(record);
-        item.iImage = record.IconIndex;
+        item.iImage = thumbnails_->Active() ? thumbnails_->ImageFor(record, record.IconIndex) : record.IconIndex;
       }
       return true;
     }
@@ -664,9 +674,31 @@ int TplFileList::FindItem(const NMLVFINDITEMW& find) const {
       find.iStart, true);
 }
 
+int TplFileList::ColumnWidth(int column) const {
+  // In icon mode the control answers no column width; its header still has them.
+  HDITEMW item{};
+  item.mask = HDI_WIDTH;
+  HWND header = ListView_GetHeader(hwnd_);
+  return header && Header_GetItem(header, column, &item) ? item.cxy : ListView_GetColumnWidth(hwnd_, column);
+}
+
+void TplFileList::SetThumbnailView(bool on) {
+  if (on == thumbnails_->Active()) return;
+  // The focused row stays in view across the switch, as in Explorer.
+  const int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
+  thumbnails_->Activate(on);
+  if (focused >= 0) ListView_EnsureVisible(hwnd_, focused, FALSE);
+  if (OnViewChanged) OnViewChanged();
+}
+
 void TplFileList::KeyDown(WORD key) {
   if (OnKeyDown) OnKeyDown(key);
   if (Editing()) return;
+  // Explorer's keys for its views: Ctrl+Shift+2 large icons (here the pictures), +6 details.
+  if ((key == '2' || key == '6') && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) < 0) {
+    SetThumbnailView(key == '2');
+    return;
+  }
   switch (key) {
     case VK_RETURN:
       if (SelectedCount() > 0) DblClick();

@@ -20,6 +20,7 @@
 #include "browse/FolderListing.h"
 #include "browse/FolderTreeRead.h"
 #include "browse/MetadataReads.h"
+#include "browse/win/ThumbnailViewWin.h"
 #include "platform/win/WinControls.h"
 #include "platform/Shell.h"
 #include "rename/RenameJob.h"
@@ -163,6 +164,15 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   // Forwarded by the parent window: WM_NOTIFY from this control. True when answered.
   bool OnNotify(NMHDR* header, LRESULT& result);
 
+  // The thumbnail view (縮小版) or the details view (詳細); OnViewChanged follows a switch
+  // (by the keys Ctrl+Shift+2 and Ctrl+Shift+6 or this call).
+  void SetThumbnailView(bool on);
+  bool ThumbnailViewOn() const { return thumbnails_ && thumbnails_->Active(); }
+  ThumbnailView& Thumbnails() { return *thumbnails_; }
+  std::function<void()> OnViewChanged;
+  // A column's width as the details view shows it (also while the thumbnails are shown).
+  int ColumnWidth(int column) const;
+
   // A click on a column header, as the control reports it.
   void ColumnClick(int column);
   // A stored order (checked by the model); the rows and the header's arrow follow.
@@ -233,6 +243,7 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   std::u16string cardFolder_;  // the shown folder the card read began in
   FolderTreeRead::Progress cardProgress_;
   std::unique_ptr<FolderTreeRead> cardRead_;
+  std::unique_ptr<ThumbnailView> thumbnails_;
   std::unique_ptr<MetadataReads> reads_;  // last: its workers stop before the rest goes
 };
 

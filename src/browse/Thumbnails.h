@@ -1,0 +1,109 @@
+#pragma once
+// The photos' small pictures for the thumbnail view: read on worker threads (the stored
+// picture first, the file itself decoded only when it stores none), turned as shot, and
+// kept in a cache of a fixed number of slots that lets the least recently shown go.
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "browse/WakeUp.h"
+#include "browse/WorkerThreads.h"
+#include "exif/Thumbnail.h"
+#include "platform/ImageDecode.h"
+
+namespace tess {
+
+// The picture as shot from the picture as stored: mirrored left-right first, then turned
+// clockwise by quarter turns.
+Bitmap TurnBitmap(const Bitmap& stored, OrientationTurn turn);
+
+// Whether a file's name tells a picture the thumbnail view asks a picture for (photos, raws,
+// the common picture formats); other files show their icon without being opened.
+bool IsPictureFileName(std::u16string_view name);
+
+// Where a thumbnail came from (the benchmark and the tests tell them apart).
+enum class ThumbnailOrigin : uint8_t { None, Stored, File };
+struct ThumbnailPicture {
+  Bitmap bitmap;  // fits box x box, turned as shot; empty when the file has no picture
+  ThumbnailOrigin origin = ThumbnailOrigin::None;
+  int orientation = 1;
+};
+
+// The stored picture of the file at path, decoded to fit box x box and turned. With
+// decodeFile, a file that stores none is decoded itself. Never raises.
+ThumbnailPicture ReadThumbnail(const std::u16string& path, int box, ImageDecoder& decoder, bool decodeFile);
+
+// Which pictures are held: keys (a row's record) to slots 0..capacity-1. Using a key's slot
+// makes it the most recent; a new key takes a free slot or the least recent one's.
+class ThumbnailSlots {
+ public:
+  explicit ThumbnailSlots(int capacity) : capacity_(capacity) {}
+  int Capacity() const { return capacity_; }
+  // The key's slot, or -1; a hit counts as a use.
+  int Find(const void* key);
+  // A slot for key (which must not hold one); the key that held it before is let go.
+  int Take(const void* key);
+  void Clear();
+  int Size() const { return static_cast<int>(slotOf_.size()); }
+
+ private:
+  int capacity_;
+  std::list<std::pair<const void*, int>> recent_;  // most recent first
+  std::unordered_map<const void*, std::list<std::pair<const void*, int>>::iterator> slotOf_;
+};
+
+// The reads: the window asks for rows as it draws them, and the newest asks go first (the
+// rows in view after a scroll). Files without a stored picture are decoded only when no
+// stored picture waits. Another folder (Start) drops what the last one left.
+class ThumbnailReads {
+ public:
+  struct Result {
+    const void* key = nullptr;
+    ThumbnailPicture picture;
+  };
+  using Reader = std::function<ThumbnailPicture(const std::u16string& path, int box, bool decodeFile)>;
+
+  // ready: as MetadataReads' (from a worker, once per batch; it must only post a wake-up).
+  ThumbnailReads(Reader reader, std::function<void()> ready, int threads = 2);
+  ~ThumbnailReads();
+  ThumbnailReads(const ThumbnailReads&) = delete;
+  ThumbnailReads& operator=(const ThumbnailReads&) = delete;
+
+  // A new folder (ending with a separator) and box: every ask and result so far is dropped.
+  void Start(std::u16string folder, int box);
+  // Reads the picture of name for key, before the asks made earlier.
+  void Ask(const void* key, std::u16string_view name);
+  // The results since the last call.
+  std::vector<Result> Take();
+  // Asks not yet answered (the window's thread keeps asking only once per key).
+  int Waiting() const;
+
+ private:
+  struct Job {
+    const void* key;
+    std::u16string name;
+    bool decodeFile;
+  };
+  void Work();
+
+  Reader reader_;
+  WakeUp ready_;
+  mutable std::mutex mutex_;
+  std::u16string folder_;
+  int box_ = 96;
+  uint64_t run_ = 0;
+  std::deque<Job> stored_, files_;  // front first
+  std::vector<Result> results_;
+  int busy_ = 0;
+  bool stopping_ = false;
+  WorkerThreads threads_;  // last
+};
+
+}  // namespace tess
