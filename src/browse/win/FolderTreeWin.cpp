@@ -13,6 +13,7 @@
 #include "platform/ScopeExit.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
+#include "platform/win/AppMessages.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -24,8 +25,6 @@ std::u16string ShellFolderForm(const std::u16string& path) {
   return IsDriveRootPath(path) ? path : ExcludeTrailingBackslash(path);
 }
 
-// The posted wake-up: folder replies wait (or the rest of a slice of them).
-constexpr UINT kFolderRepliesMessage = WM_APP + 0x180;
 // At most this long applying replies before the queue gets a turn, and this many nodes added
 // to a folder at a time.
 constexpr int kApplySliceMs = 20;

@@ -13,6 +13,7 @@
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
+#include "platform/win/AppMessages.h"
 #include "platform/win/WinText.h"
 #include "rename/RenameSettings.h"
 #include "rename/RenameTemplate.h"
@@ -79,10 +80,6 @@ void FillCombo(HWND combo, const std::vector<std::u16string>& items, int index) 
   InvalidateRect(combo, nullptr, TRUE);
 }
 
-// Posted by a real run's worker to the dialog.
-constexpr UINT kRunLogMessage = WM_APP + 0x61;
-constexpr UINT kRunProgressMessage = WM_APP + 0x62;
-constexpr UINT kRunDoneMessage = WM_APP + 0x63;
 constexpr int kProgressRange = 1000;
 
 // A line as the log shows it: every line ends with a line break, so the text's lines are
