@@ -22,8 +22,6 @@ namespace tess {
 
 namespace {
 
-// Posted to the list by a metadata worker: results wait.
-constexpr UINT kReadsReadyMessage = WM_APP + 0x170;
 // The rows and the status bar are redrawn at most this often while results pour in: a redraw
 // per photo would cost more than the reads.
 constexpr UINT_PTR kReadsTimer = 0x170;
@@ -32,10 +30,6 @@ constexpr DWORD kReadsRedrawMs = 100;
 // more requests, and a disk that serves several at once gains from them. Under Wine two list a
 // warm 20,000-photo folder about as fast as four, and each further worker costs about 1 MB.
 constexpr int kReadThreads = 2;
-// Posted to the list by the listing worker: the shown folder's listing waits.
-constexpr UINT kListingReadyMessage = WM_APP + 0x171;
-// Thumbnails wait to be taken.
-constexpr UINT kThumbnailsReadyMessage = WM_APP + 0x173;
 // A listing that comes this soon is shown before the folder change returns, so a folder on a
 // fast disk never flashes an empty list; a slower one leaves the window answering meanwhile.
 constexpr auto kListingGrace = std::chrono::milliseconds(120);

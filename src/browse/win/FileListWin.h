@@ -21,6 +21,7 @@
 #include "browse/FolderTreeRead.h"
 #include "browse/MetadataReads.h"
 #include "browse/win/ThumbnailViewWin.h"
+#include "platform/win/AppMessages.h"
 #include "platform/win/WinControls.h"
 #include "platform/Shell.h"
 #include "rename/RenameJob.h"
@@ -238,7 +239,6 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   bool refreshAfterEdit_ = false;      // a refresh came during an in-place edit
   std::vector<RecordBatch> refreshRuns_;
   std::unique_ptr<FolderListing> listing_;
-  static constexpr UINT kCardReadMessage = WM_APP + 0x172;  // the card read moved on
   void CardReadReady();
   std::u16string cardFolder_;  // the shown folder the card read began in
   FolderTreeRead::Progress cardProgress_;

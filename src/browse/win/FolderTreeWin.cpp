@@ -15,6 +15,7 @@
 #include "platform/ScopeExit.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
+#include "platform/win/AppMessages.h"
 #include "platform/win/WinText.h"
 
 namespace tess {
@@ -26,10 +27,6 @@ std::u16string ShellFolderForm(const std::u16string& path) {
   return IsDriveRootPath(path) ? path : ExcludeTrailingBackslash(path);
 }
 
-// The posted wake-up: folder replies wait (or the rest of a slice of them).
-constexpr UINT kFolderRepliesMessage = WM_APP + 0x180;
-// The posted wake-up of the directory watch: folders changed under the root.
-constexpr UINT kFolderChangesMessage = WM_APP + 0x181;
 // Changes that come during an in-place edit wait for it to end.
 constexpr UINT_PTR kChangesRetryTimer = 0x181;
 constexpr UINT kChangesRetryMs = 500;

@@ -8,6 +8,7 @@
 #include "platform/ScopeExit.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
+#include "platform/win/AppMessages.h"
 #include "platform/win/WinText.h"
 #include "rename/DialogPlacement.h"
 
@@ -33,7 +34,6 @@ bool PressFocusedButton(const MSG& msg) {
 
 namespace {
 
-constexpr UINT kShownMessage = WM_APP + 0x51;
 
 // A dialog template without controls: the dialog creates its controls itself, in pixels.
 std::vector<WORD> DialogTemplate(DWORD style) {
@@ -202,7 +202,7 @@ int TModalForm::ShowModal() {
     SendMessageW(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(first), TRUE);
     FirstControlFocused();
   }
-  if (OnShown) PostMessageW(hwnd_, kShownMessage, 0, 0);
+  if (OnShown) PostMessageW(hwnd_, kFormShownMessage, 0, 0);
 
   // The dialog goes with its owner: a main window closed meanwhile ends the showing too.
   while (!modalResult_ && IsWindow(hwnd_)) {
@@ -253,7 +253,7 @@ INT_PTR CALLBACK TModalForm::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
 
 INT_PTR TModalForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
   switch (msg) {
-    case kShownMessage:
+    case kFormShownMessage:
       handled = true;
       if (showing_ && OnShown) OnShown();
       return TRUE;

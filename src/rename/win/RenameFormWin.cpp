@@ -14,6 +14,7 @@
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
+#include "platform/win/AppMessages.h"
 #include "platform/win/WinText.h"
 #include "rename/RenameSettings.h"
 #include "rename/RenameTemplate.h"
@@ -80,11 +81,7 @@ void FillCombo(HWND combo, const std::vector<std::u16string>& items, int index) 
   InvalidateRect(combo, nullptr, TRUE);
 }
 
-// Posted by a real run's worker to the dialog.
-constexpr UINT kRunLogMessage = WM_APP + 0x61;
-constexpr UINT kRunProgressMessage = WM_APP + 0x62;
 constexpr int32_t kUnsetPosition = INT32_MIN;
-constexpr UINT kRunDoneMessage = WM_APP + 0x63;
 constexpr int kProgressRange = 1000;
 
 // A line as the log shows it: every line ends with a line break, so the text's lines are
@@ -525,7 +522,7 @@ void TRenameForm::Undo1Click() {
   std::optional<RunJournal> last = LastRun(Journals());
   // A run this dialog did not make (another window's, the command line's, one cut short)
   // is named before anything is touched, and undone only when the user says so.
-  if (last && last->name != lastRunLists_.journal) {
+  if (last && last->name != lastRun_.journal) {
     const std::u16string question = UndoQuestion(*last);
     const bool yes = options_.askYesNo ? options_.askYesNo(question)
                                        : MessageBoxW(Handle(), W(question), W(texts::kAppTitle),
