@@ -17,8 +17,10 @@ int RunUndoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
 // `history [PATH...]`, `history --forget RUN`, `history --check`; the database at a given path
 // for tests.
 int RunHistoryCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err);
+// journals, when given, seed a new database once.
+class JournalFolder;
 int RunHistoryCommandAt(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
-                        const std::u16string& databasePath);
+                        const std::u16string& databasePath, JournalFolder* journals = nullptr);
 
 // Writes line and a newline as UTF-8, whole: a NUL in a camera text must not swallow the
 // rest of its line.

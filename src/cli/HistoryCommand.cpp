@@ -9,6 +9,7 @@
 #include "platform/DateTime.h"
 #include "platform/JournalFolder.h"
 #include "platform/Text.h"
+#include "rename/HistorySeed.h"
 
 namespace tess {
 namespace {
@@ -39,7 +40,7 @@ std::string Field(const std::u16string& text) { return EscapeInfoText(text); }
 }  // namespace
 
 int RunHistoryCommandAt(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
-                        const std::u16string& databasePath) {
+                        const std::u16string& databasePath, JournalFolder* journals) {
   std::vector<std::u16string> paths;
   std::u16string forget;
   bool check = false;
@@ -72,6 +73,8 @@ int RunHistoryCommandAt(const std::vector<std::u16string>& args, std::FILE* out,
   std::unique_ptr<ImportHistory> history = ImportHistory::Open(databasePath, notices);
   for (const std::u16string& notice : notices) PrintLine(err, notice);
   if (!history) return 1;
+  // The first use learns what the kept journals filed, so the history starts with the last runs.
+  if (journals && !history->Seeded()) SeedHistoryFromJournals(*history, *journals, ReadPhotoIdentityFromFile);
 
   if (check) {
     std::vector<std::u16string> problems;
@@ -108,7 +111,7 @@ int RunHistoryCommandAt(const std::vector<std::u16string>& args, std::FILE* out,
 }
 
 int RunHistoryCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err) {
-  return RunHistoryCommandAt(args, out, err, PlatformHistoryPath());
+  return RunHistoryCommandAt(args, out, err, PlatformHistoryPath(), &PlatformJournalFolder());
 }
 
 }  // namespace tess
