@@ -75,15 +75,15 @@ TEST(InfoCommand, RowFormat) {
   row.dateTime = 41032.5;
   row.digitized = 41033.25;
   row.make = u"M";
-  EXPECT_EQ(FormatInfoRow(row), "a.jpg\t1\t2012/05/03 12:00:00.000\t\t2012/05/04 06:00:00.000\t2012/05/03 12:00:00.000\tM\t\n");
+  EXPECT_EQ(FormatInfoRow(row), "a.jpg\t1\t2012/05/03 12:00:00.000\t\t2012/05/04 06:00:00.000\t2012/05/03 12:00:00.000\tM\t\t\n");
   row.dateTime = -700000.0;
-  EXPECT_EQ(FormatInfoRow(row), "a.jpg\t1\t\t\t2012/05/04 06:00:00.000\t2012/05/04 06:00:00.000\tM\t\n");
+  EXPECT_EQ(FormatInfoRow(row), "a.jpg\t1\t\t\t2012/05/04 06:00:00.000\t2012/05/04 06:00:00.000\tM\t\t\n");
   row.dateTime = -1.5;  // before 1899-12-30 counts as no date
-  EXPECT_EQ(FormatInfoRow(row), "a.jpg\t1\t\t\t2012/05/04 06:00:00.000\t2012/05/04 06:00:00.000\tM\t\n");
+  EXPECT_EQ(FormatInfoRow(row), "a.jpg\t1\t\t\t2012/05/04 06:00:00.000\t2012/05/04 06:00:00.000\tM\t\t\n");
   row.state = InfoExifState::NotRecognised;
-  EXPECT_EQ(FormatInfoRow(row), "a.jpg\t0\t\t\t\t\t\t\n");
+  EXPECT_EQ(FormatInfoRow(row), "a.jpg\t0\t\t\t\t\t\t\t\n");
   row.state = InfoExifState::Failed;
-  EXPECT_EQ(FormatInfoRow(row), "a.jpg\tE\t\t\t\t\t\t\n");
+  EXPECT_EQ(FormatInfoRow(row), "a.jpg\tE\t\t\t\t\t\t\t\n");
 }
 
 TEST(InfoCommand, FilesAndFolders) {
@@ -93,7 +93,8 @@ TEST(InfoCommand, FilesAndFolders) {
   };
   auto at = [&](const char* name) { return join(folder, FromUtf8(name)); };
   WriteFile(at("b.jpg"), PhotoJpeg({.make = "Tab\tMake", .model = "M1", .dateTime = "2020:01:02 03:04:05",
-                                    .dateTimeOriginal = "2021:01:02 03:04:05", .subsecTimeOriginal = "5"}));
+                                    .dateTimeOriginal = "2021:01:02 03:04:05", .subsecTimeOriginal = "5",
+                                    .offsetTimeOriginal = "+09:00"}));
   WriteFile(at("a.txt"), Text("not a photo"));
   WriteFile(at("c.jpg"), Jpeg({Segment(0xE1, Concat({Text("Exif"), Bytes{0, 0}, Text("FUJIFILM")}))}));
   std::filesystem::create_directories(std::filesystem::path(at("sub")));
@@ -101,11 +102,11 @@ TEST(InfoCommand, FilesAndFolders) {
 
   InfoRun r = RunInfo({folder});
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.out, "path\texif\tdatetime\toriginal\tdigitized\tshot\tmake\tmodel\n" +
-                       ToUtf8(at("a.txt")) + "\t0\t\t\t\t\t\t\n" +
+  EXPECT_EQ(r.out, "path\texif\tdatetime\toriginal\tdigitized\tshot\tmake\tmodel\toffset\n" +
+                       ToUtf8(at("a.txt")) + "\t0\t\t\t\t\t\t\t\n" +
                        ToUtf8(at("b.jpg")) +
-                       "\t1\t2020/01/02 03:04:05.000\t2021/01/02 03:04:05.500\t\t2021/01/02 03:04:05.500\tTab\\tMake\tM1\n" +
-                       ToUtf8(at("c.jpg")) + "\tE\t\t\t\t\t\t\n");
+                       "\t1\t2020/01/02 03:04:05.000\t2021/01/02 03:04:05.500\t\t2021/01/02 03:04:05.500\tTab\\tMake\tM1\t+09:00\n" +
+                       ToUtf8(at("c.jpg")) + "\tE\t\t\t\t\t\t\t\n");
   EXPECT_EQ(r.err, ToUtf8(at("c.jpg")) + ": Invalid TIFF data\n");
   // The folder written with a trailing separator ("Z:\\photos\\") is the same folder.
   std::u16string slashed = folder + (kNativeWindowsPaths ? u"\\" : u"/");
@@ -169,8 +170,8 @@ TEST(InfoCommand, PipesSocketsAndDevicesAreNoPhotos) {
   EXPECT_FALSE(released) << "the pipe was waited on";
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  const std::string none = "\t0\t\t\t\t\t\t\n";
-  EXPECT_EQ(r.out, InfoHeaderLine() + dir + "/photo.jpg\t1\t\t\t\t\tM\t\n" + fifo + none + socketPath + none + fifo +
+  const std::string none = "\t0\t\t\t\t\t\t\t\n";
+  EXPECT_EQ(r.out, InfoHeaderLine() + dir + "/photo.jpg\t1\t\t\t\t\tM\t\t\n" + fifo + none + socketPath + none + fifo +
                        none + socketPath + none + "/dev/null" + none);
   std::filesystem::remove_all(std::filesystem::path(folder));
 }

@@ -22,6 +22,7 @@ class ExifReader final : public MetadataReader {
   TDateTime DateTimeDigitized() override { return data_.DateTimeDigitized(); }
   std::u16string CameraModel() override { return data_.CameraModel(); }
   std::u16string CameraMake() override { return data_.CameraMake(); }
+  std::u16string OffsetTimeOriginal() override { return data_.OffsetTimeOriginal(); }
 
  private:
   TExifData data_;

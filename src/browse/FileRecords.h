@@ -98,6 +98,8 @@ class MetadataReader {
   virtual TDateTime DateTimeDigitized() = 0;
   virtual std::u16string CameraModel() = 0;
   virtual std::u16string CameraMake() = 0;
+  // The zone the camera wrote for the shot ("+09:00"); empty when it wrote none.
+  virtual std::u16string OffsetTimeOriginal() { return {}; }
 };
 class MetadataSource {
  public:

@@ -21,7 +21,7 @@ const char kInfoUsage[] =
     "使い方: tessarine-cli info PATH...\n"
     "\n"
     "各ファイルの Exif 情報をファイル一覧と同じように読み、TSV で表示します: 見出しの行\n"
-    "  path  exif  datetime  original  digitized  shot  make  model\n"
+    "  path  exif  datetime  original  digitized  shot  make  model  offset\n"
     "に続けて、指定の順に 1 ファイル 1 行。フォルダはその中のファイルを表します (1 階層、\n"
     "ファイル一覧の表示順: 名前順、ASCII の英字は大文字小文字を区別しない)。\n"
     "  exif       1 = JPEG・PSD・TIFF を読んだ、または日時かカメラの文字のある HEIF・CR3・\n"
@@ -31,13 +31,14 @@ const char kInfoUsage[] =
     "  shot       original、なければ datetime、なければ digitized\n"
     "  make/model UTF-8。タブ・改行・CR などの制御文字は \\t \\n \\r \\0 \\xNN、\n"
     "             バックスラッシュは \\\\ と書きます\n"
+    "  offset     撮影時のタイムゾーン (Exif OffsetTimeOriginal、例 +09:00)。日時は記録どおり\n"
     "終了コード: 0。PATH がまったく読めないとき (ない、読めない) は 1。\n";
 
 std::string DateField(double value) { return value > 0 ? ToUtf8(FormatDateTime(value, true)) : std::string(); }
 
 }  // namespace
 
-std::string InfoHeaderLine() { return "path\texif\tdatetime\toriginal\tdigitized\tshot\tmake\tmodel\n"; }
+std::string InfoHeaderLine() { return "path\texif\tdatetime\toriginal\tdigitized\tshot\tmake\tmodel\toffset\n"; }
 
 std::string EscapeInfoText(std::u16string_view text) {
   std::string out;
@@ -81,6 +82,7 @@ std::string FormatInfoRow(const InfoRow& row) {
   for (double v : {row.dateTime, row.original, row.digitized, shot}) line += "\t" + (loaded ? DateField(v) : "");
   line += "\t" + (loaded ? EscapeInfoText(row.make) : "");
   line += "\t" + (loaded ? EscapeInfoText(row.model) : "");
+  line += "\t" + (loaded ? EscapeInfoText(row.offset) : "");
   return line + "\n";
 }
 
@@ -95,6 +97,7 @@ class WatchedSource final : public MetadataSource {
     bool openFailed = false;
     std::string error;
     TDateTime original = -700000.0;
+    std::u16string offset;
   };
 
   std::unique_ptr<MetadataReader> CreateReader() override {
@@ -109,7 +112,9 @@ class WatchedSource final : public MetadataSource {
     Reader(std::unique_ptr<MetadataReader> inner, Outcome& outcome) : inner_(std::move(inner)), outcome_(outcome) {}
     bool LoadFromGraphic(const std::u16string& path) override {
       try {
-        return inner_->LoadFromGraphic(path);
+        const bool loaded = inner_->LoadFromGraphic(path);
+        if (loaded) outcome_.offset = inner_->OffsetTimeOriginal();
+        return loaded;
       } catch (const EFOpenError& e) {
         outcome_.openFailed = true;
         outcome_.error = e.what();
@@ -174,6 +179,7 @@ int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
       row.digitized = record->ExifDateTimeDigitized;
       row.make = record->ExifCameraMake;
       row.model = record->ExifCameraModel;
+      row.offset = outcome.offset;
     } else if (!outcome.error.empty()) {
       row.state = InfoExifState::Failed;
       std::fprintf(err, "%s: %s\n", ToUtf8(path).c_str(), outcome.error.c_str());

@@ -13,9 +13,10 @@ struct InfoRow {
   InfoExifState state = InfoExifState::NotRecognised;
   double dateTime = -700000.0, original = -700000.0, digitized = -700000.0;
   std::u16string make, model;
+  std::u16string offset;  // the shot's zone as the camera wrote it
 };
 
-// "path\texif\tdatetime\toriginal\tdigitized\tshot\tmake\tmodel\n"
+// "path\texif\tdatetime\toriginal\tdigitized\tshot\tmake\tmodel\toffset\n"
 std::string InfoHeaderLine();
 // One line, newline included. Dates not greater than 0 are empty; shot is the first of
 // original, datetime, digitized that is greater than 0.

@@ -173,6 +173,7 @@ Bytes PhotoTiff(const PhotoFields& f) {
   ifd0.push_back(Pointer(34665, 1));
   if (!f.dateTimeOriginal.empty()) exif.push_back(Ascii(36867, f.dateTimeOriginal));
   if (!f.dateTimeDigitized.empty()) exif.push_back(Ascii(36868, f.dateTimeDigitized));
+  if (!f.offsetTimeOriginal.empty()) exif.push_back(Ascii(36881, f.offsetTimeOriginal));
   if (!f.subsecTimeOriginal.empty()) exif.push_back(Ascii(37521, f.subsecTimeOriginal));
   b.AddDirectory(ifd0);
   b.AddDirectory(exif);

@@ -81,6 +81,7 @@ Bytes Psd(const std::vector<PsdResource>& resources);
 struct PhotoFields {
   std::string make, model, dateTime, dateTimeOriginal, dateTimeDigitized;
   std::string subsecTimeOriginal;
+  std::string offsetTimeOriginal;
   bool bigEndian = false;
 };
 Bytes PhotoTiff(const PhotoFields& fields);  // IFD0 + Exif sub-directory
