@@ -372,9 +372,9 @@ TEST(PlanCommandFiles, PaddedCameraTextsPlanCleanFolders) {
 
   CliResult info = Capture([&](std::FILE* out, std::FILE* err) { return RunCli({u"info", dir.u16string()}, out, err); });
   EXPECT_EQ(info.status, 0) << info.err;
-  EXPECT_NE(info.out.find("\t2001/05/12 10:20:30.000\tFUJIFILM\tFinePix4900Zoom\n"), std::string::npos) << info.out;
-  EXPECT_NE(info.out.find("\tFUJIFILM\tFinePix E500\n"), std::string::npos) << info.out;
-  EXPECT_NE(info.out.find("\tCanon\tCanon EOS 350D DIGITAL\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\t2001/05/12 10:20:30.000\tFUJIFILM\tFinePix4900Zoom\t\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\tFUJIFILM\tFinePix E500\t\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\tCanon\tCanon EOS 350D DIGITAL\t\n"), std::string::npos) << info.out;
   fs::remove_all(dir);
 }
 
