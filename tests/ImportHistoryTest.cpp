@@ -13,6 +13,7 @@
 #include "rename/HistorySeed.h"
 #include "rename/RunJournal.h"
 #include "support/FakeJournalFolder.h"
+#include "support/ReadAll.h"
 
 namespace tess {
 namespace {
@@ -232,15 +233,7 @@ TEST_F(ImportHistoryTest, TheKeptJournalsSeedTheHistoryOnce) {
   EXPECT_FALSE(found[1]) << "an undone pair is not filed";
 }
 
-std::string ReadAll(std::FILE* f) {
-  std::fflush(f);
-  std::rewind(f);
-  std::string text;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  return text;
-}
+using testing::ReadAll;
 
 TEST_F(ImportHistoryTest, CommandLineListsForgetsAndChecks) {
   {

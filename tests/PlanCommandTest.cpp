@@ -15,21 +15,12 @@
 #include "support/FakeFiles.h"
 #include "support/FakeTransfer.h"
 #include "support/RenameFixtures.h"
+#include "support/ReadAll.h"
 
 using namespace tess;
 using namespace tess::testing;
 
 namespace {
-
-std::string ReadAll(std::FILE* f) {
-  std::fflush(f);
-  std::rewind(f);
-  std::string text;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
-  return text;
-}
 
 struct CliResult {
   int status;

@@ -35,8 +35,6 @@ void Usage(std::FILE* err, const char* problem) {
   std::fprintf(err, "tessarine-cli history: %s\n\n%s", problem, kHistoryHelp);
 }
 
-std::string Field(const std::u16string& text) { return EscapeInfoText(text); }
-
 }  // namespace
 
 int RunHistoryCommandAt(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
@@ -101,10 +99,10 @@ int RunHistoryCommandAt(const std::vector<std::u16string>& args, std::FILE* out,
   }
   std::string text = "filed\trun\tsource\tdestination\tname\tsize\tshot\tmake\tmodel\tserial\n";
   for (const ImportEntry& e : entries) {
-    text += Field(e.filedAt) + '\t' + Field(e.run) + '\t' + Field(e.source) + '\t' + Field(e.destination) + '\t' +
-            Field(e.photo.name) + '\t' + std::to_string(e.photo.size) + '\t' +
+    text += EscapeInfoText(e.filedAt) + '\t' + EscapeInfoText(e.run) + '\t' + EscapeInfoText(e.source) + '\t' + EscapeInfoText(e.destination) + '\t' +
+            EscapeInfoText(e.photo.name) + '\t' + std::to_string(e.photo.size) + '\t' +
             (e.photo.shot > 0 ? ToUtf8(FormatDateTime(e.photo.shot, true)) : std::string()) + '\t' +
-            Field(e.photo.make) + '\t' + Field(e.photo.model) + '\t' + Field(e.photo.serial) + '\n';
+            EscapeInfoText(e.photo.make) + '\t' + EscapeInfoText(e.photo.model) + '\t' + EscapeInfoText(e.photo.serial) + '\n';
   }
   std::fwrite(text.data(), 1, text.size(), out);
   return 0;

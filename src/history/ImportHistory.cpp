@@ -3,10 +3,10 @@
 #include <sqlite3.h>
 
 #include <cmath>
-#include <ctime>
 #include <filesystem>
 #include <system_error>
 
+#include "platform/DateTime.h"
 #include "platform/Text.h"
 
 namespace tess {
@@ -66,23 +66,10 @@ bool IsDamage(int code) {
 
 std::filesystem::path FsPath(const std::u16string& path) { return std::filesystem::path(path); }
 
-std::u16string StampNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return FromUtf8(text);
-}
-
 // Moves a damaged database (and its write-ahead log) out of the way, keeping it for whoever
 // wants to look at it; the name it got, or nothing when it could not be moved.
 std::optional<std::u16string> SetAside(const std::u16string& path) {
-  std::u16string aside = path + u".damaged-" + StampNow();
+  std::u16string aside = path + u".damaged-" + LocalTimeNowText("%Y%m%d-%H%M%S");
   std::error_code error;
   std::filesystem::rename(FsPath(path), FsPath(aside), error);
   if (error) return std::nullopt;

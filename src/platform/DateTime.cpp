@@ -1,6 +1,7 @@
 #include "platform/DateTime.h"
 
 #include <cmath>
+#include <ctime>
 
 #include "platform/Text.h"
 
@@ -133,6 +134,18 @@ TDateTime FileTimeToDateTime(uint64_t fileTime) {
   // 1601-01-01 is day -109205.
   int64_t ms = static_cast<int64_t>(fileTime / 10000);
   return FromLinearMs(ms - int64_t(109205) * kMsPerDay);
+}
+
+std::u16string LocalTimeNowText(const char* format) {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char text[64];
+  return FromUtf8(std::string_view(text, std::strftime(text, sizeof text, format, &local)));
 }
 
 }  // namespace tess

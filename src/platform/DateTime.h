@@ -36,5 +36,7 @@ std::u16string FormatDateTime(TDateTime value, bool withMilliseconds = false);
 
 // A count of 100 ns intervals since 1601-01-01 (a FILETIME) as a date-time value.
 TDateTime FileTimeToDateTime(uint64_t fileTime);
+// The computer's local time now, written by strftime's format (ASCII fields only).
+std::u16string LocalTimeNowText(const char* format);
 
 }  // namespace tess

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "platform/DestinationFolders.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
 #include "rename/RenameTemplate.h"
@@ -19,6 +20,7 @@ const char16_t* const kFileInFolderPlace = texts::kRunFileInFolderPlace;
 const char16_t* const kCannotCheck = texts::kRunCannotCheck;
 const char16_t* const kNoFreeName = texts::kRunNoFreeName;
 const char16_t* const kSourceMissing = texts::kRunSourceMissing;
+const char16_t* const kCannotWrite = texts::kRunCannotWrite;
 // The longest name one level of a path may have (NTFS, FAT32's long names, exFAT).
 constexpr size_t kMaxNameLength = 255;
 // A stem with more numbered names than this taken is a sign of something wrong, not a burst.
@@ -248,6 +250,22 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
   for (NameGroup& group : plan.groups) CheckGroup(group, copy, folders, claims, fs);
   ListBatch(plan, checked);
   return checked;
+}
+
+// A folder the real run could not write into is said at the test, not found out at the run.
+size_t WarnUnwritable(const std::vector<Pair>& batch, FileSystem& fs, RenameLog& log) {
+  std::unordered_set<std::u16string> asked;
+  size_t warned = 0;
+  for (const Pair& p : batch) {
+    std::u16string folder = ParentFolder(p.destination);
+    while (!folder.empty() && !fs.IsFolder(folder)) folder = ParentFolder(folder);
+    if (folder.empty() || !asked.insert(FileSystemPathKey(folder)).second) continue;
+    if (std::optional<TransferFault> fault = fs.CannotWriteIn(folder)) {
+      log.WriteLine(kCannotWrite + folder + FaultReason(*fault));
+      ++warned;
+    }
+  }
+  return warned;
 }
 
 }  // namespace tess::phases

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <unordered_set>
 
-#include "platform/DestinationFolders.h"
-#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
 
@@ -15,26 +13,10 @@ namespace {
 const char16_t* const kNoShotDate = texts::kRunNoShotDate;
 const char16_t* const kAlreadyFiled = texts::kRunAlreadyFiled;
 const char16_t* const kItself = texts::kRunItself;
-const char16_t* const kCannotWrite = texts::kRunCannotWrite;
 
 std::u16string Count(size_t n) { return PadNumber(static_cast<long long>(n), 1) + texts::kSummaryCount; }
 
 }  // namespace
-
-size_t WarnUnwritable(const std::vector<Pair>& batch, FileSystem& fs, RenameLog& log) {
-  std::unordered_set<std::u16string> asked;
-  size_t warned = 0;
-  for (const Pair& p : batch) {
-    std::u16string folder = ParentFolder(p.destination);
-    while (!folder.empty() && !fs.IsFolder(folder)) folder = ParentFolder(folder);
-    if (folder.empty() || !asked.insert(FileSystemPathKey(folder)).second) continue;
-    if (std::optional<TransferFault> fault = fs.CannotWriteIn(folder)) {
-      log.WriteLine(kCannotWrite + folder + FaultReason(*fault));
-      ++warned;
-    }
-  }
-  return warned;
-}
 
 // The last line of a run: what went (or goes), and what was left out and why.
 std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch& checked, const Plan& plan) {

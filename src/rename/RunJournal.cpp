@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <ctime>
 
+#include "platform/DateTime.h"
 #include "platform/Text.h"
 
 namespace tess {
@@ -200,18 +200,7 @@ RunJournal ParseJournal(std::string_view text, std::u16string name) {
   return journal;
 }
 
-std::u16string JournalTimeNow() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return Ascii(text);
-}
+std::u16string JournalTimeNow() { return LocalTimeNowText("%Y-%m-%d %H:%M:%S"); }
 
 std::u16string JournalNameFor(const std::u16string& time) {
   // "2026-12-10 14:05:03" -> "20261210-140503": names sort as the runs' times do.
