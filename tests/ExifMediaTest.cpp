@@ -395,16 +395,16 @@ TEST(MediaRead, RecordsOfMediaFiles) {
   DirectoryEntry entry;
   entry.name = u"IMG_0001.MOV";
   auto mov = MakeFileRecord(entry, folder);
-  EXPECT_TRUE(mov->IsExifExist);
+  EXPECT_TRUE(mov->HasMetadata);
   EXPECT_EQ(FormatDateTime(mov->ExifDateTimeOriginal), u"2022/07/08 09:10:11");
   EXPECT_EQ(mov->ExifCameraModel, u"iPhone 15");
   entry.name = u"IMG_0002.HEIC";
   auto heic = MakeFileRecord(entry, folder);
-  EXPECT_TRUE(heic->IsExifExist);
+  EXPECT_TRUE(heic->HasMetadata);
   EXPECT_EQ(FormatDateTime(heic->ExifDateTimeOriginal), u"2022/07/08 09:11:00");
   EXPECT_EQ(heic->ExifCameraMake, u"Apple");
   entry.name = u"CLIP.MP4";  // no creation time, no texts: stays as today
-  EXPECT_FALSE(MakeFileRecord(entry, folder)->IsExifExist);
+  EXPECT_FALSE(MakeFileRecord(entry, folder)->HasMetadata);
   std::filesystem::remove_all(std::filesystem::path(folder));
 }
 

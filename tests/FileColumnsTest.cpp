@@ -11,9 +11,9 @@
 using namespace tess;
 
 TEST(FileColumns, EachColumnShowsAndSortsByItsOwnValue) {
-  TplFileDataListItem r;
+  FileRecord r;
   r.Name = u"IMG_0001.JPG";
-  r.IsExifExist = true;
+  r.HasMetadata = true;
   TryEncodeDateTime({2012, 5, 3, 14, 22, 1, 0}, r.ExifDateTimeOriginal);
   r.ExifCameraModel = u"EOS 5D";
   r.ExifCameraMake = u"Canon";

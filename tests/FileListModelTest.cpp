@@ -79,15 +79,15 @@ TEST(FileListRules, CaptionWithoutExtensionDropsOnlyTheLastOne) {
 
 TEST(FileListRules, DateCellUsesTheLocaleSeparatorsAndStaysEmptyWithoutADate) {
   SeparatorLocale dots(u".", u"-");
-  TplFileDataListItem r;
-  r.IsExifExist = true;
+  FileRecord r;
+  r.HasMetadata = true;
   r.ExifDateTimeOriginal = Date(2012, 5, 3, 14, 22, 1);
   EXPECT_EQ(RowDateText(r, dots), u"2012.05.03 14-22-01");
   SeparatorLocale slash(u"/", u":");
   EXPECT_EQ(RowDateText(r, slash), u"2012/05/03 14:22:01");
   r.ExifDateTimeOriginal = MissingDate;  // metadata without any date
   EXPECT_EQ(RowDateText(r, slash), u"");
-  r.IsExifExist = false;  // no metadata at all, date 0
+  r.HasMetadata = false;  // no metadata at all, date 0
   r.ExifDateTimeOriginal = 0;
   EXPECT_EQ(RowDateText(r, slash), u"");
 }
@@ -253,7 +253,7 @@ TEST(SharedIconKey, TypesShareAnIconOwnIconsAndCustomisedFoldersDoNot) {
       {u"System", FILE_ATTRIBUTE_DIRECTORY_ | FILE_ATTRIBUTE_SYSTEM_, u""},
   };
   for (const Case& c : cases) {
-    TplFileDataListItem record;
+    FileRecord record;
     record.Name = c.name;
     record.Attrib = c.attributes;
     EXPECT_EQ(SharedIconKey(record), c.key) << ToUtf8(c.name);

@@ -101,8 +101,8 @@ TEST(RecordList, OwnsAndFreesItsRecords) {
 }
 
 TEST(RecordList, IndexOutsideTheListRaisesTheIndexError) {
-  OwningRecordList<TExifFilesToListItem> list;
-  list.Add(std::make_unique<TExifFilesToListItem>());
+  OwningRecordList<SourceRecord> list;
+  list.Add(std::make_unique<SourceRecord>());
   for (int index : {-1, 1, 5}) {
     try {
       list.Get(index);
@@ -119,10 +119,10 @@ TEST(RecordList, IndexOutsideTheListRaisesTheIndexError) {
 
 TEST(RecordList, RealListsFreeOnRemoveOfAStrayRecord) {
   // Under the leak checker a stray record that Remove did not free fails the run.
-  TplFileDataList files;
-  EXPECT_EQ(files.Remove(new TplFileDataListItem), -1);
-  OwningRecordList<TExifFilesToListItem> renames;
-  EXPECT_EQ(renames.Remove(new TExifFilesToListItem), -1);
+  FileRecordList files;
+  EXPECT_EQ(files.Remove(new FileRecord), -1);
+  OwningRecordList<SourceRecord> renames;
+  EXPECT_EQ(renames.Remove(new SourceRecord), -1);
 }
 
 TEST(FileRecord, SizeInKiB) {
@@ -184,7 +184,7 @@ TEST(FileRecord, MetadataAndShotDateFallback) {
     EXPECT_EQ(r->Name, c.name);
     EXPECT_EQ(r->IconIndex, -1);
     EXPECT_EQ(r->Attrib, e.attributes);
-    EXPECT_EQ(r->IsExifExist, c.exif);
+    EXPECT_EQ(r->HasMetadata, c.exif);
     EXPECT_EQ(r->ExifDateTimeOriginal, c.shot);
     EXPECT_EQ(r->ExifDateTime, c.dateTime);
     EXPECT_EQ(r->ExifDateTimeDigitized, c.digitized);
@@ -217,22 +217,22 @@ TEST(FileRecord, PlatformLocalTimeRoundsTripsAWholeSecond) {
 }
 
 TEST(FileRecord, AddFileRecordAppendsToTheGivenList) {
-  TplFileDataList list;
+  FileRecordList list;
   FakeMetadataSource none;
-  TplFileDataListItem* r = AddFileRecord(list, File(u"a.jpg"), u"C:\\", none, FakeToLocal);
+  FileRecord* r = AddFileRecord(list, File(u"a.jpg"), u"C:\\", none, FakeToLocal);
   ASSERT_EQ(list.Count(), 1);
   EXPECT_EQ(list.Get(0), r);
 }
 
 TEST(FileRecord, RenameItemCopiesNameFolderAndMetadataOnly) {
-  TplFileDataListItem r;
+  FileRecord r;
   r.Name = u"IMG.JPG";
   r.Size = 5;
   r.CreateDate = 3;
   r.ModifyDate = 4;
   r.IconIndex = 9;
   r.Attrib = 0x20;
-  r.IsExifExist = true;
+  r.HasMetadata = true;
   r.ExifDateTime = 1;
   r.ExifDateTimeOriginal = 2;
   r.ExifDateTimeDigitized = 3;
@@ -240,8 +240,8 @@ TEST(FileRecord, RenameItemCopiesNameFolderAndMetadataOnly) {
   r.ExifCameraMake = u"K";
   auto item = MakeRenameItem(r, u"C:\\DCIM\\");
   EXPECT_EQ(item->Name, u"IMG.JPG");
-  EXPECT_EQ(item->ExpandFolder, u"C:\\DCIM\\");
-  EXPECT_TRUE(item->IsExifExist);
+  EXPECT_EQ(item->Folder, u"C:\\DCIM\\");
+  EXPECT_TRUE(item->HasMetadata);
   EXPECT_EQ(item->ExifDateTime, 1);
   EXPECT_EQ(item->ExifDateTimeOriginal, 2);
   EXPECT_EQ(item->ExifDateTimeDigitized, 3);
@@ -256,9 +256,9 @@ TEST(FileRecord, RenameItemCopiesNameFolderAndMetadataOnly) {
 
 namespace {
 
-std::unique_ptr<TplFileDataListItem> Rec(const std::u16string& name, bool folder = false, double shot = 0,
+std::unique_ptr<FileRecord> Rec(const std::u16string& name, bool folder = false, double shot = 0,
                                          const std::u16string& model = u"", const std::u16string& make = u"") {
-  auto r = std::make_unique<TplFileDataListItem>();
+  auto r = std::make_unique<FileRecord>();
   r->Name = name;
   r->Attrib = folder ? FILE_ATTRIBUTE_DIRECTORY_ : FILE_ATTRIBUTE_ARCHIVE_;
   r->ExifDateTimeOriginal = shot;
@@ -267,8 +267,8 @@ std::unique_ptr<TplFileDataListItem> Rec(const std::u16string& name, bool folder
   return r;
 }
 
-std::vector<std::u16string> SortedNames(int column, int direction, std::vector<std::unique_ptr<TplFileDataListItem>> records) {
-  TplFileDataList list;
+std::vector<std::u16string> SortedNames(int column, int direction, std::vector<std::unique_ptr<FileRecord>> records) {
+  FileRecordList list;
   for (auto& r : records) list.Add(std::move(r));
   FileSortState sort;
   sort.SortColumn = column;
@@ -279,8 +279,8 @@ std::vector<std::u16string> SortedNames(int column, int direction, std::vector<s
   return names;
 }
 
-std::vector<std::unique_ptr<TplFileDataListItem>> Mixed() {
-  std::vector<std::unique_ptr<TplFileDataListItem>> v;
+std::vector<std::unique_ptr<FileRecord>> Mixed() {
+  std::vector<std::unique_ptr<FileRecord>> v;
   v.push_back(Rec(u"b.jpg"));
   v.push_back(Rec(u"Zdir", true));
   v.push_back(Rec(u"a.jpg"));
@@ -322,7 +322,7 @@ TEST(CompareFileData, KeysAndCaseFolding) {
 TEST(CompareFileData, TheSortFollowsTheComparator) {
   for (int column = 0; column < FileColumnCount; ++column) {
     for (int direction : {1, -1}) {
-      TplFileDataList list;
+      FileRecordList list;
       for (auto& r : Mixed()) list.Add(std::move(r));
       list.Add(Rec(u"real", false, Date(2024, 5, 1, 9), u"b-model", u"A-make"));
       list.Add(Rec(u"missing", false, MissingDate, u"C-model", u"c-make"));
@@ -340,7 +340,7 @@ TEST(CompareFileData, TheSortFollowsTheComparator) {
 TEST(CompareFileData, OtherColumns) {
   using V = std::vector<std::u16string>;
   auto dated = [] {
-    std::vector<std::unique_ptr<TplFileDataListItem>> v;
+    std::vector<std::unique_ptr<FileRecord>> v;
     v.push_back(Rec(u"real", false, Date(2024, 5, 1, 9), u"b-model", u"A-make"));
     v.push_back(Rec(u"missing", false, MissingDate, u"C-model", u"c-make"));
     v.push_back(Rec(u"nometa", false, 0, u"a-model", u"B-make"));
@@ -363,7 +363,7 @@ TEST(CompareFileData, OtherColumns) {
 // there first.
 TEST(CompareFileData, MergedRunsMatchOneStableSort) {
   auto all = [] {
-    std::vector<std::unique_ptr<TplFileDataListItem>> v = Mixed();
+    std::vector<std::unique_ptr<FileRecord>> v = Mixed();
     v.push_back(Rec(u"burst1", false, Date(2024, 5, 1, 9), u"M", u"K"));
     v.push_back(Rec(u"IMG.jpg", false, Date(2023, 1, 1), u"m", u"k"));
     v.push_back(Rec(u"burst2", false, Date(2024, 5, 1, 9), u"M", u"K"));
@@ -376,10 +376,10 @@ TEST(CompareFileData, MergedRunsMatchOneStableSort) {
       FileSortState sort;
       sort.SortColumn = column;
       sort.SortDirection[size_t(column)] = direction;
-      std::vector<std::unique_ptr<TplFileDataListItem>> whole = all();
+      std::vector<std::unique_ptr<FileRecord>> whole = all();
       SortRecords(whole, sort);
       for (size_t split : {size_t(1), size_t(3), size_t(7)}) {
-        std::vector<std::unique_ptr<TplFileDataListItem>> records = all(), merged;
+        std::vector<std::unique_ptr<FileRecord>> records = all(), merged;
         while (!records.empty()) {
           RecordBatch run;
           for (size_t i = 0; i < split && !records.empty(); ++i) {

@@ -50,7 +50,7 @@ TEST(FolderTreeRead, ReadsEveryFileUnderTheFolderInOrderButTheKnownOnes) {
   EXPECT_EQ(paths, (V{u"C:\\DCIM\\(known)", u"C:\\DCIM\\b.jpg", u"C:\\DCIM\\100\\p1.jpg", u"C:\\DCIM\\100\\p2.jpg",
                       u"C:\\DCIM\\101\\q.jpg"}));
   ASSERT_TRUE(files[2].record);
-  EXPECT_TRUE(files[2].record->IsExifExist);
+  EXPECT_TRUE(files[2].record->HasMetadata);
   EXPECT_EQ(files[2].record->ExifDateTimeOriginal, HeldMetadataSource::kDate);
   EXPECT_FALSE(files[2].record->MetadataPending);
   EXPECT_EQ(source.Started().size(), 4u) << "the known file is not read again";

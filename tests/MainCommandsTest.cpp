@@ -48,23 +48,23 @@ TEST(MainCommands, ButtonStatesEventByEvent) {
 }
 
 TEST(MainCommands, PopupByHowManyRowsAreSelected) {
-  EXPECT_EQ(ListPopupFor(0), ListPopup::PopupMenu2);
-  EXPECT_EQ(ListPopupFor(1), ListPopup::PopupMenu1);
-  EXPECT_EQ(ListPopupFor(2), ListPopup::PopupMenu3);
+  EXPECT_EQ(ListPopupFor(0), ListPopup::NoneSelected);
+  EXPECT_EQ(ListPopupFor(1), ListPopup::OneSelected);
+  EXPECT_EQ(ListPopupFor(2), ListPopup::SeveralSelected);
   EXPECT_TRUE(IsSelectAllKey(0x41, true));
   EXPECT_FALSE(IsSelectAllKey(0x41, false));
   EXPECT_FALSE(IsSelectAllKey(0x43, true));
 }
 
 TEST(BrowseFolder, FlagsSpecialFoldersSizeAndPlace) {
-  EXPECT_EQ(BrowseFlags({TplBrowseOption::bifReturnOnlyFSDirs, TplBrowseOption::bifNoNewFolderButton}), 0x201u);
-  EXPECT_EQ(BrowseFlags({TplBrowseOption::bifUseNewUI}), 0x50u);
-  EXPECT_EQ(BrowseFlags({TplBrowseOption::bifShareAble, TplBrowseOption::bifBrowseIncludeFiles}), 0xC000u);
-  EXPECT_EQ(SpecialDirCsidl(TplBFSpecialDir::sfNone), 0);
-  EXPECT_EQ(SpecialDirCsidl(TplBFSpecialDir::sfMyVidio), 14);
-  EXPECT_EQ(SpecialDirCsidl(TplBFSpecialDir::sfDesktopDirectory), 16);
-  EXPECT_EQ(SpecialDirCsidl(TplBFSpecialDir::sfCommon_Music), 53);
-  EXPECT_EQ(SpecialDirCsidl(TplBFSpecialDir::sfProfiles), 62);
+  EXPECT_EQ(BrowseFlags({BrowseOption::bifReturnOnlyFSDirs, BrowseOption::bifNoNewFolderButton}), 0x201u);
+  EXPECT_EQ(BrowseFlags({BrowseOption::bifUseNewUI}), 0x50u);
+  EXPECT_EQ(BrowseFlags({BrowseOption::bifShareAble, BrowseOption::bifBrowseIncludeFiles}), 0xC000u);
+  EXPECT_EQ(SpecialDirCsidl(SpecialFolder::sfNone), 0);
+  EXPECT_EQ(SpecialDirCsidl(SpecialFolder::sfMyVidio), 14);
+  EXPECT_EQ(SpecialDirCsidl(SpecialFolder::sfDesktopDirectory), 16);
+  EXPECT_EQ(SpecialDirCsidl(SpecialFolder::sfCommon_Music), 53);
+  EXPECT_EQ(SpecialDirCsidl(SpecialFolder::sfProfiles), 62);
   EXPECT_EQ(BrowseWidth(100), 390);
   EXPECT_EQ(BrowseHeight(500), 500);
   BrowsePlacement centred = PlaceBrowseDialog(0, 0, 100, 100, 1280, 1024);

@@ -48,7 +48,7 @@ TEST(MetadataReads, ReadsEveryFileOnceAndHandsBackItsValues) {
   std::set<const void*> seen;
   for (const auto& r : all) {
     seen.insert(r.key);
-    EXPECT_TRUE(r.metadata.IsExifExist);
+    EXPECT_TRUE(r.metadata.HasMetadata);
     EXPECT_EQ(r.metadata.ExifDateTimeOriginal, HeldMetadataSource::kDate);
     EXPECT_EQ(r.metadata.ExifCameraModel, u"HELD");
   }

@@ -36,7 +36,7 @@ TEST(RenameFormShow, SelectionsFitTheListsAndTheMarkersComeFirst) {
   struct Case {
     const char* what;
     List storedFolders;  // empty: nothing stored
-    int storedIndex;     // ComboBox2.ItemIndex; INT32_MIN: not stored
+    int storedIndex;     // FolderBox.ItemIndex; INT32_MIN: not stored
     List folders;        // after the showing
     int index;
   } cases[] = {
@@ -162,36 +162,36 @@ TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
   // The smallest client area the dialog takes: the log keeps its designed 103 pixels with the
   // progress strip and the buttons' row (元に戻す included) below it.
   std::vector<ControlRect> r = RenameFormLayout(505, kRenameFormMinClientHeight);
-  EXPECT_EQ(r[rcComboBox1], (ControlRect{64, 8, 425, 21}));
-  EXPECT_EQ(r[rcComboBox2], (ControlRect{64, 35, 400, 21}));
-  EXPECT_EQ(r[rcButton2], (ControlRect{467, 35, 25, 21}));
-  EXPECT_EQ(r[rcComboBox3], (ControlRect{64, 62, 400, 21}));
-  EXPECT_EQ(r[rcButton3], (ControlRect{467, 62, 25, 21}));
-  EXPECT_EQ(r[rcMemo1], (ControlRect{64, 89, 425, 103}));
-  EXPECT_EQ(r[rcClose1], (ControlRect{414, 212, 75, 25}));
-  EXPECT_EQ(r[rcExec1], (ControlRect{331, 212, 75, 25}));
-  EXPECT_EQ(r[rcTest1], (ControlRect{248, 212, 75, 25}));
-  EXPECT_EQ(r[rcUndo1], (ControlRect{165, 212, 75, 25}));
-  EXPECT_EQ(r[rcClose1].top - (r[rcMemo1].top + r[rcMemo1].height), kRenameProgressStrip);
-  EXPECT_EQ(r[rcClose1].top + r[rcClose1].height + 8, kRenameFormMinClientHeight);
+  EXPECT_EQ(r[rcActionBox], (ControlRect{64, 8, 425, 21}));
+  EXPECT_EQ(r[rcFolderBox], (ControlRect{64, 35, 400, 21}));
+  EXPECT_EQ(r[rcEditFoldersButton], (ControlRect{467, 35, 25, 21}));
+  EXPECT_EQ(r[rcNameBox], (ControlRect{64, 62, 400, 21}));
+  EXPECT_EQ(r[rcEditNamesButton], (ControlRect{467, 62, 25, 21}));
+  EXPECT_EQ(r[rcLog], (ControlRect{64, 89, 425, 103}));
+  EXPECT_EQ(r[rcCloseButton], (ControlRect{414, 212, 75, 25}));
+  EXPECT_EQ(r[rcRunButton], (ControlRect{331, 212, 75, 25}));
+  EXPECT_EQ(r[rcTestButton], (ControlRect{248, 212, 75, 25}));
+  EXPECT_EQ(r[rcUndoButton], (ControlRect{165, 212, 75, 25}));
+  EXPECT_EQ(r[rcCloseButton].top - (r[rcLog].top + r[rcLog].height), kRenameProgressStrip);
+  EXPECT_EQ(r[rcCloseButton].top + r[rcCloseButton].height + 8, kRenameFormMinClientHeight);
   // A taller dialog gives all of its extra height to the log.
-  EXPECT_EQ(RenameFormLayout(505, kRenameFormMinClientHeight + 100)[rcMemo1].height, 203);
-  for (RenameControl fixed : {rcLabel1, rcLabel2, rcLabel3}) EXPECT_EQ(r[fixed], RenameDesignRect(fixed));
+  EXPECT_EQ(RenameFormLayout(505, kRenameFormMinClientHeight + 100)[rcLog].height, 203);
+  for (RenameControl fixed : {rcActionLabel, rcFolderLabel, rcNameLabel}) EXPECT_EQ(r[fixed], RenameDesignRect(fixed));
 
   // Labels wider than the design's gap push every control beside them to the right; the
   // right edges stay where they were.
   r = RenameFormLayout(505, kRenameFormMinClientHeight, 66, 15);
-  for (RenameControl label : {rcLabel1, rcLabel2, rcLabel3}) {
+  for (RenameControl label : {rcActionLabel, rcFolderLabel, rcNameLabel}) {
     EXPECT_EQ(r[label].width, 66);
     EXPECT_EQ(r[label].height, 15);
-    for (RenameControl beside : {rcComboBox1, rcComboBox2, rcComboBox3, rcMemo1})
+    for (RenameControl beside : {rcActionBox, rcFolderBox, rcNameBox, rcLog})
       EXPECT_GE(r[beside].left, r[label].left + r[label].width) << label << " under " << beside;
   }
-  EXPECT_EQ(r[rcComboBox1], (ControlRect{80, 8, 409, 21}));
-  EXPECT_EQ(r[rcComboBox3], (ControlRect{80, 62, 384, 21}));
-  EXPECT_EQ(r[rcMemo1].left + r[rcMemo1].width, 489);
+  EXPECT_EQ(r[rcActionBox], (ControlRect{80, 8, 409, 21}));
+  EXPECT_EQ(r[rcNameBox], (ControlRect{80, 62, 384, 21}));
+  EXPECT_EQ(r[rcLog].left + r[rcLog].width, 489);
   // Narrow labels keep the design's left.
-  EXPECT_EQ(RenameFormLayout(505, kRenameFormMinClientHeight, 30, 13)[rcComboBox2].left, 64);
+  EXPECT_EQ(RenameFormLayout(505, kRenameFormMinClientHeight, 30, 13)[rcFolderBox].left, 64);
 
   // Too small a window never gives a negative size.
   r = RenameFormLayout(50, 60);
@@ -204,17 +204,17 @@ TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
 TEST(ListEditFormLayout, ControlsFollowTheClientArea) {
   // The design's client area: the text area keeps its 505 pixels, the token table beside it.
   std::vector<ControlRect> r = ListEditFormLayout(kListEditFormClientWidth, 231);
-  EXPECT_EQ(r[lcMemo1], (ControlRect{0, 0, 505, 186}));
+  EXPECT_EQ(r[lcListText], (ControlRect{0, 0, 505, 186}));
   EXPECT_EQ(r[lcTokenTable], (ControlRect{513, 0, kTokenTableWidth, 186}));
-  EXPECT_EQ(r[lcCancelButton1], (ControlRect{890, 198, 75, 25}));
-  EXPECT_EQ(r[lcOkButton1], (ControlRect{807, 198, 75, 25}));
+  EXPECT_EQ(r[lcCancelButton], (ControlRect{890, 198, 75, 25}));
+  EXPECT_EQ(r[lcOkButton], (ControlRect{807, 198, 75, 25}));
   // Narrower: the table takes at most half.
   r = ListEditFormLayout(800, 600);
-  EXPECT_EQ(r[lcMemo1], (ControlRect{0, 0, 396, 555}));
+  EXPECT_EQ(r[lcListText], (ControlRect{0, 0, 396, 555}));
   EXPECT_EQ(r[lcTokenTable], (ControlRect{404, 0, 396, 555}));
-  EXPECT_EQ(r[lcCancelButton1], (ControlRect{717, 567, 75, 25}));
-  EXPECT_EQ(r[lcOkButton1], (ControlRect{634, 567, 75, 25}));
+  EXPECT_EQ(r[lcCancelButton], (ControlRect{717, 567, 75, 25}));
+  EXPECT_EQ(r[lcOkButton], (ControlRect{634, 567, 75, 25}));
   r = ListEditFormLayout(10, 10);
-  EXPECT_EQ(r[lcMemo1].height, 0);
+  EXPECT_EQ(r[lcListText].height, 0);
   for (const ControlRect& c : r) EXPECT_GE(c.width, 0);
 }

@@ -47,10 +47,10 @@ class RenameRunTest : public ::testing::Test {
     files.sameContentCalls = 0;
     io.Reset();
     for (const Photo& p : photos) {
-      auto item = std::make_unique<TExifFilesToListItem>();
+      auto item = std::make_unique<SourceRecord>();
       item->Name = p.name;
-      item->ExpandFolder = p.folder;
-      item->IsExifExist = p.exif;
+      item->Folder = p.folder;
+      item->HasMetadata = p.exif;
       item->ExifDateTimeOriginal = p.shot;
       item->ExifCameraModel = p.model;
       item->ExifCameraMake = u"FUJIFILM";

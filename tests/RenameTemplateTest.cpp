@@ -11,15 +11,15 @@ using namespace tess;
 
 namespace {
 
-TExifFilesToListItem Entry(double shot, const std::u16string& name = u"IMG_0012.JPG",
+SourceRecord Entry(double shot, const std::u16string& name = u"IMG_0012.JPG",
                            const std::u16string& model = u"X-T5", const std::u16string& make = u"FUJIFILM") {
-  TExifFilesToListItem e;
+  SourceRecord e;
   e.Name = name;
-  e.IsExifExist = true;
+  e.HasMetadata = true;
   e.ExifDateTimeOriginal = shot;
   e.ExifCameraModel = model;
   e.ExifCameraMake = make;
-  e.ExpandFolder = u"C:\\DCIM\\";
+  e.Folder = u"C:\\DCIM\\";
   return e;
 }
 
@@ -60,7 +60,7 @@ using RenameTemplate = JapaneseLocaleTest;
 
 TEST_F(RenameTemplate, EveryTokenInEveryForm) {
   // 2024-05-01 (a Wednesday, 令和6年) 09:03:07, sequence 7.
-  const TExifFilesToListItem e = Entry(Shot(2024, 5, 1, 9, 3, 7));
+  const SourceRecord e = Entry(Shot(2024, 5, 1, 9, 3, 7));
   struct Row { std::vector<const char16_t*> forms; const char16_t* value; } rows[] = {
       {{u"@@"}, u"@"},
       {{u"@年4", u"@y4", u"@Y4"}, u"2024"},
@@ -100,7 +100,7 @@ TEST_F(RenameTemplate, EveryTokenInEveryForm) {
 }
 
 TEST_F(RenameTemplate, EdgeCases) {
-  const TExifFilesToListItem e = Entry(Shot(2024, 5, 1, 9, 3, 7));
+  const SourceRecord e = Entry(Shot(2024, 5, 1, 9, 3, 7));
   struct Case { const char16_t* templ; const char16_t* prefix; int seq; const char16_t* result; } cases[] = {
       {u"@年4@月2@日2-@時2@分2@秒2", u"", 7, u"20240501-090307"},
       {u"@y2@m1@d1_@h1@n1@s1", u"", 7, u"2451_937"},
@@ -131,7 +131,7 @@ TEST_F(RenameTemplate, EdgeCases) {
 }
 
 TEST_F(RenameTemplate, ValuesAreInsertedUnscanned) {
-  TExifFilesToListItem e = Entry(Shot(2024, 5, 1, 9, 3, 7), u"@y4.@file.JPG", u"@make@@", u"");
+  SourceRecord e = Entry(Shot(2024, 5, 1, 9, 3, 7), u"@y4.@file.JPG", u"@make@@", u"");
   EXPECT_EQ(ExpandRenameTemplate(u"@モデル", u"", e, 1), u"@make@@");
   EXPECT_EQ(ExpandRenameTemplate(u"@file", u"", e, 1), u"@y4.@file");
   EXPECT_EQ(ExpandRenameTemplate(u"A@モデルB", u"", Entry(Shot(2024, 5, 1, 9, 3, 7), u"a.JPG", u""), 1), u"AB");
@@ -148,7 +148,7 @@ TEST_F(RenameTemplate, FileNameWithoutItsLastExtension) {
 
 TEST_F(RenameTemplate, MissingDateGivesZerosAndNoEraOrWeekday) {
   for (double missing : {MissingDate, -693594.0 - 5, 1e12}) {
-    const TExifFilesToListItem e = Entry(missing);
+    const SourceRecord e = Entry(missing);
     EXPECT_EQ(ExpandRenameTemplate(u"@年4|@年2|@月2|@月1|@日2|@日1|@時2|@時1|@分2|@分1|@秒2|@秒1", u"", e, 1),
               u"0000|00|00|0|00|0|00|0|00|0|00|0");
     EXPECT_EQ(ExpandRenameTemplate(u"[@元号1][@元号2][@元号年2][@元号年1][@曜1]", u"", e, 1), u"[][][][][]");
@@ -165,7 +165,7 @@ TEST_F(RenameTemplate, JapaneseEraYears) {
       {1989, 1, 8, u"平成", u"平", u"01", u"1"},
   };
   for (const Case& c : cases) {
-    const TExifFilesToListItem e = Entry(Shot(c.y, c.m, c.d, 12, 0, 0));
+    const SourceRecord e = Entry(Shot(c.y, c.m, c.d, 12, 0, 0));
     EXPECT_EQ(ExpandRenameTemplate(u"@元号2|@元号1|@元号年2|@元号年1", u"", e, 1),
               std::u16string(c.full) + u"|" + c.shortName + u"|" + c.year2 + u"|" + c.year1)
         << c.y << "-" << c.m << "-" << c.d;
@@ -182,7 +182,7 @@ TEST(RenameTemplateLocale, EraShorteningByLanguage) {
       {LocaleLanguage::Japanese, u"令和", u"令"},
       {LocaleLanguage::Other, u"Heisei", u"Heisei"},
   };
-  const TExifFilesToListItem e = Entry(Shot(2024, 5, 1, 9, 3, 7));
+  const SourceRecord e = Entry(Shot(2024, 5, 1, 9, 3, 7));
   for (const Case& c : cases) {
     FakeLocale locale(c.language, EraDate{c.era, u"13"});
     ScopedLocaleOverride guard(locale);
@@ -224,8 +224,8 @@ TEST(RenameTemplateUnknownTokens, NamesEachAtThatStartsNoToken) {
 }
 
 TEST_F(RenameTemplate, TokenTableShowsBothFormsAndTheExamplePhotosValues) {
-  TExifFilesToListItem photo = Entry(Shot(2019, 5, 1, 9, 5, 7), u"IMG_0012.JPG");
-  photo.ExpandFolder = u"D:\\DCIM\\100CANON\\";
+  SourceRecord photo = Entry(Shot(2019, 5, 1, 9, 5, 7), u"IMG_0012.JPG");
+  photo.Folder = u"D:\\DCIM\\100CANON\\";
   std::vector<TemplateTokenHelp> rows = TemplateTokenTable(&photo);
   auto row = [&](const std::u16string& ascii) {
     for (const TemplateTokenHelp& r : rows)

@@ -149,10 +149,10 @@ class RunUndoTest : public ::testing::Test {
   void Photos(int count, const std::u16string& folder = u"C:\\DCIM\\100\\") {
     for (int i = 1; i <= count; ++i) {
       std::u16string name = u"IMG_000" + PadNumber(i, 1) + u".JPG";
-      auto item = std::make_unique<TExifFilesToListItem>();
+      auto item = std::make_unique<SourceRecord>();
       item->Name = name;
-      item->ExpandFolder = folder;
-      item->IsExifExist = true;
+      item->Folder = folder;
+      item->HasMetadata = true;
       EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, 3, i, 0}, item->ExifDateTimeOriginal));
       job.photos.push_back({folder + name, *item});
       sources.push_back(folder + name);

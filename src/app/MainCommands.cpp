@@ -44,8 +44,8 @@ ButtonStates ApplyButtonEvent(ButtonStates s, ButtonEvent event, const PaneFacts
 }
 
 ListPopup ListPopupFor(int selectedCount) {
-  if (selectedCount <= 0) return ListPopup::PopupMenu2;
-  return selectedCount == 1 ? ListPopup::PopupMenu1 : ListPopup::PopupMenu3;
+  if (selectedCount <= 0) return ListPopup::NoneSelected;
+  return selectedCount == 1 ? ListPopup::OneSelected : ListPopup::SeveralSelected;
 }
 
 bool IsSelectAllKey(unsigned virtualKey, bool ctrlDown) { return ctrlDown && virtualKey == 0x41; }

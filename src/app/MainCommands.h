@@ -31,8 +31,8 @@ struct PaneFacts {
 // The states after the event; a button the event does not name keeps its state.
 ButtonStates ApplyButtonEvent(ButtonStates current, ButtonEvent event, const PaneFacts& facts);
 
-enum class ListPopup { PopupMenu1, PopupMenu2, PopupMenu3 };
-// One selected row: PopupMenu1; none: PopupMenu2; several: PopupMenu3.
+enum class ListPopup { OneSelected, NoneSelected, SeveralSelected };
+// One selected row: OneSelected; none: NoneSelected; several: SeveralSelected.
 ListPopup ListPopupFor(int selectedCount);
 
 // Ctrl+A, with Shift or Alt held as well or not.

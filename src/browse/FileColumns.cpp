@@ -37,14 +37,14 @@ std::u16string RowCaption(const std::u16string& name, bool displayExt) {
   return dot == std::u16string::npos ? name : name.substr(0, dot);
 }
 
-std::u16string RowDateText(const TplFileDataListItem& record, const LocaleData& locale) {
-  if (!record.IsExifExist) return {};
+std::u16string RowDateText(const FileRecord& record, const LocaleData& locale) {
+  if (!record.HasMetadata) return {};
   std::u16string text = FormatDateTime(record.ExifDateTimeOriginal);
   if (text == u"0000/00/00 00:00:00") return {};
   return ReplaceSeparators(text, locale.DateSeparator(), locale.TimeSeparator());
 }
 
-std::u16string ColumnText(const TplFileDataListItem& record, int32_t column, bool displayExt, const LocaleData& locale) {
+std::u16string ColumnText(const FileRecord& record, int32_t column, bool displayExt, const LocaleData& locale) {
   switch (column) {
     case ColumnName: return RowCaption(record.Name, displayExt);
     case ColumnShotDate: return RowDateText(record, locale);
@@ -54,7 +54,7 @@ std::u16string ColumnText(const TplFileDataListItem& record, int32_t column, boo
   }
 }
 
-std::u16string_view ColumnSortKey(const TplFileDataListItem& record, int32_t column, std::u16string& scratch) {
+std::u16string_view ColumnSortKey(const FileRecord& record, int32_t column, std::u16string& scratch) {
   switch (column) {
     case ColumnName: return record.Name;
     case ColumnShotDate: return scratch = FormatDateTime(record.ExifDateTimeOriginal);
@@ -64,7 +64,7 @@ std::u16string_view ColumnSortKey(const TplFileDataListItem& record, int32_t col
   }
 }
 
-std::u16string ColumnSortKey(const TplFileDataListItem& record, int32_t column) {
+std::u16string ColumnSortKey(const FileRecord& record, int32_t column) {
   std::u16string scratch;
   return std::u16string(ColumnSortKey(record, column, scratch));
 }

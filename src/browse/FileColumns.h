@@ -11,7 +11,7 @@
 namespace tess {
 
 class LocaleData;
-struct TplFileDataListItem;
+struct FileRecord;
 
 enum FileColumn : int32_t { ColumnName, ColumnShotDate, ColumnModel, ColumnMake, FileColumnCount };
 
@@ -28,17 +28,17 @@ constexpr bool IsFileColumn(int32_t column) { return column >= 0 && column < Fil
 // The name column: the name, or without its last extension (folders too).
 std::u16string RowCaption(const std::u16string& name, bool displayExt);
 // The date column: the shot date with the locale's separators, empty without a date.
-std::u16string RowDateText(const TplFileDataListItem& record, const LocaleData& locale);
+std::u16string RowDateText(const FileRecord& record, const LocaleData& locale);
 
 // What a row shows in column; empty for a column outside the table.
-std::u16string ColumnText(const TplFileDataListItem& record, int32_t column, bool displayExt, const LocaleData& locale);
+std::u16string ColumnText(const FileRecord& record, int32_t column, bool displayExt, const LocaleData& locale);
 // What a row sorts by in column: the name, the shot date as "yyyy/mm/dd hh:nn:ss" (a missing
 // date sorts before an undated file, which sorts before every real date), the model, the
 // make; empty for a column outside the table.
-std::u16string ColumnSortKey(const TplFileDataListItem& record, int32_t column);
+std::u16string ColumnSortKey(const FileRecord& record, int32_t column);
 // The same key without a copy where the record holds it as text (the sort compares a folder's
 // rows many times over); a key that has to be built is built into scratch.
-std::u16string_view ColumnSortKey(const TplFileDataListItem& record, int32_t column, std::u16string& scratch);
+std::u16string_view ColumnSortKey(const FileRecord& record, int32_t column, std::u16string& scratch);
 // Whether the record holds column's sort key as it is (no key has to be built to compare).
 bool ColumnKeyIsStored(int32_t column);
 // Whether the order by column depends on the photos' metadata.

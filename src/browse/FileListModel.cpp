@@ -19,7 +19,7 @@ bool PassesFilter(std::u16string_view findText, std::u16string_view name, bool i
   return UpperCaseText(name).find(UpperCaseText(findText)) != std::u16string::npos;
 }
 
-std::u16string SharedIconKey(const TplFileDataListItem& record) {
+std::u16string SharedIconKey(const FileRecord& record) {
   if (record.IsFolder())
     return (record.Attrib & (FILE_ATTRIBUTE_READONLY_ | FILE_ATTRIBUTE_SYSTEM_)) ? std::u16string() : u"\\";
   static const char16_t* const kOwnIcon[] = {u".EXE", u".ICO", u".CUR", u".ANI", u".LNK", u".URL",
@@ -84,7 +84,7 @@ bool FileListModel::ApplyRefresh(const std::u16string& folder, RecordBatch liste
   std::vector<bool> keep(items.size());
   std::vector<size_t> unmatched;
   for (size_t k = 0; k < items.size(); ++k) {
-    const TplFileDataListItem& record = *items[k];
+    const FileRecord& record = *items[k];
     if (!PassesFilter(FindText, record.Name, record.IsFolder())) continue;
     auto range = byName.equal_range(record.Name);
     auto it = std::find_if(range.first, range.second, [&](const auto& entry) { return !taken[entry.second]; });
@@ -126,7 +126,7 @@ bool FileListModel::ApplyRefresh(const std::u16string& folder, RecordBatch liste
 
 std::u16string FileListModel::CellText(int row, int column, const LocaleData& locale) const {
   // Rows are numbered from 0: a row at Count or beyond has no record.
-  const TplFileDataListItem* record = Record(row);
+  const FileRecord* record = Record(row);
   return record ? ColumnText(*record, column, DisplayExt, locale) : std::u16string();
 }
 

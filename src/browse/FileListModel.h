@@ -26,7 +26,7 @@ bool PassesFilter(std::u16string_view findText, std::u16string_view name, bool i
 // marks of a customised one (read-only or system) the plain folder's. The key of that shared
 // icon (the upper-cased extension, "." without one, "\\" for a plain folder), or empty when
 // the item's own icon is needed.
-std::u16string SharedIconKey(const TplFileDataListItem& record);
+std::u16string SharedIconKey(const FileRecord& record);
 
 class FileListModel {
  public:
@@ -36,7 +36,7 @@ class FileListModel {
   FileListModel& operator=(const FileListModel&) = delete;
 
   // The records the rows show, in row order.
-  TplFileDataList FileDataList;
+  FileRecordList FileDataList;
 
   std::u16string FindText;  // empty: no filter
   bool DisplayExt = true;
@@ -62,7 +62,7 @@ class FileListModel {
 
   int Count() const { return FileDataList.Count(); }
   // The record of row, or null for a row beyond the records.
-  TplFileDataListItem* Record(int row) const { return row >= 0 && row < Count() ? FileDataList.Get(row) : nullptr; }
+  FileRecord* Record(int row) const { return row >= 0 && row < Count() ? FileDataList.Get(row) : nullptr; }
   // What row shows in column; empty for a row beyond the records or a column outside the table.
   std::u16string CellText(int row, int column, const LocaleData& locale) const;
   // The row of the first record named name exactly; -1 when none is.

@@ -55,8 +55,8 @@ RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& me
   RecordMetadata out;
   try {
     std::unique_ptr<MetadataReader> reader = metadata.CreateReader();
-    out.IsExifExist = reader->LoadFromGraphic(path);
-    if (out.IsExifExist) {
+    out.HasMetadata = reader->LoadFromGraphic(path);
+    if (out.HasMetadata) {
       out.ExifDateTime = reader->DateTime();
       out.ExifDateTimeOriginal = reader->DateTimeOriginal();
       out.ExifDateTimeDigitized = reader->DateTimeDigitized();
@@ -72,8 +72,8 @@ RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& me
   return out;
 }
 
-void ApplyRecordMetadata(TplFileDataListItem& record, RecordMetadata metadata) {
-  record.IsExifExist = metadata.IsExifExist;
+void ApplyRecordMetadata(FileRecord& record, RecordMetadata metadata) {
+  record.HasMetadata = metadata.HasMetadata;
   record.ExifDateTime = metadata.ExifDateTime;
   record.ExifDateTimeOriginal = metadata.ExifDateTimeOriginal;
   record.ExifDateTimeDigitized = metadata.ExifDateTimeDigitized;
@@ -82,9 +82,9 @@ void ApplyRecordMetadata(TplFileDataListItem& record, RecordMetadata metadata) {
   record.MetadataPending = false;
 }
 
-std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
+std::unique_ptr<FileRecord> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
                                                      MetadataSource* metadata, LocalTimeConversion toLocal) {
-  auto record = std::make_unique<TplFileDataListItem>();
+  auto record = std::make_unique<FileRecord>();
   record->IconIndex = -1;
   TDateTime value;
   record->CreateDate = toLocal(entry.creationTime, value) ? value : 0;
@@ -101,19 +101,19 @@ std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry,
   return record;
 }
 
-TplFileDataListItem* AddFileRecord(TplFileDataList& list, const DirectoryEntry& entry, const std::u16string& folder,
+FileRecord* AddFileRecord(FileRecordList& list, const DirectoryEntry& entry, const std::u16string& folder,
                                    MetadataSource& metadata, LocalTimeConversion toLocal) {
-  std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(entry, folder, metadata, toLocal);
-  TplFileDataListItem* raw = record.get();
+  std::unique_ptr<FileRecord> record = MakeFileRecord(entry, folder, metadata, toLocal);
+  FileRecord* raw = record.get();
   list.Add(std::move(record));
   return raw;
 }
 
-std::unique_ptr<TExifFilesToListItem> MakeRenameItem(const TplFileDataListItem& record, const std::u16string& folder) {
-  auto item = std::make_unique<TExifFilesToListItem>();
+std::unique_ptr<SourceRecord> MakeRenameItem(const FileRecord& record, const std::u16string& folder) {
+  auto item = std::make_unique<SourceRecord>();
   item->Name = record.Name;
-  item->ExpandFolder = folder;
-  item->IsExifExist = record.IsExifExist;
+  item->Folder = folder;
+  item->HasMetadata = record.HasMetadata;
   item->ExifDateTime = record.ExifDateTime;
   item->ExifDateTimeOriginal = record.ExifDateTimeOriginal;
   item->ExifDateTimeDigitized = record.ExifDateTimeDigitized;
@@ -128,7 +128,7 @@ int32_t CompareRecordKeys(bool folder1, std::u16string_view key1, bool folder2, 
   return CompareTextAscii(key1, key2) * direction;
 }
 
-int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2, const FileSortState& sort) {
+int32_t CompareFileData(const FileRecord* item1, const FileRecord* item2, const FileSortState& sort) {
   std::u16string scratch1, scratch2;
   return CompareRecordKeys(item1->IsFolder(), ColumnSortKey(*item1, sort.SortColumn, scratch1), item2->IsFolder(),
                            ColumnSortKey(*item2, sort.SortColumn, scratch2), sort.Direction());
@@ -143,7 +143,7 @@ namespace {
 struct KeyedRecord {
   std::u16string_view key;
   bool folder;
-  std::unique_ptr<TplFileDataListItem> item;
+  std::unique_ptr<FileRecord> item;
 };
 
 std::vector<KeyedRecord> KeyRecords(RecordBatch& items, int32_t column, std::deque<std::u16string>& built) {
@@ -165,7 +165,7 @@ std::vector<KeyedRecord> KeyRecords(RecordBatch& items, int32_t column, std::deq
 
 }  // namespace
 
-void SortFileDataList(TplFileDataList& list, const FileSortState& sort) {
+void SortFileDataList(FileRecordList& list, const FileSortState& sort) {
   SortRecords(list.Items(), sort);
 }
 
@@ -174,7 +174,7 @@ namespace {
 // Compares records by a column whose key the records hold: nothing is built or copied.
 struct StoredKeyLess {
   int32_t column, direction;
-  bool operator()(const std::unique_ptr<TplFileDataListItem>& a, const std::unique_ptr<TplFileDataListItem>& b) const {
+  bool operator()(const std::unique_ptr<FileRecord>& a, const std::unique_ptr<FileRecord>& b) const {
     std::u16string unused;
     return CompareRecordKeys(a->IsFolder(), ColumnSortKey(*a, column, unused), b->IsFolder(),
                              ColumnSortKey(*b, column, unused), direction) < 0;

@@ -82,9 +82,9 @@ class OwningRecordList {
   std::vector<std::unique_ptr<Item>> items_;
 };
 
-class TplFileDataList : public OwningRecordList<TplFileDataListItem> {};
+class FileRecordList : public OwningRecordList<FileRecord> {};
 // Records on their way into a list (from a listing on a worker).
-using RecordBatch = std::vector<std::unique_ptr<TplFileDataListItem>>;
+using RecordBatch = std::vector<std::unique_ptr<FileRecord>>;
 
 // One photo's metadata, read through a small seam so that tests feed values without
 // photos. A reader lives only while one file is read.
@@ -111,7 +111,7 @@ MetadataSource& ExifMetadataSource();
 
 // What a record takes from a file's metadata.
 struct RecordMetadata {
-  bool IsExifExist = false;
+  bool HasMetadata = false;
   TDateTime ExifDateTime = 0;
   TDateTime ExifDateTimeOriginal = 0;  // the shot date after the fallback chain
   TDateTime ExifDateTimeDigitized = 0;
@@ -122,7 +122,7 @@ struct RecordMetadata {
 // then has no metadata. Safe on any thread when the source's readers are.
 RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& metadata);
 // Puts the metadata into the record, which is then no longer pending.
-void ApplyRecordMetadata(TplFileDataListItem& record, RecordMetadata metadata);
+void ApplyRecordMetadata(FileRecord& record, RecordMetadata metadata);
 
 using LocalTimeConversion = bool (*)(uint64_t fileTime, TDateTime& local);
 
@@ -133,31 +133,31 @@ int32_t SizeInKiB(uint64_t bytes);
 // local time, size, attributes, and the metadata when the file is a photo. Every failure
 // of the metadata load is swallowed: the record then has no metadata. Without a source the
 // metadata is left to read later (a file's record is then pending).
-std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
+std::unique_ptr<FileRecord> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
                                                      MetadataSource* metadata,
                                                      LocalTimeConversion toLocal = FileTimeToLocalDateTime);
-inline std::unique_ptr<TplFileDataListItem> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
+inline std::unique_ptr<FileRecord> MakeFileRecord(const DirectoryEntry& entry, const std::u16string& folder,
                                                             MetadataSource& metadata = ExifMetadataSource(),
                                                             LocalTimeConversion toLocal = FileTimeToLocalDateTime) {
   return MakeFileRecord(entry, folder, &metadata, toLocal);
 }
 // MakeFileRecord, appended to list.
-TplFileDataListItem* AddFileRecord(TplFileDataList& list, const DirectoryEntry& entry, const std::u16string& folder,
+FileRecord* AddFileRecord(FileRecordList& list, const DirectoryEntry& entry, const std::u16string& folder,
                                    MetadataSource& metadata = ExifMetadataSource(),
                                    LocalTimeConversion toLocal = FileTimeToLocalDateTime);
 
 // The rename item for a record listed in folder: the name, the folder and the metadata.
-std::unique_ptr<TExifFilesToListItem> MakeRenameItem(const TplFileDataListItem& record, const std::u16string& folder);
+std::unique_ptr<SourceRecord> MakeRenameItem(const FileRecord& record, const std::u16string& folder);
 
 // The one order of records: folders before files (after them when direction is -1), then
 // the sort keys by CompareTextAscii times direction. Negative puts the first record first.
 int32_t CompareRecordKeys(bool folder1, std::u16string_view key1, bool folder2, std::u16string_view key2,
                           int32_t direction);
 // Orders two records by the sort state: negative puts item1 first.
-int32_t CompareFileData(const TplFileDataListItem* item1, const TplFileDataListItem* item2, const FileSortState& sort);
+int32_t CompareFileData(const FileRecord* item1, const FileRecord* item2, const FileSortState& sort);
 // Sorts the records with CompareFileData; records with equal keys keep their order, so a
 // refresh or a re-sort does not make tied rows (undated files, burst shots) change places.
-void SortFileDataList(TplFileDataList& list, const FileSortState& sort);
+void SortFileDataList(FileRecordList& list, const FileSortState& sort);
 // The same order for records not in a list yet.
 void SortRecords(RecordBatch& items, const FileSortState& sort);
 // Merges run into items, both in the order of sort: the result is what a stable sort of items

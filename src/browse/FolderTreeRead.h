@@ -21,7 +21,7 @@ class FolderTreeRead {
  public:
   struct File {
     std::u16string folder;                         // ends with a separator
-    std::unique_ptr<TplFileDataListItem> record;   // null for a file of the folder named in known
+    std::unique_ptr<FileRecord> record;   // null for a file of the folder named in known
   };
   struct Progress {
     int done = 0;

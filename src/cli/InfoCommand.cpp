@@ -164,7 +164,7 @@ int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
   // One record, as the file list builds it for an entry of folder.
   auto readOne = [&](const std::u16string& path, const std::u16string& folder, DirectoryEntry entry) {
     entry.name = path.substr(folder.size());
-    std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(entry, folder, source);
+    std::unique_ptr<FileRecord> record = MakeFileRecord(entry, folder, source);
     const WatchedSource::Outcome& outcome = source.outcome();
     if (outcome.openFailed) {
       cannotRead(path, outcome.error);
@@ -172,7 +172,7 @@ int RunInfoCommand(const std::vector<std::u16string>& args, std::FILE* out, std:
     }
     InfoRow row;
     row.path = path;
-    if (record->IsExifExist) {
+    if (record->HasMetadata) {
       row.state = InfoExifState::Loaded;
       row.dateTime = record->ExifDateTime;
       row.original = outcome.original;

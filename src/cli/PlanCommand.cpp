@@ -152,7 +152,7 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
       return 2;
     }
     auto add = [&](const DirectoryEntry& fileEntry, const std::u16string& fileFolder) {
-      std::unique_ptr<TplFileDataListItem> record = MakeFileRecord(fileEntry, fileFolder, env.metadata);
+      std::unique_ptr<FileRecord> record = MakeFileRecord(fileEntry, fileFolder, env.metadata);
       // On Windows the log writes "\" whatever the path was typed with; natively the paths
       // stay as the system writes them.
       std::u16string shownFolder = fileFolder;

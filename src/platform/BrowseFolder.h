@@ -7,7 +7,7 @@
 
 namespace tess {
 
-enum class TplBFSpecialDir {
+enum class SpecialFolder {
   sfNone, sfDesktop, sfInternet, sfPrograms, sfControls, sfPrinters, sfPersonal, sfFavorites, sfStartup, sfRecent,
   sfSendTo, sfBitBucket, sfStartMenu, sfMyDocuments, sfMyMusic, sfMyVidio, sfDesktopDirectory, sfDrives, sfNetWork,
   sfNetHood, sfFonts, sfTemplates, sfCommon_StartMenu, sfCommon_Programs, sfCommon_Startup,
@@ -19,28 +19,28 @@ enum class TplBFSpecialDir {
   sfCommon_OEM_links, sfCdburn_Area, sfComputersNearme, sfProfiles,
 };
 // The shell's CSIDL number of a special folder (sfNone and sfDesktop: 0).
-int SpecialDirCsidl(TplBFSpecialDir dir);
+int SpecialDirCsidl(SpecialFolder dir);
 
-enum class TplBrowseOption {
+enum class BrowseOption {
   bifReturnOnlyFSDirs, bifDontGoBelowDomain, bifStatusText, bifReturnFSAncestors, bifEditBox, bifValidate,
   bifNewDialogStyle, bifUseNewUI, bifbrowseIncludeURLs, bifUAHint, bifNoNewFolderButton, bifNoTranslateTargets,
   bifBroowseForComputer, bifBrowseForPrinter, bifBrowseIncludeFiles, bifShareAble,
 };
 // A set of options, one bit per option.
-class TplBrowseOptions {
+class BrowseOptions {
  public:
-  TplBrowseOptions() = default;
-  TplBrowseOptions(std::initializer_list<TplBrowseOption> options) {
+  BrowseOptions() = default;
+  BrowseOptions(std::initializer_list<BrowseOption> options) {
     for (auto o : options) Include(o);
   }
-  void Include(TplBrowseOption o) { bits_ |= 1u << static_cast<unsigned>(o); }
-  bool Has(TplBrowseOption o) const { return (bits_ >> static_cast<unsigned>(o)) & 1u; }
+  void Include(BrowseOption o) { bits_ |= 1u << static_cast<unsigned>(o); }
+  bool Has(BrowseOption o) const { return (bits_ >> static_cast<unsigned>(o)) & 1u; }
 
  private:
   uint32_t bits_ = 0;
 };
 // The OR of the BROWSEINFO flags of the options.
-uint32_t BrowseFlags(const TplBrowseOptions& options);
+uint32_t BrowseFlags(const BrowseOptions& options);
 
 inline constexpr int kBrowseMinWidth = 390;
 inline constexpr int kBrowseMinHeight = 400;

@@ -11,15 +11,15 @@
 namespace tess {
 
 // The small members sit side by side: a folder of 20,000 photos holds 20,000 records.
-struct TplFileDataListItem {
-  virtual ~TplFileDataListItem() = default;
+struct FileRecord {
+  virtual ~FileRecord() = default;
   std::u16string Name;
   int32_t Size = 0;  // -1 for a folder, else KiB rounded up
   int32_t IconIndex = 0;
   TDateTime CreateDate = 0;
   TDateTime ModifyDate = 0;
   uint32_t Attrib = 0;
-  bool IsExifExist = false;
+  bool HasMetadata = false;
   // Listed, but the file's metadata not read yet (it is read off the window's thread).
   bool MetadataPending = false;
   TDateTime ExifDateTime = 0;
@@ -31,8 +31,8 @@ struct TplFileDataListItem {
   bool IsFolder() const { return (Attrib & FILE_ATTRIBUTE_DIRECTORY_) != 0; }
 };
 
-struct TExifFilesToListItem : TplFileDataListItem {
-  std::u16string ExpandFolder;  // the folder the file was listed in, ending with "\"
+struct SourceRecord : FileRecord {
+  std::u16string Folder;  // the folder the file was listed in, ending with "\"
 };
 
 }  // namespace tess

@@ -111,12 +111,12 @@ const ControlRect kRenameDesign[RenameControlCount] = {
     {8, 10, 28, 13},     // Label1 "動作:"
     {8, 41, 43, 13},     // Label2 "コピー先:"
     {8, 67, 50, 13},     // Label3 "ファイル名:"
-    {64, 8, 281, 21},    // ComboBox1
-    {64, 35, 250, 21},   // ComboBox2
+    {64, 8, 281, 21},    // ActionBox
+    {64, 35, 250, 21},   // FolderBox
     {320, 35, 25, 21},   // Button2
-    {64, 62, 250, 21},   // ComboBox3
+    {64, 62, 250, 21},   // NameBox
     {320, 62, 25, 21},   // Button3
-    {64, 89, 281, 103},  // Memo1
+    {64, 89, 281, 103},  // Log
     {190, 198, 75, 25},  // Exec1
     {271, 198, 75, 25},  // Close1
     {109, 198, 75, 25},  // Test1
@@ -124,9 +124,9 @@ const ControlRect kRenameDesign[RenameControlCount] = {
 };
 
 const ControlRect kListEditDesign[ListEditControlCount] = {
-    {0, 0, 505, 192},     // Memo1
-    {341, 198, 75, 25},   // OkButton1
-    {422, 198, 75, 25},   // CancelButton1
+    {0, 0, 505, 192},     // Log
+    {341, 198, 75, 25},   // OkButton
+    {422, 198, 75, 25},   // CancelButton
     {513, 0, kTokenTableWidth, 192},  // the token table
 };
 
@@ -142,29 +142,29 @@ std::vector<ControlRect> RenameFormLayout(int w, int h, int labelWidth, int labe
   // The labels as wide and high as their texts; the controls beside them start after the
   // widest, so that no label runs under its drop-down whatever the font.
   constexpr int kLabelGap = 6;
-  int controlsLeft = std::max(r[rcComboBox1].left, r[rcLabel1].left + labelWidth + kLabelGap);
-  for (RenameControl label : {rcLabel1, rcLabel2, rcLabel3}) {
+  int controlsLeft = std::max(r[rcActionBox].left, r[rcActionLabel].left + labelWidth + kLabelGap);
+  for (RenameControl label : {rcActionLabel, rcFolderLabel, rcNameLabel}) {
     if (labelWidth > 0) r[label].width = labelWidth;
     r[label].height = std::max(r[label].height, labelHeight);
   }
-  for (RenameControl control : {rcComboBox1, rcComboBox2, rcComboBox3, rcMemo1}) r[control].left = controlsLeft;
+  for (RenameControl control : {rcActionBox, rcFolderBox, rcNameBox, rcLog}) r[control].left = controlsLeft;
   // Right edges 16 pixels in from the client's (the ellipsis buttons 13), the buttons' row 8
   // above its bottom, the log down to the progress strip above that row.
-  r[rcComboBox1].width = NotNegative(w - r[rcComboBox1].left - 16);
-  r[rcComboBox2].width = NotNegative(w - r[rcComboBox2].left - r[rcButton2].width - 16);
-  r[rcComboBox3].width = NotNegative(w - r[rcComboBox3].left - r[rcButton3].width - 16);
-  r[rcButton2].left = w - r[rcButton2].width - 13;
-  r[rcButton3].left = w - r[rcButton3].width - 13;
-  r[rcClose1].top = h - r[rcClose1].height - 8;
-  r[rcClose1].left = w - r[rcClose1].width - 16;
-  r[rcMemo1].width = NotNegative(w - r[rcMemo1].left - 16);
-  r[rcMemo1].height = NotNegative(r[rcClose1].top - kRenameProgressStrip - r[rcMemo1].top);
-  r[rcExec1].top = r[rcClose1].top;
-  r[rcExec1].left = w - r[rcExec1].width - r[rcClose1].width - 24;
-  r[rcTest1].top = r[rcClose1].top;
-  r[rcTest1].left = w - r[rcExec1].width - r[rcClose1].width - r[rcTest1].width - 32;
-  r[rcUndo1].top = r[rcClose1].top;
-  r[rcUndo1].left = r[rcTest1].left - r[rcUndo1].width - (r[rcExec1].left - r[rcTest1].left - r[rcTest1].width);
+  r[rcActionBox].width = NotNegative(w - r[rcActionBox].left - 16);
+  r[rcFolderBox].width = NotNegative(w - r[rcFolderBox].left - r[rcEditFoldersButton].width - 16);
+  r[rcNameBox].width = NotNegative(w - r[rcNameBox].left - r[rcEditNamesButton].width - 16);
+  r[rcEditFoldersButton].left = w - r[rcEditFoldersButton].width - 13;
+  r[rcEditNamesButton].left = w - r[rcEditNamesButton].width - 13;
+  r[rcCloseButton].top = h - r[rcCloseButton].height - 8;
+  r[rcCloseButton].left = w - r[rcCloseButton].width - 16;
+  r[rcLog].width = NotNegative(w - r[rcLog].left - 16);
+  r[rcLog].height = NotNegative(r[rcCloseButton].top - kRenameProgressStrip - r[rcLog].top);
+  r[rcRunButton].top = r[rcCloseButton].top;
+  r[rcRunButton].left = w - r[rcRunButton].width - r[rcCloseButton].width - 24;
+  r[rcTestButton].top = r[rcCloseButton].top;
+  r[rcTestButton].left = w - r[rcRunButton].width - r[rcCloseButton].width - r[rcTestButton].width - 32;
+  r[rcUndoButton].top = r[rcCloseButton].top;
+  r[rcUndoButton].left = r[rcTestButton].left - r[rcUndoButton].width - (r[rcRunButton].left - r[rcTestButton].left - r[rcTestButton].width);
   return r;
 }
 
@@ -173,13 +173,13 @@ std::vector<ControlRect> ListEditFormLayout(int cw, int ch) {
   // The token table beside the text area takes its width, or half of a narrow window.
   constexpr int kGap = 8;
   int tableWidth = std::min(kTokenTableWidth, NotNegative(cw - kGap) / 2);
-  r[lcMemo1].width = NotNegative(cw - tableWidth - kGap);
-  r[lcMemo1].height = NotNegative(ch - r[lcOkButton1].height - 20);
-  r[lcTokenTable] = ControlRect{cw - tableWidth, 0, tableWidth, r[lcMemo1].height};
-  r[lcCancelButton1].top = ch - r[lcCancelButton1].height - 8;
-  r[lcCancelButton1].left = cw - r[lcCancelButton1].width - 8;
-  r[lcOkButton1].top = r[lcCancelButton1].top;
-  r[lcOkButton1].left = r[lcCancelButton1].left - r[lcOkButton1].width - 8;
+  r[lcListText].width = NotNegative(cw - tableWidth - kGap);
+  r[lcListText].height = NotNegative(ch - r[lcOkButton].height - 20);
+  r[lcTokenTable] = ControlRect{cw - tableWidth, 0, tableWidth, r[lcListText].height};
+  r[lcCancelButton].top = ch - r[lcCancelButton].height - 8;
+  r[lcCancelButton].left = cw - r[lcCancelButton].width - 8;
+  r[lcOkButton].top = r[lcCancelButton].top;
+  r[lcOkButton].left = r[lcCancelButton].left - r[lcOkButton].width - 8;
   return r;
 }
 

@@ -90,8 +90,8 @@ struct ControlRect {
 
 // The rename dialog's controls in the order of their design table.
 enum RenameControl : int {
-  rcLabel1, rcLabel2, rcLabel3, rcComboBox1, rcComboBox2, rcButton2, rcComboBox3, rcButton3, rcMemo1, rcExec1,
-  rcClose1, rcTest1, rcUndo1, RenameControlCount
+  rcActionLabel, rcFolderLabel, rcNameLabel, rcActionBox, rcFolderBox, rcEditFoldersButton, rcNameBox, rcEditNamesButton, rcLog, rcRunButton,
+  rcCloseButton, rcTestButton, rcUndoButton, RenameControlCount
 };
 inline constexpr int kRenameFormClientWidth = 505;
 inline constexpr int kRenameFormClientHeight = 231;
@@ -105,7 +105,7 @@ const ControlRect& RenameDesignRect(RenameControl control);
 // widest label text; sizes never negative.
 std::vector<ControlRect> RenameFormLayout(int clientWidth, int clientHeight, int labelWidth = 0, int labelHeight = 0);
 
-enum ListEditControl : int { lcMemo1, lcOkButton1, lcCancelButton1, lcTokenTable, ListEditControlCount };
+enum ListEditControl : int { lcListText, lcOkButton, lcCancelButton, lcTokenTable, ListEditControlCount };
 // The token table right of the text area, which keeps its designed 505 pixels.
 inline constexpr int kTokenTableWidth = 460;
 inline constexpr int kListEditFormClientWidth = 505 + 8 + kTokenTableWidth;

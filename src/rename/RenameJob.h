@@ -20,7 +20,7 @@ enum class RenameMode {
 
 struct RenamePhoto {
   std::u16string source;        // the path the file is copied or moved from
-  TExifFilesToListItem record;  // its name, the folder it was listed in, its metadata
+  SourceRecord record;  // its name, the folder it was listed in, its metadata
 };
 
 struct RenameJob {

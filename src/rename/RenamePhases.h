@@ -18,7 +18,7 @@ struct BatchFile {
   std::u16string suffix;  // what follows the stem in the destination: ".JPG", ".CR3.xmp"
   int listIndex = -1;     // the photo's place in the job; -1 for a sidecar
   TDateTime shot = 0;
-  const TExifFilesToListItem* entry = nullptr;  // a photo's entry
+  const SourceRecord* entry = nullptr;  // a photo's entry
   int sequence = 0;                             // a photo's sequence number
 };
 

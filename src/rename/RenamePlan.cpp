@@ -17,7 +17,7 @@ namespace {
 // edits and low-resolution video.
 constexpr const char16_t* kSidecarExtensions[] = {u"xmp", u"thm", u"wav", u"aae", u"lrv"};
 
-bool HasShotDate(const TExifFilesToListItem& entry) {
+bool HasShotDate(const SourceRecord& entry) {
   DateTimeParts parts;
   return entry.ExifDateTimeOriginal != 0 && DecodeDateTime(entry.ExifDateTimeOriginal, parts);
 }
@@ -52,9 +52,9 @@ void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16st
   std::unordered_map<std::u16string, size_t> groupOf;  // by the key of source folder and stem
   int sequence = 0;
   for (size_t i = 0; i < job.photos.size(); ++i) {
-    const TExifFilesToListItem* entry = &job.photos[i].record;
+    const SourceRecord* entry = &job.photos[i].record;
     const std::u16string& source = job.photos[i].source;
-    if (!entry->IsExifExist) {
+    if (!entry->HasMetadata) {
       withoutMetadata.insert(FileSystemPathKey(source));
       plan.unfit.push_back(i);
       ++plan.withoutMetadata;
@@ -67,7 +67,7 @@ void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16st
     }
     ++sequence;
     const std::u16string sourceStem = NameWithoutExtension(entry->Name);
-    const std::u16string groupKey = FileSystemPathKey(entry->ExpandFolder) + u'\\' + CaseFold(sourceStem);
+    const std::u16string groupKey = FileSystemPathKey(entry->Folder) + u'\\' + CaseFold(sourceStem);
     BatchFile file{source, FileSystemPathKey(source), NameExtension(entry->Name), static_cast<int>(i),
                    entry->ExifDateTimeOriginal, entry, sequence};
     auto found = groupOf.find(groupKey);
@@ -77,7 +77,7 @@ void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16st
     }
     NameGroup group;
     group.firstListed = static_cast<int>(i);
-    group.sourceFolder = entry->ExpandFolder;
+    group.sourceFolder = entry->Folder;
     groupOf.emplace(groupKey, plan.groups.size());
     group.files.push_back(std::move(file));
     plan.groups.push_back(std::move(group));
@@ -95,7 +95,7 @@ void NameGroupByTemplates(const RenameJob& job, NameGroup& group) {
   std::stable_sort(group.files.begin(), group.files.end(), ShotOrder);
   group.photoCount = group.files.size();
   const BatchFile& first = group.files.front();
-  const TExifFilesToListItem& entry = *first.entry;
+  const SourceRecord& entry = *first.entry;
   group.folder = DestinationFolder(job.folderTemplate, entry, first.sequence);
   std::u16string stem;
   if (IsTemplateMarker(job.nameTemplate, MarkerKind::KeepName)) {

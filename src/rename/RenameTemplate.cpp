@@ -94,7 +94,7 @@ bool EndsUnknownToken(char16_t c) {
 // What one expansion reads from its entry, decoded once.
 class EntryValues {
  public:
-  EntryValues(const TExifFilesToListItem& entry, int sequence) : entry_(entry), sequence_(sequence) {
+  EntryValues(const SourceRecord& entry, int sequence) : entry_(entry), sequence_(sequence) {
     // A value with no calendar date (MissingDate) leaves every field 0.
     hasDate_ = DecodeDateTime(entry.ExifDateTimeOriginal, date_);
   }
@@ -154,7 +154,7 @@ class EntryValues {
     }
   }
 
-  const TExifFilesToListItem& entry_;
+  const SourceRecord& entry_;
   int sequence_;
   DateTimeParts date_;
   bool hasDate_ = false;
@@ -191,7 +191,7 @@ std::vector<std::u16string> UnknownTemplateTokens(const std::u16string& template
   return unknown;
 }
 
-std::vector<TemplateTokenHelp> TemplateTokenTable(const TExifFilesToListItem* example) {
+std::vector<TemplateTokenHelp> TemplateTokenTable(const SourceRecord* example) {
   std::vector<TemplateTokenHelp> rows;
   for (const ValueMeaning& m : kMeanings) {
     TemplateTokenHelp row;
@@ -211,7 +211,7 @@ std::vector<TemplateTokenHelp> TemplateTokenTable(const TExifFilesToListItem* ex
   }
   std::u16string folderName, fileName;
   if (example) {
-    std::u16string_view folder = example->ExpandFolder;
+    std::u16string_view folder = example->Folder;
     while (!folder.empty() && (folder.back() == u'\\' || folder.back() == u'/')) folder.remove_suffix(1);
     size_t cut = folder.find_last_of(u"\\/");
     folderName = cut == std::u16string_view::npos ? folder : folder.substr(cut + 1);
@@ -237,7 +237,7 @@ std::u16string NameExtension(const std::u16string& name) {
 namespace {
 
 std::u16string Expand(const std::u16string& templateText, const std::u16string& prefix,
-                      const TExifFilesToListItem& entry, int sequence, bool forName) {
+                      const SourceRecord& entry, int sequence, bool forName) {
   EntryValues values(entry, sequence);
   std::u16string result = prefix;
   std::u16string_view rest = templateText;
@@ -269,11 +269,11 @@ bool IsForbiddenNameCharacter(char16_t c) {
 }
 
 std::u16string ExpandRenameTemplate(const std::u16string& templateText, const std::u16string& prefix,
-                                    const TExifFilesToListItem& entry, int sequence) {
+                                    const SourceRecord& entry, int sequence) {
   return Expand(templateText, prefix, entry, sequence, false);
 }
 
-std::u16string ExpandRenameTemplateForName(const std::u16string& templateText, const TExifFilesToListItem& entry,
+std::u16string ExpandRenameTemplateForName(const std::u16string& templateText, const SourceRecord& entry,
                                            int sequence) {
   return Expand(templateText, u"", entry, sequence, true);
 }

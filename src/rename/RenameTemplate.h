@@ -27,11 +27,11 @@ bool IsTemplateMarker(const std::u16string& templateText, MarkerKind kind);
 // prefix followed by the expansion of templateText for entry. Values are inserted as they
 // are and never scanned again; an "@" that starts no token is dropped.
 std::u16string ExpandRenameTemplate(const std::u16string& templateText, const std::u16string& prefix,
-                                    const TExifFilesToListItem& entry, int sequence);
+                                    const SourceRecord& entry, int sequence);
 // The same with every value made fit for one name on disk: each character Windows forbids
 // in a name (\ / : * ? " < > | and control characters) becomes "_", so that a camera text
 // can neither fail a copy nor open a folder or climb out of one.
-std::u16string ExpandRenameTemplateForName(const std::u16string& templateText, const TExifFilesToListItem& entry,
+std::u16string ExpandRenameTemplateForName(const std::u16string& templateText, const SourceRecord& entry,
                                            int sequence);
 
 // True when the template holds a token of the shooting date or time (year, era, month,
@@ -55,7 +55,7 @@ struct TemplateTokenHelp {
 };
 // Every token, in the order of the language's table, the two whole-template markers last.
 // example may be null.
-std::vector<TemplateTokenHelp> TemplateTokenTable(const TExifFilesToListItem* example);
+std::vector<TemplateTokenHelp> TemplateTokenTable(const SourceRecord* example);
 
 // Everything of a file name before its last "."; the whole name when it has no ".".
 std::u16string NameWithoutExtension(const std::u16string& name);

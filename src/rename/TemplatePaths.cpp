@@ -69,7 +69,7 @@ DestinationPath SplitFolder(const std::u16string& folder) {
 // trailing dots and blanks, is dropped when nothing is left and mended when it names a
 // device. The last level of a name template is returned rather than added.
 std::u16string AddTemplateLevels(DestinationPath& path, const std::u16string& templateText,
-                                 const TExifFilesToListItem& entry, int sequence, bool lastIsName) {
+                                 const SourceRecord& entry, int sequence, bool lastIsName) {
   std::vector<std::u16string> parts;
   size_t i = 0;
   while (true) {
@@ -101,9 +101,9 @@ std::u16string AddTemplateLevels(DestinationPath& path, const std::u16string& te
 }
 
 // The destination folder of a photo by the folder template.
-DestinationPath DestinationFolder(const std::u16string& folderTemplate, const TExifFilesToListItem& entry,
+DestinationPath DestinationFolder(const std::u16string& folderTemplate, const SourceRecord& entry,
                                   int sequence) {
-  const std::u16string& source = entry.ExpandFolder;
+  const std::u16string& source = entry.Folder;
   if (IsTemplateMarker(folderTemplate, MarkerKind::KeepFolder)) return SplitFolder(source);
   DestinationPath path;
   std::u16string rest = folderTemplate;

@@ -49,12 +49,12 @@ DestinationPath SplitFolder(const std::u16string& folder);
 // What a line of a template becomes below `path`; the last level of a name template is
 // returned rather than added.
 std::u16string AddTemplateLevels(DestinationPath& path, const std::u16string& templateText,
-                                 const TExifFilesToListItem& entry, int sequence, bool lastIsName);
+                                 const SourceRecord& entry, int sequence, bool lastIsName);
 // The destination folder of a photo by the folder template: below the photo's folder, or
 // where the template says: "C:\..." and "\\server\share\..." as written, "\..." on the
 // photo's drive (natively, where the photo has none, from the root), and natively
 // "/..." from the root.
-DestinationPath DestinationFolder(const std::u16string& folderTemplate, const TExifFilesToListItem& entry,
+DestinationPath DestinationFolder(const std::u16string& folderTemplate, const SourceRecord& entry,
                                   int sequence);
 
 }  // namespace tess

@@ -22,8 +22,8 @@ inline void Pump() {
 
 // Handles messages until the file list shows its folder's rows with every photo's metadata
 // (the listing and the reads run on workers and post their results), for a bounded time.
-template <class FileList>
-inline bool FinishReads(FileList& list) {
+template <class List>
+inline bool FinishReads(List& list) {
   for (int i = 0; i < 2000; ++i) {
     Pump();
     if (!list.ListingPending() && !list.ReadsRunning()) return true;
@@ -34,8 +34,8 @@ inline bool FinishReads(FileList& list) {
 
 // Handles messages until the folder tree has applied every folder read it asked for (its
 // reads run on a worker and post their replies), for a bounded time.
-template <class FolderTree>
-inline bool FinishTreeReads(FolderTree& tree) {
+template <class Tree>
+inline bool FinishTreeReads(Tree& tree) {
   for (int i = 0; i < 2000; ++i) {
     Pump();
     if (!tree.ReadsRunning()) return true;

@@ -48,7 +48,7 @@ class AddressBarTest : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(fs::path(std::wstring(W(folder_))), ec);
   }
-  TTessarineMain& OpenAt(const std::u16string& folder) {
+  MainWindow& OpenAt(const std::u16string& folder) {
     {
       auto key = store_->Open(kProductKey, true);
       EXPECT_TRUE(key && WriteString(*key, u"SelectFolder", folder));
@@ -57,15 +57,15 @@ class AddressBarTest : public ::testing::Test {
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
-    window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
     window_->Show(SW_SHOWNORMAL);
     Settle();
     return *window_;
   }
   void Settle() {
     for (int i = 0; i < 3; ++i) {
-      EXPECT_TRUE(tess::testing::FinishTreeReads(window_->plFolderTree1()));
-      EXPECT_TRUE(tess::testing::FinishReads(window_->plFileList1()));
+      EXPECT_TRUE(tess::testing::FinishTreeReads(window_->FolderTree()));
+      EXPECT_TRUE(tess::testing::FinishReads(window_->FileList()));
     }
   }
   // Handles messages until done() holds, for a bounded time (change notifications come from
@@ -79,7 +79,7 @@ class AddressBarTest : public ::testing::Test {
     return false;
   }
   HWND Edit() { return window_->Address().Handle(); }
-  HWND List() { return window_->plFileList1().Handle(); }
+  HWND List() { return window_->FileList().Handle(); }
   void Key(HWND to, WPARAM key) { SendMessageW(to, WM_KEYDOWN, key, 0); }
   void Type(const std::u16string& text) {
     for (char16_t c : text) SendMessageW(Edit(), WM_CHAR, c, 0);
@@ -112,7 +112,7 @@ class AddressBarTest : public ::testing::Test {
     return false;
   }
   HTREEITEM Child(HTREEITEM node, const std::u16string& name) {
-    TplFolderTree& tree = window_->plFolderTree1();
+    FolderTreeView& tree = window_->FolderTree();
     for (HTREEITEM c : tree.Children(node))
       if (SameTextAscii(tree.NodeText(c), name)) return c;
     return nullptr;
@@ -122,7 +122,7 @@ class AddressBarTest : public ::testing::Test {
   std::u16string root_;
   std::unique_ptr<SettingsStore> store_;
   std::u16string folder_;
-  std::unique_ptr<TTessarineMain> window_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace
@@ -132,15 +132,15 @@ TEST_F(AddressBarTest, APastedOrTypedPathGoesThereAndAMissingOneStaysForCorrecti
   fx::WriteFile(folder_ + u"DCIM\\100CANON\\IMG_0001.JPG", fx::PhotoJpeg({}));
   fx::WriteFile(folder_ + u"IMG_0002.JPG", fx::PhotoJpeg({}));
   fx::WriteFile(folder_ + u"IMG_0003.JPG", fx::PhotoJpeg({}));
-  TTessarineMain& w = OpenAt(folder_);
+  MainWindow& w = OpenAt(folder_);
   EXPECT_EQ(w.Address().Text(), ExcludeTrailingBackslash(folder_)) << "the shown folder, as Explorer shows it";
 
   // Alt+D from the list, as in Explorer, and F4 from the tree.
   SetFocus(List());
   SendMessageW(List(), WM_SYSKEYDOWN, 'D', 1 << 29);
   EXPECT_EQ(GetFocus(), Edit());
-  SetFocus(w.plFolderTree1().Handle());
-  Key(w.plFolderTree1().Handle(), VK_F4);
+  SetFocus(w.FolderTree().Handle());
+  Key(w.FolderTree().Handle(), VK_F4);
   EXPECT_EQ(GetFocus(), Edit());
 
   // A path copied from another program, quoted, with a blank after it: pasted over the
@@ -149,8 +149,8 @@ TEST_F(AddressBarTest, APastedOrTypedPathGoesThereAndAMissingOneStaysForCorrecti
   Paste(u"\"" + folder_ + u"DCIM\\100CANON\" ");
   Key(Edit(), VK_RETURN);
   Settle();
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"DCIM\\100CANON\\");
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_ + u"DCIM\\100CANON\\") << "the tree follows";
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_ + u"DCIM\\100CANON\\");
+  EXPECT_EQ(w.FolderTree().SelectFolder(), folder_ + u"DCIM\\100CANON\\") << "the tree follows";
   EXPECT_EQ(Names(), std::vector<std::u16string>{u"IMG_0001.JPG"});
   EXPECT_EQ(w.Address().Text(), folder_ + u"DCIM\\100CANON");
   EXPECT_EQ(GetFocus(), List());
@@ -160,9 +160,9 @@ TEST_F(AddressBarTest, APastedOrTypedPathGoesThereAndAMissingOneStaysForCorrecti
   Type(folder_ + u"IMG_0003.JPG");
   Key(Edit(), VK_RETURN);
   Settle();
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_);
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_);
   EXPECT_EQ(SelectedName(), u"IMG_0003.JPG");
-  EXPECT_EQ(w.plFileList1().SelectedCount(), 1);
+  EXPECT_EQ(w.FileList().SelectedCount(), 1);
   EXPECT_EQ(w.Address().Text(), ExcludeTrailingBackslash(folder_));
 
   // A relative path goes from the shown folder.
@@ -170,7 +170,7 @@ TEST_F(AddressBarTest, APastedOrTypedPathGoesThereAndAMissingOneStaysForCorrecti
   Type(u"DCIM");
   Key(Edit(), VK_RETURN);
   Settle();
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"DCIM\\");
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_ + u"DCIM\\");
 
   // A path that does not exist: said in the status bar, left in the box, nothing moves.
   w.Address().Focus();
@@ -178,10 +178,10 @@ TEST_F(AddressBarTest, APastedOrTypedPathGoesThereAndAMissingOneStaysForCorrecti
   Type(missing);
   Key(Edit(), VK_RETURN);
   Settle();
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"DCIM\\");
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_ + u"DCIM\\");
   EXPECT_EQ(w.Address().Text(), missing);
   EXPECT_EQ(GetFocus(), Edit());
-  EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  " + std::u16string(texts::kStatusAddressMissingPrefix) + missing);
+  EXPECT_EQ(StatusText(w.StatusBar(), 1), u"  " + std::u16string(texts::kStatusAddressMissingPrefix) + missing);
   // Esc puts the shown folder back; Alt+D in the box selects it all again.
   Key(Edit(), VK_ESCAPE);
   EXPECT_EQ(w.Address().Text(), folder_ + u"DCIM");
@@ -195,19 +195,19 @@ TEST_F(AddressBarTest, APastedOrTypedPathGoesThereAndAMissingOneStaysForCorrecti
   Type(folder_ + u"DCIM");
   Key(Edit(), VK_RETURN);
   Settle();
-  EXPECT_EQ(StatusText(w.StatusBar1(), 1).find(texts::kStatusAddressMissingPrefix), std::u16string::npos);
+  EXPECT_EQ(StatusText(w.StatusBar(), 1).find(texts::kStatusAddressMissingPrefix), std::u16string::npos);
   // Up from the shown folder.
   w.Address().Focus();
   Type(u"..");
   Key(Edit(), VK_RETURN);
   Settle();
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_);
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_);
 }
 
 TEST_F(AddressBarTest, FoldersMadeByAnotherProgramShowWithoutARefreshAndOpen) {
   fs::create_directories(fs::path(std::wstring(W(folder_ + u"A"))));
-  TTessarineMain& w = OpenAt(folder_);
-  TplFolderTree& tree = w.plFolderTree1();
+  MainWindow& w = OpenAt(folder_);
+  FolderTreeView& tree = w.FolderTree();
   HTREEITEM shown = tree.Selected();
   ASSERT_TRUE(shown);
   ASSERT_EQ(tree.NodePath(shown), folder_);
@@ -229,7 +229,7 @@ TEST_F(AddressBarTest, FoldersMadeByAnotherProgramShowWithoutARefreshAndOpen) {
   tree.SetSelectFolder(folder_ + u"A2\\Sub\\");
   Settle();
   EXPECT_EQ(tree.SelectFolder(), folder_ + u"A2\\Sub\\");
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"A2\\Sub\\");
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_ + u"A2\\Sub\\");
 
   // Back in the shown folder: a folder made now appears in the list and opens on a
   // double-click.
@@ -243,25 +243,25 @@ TEST_F(AddressBarTest, FoldersMadeByAnotherProgramShowWithoutARefreshAndOpen) {
   for (int i = 0; i < ListView_GetItemCount(List()); ++i)
     if (RowText(List(), i, 0) == u"C") row = i;
   ASSERT_GE(row, 0);
-  w.plFileList1().ClearSelection();
-  w.plFileList1().SelectRow(row);
-  w.plFileList1().DblClick();
+  w.FileList().ClearSelection();
+  w.FileList().SelectRow(row);
+  w.FileList().DblClick();
   Settle();
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"C\\");
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_ + u"C\\");
   EXPECT_EQ(tree.SelectFolder(), folder_ + u"C\\");
 }
 
 TEST_F(AddressBarTest, RowsHoldTheirFontsWholeDescendersAndUnderscoresIncluded) {
   fx::WriteFile(folder_ + u"IMG_0001.JPG", fx::PhotoJpeg({}));
-  TTessarineMain& w = OpenAt(folder_);
+  MainWindow& w = OpenAt(folder_);
   ASSERT_EQ(ListView_GetItemCount(List()), 1);
   RECT row{};
   ASSERT_TRUE(ListView_GetItemRect(List(), 0, &row, LVIR_BOUNDS));
   const int listFont = FontCellHeight(List());
-  const int treeFont = FontCellHeight(w.plFolderTree1().Handle());
+  const int treeFont = FontCellHeight(w.FolderTree().Handle());
   ASSERT_GT(listFont, 0);
   // Two pixels of room above and below the font's whole cell at 96 DPI.
   EXPECT_GE(row.bottom - row.top, listFont + 4) << "font cell " << listFont;
-  EXPECT_GE(TreeView_GetItemHeight(w.plFolderTree1().Handle()), treeFont + 4) << "font cell " << treeFont;
+  EXPECT_GE(TreeView_GetItemHeight(w.FolderTree().Handle()), treeFont + 4) << "font cell " << treeFont;
   EXPECT_EQ(RowText(List(), 0, 0), u"IMG_0001.JPG");
 }

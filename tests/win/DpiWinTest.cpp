@@ -134,10 +134,10 @@ class DpiTest : public ::testing::Test {
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
-    main_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    main_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
     RenameFormOptions renameOptions;
     renameOptions.settingsRoot = root_;
-    rename_ = std::make_unique<TRenameForm>(GetModuleHandleW(nullptr), main_->Handle(), renameOptions);
+    rename_ = std::make_unique<RenameDialog>(GetModuleHandleW(nullptr), main_->Handle(), renameOptions);
     edit_ = std::make_unique<TListEditForm>(GetModuleHandleW(nullptr), rename_->Handle(), root_);
     edit_->SetRenameForm(rename_.get());
     rename_->SetListEditForm(edit_.get());
@@ -154,8 +154,8 @@ class DpiTest : public ::testing::Test {
 
   static inline int counter_ = 0;
   std::u16string root_;
-  std::unique_ptr<TTessarineMain> main_;
-  std::unique_ptr<TRenameForm> rename_;
+  std::unique_ptr<MainWindow> main_;
+  std::unique_ptr<RenameDialog> rename_;
   std::unique_ptr<TListEditForm> edit_;
 };
 
@@ -175,7 +175,7 @@ TEST_F(DpiTest, EverySizeScalesAndEveryTextFitsAtEachDpi) {
 
     // The main window: top bar, drop-down, tool buttons, splitter, status bar, fonts.
     HWND w = main_->Handle();
-    RECT combo = RectIn(w, main_->ComboBoxEx1());
+    RECT combo = RectIn(w, main_->DriveBox());
     EXPECT_EQ(combo.left, ScaleToDpi(8, dpi));
     EXPECT_EQ(combo.right - combo.left, ScaleToDpi(145, dpi));
     for (int b = 0; b < ToolButtonCount; ++b) {
@@ -186,28 +186,28 @@ TEST_F(DpiTest, EverySizeScalesAndEveryTextFitsAtEachDpi) {
       if (b > 0) EXPECT_GE(button.left, RectIn(w, main_->ToolButton(b - 1).Handle()).right) << b;
     }
     EXPECT_GE(RectIn(w, main_->ToolButton(0).Handle()).left, combo.right) << "the buttons start after the drop-down";
-    RECT tree = RectIn(w, main_->plFolderTree1().Handle()), list = RectIn(w, main_->plFileList1().Handle());
-    RECT status = RectIn(w, main_->StatusBar1());
+    RECT tree = RectIn(w, main_->FolderTree().Handle()), list = RectIn(w, main_->FileList().Handle());
+    RECT status = RectIn(w, main_->StatusBar());
     EXPECT_EQ(tree.top, ScaleToDpi(39, dpi));
     EXPECT_EQ(list.left - tree.right, ScaleToDpi(3, dpi)) << "the splitter";
     EXPECT_EQ(status.bottom - status.top, ScaleToDpi(23, dpi));
-    EXPECT_EQ(FontHeight(main_->ComboBoxEx1()), ScaleToDpi(12, dpi));
-    EXPECT_EQ(FontHeight(main_->plFileList1().Handle()), ScaleToDpi(12, dpi));
-    CheckHeadingsFit(main_->plFileList1().Handle(), dpi);
+    EXPECT_EQ(FontHeight(main_->DriveBox()), ScaleToDpi(12, dpi));
+    EXPECT_EQ(FontHeight(main_->FileList().Handle()), ScaleToDpi(12, dpi));
+    CheckHeadingsFit(main_->FileList().Handle(), dpi);
     CheckCaptionsFit(w, dpi);
     // The status panels hold their texts.
     RECT panel{};
-    SendMessageW(main_->StatusBar1(), SB_GETRECT, 0, reinterpret_cast<LPARAM>(&panel));
-    EXPECT_LE(TextExtent(main_->StatusBar1(), u"  1,234,567 個の項目").cx, panel.right - panel.left);
+    SendMessageW(main_->StatusBar(), SB_GETRECT, 0, reinterpret_cast<LPARAM>(&panel));
+    EXPECT_LE(TextExtent(main_->StatusBar(), u"  1,234,567 個の項目").cx, panel.right - panel.left);
 
     // The two dialogs.
-    EXPECT_EQ(FontHeight(rename_->Control(IdExec1)), ScaleToDpi(11, dpi));
+    EXPECT_EQ(FontHeight(rename_->Control(IdRunButton)), ScaleToDpi(11, dpi));
     CheckCaptionsFit(rename_->Handle(), dpi);
     CheckCaptionsFit(edit_->Handle(), dpi);
     CheckHeadingsFit(edit_->Control(IdTokenTable), dpi);
     RECT client{};
     GetClientRect(edit_->Handle(), &client);
-    RECT memo = RectIn(edit_->Handle(), edit_->Control(IdListMemo1));
+    RECT memo = RectIn(edit_->Handle(), edit_->Control(IdListText));
     RECT table = RectIn(edit_->Handle(), edit_->Control(IdTokenTable));
     EXPECT_LE(memo.right, table.left) << "the token table beside the text area";
     EXPECT_LE(table.right, client.right);
@@ -219,7 +219,7 @@ TEST_F(DpiTest, StoredSizesStayInDesignPixelsAtAnyDpi) {
   ChangeDpi(main_->Handle(), 96, 144);
   // A user's size at 150 %: 966 x 612 screen pixels, a 330-pixel tree, 270-pixel columns.
   SetWindowPos(main_->Handle(), nullptr, 0, 0, 966, 612, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  ListView_SetColumnWidth(main_->plFileList1().Handle(), 0, 270);
+  ListView_SetColumnWidth(main_->FileList().Handle(), 0, 270);
   SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
   Pump();
   EXPECT_EQ(Stored(kMainWindowKey, u"Width"), 644);
@@ -234,5 +234,5 @@ TEST_F(DpiTest, StoredSizesStayInDesignPixelsAtAnyDpi) {
   Open();
   ChangeDpi(main_->Handle(), 96, 192);
   EXPECT_EQ(main_->FolderTreeWidth(), 440);
-  EXPECT_EQ(ListView_GetColumnWidth(main_->plFileList1().Handle(), 0), 360);
+  EXPECT_EQ(ListView_GetColumnWidth(main_->FileList().Handle(), 0), 360);
 }

@@ -56,21 +56,21 @@ class DragDropTest : public ::testing::Test {
     std::filesystem::remove_all(std::filesystem::path(outside_), ec);
     OleUninitialize();
   }
-  TTessarineMain& Open() {
+  MainWindow& Open() {
     MainWindowOptions options;
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.reportError = [this](const std::u16string& text) { errors_.push_back(text); };
-    window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
     window_->Show(SW_SHOWNOACTIVATE);
     Pump();
     // The shown folder as the panes' root, as after the root-folder button.
-    window_->plFileList1().SetRootFolder(folder_);
+    window_->FileList().SetRootFolder(folder_);
     Pump();
-    EXPECT_EQ(window_->plFileList1().ExpandFolder(), folder_);
+    EXPECT_EQ(window_->FileList().ShownFolder(), folder_);
     return *window_;
   }
-  HWND List() { return window_->plFileList1().Handle(); }
+  HWND List() { return window_->FileList().Handle(); }
   std::vector<std::u16string> Rows() {
     std::vector<std::u16string> out;
     for (int i = 0; i < ListView_GetItemCount(List()); ++i) out.push_back(RowText(List(), i));
@@ -94,7 +94,7 @@ class DragDropTest : public ::testing::Test {
   static inline int counter_ = 0;
   std::u16string root_, folder_, outside_;
   std::vector<std::u16string> errors_;
-  std::unique_ptr<TTessarineMain> window_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace
@@ -146,7 +146,7 @@ TEST_F(DragDropTest, DragsOutOfTheListAndTheTreeOfferWhatIsSelected) {
   fx::WriteFile(folder_ + u"c.jpg", fx::Text("c"));
   CreateDirectoryW(W(folder_ + u"Sub"), nullptr);
   fx::WriteFile(folder_ + u"Sub\\d.jpg", fx::Text("d"));
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   std::vector<std::u16string> dragged;
   DWORD allowed = 0;
   bool right = true;
@@ -180,7 +180,7 @@ TEST_F(DragDropTest, DragsOutOfTheListAndTheTreeOfferWhatIsSelected) {
   EXPECT_EQ(dragged, (std::vector<std::u16string>{u"x"}));
 
   // The tree offers the grabbed folder's entries, with either button.
-  TplFolderTree& tree = w.plFolderTree1();
+  FolderTreeView& tree = w.FolderTree();
   HTREEITEM sub = tree.Children(tree.RootNode()).at(0);
   NMTREEVIEWW tv{};
   tv.hdr.hwndFrom = tree.Handle();
@@ -211,7 +211,7 @@ TEST_F(DragDropTest, FilesDroppedFromOutsideAreCopiedIntoTheShownFolderNeverRepl
   fx::WriteFile(outside_ + u"b.jpg", fx::Text("new b"));
   CreateDirectoryW(W(outside_ + u"Album"), nullptr);
   fx::WriteFile(outside_ + u"Album\\c.jpg", fx::Text("c"));
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   IDropTarget* target = w.DragDrop().ListDropTarget();
   EXPECT_EQ(DropOn(target, {outside_ + u"a.jpg", outside_ + u"b.jpg", outside_ + u"Album"}, 0,
                    DROPEFFECT_COPY | DROPEFFECT_MOVE),
@@ -245,7 +245,7 @@ TEST_F(DragDropTest, FilesDroppedFromOutsideAreCopiedIntoTheShownFolderNeverRepl
 TEST_F(DragDropTest, NamesTheSourceMapsAreTheNamesOfTheCopies) {
   fx::WriteFile(outside_ + u"a.jpg", fx::Text("a"));
   fx::WriteFile(outside_ + u"b.jpg", fx::Text("b"));
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   ComRef<IDataObject> data = MakeFileDataObject({outside_ + u"a.jpg", outside_ + u"b.jpg"});
   // A map shorter than the list: the second file keeps its own name.
   static const wchar_t map[] = L"コピー - a.jpg\0";
@@ -267,7 +267,7 @@ TEST_F(DragDropTest, NamesTheSourceMapsAreTheNamesOfTheCopies) {
 
 TEST_F(DragDropTest, LinkDropsMakeShortcutsNamedAfterTheFiles) {
   fx::WriteFile(outside_ + u"a.jpg", fx::Text("a"));
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   IDropTarget* target = w.DragDrop().ListDropTarget();
   EXPECT_EQ(DropOn(target, {outside_ + u"a.jpg"}, MK_ALT, DROPEFFECT_COPY | DROPEFFECT_LINK), DWORD(DROPEFFECT_LINK));
   EXPECT_EQ(DropOn(target, {outside_ + u"a.jpg"}, MK_CONTROL | MK_SHIFT, DROPEFFECT_COPY | DROPEFFECT_LINK),
@@ -283,8 +283,8 @@ TEST_F(DragDropTest, LinkDropsMakeShortcutsNamedAfterTheFiles) {
 TEST_F(DragDropTest, FilesDroppedOnATreeFolderGoThere) {
   CreateDirectoryW(W(folder_ + u"Sub"), nullptr);
   fx::WriteFile(outside_ + u"a.jpg", fx::Text("a"));
-  TTessarineMain& w = Open();
-  TplFolderTree& tree = w.plFolderTree1();
+  MainWindow& w = Open();
+  FolderTreeView& tree = w.FolderTree();
   HTREEITEM sub = tree.Children(tree.RootNode()).at(0);
   RECT rc{};
   ASSERT_TRUE(TreeView_GetItemRect(tree.Handle(), sub, &rc, TRUE));
@@ -306,7 +306,7 @@ TEST_F(DragDropTest, NewTextDocumentTakesTheNextNameAndOpensItsNameForEditing) {
   fx::WriteFile(folder_ + base + u".txt", fx::Text("1"));
   fx::WriteFile(folder_ + base + u" (2).txt", fx::Text("2"));
   fx::WriteFile(folder_ + u"zzz.jpg", fx::Text("z"));
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   w.CreateTextDocument();
   std::u16string name = base + u" (3).txt";
   ASSERT_TRUE(Exists(folder_ + name));
@@ -318,14 +318,14 @@ TEST_F(DragDropTest, NewTextDocumentTakesTheNextNameAndOpensItsNameForEditing) {
   wchar_t text[300] = {};
   GetWindowTextW(edit, text, 299);
   EXPECT_EQ(U16(text), name);
-  EXPECT_EQ(w.plFileList1().FileInfo() ? w.plFileList1().FileInfo()->Name : u"", name);
+  EXPECT_EQ(w.FileList().FileInfo() ? w.FileList().FileInfo()->Name : u"", name);
   ListView_CancelEditLabel(List());
 }
 
 TEST_F(DragDropTest, NewTextDocumentBlockedByAFolderOfItsNameEditsNothing) {
   CreateDirectoryW(W(folder_ + u"新しいテキスト ドキュメント.txt"), nullptr);
   fx::WriteFile(folder_ + u"zzz.jpg", fx::Text("z"));
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   w.CreateTextDocument();
   EXPECT_EQ(ListView_GetEditControl(List()), nullptr) << "no other file's name is offered for editing";
   EXPECT_FALSE(Exists(folder_ + u"新しいテキスト ドキュメント (2).txt")) << "a folder does not take the name";
@@ -334,10 +334,10 @@ TEST_F(DragDropTest, NewTextDocumentBlockedByAFolderOfItsNameEditsNothing) {
 
 TEST_F(DragDropTest, OpenWithRunsTheProgramChooserOnTheSelectedFile) {
   fx::WriteFile(folder_ + u"my photo.jpg", fx::Text("a"));
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   ListView_SetItemState(List(), 0, LVIS_SELECTED, LVIS_SELECTED);
   tess::testing::RecordingShell shell;
-  OpenWithProgram(shell, SelectedItemPath(w.plFileList1()));
+  OpenWithProgram(shell, SelectedItemPath(w.FileList()));
   ASSERT_EQ(shell.executes.size(), 1u);
   EXPECT_EQ(shell.executes[0].hwnd, 0u);
   EXPECT_EQ(shell.executes[0].verb, u"");
@@ -346,15 +346,15 @@ TEST_F(DragDropTest, OpenWithRunsTheProgramChooserOnTheSelectedFile) {
   EXPECT_EQ(shell.executes[0].directory, u"");
   EXPECT_EQ(shell.executes[0].nShow, SW_HIDE);
   ListView_SetItemState(List(), -1, 0, LVIS_SELECTED);
-  OpenWithProgram(shell, SelectedItemPath(w.plFileList1()));
+  OpenWithProgram(shell, SelectedItemPath(w.FileList()));
   EXPECT_EQ(shell.executes.size(), 1u) << "nothing selected, nothing opened";
 }
 
 TEST_F(DragDropTest, AFolderDraggedOntoItsOwnSubFolderNeverCopiesItselfIntoItself) {
   CreateDirectoryW(W(folder_ + u"Sub"), nullptr);
   fx::WriteFile(folder_ + u"a.jpg", fx::Text("a"));
-  TTessarineMain& w = Open();
-  TplFolderTree& tree = w.plFolderTree1();
+  MainWindow& w = Open();
+  FolderTreeView& tree = w.FolderTree();
   HTREEITEM sub = tree.Children(tree.RootNode()).at(0);
   RECT rc{};
   ASSERT_TRUE(TreeView_GetItemRect(tree.Handle(), sub, &rc, TRUE));

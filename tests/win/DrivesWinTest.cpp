@@ -62,7 +62,7 @@ class DrivesTest : public ::testing::Test {
     OleUninitialize();
   }
   // The window with the photos' folder selected in the tree, as after a start there.
-  TTessarineMain& Open(DirectoryLister* folders = nullptr) {
+  MainWindow& Open(DirectoryLister* folders = nullptr) {
     auto key = store_->Open(kProductKey, true);
     EXPECT_TRUE(key && WriteString(*key, u"SelectFolder", folder_ + u"DCIM\\"));
     MainWindowOptions options;
@@ -71,30 +71,30 @@ class DrivesTest : public ::testing::Test {
     options.volumes = &volumes_;
     options.folders = folders;
     options.reportError = [this](const std::u16string& text) { errors_.push_back(text); };
-    window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
     window_->Show(SW_SHOWNOACTIVATE);
-    EXPECT_TRUE(tess::testing::FinishTreeReads(window_->plFolderTree1()));
-    EXPECT_EQ(window_->plFolderTree1().SelectFolder(), folder_ + u"DCIM\\");
+    EXPECT_TRUE(tess::testing::FinishTreeReads(window_->FolderTree()));
+    EXPECT_EQ(window_->FolderTree().SelectFolder(), folder_ + u"DCIM\\");
     return *window_;
   }
   // Overwrites the text of an entry that is not the selected one (whose text the eject reads):
   // a rebuild writes it afresh.
-  int Unselected() { return SendMessageW(window_->ComboBoxEx1(), CB_GETCURSEL, 0, 0) == 0 ? 1 : 0; }
+  int Unselected() { return SendMessageW(window_->DriveBox(), CB_GETCURSEL, 0, 0) == 0 ? 1 : 0; }
   void MarkCombo() {
-    ASSERT_GE(SendMessageW(window_->ComboBoxEx1(), CB_GETCOUNT, 0, 0), 2) << "Wine gives C: and Z: at least";
+    ASSERT_GE(SendMessageW(window_->DriveBox(), CB_GETCOUNT, 0, 0), 2) << "Wine gives C: and Z: at least";
     COMBOBOXEXITEMW item{};
     item.mask = CBEIF_TEXT;
     item.iItem = Unselected();
     item.pszText = const_cast<wchar_t*>(L"marker");
-    ASSERT_TRUE(SendMessageW(window_->ComboBoxEx1(), CBEM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    ASSERT_TRUE(SendMessageW(window_->DriveBox(), CBEM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   }
-  bool Rebuilt() { return ComboItem(window_->ComboBoxEx1(), Unselected()) != u"marker"; }
+  bool Rebuilt() { return ComboItem(window_->DriveBox(), Unselected()) != u"marker"; }
   void ClickEject() {
-    HWND b = window_->ToolButton(btnEject).Handle();
+    HWND b = window_->ToolButton(IdEjectButton).Handle();
     SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     Pump();
-    EXPECT_TRUE(tess::testing::FinishTreeReads(window_->plFolderTree1()));
+    EXPECT_TRUE(tess::testing::FinishTreeReads(window_->FolderTree()));
   }
   void DeviceChange(WPARAM event, DWORD type, DWORD unitMask) {
     DEV_BROADCAST_VOLUME v{};
@@ -113,14 +113,14 @@ class DrivesTest : public ::testing::Test {
   std::u16string folder_;
   FakeVolumes volumes_;
   std::vector<std::u16string> errors_;
-  std::unique_ptr<TTessarineMain> window_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace
 
 TEST_F(DrivesTest, DropDownListsEveryDriveWithItsLabelAndSelectsTheShownOne) {
-  TTessarineMain& w = Open();
-  HWND combo = w.ComboBoxEx1();
+  MainWindow& w = Open();
+  HWND combo = w.DriveBox();
   DWORD mask = GetLogicalDrives();
   int expected = 0;
   for (int i = 0; i < 26; ++i) expected += (mask >> i) & 1;
@@ -138,7 +138,7 @@ TEST_F(DrivesTest, DropDownListsEveryDriveWithItsLabelAndSelectsTheShownOne) {
 }
 
 TEST_F(DrivesTest, VolumeArrivalAndRemovalRebuildTheDropDownAndPanesLeaveTheRemovedDrive) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   // Other device kinds and events leave everything as it is.
   MarkCombo();
   DeviceChange(DBT_DEVICEARRIVAL, DBT_DEVTYP_PORT, Unit());
@@ -149,47 +149,47 @@ TEST_F(DrivesTest, VolumeArrivalAndRemovalRebuildTheDropDownAndPanesLeaveTheRemo
   // A card in another slot: the list is rebuilt, the panes stay where they are.
   DeviceChange(DBT_DEVICEARRIVAL, DBT_DEVTYP_VOLUME, 1u << 16);
   EXPECT_TRUE(Rebuilt());
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_ + u"DCIM\\");
+  EXPECT_EQ(w.FolderTree().SelectFolder(), folder_ + u"DCIM\\");
   MarkCombo();
   DeviceChange(DBT_DEVICEREMOVECOMPLETE, DBT_DEVTYP_VOLUME, 1u << 16);
   EXPECT_TRUE(Rebuilt());
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_ + u"DCIM\\");
+  EXPECT_EQ(w.FolderTree().SelectFolder(), folder_ + u"DCIM\\");
 
   // The drive the panes show goes: they let go of its folders and start again at its entry's
   // root (here the drive is still there, so they land on its root).
   MarkCombo();
   DeviceChange(DBT_DEVICEREMOVECOMPLETE, DBT_DEVTYP_VOLUME, Unit());
   EXPECT_TRUE(Rebuilt());
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), Drive());
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), Drive());
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), Drive());
+  EXPECT_EQ(w.FolderTree().RootFolder(), Drive());
+  EXPECT_EQ(w.FolderTree().SelectFolder(), Drive());
+  EXPECT_EQ(w.FileList().ShownFolder(), Drive());
   EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(DrivesTest, PanesShowingAVanishedFolderMoveToAPresentDrive) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   // A card's folder as root, then the card pulled: the folder is gone.
   std::u16string card = folder_ + u"DCIM\\";
-  w.plFileList1().SetRootFolder(card);
-  ASSERT_EQ(w.plFolderTree1().RootFolder(), card);
+  w.FileList().SetRootFolder(card);
+  ASSERT_EQ(w.FolderTree().RootFolder(), card);
   fx::WriteFile(card + u"IMG_0002.JPG", fx::Text("y"));
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
   std::error_code ec;
   std::filesystem::remove_all(std::filesystem::path(card), ec);
   ASSERT_FALSE(ec);
   DeviceChange(DBT_DEVICEREMOVECOMPLETE, DBT_DEVTYP_VOLUME, 1u << 16);
   // The drop-down still names the drive of the folder, whose root exists: the panes go there.
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), Drive());
-  EXPECT_EQ(w.plFileList1().RootFolder(), Drive());
+  EXPECT_EQ(w.FolderTree().RootFolder(), Drive());
+  EXPECT_EQ(w.FileList().RootFolder(), Drive());
 }
 
 TEST_F(DrivesTest, EjectLetsThePanesGoBeforeTheLockAndRebuildsAfterwards) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   std::u16string rootAtLock = u"(no lock)";
   int rowsAtLock = -1;
   volumes_.onLock = [&] {
-    rootAtLock = w.plFolderTree1().RootFolder();
-    rowsAtLock = w.plFileList1().ItemCount();
+    rootAtLock = w.FolderTree().RootFolder();
+    rowsAtLock = w.FileList().ItemCount();
   };
   MarkCombo();
   ClickEject();
@@ -198,12 +198,12 @@ TEST_F(DrivesTest, EjectLetsThePanesGoBeforeTheLockAndRebuildsAfterwards) {
   EXPECT_EQ(rootAtLock, u"") << "the tree let go of the drive's folders before the lock";
   EXPECT_EQ(rowsAtLock, 0) << "and so did the list";
   EXPECT_TRUE(Rebuilt());
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), Drive()) << "the panes follow the drop-down's entry";
+  EXPECT_EQ(w.FolderTree().RootFolder(), Drive()) << "the panes follow the drop-down's entry";
   EXPECT_TRUE(errors_.empty());
 }
 
 TEST_F(DrivesTest, EjectOfALockedVolumeGivesUpAfterTwentyTriesAndThePanesComeBack) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   volumes_.lockFailures = 1000;
   MarkCombo();
   ClickEject();
@@ -213,8 +213,8 @@ TEST_F(DrivesTest, EjectOfALockedVolumeGivesUpAfterTwentyTriesAndThePanesComeBac
   EXPECT_EQ(volumes_.calls.back(), "close");
   EXPECT_TRUE(errors_.empty()) << "a lock that never succeeds ends without a message";
   EXPECT_TRUE(Rebuilt());
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_ + u"DCIM\\");
-  EXPECT_EQ(w.plFileList1().ItemCount(), 1);
+  EXPECT_EQ(w.FolderTree().SelectFolder(), folder_ + u"DCIM\\");
+  EXPECT_EQ(w.FileList().ItemCount(), 1);
 }
 
 TEST_F(DrivesTest, EachFailingVolumeCallIsShownNamingTheDriveAndNothingIsRebuilt) {
@@ -225,7 +225,7 @@ TEST_F(DrivesTest, EachFailingVolumeCallIsShownNamingTheDriveAndNothingIsRebuilt
                {"dismount", FSCTL_DISMOUNT_VOLUME_},
                {"allow removal", IOCTL_STORAGE_MEDIA_REMOVAL_},
                {"eject", IOCTL_STORAGE_EJECT_MEDIA_}};
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   for (const Case& c : cases) {
     volumes_ = FakeVolumes();
     if (c.code) volumes_.failCodes[c.code] = 5;
@@ -237,22 +237,22 @@ TEST_F(DrivesTest, EachFailingVolumeCallIsShownNamingTheDriveAndNothingIsRebuilt
     EXPECT_EQ(errors_[0], u"ドライブ " + Drive().substr(0, 2) + u" を取り外せませんでした。\r\nsystem reason 5") << c.name;
     EXPECT_FALSE(Rebuilt()) << c.name;
     EXPECT_EQ(volumes_.openHandles, 0) << c.name;
-    EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_ + u"DCIM\\") << c.name << ": the panes show what they showed";
-    EXPECT_EQ(w.plFileList1().ItemCount(), 1) << c.name;
+    EXPECT_EQ(w.FolderTree().SelectFolder(), folder_ + u"DCIM\\") << c.name << ": the panes show what they showed";
+    EXPECT_EQ(w.FileList().ItemCount(), 1) << c.name;
   }
 }
 
 TEST_F(DrivesTest, EjectOfAFixedDiskOnlyRebuildsAndWithoutASelectionDoesNothing) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   volumes_.driveType = DRIVE_FIXED_;
   MarkCombo();
   ClickEject();
   EXPECT_EQ(volumes_.calls, std::vector<std::string>{"type"});
   EXPECT_TRUE(Rebuilt());
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_ + u"DCIM\\");
+  EXPECT_EQ(w.FolderTree().SelectFolder(), folder_ + u"DCIM\\");
 
   volumes_ = FakeVolumes();
-  SendMessageW(w.ComboBoxEx1(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+  SendMessageW(w.DriveBox(), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
   ClickEject();
   EXPECT_TRUE(volumes_.calls.empty());
   EXPECT_TRUE(errors_.empty());
@@ -262,17 +262,17 @@ TEST_F(DrivesTest, EjectOfAFixedDiskOnlyRebuildsAndWithoutASelectionDoesNothing)
 // closed before the volume is locked.
 TEST_F(DrivesTest, EjectClickedWhileTheTreeReadsTheCardClosesTheReadBeforeTheLock) {
   HeldFolderLister held(&PlatformDirectoryLister());
-  TTessarineMain& w = Open(&held);
+  MainWindow& w = Open(&held);
   std::u16string card = folder_ + u"DCIM\\";
   CreateDirectoryW(W(card + u"100CANON"), nullptr);
   int listingsAtLock = -1;
   std::u16string rootAtLock = u"(no lock)";
   volumes_.onLock = [&] {
     listingsAtLock = held.InProgress();
-    rootAtLock = w.plFolderTree1().RootFolder();
+    rootAtLock = w.FolderTree().RootFolder();
   };
   held.Hold();
-  w.plFileList1().SetRootFolder(card);
+  w.FileList().SetRootFolder(card);
   ASSERT_TRUE(held.WaitHeld(card));
   // The held directory step ends a moment later, as a real one does.
   std::thread step([&] {
@@ -284,10 +284,10 @@ TEST_F(DrivesTest, EjectClickedWhileTheTreeReadsTheCardClosesTheReadBeforeTheLoc
   EXPECT_EQ(volumes_.calls, (std::vector<std::string>{"type", "open", "lock", "dismount", "allow", "eject", "close"}));
   EXPECT_EQ(listingsAtLock, 0);
   EXPECT_EQ(rootAtLock, u"");
-  EXPECT_TRUE(tess::testing::FinishTreeReads(w.plFolderTree1()));
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), Drive());
+  EXPECT_TRUE(tess::testing::FinishTreeReads(w.FolderTree()));
+  EXPECT_EQ(w.FolderTree().RootFolder(), Drive());
   EXPECT_TRUE(errors_.empty());
-  w.plFolderTree1().SetDirectoryLister(PlatformDirectoryLister());
+  w.FolderTree().SetDirectoryLister(PlatformDirectoryLister());
 }
 
 namespace {
@@ -312,7 +312,7 @@ struct PullCard {
 
 TEST_F(DrivesTest, CardPulledWhileTheTreeReadsItLeavesThePanesOnAPresentFolder) {
   HeldFolderLister held(&PlatformDirectoryLister());
-  TTessarineMain& w = Open(&held);
+  MainWindow& w = Open(&held);
   std::u16string card = folder_ + u"DCIM\\";
   for (int i = 0; i < 5; ++i) CreateDirectoryW(W(card + u"10" + PadNumber(i, 1) + u"CANON"), nullptr);
   PullCard::window = w.Handle();
@@ -320,7 +320,7 @@ TEST_F(DrivesTest, CardPulledWhileTheTreeReadsItLeavesThePanesOnAPresentFolder) 
   PullCard::unit = Unit();
   PullCard::pulls = 0;
   held.Hold();
-  w.plFileList1().SetRootFolder(card);
+  w.FileList().SetRootFolder(card);
   ASSERT_TRUE(held.WaitHeld(card));
   std::thread step([&] {
     Sleep(100);
@@ -328,16 +328,16 @@ TEST_F(DrivesTest, CardPulledWhileTheTreeReadsItLeavesThePanesOnAPresentFolder) 
   });
   PullCard::Now();
   step.join();
-  EXPECT_TRUE(tess::testing::FinishTreeReads(w.plFolderTree1()));
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), Drive());
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), Drive());
-  EXPECT_TRUE(FolderExists(w.plFolderTree1().SelectFolder()));
+  EXPECT_TRUE(tess::testing::FinishTreeReads(w.FolderTree()));
+  EXPECT_EQ(w.FolderTree().RootFolder(), Drive());
+  EXPECT_EQ(w.FileList().ShownFolder(), Drive());
+  EXPECT_TRUE(FolderExists(w.FolderTree().SelectFolder()));
   EXPECT_TRUE(errors_.empty());
-  w.plFolderTree1().SetDirectoryLister(PlatformDirectoryLister());
+  w.FolderTree().SetDirectoryLister(PlatformDirectoryLister());
 }
 
 TEST_F(DrivesTest, CardPulledDuringADragOutLeavesThePanesOnAPresentFolder) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   std::u16string card = folder_ + u"DCIM\\";
   PullCard::window = w.Handle();
   PullCard::folder = card;
@@ -349,7 +349,7 @@ TEST_F(DrivesTest, CardPulledDuringADragOutLeavesThePanesOnAPresentFolder) {
     PullCard::Now();  // the drag loop hands messages on meanwhile
     return DWORD(DROPEFFECT_NONE);
   };
-  HWND list = w.plFileList1().Handle();
+  HWND list = w.FileList().Handle();
   ListView_SetItemState(list, 0, LVIS_SELECTED, LVIS_SELECTED);
   NMLISTVIEW nm{};
   nm.hdr.hwndFrom = list;
@@ -357,7 +357,7 @@ TEST_F(DrivesTest, CardPulledDuringADragOutLeavesThePanesOnAPresentFolder) {
   nm.hdr.code = LVN_BEGINDRAG;
   SendMessageW(w.Handle(), WM_NOTIFY, IdFileList, reinterpret_cast<LPARAM>(&nm));
   EXPECT_EQ(dragged, std::vector<std::u16string>{card + u"IMG_0001.JPG"});
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), Drive());
+  EXPECT_EQ(w.FolderTree().SelectFolder(), Drive());
   EXPECT_TRUE(errors_.empty());
 }
 
@@ -388,13 +388,13 @@ class EmptySlot {
 }  // namespace
 
 TEST_F(DrivesTest, EmptySlotShowsItsBareRootAndPanesOnAVanishedFolderGoToAPresentDrive) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   EmptySlot slot;
   if (!slot.Letter() || !(GetLogicalDrives() & (1u << (slot.Letter() - u'A'))))
     GTEST_SKIP() << "no drive letter could be defined here";
   std::u16string root{slot.Letter(), u':', u'\\'};
   DeviceChange(DBT_DEVICEARRIVAL, DBT_DEVTYP_VOLUME, 1u << (slot.Letter() - u'A'));
-  HWND combo = w.ComboBoxEx1();
+  HWND combo = w.DriveBox();
   int slotEntry = -1;
   for (int i = 0; i < SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i)
     if (ComboItem(combo, i) == root) slotEntry = i;
@@ -407,15 +407,15 @@ TEST_F(DrivesTest, EmptySlotShowsItsBareRootAndPanesOnAVanishedFolderGoToAPresen
 
   // Choosing the empty slot changes nothing.
   std::u16string card = folder_ + u"DCIM\\";
-  w.plFileList1().SetRootFolder(card);
+  w.FileList().SetRootFolder(card);
   SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(slotEntry), 0);
-  SendMessageW(w.Handle(), WM_COMMAND, MAKEWPARAM(IdComboBoxEx1, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), card);
+  SendMessageW(w.Handle(), WM_COMMAND, MAKEWPARAM(IdDriveBox, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  EXPECT_EQ(w.FolderTree().RootFolder(), card);
 
   // The shown folder goes (a card pulled from another reader): with the empty slot still
   // selected, the panes go to the first drive that is there, and the drop-down names it.
   // The list's background reads end first: a file still open keeps its folder on Wine.
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
   std::error_code ec;
   std::filesystem::remove_all(std::filesystem::path(card), ec);
   ASSERT_FALSE(ec) << "the card's folder is gone";
@@ -425,7 +425,7 @@ TEST_F(DrivesTest, EmptySlotShowsItsBareRootAndPanesOnAVanishedFolderGoToAPresen
   std::u16string now = ComboItem(combo, selected).substr(0, 3);
   EXPECT_NE(now, root);
   EXPECT_TRUE(FolderExists(now));
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), now);
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), now);
+  EXPECT_EQ(w.FolderTree().RootFolder(), now);
+  EXPECT_EQ(w.FileList().ShownFolder(), now);
   EXPECT_TRUE(errors_.empty());
 }

@@ -79,28 +79,28 @@ class FileCommandsTest : public ::testing::Test {
     SetKeyboardState(keys);
   }
   // The window with its root at the test folder.
-  TTessarineMain& Open() {
+  MainWindow& Open() {
     MainWindowOptions options;
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.shell = &shell_;
     options.reportError = [this](const std::u16string& text) { errors_.push_back(text); };
     options.showPopup = [this](HMENU menu, POINT) { shownMenus_.push_back(menu); };
-    options.onBrowseShow = [this](TplBrowseFolder& dialog) {
+    options.onBrowseShow = [this](BrowseFolderDialog& dialog) {
       if (onBrowseShow_) onBrowseShow_(dialog);
     };
-    window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
     window_->Show(SW_SHOWNOACTIVATE);
     Pump();
-    window_->plFileList1().SetRootFolder(folder_);
+    window_->FileList().SetRootFolder(folder_);
     Pump();
     return *window_;
   }
   void File(const std::u16string& name, const std::string& text = "x") { fx::WriteFile(folder_ + name, fx::Text(text)); }
   void Folder(const std::u16string& name) { ASSERT_TRUE(CreateDirectoryW(W(folder_ + name), nullptr)); }
   bool Exists(const std::u16string& name) { return GetFileAttributesW(W(folder_ + name)) != INVALID_FILE_ATTRIBUTES; }
-  HWND List() { return window_->plFileList1().Handle(); }
-  HWND Tree() { return window_->plFolderTree1().Handle(); }
+  HWND List() { return window_->FileList().Handle(); }
+  HWND Tree() { return window_->FolderTree().Handle(); }
   std::u16string RowText(int row) {
     wchar_t buf[512] = {};
     ListView_GetItemText(List(), row, 0, buf, 511);
@@ -158,11 +158,11 @@ class FileCommandsTest : public ::testing::Test {
   }
   std::vector<bool> Enabled() {
     std::vector<bool> out;
-    for (int b = btnBack; b <= btnRefresh; ++b) out.push_back(window_->ToolButton(b).Enabled());
+    for (int b = IdBackButton; b <= IdRefreshButton; ++b) out.push_back(window_->ToolButton(b).Enabled());
     return out;
   }
   HTREEITEM Node(const std::u16string& text) {
-    TplFolderTree& tree = window_->plFolderTree1();
+    FolderTreeView& tree = window_->FolderTree();
     for (HTREEITEM c : tree.Children(tree.RootNode()))
       if (tree.NodeText(c) == text) return c;
     return nullptr;
@@ -185,8 +185,8 @@ class FileCommandsTest : public ::testing::Test {
   TestShell shell_;
   std::vector<std::u16string> errors_;
   std::vector<HMENU> shownMenus_;
-  std::function<void(TplBrowseFolder&)> onBrowseShow_;
-  std::unique_ptr<TTessarineMain> window_;
+  std::function<void(BrowseFolderDialog&)> onBrowseShow_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 std::u16string MenuCaption(HMENU menu, int position) {
@@ -206,7 +206,7 @@ TEST_F(FileCommandsTest, ButtonStatesFollowEveryEventAndTheMenusHaveTheirCaption
   File(u"a.txt");
   File(u"b.txt");
   Folder(u"sub");
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   using B = std::vector<bool>;
   // Root selected: the tree's change leaves back, rename, copy and delete off.
   EXPECT_EQ(Enabled(), (B{false, false, false, false, false, true, true}));
@@ -214,24 +214,24 @@ TEST_F(FileCommandsTest, ButtonStatesFollowEveryEventAndTheMenusHaveTheirCaption
   Select({u"a.txt"});
   Notify(List(), NM_CLICK);
   EXPECT_EQ(Enabled(), (B{false, true, true, false, true, true, true}));
-  Press(btnCopy);
+  Press(IdCopyButton);
   EXPECT_EQ(Enabled(), (B{false, true, true, true, true, true, true})) << "paste after a copy";
   Select({});
   Notify(List(), NM_CLICK);
   EXPECT_EQ(Enabled(), (B{false, false, false, true, false, true, true}));
   // Tree: a folder below the root turns everything on; the root's own click turns off.
-  w.plFolderTree1().SetSelectFolder(folder_ + u"sub");
+  w.FolderTree().SetSelectFolder(folder_ + u"sub");
   Pump();
   EXPECT_EQ(Enabled(), (B{true, true, true, true, true, true, true}));
   Notify(Tree(), NM_CLICK);
   EXPECT_EQ(Enabled(), (B{true, true, true, true, true, true, true}));
-  TreeView_SelectItem(Tree(), w.plFolderTree1().RootNode());
+  TreeView_SelectItem(Tree(), w.FolderTree().RootNode());
   Pump();
   EXPECT_EQ(Enabled(), (B{false, false, false, true, false, true, true}));
   // An edit starting in the list turns the file buttons off.
   SetFocus(List());
   Select({u"a.txt"});
-  ASSERT_TRUE(w.plFileList1().EditFileName());
+  ASSERT_TRUE(w.FileList().EditFileName());
   EXPECT_EQ(Enabled(), (B{false, false, false, true, false, false, false}));
   ListView_CancelEditLabel(List());
   Pump();
@@ -246,7 +246,7 @@ TEST_F(FileCommandsTest, ButtonStatesFollowEveryEventAndTheMenusHaveTheirCaption
   EXPECT_EQ(shownMenus_[0], w.PopupMenu(2));
   EXPECT_EQ(shownMenus_[1], w.PopupMenu(1));
   EXPECT_EQ(shownMenus_[2], w.PopupMenu(3));
-  EXPECT_TRUE(w.ToolButton(btnDelete).Enabled());
+  EXPECT_TRUE(w.ToolButton(IdDeleteButton).Enabled());
   Notify(Tree(), NM_RCLICK);
   ASSERT_EQ(shownMenus_.size(), 4u);
   EXPECT_EQ(shownMenus_[3], w.PopupMenu(4));
@@ -276,12 +276,12 @@ TEST_F(FileCommandsTest, ButtonStatesFollowEveryEventAndTheMenusHaveTheirCaption
 TEST_F(FileCommandsTest, CopyAndPasteIntoTheSameFolderAndBetweenThePanes) {
   File(u"a.txt", "alpha");
   Folder(u"sub");
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   SetFocus(List());
   Select({u"a.txt"});
-  Press(btnCopy);
-  Press(btnPaste);
-  Press(btnPaste);
+  Press(IdCopyButton);
+  Press(IdPasteButton);
+  Press(IdPasteButton);
   EXPECT_TRUE(Exists(u"a - コピー.txt"));
   EXPECT_TRUE(Exists(u"a - コピー (2).txt"));
   // Pasted rows take their places in the order of the list.
@@ -290,27 +290,27 @@ TEST_F(FileCommandsTest, CopyAndPasteIntoTheSameFolderAndBetweenThePanes) {
   EXPECT_TRUE(shell_.operations[0].fFlags & FOF_RENAMEONCOLLISION_);
 
   // Files copied in the list are pasted by the tree into its selected folder.
-  w.plFolderTree1().SetSelectFolder(folder_ + u"sub");
+  w.FolderTree().SetSelectFolder(folder_ + u"sub");
   Pump();
   SetFocus(Tree());
-  Press(btnPaste);
+  Press(IdPasteButton);
   EXPECT_TRUE(Exists(u"sub\\a.txt"));
   EXPECT_EQ(Rows(), (V{u"a.txt"}));
   // A folder copied in the tree replaces the files copied in the list; pasted in the list
   // beside itself it becomes a copy under a new name.
-  Press(btnCopy);
-  EXPECT_EQ(w.plFileList1().StoredCopyFiles(), V{folder_ + u"sub"});
-  TreeView_SelectItem(Tree(), w.plFolderTree1().RootNode());
+  Press(IdCopyButton);
+  EXPECT_EQ(w.FileList().StoredCopyFiles(), V{folder_ + u"sub"});
+  TreeView_SelectItem(Tree(), w.FolderTree().RootNode());
   Pump();
   SetFocus(List());
-  Press(btnPaste);
+  Press(IdPasteButton);
   EXPECT_TRUE(Exists(u"sub - コピー\\a.txt"));
   EXPECT_NE(Node(u"sub - コピー"), nullptr) << "the tree shows the new folder";
   // A folder pasted into itself is refused with a message, nothing copied.
-  w.plFolderTree1().SetSelectFolder(folder_ + u"sub");
+  w.FolderTree().SetSelectFolder(folder_ + u"sub");
   Pump();
   SetFocus(Tree());
-  Press(btnPaste);
+  Press(IdPasteButton);
   EXPECT_EQ(errors_.size(), 1u);
   EXPECT_FALSE(Exists(u"sub\\sub"));
 }
@@ -321,10 +321,10 @@ TEST_F(FileCommandsTest, DeleteGoesToTheRecycleBinShiftDeletesOutrightAndFolders
   File(u"c.txt");
   Folder(u"sub");
   Folder(u"sub2");
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   SetFocus(List());
   Select({u"a.txt", u"c.txt"});
-  Press(btnDelete);
+  Press(IdDeleteButton);
   ASSERT_EQ(shell_.operations.size(), 1u);
   EXPECT_EQ(shell_.operations[0].wFunc, FO_DELETE_);
   EXPECT_EQ(shell_.operations[0].fFlags, FOF_ALLOWUNDO_);
@@ -340,18 +340,18 @@ TEST_F(FileCommandsTest, DeleteGoesToTheRecycleBinShiftDeletesOutrightAndFolders
   EXPECT_FALSE(Exists(u"b.txt"));
 
   // The tree deletes its selected folder; a neighbour is selected and listed.
-  w.plFolderTree1().SetSelectFolder(folder_ + u"sub");
+  w.FolderTree().SetSelectFolder(folder_ + u"sub");
   Pump();
   SetFocus(Tree());
-  Press(btnDelete);
+  Press(IdDeleteButton);
   EXPECT_FALSE(Exists(u"sub"));
   EXPECT_EQ(Node(u"sub"), nullptr);
-  EXPECT_NE(w.plFolderTree1().Selected(), nullptr);
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), w.plFolderTree1().SelectFolder());
+  EXPECT_NE(w.FolderTree().Selected(), nullptr);
+  EXPECT_EQ(w.FileList().ShownFolder(), w.FolderTree().SelectFolder());
   // The top node cannot be deleted.
-  TreeView_SelectItem(Tree(), w.plFolderTree1().RootNode());
+  TreeView_SelectItem(Tree(), w.FolderTree().RootNode());
   SetFocus(Tree());
-  Press(btnDelete);
+  Press(IdDeleteButton);
   EXPECT_TRUE(Exists(u""));
   EXPECT_EQ(shell_.operations.size(), 3u);
 }
@@ -371,7 +371,7 @@ TEST_F(FileCommandsTest, AFailureTheShellShowedIsNotShownAgain) {
     shell_.failDelete = denied;
     SetFocus(List());
     Select({u"a.txt"});
-    Press(btnDelete);
+    Press(IdDeleteButton);
     EXPECT_EQ(errors_.size(), c.boxes) << "shown by the shell: " << c.shellShowedIt;
     EXPECT_TRUE(Exists(u"a.txt"));
   }
@@ -379,25 +379,25 @@ TEST_F(FileCommandsTest, AFailureTheShellShowedIsNotShownAgain) {
 
 TEST_F(FileCommandsTest, NewFoldersTakeTheNextFreeNameAndOpenTheEditor) {
   File(u"新しいフォルダ (3)");  // a file of that name is taken too
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   SetFocus(List());
-  Press(btnNewFolder);
-  EXPECT_TRUE(w.plFileList1().Editing());
+  Press(IdNewFolderButton);
+  EXPECT_TRUE(w.FileList().Editing());
   EXPECT_EQ(Selected(), (V{u"新しいフォルダー"}));
   ListView_CancelEditLabel(List());
   Pump();
   SetFocus(List());
-  Press(btnNewFolder);
+  Press(IdNewFolderButton);
   ListView_CancelEditLabel(List());
   SetFocus(List());
-  Press(btnNewFolder);
+  Press(IdNewFolderButton);
   ListView_CancelEditLabel(List());
   Pump();
   EXPECT_TRUE(Exists(u"新しいフォルダー\\"));
   EXPECT_TRUE(Exists(u"新しいフォルダ (2)\\"));
   EXPECT_TRUE(Exists(u"新しいフォルダ (4)\\"));
   EXPECT_NE(Node(u"新しいフォルダ (4)"), nullptr);
-  EXPECT_FALSE(w.plFileList1().State().RefreshLocked) << "an ended edit releases the refresh";
+  EXPECT_FALSE(w.FileList().State().RefreshLocked) << "an ended edit releases the refresh";
 }
 
 TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
@@ -405,7 +405,7 @@ TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
   File(u"IMG_0002.JPG");
   File(u"taken.JPG");
   Folder(u"2012.05");
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   struct Case {
     const char16_t* from;
     const char16_t* typed;
@@ -418,16 +418,16 @@ TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
       {u"holiday", u"beach.jpeg", false, u"beach.jpeg.JPG"},
   };
   for (const auto& c : cases) {
-    w.plFileList1().SetDisplayExt(c.displayExt);
+    w.FileList().SetDisplayExt(c.displayExt);
     SetFocus(List());
     Select({c.from});
-    ASSERT_TRUE(w.plFileList1().EditFileName()) << ToUtf8(c.from);
-    EXPECT_TRUE(w.plFileList1().State().RefreshLocked);
+    ASSERT_TRUE(w.FileList().EditFileName()) << ToUtf8(c.from);
+    EXPECT_TRUE(w.FileList().State().RefreshLocked);
     TypeIntoEditor(List(), c.typed);
     EXPECT_TRUE(Exists(c.result)) << ToUtf8(c.result);
-    EXPECT_FALSE(w.plFileList1().State().RefreshLocked);
+    EXPECT_FALSE(w.FileList().State().RefreshLocked);
   }
-  w.plFileList1().SetDisplayExt(true);
+  w.FileList().SetDisplayExt(true);
   EXPECT_NE(RowOf(u"beach.jpeg.JPG"), -1);
   EXPECT_EQ(Rows(), (V{u"2013.05", u"beach.jpeg.JPG", u"taken.JPG", u"trip.jpeg"})) << "renamed rows take their places";
   EXPECT_NE(Node(u"2013.05"), nullptr) << "the tree follows a renamed folder";
@@ -435,22 +435,22 @@ TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
   for (const char16_t* typed : {u"taken.JPG", u"a:b"}) {
     SetFocus(List());
     Select({u"trip.jpeg"});
-    ASSERT_TRUE(w.plFileList1().EditFileName());
+    ASSERT_TRUE(w.FileList().EditFileName());
     TypeIntoEditor(List(), typed);
   }
   EXPECT_EQ(errors_.size(), 2u);
   EXPECT_TRUE(Exists(u"trip.jpeg"));
   EXPECT_TRUE(Exists(u"taken.JPG"));
   // The tree renames its folder; F2 on the top node does nothing.
-  w.plFolderTree1().SetSelectFolder(folder_ + u"2013.05");
+  w.FolderTree().SetSelectFolder(folder_ + u"2013.05");
   Pump();
   SetFocus(Tree());
-  Press(btnReName);
+  Press(IdRenameButton);
   TypeIntoEditor(Tree(), u"2014");
   EXPECT_TRUE(Exists(u"2014\\"));
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_ + u"2014\\");
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"2014\\");
-  TreeView_SelectItem(Tree(), w.plFolderTree1().RootNode());
+  EXPECT_EQ(w.FolderTree().SelectFolder(), folder_ + u"2014\\");
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_ + u"2014\\");
+  TreeView_SelectItem(Tree(), w.FolderTree().RootNode());
   SetFocus(Tree());
   Key(Tree(), VK_F2);
   EXPECT_EQ(TreeView_GetEditControl(Tree()), nullptr);
@@ -458,7 +458,7 @@ TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
 
 TEST_F(FileCommandsTest, SelectionFocusAndScrollFollowTheirFilesAcrossRefreshes) {
   for (int i = 0; i < 30; ++i) File(u"f" + PadNumber(i, 2) + u".txt");
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   // Sorted by date: every file is undated, all keys tie.
   NMLISTVIEW nm{};
   nm.hdr.hwndFrom = List();
@@ -474,7 +474,7 @@ TEST_F(FileCommandsTest, SelectionFocusAndScrollFollowTheirFilesAcrossRefreshes)
   ListView_Scroll(List(), 0, (top - ListView_GetTopIndex(List())) * 17);
   std::u16string topName = RowText(ListView_GetTopIndex(List()));
   for (int round = 0; round < 3; ++round) {
-    w.ApplicationEvents1Activate();
+    w.OnActivateApp();
     Pump();
     EXPECT_EQ(Rows(), before) << "tied rows keep their places";
     EXPECT_EQ(Selected(), (V{u"f25.txt"}));
@@ -483,14 +483,14 @@ TEST_F(FileCommandsTest, SelectionFocusAndScrollFollowTheirFilesAcrossRefreshes)
   DeleteFileW(W(folder_ + u"f01.txt"));
   DeleteFileW(W(folder_ + u"f02.txt"));
   File(u"a_new.txt");
-  w.plFolderTree1().RefreshView(true);
+  w.FolderTree().RefreshView(true);
   Pump();
   EXPECT_EQ(Selected(), (V{u"f25.txt"}));
   EXPECT_EQ(RowText(ListView_GetNextItem(List(), -1, LVNI_FOCUSED)), u"f25.txt");
   EXPECT_EQ(RowText(ListView_GetTopIndex(List())), topName);
   // The selected file deleted by the window: nothing is selected, no other file.
   SetFocus(List());
-  Press(btnDelete);
+  Press(IdDeleteButton);
   EXPECT_FALSE(Exists(u"f25.txt"));
   EXPECT_TRUE(Exists(u"f24.txt"));
   EXPECT_TRUE(Selected().empty());
@@ -498,7 +498,7 @@ TEST_F(FileCommandsTest, SelectionFocusAndScrollFollowTheirFilesAcrossRefreshes)
 
 TEST_F(FileCommandsTest, TypingFindsTheNextRowByItsCaptionAndWraps) {
   for (const char16_t* n : {u"apple.txt", u"banana.txt", u"berry.txt", u"cherry.txt"}) File(n);
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   auto find = [&](const wchar_t* text, int start) {
     NMLVFINDITEMW nm{};
     nm.hdr.hwndFrom = List();
@@ -523,7 +523,7 @@ TEST_F(FileCommandsTest, TypingFindsTheNextRowByItsCaptionAndWraps) {
 }
 
 TEST_F(FileCommandsTest, TabGoesRoundTheDropDownTheTreeTheAddressBarAndTheList) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   SetFocus(Tree());
   SendMessageW(Tree(), WM_KEYDOWN, VK_TAB, 0);
   EXPECT_EQ(GetFocus(), w.Address().Handle());
@@ -531,39 +531,39 @@ TEST_F(FileCommandsTest, TabGoesRoundTheDropDownTheTreeTheAddressBarAndTheList) 
   EXPECT_EQ(GetFocus(), List());
   SendMessageW(List(), WM_KEYDOWN, VK_TAB, 0);
   HWND focus = GetFocus();
-  EXPECT_TRUE(focus == w.ComboBoxEx1() || IsChild(w.ComboBoxEx1(), focus));
+  EXPECT_TRUE(focus == w.DriveBox() || IsChild(w.DriveBox(), focus));
   SendMessageW(focus, WM_KEYDOWN, VK_TAB, 0);
   EXPECT_EQ(GetFocus(), Tree());
   HoldKey(VK_SHIFT, true);
   SendMessageW(Tree(), WM_KEYDOWN, VK_TAB, 0);
   HoldKey(VK_SHIFT, false);
   focus = GetFocus();
-  EXPECT_TRUE(focus == w.ComboBoxEx1() || IsChild(w.ComboBoxEx1(), focus));
+  EXPECT_TRUE(focus == w.DriveBox() || IsChild(w.DriveBox(), focus));
 }
 
 TEST_F(FileCommandsTest, AVanishedRootIsForgottenAndTheSameChoiceTakesEffectAgain) {
   File(u"a.txt");
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   ASSERT_EQ(Rows(), (V{u"a.txt"}));
   std::error_code ec;
   fs::remove_all(fs::path(folder_), ec);
-  w.ApplicationEvents1Activate();
-  w.ApplicationEvents1Activate();
+  w.OnActivateApp();
+  w.OnActivateApp();
   Pump();
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), u"");
-  EXPECT_EQ(w.plFolderTree1().RootNode(), nullptr);
+  EXPECT_EQ(w.FolderTree().RootFolder(), u"");
+  EXPECT_EQ(w.FolderTree().RootNode(), nullptr);
   EXPECT_EQ(ListView_GetItemCount(List()), 0);
   fs::create_directories(fs::path(folder_));
   File(u"b.txt");
-  w.plFileList1().SetRootFolder(folder_);
+  w.FileList().SetRootFolder(folder_);
   Pump();
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), folder_);
+  EXPECT_EQ(w.FolderTree().RootFolder(), folder_);
   EXPECT_EQ(Rows(), (V{u"b.txt"}));
 }
 
 TEST_F(FileCommandsTest, F5ShowsAFirstSubFolderUnderARootThatHadNone) {
   File(u"a.txt");
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   Folder(u"first");
   SetFocus(List());
   Key(List(), VK_F5);
@@ -579,10 +579,10 @@ TEST_F(FileCommandsTest, F5ShowsAFirstSubFolderUnderARootThatHadNone) {
 TEST_F(FileCommandsTest, CloseDuringAReadWaitsForTheReadToReturn) {
   Folder(u"sub");
   Folder(u"sub2");
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   HWND hwnd = w.Handle();
   PostMessageW(hwnd, WM_CLOSE, 0, 0);
-  w.plFolderTree1().RefreshView(true);  // hands the queue a turn after each node
+  w.FolderTree().RefreshView(true);  // hands the queue a turn after each node
   EXPECT_TRUE(IsWindow(hwnd)) << "the panes outlive the read they are in";
   Pump();
   EXPECT_FALSE(IsWindow(hwnd)) << "the close follows the read";
@@ -590,24 +590,24 @@ TEST_F(FileCommandsTest, CloseDuringAReadWaitsForTheReadToReturn) {
 
 TEST_F(FileCommandsTest, RootFolderButtonOpensThePickerBesideTheWindow) {
   Folder(u"picked");
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   RECT rc;
   GetWindowRect(w.Handle(), &rc);
   std::u16string picked = folder_ + u"picked";
-  onBrowseShow_ = [&](TplBrowseFolder& dialog) {
+  onBrowseShow_ = [&](BrowseFolderDialog& dialog) {
     SendMessageW(dialog.Handle(), BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(W(picked)));
     PostMessageW(dialog.Handle(), WM_COMMAND, IDOK, 0);
   };
-  Press(btnRootFolder);
+  Press(IdRootFolderButton);
   EXPECT_EQ(w.RootBasePath, picked);
-  EXPECT_EQ(w.plFileList1().RootFolder(), picked + u"\\");
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), picked + u"\\");
+  EXPECT_EQ(w.FileList().RootFolder(), picked + u"\\");
+  EXPECT_EQ(w.FolderTree().RootFolder(), picked + u"\\");
 }
 
 TEST_F(FileCommandsTest, CtrlZUndoesTheLastInPlaceRenameOfEitherPane) {
   File(u"IMG_0001.JPG", "photo");
   Folder(u"2012.05");
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   auto ctrlZ = [&](HWND pane) {
     HoldKey(VK_CONTROL, true);
     Key(pane, 'Z');
@@ -616,7 +616,7 @@ TEST_F(FileCommandsTest, CtrlZUndoesTheLastInPlaceRenameOfEitherPane) {
   };
   SetFocus(List());
   Select({u"IMG_0001.JPG"});
-  ASSERT_TRUE(w.plFileList1().EditFileName());
+  ASSERT_TRUE(w.FileList().EditFileName());
   TypeIntoEditor(List(), u"holiday");
   ASSERT_TRUE(Exists(u"holiday.JPG"));
   ctrlZ(List());
@@ -624,10 +624,10 @@ TEST_F(FileCommandsTest, CtrlZUndoesTheLastInPlaceRenameOfEitherPane) {
   EXPECT_FALSE(Exists(u"holiday.JPG"));
   EXPECT_NE(RowOf(u"IMG_0001.JPG"), -1) << "the list shows the old name";
 
-  w.plFolderTree1().SetSelectFolder(folder_ + u"2012.05");
+  w.FolderTree().SetSelectFolder(folder_ + u"2012.05");
   Pump();
   SetFocus(Tree());
-  Press(btnReName);
+  Press(IdRenameButton);
   TypeIntoEditor(Tree(), u"2014");
   ASSERT_TRUE(Exists(u"2014\\"));
   ctrlZ(Tree());
@@ -645,14 +645,14 @@ TEST_F(FileCommandsTest, BackspaceSelectsTheFolderLeftAndTheHeaderShowsTheOrder)
   Folder(u"a");
   Folder(u"b");
   File(u"c.txt");
-  TTessarineMain& w = Open();
-  w.plFolderTree1().SetSelectFolder(folder_ + u"b");
+  MainWindow& w = Open();
+  w.FolderTree().SetSelectFolder(folder_ + u"b");
   Pump();
-  ASSERT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"b\\");
+  ASSERT_EQ(w.FileList().ShownFolder(), folder_ + u"b\\");
   SetFocus(List());
   Key(List(), VK_BACK);
   Pump();
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_);
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_);
   EXPECT_EQ(Selected(), V{u"b"}) << "the folder just left";
   EXPECT_EQ(GetFocus(), List()) << "Backspace again goes on up from the list";
 
@@ -664,31 +664,31 @@ TEST_F(FileCommandsTest, BackspaceSelectsTheFolderLeftAndTheHeaderShowsTheOrder)
     return item.fmt & (HDF_SORTUP | HDF_SORTDOWN);
   };
   EXPECT_EQ(arrow(ColumnName), HDF_SORTUP);
-  w.plFileList1().ColumnClick(ColumnName);
+  w.FileList().ColumnClick(ColumnName);
   EXPECT_EQ(arrow(ColumnName), HDF_SORTDOWN);
   EXPECT_EQ(Rows(), (V{u"c.txt", u"b", u"a"}));
-  w.plFileList1().ColumnClick(ColumnModel);
+  w.FileList().ColumnClick(ColumnModel);
   EXPECT_EQ(arrow(ColumnName), 0);
   EXPECT_EQ(arrow(ColumnModel), HDF_SORTDOWN);
 }
 
 TEST_F(FileCommandsTest, AFolderThatVanishedIsNamedInTheStatusBar) {
   Folder(u"gone");
-  TTessarineMain& w = Open();
-  w.plFolderTree1().SetSelectFolder(folder_ + u"gone");
+  MainWindow& w = Open();
+  w.FolderTree().SetSelectFolder(folder_ + u"gone");
   Pump();
-  ASSERT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"gone\\");
+  ASSERT_EQ(w.FileList().ShownFolder(), folder_ + u"gone\\");
   ASSERT_TRUE(RemoveDirectoryW(W(folder_ + u"gone")));
   SetFocus(Tree());
   Key(Tree(), VK_F5);
   Pump();
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_) << "the panes moved to a folder that is there";
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_) << "the panes moved to a folder that is there";
   wchar_t text[512] = {};
-  SendMessageW(w.StatusBar1(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+  SendMessageW(w.StatusBar(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
   EXPECT_EQ(U16(text), StatusVanishedText(folder_ + u"gone"));
   // The next action in the list gives the panel back to the selection.
   Notify(List(), NM_CLICK);
-  SendMessageW(w.StatusBar1(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+  SendMessageW(w.StatusBar(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
   EXPECT_EQ(U16(text), StatusSelectedText(0, CurrentLocale().ThousandSeparator()));
 }
 

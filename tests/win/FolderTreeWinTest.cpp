@@ -29,8 +29,8 @@ namespace {
 constexpr UINT kPostedStep = WM_APP + 7;
 
 struct Host {
-  TplFolderTree* tree = nullptr;
-  TplFileList* list = nullptr;
+  FolderTreeView* tree = nullptr;
+  FileListView* list = nullptr;
   std::function<void()> postedStep;
 };
 Host* host = nullptr;
@@ -65,8 +65,8 @@ class FolderTreeTest : public ::testing::Test {
                               GetModuleHandleW(nullptr), nullptr);
     ASSERT_TRUE(window_);
     host = &host_;
-    tree_ = std::make_unique<TplFolderTree>(window_, 1, GetModuleHandleW(nullptr), &browse_);
-    list_ = std::make_unique<TplFileList>(window_, 2, GetModuleHandleW(nullptr), &browse_);
+    tree_ = std::make_unique<FolderTreeView>(window_, 1, GetModuleHandleW(nullptr), &browse_);
+    list_ = std::make_unique<FileListView>(window_, 2, GetModuleHandleW(nullptr), &browse_);
     host_.tree = tree_.get();
     host_.list = list_.get();
     list_->OnFolderChanging = [this](std::u16string&) { ++changing_; };
@@ -107,8 +107,8 @@ class FolderTreeTest : public ::testing::Test {
   HWND window_ = nullptr;
   Host host_;
   BrowseState browse_;  // shared by the panes, which go first
-  std::unique_ptr<TplFolderTree> tree_;
-  std::unique_ptr<TplFileList> list_;
+  std::unique_ptr<FolderTreeView> tree_;
+  std::unique_ptr<FileListView> list_;
   std::u16string root_;
   int changing_ = 0;
 };
@@ -127,7 +127,7 @@ TEST_F(FolderTreeTest, RootShowsItsNameUnderItsParentAndSameRootOnlyRefocuses) {
   EXPECT_EQ(tree_->NodePath(tree_->RootNode()), root_);
   EXPECT_EQ(Texts(tree_->RootNode()), (V{u"A", u"b"})) << "children sorted without regard to case";
   EXPECT_EQ(tree_->Selected(), tree_->RootNode());
-  EXPECT_EQ(list_->ExpandFolder(), root_);
+  EXPECT_EQ(list_->ShownFolder(), root_);
   EXPECT_EQ(changing_, 1);
 
   HTREEITEM top = tree_->RootNode();
@@ -169,21 +169,21 @@ TEST_F(FolderTreeTest, SelectFolderWalksBelowTheRootOnly) {
   ASSERT_TRUE(tree_->Selected());
   EXPECT_EQ(tree_->NodePath(tree_->Selected()), root_ + u"2012\\05\\");
   EXPECT_EQ(tree_->SelectFolder(), root_ + u"2012\\05\\");
-  EXPECT_EQ(list_->ExpandFolder(), root_ + u"2012\\05\\");
+  EXPECT_EQ(list_->ShownFolder(), root_ + u"2012\\05\\");
   EXPECT_EQ(ListView_GetItemCount(list_->Handle()), 1) << "05 is listed: its one folder";
 
   // Back at the root from below: the top node is selected and the root listed again.
   tree_->SetSelectFolder(root_);
   EXPECT_EQ(tree_->Selected(), tree_->RootNode());
   EXPECT_EQ(tree_->SelectFolder(), root_);
-  EXPECT_EQ(list_->ExpandFolder(), root_);
+  EXPECT_EQ(list_->ShownFolder(), root_);
 
   // A folder created behind the tree's back is not a node yet: nothing is selected.
   MakeFolder(root_ + u"late");
   MakeFolder(root_ + u"late\\x");
   tree_->SetSelectFolder(root_ + u"late\\x");
   EXPECT_EQ(tree_->Selected(), tree_->RootNode());
-  EXPECT_EQ(list_->ExpandFolder(), root_);
+  EXPECT_EQ(list_->ShownFolder(), root_);
 
   // Once a refresh added it (with its expand button), its sub-folders are reached by path.
   tree_->SyncChildren(root_, tree_->RootNode(), false);
@@ -193,7 +193,7 @@ TEST_F(FolderTreeTest, SelectFolderWalksBelowTheRootOnly) {
   tree_->SetSelectFolder(root_ + u"late\\x\\");
   Settle();
   EXPECT_EQ(tree_->NodePath(tree_->Selected()), root_ + u"late\\x\\");
-  EXPECT_EQ(list_->ExpandFolder(), root_ + u"late\\x\\");
+  EXPECT_EQ(list_->ShownFolder(), root_ + u"late\\x\\");
 }
 
 TEST_F(FolderTreeTest, VanishedFolderBeepsDropsItsNodeAndKeepsTheListedRoot) {
@@ -209,7 +209,7 @@ TEST_F(FolderTreeTest, VanishedFolderBeepsDropsItsNodeAndKeepsTheListedRoot) {
   EXPECT_EQ(Texts(tree_->RootNode()), V{u"stay"});
   EXPECT_EQ(tree_->SelectFolder(), root_) << "the list still shows the root";
   EXPECT_EQ(tree_->Selected(), tree_->RootNode());
-  EXPECT_EQ(list_->ExpandFolder(), root_);
+  EXPECT_EQ(list_->ShownFolder(), root_);
   EXPECT_EQ(changing_, listings) << "nothing was listed";
 }
 
@@ -321,12 +321,12 @@ TEST_F(FolderTreeTest, AReplyForANodeChangedMeanwhileIsNotApplied) {
       Settle();
       EXPECT_EQ(Texts(still), V{u"x"}) << c.what;
     }
-    EXPECT_EQ(list_->ExpandFolder(), tree_->RootFolder()) << c.what;
+    EXPECT_EQ(list_->ShownFolder(), tree_->RootFolder()) << c.what;
     tree_->SetDirectoryLister(PlatformDirectoryLister());
   }
   // The tree still works: a click on a node lists it, and a refresh brings a deleted node back.
   TreeView_SelectItem(tree_->Handle(), Child(tree_->RootNode(), u"s"));
-  EXPECT_EQ(list_->ExpandFolder(), root_ + u"second\\s\\");
+  EXPECT_EQ(list_->ShownFolder(), root_ + u"second\\s\\");
   tree_->SetRootFolder(root_ + u"first");
   Settle();
   ASSERT_TRUE(RemoveDirectoryW(W(root_ + u"first\\b")));

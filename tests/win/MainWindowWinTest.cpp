@@ -56,7 +56,7 @@ class MainWindowTest : public ::testing::Test {
     std::filesystem::remove_all(std::filesystem::path(folder_), ec);
   }
 
-  TTessarineMain& Open(MetadataSource* metadata = nullptr, DirectoryLister* listing = nullptr,
+  MainWindow& Open(MetadataSource* metadata = nullptr, DirectoryLister* listing = nullptr,
                        DirectoryLister* folders = nullptr) {
     MainWindowOptions options;
     options.metadata = metadata;
@@ -65,11 +65,11 @@ class MainWindowTest : public ::testing::Test {
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
-    window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
     window_->Show(SW_SHOWNOACTIVATE);
     Pump();
-    EXPECT_TRUE(tess::testing::FinishTreeReads(window_->plFolderTree1()));
-    if (!metadata) EXPECT_TRUE(tess::testing::FinishReads(window_->plFileList1()));
+    EXPECT_TRUE(tess::testing::FinishTreeReads(window_->FolderTree()));
+    if (!metadata) EXPECT_TRUE(tess::testing::FinishReads(window_->FileList()));
     return *window_;
   }
   void StoreFolder(const std::u16string& folder) {
@@ -84,7 +84,7 @@ class MainWindowTest : public ::testing::Test {
     f.make = make;
     fx::WriteFile(folder_ + name, fx::PhotoJpeg(f));
   }
-  HWND List() { return window_->plFileList1().Handle(); }
+  HWND List() { return window_->FileList().Handle(); }
   void ClickColumn(int column) {
     NMLISTVIEW nm{};
     nm.hdr.hwndFrom = List();
@@ -108,13 +108,13 @@ class MainWindowTest : public ::testing::Test {
   std::u16string root_;
   std::unique_ptr<SettingsStore> store_;
   std::u16string folder_;
-  std::unique_ptr<TTessarineMain> window_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace
 
 TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   RECT rc = Outer();
   EXPECT_EQ(rc.right - rc.left, 644);
   EXPECT_EQ(rc.bottom - rc.top, 408);
@@ -124,10 +124,10 @@ TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
   const int widths[] = {180, 180, 180, 180};
   for (int i = 0; i < FileColumnCount; ++i) EXPECT_EQ(ListView_GetColumnWidth(List(), i), widths[i]) << i;
   EXPECT_EQ(w.FolderTreeWidth(), 220);
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), u"C:\\");
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), u"C:\\");
-  EXPECT_EQ(w.plFolderTree1().NodeText(w.plFolderTree1().RootNode()), u"C:\\");
-  EXPECT_EQ(w.plFolderTree1().RootHeader(), u"");
+  EXPECT_EQ(w.FolderTree().RootFolder(), u"C:\\");
+  EXPECT_EQ(w.FolderTree().SelectFolder(), u"C:\\");
+  EXPECT_EQ(w.FolderTree().NodeText(w.FolderTree().RootNode()), u"C:\\");
+  EXPECT_EQ(w.FolderTree().RootHeader(), u"");
   EXPECT_EQ(w.RootBasePath, u"C:\\");
   EXPECT_TRUE(SendMessageW(w.Handle(), WM_GETICON, ICON_BIG, 0)) << "the window has an icon of its own";
   EXPECT_TRUE(store_->KeyExists(kProductKey));
@@ -147,8 +147,8 @@ TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
   }
   // A button click leaves the keyboard focus where it was.
   SetFocus(List());
-  SendMessageW(w.ToolButton(btnRefresh).Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-  SendMessageW(w.ToolButton(btnRefresh).Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  SendMessageW(w.ToolButton(IdRefreshButton).Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(w.ToolButton(IdRefreshButton).Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
   EXPECT_EQ(GetFocus(), List());
 
   LVCOLUMNW col{};
@@ -170,38 +170,38 @@ TEST_F(MainWindowTest, PhotoFolderShowsDatesModelsAndMakersWithFoldersFirst) {
   fx::WriteFile(folder_ + u"notes.txt", fx::Text("no photo"));
   CreateDirectoryW(W(folder_ + u"sub"), nullptr);
   StoreFolder(folder_);
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
 
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_);
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_);
+  EXPECT_EQ(w.FolderTree().SelectFolder(), folder_);
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_);
   using V = std::vector<std::u16string>;
   EXPECT_EQ(Column(List(), 0), (V{u"sub", u"IMG_0001.JPG", u"IMG_0002.JPG", u"notes.txt"}));
   EXPECT_EQ(Column(List(), 1), (V{u"", u"2010/01/02 03:04:05", u"2012/05/03 14:22:01", u""}));
   EXPECT_EQ(Column(List(), 2), (V{u"", u"D70", u"EOS 5D", u""}));
   EXPECT_EQ(Column(List(), 3), (V{u"", u"NIKON CORPORATION", u"Canon", u""}));
-  EXPECT_EQ(StatusText(w.StatusBar1(), 0), u"  4 個の項目");
-  EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"");
+  EXPECT_EQ(StatusText(w.StatusBar(), 0), u"  4 個の項目");
+  EXPECT_EQ(StatusText(w.StatusBar(), 1), u"");
 
   // Sorting by date: the first click puts the newest first and folders last; the selected
   // row follows its record.
-  w.plFileList1().SelectRow(1);
+  w.FileList().SelectRow(1);
   Pump();
-  EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1 個の項目を選択");
+  EXPECT_EQ(StatusText(w.StatusBar(), 1), u"  1 個の項目を選択");
   ListView_SetItemState(List(), 3, LVIS_SELECTED, LVIS_SELECTED);  // a second selected row
   ClickColumn(1);
   EXPECT_EQ(Column(List(), 0), (V{u"IMG_0002.JPG", u"IMG_0001.JPG", u"notes.txt", u"sub"}));
   EXPECT_EQ(SelectedName(), u"IMG_0001.JPG");
   EXPECT_EQ(ListView_GetSelectedCount(List()), 1u) << "only the first selected record stays selected";
-  EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1 個の項目を選択");
+  EXPECT_EQ(StatusText(w.StatusBar(), 1), u"  1 個の項目を選択");
   ClickColumn(1);
   EXPECT_EQ(Column(List(), 0), (V{u"sub", u"notes.txt", u"IMG_0001.JPG", u"IMG_0002.JPG"}));
   EXPECT_EQ(SelectedName(), u"IMG_0001.JPG");
   EXPECT_EQ(ListView_GetSelectedCount(List()), 1u);
 
   // The filter keeps folders and the matching files.
-  w.plFileList1().SetFindText(u"0002");
+  w.FileList().SetFindText(u"0002");
   EXPECT_EQ(Column(List(), 0), (V{u"sub", u"IMG_0002.JPG"}));
-  w.plFileList1().SetFindText(u"");
+  w.FileList().SetFindText(u"");
   EXPECT_EQ(ListView_GetItemCount(List()), 4);
 }
 
@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, RowsComeAtOnceWhileTheDatesAreHeldBackAndAnotherFolderDro
   StoreFolder(folder_);
   tess::testing::HeldMetadataSource held;
   held.Hold();
-  TTessarineMain& w = Open(&held);
+  MainWindow& w = Open(&held);
   // The window is up and shows every row, with no date yet, while no read has come back.
   EXPECT_TRUE(IsWindowVisible(w.Handle()));
   ASSERT_EQ(ListView_GetItemCount(List()), 13);
@@ -221,19 +221,19 @@ TEST_F(MainWindowTest, RowsComeAtOnceWhileTheDatesAreHeldBackAndAnotherFolderDro
   EXPECT_EQ(RowText(List(), 1, 0), u"IMG_00.JPG");
   EXPECT_EQ(RowText(List(), 1, 1), u"");
   ASSERT_TRUE(held.WaitStarted(1));
-  EXPECT_TRUE(w.plFileList1().ReadsRunning());
-  EXPECT_NE(StatusText(w.StatusBar1(), 1).find(u"読み込み中 0 / 13"), std::u16string::npos)
-      << ToUtf8(StatusText(w.StatusBar1(), 1));
+  EXPECT_TRUE(w.FileList().ReadsRunning());
+  EXPECT_NE(StatusText(w.StatusBar(), 1).find(u"読み込み中 0 / 13"), std::u16string::npos)
+      << ToUtf8(StatusText(w.StatusBar(), 1));
   // Another thread's message is answered while the reads are held.
   EXPECT_TRUE(tess::testing::AnswersAnotherThread(w.Handle(), 5000));
 
   // Another folder: its row at once, and the held reads of the first folder are dropped.
-  w.plFolderTree1().SetSelectFolder(folder_ + u"other\\");
-  ASSERT_TRUE(tess::testing::FinishTreeReads(w.plFolderTree1()));
+  w.FolderTree().SetSelectFolder(folder_ + u"other\\");
+  ASSERT_TRUE(tess::testing::FinishTreeReads(w.FolderTree()));
   ASSERT_EQ(ListView_GetItemCount(List()), 1);
   EXPECT_EQ(RowText(List(), 0, 0), u"DSC_1.JPG");
   held.Release();
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
   EXPECT_EQ(RowText(List(), 0, 1), u"2021/03/04 05:06:07");
   EXPECT_EQ(RowText(List(), 0, 2), u"HELD");
   size_t firstFolderReads = 0;
@@ -249,82 +249,82 @@ TEST_F(MainWindowTest, AHeldListingLeavesTheWindowAnsweringAndANewerFolderDropsI
   fx::WriteFile(folder_ + u"other\\DSC_1.JPG", fx::Bytes{1});
   StoreFolder(folder_);
   tess::testing::HeldFolderLister held(&PlatformDirectoryLister());
-  TTessarineMain& w = Open(nullptr, &held);
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  MainWindow& w = Open(nullptr, &held);
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
   ASSERT_EQ(ListView_GetItemCount(List()), 2);
 
   // The folder change returns while its listing is held: no rows yet, the status bar says why.
   held.Hold();
   size_t listed = held.Started().size();
-  w.plFolderTree1().SetSelectFolder(folder_ + u"slow\\");
+  w.FolderTree().SetSelectFolder(folder_ + u"slow\\");
   // The tree finds the folder's node on its own worker, then the list lists it.
-  ASSERT_TRUE(tess::testing::FinishTreeReads(w.plFolderTree1()));
+  ASSERT_TRUE(tess::testing::FinishTreeReads(w.FolderTree()));
   ASSERT_TRUE(held.WaitStarted(listed + 1));
   Pump();
-  EXPECT_TRUE(w.plFileList1().ListingPending());
+  EXPECT_TRUE(w.FileList().ListingPending());
   EXPECT_EQ(ListView_GetItemCount(List()), 0);
-  EXPECT_NE(StatusText(w.StatusBar1(), 1).find(u"フォルダを読み込み中"), std::u16string::npos)
-      << ToUtf8(StatusText(w.StatusBar1(), 1));
+  EXPECT_NE(StatusText(w.StatusBar(), 1).find(u"フォルダを読み込み中"), std::u16string::npos)
+      << ToUtf8(StatusText(w.StatusBar(), 1));
   // Select-all acts on what is shown: nothing.
-  w.plFileList1().SelectAll();
-  EXPECT_EQ(w.plFileList1().SelectedCount(), 0);
+  w.FileList().SelectAll();
+  EXPECT_EQ(w.FileList().SelectedCount(), 0);
   EXPECT_TRUE(tess::testing::AnswersAnotherThread(w.Handle(), 5000));
 
   // Another folder meanwhile: the held listing, once let through, is never shown.
-  w.plFolderTree1().SetSelectFolder(folder_ + u"other\\");
-  ASSERT_TRUE(tess::testing::FinishTreeReads(w.plFolderTree1()));
+  w.FolderTree().SetSelectFolder(folder_ + u"other\\");
+  ASSERT_TRUE(tess::testing::FinishTreeReads(w.FolderTree()));
   held.Release();
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
   using V = std::vector<std::u16string>;
   EXPECT_EQ(Column(List(), 0), (V{u"DSC_1.JPG"}));
-  EXPECT_EQ(StatusText(w.StatusBar1(), 0), u"  1 個の項目");
+  EXPECT_EQ(StatusText(w.StatusBar(), 0), u"  1 個の項目");
 
   // Held again and let through: the rows come, and after Backspace the folder left is the
   // selected row once the parent's listing arrives.
   held.Hold();
-  w.plFolderTree1().SetSelectFolder(folder_ + u"slow\\");
-  ASSERT_TRUE(tess::testing::FinishTreeReads(w.plFolderTree1()));
+  w.FolderTree().SetSelectFolder(folder_ + u"slow\\");
+  ASSERT_TRUE(tess::testing::FinishTreeReads(w.FolderTree()));
   EXPECT_EQ(ListView_GetItemCount(List()), 0);
   held.Release();
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
   EXPECT_EQ(Column(List(), 0), (V{u"IMG_00.JPG", u"IMG_01.JPG", u"IMG_02.JPG"}));
   held.Hold();
-  EXPECT_TRUE(w.plFileList1().BackFolder());
-  ASSERT_TRUE(tess::testing::FinishTreeReads(w.plFolderTree1()));
-  EXPECT_TRUE(w.plFileList1().ListingPending());
+  EXPECT_TRUE(w.FileList().BackFolder());
+  ASSERT_TRUE(tess::testing::FinishTreeReads(w.FolderTree()));
+  EXPECT_TRUE(w.FileList().ListingPending());
   held.Release();
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
   ASSERT_EQ(ListView_GetItemCount(List()), 2);
-  EXPECT_EQ(w.plFileList1().SelectedCount(), 1);
-  ASSERT_NE(w.plFileList1().FileInfo(), nullptr);
-  EXPECT_EQ(w.plFileList1().FileInfo()->Name, u"slow");
+  EXPECT_EQ(w.FileList().SelectedCount(), 1);
+  ASSERT_NE(w.FileList().FileInfo(), nullptr);
+  EXPECT_EQ(w.FileList().FileInfo()->Name, u"slow");
 }
 
 TEST_F(MainWindowTest, RefreshFollowsFilesAddedAndRemovedBehindTheList) {
   Photo(u"a.jpg", "2012:05:03 14:22:01", "M", "K");
   Photo(u"b.jpg", "2012:05:04 14:22:01", "M", "K");
   StoreFolder(folder_);
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   ASSERT_EQ(ListView_GetItemCount(List()), 2);
   int changed = 0;
-  w.plFileList1().OnFolderChanged = [&] { ++changed; };
+  w.FileList().OnFolderChanged = [&] { ++changed; };
   DeleteFileW(W(folder_ + u"a.jpg"));
   Photo(u"c.jpg", "2001:01:01 00:00:00", "X", "Y");
-  w.plFileList1().RefreshView();
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  w.FileList().RefreshView();
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
   using V = std::vector<std::u16string>;
   EXPECT_EQ(Column(List(), 0), (V{u"b.jpg", u"c.jpg"}));
   EXPECT_EQ(Column(List(), 1), (V{u"2012/05/04 14:22:01", u"2001/01/01 00:00:00"}));
   EXPECT_EQ(changed, 1);
   // Activations after the first refresh the list as well.
-  w.plFileList1().OnFolderChanged = nullptr;
+  w.FileList().OnFolderChanged = nullptr;
   w.ActiveMonitor = false;
   Photo(u"d.jpg", "2001:01:01 00:00:00", "X", "Y");
-  w.ApplicationEvents1Activate();
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  w.OnActivateApp();
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
   EXPECT_EQ(ListView_GetItemCount(List()), 2);
-  w.ApplicationEvents1Activate();
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
+  w.OnActivateApp();
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
   EXPECT_EQ(ListView_GetItemCount(List()), 3);
 }
 
@@ -332,9 +332,9 @@ TEST_F(MainWindowTest, AHeldRefreshKeepsTheRowsAndTheSelectionUntilItsListingCom
   for (int i = 0; i < 4; ++i) fx::WriteFile(folder_ + u"IMG_" + PadNumber(i, 2) + u".JPG", fx::Bytes{1});
   StoreFolder(folder_);
   tess::testing::HeldFolderLister held(&PlatformDirectoryLister());
-  TTessarineMain& w = Open(nullptr, &held);
-  ASSERT_TRUE(tess::testing::FinishReads(w.plFileList1()));
-  TplFileList& list = w.plFileList1();
+  MainWindow& w = Open(nullptr, &held);
+  ASSERT_TRUE(tess::testing::FinishReads(w.FileList()));
+  FileListView& list = w.FileList();
   ASSERT_EQ(ListView_GetItemCount(List()), 4);
   list.SelectRow(2);
   int changed = 0;
@@ -376,9 +376,9 @@ TEST_F(MainWindowTest, TreeExpandsCollapsesForgetsAndReadsAgain) {
   CreateDirectoryW(W(folder_ + u"a"), nullptr);
   CreateDirectoryW(W(folder_ + u"a\\x"), nullptr);
   CreateDirectoryW(W(folder_ + u"b"), nullptr);
-  TTessarineMain& w = Open();
-  TplFolderTree& tree = w.plFolderTree1();
-  w.plFileList1().SetRootFolder(folder_);
+  MainWindow& w = Open();
+  FolderTreeView& tree = w.FolderTree();
+  w.FileList().SetRootFolder(folder_);
   ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   HTREEITEM top = tree.RootNode();
   ASSERT_TRUE(top);
@@ -412,19 +412,19 @@ TEST_F(MainWindowTest, TreeExpandsCollapsesForgetsAndReadsAgain) {
   // Selecting a folder by path lists it; selecting a node whose folder vanished keeps the list.
   tree.SetSelectFolder(folder_ + u"a\\x");
   ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"a\\x\\");
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_ + u"a\\x\\");
   HTREEITEM b = tree.Children(top)[1];
   RemoveDirectoryW(W(folder_ + u"b"));
   TreeView_SelectItem(tree.Handle(), b);
   ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   EXPECT_EQ(tree.Children(top).size(), 1u) << "the vanished folder's node is gone";
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"a\\x\\");
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_ + u"a\\x\\");
   EXPECT_EQ(tree.SelectFolder(), folder_ + u"a\\x\\");
   EXPECT_EQ(tree.NodePath(tree.Selected()), folder_ + u"a\\x\\");
 
   // A path outside the root selects nothing.
-  w.plFileList1().SetExpandFolder(u"C:\\windows\\");
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"a\\x\\");
+  w.FileList().SetShownFolder(u"C:\\windows\\");
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_ + u"a\\x\\");
 }
 
 // The tree's folder reads run on a worker: held back, the node is there at once and the
@@ -434,8 +434,8 @@ TEST_F(MainWindowTest, TreeNodeShowsAtOnceWhileItsFolderIsHeldBackAndTheWindowAn
     CreateDirectoryW(W(folder_ + f), nullptr);
   StoreFolder(folder_);
   tess::testing::HeldFolderLister folders(&PlatformDirectoryLister());
-  TTessarineMain& w = Open(nullptr, nullptr, &folders);
-  TplFolderTree& tree = w.plFolderTree1();
+  MainWindow& w = Open(nullptr, nullptr, &folders);
+  FolderTreeView& tree = w.FolderTree();
   const std::u16string card = folder_ + u"card\\";
   auto answers = [&] { return tess::testing::AnswersAnotherThread(w.Handle(), 200); };
   auto texts = [&](HTREEITEM node) {
@@ -446,26 +446,26 @@ TEST_F(MainWindowTest, TreeNodeShowsAtOnceWhileItsFolderIsHeldBackAndTheWindowAn
   using V = std::vector<std::u16string>;
 
   folders.Hold([&](const std::u16string& f) { return f == card; });
-  w.plFileList1().SetRootFolder(card);
+  w.FileList().SetRootFolder(card);
   ASSERT_TRUE(folders.WaitHeld(card));
   ASSERT_TRUE(tree.RootNode());
   EXPECT_EQ(tree.NodeText(tree.RootNode()), u"card") << "the node is there at once";
   EXPECT_TRUE(TreeView_GetChild(tree.Handle(), tree.RootNode())) << "open on its placeholder";
   EXPECT_TRUE(tree.Children(tree.RootNode()).empty());
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), card);
+  EXPECT_EQ(w.FileList().ShownFolder(), card);
   EXPECT_TRUE(answers()) << "the window answers while the folder is held";
 
   // Another root while the card is held: the card's reply comes later and is dropped.
-  w.plFileList1().SetRootFolder(folder_ + u"other\\");
+  w.FileList().SetRootFolder(folder_ + u"other\\");
   folders.Release();
   ASSERT_TRUE(tess::testing::FinishTreeReads(tree));
   EXPECT_EQ(tree.RootFolder(), folder_ + u"other\\");
   EXPECT_EQ(texts(tree.RootNode()), V{u"s"});
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), folder_ + u"other\\");
+  EXPECT_EQ(w.FileList().ShownFolder(), folder_ + u"other\\");
 
   // Back on the card, held again: released, the node fills, with its expand buttons.
   folders.Hold([&](const std::u16string& f) { return f == card; });
-  w.plFileList1().SetRootFolder(card);
+  w.FileList().SetRootFolder(card);
   ASSERT_TRUE(folders.WaitHeld(card));
   EXPECT_TRUE(answers());
   folders.Release();
@@ -485,7 +485,7 @@ TEST_F(MainWindowTest, StoredPlacementIsReadUpToTheFirstMissingValue) {
                                {u"FolderTreeWidth", 99}})
       ASSERT_TRUE(WriteInteger(*key, name, value));
   }
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   RECT rc = Outer();
   EXPECT_EQ(rc.right - rc.left, 700);
   EXPECT_EQ(rc.bottom - rc.top, 500);
@@ -528,8 +528,8 @@ TEST_F(MainWindowTest, EarlierKeyIsMovedAndTakesEffectInTheSameShow) {
 TEST_F(MainWindowTest, CloseStoresWhatTheNextStartShows) {
   CreateDirectoryW(W(folder_ + u"keep"), nullptr);
   StoreFolder(folder_ + u"keep\\");
-  TTessarineMain& w = Open();
-  EXPECT_EQ(w.plFolderTree1().SelectFolder(), folder_ + u"keep\\");
+  MainWindow& w = Open();
+  EXPECT_EQ(w.FolderTree().SelectFolder(), folder_ + u"keep\\");
   SetWindowPos(w.Handle(), nullptr, 40, 50, 700, 480, SWP_NOZORDER | SWP_NOACTIVATE);
   ListView_SetColumnWidth(List(), 2, 77);
   SendMessageW(w.Handle(), WM_CLOSE, 0, 0);
@@ -554,22 +554,22 @@ TEST_F(MainWindowTest, StatusShowsThousandsSeparator) {
     CloseHandle(h);
   }
   StoreFolder(folder_);
-  TTessarineMain& w = Open();
-  EXPECT_EQ(StatusText(w.StatusBar1(), 0), u"  1,234 個の項目");
+  MainWindow& w = Open();
+  EXPECT_EQ(StatusText(w.StatusBar(), 0), u"  1,234 個の項目");
   ListView_SetItemState(List(), -1, LVIS_SELECTED, LVIS_SELECTED);
   Pump();
   w.UpdateStatusPanels();
-  EXPECT_EQ(StatusText(w.StatusBar1(), 1), u"  1,234 個の項目を選択");
+  EXPECT_EQ(StatusText(w.StatusBar(), 1), u"  1,234 個の項目を選択");
 }
 
 TEST_F(MainWindowTest, EndOfSessionStoresTheSettingsAsClosingDoes) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   SetWindowPos(w.Handle(), nullptr, 30, 40, 690, 470, SWP_NOZORDER | SWP_NOACTIVATE);
   ListView_SetColumnWidth(List(), 1, 66);
   EXPECT_EQ(SendMessageW(w.Handle(), WM_QUERYENDSESSION, 0, 0), TRUE) << "the end of the session is never refused";
   MainWindowSettings s;
   ReadMainWindowSettings(*store_, s);
-  EXPECT_EQ(s.selectFolder, w.plFolderTree1().SelectFolder());
+  EXPECT_EQ(s.selectFolder, w.FolderTree().SelectFolder());
   EXPECT_EQ(s.placement.width, 690);
   EXPECT_EQ(s.placement.height, 470);
   EXPECT_EQ(s.columnWidths[1], 66);
@@ -581,19 +581,19 @@ TEST_F(MainWindowTest, StoredFolderOnAMissingDriveRootsAtTheFirstDrive) {
   while (missing > 2 && (drives & (1u << missing))) --missing;
   ASSERT_GT(missing, 2) << "every drive letter is taken";
   StoreFolder(std::u16string{char16_t(u'A' + missing), u':', u'\\'} + u"Photos\\");
-  TTessarineMain& w = Open();
-  EXPECT_EQ(SendMessageW(w.ComboBoxEx1(), CB_GETCURSEL, 0, 0), 0);
+  MainWindow& w = Open();
+  EXPECT_EQ(SendMessageW(w.DriveBox(), CB_GETCURSEL, 0, 0), 0);
   wchar_t text[MAX_PATH + 8] = {};
   COMBOBOXEXITEMW item{};
   item.mask = CBEIF_TEXT;
   item.iItem = 0;
   item.pszText = text;
   item.cchTextMax = MAX_PATH + 7;
-  ASSERT_TRUE(SendMessageW(w.ComboBoxEx1(), CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  ASSERT_TRUE(SendMessageW(w.DriveBox(), CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   std::u16string firstRoot = U16(text).substr(0, 3);
   EXPECT_EQ(w.RootBasePath, firstRoot);
-  EXPECT_EQ(w.plFolderTree1().RootFolder(), firstRoot);
-  EXPECT_EQ(w.plFileList1().ExpandFolder(), firstRoot) << "no folder below the root is listed";
+  EXPECT_EQ(w.FolderTree().RootFolder(), firstRoot);
+  EXPECT_EQ(w.FileList().ShownFolder(), firstRoot) << "no folder below the root is listed";
 }
 
 TEST(FileListAlone, RefreshOnRequestStillWorksAfterARefreshThatFailed) {
@@ -602,9 +602,9 @@ TEST(FileListAlone, RefreshOnRequestStillWorksAfterARefreshThatFailed) {
                                 GetModuleHandleW(nullptr), nullptr);
   ASSERT_TRUE(parent);
   {
-    TplFileList list(parent, 1, GetModuleHandleW(nullptr));
+    FileListView list(parent, 1, GetModuleHandleW(nullptr));
     list.SetRootFolder(folder);
-    ASSERT_EQ(list.ExpandFolder(), folder);
+    ASSERT_EQ(list.ShownFolder(), folder);
     list.OnFolderChanged = [] { throw std::runtime_error("handler failed"); };
     EXPECT_THROW(list.RefreshView(), std::runtime_error);
     EXPECT_FALSE(list.State().RefreshLocked) << "a failed refresh must not lock out every later one";
@@ -628,7 +628,7 @@ TEST(FileListAlone, RefreshOnRequestStillWorksAfterARefreshThatFailed) {
 }
 
 TEST_F(MainWindowTest, EveryToolButtonShowsItsHintAlsoWhenDisabled) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   const wchar_t* hints[] = {L"ルートフォルダ設定", L"一つ上のフォルダ", L"名前編集", L"コピー", L"貼り付け",
                             L"削除", L"フォルダ作成", L"最新の情報に更新", L"安全な取り外し", L"Exifリネーム"};
   ASSERT_TRUE(w.ToolTips());
@@ -658,20 +658,20 @@ TEST_F(MainWindowTest, EveryToolButtonShowsItsHintAlsoWhenDisabled) {
     ASSERT_TRUE(SendMessageW(w.ToolTips(), TTM_HITTESTW, 0, reinterpret_cast<LPARAM>(&ht))) << i;
     EXPECT_EQ(hintOf(ht.ti), hints[i]) << i;
   }
-  EXPECT_FALSE(w.ToolButton(btnCopy).Enabled()) << "the case that needs the window's hint";
+  EXPECT_FALSE(w.ToolButton(IdCopyButton).Enabled()) << "the case that needs the window's hint";
 }
 
 TEST_F(MainWindowTest, ReturningToTheWindowGivesTheFocusBackToThePaneThatHadIt) {
-  TTessarineMain& w = Open();
+  MainWindow& w = Open();
   SetFocus(List());
   SendMessageW(w.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
   SetFocus(w.Handle());  // what the system leaves while another program is active
   SendMessageW(w.Handle(), WM_ACTIVATE, WA_ACTIVE, 0);
   EXPECT_EQ(GetFocus(), List());
 
-  SetFocus(w.plFolderTree1().Handle());
+  SetFocus(w.FolderTree().Handle());
   SendMessageW(w.Handle(), WM_ACTIVATE, WA_INACTIVE, 0);
   SetFocus(w.Handle());
   SendMessageW(w.Handle(), WM_ACTIVATE, WA_CLICKACTIVE, 0);
-  EXPECT_EQ(GetFocus(), w.plFolderTree1().Handle());
+  EXPECT_EQ(GetFocus(), w.FolderTree().Handle());
 }

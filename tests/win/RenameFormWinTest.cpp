@@ -76,12 +76,12 @@ void PumpWhile(const std::function<bool()>& going) {
 }
 
 // 実行 (or テスト), and the messages handled until the run on its worker has ended.
-void RunToEnd(TRenameForm& form, RenameFormControlId button = IdExec1) {
+void RunToEnd(RenameDialog& form, RenameFormControlId button = IdRunButton) {
   Click(form.Control(button));
   PumpWhile([&] { return form.Running(); });
   EXPECT_FALSE(form.Running()) << "the run ended";
 }
-void TestToEnd(TRenameForm& form) { RunToEnd(form, IdTest1); }
+void TestToEnd(RenameDialog& form) { RunToEnd(form, IdTestButton); }
 
 // The machine's files, each block read a little late: a run that takes a while.
 class SlowTransfer final : public FileTransfer {
@@ -156,14 +156,14 @@ void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 // Posts WM_CLOSE to the dialog once a run has written its log and ended.
-TRenameForm* closing = nullptr;
+RenameDialog* closing = nullptr;
 void CALLBACK CloseOnceEnded(HWND, UINT, UINT_PTR timer, DWORD) {
   if (!closing || closing->Running() || closing->LogLines().empty()) return;
   KillTimer(nullptr, timer);
   PostMessageW(closing->Handle(), WM_CLOSE, 0, 0);
   closing = nullptr;
 }
-void CloseWhenRunEnds(TRenameForm& form) {
+void CloseWhenRunEnds(RenameDialog& form) {
   closing = &form;
   SetTimer(nullptr, 0, 20, &CloseOnceEnded);
 }
@@ -198,29 +198,29 @@ class RenameFormTest : public ::testing::Test {
     options.quitOnDestroy = false;
     options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
     options.journals = &journals_;
-    main_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    main_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
     // As the program does: the dialog owned by the main window, the editor by the dialog.
     RenameFormOptions renameOptions;
     renameOptions.settingsRoot = root_;
     renameOptions.beep = [this] { ++beeps_; };
     renameOptions.transfer = transfer_;
     renameOptions.journals = &journals_;
-    rename_ = std::make_unique<TRenameForm>(GetModuleHandleW(nullptr), main_->Handle(), renameOptions);
+    rename_ = std::make_unique<RenameDialog>(GetModuleHandleW(nullptr), main_->Handle(), renameOptions);
     edit_ = std::make_unique<TListEditForm>(GetModuleHandleW(nullptr), rename_->Handle(), root_);
     edit_->SetRenameForm(rename_.get());
     rename_->SetListEditForm(edit_.get());
     main_->ConnectRenameForm(*rename_);
     main_->Show(SW_SHOWNOACTIVATE);
     Pump();
-    EXPECT_TRUE(tess::testing::FinishTreeReads(main_->plFolderTree1()));
+    EXPECT_TRUE(tess::testing::FinishTreeReads(main_->FolderTree()));
   }
   // The whole-folder rename reads on a worker: the dialog opens when the read has come back.
   void FinishCardRead() {
-    for (int i = 0; i < 2000 && main_->plFileList1().CardReadRunning(); ++i) {
+    for (int i = 0; i < 2000 && main_->FileList().CardReadRunning(); ++i) {
       Pump();
       Sleep(2);
     }
-    EXPECT_FALSE(main_->plFileList1().CardReadRunning());
+    EXPECT_FALSE(main_->FileList().CardReadRunning());
   }
 
   // Runs body as soon as form is shown; the showing then ends unless body left that to
@@ -278,7 +278,7 @@ class RenameFormTest : public ::testing::Test {
     if (!log.empty() && log.back().rfind(u"まとめ", 0) == 0) log.pop_back();
     return log;
   }
-  HWND ListView() { return main_->plFileList1().Handle(); }
+  HWND ListView() { return main_->FileList().Handle(); }
   std::vector<std::u16string> Rows() {
     std::vector<std::u16string> rows;
     for (int i = 0; i < ListView_GetItemCount(ListView()); ++i) {
@@ -289,7 +289,7 @@ class RenameFormTest : public ::testing::Test {
     return rows;
   }
   void PressExifRenameButton() {
-    HWND button = main_->ToolButton(btnEvent).Handle();
+    HWND button = main_->ToolButton(IdEventButton).Handle();
     watched = rename_.get();
     UINT_PTR timer = SetTimer(nullptr, 0, 20000, &Watchdog);
     SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
@@ -302,8 +302,8 @@ class RenameFormTest : public ::testing::Test {
   std::u16string root_;
   std::unique_ptr<SettingsStore> store_;
   std::u16string folder_;
-  std::unique_ptr<TTessarineMain> main_;
-  std::unique_ptr<TRenameForm> rename_;
+  std::unique_ptr<MainWindow> main_;
+  std::unique_ptr<RenameDialog> rename_;
   std::unique_ptr<TListEditForm> edit_;
   int beeps_ = 0;
   FileTransfer* transfer_ = nullptr;  // the machine's files unless a test sets them before Open
@@ -330,9 +330,9 @@ TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
     EXPECT_FALSE(IsWindowEnabled(main_->Handle())) << "modal: the main window takes no input meanwhile";
 
     struct Expected { RenameFormControlId id; const char16_t* text; const wchar_t* cls; } controls[] = {
-        {IdLabel1, u"動作:", L"Static"},   {IdLabel2, u"コピー先:", L"Static"}, {IdLabel3, u"ファイル名:", L"Static"},
-        {IdButton2, u"...", L"Button"},     {IdButton3, u"...", L"Button"},       {IdExec1, u"実行", L"Button"},
-        {IdClose1, u"閉じる", L"Button"},   {IdTest1, u"テスト", L"Button"},     {IdMemo1, u"", L"Edit"},
+        {IdActionLabel, u"動作:", L"Static"},   {IdFolderLabel, u"コピー先:", L"Static"}, {IdNameLabel, u"ファイル名:", L"Static"},
+        {IdEditFoldersButton, u"...", L"Button"},     {IdEditNamesButton, u"...", L"Button"},       {IdRunButton, u"実行", L"Button"},
+        {IdCloseButton, u"閉じる", L"Button"},   {IdTestButton, u"テスト", L"Button"},     {IdLog, u"", L"Edit"},
     };
     for (const Expected& e : controls) {
       HWND c = C(e.id);
@@ -342,26 +342,26 @@ TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
       GetClassNameW(c, cls, 63);
       EXPECT_STREQ(cls, e.cls) << e.id;
     }
-    EXPECT_EQ(ComboItems(C(IdComboBox1)), (List{u"コピー", u"移動/リネーム"}));
+    EXPECT_EQ(ComboItems(C(IdActionBox)), (List{u"コピー", u"移動/リネーム"}));
     // Labels sit where they were designed and are as wide as their text.
-    EXPECT_EQ(RectIn(dialog, C(IdLabel2)).left, 8);
-    EXPECT_EQ(RectIn(dialog, C(IdLabel2)).top, 41);
-    EXPECT_GT(RectIn(dialog, C(IdLabel3)).width, 20);
-    EXPECT_LE(RectIn(dialog, C(IdLabel3)).left + RectIn(dialog, C(IdLabel3)).width, 64) << "clear of the drop-downs";
+    EXPECT_EQ(RectIn(dialog, C(IdFolderLabel)).left, 8);
+    EXPECT_EQ(RectIn(dialog, C(IdFolderLabel)).top, 41);
+    EXPECT_GT(RectIn(dialog, C(IdNameLabel)).width, 20);
+    EXPECT_LE(RectIn(dialog, C(IdNameLabel)).left + RectIn(dialog, C(IdNameLabel)).width, 64) << "clear of the drop-downs";
 
     // Drop-downs take selection only; the log scrolls both ways and is not wrapped.
-    EXPECT_EQ(GetWindowLongW(C(IdComboBox2), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
-    LONG memo = GetWindowLongW(C(IdMemo1), GWL_STYLE);
+    EXPECT_EQ(GetWindowLongW(C(IdFolderBox), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
+    LONG memo = GetWindowLongW(C(IdLog), GWL_STYLE);
     EXPECT_TRUE((memo & WS_HSCROLL) && (memo & WS_VSCROLL) && (memo & ES_MULTILINE) && (memo & ES_AUTOHSCROLL));
 
     // Tab order from the first drop-down, which has the focus.
-    EXPECT_EQ(GetFocus(), C(IdComboBox1));
-    RenameFormControlId order[] = {IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3,
-                                   IdMemo1,     IdExec1,     IdClose1,  IdTest1,     IdComboBox1};
+    EXPECT_EQ(GetFocus(), C(IdActionBox));
+    RenameFormControlId order[] = {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton,
+                                   IdLog,     IdRunButton,     IdCloseButton,  IdTestButton,     IdActionBox};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
       EXPECT_EQ(GetNextDlgTabItem(dialog, C(order[i]), FALSE), C(order[i + 1])) << "after " << order[i];
-    EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IdExec1) << "実行 is the default button";
-    EXPECT_EQ(GetDlgCtrlID(C(IdClose1)), IDCANCEL) << "閉じる is the cancel button";
+    EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IdRunButton) << "実行 is the default button";
+    EXPECT_EQ(GetDlgCtrlID(C(IdCloseButton)), IDCANCEL) << "閉じる is the cancel button";
   });
   EXPECT_EQ(ShowRename(), IDCANCEL);
   EXPECT_TRUE(ran);
@@ -398,44 +398,44 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
     ASSERT_TRUE(WriteInteger(*key, u"ComboBox2.ItemIndex", 1));
   }
   Open();
-  SetWindowTextW(C(IdMemo1), L"old log");
+  SetWindowTextW(C(IdLog), L"old log");
   WhenShown(*rename_, [&] {
     RECT rc = Outer(rename_->Handle());
     EXPECT_EQ(rc.left, 40);
     EXPECT_EQ(rc.top, 30);
     EXPECT_EQ(rc.right - rc.left, 600);
     EXPECT_EQ(rc.bottom - rc.top, 300);
-    EXPECT_EQ(Text(C(IdMemo1)), u"") << "the log starts empty";
-    EXPECT_EQ(ComboItems(C(IdComboBox2)), (List{u"@元のフォルダ名", u"@年4", u"@モデル"}));
-    EXPECT_EQ(Selected(C(IdComboBox2)), 2) << "the stored entry stays selected below the marker";
-    EXPECT_EQ(ComboItems(C(IdComboBox3)), RenameWindowSettings::BuiltInFileTemplates());
-    EXPECT_EQ(Selected(C(IdComboBox3)), 0) << "a missing index selects entry 0";
-    EXPECT_EQ(Selected(C(IdComboBox1)), -1) << "an index past the end selects nothing";
-    EXPECT_EQ(Text(C(IdComboBox1)), u"");
+    EXPECT_EQ(Text(C(IdLog)), u"") << "the log starts empty";
+    EXPECT_EQ(ComboItems(C(IdFolderBox)), (List{u"@元のフォルダ名", u"@年4", u"@モデル"}));
+    EXPECT_EQ(Selected(C(IdFolderBox)), 2) << "the stored entry stays selected below the marker";
+    EXPECT_EQ(ComboItems(C(IdNameBox)), RenameWindowSettings::BuiltInFileTemplates());
+    EXPECT_EQ(Selected(C(IdNameBox)), 0) << "a missing index selects entry 0";
+    EXPECT_EQ(Selected(C(IdActionBox)), -1) << "an index past the end selects nothing";
+    EXPECT_EQ(Text(C(IdActionBox)), u"");
 
     // Every change of size lays the controls out again.
     for (SIZE size : {SIZE{600, 300}, SIZE{700, 420}, SIZE{380, 260}}) {
       SetWindowPos(rename_->Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
       rc = Outer(rename_->Handle());
       // The labels as large as their texts; the controls beside them after the widest.
-      ControlRect label = RectIn(rename_->Handle(), C(IdLabel3));
+      ControlRect label = RectIn(rename_->Handle(), C(IdNameLabel));
       RECT client{};
       GetClientRect(rename_->Handle(), &client);
       std::vector<ControlRect> expected = RenameFormLayout(client.right, client.bottom, label.width, label.height);
-      EXPECT_GE(RectIn(rename_->Handle(), C(IdMemo1)).height, 103) << "the log keeps its seven lines";
+      EXPECT_GE(RectIn(rename_->Handle(), C(IdLog)).height, 103) << "the log keeps its seven lines";
       const std::pair<RenameControl, RenameFormControlId> checked[] = {
-          {rcButton2, IdButton2}, {rcButton3, IdButton3}, {rcMemo1, IdMemo1},
-          {rcClose1, IdClose1},   {rcExec1, IdExec1},     {rcTest1, IdTest1}};
+          {rcEditFoldersButton, IdEditFoldersButton}, {rcEditNamesButton, IdEditNamesButton}, {rcLog, IdLog},
+          {rcCloseButton, IdCloseButton},   {rcRunButton, IdRunButton},     {rcTestButton, IdTestButton}};
       for (auto [control, id] : checked) EXPECT_EQ(RectIn(rename_->Handle(), C(id)), expected[control]) << id;
-      for (auto [control, id] : {std::pair{rcComboBox1, IdComboBox1}, std::pair{rcComboBox3, IdComboBox3}}) {
+      for (auto [control, id] : {std::pair{rcActionBox, IdActionBox}, std::pair{rcNameBox, IdNameBox}}) {
         ControlRect r = RectIn(rename_->Handle(), C(id));
         EXPECT_EQ(r.left, expected[control].left);
         EXPECT_EQ(r.width, expected[control].width) << id << " at width " << size.cx;
       }
     }
     SetWindowPos(rename_->Handle(), nullptr, 12, 34, 640, 330, SWP_NOZORDER);
-    Select(C(IdComboBox1), 1);
-    Select(C(IdComboBox3), -1);
+    Select(C(IdActionBox), 1);
+    Select(C(IdNameBox), -1);
   });
   ShowRename();
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Top"), 34);
@@ -453,17 +453,17 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
     RECT rc = Outer(rename_->Handle());
     EXPECT_EQ(rc.left, 12);
     EXPECT_EQ(rc.right - rc.left, 640);
-    EXPECT_EQ(Selected(C(IdComboBox1)), 1);
+    EXPECT_EQ(Selected(C(IdActionBox)), 1);
     // A template drop-down is never shown blank: a stored -1 selects entry 0, the marker
     // that keeps each name, never an empty template.
-    EXPECT_EQ(Selected(C(IdComboBox3)), 0);
+    EXPECT_EQ(Selected(C(IdNameBox)), 0);
   });
   ShowRename();
 }
 
 TEST_F(RenameFormTest, FirstShowingWithoutSettings) {
   Open();
-  EXPECT_EQ(Selected(C(IdComboBox2)), 1) << "created with the second entries selected";
+  EXPECT_EQ(Selected(C(IdFolderBox)), 1) << "created with the second entries selected";
   // The main window somewhere away from the screen's corner.
   SetWindowPos(main_->Handle(), nullptr, 150, 120, 644, 408, SWP_NOZORDER | SWP_NOACTIVATE);
   ShowWindow(main_->Handle(), SW_SHOWNA);
@@ -476,9 +476,9 @@ TEST_F(RenameFormTest, FirstShowingWithoutSettings) {
     GetClientRect(rename_->Handle(), &client);
     EXPECT_EQ(client.right, 505);
     EXPECT_EQ(client.bottom, kRenameFormMinClientHeight) << "the log's seven lines with the progress strip below";
-    EXPECT_EQ(RectIn(rename_->Handle(), C(IdMemo1)).height, 103);
-    EXPECT_EQ(ComboItems(C(IdComboBox2)), RenameWindowSettings::BuiltInFolderTemplates());
-    for (RenameFormControlId id : {IdComboBox1, IdComboBox2, IdComboBox3}) EXPECT_EQ(Selected(C(id)), 0) << id;
+    EXPECT_EQ(RectIn(rename_->Handle(), C(IdLog)).height, 103);
+    EXPECT_EQ(ComboItems(C(IdFolderBox)), RenameWindowSettings::BuiltInFolderTemplates());
+    for (RenameFormControlId id : {IdActionBox, IdFolderBox, IdNameBox}) EXPECT_EQ(Selected(C(id)), 0) << id;
     EXPECT_TRUE(store_->KeyExists(kRenameWindowKey));
   });
   ShowRename();
@@ -513,32 +513,32 @@ TEST_F(RenameFormTest, ListEditorRoundTrips) {
     List items;              // the drop-down afterwards
     int selected;
   } steps[] = {
-      {"OK without changes", IdButton2, nullptr, true, {u"@元のフォルダ名", u"A", u"B", u"C"}, 2},
-      {"cancel keeps list and selection", IdButton2, u"X\r\nY", false, {u"@元のフォルダ名", u"A", u"B", u"C"}, 2},
+      {"OK without changes", IdEditFoldersButton, nullptr, true, {u"@元のフォルダ名", u"A", u"B", u"C"}, 2},
+      {"cancel keeps list and selection", IdEditFoldersButton, u"X\r\nY", false, {u"@元のフォルダ名", u"A", u"B", u"C"}, 2},
       // The choice follows its template's text, never its position.
-      {"line deleted above: the choice stays on its text", IdButton2, u"@元のフォルダ名\r\nB\r\nC", true,
+      {"line deleted above: the choice stays on its text", IdEditFoldersButton, u"@元のフォルダ名\r\nB\r\nC", true,
        {u"@元のフォルダ名", u"B", u"C"}, 1},
-      {"new template typed at the end", IdButton2, u"@元のフォルダ名\r\nB\r\nC\r\n@年4\\@月2@日2", true,
+      {"new template typed at the end", IdEditFoldersButton, u"@元のフォルダ名\r\nB\r\nC\r\n@年4\\@月2@日2", true,
        {u"@元のフォルダ名", u"B", u"C", u"@年4\\@月2@日2"}, 1},
-      {"the chosen template deleted: entry 0, never blank", IdButton2, u"D", true, {u"D"}, 0},
-      {"template gone again: entry 0", IdButton2, u"E\r\n\r\nF", true, {u"E", u"", u"F"}, 0},
-      {"name list emptied", IdButton3, u"", true, {u"@元のファイル名"}, 0},
+      {"the chosen template deleted: entry 0, never blank", IdEditFoldersButton, u"D", true, {u"D"}, 0},
+      {"template gone again: entry 0", IdEditFoldersButton, u"E\r\n\r\nF", true, {u"E", u"", u"F"}, 0},
+      {"name list emptied", IdEditNamesButton, u"", true, {u"@元のファイル名"}, 0},
   };
   WhenShown(*rename_, [&] {
     for (const Step& s : steps) {
-      HWND combo = C(s.button == IdButton2 ? IdComboBox2 : IdComboBox3);
+      HWND combo = C(s.button == IdEditFoldersButton ? IdFolderBox : IdNameBox);
       List before = ComboItems(combo);
       bool edited = false;
       WhenShown(*edit_, [&] {
         edited = true;
-        HWND memo = edit_->Control(IdListMemo1);
-        EXPECT_EQ(edit_->Caption(), s.button == IdButton2 ? u"コピー先一覧の編集" : u"ファイル名一覧の編集") << s.what;
+        HWND memo = edit_->Control(IdListText);
+        EXPECT_EQ(edit_->Caption(), s.button == IdEditFoldersButton ? u"コピー先一覧の編集" : u"ファイル名一覧の編集") << s.what;
         EXPECT_EQ(SplitLines(Text(memo)), before) << s.what << ": the editor shows the drop-down's entries";
         EXPECT_EQ(GetFocus(), memo);
         EXPECT_EQ(SendMessageW(memo, EM_GETSEL, 0, 0), 0) << "caret at the top, nothing selected";
         EXPECT_FALSE(IsWindowEnabled(rename_->Handle())) << "modal over the rename dialog";
         if (s.newText) SetWindowTextW(memo, reinterpret_cast<const wchar_t*>(s.newText));
-        Click(edit_->Control(s.ok ? IdOkButton1 : IdCancelButton1));
+        Click(edit_->Control(s.ok ? IdOkButton : IdCancelButton));
       });
       Click(C(s.button));
       EXPECT_TRUE(edited) << s.what;
@@ -552,16 +552,16 @@ TEST_F(RenameFormTest, ListEditorRoundTrips) {
   // A list the user emptied keeps each file's folder: the next showing adds no second marker.
   WhenShown(*rename_, [&] {
     WhenShown(*edit_, [&] {
-      SetWindowTextW(edit_->Control(IdListMemo1), L"");
-      Click(edit_->Control(IdOkButton1));
+      SetWindowTextW(edit_->Control(IdListText), L"");
+      Click(edit_->Control(IdOkButton));
     });
-    Select(C(IdComboBox2), 0);
-    Click(C(IdButton2));
-    EXPECT_EQ(ComboItems(C(IdComboBox2)), (List{u"@元のフォルダ名"}));
-    EXPECT_EQ(Selected(C(IdComboBox2)), 0);
+    Select(C(IdFolderBox), 0);
+    Click(C(IdEditFoldersButton));
+    EXPECT_EQ(ComboItems(C(IdFolderBox)), (List{u"@元のフォルダ名"}));
+    EXPECT_EQ(Selected(C(IdFolderBox)), 0);
   });
   ShowRename();
-  WhenShown(*rename_, [&] { EXPECT_EQ(ComboItems(C(IdComboBox2)), (List{u"@元のフォルダ名"})); });
+  WhenShown(*rename_, [&] { EXPECT_EQ(ComboItems(C(IdFolderBox)), (List{u"@元のフォルダ名"})); });
   ShowRename();
 }
 
@@ -571,14 +571,14 @@ TEST_F(RenameFormTest, ListEditorPlacementSizeAndKeys) {
     WhenShown(*edit_, [&] {
       HWND dialog = edit_->Handle();
       EXPECT_EQ(GetWindow(dialog, GW_OWNER), rename_->Handle());
-      EXPECT_EQ(Text(edit_->Control(IdOkButton1)), u"OK");
-      EXPECT_EQ(Text(edit_->Control(IdCancelButton1)), u"キャンセル");
+      EXPECT_EQ(Text(edit_->Control(IdOkButton)), u"OK");
+      EXPECT_EQ(Text(edit_->Control(IdCancelButton)), u"キャンセル");
       EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IDOK);
-      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdListMemo1), FALSE), edit_->Control(IdTokenTable));
-      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdTokenTable), FALSE), edit_->Control(IdOkButton1));
-      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdOkButton1), FALSE), edit_->Control(IdCancelButton1));
+      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdListText), FALSE), edit_->Control(IdTokenTable));
+      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdTokenTable), FALSE), edit_->Control(IdOkButton));
+      EXPECT_EQ(GetNextDlgTabItem(dialog, edit_->Control(IdOkButton), FALSE), edit_->Control(IdCancelButton));
       // Japanese text typed through the input method lands in the text area.
-      HWND memo = edit_->Control(IdListMemo1);
+      HWND memo = edit_->Control(IdListText);
       HIMC context = ImmGetContext(memo);
       EXPECT_TRUE(context) << "the text area takes input from the input method";
       if (context) ImmReleaseContext(memo, context);
@@ -591,18 +591,18 @@ TEST_F(RenameFormTest, ListEditorPlacementSizeAndKeys) {
         RECT client{};
         GetClientRect(dialog, &client);
         std::vector<ControlRect> expected = ListEditFormLayout(client.right, client.bottom);
-        EXPECT_EQ(RectIn(dialog, memo), expected[lcMemo1]);
-        EXPECT_EQ(RectIn(dialog, edit_->Control(IdOkButton1)), expected[lcOkButton1]);
-        EXPECT_EQ(RectIn(dialog, edit_->Control(IdCancelButton1)), expected[lcCancelButton1]);
+        EXPECT_EQ(RectIn(dialog, memo), expected[lcListText]);
+        EXPECT_EQ(RectIn(dialog, edit_->Control(IdOkButton)), expected[lcOkButton]);
+        EXPECT_EQ(RectIn(dialog, edit_->Control(IdCancelButton)), expected[lcCancelButton]);
         EXPECT_EQ(RectIn(dialog, edit_->Control(IdTokenTable)), expected[lcTokenTable]);
       }
       SetWindowPos(dialog, nullptr, 50, 60, 450, 350, SWP_NOZORDER);
       PostKey(VK_ESCAPE);  // from the text area: cancel
     }, false);
     watched = edit_.get();
-    Click(C(IdButton2));
+    Click(C(IdEditFoldersButton));
     watched = rename_.get();
-    EXPECT_EQ(ComboItems(C(IdComboBox2)), RenameWindowSettings::BuiltInFolderTemplates()) << "cancelled";
+    EXPECT_EQ(ComboItems(C(IdFolderBox)), RenameWindowSettings::BuiltInFolderTemplates()) << "cancelled";
 
     // The stored placement comes back; Tab then Enter on OK takes the text.
     WhenShown(*edit_, [&] {
@@ -611,13 +611,13 @@ TEST_F(RenameFormTest, ListEditorPlacementSizeAndKeys) {
       EXPECT_EQ(rc.top, 60);
       EXPECT_EQ(rc.right - rc.left, 450);
       EXPECT_EQ(rc.bottom - rc.top, 350);
-      SetWindowTextW(edit_->Control(IdListMemo1), L"@年4");
+      SetWindowTextW(edit_->Control(IdListText), L"@年4");
       PostKey(VK_TAB);
-      PostMessageW(edit_->Control(IdOkButton1), WM_KEYDOWN, VK_RETURN, 1);
-      PostMessageW(edit_->Control(IdOkButton1), WM_KEYUP, VK_RETURN, 0xC0000001);
+      PostMessageW(edit_->Control(IdOkButton), WM_KEYDOWN, VK_RETURN, 1);
+      PostMessageW(edit_->Control(IdOkButton), WM_KEYUP, VK_RETURN, 0xC0000001);
     }, false);
-    Click(C(IdButton3));
-    EXPECT_EQ(ComboItems(C(IdComboBox3)), (List{u"@年4"}));
+    Click(C(IdEditNamesButton));
+    EXPECT_EQ(ComboItems(C(IdNameBox)), (List{u"@年4"}));
   });
   ShowRename();
   EXPECT_EQ(StoredInteger(kListEditWindowKey, u"Left"), 50);
@@ -639,52 +639,52 @@ TEST_F(RenameFormTest, ButtonAndMenuItemsHandTheRightFilesOver) {
 
   // Without a selection nothing is shown.
   SetFocus(ListView());
-  EXPECT_FALSE(main_->plFileList1().ExifRenameFiles());
+  EXPECT_FALSE(main_->FileList().ExifRenameFiles());
   EXPECT_TRUE(handed.empty());
 
   // The list focused: only its selection, in row order.
-  main_->plFileList1().SelectRow(2);
+  main_->FileList().SelectRow(2);
   ListView_SetItemState(ListView(), 0, LVIS_SELECTED, LVIS_SELECTED);
   SetFocus(ListView());
   PressExifRenameButton();
   EXPECT_EQ(handed, (List{folder_ + u"a.jpg", folder_ + u"c.txt"}));
-  EXPECT_TRUE(main_->plFileList1().ExifRenameFilesExist());
+  EXPECT_TRUE(main_->FileList().ExifRenameFilesExist());
   ASSERT_EQ(rename_->Job().photos.size(), 2u);
-  EXPECT_EQ(rename_->Job().photos[0].record.ExpandFolder, folder_);
-  EXPECT_FALSE(rename_->Job().photos[1].record.IsExifExist);
+  EXPECT_EQ(rename_->Job().photos[0].record.Folder, folder_);
+  EXPECT_FALSE(rename_->Job().photos[1].record.HasMetadata);
   EXPECT_EQ(GetFocus(), ListView()) << "the list has the focus again after the dialog";
 
   // The tree focused: every item of the shown folder.
-  main_->plFileList1().ClearSelection();
-  main_->plFileList1().SelectRow(1);
-  SetFocus(main_->plFolderTree1().Handle());
+  main_->FileList().ClearSelection();
+  main_->FileList().SelectRow(1);
+  SetFocus(main_->FolderTree().Handle());
   PressExifRenameButton();
   EXPECT_EQ(handed, (List{folder_ + u"a.jpg", folder_ + u"b.jpg", folder_ + u"c.txt"}));
 
   // The pop-up items: the list's hand the selection over, the tree's the whole folder.
   struct Item { int id; List expected; } items[] = {
-      {cmdExifRename2, {folder_ + u"c.txt"}},
-      {cmdExifRename3, {folder_ + u"c.txt"}},
-      {cmdExifRenamePath1, {folder_ + u"a.jpg", folder_ + u"b.jpg", folder_ + u"c.txt"}},
+      {cmdExifRenameOne, {folder_ + u"c.txt"}},
+      {cmdExifRenameSelection, {folder_ + u"c.txt"}},
+      {cmdExifRenameFolder, {folder_ + u"a.jpg", folder_ + u"b.jpg", folder_ + u"c.txt"}},
   };
   for (const Item& item : items) {
-    main_->plFileList1().ClearSelection();
-    main_->plFileList1().SelectRow(2);
+    main_->FileList().ClearSelection();
+    main_->FileList().SelectRow(2);
     handed.clear();
     SendMessageW(main_->Handle(), WM_COMMAND, MAKEWPARAM(item.id, 0), 0);
     FinishCardRead();
     EXPECT_EQ(handed, item.expected) << item.id;
   }
-  struct Caption { int menu, id; } captions[] = {{1, cmdExifRename2}, {3, cmdExifRename3}, {4, cmdExifRenamePath1}};
+  struct Caption { int menu, id; } captions[] = {{1, cmdExifRenameOne}, {3, cmdExifRenameSelection}, {4, cmdExifRenameFolder}};
   for (const Caption& c : captions) {
     wchar_t caption[64] = {};
     GetMenuStringW(main_->PopupMenu(c.menu), static_cast<UINT>(c.id), caption, 63, MF_BYCOMMAND);
     EXPECT_STREQ(caption, L"Exifリネーム") << c.menu;
   }
 
-  main_->plFileList1().ClearSelection();
-  main_->plFileList1().SelectRow(2);
-  EXPECT_FALSE(main_->plFileList1().ExifRenameFilesExist()) << "a text file has no metadata";
+  main_->FileList().ClearSelection();
+  main_->FileList().SelectRow(2);
+  EXPECT_FALSE(main_->FileList().ExifRenameFilesExist()) << "a text file has no metadata";
 }
 
 // A card's DCIM chosen in the tree: its photos live in sub-folders, and the tree's command
@@ -708,16 +708,16 @@ TEST_F(RenameFormTest, TheTreesCommandTakesTheSubFoldersToo) {
   };
   const List all{folder_ + u"top.jpg", folder_ + u"100CANON\\IMG_0100.JPG", folder_ + u"100CANON\\IMG_0101.JPG",
                  folder_ + u"101CANON\\IMG_0200.JPG"};
-  SendMessageW(main_->Handle(), WM_COMMAND, MAKEWPARAM(cmdExifRenamePath1, 0), 0);
+  SendMessageW(main_->Handle(), WM_COMMAND, MAKEWPARAM(cmdExifRenameFolder, 0), 0);
   FinishCardRead();
   EXPECT_EQ(handed, all) << Show(handed);
   handed.clear();
-  SetFocus(main_->plFolderTree1().Handle());
+  SetFocus(main_->FolderTree().Handle());
   PressExifRenameButton();
   EXPECT_EQ(handed, all) << Show(handed);
   ASSERT_EQ(rename_->Job().photos.size(), 4u);
-  EXPECT_EQ(rename_->Job().photos[2].record.ExpandFolder, folder_ + u"100CANON\\");
-  EXPECT_TRUE(rename_->Job().photos[3].record.IsExifExist) << "read as the list reads its files";
+  EXPECT_EQ(rename_->Job().photos[2].record.Folder, folder_ + u"100CANON\\");
+  EXPECT_TRUE(rename_->Job().photos[3].record.HasMetadata) << "read as the list reads its files";
 }
 
 TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
@@ -753,7 +753,7 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
   };
   List afterCopy, afterMove;
   // The shown folder's node is open: the new folders must appear under it.
-  TplFolderTree& tree = main_->plFolderTree1();
+  FolderTreeView& tree = main_->FolderTree();
   HTREEITEM node = tree.FindFolderNode(folder_);
   ASSERT_TRUE(node);
   TreeView_Expand(tree.Handle(), node, TVE_EXPAND);
@@ -779,7 +779,7 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     }
     afterCopy = Rows();
     // The log's end is in view.
-    HWND memo = C(IdMemo1);
+    HWND memo = C(IdLog);
     int length = GetWindowTextLengthW(memo);
     DWORD end = 0;
     SendMessageW(memo, EM_GETSEL, 0, reinterpret_cast<LPARAM>(&end));
@@ -794,11 +794,11 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     TestToEnd(*rename_);
     EXPECT_EQ(rename_->LogLines(), (List{texts::kRunBatchDone})) << "テスト says the same";
     beeps_ = 0;
-    Select(C(IdComboBox1), 1);
-    Select(C(IdComboBox2), 2);
-    Click(C(IdClose1));
+    Select(C(IdActionBox), 1);
+    Select(C(IdFolderBox), 2);
+    Click(C(IdCloseButton));
   });
-  main_->plFileList1().SelectAll();
+  main_->FileList().SelectAll();
   SetFocus(ListView());
   PressExifRenameButton();
   WhenShown(*rename_, [&] {
@@ -814,7 +814,7 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
     afterMove = Rows();
     EXPECT_EQ(beeps_, 0);
   });
-  main_->plFileList1().SelectAll();
+  main_->FileList().SelectAll();
   SetFocus(ListView());
   PressExifRenameButton();
 
@@ -847,7 +847,7 @@ TEST_F(RenameFormTest, CameraTextPaddedWithNulsKeepsTheLogLinesApart) {
   StoreFolder(folder_);
   StoreRenameSettings({u"@元のフォルダ名", u"@モデル"}, {u"@元のファイル名"}, 0, 1, 0);
   Open();
-  main_->plFileList1().SelectRow(0);
+  main_->FileList().SelectRow(0);
   SetFocus(ListView());
   WhenShown(*rename_, [&] { TestToEnd(*rename_); });
   PressExifRenameButton();
@@ -875,27 +875,27 @@ TEST_F(RenameFormTest, TheDialogAnswersWhileTheRunGoesAndEscStopsIt) {
   SlowTransfer slow;
   transfer_ = &slow;
   Open();
-  main_->plFileList1().SelectAll();
+  main_->FileList().SelectAll();
   SetFocus(ListView());
   int filesChanged = 0;
   rename_->OnFilesChanged = [&] { ++filesChanged; };
   List captions;
   WhenShown(*rename_, [&] {
-    Click(C(IdExec1));
+    Click(C(IdRunButton));
     ASSERT_TRUE(rename_->Running());
-    EXPECT_EQ(Text(C(IdClose1)), u"中止");
-    EXPECT_FALSE(IsWindowEnabled(C(IdExec1)));
-    EXPECT_FALSE(IsWindowEnabled(C(IdTest1)));
-    EXPECT_FALSE(IsWindowEnabled(C(IdComboBox2)));
-    EXPECT_TRUE(IsWindowVisible(C(IdProgress1)));
+    EXPECT_EQ(Text(C(IdCloseButton)), u"中止");
+    EXPECT_FALSE(IsWindowEnabled(C(IdRunButton)));
+    EXPECT_FALSE(IsWindowEnabled(C(IdTestButton)));
+    EXPECT_FALSE(IsWindowEnabled(C(IdFolderBox)));
+    EXPECT_TRUE(IsWindowVisible(C(IdProgress)));
     EXPECT_FALSE(IsWindowEnabled(main_->Handle())) << "the panes stay locked";
     // The window's thread is free: it handles messages and the progress comes in.
     PumpWhile([&] {
       std::u16string caption = rename_->Caption();
       if (captions.empty() || captions.back() != caption) captions.push_back(caption);
-      return SendMessageW(C(IdProgress1), PBM_GETPOS, 0, 0) < 100;
+      return SendMessageW(C(IdProgress), PBM_GETPOS, 0, 0) < 100;
     });
-    EXPECT_GE(SendMessageW(C(IdProgress1), PBM_GETPOS, 0, 0), 100);
+    EXPECT_GE(SendMessageW(C(IdProgress), PBM_GETPOS, 0, 0), 100);
     EXPECT_TRUE(rename_->Running());
     // The log's pairs are shown at the start, before the files are done.
     EXPECT_GE(rename_->LogLines().size(), size_t(count * 3));
@@ -904,8 +904,8 @@ TEST_F(RenameFormTest, TheDialogAnswersWhileTheRunGoesAndEscStopsIt) {
     PumpWhile([&] { return rename_->Running(); });
     EXPECT_FALSE(rename_->Running());
     EXPECT_TRUE(rename_->Showing()) << "中止 stops the run, not the dialog";
-    EXPECT_EQ(Text(C(IdClose1)), u"閉じる");
-    EXPECT_TRUE(IsWindowEnabled(C(IdExec1)));
+    EXPECT_EQ(Text(C(IdCloseButton)), u"閉じる");
+    EXPECT_TRUE(IsWindowEnabled(C(IdRunButton)));
     EXPECT_EQ(rename_->Caption(), u"リネーム画面");
     List log = rename_->LogLines();
     ASSERT_FALSE(log.empty());
@@ -934,7 +934,7 @@ TEST_F(RenameFormTest, MainWindowClosedWhileTheDialogIsShownKeepsTheSettings) {
   StoreRenameSettings({u"@元のフォルダ名", u"mine"}, {u"@元のファイル名", u"@通4"}, 0, 1, 1);
   Open();
   WhenShown(*rename_, [&] {
-    Select(C(IdComboBox3), 0);
+    Select(C(IdNameBox), 0);
     SetWindowPos(rename_->Handle(), nullptr, 20, 30, 500, 300, SWP_NOZORDER);
     // As the session's end or the taskbar would close it: the dialog goes with its owner.
     SendMessageW(main_->Handle(), WM_CLOSE, 0, 0);
@@ -965,7 +965,7 @@ TEST_F(RenameFormTest, SecondMoveFindsNothingLeftAndLosesNothing) {
     RunToEnd(*rename_);
     EXPECT_EQ(rename_->LogLines(), (List{texts::kRunBatchDone})) << Show(rename_->LogLines());
   });
-  main_->plFileList1().SelectAll();
+  main_->FileList().SelectAll();
   SetFocus(ListView());
   PressExifRenameButton();
   for (int i = 0; i < 2; ++i) EXPECT_EQ(Bytes(moved[i]), original[i]) << i;
@@ -983,10 +983,10 @@ TEST_F(RenameFormTest, EnterOnTheFocusedTestButtonOnlyTests) {
   StoreFolder(folder_);
   StoreRenameSettings({u"@元のフォルダ名", u"@年4"}, {u"@元のファイル名"}, 1, 1, 0);
   Open();
-  main_->plFileList1().SelectRow(0);
+  main_->FileList().SelectRow(0);
   SetFocus(ListView());
   WhenShown(*rename_, [&] {
-    SetFocus(C(IdTest1));
+    SetFocus(C(IdTestButton));
     PostKey(VK_RETURN);
     // The run goes on its worker (closing while it goes would stop it instead): the dialog's
     // own loop handles the key, and the close comes once the run has ended.
@@ -1018,11 +1018,11 @@ TEST_F(RenameFormTest, UndoFromTheDialogAndWithCtrlZInTheMainWindow) {
     EXPECT_FALSE(Exists(folder_ + u"2024")) << "the folders the run made are gone";
   };
   WhenShown(*rename_, [&] {
-    HWND undo = C(IdUndo1);
+    HWND undo = C(IdUndoButton);
     EXPECT_EQ(Text(undo), u"元に戻す");
     EXPECT_FALSE(IsWindowEnabled(undo)) << "no run yet";
     // Beside テスト, as テスト is beside 実行.
-    ControlRect u = RectIn(rename_->Handle(), undo), t = RectIn(rename_->Handle(), C(IdTest1));
+    ControlRect u = RectIn(rename_->Handle(), undo), t = RectIn(rename_->Handle(), C(IdTestButton));
     EXPECT_EQ(u.top, t.top);
     EXPECT_LT(u.left + u.width, t.left);
     TestToEnd(*rename_);
@@ -1044,7 +1044,7 @@ TEST_F(RenameFormTest, UndoFromTheDialogAndWithCtrlZInTheMainWindow) {
     RunToEnd(*rename_);
     EXPECT_TRUE(Exists(moved[0])) << Show(rename_->LogLines());
   });
-  main_->plFileList1().SelectAll();
+  main_->FileList().SelectAll();
   SetFocus(ListView());
   PressExifRenameButton();
   EXPECT_EQ(Rows(), (List{u"2024"}));
@@ -1064,7 +1064,7 @@ TEST_F(RenameFormTest, UndoFromTheDialogAndWithCtrlZInTheMainWindow) {
   EXPECT_EQ(Rows(), (List{u"IMG_0001.JPG", u"IMG_0002.JPG"})) << "the panes show the photos back";
   auto status = [&] {
     wchar_t text[512] = {};
-    SendMessageW(main_->StatusBar1(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+    SendMessageW(main_->StatusBar(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
     return std::u16string(reinterpret_cast<const char16_t*>(text));
   };
   EXPECT_NE(status().find(u"2 個のファイルを元に戻しました。"), std::u16string::npos) << ToUtf8(status());
@@ -1117,7 +1117,7 @@ TEST_F(RenameFormTest, ARunCutShortIsOfferedForUndoOnceAtTheStart) {
   EXPECT_TRUE(Exists(filed[0]));
   {
     wchar_t text[512] = {};
-    SendMessageW(main_->StatusBar1(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+    SendMessageW(main_->StatusBar(), SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
     EXPECT_NE(std::u16string(reinterpret_cast<const char16_t*>(text)).find(u"そのままにしました"), std::u16string::npos)
         << "the answer says what it did";
   }
@@ -1145,7 +1145,7 @@ TEST_F(RenameFormTest, TestMarksUnknownTokensAndTheEditorListsTheTokensWithTheFi
   StoreFolder(folder_);
   StoreRenameSettings({u"@元のフォルダ名", u"@年@月"}, {u"@元のファイル名", u"@年4@月2@日2-@時2@分2@秒2"}, 0, 1, 1);
   Open();
-  main_->plFileList1().SelectRow(0);
+  main_->FileList().SelectRow(0);
   SetFocus(ListView());
   List rows;
   std::u16string typed;
@@ -1159,14 +1159,14 @@ TEST_F(RenameFormTest, TestMarksUnknownTokensAndTheEditorListsTheTokensWithTheFi
     // The editor's token table, its examples from the selected photo; a double-click types one.
     WhenShown(*edit_, [&] {
       for (const auto& row : edit_->TokenRows()) rows.push_back(row[0] + u"|" + row[1] + u"|" + row[3]);
-      HWND memo = edit_->Control(IdListMemo1);
+      HWND memo = edit_->Control(IdListText);
       SetWindowTextW(memo, L"x");
       SendMessageW(memo, EM_SETSEL, 1, 1);
       edit_->InsertToken(0);  // the first row: the four-digit year
       typed = Text(memo);
-      Click(edit_->Control(IdCancelButton1));
+      Click(edit_->Control(IdCancelButton));
     });
-    Click(C(IdButton3));
+    Click(C(IdEditNamesButton));
   });
   PressExifRenameButton();
   auto has = [&](const std::u16string& row) { return std::find(rows.begin(), rows.end(), row) != rows.end(); };

@@ -69,10 +69,10 @@ class RealRenameRun : public ::testing::Test {
       std::wstring name = L"IMG_000" + std::to_wstring(i) + L".JPG";
       shot.push_back(Bytes(size, i));
       Write(root_ / L"card" / name, shot.back());
-      auto item = std::make_unique<TExifFilesToListItem>();
+      auto item = std::make_unique<SourceRecord>();
       item->Name = U16(name);
-      item->ExpandFolder = Card();
-      item->IsExifExist = true;
+      item->Folder = Card();
+      item->HasMetadata = true;
       EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, i / 60, i % 60, 0}, item->ExifDateTimeOriginal));
       photos.push_back({Card() + U16(name), *item});
     }
@@ -255,10 +255,10 @@ TEST_F(RealRenameRun, ARealCardFilesInOneGo) {
       }
       ++seed;
       if (f.ms == -1) continue;
-      auto item = std::make_unique<TExifFilesToListItem>();
+      auto item = std::make_unique<SourceRecord>();
       item->Name = U16(p.filename().wstring());
-      item->ExpandFolder = U16(p.parent_path().wstring()) + u"\\";
-      item->IsExifExist = true;
+      item->Folder = U16(p.parent_path().wstring()) + u"\\";
+      item->HasMetadata = true;
       item->ExifCameraModel = U16(f.model);
       if (f.ms == -2) {
         item->ExifDateTimeOriginal = -700000.0;

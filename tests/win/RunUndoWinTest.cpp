@@ -100,10 +100,10 @@ class RealUndo : public ::testing::Test {
       wchar_t name[32];
       std::swprintf(name, 32, L"IMG_%04d.JPG", i);
       Write(root_ / L"card" / L"100CANON" / name, bytes);
-      auto item = std::make_unique<TExifFilesToListItem>();
+      auto item = std::make_unique<SourceRecord>();
       item->Name = U16(name);
-      item->ExpandFolder = Card();
-      item->IsExifExist = true;
+      item->Folder = Card();
+      item->HasMetadata = true;
       EXPECT_TRUE(TryEncodeDateTime({2024, 5, 1, 9, i / 60, i % 60, 0}, item->ExifDateTimeOriginal));
       photos.push_back({Card() + U16(name), *item});
     }

@@ -93,20 +93,20 @@ class ThumbnailViewTest : public ::testing::Test {
     keys[VK_SHIFT] = shift ? 0x80 : 0;
     SetKeyboardState(keys);
   }
-  TTessarineMain& Open() {
+  MainWindow& Open() {
     MainWindowOptions options;
     options.settingsRoot = root_;
     options.quitOnDestroy = false;
     options.reportError = [](const std::u16string&) {};
     options.showPopup = [](HMENU, POINT) {};
-    window_ = std::make_unique<TTessarineMain>(GetModuleHandleW(nullptr), options);
+    window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
     window_->Show(SW_SHOWNOACTIVATE);
     Pump();
-    window_->plFileList1().SetRootFolder(folder_);
-    EXPECT_TRUE(tess::testing::FinishReads(window_->plFileList1()));
+    window_->FileList().SetRootFolder(folder_);
+    EXPECT_TRUE(tess::testing::FinishReads(window_->FileList()));
     return *window_;
   }
-  TplFileList& List() { return window_->plFileList1(); }
+  FileListView& List() { return window_->FileList(); }
   // Closes the window as a person would (which stores its settings).
   void Close() {
     SendMessageW(window_->Handle(), WM_CLOSE, 0, 0);
@@ -168,7 +168,7 @@ class ThumbnailViewTest : public ::testing::Test {
   }
 
   std::u16string root_, folder_;
-  std::unique_ptr<TTessarineMain> window_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 }  // namespace

@@ -21,7 +21,7 @@ std::u16string JoinLog(const std::vector<std::u16string>& lines) {
 
 }  // namespace
 
-void TTessarineMain::ConnectRenameForm(TRenameForm& form) {
+void MainWindow::ConnectRenameForm(RenameDialog& form) {
   list_->ShowRenameForm = [&form](RenameJob job) {
     form.SetJob(std::move(job));
     form.ShowModal();
@@ -29,12 +29,12 @@ void TTessarineMain::ConnectRenameForm(TRenameForm& form) {
   form.OnFilesChanged = [this] { RenameFilesChanged(); };
 }
 
-void TTessarineMain::RenameFilesChanged() {
+void MainWindow::RenameFilesChanged() {
   lastChange_ = LastChange::Batch;
   PanesChanged();
 }
 
-void TTessarineMain::PanesChanged() {
+void MainWindow::PanesChanged() {
   // New destination folders may lie anywhere below the root: the whole tree is brought in
   // line, and with it the list.
   tree_->RefreshView(true);
@@ -43,12 +43,12 @@ void TTessarineMain::PanesChanged() {
   UpdateStatusPanels();
 }
 
-void TTessarineMain::PaneRenamed(const std::u16string& from, const std::u16string& to) {
+void MainWindow::PaneRenamed(const std::u16string& from, const std::u16string& to) {
   lastChange_ = LastChange::InPlace;
   lastInPlace_ = {from, to};
 }
 
-void TTessarineMain::UndoLastChange() {
+void MainWindow::UndoLastChange() {
   switch (lastChange_) {
     case LastChange::InPlace: UndoInPlaceRename(); break;
     case LastChange::Batch: UndoLastBatch(); break;
@@ -60,7 +60,7 @@ void TTessarineMain::UndoLastChange() {
   }
 }
 
-void TTessarineMain::UndoInPlaceRename() {
+void MainWindow::UndoInPlaceRename() {
   const std::u16string from = lastInPlace_.to, to = lastInPlace_.from;
   FileSystem& fs = PlatformFileSystem();
   // The name given back must still be free, and the renamed entry still there; a change of
@@ -89,7 +89,7 @@ void TTessarineMain::UndoInPlaceRename() {
   PanesChanged();
 }
 
-void TTessarineMain::UndoLastBatch() {
+void MainWindow::UndoLastBatch() {
   std::optional<RunJournal> last = LastRun(Journals());
   if (!last || !CanUndo(*last)) {
     MessageBeep(0);
@@ -105,13 +105,13 @@ void TTessarineMain::UndoLastBatch() {
   if (summary.status != UndoStatus::Undone) ReportError(JoinLog(log.lines));
 }
 
-void TTessarineMain::AskAboutCutShortRun() {
+void MainWindow::AskAboutCutShortRun() {
   AskAboutCutShortRunWith([this](const std::u16string& question) {
     return MessageBoxW(hwnd_, W(question), L"Tessarine", MB_YESNO | MB_ICONQUESTION) == IDYES;
   });
 }
 
-void TTessarineMain::AskAboutCutShortRunWith(const std::function<bool(const std::u16string& question)>& askYesNo) {
+void MainWindow::AskAboutCutShortRunWith(const std::function<bool(const std::u16string& question)>& askYesNo) {
   std::optional<RunJournal> cut = CutShortRun(Journals());
   if (!cut) return;
   size_t count = cut->pairs.size();

@@ -65,7 +65,7 @@ struct MenuItem {
 
 }  // namespace
 
-TTessarineMain::TTessarineMain(HINSTANCE instance, MainWindowOptions options)
+MainWindow::MainWindow(HINSTANCE instance, MainWindowOptions options)
     : instance_(instance), options_(std::move(options)) {
   RegisterClassOnce(MainClass(instance_));
   scale_.Set(WindowDpi(nullptr));
@@ -76,7 +76,7 @@ TTessarineMain::TTessarineMain(HINSTANCE instance, MainWindowOptions options)
   CreateComponents();
 }
 
-TTessarineMain::~TTessarineMain() {
+MainWindow::~MainWindow() {
   dragDrop_.reset();
   browse_.RemoveObserver(*this);
   tabGuards_.clear();
@@ -85,17 +85,17 @@ TTessarineMain::~TTessarineMain() {
     if (menu) DestroyMenu(menu);
 }
 
-void TTessarineMain::CreateComponents() {
+void MainWindow::CreateComponents() {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_USEREX_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
 
   combo_ = CreateWindowExW(0, WC_COMBOBOXEXW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
                            scale_(8), scale_(7), scale_(145), scale_(300), hwnd_,
-                           reinterpret_cast<HMENU>(IdComboBoxEx1), instance_, nullptr);
+                           reinterpret_cast<HMENU>(IdDriveBox), instance_, nullptr);
   if (!combo_) throw EUserError(texts::kErrorControl);
-  ImageList1.reset(ImageList_Create(scale_(16), scale_(16), ILC_COLOR32 | ILC_MASK, 8, 8));
-  if (!ImageList1) throw EUserError(texts::kErrorControl);
-  SendMessageW(combo_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(ImageList1.get()));
+  driveImages_.reset(ImageList_Create(scale_(16), scale_(16), ILC_COLOR32 | ILC_MASK, 8, 8));
+  if (!driveImages_) throw EUserError(texts::kErrorControl);
+  SendMessageW(combo_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(driveImages_.get()));
 
   toolImages_ = MakeToolImageLists(scale_(kToolImageSize));
   // The window's icon: the picture of the program's own task, the EXIF rename.
@@ -132,8 +132,8 @@ void TTessarineMain::CreateComponents() {
 
   // Both panes show one browse state: the tree chooses folders, the list lists them.
   browse_.AddObserver(*this);
-  tree_ = std::make_unique<TplFolderTree>(hwnd_, IdFolderTree, instance_, &browse_);
-  list_ = std::make_unique<TplFileList>(hwnd_, IdFileList, instance_, &browse_);
+  tree_ = std::make_unique<FolderTreeView>(hwnd_, IdFolderTree, instance_, &browse_);
+  list_ = std::make_unique<FileListView>(hwnd_, IdFileList, instance_, &browse_);
   ListView_SetTextColor(list_->Handle(), RGB(0, 0, 0));
   address_ = std::make_unique<AddressBar>(hwnd_, IdAddressBar, instance_);
   address_->OnEnter = [this](const std::u16string& text) { GoToAddress(text); };
@@ -151,7 +151,7 @@ void TTessarineMain::CreateComponents() {
   list_->OnFolderChanging = [](std::u16string& findText) { findText.clear(); };  // every folder shows all files
   list_->OnFolderChanged = [this] {
     // A file named in the address bar is selected once its folder's rows come.
-    if (!addressFile_.empty() && SameTextAscii(list_->ExpandFolder(), addressFolder_))
+    if (!addressFile_.empty() && SameTextAscii(list_->ShownFolder(), addressFolder_))
       list_->SelectNameWhenListed(std::exchange(addressFile_, std::u16string()));
     UpdateStatusPanels();
   };
@@ -162,15 +162,15 @@ void TTessarineMain::CreateComponents() {
   if (options_.folders) tree_->SetDirectoryLister(*options_.folders);
   // Drags out of the panes and drops onto them.
   dragDrop_ = std::make_unique<PaneDragDrop>(hwnd_, *tree_, *list_, [this](const std::u16string& t) { ReportError(t); });
-  list_->OnClick = [this] { plFileList1Click(); };
-  list_->OnRightClick = [this](POINT pt) { plFileList1MouseDown(pt); };
-  list_->OnKeyDown = [this](WORD key) { plFileList1KeyDown(key); };
-  list_->OnEditing = [this] { plFileList1Editing(); };
+  list_->OnClick = [this] { OnListClick(); };
+  list_->OnRightClick = [this](POINT pt) { OnListMouseDown(pt); };
+  list_->OnKeyDown = [this](WORD key) { OnListKeyDown(key); };
+  list_->OnEditing = [this] { OnListEditing(); };
   list_->OnError = [this](const std::u16string& text) { ReportError(text); };
   list_->OnViewChanged = [this] { ShowViewChoice(); };
-  tree_->OnClick = [this] { plFolderTree1Click(); };
-  tree_->OnChange = [this](HTREEITEM) { plFolderTree1Change(); };
-  tree_->OnRightClick = [this](POINT pt) { plFolderTree1MouseUp(pt); };
+  tree_->OnClick = [this] { OnTreeClick(); };
+  tree_->OnChange = [this](HTREEITEM) { OnTreeSelectionChange(); };
+  tree_->OnRightClick = [this](POINT pt) { OnTreeRightClick(pt); };
   tree_->OnKeyDown = [this](WORD key) { CopyPasteKeys(key); };
   tree_->OnError = [this](const std::u16string& text) { ReportError(text); };
   list_->OnRenamed = [this](const std::u16string& from, const std::u16string& to) { PaneRenamed(from, to); };
@@ -204,7 +204,7 @@ void TTessarineMain::CreateComponents() {
   Layout();
 }
 
-void TTessarineMain::Show(int showCommand) {
+void MainWindow::Show(int showCommand) {
   FormShow();
   // As the window becomes visible it is centred with its outer size as it now is.
   RECT rc;
@@ -220,7 +220,7 @@ void TTessarineMain::Show(int showCommand) {
   OpenLastFolder();
 }
 
-void TTessarineMain::FormShow() {
+void MainWindow::FormShow() {
   shown_ = true;
   SetWindowTextW(hwnd_, W(texts::kAppTitle));
   ListView_SetExtendedListViewStyleEx(list_->Handle(), LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
@@ -245,9 +245,9 @@ void TTessarineMain::FormShow() {
   SetTreeWidth(scale_(settings.folderTreeWidth));
   list_->SetThumbnailView(settings.fileListView == 1);
 
-  buttons_[btnEject]->SetVisible(true);
+  buttons_[IdEjectButton]->SetVisible(true);
   ActiveMonitor = false;
-  for (int i : {btnBack, btnReName, btnCopy, btnPaste, btnDelete, btnNewFolder, btnRefresh})
+  for (int i : {IdBackButton, IdRenameButton, IdCopyButton, IdPasteButton, IdDeleteButton, IdNewFolderButton, IdRefreshButton})
     buttons_[static_cast<size_t>(i)]->SetEnabled(false);
   PlaceToolButtons();
 
@@ -266,7 +266,7 @@ void TTessarineMain::FormShow() {
   UpdateStatusPanels();
 }
 
-void TTessarineMain::OpenLastFolder() {
+void MainWindow::OpenLastFolder() {
   std::u16string selectFolder = lastFolder_;
   std::u16string treeRoot;
   if (selectFolder.empty()) {
@@ -274,13 +274,13 @@ void TTessarineMain::OpenLastFolder() {
     treeRoot = u"C:\\";
   }
   SetDriveCombo(selectFolder);
-  ComboBoxEx1Change();
+  OnDriveChange();
   tree_->SetRootFolder(treeRoot);
   tree_->SetSelectFolder(selectFolder);
   UpdateStatusPanels();
 }
 
-void TTessarineMain::PlaceToolButtons() {
+void MainWindow::PlaceToolButtons() {
   RECT rc;
   GetWindowRect(combo_, &rc);
   // The chain is laid out in design pixels and scaled, so that its gaps scale too.
@@ -302,13 +302,13 @@ void TTessarineMain::PlaceToolButtons() {
   }
 }
 
-RECT TTessarineMain::SplitterRect() const {
+RECT MainWindow::SplitterRect() const {
   RECT rc;
   GetClientRect(hwnd_, &rc);
   return RECT{treeWidth_, scale_(kTopBarHeight), treeWidth_ + scale_(kSplitterWidth), rc.bottom - scale_(kStatusHeight)};
 }
 
-void TTessarineMain::SetTreeWidth(int width) {
+void MainWindow::SetTreeWidth(int width) {
   RECT rc;
   GetClientRect(hwnd_, &rc);
   if (width < 0) width = 0;
@@ -322,7 +322,7 @@ void TTessarineMain::SetTreeWidth(int width) {
   }
 }
 
-void TTessarineMain::Layout() {
+void MainWindow::Layout() {
   if (!tree_ || !list_ || !status_) return;
   RECT rc;
   GetClientRect(hwnd_, &rc);
@@ -351,7 +351,7 @@ void TTessarineMain::Layout() {
   InvalidateRect(hwnd_, &split, TRUE);
 }
 
-void TTessarineMain::ApplyDpi() {
+void MainWindow::ApplyDpi() {
   formFont_ = MakeFont(L"ＭＳ Ｐゴシック", scale_(12));
   paneFont_ = MakeFont(L"メイリオ", scale_(12));
   for (HWND control : {combo_, status_})
@@ -368,7 +368,7 @@ void TTessarineMain::ApplyDpi() {
   SendMessageW(status_, SB_SETPARTS, 2, reinterpret_cast<LPARAM>(parts));
 }
 
-void TTessarineMain::DpiChanged(int dpi, const RECT* suggested) {
+void MainWindow::DpiChanged(int dpi, const RECT* suggested) {
   int before = scale_.Dpi();
   if (dpi <= 0 || dpi == before) return;
   scale_.Set(dpi);
@@ -379,7 +379,7 @@ void TTessarineMain::DpiChanged(int dpi, const RECT* suggested) {
   ImageListHandle drives(ImageList_Create(scale_(16), scale_(16), ILC_COLOR32 | ILC_MASK, 8, 8));
   if (drives) {
     SendMessageW(combo_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(drives.get()));
-    ImageList1 = std::move(drives);
+    driveImages_ = std::move(drives);
   }
   ToolImageLists pictures = MakeToolImageLists(scale_(kToolImageSize));
   for (size_t i = 0; i < buttons_.size(); ++i)
@@ -395,7 +395,7 @@ void TTessarineMain::DpiChanged(int dpi, const RECT* suggested) {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void TTessarineMain::PaintTopBar(HDC dc) {
+void MainWindow::PaintTopBar(HDC dc) {
   RECT rc;
   GetClientRect(hwnd_, &rc);
   RECT bar{0, 0, rc.right, scale_(kTopBarHeight)};
@@ -405,7 +405,7 @@ void TTessarineMain::PaintTopBar(HDC dc) {
   FillRect(dc, &split, GetSysColorBrush(COLOR_BTNFACE));
 }
 
-std::u16string TTessarineMain::ComboText() const {
+std::u16string MainWindow::ComboText() const {
   LRESULT sel = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
   if (sel == CB_ERR) return {};
   wchar_t buf[MAX_PATH + 8] = {};
@@ -418,7 +418,7 @@ std::u16string TTessarineMain::ComboText() const {
   return U16(buf);
 }
 
-std::vector<std::u16string> TTessarineMain::ComboTexts() const {
+std::vector<std::u16string> MainWindow::ComboTexts() const {
   std::vector<std::u16string> texts;
   LRESULT count = SendMessageW(combo_, CB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
@@ -433,12 +433,12 @@ std::vector<std::u16string> TTessarineMain::ComboTexts() const {
   return texts;
 }
 
-int TTessarineMain::SetDriveCombo(const std::u16string& selectFolder) {
+int MainWindow::SetDriveCombo(const std::u16string& selectFolder) {
   LRESULT remembered = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
   SendMessageW(combo_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(combo_, CB_RESETCONTENT, 0, 0);
-  ImageList_RemoveAll(ImageList1.get());
-  ImageList_SetBkColor(ImageList1.get(), GetSysColor(COLOR_WINDOW));
+  ImageList_RemoveAll(driveImages_.get());
+  ImageList_SetBkColor(driveImages_.get(), GetSysColor(COLOR_WINDOW));
   // A drive without a medium would ask the user to insert one: keep the system quiet.
   UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
   std::vector<DriveEntry> entries =
@@ -463,7 +463,7 @@ int TTessarineMain::SetDriveCombo(const std::u16string& selectFolder) {
       if (SHGetFileInfoW(W(e.root), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_SMALLICON | SHGFI_SHELLICONSIZE) &&
           info.hIcon) {
         IconHandle icon(info.hIcon);
-        int image = ImageList_AddIcon(ImageList1.get(), icon.get());
+        int image = ImageList_AddIcon(driveImages_.get(), icon.get());
         if (image >= 0) item.iImage = item.iSelectedImage = image;
       }
     }
@@ -477,7 +477,7 @@ int TTessarineMain::SetDriveCombo(const std::u16string& selectFolder) {
   return selection.result;
 }
 
-void TTessarineMain::ComboBoxEx1Change() {
+void MainWindow::OnDriveChange() {
   std::u16string text = ComboText();
   if (text.size() > 2) {
     RootBasePath = text.substr(0, 3);
@@ -485,7 +485,7 @@ void TTessarineMain::ComboBoxEx1Change() {
   }
 }
 
-void TTessarineMain::WMDeviceChange(WPARAM wp, LPARAM lp) {
+void MainWindow::WMDeviceChange(WPARAM wp, LPARAM lp) {
   if (wp != DBT_DEVICEARRIVAL && wp != DBT_DEVICEREMOVECOMPLETE) return;
   auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lp);
   if (!header || header->dbch_devicetype != DBT_DEVTYP_VOLUME) return;
@@ -499,21 +499,21 @@ void TTessarineMain::WMDeviceChange(WPARAM wp, LPARAM lp) {
   DrivesChanged();
 }
 
-std::u16string TTessarineMain::ShownRoot() const {
+std::u16string MainWindow::ShownRoot() const {
   return !tree_->RootFolder().empty() ? tree_->RootFolder() : list_->RootFolder();
 }
 
-bool TTessarineMain::PanesOnDrive(char16_t letter) const {
-  return IsOnDrive(tree_->RootFolder(), letter) || IsOnDrive(list_->ExpandFolder(), letter);
+bool MainWindow::PanesOnDrive(char16_t letter) const {
+  return IsOnDrive(tree_->RootFolder(), letter) || IsOnDrive(list_->ShownFolder(), letter);
 }
 
-void TTessarineMain::DrivesChanged() {
+void MainWindow::DrivesChanged() {
   SetDriveCombo(tree_->SelectFolder());
-  ComboBoxEx1Change();
+  OnDriveChange();
   LeaveVanishedFolder();
 }
 
-void TTessarineMain::LeaveVanishedFolder() {
+void MainWindow::LeaveVanishedFolder() {
   std::u16string root = ShownRoot();
   if (!root.empty() && FolderExists(root)) return;
   LRESULT selected = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
@@ -524,12 +524,12 @@ void TTessarineMain::LeaveVanishedFolder() {
     if (!root.empty()) tree_->ReleaseFolders();
   } else {
     SendMessageW(combo_, CB_SETCURSEL, static_cast<WPARAM>(entry), 0);
-    ComboBoxEx1Change();
+    OnDriveChange();
   }
   if (!root.empty()) FolderVanished(root);
 }
 
-void TTessarineMain::btnEjectClick() {
+void MainWindow::OnEjectButton() {
   // No entry selected (a rebuild left the position beyond the last one): no drive to eject.
   char16_t letter = DriveLetterOf(ComboText());
   if (!letter) return;
@@ -537,7 +537,7 @@ void TTessarineMain::btnEjectClick() {
   EjectDrive(letter, shown, false);
 }
 
-void TTessarineMain::EjectDrive(char16_t letter, const PaneFolders& shown, bool released) {
+void MainWindow::EjectDrive(char16_t letter, const PaneFolders& shown, bool released) {
   EjectOutcome outcome;
   try {
     WaitCursor wait;
@@ -560,16 +560,16 @@ void TTessarineMain::EjectDrive(char16_t letter, const PaneFolders& shown, bool 
   DrivesChanged();
 }
 
-void TTessarineMain::RestorePaneFolders(const PaneFolders& shown) {
+void MainWindow::RestorePaneFolders(const PaneFolders& shown) {
   tree_->SetRootFolder(shown.root);
   tree_->SetSelectFolder(shown.select);
 }
 
-void TTessarineMain::OpenSelectedWithProgram() { OpenWithProgram(list_->Shell(), SelectedItemPath(*list_)); }
+void MainWindow::OpenSelectedWithProgram() { OpenWithProgram(list_->Shell(), SelectedItemPath(*list_)); }
 
-void TTessarineMain::CreateTextDocument() { CreateNewTextDocument(*list_); }
+void MainWindow::CreateTextDocument() { CreateNewTextDocument(*list_); }
 
-void TTessarineMain::UpdateStatusPanels() {
+void MainWindow::UpdateStatusPanels() {
   std::u16string separator = CurrentLocale().ThousandSeparator();
   std::u16string items = StatusItemsText(list_->ItemCount(), separator);
   std::u16string selected = StatusSelectedText(list_->SelectedCount(), separator);
@@ -583,12 +583,12 @@ void TTessarineMain::UpdateStatusPanels() {
   SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(W(selected)));
 }
 
-void TTessarineMain::ShowStatusNotice(const std::u16string& text) {
+void MainWindow::ShowStatusNotice(const std::u16string& text) {
   statusNotice_ = text;
   UpdateStatusPanels();
 }
 
-void TTessarineMain::FolderChanged(FolderChange change) {
+void MainWindow::FolderChanged(FolderChange change) {
   if (address_) address_->SetShownFolder(browse_.ShownFolder());
   if (change == FolderChange::Renamed || vanishedNotice_.empty()) return;
   // The panes' move off the vanished folder may come after the notice (the tree's reads come
@@ -601,14 +601,14 @@ void TTessarineMain::FolderChanged(FolderChange change) {
   if (browse_.ShownFolder() != vanishedShown_) vanishedNotice_.clear();
 }
 
-void TTessarineMain::FolderVanished(const std::u16string& folder) {
+void MainWindow::FolderVanished(const std::u16string& folder) {
   vanishedNotice_ = StatusVanishedText(ExcludeTrailingBackslash(folder));
   vanishedShown_ = browse_.ShownFolder();
   vanishedMoved_ = IncludeTrailingBackslash(vanishedShown_) != IncludeTrailingBackslash(folder);
   if (status_) UpdateStatusPanels();
 }
 
-void TTessarineMain::ApplicationEvents1Activate() {
+void MainWindow::OnActivateApp() {
   if (!ActiveMonitor) {
     ActiveMonitor = true;
     return;
@@ -616,7 +616,7 @@ void TTessarineMain::ApplicationEvents1Activate() {
   list_->RefreshView();
 }
 
-void TTessarineMain::FormCloseQuery() {
+void MainWindow::SaveSettingsOnClose() {
   MainWindowSettings settings;
   settings.selectFolder = tree_->SelectFolder();
   WINDOWPLACEMENT wp{};
@@ -634,7 +634,7 @@ void TTessarineMain::FormCloseQuery() {
     WriteMainWindowSettings(*store, settings);
 }
 
-void TTessarineMain::ReportError(const std::u16string& text) {
+void MainWindow::ReportError(const std::u16string& text) {
   if (options_.reportError) {
     options_.reportError(text);
     return;
@@ -642,7 +642,7 @@ void TTessarineMain::ReportError(const std::u16string& text) {
   MessageBoxW(hwnd_, W(text), W(texts::kAppTitle), MB_OK | MB_ICONERROR);
 }
 
-LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT MainWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   try {
     return HandleMessage(msg, wp, lp);
   } catch (const std::exception& e) {
@@ -654,7 +654,7 @@ LRESULT TTessarineMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   return 0;
 }
 
-LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_SIZE:
       Layout();
@@ -680,27 +680,27 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return DefWindowProcW(hwnd_, msg, wp, lp);
     }
     case WM_COMMAND:
-      if (LOWORD(wp) == IdComboBoxEx1 && HIWORD(wp) == CBN_SELCHANGE) {
-        ComboBoxEx1Change();
+      if (LOWORD(wp) == IdDriveBox && HIWORD(wp) == CBN_SELCHANGE) {
+        OnDriveChange();
         return 0;
       }
       if (LOWORD(wp) >= IdFirstToolButton && LOWORD(wp) < IdFirstToolButton + static_cast<int>(ToolButtonCount)) {
         switch (LOWORD(wp) - IdFirstToolButton) {
-          case btnRootFolder: btnRootFolderClick(); break;
-          case btnBack: btnBackClick(); break;
-          case btnReName: btnReNameClick(); break;
-          case btnCopy: btnCopyClick(); break;
-          case btnPaste: btnPasteClick(); break;
-          case btnDelete: btnDeleteClick(); break;
-          case btnNewFolder: btnNewFolderClick(); break;
-          case btnRefresh: btnRefreshClick(); break;
-          case btnEject: btnEjectClick(); break;
-          case btnEvent: btnEventClick(); break;
+          case IdRootFolderButton: OnRootFolderButton(); break;
+          case IdBackButton: OnBackButton(); break;
+          case IdRenameButton: OnRenameButton(); break;
+          case IdCopyButton: OnCopyButton(); break;
+          case IdPasteButton: OnPasteButton(); break;
+          case IdDeleteButton: OnDeleteButton(); break;
+          case IdNewFolderButton: OnNewFolderButton(); break;
+          case IdRefreshButton: OnRefreshButton(); break;
+          case IdEjectButton: OnEjectButton(); break;
+          case IdEventButton: OnEventButton(); break;
           default: break;
         }
         return 0;
       }
-      if (LOWORD(wp) >= cmdPopup1Open && LOWORD(wp) <= cmdViewDetails) MenuCommand(LOWORD(wp));
+      if (LOWORD(wp) >= cmdOpen && LOWORD(wp) <= cmdViewDetails) MenuCommand(LOWORD(wp));
       return 0;
     case WM_CONTEXTMENU:
       // The menu key or Shift+F10 in the list: the menu opens at the focused row.
@@ -710,7 +710,7 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (row < 0 || !ListView_GetItemRect(list_->Handle(), row, &rc, LVIR_LABEL)) rc = RECT{0, 0, 0, 0};
         POINT pt{rc.left + 8, rc.bottom};
         ClientToScreen(list_->Handle(), &pt);
-        plFileList1MouseDown(pt);
+        OnListMouseDown(pt);
         return 0;
       }
       if (reinterpret_cast<HWND>(wp) == tree_->Handle() && lp == -1) {
@@ -719,7 +719,7 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         if (!node || !TreeView_GetItemRect(tree_->Handle(), node, &rc, TRUE)) rc = RECT{0, 0, 0, 0};
         POINT pt{rc.left + 8, rc.bottom};
         ClientToScreen(tree_->Handle(), &pt);
-        plFolderTree1MouseUp(pt);
+        OnTreeRightClick(pt);
         return 0;
       }
       return DefWindowProcW(hwnd_, msg, wp, lp);
@@ -778,18 +778,18 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       }
       return 0;
     case WM_ACTIVATEAPP:
-      if (wp) ApplicationEvents1Activate();
+      if (wp) OnActivateApp();
       return 0;
     case WM_QUERYENDSESSION:
       // The session ends without a WM_CLOSE: store now what closing would store. Closing is
       // never refused, and neither is the end of the session.
       try {
-        FormCloseQuery();
+        SaveSettingsOnClose();
       } catch (...) {
       }
       return TRUE;
     case WM_CLOSE:
-      FormCloseQuery();
+      SaveSettingsOnClose();
       DestroyWindow(hwnd_);
       return 0;
     case WM_DESTROY:
@@ -805,17 +805,17 @@ LRESULT TTessarineMain::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
 
 // --- Pop-up menus ---
 
-void TTessarineMain::CreatePopupMenus() {
+void MainWindow::CreatePopupMenus() {
   static const std::vector<MenuItem> kMenus[4] = {
-      {{cmdPopup1Open, texts::kMenuOpen},
-       {cmdPop1OpenProgram, texts::kMenuOpenWith},
+      {{cmdOpen, texts::kMenuOpen},
+       {cmdOpenWith, texts::kMenuOpenWith},
        {0, nullptr},
-       {cmdExifRename2, texts::kExifRename},
+       {cmdExifRenameOne, texts::kExifRename},
        {0, nullptr},
-       {cmdPopup1Property, texts::kMenuProperties}},
-      {{cmdPopup2CreateFolder, texts::kMenuNewFolder}, {0, nullptr}, {cmdPopup2CreateText, texts::kMenuNewText}},
-      {{cmdExifRename3, texts::kExifRename}},
-      {{cmdExifRenamePath1, texts::kExifRename}},
+       {cmdProperties, texts::kMenuProperties}},
+      {{cmdNewFolder, texts::kMenuNewFolder}, {0, nullptr}, {cmdNewTextDocument, texts::kMenuNewText}},
+      {{cmdExifRenameSelection, texts::kExifRename}},
+      {{cmdExifRenameFolder, texts::kExifRename}},
   };
   for (size_t m = 0; m < popupMenus_.size(); ++m) {
     HMENU menu = CreatePopupMenu();
@@ -840,14 +840,14 @@ void TTessarineMain::CreatePopupMenus() {
   ShowViewChoice();
 }
 
-void TTessarineMain::ShowViewChoice() {
+void MainWindow::ShowViewChoice() {
   for (HMENU views : viewMenus_)
     if (views)
       CheckMenuRadioItem(views, cmdViewThumbnails, cmdViewDetails,
                          list_->ThumbnailViewOn() ? cmdViewThumbnails : cmdViewDetails, MF_BYCOMMAND);
 }
 
-void TTessarineMain::ShowPopup(HMENU menu, POINT screen) {
+void MainWindow::ShowPopup(HMENU menu, POINT screen) {
   if (options_.showPopup) {
     options_.showPopup(menu, screen);
     return;
@@ -857,29 +857,29 @@ void TTessarineMain::ShowPopup(HMENU menu, POINT screen) {
   TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, screen.x, screen.y, 0, hwnd_, nullptr);
 }
 
-void TTessarineMain::MenuCommand(int id) {
+void MainWindow::MenuCommand(int id) {
   switch (id) {
-    case cmdPopup1Open: list_->Execute(); break;
-    case cmdPop1OpenProgram: OpenSelectedWithProgram(); break;
-    case cmdExifRename2:
-    case cmdExifRename3: list_->ExifRenameFiles(); break;
-    case cmdPopup1Property: list_->FileInfoDlg(); break;
+    case cmdOpen: list_->Execute(); break;
+    case cmdOpenWith: OpenSelectedWithProgram(); break;
+    case cmdExifRenameOne:
+    case cmdExifRenameSelection: list_->ExifRenameFiles(); break;
+    case cmdProperties: list_->FileInfoDlg(); break;
     case cmdViewThumbnails: list_->SetThumbnailView(true); break;
     case cmdViewDetails: list_->SetThumbnailView(false); break;
-    case cmdPopup2CreateFolder: list_->CreateFolder(u""); break;
-    case cmdPopup2CreateText: CreateTextDocument(); break;
-    case cmdExifRenamePath1: list_->ExifRenameFolderTree(); break;
+    case cmdNewFolder: list_->CreateFolder(u""); break;
+    case cmdNewTextDocument: CreateTextDocument(); break;
+    case cmdExifRenameFolder: list_->ExifRenameFolderTree(); break;
     default: break;
   }
 }
 
 // --- Routing and button states ---
 
-Pane TTessarineMain::FocusedPane() const {
+Pane MainWindow::FocusedPane() const {
   return CommandTarget(list_->Focused(), tree_->Focused());
 }
 
-BrowsePane* TTessarineMain::FocusedBrowsePane() const {
+BrowsePane* MainWindow::FocusedBrowsePane() const {
   switch (FocusedPane()) {
     case Pane::List: return list_.get();
     case Pane::Tree: return tree_.get();
@@ -888,7 +888,7 @@ BrowsePane* TTessarineMain::FocusedBrowsePane() const {
   return nullptr;
 }
 
-void TTessarineMain::ApplyButtons(ButtonEvent event) {
+void MainWindow::ApplyButtons(ButtonEvent event) {
   PaneFacts facts;
   facts.listSelected = list_->SelectedCount();
   facts.listEditing = list_->Editing();
@@ -897,14 +897,14 @@ void TTessarineMain::ApplyButtons(ButtonEvent event) {
   facts.treeSelectFolder = tree_->SelectFolder();
   facts.treeRootFolder = tree_->RootFolder();
   ButtonStates states{};
-  for (int i = 0; i < SwitchableCount; ++i) states[static_cast<size_t>(i)] = buttons_[static_cast<size_t>(i + btnBack)]->Enabled();
+  for (int i = 0; i < SwitchableCount; ++i) states[static_cast<size_t>(i)] = buttons_[static_cast<size_t>(i + IdBackButton)]->Enabled();
   states = ApplyButtonEvent(states, event, facts);
-  for (int i = 0; i < SwitchableCount; ++i) buttons_[static_cast<size_t>(i + btnBack)]->SetEnabled(states[static_cast<size_t>(i)]);
+  for (int i = 0; i < SwitchableCount; ++i) buttons_[static_cast<size_t>(i + IdBackButton)]->SetEnabled(states[static_cast<size_t>(i)]);
 }
 
-void TTessarineMain::btnRootFolderClick() {
-  TplBrowseFolder dialog(hwnd_);
-  dialog.Options = TplBrowseOptions{TplBrowseOption::bifReturnOnlyFSDirs, TplBrowseOption::bifNoNewFolderButton};
+void MainWindow::OnRootFolderButton() {
+  BrowseFolderDialog dialog(hwnd_);
+  dialog.Options = BrowseOptions{BrowseOption::bifReturnOnlyFSDirs, BrowseOption::bifNoNewFolderButton};
   RECT rc{};
   GetWindowRect(hwnd_, &rc);
   dialog.FormLeft = rc.left + 50;
@@ -916,39 +916,39 @@ void TTessarineMain::btnRootFolderClick() {
   list_->SetRootFolder(RootBasePath);
 }
 
-void TTessarineMain::btnBackClick() {
+void MainWindow::OnBackButton() {
   if (BrowsePane* pane = FocusedBrowsePane()) pane->BackFolder();
 }
 
-void TTessarineMain::btnReNameClick() {
+void MainWindow::OnRenameButton() {
   if (BrowsePane* pane = FocusedBrowsePane()) pane->StartRename();
 }
 
-void TTessarineMain::btnCopyClick() {
+void MainWindow::OnCopyButton() {
   if (BrowsePane* pane = FocusedBrowsePane()) pane->Copy();
   ApplyButtons(ButtonEvent::CopyDone);
 }
 
-void TTessarineMain::btnPasteClick() {
+void MainWindow::OnPasteButton() {
   if (BrowsePane* pane = FocusedBrowsePane()) pane->Paste();
 }
 
-void TTessarineMain::btnDeleteClick() {
+void MainWindow::OnDeleteButton() {
   if (BrowsePane* pane = FocusedBrowsePane()) pane->Delete();
   SetFocus(tree_->Handle());
   ApplyButtons(ButtonEvent::DeleteDone);
 }
 
-void TTessarineMain::btnNewFolderClick() {
+void MainWindow::OnNewFolderButton() {
   if (BrowsePane* pane = FocusedBrowsePane()) pane->NewFolder();
 }
 
-void TTessarineMain::btnRefreshClick() {
+void MainWindow::OnRefreshButton() {
   tree_->RefreshView(true);
   SetDriveCombo(tree_->SelectFolder());
 }
 
-void TTessarineMain::btnEventClick() {
+void MainWindow::OnEventButton() {
   // From the tree, the whole folder with its sub-folders: a card's DCIM files in one go.
   if (FocusedPane() == Pane::Tree) {
     list_->ExifRenameFolderTree();
@@ -957,7 +957,7 @@ void TTessarineMain::btnEventClick() {
   list_->ExifRenameFiles();
 }
 
-void TTessarineMain::plFileList1Click() {
+void MainWindow::OnListClick() {
   vanishedNotice_.clear();
   statusNotice_.clear();
   if (!list_->Editing()) CloseIme(list_->Handle());
@@ -965,28 +965,28 @@ void TTessarineMain::plFileList1Click() {
   UpdateStatusPanels();
 }
 
-void TTessarineMain::plFileList1MouseDown(POINT screen) {
-  plFileList1Click();
+void MainWindow::OnListMouseDown(POINT screen) {
+  OnListClick();
   switch (ListPopupFor(list_->SelectedCount())) {
-    case ListPopup::PopupMenu1: ShowPopup(PopupMenu(1), screen); break;
-    case ListPopup::PopupMenu2: ShowPopup(PopupMenu(2), screen); break;
-    case ListPopup::PopupMenu3: ShowPopup(PopupMenu(3), screen); break;
+    case ListPopup::OneSelected: ShowPopup(PopupMenu(1), screen); break;
+    case ListPopup::NoneSelected: ShowPopup(PopupMenu(2), screen); break;
+    case ListPopup::SeveralSelected: ShowPopup(PopupMenu(3), screen); break;
   }
 }
 
-void TTessarineMain::CopyPasteKeys(WORD key) {
+void MainWindow::CopyPasteKeys(WORD key) {
   // Esc in either pane gives up the read of a whole card for the rename.
   if (key == VK_ESCAPE && list_->CardReadRunning()) {
     list_->CancelCardRead();
     return;
   }
   if (GetKeyState(VK_CONTROL) >= 0) return;
-  if (key == 'C') btnCopyClick();
-  else if (key == 'V') btnPasteClick();
+  if (key == 'C') OnCopyButton();
+  else if (key == 'V') OnPasteButton();
   else if (key == 'Z') UndoLastChange();
 }
 
-void TTessarineMain::plFileList1KeyDown(WORD key) {
+void MainWindow::OnListKeyDown(WORD key) {
   vanishedNotice_.clear();
   statusNotice_.clear();
   if (IsSelectAllKey(key, GetKeyState(VK_CONTROL) < 0)) list_->SelectAll();
@@ -994,25 +994,25 @@ void TTessarineMain::plFileList1KeyDown(WORD key) {
   UpdateStatusPanels();
 }
 
-void TTessarineMain::plFileList1Editing() {
+void MainWindow::OnListEditing() {
   OpenImeHiragana(list_->Handle());
   ApplyButtons(ButtonEvent::ListEditing);
 }
 
-void TTessarineMain::plFolderTree1Click() {
+void MainWindow::OnTreeClick() {
   if (!tree_->Editing()) CloseIme(tree_->Handle());
   ApplyButtons(ButtonEvent::TreeClick);
   UpdateStatusPanels();
 }
 
-void TTessarineMain::plFolderTree1Change() { ApplyButtons(ButtonEvent::TreeChange); }
+void MainWindow::OnTreeSelectionChange() { ApplyButtons(ButtonEvent::TreeChange); }
 
-void TTessarineMain::plFolderTree1MouseUp(POINT screen) {
-  plFolderTree1Click();
+void MainWindow::OnTreeRightClick(POINT screen) {
+  OnTreeClick();
   if (tree_->Selected()) ShowPopup(PopupMenu(4), screen);
 }
 
-void TTessarineMain::TabFrom(HWND control, bool backwards) {
+void MainWindow::TabFrom(HWND control, bool backwards) {
   HWND order[4] = {combo_, tree_->Handle(), address_->Handle(), list_->Handle()};
   int at = 0;
   for (int i = 0; i < 4; ++i)
@@ -1020,7 +1020,7 @@ void TTessarineMain::TabFrom(HWND control, bool backwards) {
   SetFocus(order[(at + (backwards ? 3 : 1)) % 4]);
 }
 
-void TTessarineMain::GoToAddress(const std::u16string& text) {
+void MainWindow::GoToAddress(const std::u16string& text) {
   AddressTarget target = ResolveAddress(text, browse_.ShownFolder(), [](const std::u16string& path) {
     DWORD attributes = GetFileAttributesW(W(path));
     if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
@@ -1048,7 +1048,7 @@ void TTessarineMain::GoToAddress(const std::u16string& text) {
     tree_->SetRootFolder(root);
   }
   tree_->SetSelectFolder(target.folder);
-  if (!addressFile_.empty() && SameTextAscii(list_->ExpandFolder(), addressFolder_))
+  if (!addressFile_.empty() && SameTextAscii(list_->ShownFolder(), addressFolder_))
     list_->SelectNameWhenListed(std::exchange(addressFile_, std::u16string()));
   address_->SetShownFolder(browse_.ShownFolder());
   UpdateStatusPanels();

@@ -1,5 +1,5 @@
 #pragma once
-// TTessarineMain: the main window. A top bar with the drive drop-down and the ten tool
+// MainWindow: the main window. A top bar with the drive drop-down and the ten tool
 // buttons, the folder tree and the file list side by side with a splitter between them,
 // and a two-panel status bar.
 #include <windows.h>
@@ -26,7 +26,7 @@
 
 namespace tess {
 
-class TRenameForm;
+class RenameDialog;
 
 struct MainWindowOptions {
   // Put in front of every settings key path: tests keep their settings under a throwaway key.
@@ -50,27 +50,27 @@ struct MainWindowOptions {
   // which menu would open, since nobody is there to choose from it).
   std::function<void(HMENU menu, POINT screen)> showPopup;
   // Called when the folder browse dialog of the root-folder button appears.
-  std::function<void(TplBrowseFolder& dialog)> onBrowseShow;
+  std::function<void(BrowseFolderDialog& dialog)> onBrowseShow;
   // Where rename runs are journalled and undone from; this user's journals unless replaced.
   JournalFolder* journals = nullptr;
 };
 
 // The commands of the pop-up menus.
 enum MainMenuCommand : int {
-  cmdPopup1Open = 200,
-  cmdPop1OpenProgram,
-  cmdExifRename2,
-  cmdPopup1Property,
-  cmdPopup2CreateFolder,
-  cmdPopup2CreateText,
-  cmdExifRename3,
-  cmdExifRenamePath1,
+  cmdOpen = 200,
+  cmdOpenWith,
+  cmdExifRenameOne,
+  cmdProperties,
+  cmdNewFolder,
+  cmdNewTextDocument,
+  cmdExifRenameSelection,
+  cmdExifRenameFolder,
   cmdViewThumbnails,  // 表示 → 縮小版
   cmdViewDetails,     // 表示 → 詳細
 };
 
 enum MainControlId : int {
-  IdComboBoxEx1 = 100,
+  IdDriveBox = 100,
   IdFolderTree = 101,
   IdFileList = 102,
   IdStatusBar = 103,
@@ -80,24 +80,24 @@ enum MainControlId : int {
 
 
 enum ToolButtonIndex : int {
-  btnRootFolder, btnBack, btnReName, btnCopy, btnPaste, btnDelete, btnNewFolder, btnRefresh, btnEject, btnEvent,
+  IdRootFolderButton, IdBackButton, IdRenameButton, IdCopyButton, IdPasteButton, IdDeleteButton, IdNewFolderButton, IdRefreshButton, IdEjectButton, IdEventButton,
   ToolButtonCount
 };
 
-class TTessarineMain : public WindowBase, private BrowseState::Observer {
+class MainWindow : public WindowBase, private BrowseState::Observer {
  public:
-  explicit TTessarineMain(HINSTANCE instance, MainWindowOptions options = {});
-  ~TTessarineMain() override;
-  TTessarineMain(const TTessarineMain&) = delete;
-  TTessarineMain& operator=(const TTessarineMain&) = delete;
+  explicit MainWindow(HINSTANCE instance, MainWindowOptions options = {});
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
 
   // Runs the show steps, then makes the window visible, centred.
   void Show(int showCommand);
 
-  TplFolderTree& plFolderTree1() { return *tree_; }
-  TplFileList& plFileList1() { return *list_; }
-  HWND ComboBoxEx1() const { return combo_; }
-  HWND StatusBar1() const { return status_; }
+  FolderTreeView& FolderTree() { return *tree_; }
+  FileListView& FileList() { return *list_; }
+  HWND DriveBox() const { return combo_; }
+  HWND StatusBar() const { return status_; }
   AddressBar& Address() { return *address_; }
   // The address bar's Enter: the typed folder shown (a file's folder, with the file
   // selected); a path that does not exist is named in the status bar and stays in the box.
@@ -113,10 +113,10 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
 
   void UpdateStatusPanels();
   int SetDriveCombo(const std::u16string& selectFolder);
-  void ComboBoxEx1Change();
+  void OnDriveChange();
   // --- drives, cards and drag and drop ---
   void WMDeviceChange(WPARAM wp, LPARAM lp);
-  void btnEjectClick();
+  void OnEjectButton();
   // The panes leave a folder that no longer exists for the selected drive or the first one
   // present (the drop-down follows).
   void LeaveVanishedFolder();
@@ -127,39 +127,39 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   // Whether the panes show anything on the drive.
   bool PanesOnDrive(char16_t letter) const;
   PaneDragDrop& DragDrop() { return *dragDrop_; }
-  // pop1OpenProgramClick: the shell's program chooser for the list's selected file.
+  // The shell's program chooser for the list's selected file.
   void OpenSelectedWithProgram();
-  // Popup2CreateTextClick: a new text document in the shown folder, named in place.
+  // A new text document in the shown folder, named in place.
   void CreateTextDocument();
-  void ApplicationEvents1Activate();
+  void OnActivateApp();
   // Stores the settings; closing is never refused.
-  void FormCloseQuery();
+  void SaveSettingsOnClose();
 
   // The tool buttons' commands, routed to the pane that has the focus.
-  void btnRootFolderClick();
-  void btnBackClick();
-  void btnReNameClick();
-  void btnCopyClick();
-  void btnPasteClick();
-  void btnDeleteClick();
-  void btnNewFolderClick();
-  void btnRefreshClick();
-  void btnEventClick();
+  void OnRootFolderButton();
+  void OnBackButton();
+  void OnRenameButton();
+  void OnCopyButton();
+  void OnPasteButton();
+  void OnDeleteButton();
+  void OnNewFolderButton();
+  void OnRefreshButton();
+  void OnEventButton();
   // The mouse and key handlers of the panes.
-  void plFileList1Click();
-  void plFileList1MouseDown(POINT screen);
-  void plFileList1KeyDown(WORD key);
-  void plFileList1Editing();
-  void plFolderTree1Click();
-  void plFolderTree1Change();
-  void plFolderTree1MouseUp(POINT screen);
+  void OnListClick();
+  void OnListMouseDown(POINT screen);
+  void OnListKeyDown(WORD key);
+  void OnListEditing();
+  void OnTreeClick();
+  void OnTreeSelectionChange();
+  void OnTreeRightClick(POINT screen);
   // Tab and Shift+Tab between the drive drop-down, the tree and the list.
   void TabFrom(HWND control, bool backwards);
 
   HMENU PopupMenu(int index) const { return popupMenus_[static_cast<size_t>(index - 1)]; }
 
   // The file list shows this dialog and the dialog runs on the list's rename lists.
-  void ConnectRenameForm(TRenameForm& form);
+  void ConnectRenameForm(RenameDialog& form);
   // After a real rename run: the panes show the disk as it now is.
   void RenameFilesChanged();
   // Ctrl+Z: undoes the last rename batch or the panes' last in-place rename, whichever was
@@ -220,8 +220,8 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   HWND tooltip_ = nullptr;
   HWND lastFocus_ = nullptr;  // the control to give the focus back to on activation
   BrowseState browse_;  // before the panes, which observe it
-  std::unique_ptr<TplFolderTree> tree_;
-  std::unique_ptr<TplFileList> list_;
+  std::unique_ptr<FolderTreeView> tree_;
+  std::unique_ptr<FileListView> list_;
   std::unique_ptr<AddressBar> address_;
   // A file named in the address bar, selected once its folder is listed.
   std::u16string addressFolder_, addressFile_;
@@ -229,7 +229,7 @@ class TTessarineMain : public WindowBase, private BrowseState::Observer {
   std::array<std::unique_ptr<TToolButton>, ToolButtonCount> buttons_;
   ToolImageLists toolImages_;
   IconHandle appIcon_;  // outlives the window: destroyed after it
-  ImageListHandle ImageList1;
+  ImageListHandle driveImages_;
   GdiFont formFont_, paneFont_;
   ImageListHandle rowSpacer_;  // the list's rows as tall as their font needs
   DpiScale scale_;

@@ -25,7 +25,7 @@ bool SameName(const std::u16string& a, const std::u16string& b) {
 
 // The node of folder when the tree has read its way down to it already; null otherwise (a
 // look-up that neither reads folders nor changes the selection).
-HTREEITEM LoadedNode(TplFolderTree& tree, const std::u16string& folder) {
+HTREEITEM LoadedNode(FolderTreeView& tree, const std::u16string& folder) {
   auto parts = ComponentsBelowRoot(tree.RootFolder(), IncludeTrailingBackslash(folder));
   HTREEITEM node = tree.RootNode();
   if (!parts || !node) return nullptr;
@@ -41,7 +41,7 @@ HTREEITEM LoadedNode(TplFolderTree& tree, const std::u16string& folder) {
 
 }  // namespace
 
-std::vector<std::u16string> ListDragPaths(TplFolderTree& tree, TplFileList& list) {
+std::vector<std::u16string> ListDragPaths(FolderTreeView& tree, FileListView& list) {
   std::vector<std::u16string> paths;
   if (tree.SelectFolder().empty()) return paths;
   std::u16string folder = IncludeTrailingBackslash(tree.SelectFolder());
@@ -49,14 +49,14 @@ std::vector<std::u16string> ListDragPaths(TplFolderTree& tree, TplFileList& list
   // name another file.
   for (int i = ListView_GetNextItem(list.Handle(), -1, LVNI_SELECTED); i >= 0;
        i = ListView_GetNextItem(list.Handle(), i, LVNI_SELECTED)) {
-    const TplFileDataListItem* record = list.Model().Record(i);
+    const FileRecord* record = list.Model().Record(i);
     if (!record) break;
     paths.push_back(folder + record->Name);
   }
   return paths;
 }
 
-std::vector<std::u16string> TreeDragPaths(TplFolderTree& tree, HTREEITEM node) {
+std::vector<std::u16string> TreeDragPaths(FolderTreeView& tree, HTREEITEM node) {
   if (!node) node = tree.Selected();
   if (!node || tree.SelectFolder().empty()) return {};
   std::u16string folder = tree.NodePath(node);
@@ -64,10 +64,10 @@ std::vector<std::u16string> TreeDragPaths(TplFolderTree& tree, HTREEITEM node) {
   return {IncludeTrailingBackslash(folder) + u"*.*"};
 }
 
-std::u16string SelectedItemPath(TplFileList& list) {
-  TplFileDataListItem* record = list.FileInfo();
-  if (!record || list.ExpandFolder().empty()) return {};
-  return list.ExpandFolder() + record->Name;
+std::u16string SelectedItemPath(FileListView& list) {
+  FileRecord* record = list.FileInfo();
+  if (!record || list.ShownFolder().empty()) return {};
+  return list.ShownFolder() + record->Name;
 }
 
 void OpenWithProgram(ShellServices& shell, const std::u16string& path) {
@@ -80,8 +80,8 @@ void OpenWithProgram(ShellServices& shell, const std::u16string& path) {
   shell.Execute(r);
 }
 
-std::u16string CreateNewTextDocument(TplFileList& list) {
-  std::u16string folder = list.ExpandFolder();
+std::u16string CreateNewTextDocument(FileListView& list) {
+  std::u16string folder = list.ShownFolder();
   if (folder.empty()) {
     DefaultBeep();
     return {};
@@ -105,11 +105,11 @@ std::u16string CreateNewTextDocument(TplFileList& list) {
   return name;
 }
 
-PaneDragDrop::PaneDragDrop(HWND owner, TplFolderTree& tree, TplFileList& list,
+PaneDragDrop::PaneDragDrop(HWND owner, FolderTreeView& tree, FileListView& list,
                            std::function<void(const std::u16string&)> reportError)
     : owner_(owner), tree_(tree), list_(list), reportError_(std::move(reportError)) {
   FileDropHandlers onList;
-  onList.folderAt = [this](POINT) { return FolderExists(list_.ExpandFolder()) ? list_.ExpandFolder() : u""; };
+  onList.folderAt = [this](POINT) { return FolderExists(list_.ShownFolder()) ? list_.ShownFolder() : u""; };
   onList.onDrop = [this](const DroppedFiles& d, const std::u16string& folder, DWORD& effect) {
     DropFiles(d, folder, effect);
   };
@@ -151,7 +151,7 @@ void PaneDragDrop::DropFiles(const DroppedFiles& dropped, const std::u16string& 
   bool done = ExecuteFileDrop(dropped, folder, effect, owner_);
   // What arrived in the shown folder appears at once; a folder copied into a tree node that
   // was read already appears below it.
-  if (!list_.State().RefreshLocked && !list_.ExpandFolder().empty() && SameFullPath(list_.ExpandFolder(), folder))
+  if (!list_.State().RefreshLocked && !list_.ShownFolder().empty() && SameFullPath(list_.ShownFolder(), folder))
     list_.RefreshFilesListItems(true);
   if (HTREEITEM node = LoadedNode(tree_, folder)) tree_.SyncChildren(folder, node, false);
   if (!done && reportError_) reportError_(texts::kDropOntoSource);

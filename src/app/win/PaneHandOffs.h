@@ -14,30 +14,30 @@
 
 namespace tess {
 
-class TplFolderTree;
-class TplFileList;
+class FolderTreeView;
+class FileListView;
 
 // The paths a drag out of the list offers: the tree's selected folder plus the name of each
 // selected row, in list order. Empty (no drag) without a tree folder or a selection.
-std::vector<std::u16string> ListDragPaths(TplFolderTree& tree, TplFileList& list);
+std::vector<std::u16string> ListDragPaths(FolderTreeView& tree, FileListView& list);
 // The one path a drag out of the tree offers: the grabbed folder's entries ("D:\Photos\*.*");
 // node null: the selected folder.
-std::vector<std::u16string> TreeDragPaths(TplFolderTree& tree, HTREEITEM node = nullptr);
+std::vector<std::u16string> TreeDragPaths(FolderTreeView& tree, HTREEITEM node = nullptr);
 
 // The full path of the list's selected item; empty without one.
-std::u16string SelectedItemPath(TplFileList& list);
+std::u16string SelectedItemPath(FileListView& list);
 // "プログラムから開く": the shell's program chooser for path (rundll32.exe, hidden, result unread).
 void OpenWithProgram(ShellServices& shell, const std::u16string& path);
 // "新規 テキスト文書": creates the next free new text document in the shown folder, lists it
 // and starts editing its name. Answers the name created, empty (after a beep) when it could
 // not be created.
-std::u16string CreateNewTextDocument(TplFileList& list);
+std::u16string CreateNewTextDocument(FileListView& list);
 
 // The drag sources and drop targets of the two panes.
 class PaneDragDrop {
  public:
   // reportError shows the message of a drop onto the dropped file itself.
-  PaneDragDrop(HWND owner, TplFolderTree& tree, TplFileList& list,
+  PaneDragDrop(HWND owner, FolderTreeView& tree, FileListView& list,
                std::function<void(const std::u16string&)> reportError);
   ~PaneDragDrop();
   PaneDragDrop(const PaneDragDrop&) = delete;
@@ -63,8 +63,8 @@ class PaneDragDrop {
   void ClearTreeMark();
 
   HWND owner_;
-  TplFolderTree& tree_;
-  TplFileList& list_;
+  FolderTreeView& tree_;
+  FileListView& list_;
   std::function<void(const std::u16string&)> reportError_;
   ComRef<IDropTarget> listTarget_, treeTarget_;
   DropTargetRegistration listRegistration_, treeRegistration_;

@@ -19,8 +19,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   InitCommonControlsEx(&icc);
   int exitCode = 0;
   try {
-    auto main = std::make_unique<tess::TTessarineMain>(instance);
-    auto renameForm = std::make_unique<tess::TRenameForm>(instance, main->Handle());
+    auto main = std::make_unique<tess::MainWindow>(instance);
+    auto renameForm = std::make_unique<tess::RenameDialog>(instance, main->Handle());
     // The editor opens over the rename dialog, which owns it.
     auto listEditForm = std::make_unique<tess::TListEditForm>(instance, renameForm->Handle());
     listEditForm->SetRenameForm(renameForm.get());

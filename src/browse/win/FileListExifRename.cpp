@@ -10,13 +10,13 @@ namespace tess {
 
 namespace {
 
-RenamePhoto PhotoOf(const TplFileDataListItem& record, const std::u16string& folder) {
+RenamePhoto PhotoOf(const FileRecord& record, const std::u16string& folder) {
   return {folder + record.Name, *MakeRenameItem(record, folder)};
 }
 
 }  // namespace
 
-bool TplFileList::ExifRenameFiles() {
+bool FileListView::ExifRenameFiles() {
   std::vector<int> rows = SelectedRows();
   if (rows.empty()) return false;
   RenameJob job;
@@ -24,25 +24,25 @@ bool TplFileList::ExifRenameFiles() {
   FinishReadsOf(rows);
   for (int row : rows) {
     if (row >= model_.FileDataList.Count()) break;
-    const TplFileDataListItem& record = *model_.FileDataList.Get(row);
-    job.photos.push_back(PhotoOf(record, ExpandFolder()));
+    const FileRecord& record = *model_.FileDataList.Get(row);
+    job.photos.push_back(PhotoOf(record, ShownFolder()));
   }
   if (ShowRenameForm) ShowRenameForm(std::move(job));
   return true;
 }
 
-void TplFileList::ExifRenameFolderTree() {
+void FileListView::ExifRenameFolderTree() {
   EndEdit();
   CancelCardRead();
-  std::u16string folder = ExpandFolder();
+  std::u16string folder = ShownFolder();
   if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
   // The shown folder's files whose metadata the list has read already are not read again.
   std::set<std::u16string> known;
   for (int row = 0; row < model_.FileDataList.Count(); ++row) {
-    const TplFileDataListItem& record = *model_.FileDataList.Get(row);
+    const FileRecord& record = *model_.FileDataList.Get(row);
     if (!record.IsFolder() && !record.MetadataPending) known.insert(record.Name);
   }
-  cardFolder_ = ExpandFolder();
+  cardFolder_ = ShownFolder();
   cardProgress_ = {};
   HWND hwnd = hwnd_;
   cardRead_ = std::make_unique<FolderTreeRead>(PlatformDirectoryLister(), *metadata_,
@@ -51,14 +51,14 @@ void TplFileList::ExifRenameFolderTree() {
   if (OnReadProgress) OnReadProgress();
 }
 
-void TplFileList::CancelCardRead() {
+void FileListView::CancelCardRead() {
   if (!cardRead_) return;
   cardRead_.reset();  // stops at the next file
   cardProgress_ = {};
   if (OnReadProgress) OnReadProgress();
 }
 
-void TplFileList::CardReadReady() {
+void FileListView::CardReadReady() {
   if (!cardRead_) return;
   cardProgress_ = cardRead_->Poll();
   if (!cardProgress_.finished) {
@@ -73,12 +73,12 @@ void TplFileList::CardReadReady() {
   if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
   // The shown folder's own files in the list's order, with what the worker read for those
   // the list had not read yet.
-  std::map<std::u16string, const TplFileDataListItem*> read;
+  std::map<std::u16string, const FileRecord*> read;
   for (const auto& file : files)
     if (file.folder.size() == folder.size() && file.record) read[file.record->Name] = file.record.get();
   RenameJob job;
   for (int row = 0; row < model_.FileDataList.Count(); ++row) {
-    const TplFileDataListItem* record = model_.FileDataList.Get(row);
+    const FileRecord* record = model_.FileDataList.Get(row);
     if (record->IsFolder()) continue;
     auto it = read.find(record->Name);
     if (record->MetadataPending && it != read.end()) record = it->second;
@@ -92,12 +92,12 @@ void TplFileList::CardReadReady() {
   if (ShowRenameForm) ShowRenameForm(std::move(job));
 }
 
-bool TplFileList::ExifRenameFilesExist() {
+bool FileListView::ExifRenameFilesExist() {
   EndEdit();
   std::vector<int> rows = SelectedRows();
   FinishReadsOf(rows);
   for (int row : rows) {
-    if (row < model_.FileDataList.Count() && model_.FileDataList.Get(row)->IsExifExist) return true;
+    if (row < model_.FileDataList.Count() && model_.FileDataList.Get(row)->HasMetadata) return true;
   }
   return false;
 }

@@ -59,7 +59,7 @@ ShortcutInfo ReadShortcut(const std::u16string& path) {
   return info;
 }
 
-TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* state)
+FileListView::FileListView(HWND parent, int id, HINSTANCE instance, BrowseState* state)
     : ownState_(state ? nullptr : std::make_unique<BrowseState>()),
       state_(state ? state : ownState_.get()),
       shell_(&PlatformShell()) {
@@ -127,7 +127,7 @@ TplFileList::TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* s
   });
 }
 
-TplFileList::~TplFileList() {
+FileListView::~FileListView() {
   listing_.reset();
   reads_.reset();
   thumbnails_.reset();
@@ -138,7 +138,7 @@ TplFileList::~TplFileList() {
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
-void TplFileList::SetRootFolder(const std::u16string& value) {
+void FileListView::SetRootFolder(const std::u16string& value) {
   if (!FolderExists(value)) return;
   std::u16string p = IncludeTrailingBackslash(value);
   if (p == RootFolder()) return;
@@ -149,7 +149,7 @@ void TplFileList::SetRootFolder(const std::u16string& value) {
   }
 }
 
-void TplFileList::SetExpandFolder(const std::u16string& value) {
+void FileListView::SetShownFolder(const std::u16string& value) {
   if (RootFolder().empty() || value.find(RootFolder()) == std::u16string::npos) return;
   if (BrowseState::Navigator* tree = state_->GetNavigator()) {
     tree->NavigateTo(value);
@@ -158,17 +158,17 @@ void TplFileList::SetExpandFolder(const std::u16string& value) {
   }
   if (!FolderExists(value)) return;
   std::u16string p = IncludeTrailingBackslash(value);
-  if (p == ExpandFolder()) return;
+  if (p == ShownFolder()) return;
   ShowFolder(p);
 }
 
-void TplFileList::ShowFolder(const std::u16string& folder) { state_->Show(RootFolder(), folder, FolderChange::Shown); }
+void FileListView::ShowFolder(const std::u16string& folder) { state_->Show(RootFolder(), folder, FolderChange::Shown); }
 
-void TplFileList::FolderChanged(FolderChange change) {
+void FileListView::FolderChanged(FolderChange change) {
   switch (change) {
     case FolderChange::Shown:
       DoFolderChanging();
-      ListFolder(ExpandFolder());
+      ListFolder(ShownFolder());
       DoFolderChanged();
       break;
     case FolderChange::Released:
@@ -180,62 +180,62 @@ void TplFileList::FolderChanged(FolderChange change) {
       // the old path, which is gone.
       if (ListingPending()) {
         if (refreshing_) RefreshFilesListItems(refreshSort_);
-        else ListFolder(ExpandFolder());
+        else ListFolder(ShownFolder());
       }
       break;
   }
 }
 
-void TplFileList::RowsChanged(const std::u16string& folder) {
-  if (!ExpandFolder().empty() && SamePath(IncludeTrailingBackslash(folder), ExpandFolder())) RefreshFilesListItems(true);
+void FileListView::RowsChanged(const std::u16string& folder) {
+  if (!ShownFolder().empty() && SamePath(IncludeTrailingBackslash(folder), ShownFolder())) RefreshFilesListItems(true);
 }
 
-bool TplFileList::NewFolderRequested() {
+bool FileListView::NewFolderRequested() {
   CreateFolder(u"");
   return true;
 }
 
-void TplFileList::SetFindText(const std::u16string& value) {
+void FileListView::SetFindText(const std::u16string& value) {
   if (UpperCaseText(value) == UpperCaseText(model_.FindText)) return;
   model_.FindText = value;
   RefreshFilesListItems(true);
 }
 
-void TplFileList::SetDisplayExt(bool value) {
+void FileListView::SetDisplayExt(bool value) {
   if (value == model_.DisplayExt) return;
   model_.DisplayExt = value;
   RefreshFilesListItems(false);
 }
 
-TplFileDataListItem* TplFileList::FileInfo() {
+FileRecord* FileListView::FileInfo() {
   int index = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
   if (index < 0 || index >= model_.FileDataList.Count()) return nullptr;
   FFileInfo = model_.FileDataList.Get(index);
   return FFileInfo;
 }
 
-int TplFileList::ItemCount() const { return ListView_GetItemCount(hwnd_); }
-int TplFileList::SelectedCount() const { return static_cast<int>(ListView_GetSelectedCount(hwnd_)); }
+int FileListView::ItemCount() const { return ListView_GetItemCount(hwnd_); }
+int FileListView::SelectedCount() const { return static_cast<int>(ListView_GetSelectedCount(hwnd_)); }
 
-void TplFileList::SetRowCount() {
+void FileListView::SetRowCount() {
   // Keep the scroll position and selection where the rows stay.
   ListView_SetItemCountEx(hwnd_, model_.FileDataList.Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
-void TplFileList::SetMetadataSource(MetadataSource& source) {
+void FileListView::SetMetadataSource(MetadataSource& source) {
   metadata_ = &source;
   HWND hwnd = hwnd_;
   // Posted, never sent: the worker must not wait for the window's thread.
   reads_ = std::make_unique<MetadataReads>(source, [hwnd] { PostMessageW(hwnd, kReadsReadyMessage, 0, 0); }, kReadThreads);
 }
 
-void TplFileList::SetListingSource(DirectoryLister& lister) {
+void FileListView::SetListingSource(DirectoryLister& lister) {
   HWND hwnd = hwnd_;
   listing_.reset();
   listing_ = std::make_unique<FolderListing>(lister, [hwnd] { PostMessageW(hwnd, kListingReadyMessage, 0, 0); });
 }
 
-void TplFileList::ListFolder(const std::u16string& folder) {
+void FileListView::ListFolder(const std::u16string& folder) {
   FFileInfo = nullptr;
   selectAfterListing_.clear();
   editAfterListing_.clear();
@@ -257,7 +257,7 @@ void TplFileList::ListFolder(const std::u16string& folder) {
   StartListing(folder);
 }
 
-void TplFileList::StartListing(const std::u16string& folder) {
+void FileListView::StartListing(const std::u16string& folder) {
   listing_->Start(folder, {model_.FindText, model_.SortState()});
   // What comes within the grace is shown before the change returns: a fast disk's whole
   // folder, so that it never flashes an empty list, or a slow card's first rows.
@@ -265,10 +265,10 @@ void TplFileList::StartListing(const std::u16string& folder) {
   ListingReady();
 }
 
-void TplFileList::ListingReady() {
+void FileListView::ListingReady() {
   std::optional<FolderListing::Batch> batch = listing_->Take();
   // Taken already, or a newer folder made it stale.
-  if (!batch || batch->folder != ExpandFolder()) return;
+  if (!batch || batch->folder != ShownFolder()) return;
   if (refreshing_) {
     RefreshArrived(*batch);
     return;
@@ -307,7 +307,7 @@ void TplFileList::ListingReady() {
   if (!editAfterListing_.empty()) EditNewItem(std::exchange(editAfterListing_, std::u16string()));
 }
 
-void TplFileList::RefreshArrived(FolderListing::Batch& batch) {
+void FileListView::RefreshArrived(FolderListing::Batch& batch) {
   for (auto& run : batch.runs) refreshRuns_.push_back(std::move(run));
   if (!batch.complete) return;
   refreshing_ = false;
@@ -331,7 +331,7 @@ void TplFileList::RefreshArrived(FolderListing::Batch& batch) {
   // their files by name, never the row numbers.
   RowMemo memo = RememberRows();
   reads_->Cancel();
-  bool scroll = model_.ApplyRefresh(ExpandFolder(), std::move(listed), refreshSort_);
+  bool scroll = model_.ApplyRefresh(ShownFolder(), std::move(listed), refreshSort_);
   SetRowCount();
   StartReads();
   RestoreRows(memo);
@@ -342,24 +342,24 @@ void TplFileList::RefreshArrived(FolderListing::Batch& batch) {
   if (!editAfterListing_.empty()) EditNewItem(std::exchange(editAfterListing_, std::u16string()));
 }
 
-void TplFileList::StartReads() {
+void FileListView::StartReads() {
   MetadataReads::Jobs jobs = model_.PendingReads();
   if (jobs.Size() == 0) {
     reads_->Cancel();
     return;
   }
-  reads_->Start(ExpandFolder(), std::move(jobs));
+  reads_->Start(ShownFolder(), std::move(jobs));
   // The rows in view first; the control's cache hints move this as the user scrolls.
   int top = ListView_GetTopIndex(hwnd_);
   reads_->Prefer(top, top + ListView_GetCountPerPage(hwnd_));
   if (OnReadProgress) OnReadProgress();
 }
 
-void TplFileList::ReadsReady() {
+void FileListView::ReadsReady() {
   std::vector<MetadataReads::Result> results = reads_->Take();
   for (auto& r : results) {
     // Keys are records of the current run: every change that drops records cancels it first.
-    auto* record = static_cast<TplFileDataListItem*>(const_cast<void*>(r.key));
+    auto* record = static_cast<FileRecord*>(const_cast<void*>(r.key));
     if (record->MetadataPending) ApplyRecordMetadata(*record, std::move(r.metadata));
   }
   unshownResults_ += results.size();
@@ -385,22 +385,22 @@ void TplFileList::ReadsReady() {
   if (done && OnSelectItem) OnSelectItem();  // the rename button may now apply
 }
 
-void TplFileList::FinishReadsOf(const std::vector<int>& rows) {
+void FileListView::FinishReadsOf(const std::vector<int>& rows) {
   bool read = false;
   for (int row : rows) {
     if (row < 0 || row >= model_.FileDataList.Count()) continue;
-    TplFileDataListItem& record = *model_.FileDataList.Get(row);
+    FileRecord& record = *model_.FileDataList.Get(row);
     if (!record.MetadataPending) continue;
     WaitCursor wait;
     // The worker's copy, if it comes, finds the record no longer pending.
-    ApplyRecordMetadata(record, ReadRecordMetadata(ExpandFolder() + record.Name, *metadata_));
+    ApplyRecordMetadata(record, ReadRecordMetadata(ShownFolder() + record.Name, *metadata_));
     read = true;
   }
   if (read) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-void TplFileList::RefreshFilesListItems(bool asort) {
-  if (ExpandFolder().empty()) {
+void FileListView::RefreshFilesListItems(bool asort) {
+  if (ShownFolder().empty()) {
     // Nothing is listed before a folder is chosen.
     ListFolder(u"");
     DoFolderChanged();
@@ -411,7 +411,7 @@ void TplFileList::RefreshFilesListItems(bool asort) {
     // is now), the row to select after it kept.
     std::u16string select = std::exchange(selectAfterListing_, std::u16string());
     std::u16string edit = std::exchange(editAfterListing_, std::u16string());
-    ListFolder(ExpandFolder());
+    ListFolder(ShownFolder());
     if (ListingPending()) {
       selectAfterListing_ = std::move(select);
       editAfterListing_ = std::move(edit);
@@ -424,17 +424,17 @@ void TplFileList::RefreshFilesListItems(bool asort) {
   refreshSort_ = (refreshing_ && refreshSort_) || asort;
   refreshing_ = true;
   refreshRuns_.clear();
-  StartListing(ExpandFolder());
+  StartListing(ShownFolder());
 }
 
-std::vector<int> TplFileList::SelectedRows() const {
+std::vector<int> FileListView::SelectedRows() const {
   std::vector<int> rows;
   for (int i = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED); i >= 0; i = ListView_GetNextItem(hwnd_, i, LVNI_SELECTED))
     rows.push_back(i);
   return rows;
 }
 
-TplFileList::RowMemo TplFileList::RememberRows() const {
+FileListView::RowMemo FileListView::RememberRows() const {
   RowMemo memo;
   int count = model_.FileDataList.Count();
   for (int i : SelectedRows())
@@ -446,7 +446,7 @@ TplFileList::RowMemo TplFileList::RememberRows() const {
   return memo;
 }
 
-void TplFileList::RestoreRows(const RowMemo& memo) {
+void FileListView::RestoreRows(const RowMemo& memo) {
   int count = model_.FileDataList.Count();
   std::vector<std::u16string> names = memo.selected;
   names.push_back(memo.focused);
@@ -469,7 +469,7 @@ void TplFileList::RestoreRows(const RowMemo& memo) {
   }
 }
 
-void TplFileList::RefreshView() {
+void FileListView::RefreshView() {
   if (BrowseState::Navigator* tree = state_->GetNavigator()) {
     tree->RefreshFolders(false);
     return;
@@ -481,14 +481,14 @@ void TplFileList::RefreshView() {
   RefreshFilesListItems(true);
 }
 
-void TplFileList::ClearSelection() { ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED); }
+void FileListView::ClearSelection() { ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED); }
 
-void TplFileList::SelectRow(int index) {
+void FileListView::SelectRow(int index) {
   ListView_SetItemState(hwnd_, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
   ListView_EnsureVisible(hwnd_, index, FALSE);
 }
 
-void TplFileList::SelectNameWhenListed(const std::u16string& name) {
+void FileListView::SelectNameWhenListed(const std::u16string& name) {
   ClearSelection();
   if (ListingPending()) {
     selectAfterListing_ = name;
@@ -501,10 +501,10 @@ void TplFileList::SelectNameWhenListed(const std::u16string& name) {
   }
 }
 
-void TplFileList::ColumnClick(int column) {
+void FileListView::ColumnClick(int column) {
   std::u16string name;
   bool remembered = false;
-  if (TplFileDataListItem* record = FileInfo()) {
+  if (FileRecord* record = FileInfo()) {
     name = record->Name;
     remembered = true;
   }
@@ -516,7 +516,7 @@ void TplFileList::ColumnClick(int column) {
   if (index >= 0) SelectRow(index);
 }
 
-void TplFileList::SetSortState(const FileSortState& sort) {
+void FileListView::SetSortState(const FileSortState& sort) {
   RowMemo memo = RememberRows();
   model_.SetSortState(sort);
   RestoreRows(memo);
@@ -524,7 +524,7 @@ void TplFileList::SetSortState(const FileSortState& sort) {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void TplFileList::ShowSortArrow() {
+void FileListView::ShowSortArrow() {
   HWND header = ListView_GetHeader(hwnd_);
   if (!header) return;
   const FileSortState& sort = model_.SortState();
@@ -538,7 +538,7 @@ void TplFileList::ShowSortArrow() {
   }
 }
 
-void TplFileList::LookUpIcon(TplFileDataListItem& record) {
+void FileListView::LookUpIcon(FileRecord& record) {
   const std::u16string type = SharedIconKey(record);
   if (!type.empty()) {
     // The type's icon, asked for once per type without touching the file: under Wine a
@@ -555,7 +555,7 @@ void TplFileList::LookUpIcon(TplFileDataListItem& record) {
     record.IconIndex = it->second;
     return;
   }
-  std::u16string path = ExpandFolder() + record.Name;
+  std::u16string path = ShownFolder() + record.Name;
   ShortcutInfo shortcut = ReadShortcut(path);
   SHFILEINFOW info{};
   DWORD_PTR ok;
@@ -571,16 +571,16 @@ void TplFileList::LookUpIcon(TplFileDataListItem& record) {
   record.IconIndex = ok ? info.iIcon : 0;
 }
 
-void TplFileList::LookUpIcons(int from, int to) {
+void FileListView::LookUpIcons(int from, int to) {
   int count = model_.FileDataList.Count();
   if (from >= count || to >= count || to < from || from < 0) return;
   for (int i = from; i <= to; ++i) {
-    TplFileDataListItem* record = model_.FileDataList.Get(i);
+    FileRecord* record = model_.FileDataList.Get(i);
     if (record->IconIndex < 0) LookUpIcon(*record);
   }
 }
 
-bool TplFileList::OnNotify(NMHDR* header, LRESULT& result) {
+bool FileListView::OnNotify(NMHDR* header, LRESULT& result) {
   if (header->hwndFrom != hwnd_) return false;
   result = 0;
   switch (header->code) {
@@ -589,7 +589,7 @@ bool TplFileList::OnNotify(NMHDR* header, LRESULT& result) {
       LVITEMW& item = info->item;
       int index = item.iItem;
       if (index < 0 || index >= model_.FileDataList.Count()) return true;
-      TplFileDataListItem& record = *model_.FileDataList.Get(index);
+      FileRecord& record = *model_.FileDataList.Get(index);
       if (item.mask & LVIF_TEXT) CopyToBuffer(model_.CellText(index, item.iSubItem, CurrentLocale()), item);
       if (item.mask & LVIF_IMAGE) {
         // The range hint normally came first; a control that gives none still gets icons.
@@ -658,7 +658,7 @@ bool TplFileList::OnNotify(NMHDR* header, LRESULT& result) {
 }
 
 
-int TplFileList::FindItem(const NMLVFINDITEMW& find) const {
+int FileListView::FindItem(const NMLVFINDITEMW& find) const {
   if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
   std::u16string prefix = U16(find.lvfi.psz);
   // Explorer's type-to-find: from the start the control gives (the row after the focused
@@ -668,7 +668,7 @@ int TplFileList::FindItem(const NMLVFINDITEMW& find) const {
       find.iStart, true);
 }
 
-int TplFileList::ColumnWidth(int column) const {
+int FileListView::ColumnWidth(int column) const {
   // In icon mode the control answers no column width; its header still has them.
   HDITEMW item{};
   item.mask = HDI_WIDTH;
@@ -676,7 +676,7 @@ int TplFileList::ColumnWidth(int column) const {
   return header && Header_GetItem(header, column, &item) ? item.cxy : ListView_GetColumnWidth(hwnd_, column);
 }
 
-void TplFileList::SetThumbnailView(bool on) {
+void FileListView::SetThumbnailView(bool on) {
   if (on == thumbnails_->Active()) return;
   // The focused row stays in view across the switch, as in Explorer.
   const int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
@@ -685,7 +685,7 @@ void TplFileList::SetThumbnailView(bool on) {
   if (OnViewChanged) OnViewChanged();
 }
 
-void TplFileList::KeyDown(WORD key) {
+void FileListView::KeyDown(WORD key) {
   if (OnKeyDown) OnKeyDown(key);
   if (Editing()) return;
   // Explorer's keys for its views: Ctrl+Shift+2 large icons (here the pictures), +6 details.
@@ -715,22 +715,22 @@ void TplFileList::KeyDown(WORD key) {
   }
 }
 
-void TplFileList::SyncTreeNode(const std::u16string& folder) {
+void FileListView::SyncTreeNode(const std::u16string& folder) {
   state_->RaiseRowsChanged(folder, this);
 }
 
-void TplFileList::SelectAll() { ListView_SetItemState(hwnd_, -1, LVIS_SELECTED, LVIS_SELECTED); }
+void FileListView::SelectAll() { ListView_SetItemState(hwnd_, -1, LVIS_SELECTED, LVIS_SELECTED); }
 
-void TplFileList::DblClick() {
-  TplFileDataListItem* record = FileInfo();
+void FileListView::DblClick() {
+  FileRecord* record = FileInfo();
   if (!record) return;
-  std::u16string path = ExpandFolder() + record->Name;
+  std::u16string path = ShownFolder() + record->Name;
   FileInfoResult attributes = shell_->GetFileInfo({path, 0, 0x0800});
   if (!attributes.returnValue) {
     // The entry is gone: show what is there now.
     DefaultBeep();
     RefreshFilesListItems(true);
-    SyncTreeNode(ExpandFolder());
+    SyncTreeNode(ShownFolder());
     return;
   }
   bool shortcut = false;
@@ -780,9 +780,9 @@ void TplFileList::DblClick() {
   if (started.hInstApp <= 32) DefaultBeep();
 }
 
-bool TplFileList::BackFolder() {
-  if (ExpandFolder() == RootFolder()) return false;
-  const std::u16string from = ExpandFolder();
+bool FileListView::BackFolder() {
+  if (ShownFolder() == RootFolder()) return false;
+  const std::u16string from = ShownFolder();
   if (BrowseState::Navigator* tree = state_->GetNavigator()) {
     tree->NavigateUp();
   } else {
@@ -794,7 +794,7 @@ bool TplFileList::BackFolder() {
   // As in Explorer: the folder just left is the selected row, so that Enter goes back in
   // and the arrow keys move on from there. The focus stays in the list.
   std::u16string parent = IncludeTrailingBackslash(ExtractFilePath(ExcludeTrailingBackslash(from)));
-  if (SamePath(parent, ExpandFolder())) {
+  if (SamePath(parent, ShownFolder())) {
     const std::u16string name = ExtractFileName(ExcludeTrailingBackslash(from));
     if (ListingPending()) {
       selectAfterListing_ = name;
@@ -809,14 +809,14 @@ bool TplFileList::BackFolder() {
   return true;
 }
 
-bool TplFileList::EditFileName() {
+bool FileListView::EditFileName() {
   if (!Focused() || SelectedCount() != 1) return false;
   int row = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
   if (row < 0) return false;
   return ListView_EditLabel(hwnd_, row) != nullptr;
 }
 
-void TplFileList::BeginLabelEdit() {
+void FileListView::BeginLabelEdit() {
   // Nothing may rebuild the rows under the editor (a return to the window refreshes): the
   // name typed would go to another file. Every edit holds the lock, however it started.
   if (!editLock_) editLock_ = std::make_unique<RefreshLock>(*state_);
@@ -830,7 +830,7 @@ void TplFileList::BeginLabelEdit() {
   if (OnEditing) OnEditing();
 }
 
-bool TplFileList::EndLabelEdit(const NMLVDISPINFOW& info) {
+bool FileListView::EndLabelEdit(const NMLVDISPINFOW& info) {
   CloseIme(hwnd_);
   // A refresh held off by the edit, or one whose listing may predate the new name, reads the
   // folder again once the edit is over.
@@ -844,12 +844,12 @@ bool TplFileList::EndLabelEdit(const NMLVDISPINFOW& info) {
   int row = info.item.iItem;
   if (!info.item.pszText || row < 0 || row >= model_.FileDataList.Count()) return false;
   std::u16string text = U16(info.item.pszText);
-  TplFileDataListItem* record = model_.FileDataList.Get(row);
+  FileRecord* record = model_.FileDataList.Get(row);
   const std::u16string old = record->Name;
   // A cleared name changes nothing, as a cancelled edit does.
   if (text.find_first_not_of(u' ') == std::u16string::npos) return false;
   std::u16string name = RenamedFileName(old, text, model_.DisplayExt);
-  const std::u16string folder = ExpandFolder();
+  const std::u16string folder = ShownFolder();
   if (!commands_->Rename(folder + old, folder, name, AppWindowOf(hwnd_))) return false;
   // The row takes its place in the order under its new name, still selected and in view.
   if (row < model_.FileDataList.Count() && model_.FileDataList.Get(row) == record) record->Name = name;
@@ -864,37 +864,37 @@ bool TplFileList::EndLabelEdit(const NMLVDISPINFOW& info) {
   return true;
 }
 
-bool TplFileList::CopyFiles() { return Copy(); }
-bool TplFileList::PasteFiles() { return Paste(); }
-bool TplFileList::DeleteFiles() { return Focused() && Delete(); }
-bool TplFileList::CreateFolder(const std::u16string& folderName) { return NewFolder(folderName); }
-void TplFileList::FileInfoDlg() { Properties(); }
+bool FileListView::CopyFiles() { return Copy(); }
+bool FileListView::PasteFiles() { return Paste(); }
+bool FileListView::DeleteFiles() { return Focused() && Delete(); }
+bool FileListView::CreateFolder(const std::u16string& folderName) { return NewFolder(folderName); }
+void FileListView::FileInfoDlg() { Properties(); }
 
-std::vector<std::u16string> TplFileList::SelectedPaths() const {
+std::vector<std::u16string> FileListView::SelectedPaths() const {
   std::vector<std::u16string> paths;
   for (int i : SelectedRows())
-    if (const TplFileDataListItem* record = model_.Record(i)) paths.push_back(ExpandFolder() + record->Name);
+    if (const FileRecord* record = model_.Record(i)) paths.push_back(ShownFolder() + record->Name);
   return paths;
 }
 
-void TplFileList::EndEdit() {
+void FileListView::EndEdit() {
   if (Editing()) ListView_CancelEditLabel(hwnd_);
 }
 
-WindowHandle TplFileList::Owner() const { return AppWindowOf(hwnd_); }
+WindowHandle FileListView::Owner() const { return AppWindowOf(hwnd_); }
 
 // Shift held: deleted outright, after the shell's own question.
-unsigned TplFileList::DeleteFlags() const {
+unsigned FileListView::DeleteFlags() const {
   return GetKeyState(VK_SHIFT) < 0 ? 0u : static_cast<unsigned>(FOF_ALLOWUNDO_);
 }
 
-void TplFileList::ItemsDeleted(const std::vector<std::u16string>&) {
+void FileListView::ItemsDeleted(const std::vector<std::u16string>&) {
   // The rows go, and the tree's node of the folder follows.
-  state_->RaiseRowsChanged(ExpandFolder());
+  state_->RaiseRowsChanged(ShownFolder());
   ClearSelection();
 }
 
-void TplFileList::EditNewItem(const std::u16string& name) {
+void FileListView::EditNewItem(const std::u16string& name) {
   if (ListingPending()) {
     // The new item's row comes with the listing under way.
     editAfterListing_ = name;

@@ -1,5 +1,5 @@
 #pragma once
-// TplFileList: the file list pane. A report-style list view in owner-data mode: the control
+// FileListView: the file list pane. A report-style list view in owner-data mode: the control
 // only knows the row count and asks for each row's texts and icon as it draws it; the
 // records, their order and the decisions live in FileListModel and FileCommands. It also
 // carries the file commands of the window.
@@ -35,20 +35,20 @@ struct ShortcutInfo {
 };
 ShortcutInfo ReadShortcut(const std::u16string& path);
 
-class TplFileList : public BrowsePane, private BrowseState::Observer {
+class FileListView : public BrowsePane, private BrowseState::Observer {
  public:
   // The list shows the folders of state (shared with a tree); without one it keeps its own.
-  TplFileList(HWND parent, int id, HINSTANCE instance, BrowseState* state = nullptr);
-  ~TplFileList();
-  TplFileList(const TplFileList&) = delete;
-  TplFileList& operator=(const TplFileList&) = delete;
+  FileListView(HWND parent, int id, HINSTANCE instance, BrowseState* state = nullptr);
+  ~FileListView();
+  FileListView(const FileListView&) = delete;
+  FileListView& operator=(const FileListView&) = delete;
 
   HWND Handle() const { return hwnd_; }
 
   const std::u16string& RootFolder() const { return state_->RootFolder(); }
   void SetRootFolder(const std::u16string& value);
-  const std::u16string& ExpandFolder() const { return state_->ShownFolder(); }
-  void SetExpandFolder(const std::u16string& value);
+  const std::u16string& ShownFolder() const { return state_->ShownFolder(); }
+  void SetShownFolder(const std::u16string& value);
   const std::u16string& FindText() const { return model_.FindText; }
   void SetFindText(const std::u16string& value);
   bool DisplayExt() const { return model_.DisplayExt; }
@@ -57,7 +57,7 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   FileListModel& Model() { return model_; }
   const FileListModel& Model() const { return model_; }
   // The record of the first selected row, or null.
-  TplFileDataListItem* FileInfo();
+  FileRecord* FileInfo();
   int ItemCount() const;
   int SelectedCount() const;
   bool Editing() const { return ListView_GetEditControl(hwnd_) != nullptr; }
@@ -152,7 +152,7 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   bool StartRename() override { return EditFileName(); }
   PaneCommands& Commands() override { return *commands_; }
   bool HasFocus() const override { return Focused(); }
-  std::u16string TargetFolder() const override { return ExpandFolder(); }
+  std::u16string TargetFolder() const override { return ShownFolder(); }
   std::vector<std::u16string> SelectedPaths() const override;
   void EndEdit() override;
   WindowHandle Owner() const override;
@@ -204,7 +204,7 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   void ReadsReady();
   // The selected records whose metadata has not arrived yet are read now (a command needs it).
   void FinishReadsOf(const std::vector<int>& rows);
-  void LookUpIcon(TplFileDataListItem& record);
+  void LookUpIcon(FileRecord& record);
   void SetRowCount();
   int FindItem(const NMLVFINDITEMW& find) const;
   void KeyDown(WORD key);
@@ -221,7 +221,7 @@ class TplFileList : public BrowsePane, private BrowseState::Observer {
   BrowseState* state_;
   HWND hwnd_ = nullptr;
   HIMAGELIST ImgListSHandle = nullptr;  // the system's list: shared, never destroyed
-  TplFileDataListItem* FFileInfo = nullptr;
+  FileRecord* FFileInfo = nullptr;
   FileListModel model_;
   ShellServices* shell_;
   std::unique_ptr<PaneCommands> commands_;

@@ -58,7 +58,7 @@ FolderLook DescribeFolder(const std::u16string& folder) {
 
 }  // namespace
 
-TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance, BrowseState* state)
+FolderTreeView::FolderTreeView(HWND parent, int id, HINSTANCE instance, BrowseState* state)
     : ownState_(state ? nullptr : std::make_unique<BrowseState>()),
       state_(state ? state : ownState_.get()),
       shell_(&PlatformShell()),
@@ -82,7 +82,7 @@ TplFolderTree::TplFolderTree(HWND parent, int id, HINSTANCE instance, BrowseStat
   watch_ = std::make_unique<FolderWatch>([hwnd] { PostMessageW(hwnd, kFolderChangesMessage, 0, 0); });
 }
 
-TplFolderTree::~TplFolderTree() {
+FolderTreeView::~FolderTreeView() {
   watch_.reset();
   reads_.reset();  // a read running stops at its next entry
   state_->RemoveObserver(*this);
@@ -93,41 +93,41 @@ TplFolderTree::~TplFolderTree() {
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
-void TplFolderTree::StartReads(DirectoryLister& lister) {
+void FolderTreeView::StartReads(DirectoryLister& lister) {
   reads_.reset();
   HWND hwnd = hwnd_;
   reads_ = std::make_unique<FolderReads>(
       lister, [hwnd] { PostMessageW(hwnd, kFolderRepliesMessage, 0, 0); }, DescribeFolder);
 }
 
-void TplFolderTree::SetDirectoryLister(DirectoryLister& lister) {
+void FolderTreeView::SetDirectoryLister(DirectoryLister& lister) {
   lister_ = &lister;
   StartReads(lister);
 }
 
-uint64_t TplFolderTree::KeyOf(HTREEITEM node) const {
+uint64_t FolderTreeView::KeyOf(HTREEITEM node) const {
   TVITEMW item{};
   item.mask = TVIF_PARAM | TVIF_HANDLE;
   item.hItem = node;
   return TreeView_GetItem(hwnd_, &item) ? static_cast<uint64_t>(item.lParam) : 0;
 }
 
-HTREEITEM TplFolderTree::NodeOf(uint64_t key) const {
+HTREEITEM FolderTreeView::NodeOf(uint64_t key) const {
   auto it = nodes_.find(key);
   return it == nodes_.end() ? nullptr : it->second;
 }
 
-void TplFolderTree::NodeDeleted(HTREEITEM node, uint64_t key) {
+void FolderTreeView::NodeDeleted(HTREEITEM node, uint64_t key) {
   if (key) {
     nodes_.erase(key);
     recursiveSyncs_.erase(key);
     DropPending(key);
     if (reads_) reads_->Forget(key);
   }
-  if (node == FRootNode) FRootNode = nullptr;
+  if (node == rootNode_) rootNode_ = nullptr;
 }
 
-std::u16string TplFolderTree::NodeText(HTREEITEM node) const {
+std::u16string FolderTreeView::NodeText(HTREEITEM node) const {
   wchar_t buf[MAX_PATH + 1] = {};
   TVITEMW item{};
   item.mask = TVIF_TEXT | TVIF_HANDLE;
@@ -138,21 +138,21 @@ std::u16string TplFolderTree::NodeText(HTREEITEM node) const {
   return U16(buf);
 }
 
-std::vector<HTREEITEM> TplFolderTree::Children(HTREEITEM node) const {
+std::vector<HTREEITEM> FolderTreeView::Children(HTREEITEM node) const {
   std::vector<HTREEITEM> out;
   for (HTREEITEM c = TreeView_GetChild(hwnd_, node); c; c = TreeView_GetNextSibling(hwnd_, c))
     if (KeyOf(c)) out.push_back(c);
   return out;
 }
 
-bool TplFolderTree::HasChildrenMark(HTREEITEM node) const {
+bool FolderTreeView::HasChildrenMark(HTREEITEM node) const {
   TVITEMW item{};
   item.mask = TVIF_CHILDREN | TVIF_HANDLE;
   item.hItem = node;
   return TreeView_GetItem(hwnd_, &item) && item.cChildren != 0;
 }
 
-void TplFolderTree::SetChildrenMark(HTREEITEM node, bool marked) {
+void FolderTreeView::SetChildrenMark(HTREEITEM node, bool marked) {
   TVITEMW item{};
   item.mask = TVIF_CHILDREN | TVIF_HANDLE;
   item.hItem = node;
@@ -160,13 +160,13 @@ void TplFolderTree::SetChildrenMark(HTREEITEM node, bool marked) {
   TreeView_SetItem(hwnd_, &item);
 }
 
-std::u16string TplFolderTree::NodePath(HTREEITEM node) const {
+std::u16string FolderTreeView::NodePath(HTREEITEM node) const {
   std::vector<std::u16string> texts;
   for (HTREEITEM n = node; n; n = TreeView_GetParent(hwnd_, n)) texts.insert(texts.begin(), NodeText(n));
   return JoinNodePath(FRootHeader, texts);
 }
 
-void TplFolderTree::SetNodeIcons(const std::u16string& path, HTREEITEM node) {
+void FolderTreeView::SetNodeIcons(const std::u16string& path, HTREEITEM node) {
   std::u16string shellPath = ShellFolderForm(path);
   SHFILEINFOW info{};
   TVITEMW item{};
@@ -189,7 +189,7 @@ void TplFolderTree::SetNodeIcons(const std::u16string& path, HTREEITEM node) {
   TreeView_SetItem(hwnd_, &item);
 }
 
-void TplFolderTree::SetNodeLook(HTREEITEM node, const FolderLook& look) {
+void FolderTreeView::SetNodeLook(HTREEITEM node, const FolderLook& look) {
   TVITEMW item{};
   item.mask = TVIF_HANDLE;
   item.hItem = node;
@@ -209,7 +209,7 @@ void TplFolderTree::SetNodeLook(HTREEITEM node, const FolderLook& look) {
   if (item.mask != TVIF_HANDLE) TreeView_SetItem(hwnd_, &item);
 }
 
-HTREEITEM TplFolderTree::AddChild(HTREEITEM parent, const std::u16string& name) {
+HTREEITEM FolderTreeView::AddChild(HTREEITEM parent, const std::u16string& name) {
   TVINSERTSTRUCTW ins{};
   ins.hParent = parent;
   ins.hInsertAfter = TVI_LAST;
@@ -230,7 +230,7 @@ HTREEITEM TplFolderTree::AddChild(HTREEITEM parent, const std::u16string& name) 
   return node;
 }
 
-void TplFolderTree::StartFill(HTREEITEM node, const std::u16string& path) {
+void FolderTreeView::StartFill(HTREEITEM node, const std::u16string& path) {
   if (!TreeView_GetChild(hwnd_, node)) {
     // The placeholder (item data 0, no key) lets the node open at once.
     TVINSERTSTRUCTW ins{};
@@ -244,7 +244,7 @@ void TplFolderTree::StartFill(HTREEITEM node, const std::u16string& path) {
   reads_->Request(KeyOf(node), FolderReads::Kind::Fill, IncludeTrailingBackslash(path));
 }
 
-void TplFolderTree::RemovePlaceholder(HTREEITEM node) {
+void FolderTreeView::RemovePlaceholder(HTREEITEM node) {
   for (HTREEITEM c = TreeView_GetChild(hwnd_, node); c;) {
     HTREEITEM next = TreeView_GetNextSibling(hwnd_, c);
     if (!KeyOf(c)) TreeView_DeleteItem(hwnd_, c);
@@ -252,7 +252,7 @@ void TplFolderTree::RemovePlaceholder(HTREEITEM node) {
   }
 }
 
-void TplFolderTree::ApplyReplies() {
+void FolderTreeView::ApplyReplies() {
   for (FolderReads::Reply& reply : reads_->Take()) pending_.push_back(PendingReply{std::move(reply)});
   if (pending_.empty()) return;
   // The control takes milliseconds per node change here (more on Wine): a big folder's
@@ -296,25 +296,25 @@ void TplFolderTree::ApplyReplies() {
   if (walk) ContinueWalk();
 }
 
-bool TplFolderTree::Filling(uint64_t key) const {
+bool FolderTreeView::Filling(uint64_t key) const {
   return reads_->Listing(key) || std::any_of(pending_.begin(), pending_.end(), [&](const PendingReply& p) {
            return p.reply.node == key && p.reply.kind == FolderReads::Kind::Fill;
          });
 }
 
-void TplFolderTree::DropPending(uint64_t key) {
+void FolderTreeView::DropPending(uint64_t key) {
   pending_.erase(std::remove_if(pending_.begin(), pending_.end(), [&](const PendingReply& p) { return p.reply.node == key; }),
                  pending_.end());
 }
 
-void TplFolderTree::AddReadChildren(HTREEITEM node, const std::u16string& folder, const std::u16string& name) {
+void FolderTreeView::AddReadChildren(HTREEITEM node, const std::u16string& folder, const std::u16string& name) {
   HTREEITEM child = AddChild(node, name);
   if (!child) return;
   // The look and the expand button follow when the probe answers.
   reads_->Request(KeyOf(child), FolderReads::Kind::Probe, folder + name + u"\\");
 }
 
-bool TplFolderTree::ApplyFill(HTREEITEM node, PendingReply& p) {
+bool FolderTreeView::ApplyFill(HTREEITEM node, PendingReply& p) {
   const FolderReads::Reply& reply = p.reply;
   if (!p.started) {
     p.started = true;
@@ -335,11 +335,11 @@ bool TplFolderTree::ApplyFill(HTREEITEM node, PendingReply& p) {
     return true;
   }
   if (p.sortAtEnd) SortChildren(node);
-  if (node == FRootNode) TreeView_Expand(hwnd_, node, TVE_EXPAND);
+  if (node == rootNode_) TreeView_Expand(hwnd_, node, TVE_EXPAND);
   return true;
 }
 
-void TplFolderTree::ApplySync(HTREEITEM node, const FolderReads::Reply& reply) {
+void FolderTreeView::ApplySync(HTREEITEM node, const FolderReads::Reply& reply) {
   const uint64_t key = reply.node;
   const bool recurse = recursiveSyncs_.erase(key) != 0;
   if (!reply.listed) return;
@@ -365,16 +365,16 @@ void TplFolderTree::ApplySync(HTREEITEM node, const FolderReads::Reply& reply) {
     for (HTREEITEM c : Children(node)) SyncChildren(reply.folder + NodeText(c) + u"\\", c, true);
 }
 
-void TplFolderTree::SortChildren(HTREEITEM node) {
+void FolderTreeView::SortChildren(HTREEITEM node) {
   TreeView_SortChildren(hwnd_, node, FALSE);
 }
 
-void TplFolderTree::DeleteChildren(HTREEITEM node) {
+void FolderTreeView::DeleteChildren(HTREEITEM node) {
   // The placeholder too.
   while (HTREEITEM c = TreeView_GetChild(hwnd_, node)) TreeView_DeleteItem(hwnd_, c);
 }
 
-void TplFolderTree::SetRootFolder(const std::u16string& value) {
+void FolderTreeView::SetRootFolder(const std::u16string& value) {
   if (!FolderExists(value)) return;
   std::u16string p = IncludeTrailingBackslash(value);
   if (p != FRootFolder) {
@@ -399,7 +399,7 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
     recursiveSyncs_.clear();
     pendingWalk_.clear();
     FRootFolder = p;
-    FRootNode = nullptr;
+    rootNode_ = nullptr;
     FSelectFolder = p;
     RootDisplay display = SplitRootFolder(p);
     FRootHeader = display.header;
@@ -408,33 +408,33 @@ void TplFolderTree::SetRootFolder(const std::u16string& value) {
       auto ready = RestoreOnExit(OnRootChangeFlag, true);
       RedrawSuspender redraw(hwnd_);
       TreeView_DeleteAllItems(hwnd_);
-      FRootNode = AddChild(TVI_ROOT, display.topText);
-      SetNodeIcons(p, FRootNode);
-      StartFill(FRootNode, p);
-      TreeView_SelectItem(hwnd_, FRootNode);
-      TreeView_Expand(hwnd_, FRootNode, TVE_EXPAND);
+      rootNode_ = AddChild(TVI_ROOT, display.topText);
+      SetNodeIcons(p, rootNode_);
+      StartFill(rootNode_, p);
+      TreeView_SelectItem(hwnd_, rootNode_);
+      TreeView_Expand(hwnd_, rootNode_, TVE_EXPAND);
     }
     state_->Show(p, p, FolderChange::Shown);
     changedFolders_.clear();
     watch_->Watch(WatchedFolderFor(p));
-    if (OnChange) OnChange(FRootNode);
+    if (OnChange) OnChange(rootNode_);
   }
   SetFocus(hwnd_);
   // A single top node needs no lines at the root.
   SetWindowLongPtrW(hwnd_, GWL_STYLE, GetWindowLongPtrW(hwnd_, GWL_STYLE) & ~static_cast<LONG_PTR>(TVS_LINESATROOT));
 }
 
-HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
+HTREEITEM FolderTreeView::FindFolderNode(const std::u16string& path) {
   std::u16string p = IncludeTrailingBackslash(path);
-  if (!FRootNode) return nullptr;
+  if (!rootNode_) return nullptr;
   if (SameTextAscii(p, FRootFolder)) {
-    TreeView_EnsureVisible(hwnd_, FRootNode);
-    return FRootNode;
+    TreeView_EnsureVisible(hwnd_, rootNode_);
+    return rootNode_;
   }
   if (SameTextAscii(p, FSelectFolder)) return Selected();
   auto parts = ComponentsBelowRoot(FRootFolder, p);
   if (!parts) return nullptr;
-  HTREEITEM node = FRootNode;
+  HTREEITEM node = rootNode_;
   std::u16string folder = FRootFolder;
   for (const auto& part : *parts) {
     // Also a node without the mark: a folder added by a refresh is not probed, and its
@@ -473,7 +473,7 @@ HTREEITEM TplFolderTree::FindFolderNode(const std::u16string& path) {
   return node;
 }
 
-void TplFolderTree::ContinueWalk() {
+void FolderTreeView::ContinueWalk() {
   if (pendingWalk_.empty()) return;
   std::u16string p;
   p.swap(pendingWalk_);
@@ -483,7 +483,7 @@ void TplFolderTree::ContinueWalk() {
   TreeView_EnsureVisible(hwnd_, node);
 }
 
-void TplFolderTree::SetSelectFolder(const std::u16string& value) {
+void FolderTreeView::SetSelectFolder(const std::u16string& value) {
   if (!FolderExists(value)) return;
   std::u16string p = IncludeTrailingBackslash(value);
   if (p != FSelectFolder) {
@@ -504,7 +504,7 @@ void TplFolderTree::SetSelectFolder(const std::u16string& value) {
   }
 }
 
-void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, bool recurse) {
+void FolderTreeView::SyncChildren(const std::u16string& path, HTREEITEM node, bool recurse) {
   const uint64_t key = KeyOf(node);
   if (!key) return;
   std::u16string folder = IncludeTrailingBackslash(path);
@@ -522,10 +522,10 @@ void TplFolderTree::SyncChildren(const std::u16string& path, HTREEITEM node, boo
   }
 }
 
-void TplFolderTree::RefreshView(bool isRoot) {
+void FolderTreeView::RefreshView(bool isRoot) {
   if (state_->RefreshLocked) return;
   std::u16string folder = isRoot ? FRootFolder : FSelectFolder;
-  HTREEITEM node = isRoot ? FRootNode : Selected();
+  HTREEITEM node = isRoot ? rootNode_ : Selected();
   if (!node || folder.empty()) return;
   RefreshLock lock(*state_);
   // The list's folder gone meanwhile: the panes move on, and the status bar says why.
@@ -548,11 +548,11 @@ void TplFolderTree::RefreshView(bool isRoot) {
   if (shownGone) state_->RaiseFolderVanished(shown);
 }
 
-HTREEITEM TplFolderTree::LoadedNode(const std::u16string& folder) const {
-  if (!FRootNode) return nullptr;
+HTREEITEM FolderTreeView::LoadedNode(const std::u16string& folder) const {
+  if (!rootNode_) return nullptr;
   auto parts = ComponentsBelowRoot(FRootFolder, folder);
   if (!parts) return nullptr;
-  HTREEITEM node = FRootNode;
+  HTREEITEM node = rootNode_;
   for (const auto& part : *parts) {
     HTREEITEM found = nullptr;
     for (HTREEITEM c : Children(node))
@@ -566,7 +566,7 @@ HTREEITEM TplFolderTree::LoadedNode(const std::u16string& folder) const {
   return node;
 }
 
-void TplFolderTree::ApplyFolderChanges() {
+void FolderTreeView::ApplyFolderChanges() {
   bool everything = false;
   MergeChangedFolders(changedFolders_, watch_->Take(everything));
   if (everything && !FRootFolder.empty()) MergeChangedFolders(changedFolders_, {FRootFolder});
@@ -581,13 +581,13 @@ void TplFolderTree::ApplyFolderChanges() {
   for (const std::u16string& folder : std::exchange(changedFolders_, {})) {
     // Only what the tree shows is read again: a folder below a closed node is read when it
     // next opens.
-    if (HTREEITEM node = LoadedNode(folder)) SyncChildren(folder, node, whole && node == FRootNode);
+    if (HTREEITEM node = LoadedNode(folder)) SyncChildren(folder, node, whole && node == rootNode_);
     // The list shows the new folder too, and opens it.
     if (SameTextAscii(folder, state_->ShownFolder())) state_->RaiseRowsChanged(state_->ShownFolder(), this);
   }
 }
 
-void TplFolderTree::ForgetRoot() {
+void FolderTreeView::ForgetRoot() {
   watch_->Watch(u"");
   changedFolders_.clear();
   reads_->CancelAll();
@@ -599,7 +599,7 @@ void TplFolderTree::ForgetRoot() {
     OnRootChangeFlag = false;
     TreeView_DeleteAllItems(hwnd_);
   }
-  FRootNode = nullptr;
+  rootNode_ = nullptr;
   FRootFolder.clear();
   FRootHeader.clear();
   FSelectFolder.clear();
@@ -608,17 +608,17 @@ void TplFolderTree::ForgetRoot() {
   if (OnChange) OnChange(nullptr);
 }
 
-NodeState TplFolderTree::StateOf(HTREEITEM node) const {
+NodeState FolderTreeView::StateOf(HTREEITEM node) const {
   NodeState state;
   state.hasChildNodes = TreeView_GetChild(hwnd_, node) != nullptr;
   state.marked = HasChildrenMark(node);
   state.expanded = (TreeView_GetItemState(hwnd_, node, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
-  state.isTop = node == FRootNode;
+  state.isTop = node == rootNode_;
   state.loading = Filling(KeyOf(node));
   return state;
 }
 
-void TplFolderTree::SelectionChanged(HTREEITEM node) {
+void FolderTreeView::SelectionChanged(HTREEITEM node) {
   if (!OnRootChangeFlag || resyncing_ || !node) return;
   // The user chose a folder: a walk still waiting for its nodes gives way.
   pendingWalk_.clear();
@@ -646,7 +646,7 @@ void TplFolderTree::SelectionChanged(HTREEITEM node) {
       // Other folders of the parent may have gone (or come) too.
       SyncChildren(NodePath(parent), parent, true);
     }
-    if (!parent && node == FRootNode && !FolderExists(FRootFolder)) {
+    if (!parent && node == rootNode_ && !FolderExists(FRootFolder)) {
       // The root itself is gone (a card pulled): forget it, so that the list empties and a
       // new choice of the drive takes effect.
       ForgetRoot();
@@ -660,7 +660,7 @@ void TplFolderTree::SelectionChanged(HTREEITEM node) {
   if (OnChange) OnChange(node);
 }
 
-void TplFolderTree::Collapsed(HTREEITEM node) {
+void FolderTreeView::Collapsed(HTREEITEM node) {
   RedrawSuspender redraw(hwnd_);
   bool hadChildren = TreeView_GetChild(hwnd_, node) != nullptr;
   // A read still running for this node stops: the next expansion reads the folder whole.
@@ -675,7 +675,7 @@ void TplFolderTree::Collapsed(HTREEITEM node) {
   TreeView_SetItemState(hwnd_, node, 0, TVIS_EXPANDEDONCE);
 }
 
-bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
+bool FolderTreeView::OnNotify(NMHDR* header, LRESULT& result) {
   if (header->hwndFrom != hwnd_) return false;
   result = 0;
   switch (header->code) {
@@ -683,7 +683,7 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
       auto* nm = reinterpret_cast<NMTREEVIEWW*>(header);
       HTREEITEM node = nm->itemNew.hItem;
       if ((nm->action & 0x0003) == TVE_COLLAPSE) {
-        result = node == FRootNode ? TRUE : FALSE;  // the top node never closes
+        result = node == rootNode_ ? TRUE : FALSE;  // the top node never closes
       } else if ((nm->action & 0x0003) == TVE_EXPAND) {
         // The node opens at once on its placeholder; the sub-folders follow.
         if (LoadsOnExpand(StateOf(node))) StartFill(node, NodePath(node));
@@ -692,7 +692,7 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
     }
     case TVN_ITEMEXPANDEDW: {
       auto* nm = reinterpret_cast<NMTREEVIEWW*>(header);
-      if ((nm->action & 0x0003) == TVE_COLLAPSE && nm->itemNew.hItem != FRootNode) Collapsed(nm->itemNew.hItem);
+      if ((nm->action & 0x0003) == TVE_COLLAPSE && nm->itemNew.hItem != rootNode_) Collapsed(nm->itemNew.hItem);
       return true;
     }
     case TVN_DELETEITEMW: {
@@ -742,7 +742,7 @@ bool TplFolderTree::OnNotify(NMHDR* header, LRESULT& result) {
   }
 }
 
-void TplFolderTree::ReleaseFolders() {
+void FolderTreeView::ReleaseFolders() {
   // The root's watch lets go of the volume first, then a read running meanwhile stops;
   // nothing returns here before its search has closed.
   watch_->Watch(u"");
@@ -759,7 +759,7 @@ void TplFolderTree::ReleaseFolders() {
     editSubclass_.reset();
     TreeView_DeleteAllItems(hwnd_);
   }
-  FRootNode = nullptr;
+  rootNode_ = nullptr;
   FRootFolder.clear();
   FSelectFolder.clear();
   FRootHeader.clear();
@@ -770,7 +770,7 @@ void TplFolderTree::ReleaseFolders() {
 // programmatic expansion): an expansion asked for in code must read the folder, a collapse
 // must forget the children as well, and the top node stays open either way. The replies of
 // the folder reads arrive here too.
-LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+LRESULT FolderTreeView::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
   if (msg == kFolderRepliesMessage) {
     handled = true;
     ApplyReplies();
@@ -793,7 +793,7 @@ LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bo
   if (action == TVE_EXPAND && node && LoadsOnExpand(StateOf(node))) StartFill(node, NodePath(node));
   if (action != TVE_COLLAPSE || !node) return 0;
   handled = true;
-  if (node == FRootNode) return FALSE;
+  if (node == rootNode_) return FALSE;
   bool wasExpanded = (TreeView_GetItemState(hwnd, node, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
   LRESULT r = DefSubclassProc(hwnd, msg, wp, lp);
   // A node still holding children after closing was not seen by the collapse notification.
@@ -802,13 +802,13 @@ LRESULT TplFolderTree::TreeMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, bo
 }
 
 
-void TplFolderTree::NavigateUp() {
+void FolderTreeView::NavigateUp() {
   HTREEITEM node = Selected();
   if (!node) return;
   if (HTREEITEM parent = TreeView_GetParent(hwnd_, node)) TreeView_SelectItem(hwnd_, parent);
 }
 
-void TplFolderTree::SyncSelectedNode(const std::u16string& folder) {
+void FolderTreeView::SyncSelectedNode(const std::u16string& folder) {
   HTREEITEM node = Selected();
   // Only the node that shows folder: another node would get that folder's children.
   if (!node || !SamePath(NodePath(node), IncludeTrailingBackslash(folder))) return;
@@ -819,7 +819,7 @@ void TplFolderTree::SyncSelectedNode(const std::u16string& folder) {
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-bool TplFolderTree::BackFolder() {
+bool FolderTreeView::BackFolder() {
   HTREEITEM node = Selected();
   if (!node) return false;
   if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
@@ -829,15 +829,15 @@ bool TplFolderTree::BackFolder() {
   return true;
 }
 
-bool TplFolderTree::EditFolderName() {
+bool FolderTreeView::EditFolderName() {
   HTREEITEM node = Selected();
-  if (!Focused() || !node || node == FRootNode) return false;
+  if (!Focused() || !node || node == rootNode_) return false;
   return TreeView_EditLabel(hwnd_, node) != nullptr;
 }
 
-bool TplFolderTree::BeginLabelEdit(HTREEITEM node) {
+bool FolderTreeView::BeginLabelEdit(HTREEITEM node) {
   // A drive root has no name of its own to change.
-  if (node == FRootNode && FRootHeader.empty()) {
+  if (node == rootNode_ && FRootHeader.empty()) {
     DefaultBeep();
     return false;
   }
@@ -852,7 +852,7 @@ bool TplFolderTree::BeginLabelEdit(HTREEITEM node) {
   return true;
 }
 
-bool TplFolderTree::EndLabelEdit(const NMTVDISPINFOW& info) {
+bool FolderTreeView::EndLabelEdit(const NMTVDISPINFOW& info) {
   std::unique_ptr<RefreshLock> unlock = std::move(editLock_);
   HTREEITEM node = info.item.hItem;
   if (!node || !info.item.pszText) return false;
@@ -872,50 +872,50 @@ bool TplFolderTree::EndLabelEdit(const NMTVDISPINFOW& info) {
   item.hItem = node;
   item.pszText = info.item.pszText;
   TreeView_SetItem(hwnd_, &item);
-  if (node == FRootNode) FRootFolder = p;
+  if (node == rootNode_) FRootFolder = p;
   // The selected folder and the listed one lie in the renamed folder or below it.
   auto moved = [&](const std::u16string& path) {
     return PathIsInside(path, oldPath) ? p + path.substr(oldPath.size()) : path;
   };
   FSelectFolder = moved(FSelectFolder);
   if (parent) SortChildren(parent);
-  state_->Show(node == FRootNode ? p : state_->RootFolder(), moved(state_->ShownFolder()), FolderChange::Renamed);
+  state_->Show(node == rootNode_ ? p : state_->RootFolder(), moved(state_->ShownFolder()), FolderChange::Renamed);
   return true;
 }
 
-bool TplFolderTree::CopyFolder() { return Copy(); }
-bool TplFolderTree::PasteFolder() { return Paste(); }
-bool TplFolderTree::DeleteFolder() { return Delete(); }
-bool TplFolderTree::CreateFolder(const std::u16string& folderName) { return NewFolder(folderName); }
-void TplFolderTree::FolderInfoDlg() { Properties(); }
+bool FolderTreeView::CopyFolder() { return Copy(); }
+bool FolderTreeView::PasteFolder() { return Paste(); }
+bool FolderTreeView::DeleteFolder() { return Delete(); }
+bool FolderTreeView::CreateFolder(const std::u16string& folderName) { return NewFolder(folderName); }
+void FolderTreeView::FolderInfoDlg() { Properties(); }
 
-std::vector<std::u16string> TplFolderTree::SelectedPaths() const {
+std::vector<std::u16string> FolderTreeView::SelectedPaths() const {
   HTREEITEM node = Selected();
   // The top node is the root itself: it is neither copied nor deleted.
-  if (!node || node == FRootNode) return {};
+  if (!node || node == rootNode_) return {};
   return {ExcludeTrailingBackslash(NodePath(node))};
 }
 
-std::vector<std::u16string> TplFolderTree::PropertiesPaths() const {
+std::vector<std::u16string> FolderTreeView::PropertiesPaths() const {
   HTREEITEM node = Selected();
   if (!node) return {};
   return {NodePath(node)};
 }
 
-void TplFolderTree::EndEdit() {
+void FolderTreeView::EndEdit() {
   if (Editing()) TreeView_EndEditLabelNow(hwnd_, TRUE);
 }
 
-WindowHandle TplFolderTree::Owner() const { return AppWindowOf(hwnd_); }
+WindowHandle FolderTreeView::Owner() const { return AppWindowOf(hwnd_); }
 
-void TplFolderTree::ItemsDeleted(const std::vector<std::u16string>&) {
+void FolderTreeView::ItemsDeleted(const std::vector<std::u16string>&) {
   // The tree selects a neighbour, which lists that folder.
   if (HTREEITEM node = Selected()) TreeView_DeleteItem(hwnd_, node);
-  if (!Selected() && FRootNode) TreeView_SelectItem(hwnd_, FRootNode);
+  if (!Selected() && rootNode_) TreeView_SelectItem(hwnd_, rootNode_);
   InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
-void TplFolderTree::EditNewItem(const std::u16string& name) {
+void FolderTreeView::EditNewItem(const std::u16string& name) {
   HTREEITEM node = Selected();
   if (!node) return;
   // The new folder's node comes at once (its name is known, no read needed); a node whose

@@ -1,5 +1,5 @@
 #pragma once
-// TplFolderTree: the folder tree pane. A tree-view control whose single top node is the root
+// FolderTreeView: the folder tree pane. A tree-view control whose single top node is the root
 // folder; sub-folders are read when a node is first expanded and forgotten when it closes.
 // Every folder read runs on a worker: a node shows at once (with a reading placeholder or its
 // expand button) and is filled when the reply comes back to the window's thread.
@@ -30,13 +30,13 @@ namespace tess {
 // and a selection shows its folder through the state.
 class FolderWatch;
 
-class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private BrowseState::Observer {
+class FolderTreeView : public BrowsePane, private BrowseState::Navigator, private BrowseState::Observer {
  public:
   // The tree drives state (shared with a list); without one it keeps its own.
-  TplFolderTree(HWND parent, int id, HINSTANCE instance, BrowseState* state = nullptr);
-  ~TplFolderTree();
-  TplFolderTree(const TplFolderTree&) = delete;
-  TplFolderTree& operator=(const TplFolderTree&) = delete;
+  FolderTreeView(HWND parent, int id, HINSTANCE instance, BrowseState* state = nullptr);
+  ~FolderTreeView();
+  FolderTreeView(const FolderTreeView&) = delete;
+  FolderTreeView& operator=(const FolderTreeView&) = delete;
 
   HWND Handle() const { return hwnd_; }
 
@@ -45,7 +45,7 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
   const std::u16string& SelectFolder() const { return FSelectFolder; }
   void SetSelectFolder(const std::u16string& value);
   const std::u16string& RootHeader() const { return FRootHeader; }
-  HTREEITEM RootNode() const { return FRootNode; }
+  HTREEITEM RootNode() const { return rootNode_; }
 
   void RefreshView(bool isRoot);
 
@@ -178,7 +178,7 @@ class TplFolderTree : public BrowsePane, private BrowseState::Navigator, private
   std::u16string FRootHeader;
   std::u16string FRootFolder;
   std::u16string FSelectFolder;
-  HTREEITEM FRootNode = nullptr;
+  HTREEITEM rootNode_ = nullptr;
   bool OnRootChangeFlag = true;
   ShellServices* shell_;
   std::unique_ptr<PaneCommands> commands_;

@@ -129,7 +129,7 @@ bool ThumbnailView::PutBitmap(int image, const Bitmap& bitmap) {
   return ok;
 }
 
-int ThumbnailView::ImageFor(const TplFileDataListItem& record, int systemIcon) {
+int ThumbnailView::ImageFor(const FileRecord& record, int systemIcon) {
   if (!images_) return systemIcon;
   const void* key = &record;
   if (!record.IsFolder()) {

@@ -32,7 +32,7 @@ class ThumbnailView {
   void NewFolder(const std::u16string& folder);
   // The image for a row: its picture when held, else its type's icon (systemIcon, an index
   // of the system's image list), asking for the picture the first time.
-  int ImageFor(const TplFileDataListItem& record, int systemIcon);
+  int ImageFor(const FileRecord& record, int systemIcon);
   // Takes the pictures that arrived into the slots and redraws.
   void ReadsReady();
   // The side of a picture's square, in pixels at the control's DPI.

@@ -19,9 +19,9 @@ struct IdListFree {
   }
 };
 
-LPITEMIDLIST GetFolderIDList(IShellFolder* desktop, HWND appWindow, const std::u16string& path, TplBFSpecialDir dir) {
+LPITEMIDLIST GetFolderIDList(IShellFolder* desktop, HWND appWindow, const std::u16string& path, SpecialFolder dir) {
   LPITEMIDLIST list = nullptr;
-  if (dir != TplBFSpecialDir::sfNone) {
+  if (dir != SpecialFolder::sfNone) {
     if (FAILED(SHGetSpecialFolderLocation(appWindow, SpecialDirCsidl(dir), &list))) return nullptr;
     return list;
   }
@@ -37,7 +37,7 @@ LPITEMIDLIST GetFolderIDList(IShellFolder* desktop, HWND appWindow, const std::u
 
 }  // namespace
 
-bool TplBrowseFolder::Execute() {
+bool BrowseFolderDialog::Execute() {
   directory_.clear();
   folderName_.clear();
   ComRef<IShellFolder> desktop;
@@ -55,7 +55,7 @@ bool TplBrowseFolder::Execute() {
   initList_ = init.p;
   // The owner is watched while the picker runs, to place the picker when it first takes the
   // activation and to remember its rectangle when it gives it back.
-  bool hooked = owner_ && SetWindowSubclass(owner_, &TplBrowseFolder::OwnerWindowProc, 1,
+  bool hooked = owner_ && SetWindowSubclass(owner_, &BrowseFolderDialog::OwnerWindowProc, 1,
                                             reinterpret_cast<DWORD_PTR>(this));
   wchar_t displayName[MAX_PATH] = {};
   BROWSEINFOW info{};
@@ -64,7 +64,7 @@ bool TplBrowseFolder::Execute() {
   info.pszDisplayName = displayName;
   info.lpszTitle = Title.empty() ? nullptr : W(Title);
   info.ulFlags = BrowseFlags(Options);
-  info.lpfn = &TplBrowseFolder::BrowseCallback;
+  info.lpfn = &BrowseFolderDialog::BrowseCallback;
   info.lParam = reinterpret_cast<LPARAM>(this);
   info.iImage = 0;
   UINT previousMode = SetErrorMode(SEM_FAILCRITICALERRORS);
@@ -78,7 +78,7 @@ bool TplBrowseFolder::Execute() {
   positioned_ = false;
   initList_ = nullptr;
   SetErrorMode(previousMode);
-  if (hooked) RemoveWindowSubclass(owner_, &TplBrowseFolder::OwnerWindowProc, 1);
+  if (hooked) RemoveWindowSubclass(owner_, &BrowseFolderDialog::OwnerWindowProc, 1);
   if (!chosen) return false;
   IdListFree result{chosen};
   STRRET name{};
@@ -102,8 +102,8 @@ bool TplBrowseFolder::Execute() {
   return true;
 }
 
-int CALLBACK TplBrowseFolder::BrowseCallback(HWND wnd, UINT msg, LPARAM param, LPARAM data) {
-  auto* self = reinterpret_cast<TplBrowseFolder*>(data);
+int CALLBACK BrowseFolderDialog::BrowseCallback(HWND wnd, UINT msg, LPARAM param, LPARAM data) {
+  auto* self = reinterpret_cast<BrowseFolderDialog*>(data);
   if (!self) return 0;
   if (msg == BFFM_INITIALIZED) {
     if (self->initList_) SendMessageW(wnd, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(self->initList_));
@@ -124,9 +124,9 @@ int CALLBACK TplBrowseFolder::BrowseCallback(HWND wnd, UINT msg, LPARAM param, L
   return 0;
 }
 
-LRESULT CALLBACK TplBrowseFolder::OwnerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+LRESULT CALLBACK BrowseFolderDialog::OwnerWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
   LRESULT result = DefSubclassProc(hwnd, msg, wp, lp);
-  auto* self = reinterpret_cast<TplBrowseFolder*>(data);
+  auto* self = reinterpret_cast<BrowseFolderDialog*>(data);
   if (msg == WM_ACTIVATE && self && self->handle_) {
     auto other = reinterpret_cast<HWND>(lp);
     if (LOWORD(wp) == WA_INACTIVE) {
@@ -148,7 +148,7 @@ LRESULT CALLBACK TplBrowseFolder::OwnerWindowProc(HWND hwnd, UINT msg, WPARAM wp
   return result;
 }
 
-void TplBrowseFolder::PositionDialog() {
+void BrowseFolderDialog::PositionDialog() {
   HWND dlg = handle_;
   if (!dlg) return;
   if (!Caption.empty()) SetWindowTextW(dlg, W(Caption));
@@ -158,7 +158,7 @@ void TplBrowseFolder::PositionDialog() {
                                         GetSystemMetrics(SM_CYSCREEN));
   const UINT flags = SWP_NOZORDER | SWP_SHOWWINDOW;
   SetWindowPos(dlg, nullptr, p.left, p.top, p.width, p.height, flags);
-  if (Options.Has(TplBrowseOption::bifNewDialogStyle)) return;
+  if (Options.Has(BrowseOption::bifNewDialogStyle)) return;
   // The classic picker's controls do not follow its size: lay them out by hand.
   HWND tree = GetDlgItem(dlg, kTreeControlId), ok = GetDlgItem(dlg, IDOK), cancel = GetDlgItem(dlg, IDCANCEL);
   RECT okRect{}, dlgRect{}, treeRect{};

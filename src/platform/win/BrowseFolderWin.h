@@ -1,5 +1,5 @@
 #pragma once
-// TplBrowseFolder: the shell's folder picker with a chosen root and preselected folder,
+// BrowseFolderDialog: the shell's folder picker with a chosen root and preselected folder,
 // placed and sized by the program, with events for its appearance and each selection.
 #include <windows.h>
 
@@ -10,18 +10,18 @@
 
 namespace tess {
 
-class TplBrowseFolder {
+class BrowseFolderDialog {
  public:
   // owner: the window that owns the picker; its window procedure is hooked while it runs.
-  explicit TplBrowseFolder(HWND owner) : owner_(owner) {}
-  TplBrowseFolder(const TplBrowseFolder&) = delete;
-  TplBrowseFolder& operator=(const TplBrowseFolder&) = delete;
+  explicit BrowseFolderDialog(HWND owner) : owner_(owner) {}
+  BrowseFolderDialog(const BrowseFolderDialog&) = delete;
+  BrowseFolderDialog& operator=(const BrowseFolderDialog&) = delete;
 
   std::u16string RootDir;
-  TplBFSpecialDir RootSpecialDir = TplBFSpecialDir::sfDesktop;
+  SpecialFolder RootSpecialDir = SpecialFolder::sfDesktop;
   std::u16string InitDir;
-  TplBFSpecialDir InitSpecialDir = TplBFSpecialDir::sfNone;
-  TplBrowseOptions Options{TplBrowseOption::bifReturnOnlyFSDirs};
+  SpecialFolder InitSpecialDir = SpecialFolder::sfNone;
+  BrowseOptions Options{BrowseOption::bifReturnOnlyFSDirs};
   std::u16string Title;
   std::u16string Caption;
   int FormLeft = 0, FormTop = 0;
@@ -30,8 +30,8 @@ class TplBrowseFolder {
   void SetFormWidth(int value) { formWidth_ = BrowseWidth(value); }
   void SetFormHeight(int value) { formHeight_ = BrowseHeight(value); }
 
-  std::function<void(TplBrowseFolder&)> OnShow;
-  std::function<void(TplBrowseFolder&, HWND wnd, const std::u16string& directory, std::u16string& statusText,
+  std::function<void(BrowseFolderDialog&)> OnShow;
+  std::function<void(BrowseFolderDialog&, HWND wnd, const std::u16string& directory, std::u16string& statusText,
                      bool& okEnabled)>
       OnSelectionChanged;
 

@@ -224,7 +224,7 @@ int TModalForm::ShowModal() {
       DispatchMessageW(&msg);
     }
   }
-  if (!closed_) FormCloseQuery();
+  if (!closed_) SaveSettingsOnClose();
   closed_ = true;
   return modalResult_ ? modalResult_ : IDCANCEL;
 }
@@ -277,7 +277,7 @@ INT_PTR TModalForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       // while the controls still hold the lists and selections.
       if (showing_ && !closed_) {
         closed_ = true;
-        FormCloseQuery();
+        SaveSettingsOnClose();
       }
       return FALSE;
     case WM_CLOSE:

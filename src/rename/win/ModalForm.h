@@ -21,7 +21,7 @@ class TModalForm {
 
   HWND Handle() const { return hwnd_; }
   HWND Owner() const { return GetWindow(hwnd_, GW_OWNER); }
-  // Runs FormShow, shows the dialog and handles messages until it ends; FormCloseQuery
+  // Runs FormShow, shows the dialog and handles messages until it ends; SaveSettingsOnClose
   // runs on every way of closing. IDOK or IDCANCEL; IDCANCEL at once while already shown.
   int ShowModal();
   bool Showing() const { return showing_; }
@@ -43,7 +43,7 @@ class TModalForm {
   TModalForm(HINSTANCE instance, HWND owner, const std::u16string& caption, int clientWidth, int clientHeight);
 
   virtual void FormShow() {}
-  virtual void FormCloseQuery() {}
+  virtual void SaveSettingsOnClose() {}
   virtual void FormResize() {}
   // The first control the keyboard focus goes to at a showing.
   virtual HWND FirstControl() const { return nullptr; }
@@ -86,7 +86,7 @@ class TModalForm {
 
   HWND hwnd_ = nullptr;
   bool showing_ = false;
-  bool closed_ = false;  // this showing's closing ran (FormCloseQuery)
+  bool closed_ = false;  // this showing's closing ran (SaveSettingsOnClose)
   int modalResult_ = 0;
 };
 

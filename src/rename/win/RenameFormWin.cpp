@@ -144,7 +144,7 @@ std::u16string FormatMegabytes(uint64_t bytes) {
 
 }  // namespace
 
-TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions options)
+RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameFormOptions options)
     : TModalForm(instance, owner, kRenameFormCaption, kRenameFormClientWidth, kRenameFormMinClientHeight),
       options_(std::move(options)) {
   auto design = [](RenameControl c) { return RenameDesignRect(c); };
@@ -154,31 +154,31 @@ TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions optio
     return r;
   };
   // Created in tab order: the dialog manager moves the focus along the creation order.
-  for (auto [id, text, rect] : {std::tuple{IdLabel1, texts::kLabelAction, rcLabel1}, std::tuple{IdLabel2, texts::kLabelFolder, rcLabel2},
-                                std::tuple{IdLabel3, texts::kLabelFileName, rcLabel3}})
+  for (auto [id, text, rect] : {std::tuple{IdActionLabel, texts::kLabelAction, rcActionLabel}, std::tuple{IdFolderLabel, texts::kLabelFolder, rcFolderLabel},
+                                std::tuple{IdNameLabel, texts::kLabelFileName, rcNameLabel}})
     CreateControl(L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, id, design(rect));
   const DWORD comboStyle = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
-  HWND combo1 = CreateControl(L"COMBOBOX", u"", comboStyle | WS_GROUP, 0, IdComboBox1, combo(rcComboBox1));
-  HWND combo2 = CreateControl(L"COMBOBOX", u"", comboStyle, 0, IdComboBox2, combo(rcComboBox2));
-  CreateControl(L"BUTTON", texts::kButtonEllipsis, WS_TABSTOP | BS_PUSHBUTTON, 0, IdButton2, design(rcButton2));
-  HWND combo3 = CreateControl(L"COMBOBOX", u"", comboStyle, 0, IdComboBox3, combo(rcComboBox3));
-  CreateControl(L"BUTTON", texts::kButtonEllipsis, WS_TABSTOP | BS_PUSHBUTTON, 0, IdButton3, design(rcButton3));
+  HWND combo1 = CreateControl(L"COMBOBOX", u"", comboStyle | WS_GROUP, 0, IdActionBox, combo(rcActionBox));
+  HWND combo2 = CreateControl(L"COMBOBOX", u"", comboStyle, 0, IdFolderBox, combo(rcFolderBox));
+  CreateControl(L"BUTTON", texts::kButtonEllipsis, WS_TABSTOP | BS_PUSHBUTTON, 0, IdEditFoldersButton, design(rcEditFoldersButton));
+  HWND combo3 = CreateControl(L"COMBOBOX", u"", comboStyle, 0, IdNameBox, combo(rcNameBox));
+  CreateControl(L"BUTTON", texts::kButtonEllipsis, WS_TABSTOP | BS_PUSHBUTTON, 0, IdEditNamesButton, design(rcEditNamesButton));
   HWND memo = CreateControl(L"EDIT", u"",
                             WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
                                 ES_READONLY | ES_NOHIDESEL,
-                            WS_EX_CLIENTEDGE, IdMemo1, design(rcMemo1));
+                            WS_EX_CLIENTEDGE, IdLog, design(rcLog));
   // A log of many photos runs far past the edit control's usual limit of 32K characters.
   SendMessageW(memo, EM_SETLIMITTEXT, 0, 0);
-  CreateControl(L"BUTTON", texts::kButtonRun, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdExec1, design(rcExec1));
-  CreateControl(L"BUTTON", texts::kButtonClose, WS_TABSTOP | BS_PUSHBUTTON, 0, IdClose1, design(rcClose1));
-  CreateControl(L"BUTTON", texts::kButtonTest, WS_TABSTOP | BS_PUSHBUTTON, 0, IdTest1, design(rcTest1));
-  CreateControl(L"BUTTON", texts::kButtonUndo, WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, IdUndo1, design(rcUndo1));
-  SendMessageW(Handle(), DM_SETDEFID, IdExec1, 0);
+  CreateControl(L"BUTTON", texts::kButtonRun, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdRunButton, design(rcRunButton));
+  CreateControl(L"BUTTON", texts::kButtonClose, WS_TABSTOP | BS_PUSHBUTTON, 0, IdCloseButton, design(rcCloseButton));
+  CreateControl(L"BUTTON", texts::kButtonTest, WS_TABSTOP | BS_PUSHBUTTON, 0, IdTestButton, design(rcTestButton));
+  CreateControl(L"BUTTON", texts::kButtonUndo, WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, IdUndoButton, design(rcUndoButton));
+  SendMessageW(Handle(), DM_SETDEFID, IdRunButton, 0);
   // The progress of a real run, in the strip between the log and the buttons; shown from
   // the first real run on.
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&icc);
-  HWND progress = CreateControl(PROGRESS_CLASSW, u"", 0, 0, IdProgress1, design(rcMemo1));
+  HWND progress = CreateControl(PROGRESS_CLASSW, u"", 0, 0, IdProgress, design(rcLog));
   ShowWindow(progress, SW_HIDE);
   SendMessageW(progress, PBM_SETRANGE32, 0, kProgressRange);
 
@@ -189,33 +189,33 @@ TRenameForm::TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions optio
   FormResize();
 }
 
-const TExifFilesToListItem* TRenameForm::FirstPhoto() const {
+const SourceRecord* RenameDialog::FirstPhoto() const {
   for (const RenamePhoto& photo : job_.photos)
-    if (photo.record.IsExifExist) return &photo.record;
+    if (photo.record.HasMetadata) return &photo.record;
   return nullptr;
 }
 
-std::vector<std::u16string> TRenameForm::TemplateItems(TemplateListKind kind) const { return ComboItems(Combo(kind)); }
+std::vector<std::u16string> RenameDialog::TemplateItems(TemplateListKind kind) const { return ComboItems(Combo(kind)); }
 
-std::vector<std::u16string> TRenameForm::LogLines() const { return SplitLines(WindowText(Control(IdMemo1))); }
+std::vector<std::u16string> RenameDialog::LogLines() const { return SplitLines(WindowText(Control(IdLog))); }
 
-TemplateChoice TRenameForm::Choice(HWND combo) const { return TemplateChoice{ComboItems(combo), ComboIndex(combo)}; }
+TemplateChoice RenameDialog::Choice(HWND combo) const { return TemplateChoice{ComboItems(combo), ComboIndex(combo)}; }
 
-void TRenameForm::SetChoice(HWND combo, const TemplateChoice& choice) { FillCombo(combo, choice.items, choice.index); }
+void RenameDialog::SetChoice(HWND combo, const TemplateChoice& choice) { FillCombo(combo, choice.items, choice.index); }
 
-void TRenameForm::FormShow() {
-  SetWindowTextW(Control(IdMemo1), L"");
-  ShowWindow(Control(IdProgress1), SW_HIDE);
+void RenameDialog::FormShow() {
+  SetWindowTextW(Control(IdLog), L"");
+  ShowWindow(Control(IdProgress), SW_HIDE);
   RenameWindowSettings state;
   state.placement = StoredPlacement();
   // Told apart from a stored one: a position that no read has set.
   const WindowPlacement current = state.placement;
   state.placement.top = state.placement.left = kUnsetPosition;
-  TemplateChoice folders = Choice(Control(IdComboBox2));
-  TemplateChoice files = Choice(Control(IdComboBox3));
+  TemplateChoice folders = Choice(Control(IdFolderBox));
+  TemplateChoice files = Choice(Control(IdNameBox));
   state.folderTemplates = folders.items;
   state.fileTemplates = files.items;
-  state.itemIndex[0] = ComboIndex(Control(IdComboBox1));
+  state.itemIndex[0] = ComboIndex(Control(IdActionBox));
   state.itemIndex[1] = folders.index;
   state.itemIndex[2] = files.index;
   std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot);
@@ -226,33 +226,33 @@ void TRenameForm::FormShow() {
   // Until a placement is stored the dialog opens over the main window, then where it was left.
   ApplyPlacement(p.top, p.left, p.height, p.width, stored || placed_);
   placed_ = true;
-  SendMessageW(Control(IdComboBox1), CB_SETCURSEL, static_cast<WPARAM>(state.itemIndex[0]), 0);
-  FillCombo(Control(IdComboBox2), state.folderTemplates, state.itemIndex[1]);
-  FillCombo(Control(IdComboBox3), state.fileTemplates, state.itemIndex[2]);
+  SendMessageW(Control(IdActionBox), CB_SETCURSEL, static_cast<WPARAM>(state.itemIndex[0]), 0);
+  FillCombo(Control(IdFolderBox), state.folderTemplates, state.itemIndex[1]);
+  FillCombo(Control(IdNameBox), state.fileTemplates, state.itemIndex[2]);
   UpdateUndoButton();
 }
 
-void TRenameForm::FormCloseQuery() {
+void RenameDialog::SaveSettingsOnClose() {
   // Closed while a run goes (only when its owner goes away: Esc and the close box stop the
   // run instead): the run stops first, so that it never outlives the lists it works on.
   StopRunNow();
   RenameWindowSettings state;
   state.placement = StoredPlacement();
-  state.folderTemplates = ComboItems(Control(IdComboBox2));
-  state.fileTemplates = ComboItems(Control(IdComboBox3));
-  state.itemIndex[0] = ComboIndex(Control(IdComboBox1));
-  state.itemIndex[1] = ComboIndex(Control(IdComboBox2));
-  state.itemIndex[2] = ComboIndex(Control(IdComboBox3));
+  state.folderTemplates = ComboItems(Control(IdFolderBox));
+  state.fileTemplates = ComboItems(Control(IdNameBox));
+  state.itemIndex[0] = ComboIndex(Control(IdActionBox));
+  state.itemIndex[1] = ComboIndex(Control(IdFolderBox));
+  state.itemIndex[2] = ComboIndex(Control(IdNameBox));
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
     WriteRenameWindowSettings(*store, state);
 }
 
-void TRenameForm::FormResize() {
+void RenameDialog::FormResize() {
   RECT rc{};
   GetClientRect(Handle(), &rc);
   // The labels as large as their texts in the dialog's font (the design's 96-DPI pixels).
   int labelWidth = 0, labelHeight = 0;
-  for (int id : {IdLabel1, IdLabel2, IdLabel3}) {
+  for (int id : {IdActionLabel, IdFolderLabel, IdNameLabel}) {
     HWND label = Control(static_cast<RenameFormControlId>(id));
     SIZE text = TextExtent(label, WindowText(label));
     labelWidth = std::max(labelWidth, scale_.Unscale(text.cx) + 1);
@@ -261,25 +261,25 @@ void TRenameForm::FormResize() {
   std::vector<ControlRect> layout = RenameFormLayout(scale_.Unscale(rc.right - rc.left),
                                                      scale_.Unscale(rc.bottom - rc.top), labelWidth, labelHeight);
   static const std::pair<RenameControl, int> moving[] = {
-      {rcLabel1, IdLabel1},       {rcLabel2, IdLabel2},       {rcLabel3, IdLabel3},
-      {rcComboBox1, IdComboBox1}, {rcComboBox2, IdComboBox2}, {rcButton2, IdButton2}, {rcComboBox3, IdComboBox3},
-      {rcButton3, IdButton3},     {rcMemo1, IdMemo1},         {rcClose1, IdClose1},   {rcExec1, IdExec1},
-      {rcTest1, IdTest1},         {rcUndo1, IdUndo1},
+      {rcActionLabel, IdActionLabel},       {rcFolderLabel, IdFolderLabel},       {rcNameLabel, IdNameLabel},
+      {rcActionBox, IdActionBox}, {rcFolderBox, IdFolderBox}, {rcEditFoldersButton, IdEditFoldersButton}, {rcNameBox, IdNameBox},
+      {rcEditNamesButton, IdEditNamesButton},     {rcLog, IdLog},         {rcCloseButton, IdCloseButton},   {rcRunButton, IdRunButton},
+      {rcTestButton, IdTestButton},         {rcUndoButton, IdUndoButton},
   };
   for (const auto& [control, id] : moving) {
     ControlRect r = layout[control];
-    if (control == rcComboBox1 || control == rcComboBox2 || control == rcComboBox3) r.height += kDropDownListHeight;
+    if (control == rcActionBox || control == rcFolderBox || control == rcNameBox) r.height += kDropDownListHeight;
     Place(Control(static_cast<RenameFormControlId>(id)), r);
   }
-  const ControlRect& memo = layout[rcMemo1];
-  const ControlRect& close = layout[rcClose1];
+  const ControlRect& memo = layout[rcLog];
+  const ControlRect& close = layout[rcCloseButton];
   const int gapTop = memo.top + memo.height + 2;
-  Place(Control(IdProgress1), ControlRect{memo.left, gapTop, memo.width, std::max(2, close.top - 3 - gapTop)});
+  Place(Control(IdProgress), ControlRect{memo.left, gapTop, memo.width, std::max(2, close.top - 3 - gapTop)});
   InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-void TRenameForm::ScrollLogToEnd() {
-  HWND memo = Control(IdMemo1);
+void RenameDialog::ScrollLogToEnd() {
+  HWND memo = Control(IdLog);
   int length = GetWindowTextLengthW(memo);
   SendMessageW(memo, EM_SETSEL, static_cast<WPARAM>(length), static_cast<LPARAM>(length));
   SendMessageW(memo, EM_SCROLLCARET, 0, 0);
@@ -288,7 +288,7 @@ void TRenameForm::ScrollLogToEnd() {
 // What a real run's worker hands the dialog: log text, the latest progress, the outcome.
 // The worker posts a message only when none of its kind is waiting, so that a fast run
 // never floods the queue; the dialog takes everything pending when it handles one.
-struct TRenameForm::RunChannel final : public RenameLog, public TransferObserver {
+struct RenameDialog::RunChannel final : public RenameLog, public TransferObserver {
   HWND dialog = nullptr;
   WPARAM serial = 0;  // tells this run's messages from a run before it
   CancelToken cancel;
@@ -333,9 +333,9 @@ struct TRenameForm::RunChannel final : public RenameLog, public TransferObserver
   }
 };
 
-TRenameForm::~TRenameForm() { StopRunNow(); }
+RenameDialog::~RenameDialog() { StopRunNow(); }
 
-void TRenameForm::StopRunNow() {
+void RenameDialog::StopRunNow() {
   if (!worker_.joinable()) return;
   channel_->cancel.Cancel();
   worker_.join();
@@ -343,7 +343,7 @@ void TRenameForm::StopRunNow() {
   running_ = false;
 }
 
-void TRenameForm::Close1Click() {
+void RenameDialog::OnCloseButton() {
   if (running_) {
     if (channel_) channel_->cancel.Cancel();
     return;
@@ -351,9 +351,9 @@ void TRenameForm::Close1Click() {
   EndModal(IDCANCEL);
 }
 
-void TRenameForm::AppendToLog(const std::u16string& text) {
+void RenameDialog::AppendToLog(const std::u16string& text) {
   if (text.empty()) return;
-  HWND memo = Control(IdMemo1);
+  HWND memo = Control(IdLog);
   int length = GetWindowTextLengthW(memo);
   // The first batch (a run's whole plan, thousands of lines) as the text itself: a text
   // area takes that faster than a replaced selection, which also keeps an undo copy.
@@ -368,18 +368,18 @@ void TRenameForm::AppendToLog(const std::u16string& text) {
 // テスト and 実行 alike plan on the worker (about a second per 2,000 photos, the disk asked
 // about every destination), so the dialog keeps answering from the first moment; テスト
 // only plans, 実行 goes on with the files.
-void TRenameForm::StartRun(RenameMode mode) {
+void RenameDialog::StartRun(RenameMode mode) {
   if (running_) return;
   if (batchDone_ && job_.photos.empty()) {
-    SetWindowTextW(Control(IdMemo1), W(texts::kRunBatchDone));
+    SetWindowTextW(Control(IdLog), W(texts::kRunBatchDone));
     if (options_.beep) options_.beep();
     else MessageBeep(0);
     return;
   }
   const bool isTest = mode == RenameMode::Test;
-  ChooseForJob(job_, ComboIndex(Control(IdComboBox1)), Choice(Control(IdComboBox2)), Choice(Control(IdComboBox3)));
+  ChooseForJob(job_, ComboIndex(Control(IdActionBox)), Choice(Control(IdFolderBox)), Choice(Control(IdNameBox)));
   job_.mode = mode;
-  SetWindowTextW(Control(IdMemo1), L"");
+  SetWindowTextW(Control(IdLog), L"");
   static WPARAM runs = 0;
   channel_ = std::make_shared<RunChannel>();
   channel_->dialog = Handle();
@@ -417,13 +417,13 @@ void TRenameForm::StartRun(RenameMode mode) {
   });
 }
 
-void TRenameForm::ShowRunning(bool running) {
-  for (RenameFormControlId id : {IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3, IdExec1, IdTest1})
+void RenameDialog::ShowRunning(bool running) {
+  for (RenameFormControlId id : {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdRunButton, IdTestButton})
     EnableWindow(Control(id), !running);
-  if (running) EnableWindow(Control(IdUndo1), FALSE);
-  HWND close = Control(IdClose1);
+  if (running) EnableWindow(Control(IdUndoButton), FALSE);
+  HWND close = Control(IdCloseButton);
   SetWindowTextW(close, W(running ? texts::kButtonStop : texts::kButtonClose));
-  HWND progress = Control(IdProgress1);
+  HWND progress = Control(IdProgress);
   if (running) {
     idleCaption_ = Caption();
     SendMessageW(progress, PBM_SETPOS, 0, 0);
@@ -437,7 +437,7 @@ void TRenameForm::ShowRunning(bool running) {
   }
 }
 
-void TRenameForm::TakeRunLog() {
+void RenameDialog::TakeRunLog() {
   if (!channel_) return;
   std::u16string text;
   int beeps = 0;
@@ -455,7 +455,7 @@ void TRenameForm::TakeRunLog() {
   }
 }
 
-void TRenameForm::ShowRunProgress() {
+void RenameDialog::ShowRunProgress() {
   if (!channel_) return;
   TransferProgress p;
   {
@@ -466,14 +466,14 @@ void TRenameForm::ShowRunProgress() {
   int position = 0;
   if (p.bytesTotal > 0) position = static_cast<int>(p.bytesDone * kProgressRange / p.bytesTotal);
   else if (p.filesTotal > 0) position = static_cast<int>(p.filesDone * kProgressRange / p.filesTotal);
-  SendMessageW(Control(IdProgress1), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+  SendMessageW(Control(IdProgress), PBM_SETPOS, static_cast<WPARAM>(position), 0);
   const char16_t* phase = p.phase == TransferPhase::Verifying ? texts::kPhaseVerifying : p.phase == TransferPhase::Moving ? texts::kPhaseMoving : texts::kPhaseCopying;
   SetCaption(idleCaption_ + u" - " + phase + u" " + PadNumber(static_cast<long long>(p.filesDone), 1) + u"/" +
              PadNumber(static_cast<long long>(p.filesTotal), 1) + texts::kProgressFiles + FormatMegabytes(p.bytesDone) +
              u"/" + FormatMegabytes(p.bytesTotal) + u" MB)");
 }
 
-void TRenameForm::EndRun() {
+void RenameDialog::EndRun() {
   if (!running_ || !channel_) return;
   if (worker_.joinable()) worker_.join();
   TakeRunLog();
@@ -501,18 +501,18 @@ void TRenameForm::EndRun() {
   UpdateUndoButton();
 }
 
-JournalFolder& TRenameForm::Journals() const { return options_.journals ? *options_.journals : PlatformJournalFolder(); }
+JournalFolder& RenameDialog::Journals() const { return options_.journals ? *options_.journals : PlatformJournalFolder(); }
 
-void TRenameForm::UpdateUndoButton() {
+void RenameDialog::UpdateUndoButton() {
   std::optional<RunJournal> last = running_ ? std::nullopt : LastRun(Journals());
-  HWND button = Control(IdUndo1);
+  HWND button = Control(IdUndoButton);
   const bool enable = last && CanUndo(*last);
   // The focus must not stay on a button that goes grey: Enter and Esc would lose their way.
   if (!enable && GetFocus() == button) SendMessageW(Handle(), WM_NEXTDLGCTL, 0, FALSE);
   EnableWindow(button, enable);
 }
 
-void TRenameForm::Undo1Click() {
+void RenameDialog::OnUndoButton() {
   if (running_) return;
   running_ = true;
   auto done = RestoreOnExit(running_, false);
@@ -529,9 +529,9 @@ void TRenameForm::Undo1Click() {
                                                      MB_YESNO | MB_ICONQUESTION) == IDYES;
     if (!yes) return;
   }
-  UndoBar bar(Control(IdProgress1));
+  UndoBar bar(Control(IdProgress));
   UndoRun(Journals(), last ? last->name : u"", files, transfer, log, &bar);
-  SetWindowTextW(Control(IdMemo1), W(log.text));
+  SetWindowTextW(Control(IdLog), W(log.text));
   // The photos this dialog's last run filed and the undo put back are in the job again.
   if (last && last->name == lastRun_.journal) {
     std::set<std::u16string> listed;
@@ -548,7 +548,7 @@ void TRenameForm::Undo1Click() {
   UpdateUndoButton();
 }
 
-void TRenameForm::EditList(TemplateListKind kind) {
+void RenameDialog::EditList(TemplateListKind kind) {
   if (!listEditForm_ || running_) return;
   HWND combo = Combo(kind);
   listEditForm_->SetCaption(CaptionForList(kind));
@@ -559,21 +559,21 @@ void TRenameForm::EditList(TemplateListKind kind) {
   SetChoice(combo, ApplyEditedList(listEditForm_->Lines(), remembered, kind));
 }
 
-bool TRenameForm::OnCommand(int id, int code) {
-  if (code != BN_CLICKED && id != IdClose1) return false;
-  if (running_ && id != IdClose1) return true;
+bool RenameDialog::OnCommand(int id, int code) {
+  if (code != BN_CLICKED && id != IdCloseButton) return false;
+  if (running_ && id != IdCloseButton) return true;
   switch (id) {
-    case IdExec1: Exec1Click(); return true;
-    case IdTest1: Test1Click(); return true;
-    case IdUndo1: Undo1Click(); return true;
-    case IdButton2: Button2Click(); return true;
-    case IdButton3: Button3Click(); return true;
-    case IdClose1: Close1Click(); return true;
+    case IdRunButton: OnRunButton(); return true;
+    case IdTestButton: OnTestButton(); return true;
+    case IdUndoButton: OnUndoButton(); return true;
+    case IdEditFoldersButton: EditFolderTemplates(); return true;
+    case IdEditNamesButton: EditNameTemplates(); return true;
+    case IdCloseButton: OnCloseButton(); return true;
     default: return false;
   }
 }
 
-INT_PTR TRenameForm::OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+INT_PTR RenameDialog::OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
   switch (msg) {
     case kRunLogMessage:
     case kRunProgressMessage:
@@ -588,7 +588,7 @@ INT_PTR TRenameForm::OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handl
       return TRUE;
     default: break;
   }
-  if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Control(IdMemo1)) {
+  if (msg == WM_CTLCOLORSTATIC && reinterpret_cast<HWND>(lp) == Control(IdLog)) {
     // The log is read-only, yet reads as a text area, not as a greyed one.
     HDC dc = reinterpret_cast<HDC>(wp);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
@@ -607,7 +607,7 @@ TListEditForm::TListEditForm(HINSTANCE instance, HWND owner, std::u16string sett
   HWND memo = CreateControl(L"EDIT", u"",
                             WS_TABSTOP | WS_GROUP | WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL |
                                 ES_NOHIDESEL,
-                            WS_EX_CLIENTEDGE, IdListMemo1, ListEditDesignRect(lcMemo1));
+                            WS_EX_CLIENTEDGE, IdListText, ListEditDesignRect(lcListText));
   SendMessageW(memo, EM_SETLIMITTEXT, 0, 0);
   // The tokens a template can use, beside the text area; a double-click types one.
   HWND table = CreateControl(WC_LISTVIEWW, u"",
@@ -623,20 +623,20 @@ TListEditForm::TListEditForm(HINSTANCE instance, HWND owner, std::u16string sett
     if (ListView_InsertColumn(table, i, &column) < 0) throw EUserError(texts::kErrorControl);
   }
   FillTokenTable();
-  CreateControl(L"BUTTON", texts::kButtonOk, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdOkButton1, ListEditDesignRect(lcOkButton1));
-  CreateControl(L"BUTTON", texts::kButtonCancel, WS_TABSTOP | BS_PUSHBUTTON, 0, IdCancelButton1,
-                ListEditDesignRect(lcCancelButton1));
-  SendMessageW(Handle(), DM_SETDEFID, IdOkButton1, 0);
+  CreateControl(L"BUTTON", texts::kButtonOk, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdOkButton, ListEditDesignRect(lcOkButton));
+  CreateControl(L"BUTTON", texts::kButtonCancel, WS_TABSTOP | BS_PUSHBUTTON, 0, IdCancelButton,
+                ListEditDesignRect(lcCancelButton));
+  SendMessageW(Handle(), DM_SETDEFID, IdOkButton, 0);
   FormResize();
 }
 
-std::vector<std::u16string> TListEditForm::Lines() const { return SplitLines(WindowText(Control(IdListMemo1))); }
+std::vector<std::u16string> TListEditForm::Lines() const { return SplitLines(WindowText(Control(IdListText))); }
 
 void TListEditForm::FillTokenTable() {
   HWND table = Control(IdTokenTable);
   SendMessageW(table, WM_SETREDRAW, FALSE, 0);
   ListView_DeleteAllItems(table);
-  const TExifFilesToListItem* example = renameForm_ ? renameForm_->FirstPhoto() : nullptr;
+  const SourceRecord* example = renameForm_ ? renameForm_->FirstPhoto() : nullptr;
   int row = 0;
   for (TemplateTokenHelp& help : TemplateTokenTable(example)) {
     std::u16string* cells[] = {&help.japanese, &help.ascii, &help.meaning, &help.example};
@@ -674,7 +674,7 @@ void TListEditForm::InsertToken(int row) {
   // The first Japanese form: "@通1 / @番1" types "@通1".
   std::u16string token = rows[static_cast<size_t>(row)][0];
   token = token.substr(0, token.find(u' '));
-  HWND memo = Control(IdListMemo1);
+  HWND memo = Control(IdListText);
   SendMessageW(memo, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(W(token)));
   SetFocus(memo);
 }
@@ -696,7 +696,7 @@ void TListEditForm::DpiChanged() {
 }
 
 void TListEditForm::FormShow() {
-  HWND memo = Control(IdListMemo1);
+  HWND memo = Control(IdListText);
   SetWindowTextW(memo, L"");
   ListEditWindowSettings settings;
   settings.placement = StoredPlacement();
@@ -727,12 +727,12 @@ void TListEditForm::FormShow() {
 
 void TListEditForm::FirstControlFocused() {
   // The caret at the top, nothing selected: a key typed at once must not replace the list.
-  HWND memo = Control(IdListMemo1);
+  HWND memo = Control(IdListText);
   SendMessageW(memo, EM_SETSEL, 0, 0);
   SendMessageW(memo, EM_SCROLLCARET, 0, 0);
 }
 
-void TListEditForm::FormCloseQuery() {
+void TListEditForm::SaveSettingsOnClose() {
   ListEditWindowSettings settings;
   settings.placement = StoredPlacement();
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(settingsRoot_))
@@ -743,10 +743,10 @@ void TListEditForm::FormResize() {
   RECT rc{};
   GetClientRect(Handle(), &rc);
   std::vector<ControlRect> layout = ListEditFormLayout(scale_.Unscale(rc.right), scale_.Unscale(rc.bottom));
-  Place(Control(IdListMemo1), layout[lcMemo1]);
+  Place(Control(IdListText), layout[lcListText]);
   Place(Control(IdTokenTable), layout[lcTokenTable]);
-  Place(Control(IdOkButton1), layout[lcOkButton1]);
-  Place(Control(IdCancelButton1), layout[lcCancelButton1]);
+  Place(Control(IdOkButton), layout[lcOkButton]);
+  Place(Control(IdCancelButton), layout[lcCancelButton]);
   InvalidateRect(Handle(), nullptr, TRUE);
 }
 

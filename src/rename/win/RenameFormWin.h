@@ -1,5 +1,5 @@
 #pragma once
-// TRenameForm ("リネーム画面"): the EXIF rename dialog. The action, the destination-folder
+// RenameDialog ("リネーム画面"): the EXIF rename dialog. The action, the destination-folder
 // template and the file-name template are chosen here; テスト lists every planned source
 // and destination in the log, 実行 copies or moves them all, both off the window's thread,
 // 実行 with a progress bar under the log; while it goes, 閉じる reads 中止 and stops it.
@@ -39,16 +39,16 @@ struct RenameFormOptions {
 };
 
 enum RenameFormControlId : int {
-  IdLabel1 = 1001, IdLabel2, IdLabel3, IdComboBox1, IdComboBox2, IdButton2, IdComboBox3, IdButton3, IdMemo1,
-  IdExec1, IdTest1, IdProgress1, IdUndo1,
-  IdClose1 = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
+  IdActionLabel = 1001, IdFolderLabel, IdNameLabel, IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdLog,
+  IdRunButton, IdTestButton, IdProgress, IdUndoButton,
+  IdCloseButton = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
 };
 
-class TRenameForm : public TModalForm {
+class RenameDialog : public TModalForm {
  public:
-  TRenameForm(HINSTANCE instance, HWND owner, RenameFormOptions options = {});
+  RenameDialog(HINSTANCE instance, HWND owner, RenameFormOptions options = {});
   // A run still going is stopped (cleanly) and waited for.
-  ~TRenameForm() override;
+  ~RenameDialog() override;
 
   // The job the file list built, kept for the dialog's life: テスト and 実行 set its action,
   // templates and mode; after a real run it keeps only the photos not filed.
@@ -59,35 +59,35 @@ class TRenameForm : public TModalForm {
   const RenameJob& Job() const { return job_; }
   void SetListEditForm(TListEditForm* form) { listEditForm_ = form; }
   // The first photo of the job, the editor's example; null without one.
-  const TExifFilesToListItem* FirstPhoto() const;
+  const SourceRecord* FirstPhoto() const;
   // After every real run: the panes of the main window show the disk as it now is.
   std::function<void()> OnFilesChanged;
 
   HWND Control(RenameFormControlId id) const { return GetDlgItem(Handle(), id); }
-  // The entries of ComboBox2 (folders) or ComboBox3 (file names).
+  // The entries of FolderBox (folders) or NameBox (file names).
   std::vector<std::u16string> TemplateItems(TemplateListKind kind) const;
   // The log, one entry per line written.
   std::vector<std::u16string> LogLines() const;
 
-  void Test1Click() { StartRun(RenameMode::Test); }
-  void Exec1Click() { StartRun(RenameMode::Real); }
+  void OnTestButton() { StartRun(RenameMode::Test); }
+  void OnRunButton() { StartRun(RenameMode::Real); }
   // During a real run the button reads 中止 and stops the run instead.
-  void Close1Click();
+  void OnCloseButton();
   // 元に戻す: undoes the last real run (of this dialog, the command-line tool or a run cut
   // short), its lines in the log.
-  void Undo1Click();
+  void OnUndoButton();
   // 元に戻す is enabled while the last run can be undone and no run goes.
   void UpdateUndoButton();
-  void Button2Click() { EditList(TemplateListKind::Folders); }
-  void Button3Click() { EditList(TemplateListKind::Files); }
+  void EditFolderTemplates() { EditList(TemplateListKind::Folders); }
+  void EditNameTemplates() { EditList(TemplateListKind::Files); }
   // A real run is going (on its worker thread).
   bool Running() const { return running_; }
 
  protected:
   void FormShow() override;
-  void FormCloseQuery() override;
+  void SaveSettingsOnClose() override;
   void FormResize() override;
-  HWND FirstControl() const override { return Control(IdComboBox1); }
+  HWND FirstControl() const override { return Control(IdActionBox); }
   bool OnCommand(int id, int code) override;
   INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
   // Never so low that the log loses its seven lines to the progress strip and the buttons.
@@ -96,7 +96,7 @@ class TRenameForm : public TModalForm {
  private:
   bool placed_ = false;  // shown once: its place is its own from then on
   HWND Combo(TemplateListKind kind) const {
-    return Control(kind == TemplateListKind::Folders ? IdComboBox2 : IdComboBox3);
+    return Control(kind == TemplateListKind::Folders ? IdFolderBox : IdNameBox);
   }
   TemplateChoice Choice(HWND combo) const;
   void SetChoice(HWND combo, const TemplateChoice& choice);
@@ -134,10 +134,10 @@ class TRenameForm : public TModalForm {
 };
 
 enum ListEditFormControlId : int {
-  IdListMemo1 = 1101,
+  IdListText = 1101,
   IdTokenTable = 1102,
-  IdOkButton1 = IDOK,
-  IdCancelButton1 = IDCANCEL,
+  IdOkButton = IDOK,
+  IdCancelButton = IDCANCEL,
 };
 
 class TListEditForm : public TModalForm {
@@ -145,9 +145,9 @@ class TListEditForm : public TModalForm {
   TListEditForm(HINSTANCE instance, HWND owner, std::u16string settingsRoot = u"");
 
   // The dialog whose template lists the editor loads.
-  void SetRenameForm(const TRenameForm* form) { renameForm_ = form; }
+  void SetRenameForm(const RenameDialog* form) { renameForm_ = form; }
   HWND Control(ListEditFormControlId id) const { return GetDlgItem(Handle(), id); }
-  // Memo1's lines, one template each.
+  // Log's lines, one template each.
   std::vector<std::u16string> Lines() const;
   // The token table's rows as shown: token, ASCII form, meaning, example.
   std::vector<std::vector<std::u16string>> TokenRows() const;
@@ -156,9 +156,9 @@ class TListEditForm : public TModalForm {
 
  protected:
   void FormShow() override;
-  void FormCloseQuery() override;
+  void SaveSettingsOnClose() override;
   void FormResize() override;
-  HWND FirstControl() const override { return Control(IdListMemo1); }
+  HWND FirstControl() const override { return Control(IdListText); }
   void FirstControlFocused() override;
   SIZE MinimumSize() const override { return SIZE{200, 120}; }
   INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
@@ -168,7 +168,7 @@ class TListEditForm : public TModalForm {
   void FillTokenTable();
 
   std::u16string settingsRoot_;
-  const TRenameForm* renameForm_ = nullptr;
+  const RenameDialog* renameForm_ = nullptr;
   bool placed_ = false;  // shown once or placed from the settings
 };
 
