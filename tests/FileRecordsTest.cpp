@@ -224,10 +224,12 @@ TEST(FileRecord, AddFileRecordAppendsToTheGivenList) {
   EXPECT_EQ(list.Get(0), r);
 }
 
-TEST(FileRecord, RenameItemCopiesNameFolderAndMetadataOnly) {
+// The size and the serial go along: the import history knows a photo by them.
+TEST(FileRecord, RenameItemCopiesNameFolderSizeAndMetadataOnly) {
   FileRecord r;
   r.Name = u"IMG.JPG";
   r.Size = 5;
+  r.ByteSize = 5000;
   r.CreateDate = 3;
   r.ModifyDate = 4;
   r.IconIndex = 9;
@@ -238,6 +240,7 @@ TEST(FileRecord, RenameItemCopiesNameFolderAndMetadataOnly) {
   r.ExifDateTimeDigitized = 3;
   r.ExifCameraModel = u"M";
   r.ExifCameraMake = u"K";
+  r.ExifCameraSerial = u"S1";
   auto item = MakeRenameItem(r, u"C:\\DCIM\\");
   EXPECT_EQ(item->Name, u"IMG.JPG");
   EXPECT_EQ(item->Folder, u"C:\\DCIM\\");
@@ -247,7 +250,9 @@ TEST(FileRecord, RenameItemCopiesNameFolderAndMetadataOnly) {
   EXPECT_EQ(item->ExifDateTimeDigitized, 3);
   EXPECT_EQ(item->ExifCameraModel, u"M");
   EXPECT_EQ(item->ExifCameraMake, u"K");
-  EXPECT_EQ(item->Size, 0);
+  EXPECT_EQ(item->ExifCameraSerial, u"S1");
+  EXPECT_EQ(item->Size, 5);
+  EXPECT_EQ(item->ByteSize, 5000u);
   EXPECT_EQ(item->CreateDate, 0);
   EXPECT_EQ(item->ModifyDate, 0);
   EXPECT_EQ(item->IconIndex, 0);

@@ -23,6 +23,7 @@ class ExifReader final : public MetadataReader {
   std::u16string CameraModel() override { return data_.CameraModel(); }
   std::u16string CameraMake() override { return data_.CameraMake(); }
   std::u16string OffsetTimeOriginal() override { return data_.OffsetTimeOriginal(); }
+  std::u16string CameraSerial() override { return data_.CameraSerial(); }
 
  private:
   TExifData data_;
@@ -62,6 +63,7 @@ RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& me
       out.ExifDateTimeDigitized = reader->DateTimeDigitized();
       out.ExifCameraModel = reader->CameraModel();
       out.ExifCameraMake = reader->CameraMake();
+      out.ExifCameraSerial = reader->CameraSerial();
       if (!HasDate(out.ExifDateTimeOriginal)) out.ExifDateTimeOriginal = out.ExifDateTime;
       if (!HasDate(out.ExifDateTimeOriginal)) out.ExifDateTimeOriginal = out.ExifDateTimeDigitized;
     }
@@ -79,6 +81,7 @@ void ApplyRecordMetadata(FileRecord& record, RecordMetadata metadata) {
   record.ExifDateTimeDigitized = metadata.ExifDateTimeDigitized;
   record.ExifCameraModel = std::move(metadata.ExifCameraModel);
   record.ExifCameraMake = std::move(metadata.ExifCameraMake);
+  record.ExifCameraSerial = std::move(metadata.ExifCameraSerial);
   record.MetadataPending = false;
 }
 
@@ -92,6 +95,7 @@ std::unique_ptr<FileRecord> MakeFileRecord(const DirectoryEntry& entry, const st
   record->Attrib = entry.attributes;
   record->Name = entry.name;
   record->Size = record->IsFolder() ? -1 : SizeInKiB(entry.size);
+  record->ByteSize = record->IsFolder() ? 0 : entry.size;
   record->ExifDateTimeOriginal = 0;
   if (!metadata) {
     record->MetadataPending = true;
@@ -119,6 +123,9 @@ std::unique_ptr<SourceRecord> MakeRenameItem(const FileRecord& record, const std
   item->ExifDateTimeDigitized = record.ExifDateTimeDigitized;
   item->ExifCameraModel = record.ExifCameraModel;
   item->ExifCameraMake = record.ExifCameraMake;
+  item->ExifCameraSerial = record.ExifCameraSerial;
+  item->Size = record.Size;
+  item->ByteSize = record.ByteSize;
   return item;
 }
 

@@ -100,6 +100,8 @@ class MetadataReader {
   virtual std::u16string CameraMake() = 0;
   // The zone the camera wrote for the shot ("+09:00"); empty when it wrote none.
   virtual std::u16string OffsetTimeOriginal() { return {}; }
+  // The body's serial number (Exif BodySerialNumber); empty when the photo carries none.
+  virtual std::u16string CameraSerial() { return {}; }
 };
 class MetadataSource {
  public:
@@ -117,6 +119,7 @@ struct RecordMetadata {
   TDateTime ExifDateTimeDigitized = 0;
   std::u16string ExifCameraModel;
   std::u16string ExifCameraMake;
+  std::u16string ExifCameraSerial;
 };
 // Reads the metadata of the file at path. Every failure of the load is swallowed: the file
 // then has no metadata. Safe on any thread when the source's readers are.

@@ -14,6 +14,7 @@ namespace tess {
 struct FileRecord {
   virtual ~FileRecord() = default;
   std::u16string Name;
+  uint64_t ByteSize = 0;  // the exact size, as the listing gave it
   int32_t Size = 0;  // -1 for a folder, else KiB rounded up
   int32_t IconIndex = 0;
   TDateTime CreateDate = 0;
@@ -27,6 +28,7 @@ struct FileRecord {
   TDateTime ExifDateTimeDigitized = 0;
   std::u16string ExifCameraModel;
   std::u16string ExifCameraMake;
+  std::u16string ExifCameraSerial;  // BodySerialNumber; empty when the photo has none
 
   bool IsFolder() const { return (Attrib & FILE_ATTRIBUTE_DIRECTORY_) != 0; }
 };
