@@ -167,7 +167,6 @@ int main(int argc, char** argv) {
   std::printf("refresh (no change, sorted): %.2f us per file\n", refresh * 1e6 / count);
   std::printf("peak RSS: start %ld KiB, after reader %ld KiB, after listing %ld KiB (+%ld KiB for %d records)\n",
               rssStart, rssAfterReader, rssAfterList, rssAfterList - rssAfterReader, records);
-  model.FileDataList.Clear();
   std::error_code ec;
   if (!existing) std::filesystem::remove_all(dir, ec);
   return 0;

@@ -71,17 +71,17 @@ TEST(BrowseState, TheRefreshLockIsReleasedOnlyByTheStepThatTookIt) {
   BrowseState state;
   {
     RefreshLock edit(state);
-    EXPECT_TRUE(state.RefreshLocked);
+    EXPECT_TRUE(state.RefreshLocked());
     {
       RefreshLock open(state);  // a file opened while a name is edited
     }
-    EXPECT_TRUE(state.RefreshLocked) << "the inner step leaves the edit's lock";
+    EXPECT_TRUE(state.RefreshLocked()) << "the inner step leaves the edit's lock";
   }
-  EXPECT_FALSE(state.RefreshLocked);
+  EXPECT_FALSE(state.RefreshLocked());
   try {
     RefreshLock failing(state);
     throw std::runtime_error("a handler failed");
   } catch (const std::runtime_error&) {
   }
-  EXPECT_FALSE(state.RefreshLocked) << "an error escaping a step releases its lock";
+  EXPECT_FALSE(state.RefreshLocked()) << "an error escaping a step releases its lock";
 }

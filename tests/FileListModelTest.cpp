@@ -107,14 +107,14 @@ TEST_F(FileListModelTest, ListingShowsFoldersFirstAndEveryPhotoWithItsValues) {
   EXPECT_EQ(model.CellText(3, ColumnShotDate, slash), u"");
   EXPECT_EQ(model.CellText(4, ColumnName, slash), u"") << "a row at the record count has no record";
   EXPECT_EQ(model.CellText(1, FileColumnCount, slash), u"") << "no column beyond the table";
-  model.DisplayExt = false;
+  model.SetDisplayExt(false);
   EXPECT_EQ(model.CellText(1, ColumnName, slash), u"a");
 }
 
 TEST_F(FileListModelTest, FilterKeepsFoldersAndMatchingFilesOnly) {
   lister.folders[folder] = {File(u"IMG_1.JPG"), File(u"dsc_2.jpg"), Folder(u"sub")};
   FileListModel model(lister, metadata);
-  model.FindText = u"img";
+  model.SetFindText(u"img");
   model.ListFolder(folder);
   EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"sub", u"IMG_1.JPG"}));
 }
@@ -132,24 +132,24 @@ TEST_F(FileListModelTest, RefreshKeepsRecordsAppendsNewOnesAndDropsVanishedOnes)
   EXPECT_TRUE(model.Refresh(folder, false)) << "the new row is scrolled into view";
   EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"a.jpg", u"c.jpg", u"0.jpg"}));
   EXPECT_EQ(metadata.loadedPaths.size(), loads + 1) << "only the new file is read";
-  EXPECT_EQ(model.FileDataList.Get(0)->ExifDateTimeOriginal, Date(2001, 1, 1)) << "kept records are not re-read";
+  EXPECT_EQ(model.Record(0)->ExifDateTimeOriginal, Date(2001, 1, 1)) << "kept records are not re-read";
 
   EXPECT_FALSE(model.Refresh(folder, true));
   EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"0.jpg", u"a.jpg", u"c.jpg"}));
 
   lister.folders[folder].clear();
   EXPECT_FALSE(model.Refresh(folder, false));
-  EXPECT_EQ(model.FileDataList.Count(), 0);
+  EXPECT_EQ(model.Count(), 0);
 }
 
 TEST_F(FileListModelTest, RefreshDropsRecordsThatNoLongerPassTheFilter) {
   lister.folders[folder] = {File(u"IMG_1.JPG"), File(u"dsc_2.jpg"), Folder(u"sub")};
   FileListModel model(lister, metadata);
   model.ListFolder(folder);
-  model.FindText = u"DSC";
+  model.SetFindText(u"DSC");
   model.Refresh(folder, true);
   EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"sub", u"dsc_2.jpg"}));
-  model.FindText.clear();
+  model.SetFindText(u"");
   model.Refresh(folder, true);
   EXPECT_EQ(Names(model), (std::vector<std::u16string>{u"sub", u"dsc_2.jpg", u"IMG_1.JPG"}));
 }
@@ -228,10 +228,10 @@ TEST_F(FileListModelTest, NoFolderYetListsNothingRatherThanTheCurrentFolder) {
   lister.folders[u""] = {File(u"stray.txt")};
   FileListModel model(lister, metadata);
   model.ListFolder(u"");
-  EXPECT_EQ(model.FileDataList.Count(), 0);
-  model.FindText = u"x";  // a filter change refreshes
+  EXPECT_EQ(model.Count(), 0);
+  model.SetFindText(u"x");  // a filter change refreshes
   EXPECT_FALSE(model.Refresh(u"", false));
-  EXPECT_EQ(model.FileDataList.Count(), 0);
+  EXPECT_EQ(model.Count(), 0);
 }
 
 // A screenful of photos asks the shell for one icon per type, not one per file (a look-up by

@@ -250,8 +250,8 @@ TEST(FileListModelListing, ShowsAListingTakenElsewhere) {
   tess::testing::FakeDirectoryLister unused;
   tess::testing::FakeMetadataSource metadata;
   FileListModel model(unused, metadata);
-  model.DeferMetadata = true;
-  model.FindText = u"IMG";
+  model.SetDeferMetadata(true);
+  model.SetFindText(u"IMG");
   model.ShowListing(u"D:\\A\\", {File(u"img_2.jpg"), File(u"dsc.jpg"), Folder(u"sub"), File(u"IMG_1.jpg")}, true);
   std::vector<std::u16string> names;
   for (int i = 0; i < model.Count(); ++i) names.push_back(model.Record(i)->Name);

@@ -121,10 +121,10 @@ class PaneCommandsTest : public ::testing::Test {
 TEST_F(PaneCommandsTest, CopiedInOnePanePastedInTheOther) {
   list.selected = {u"D:\\DCIM\\100CANON\\IMG_1.JPG"};
   ASSERT_TRUE(list.Copy());
-  EXPECT_EQ(state.CopyList, list.selected);
+  EXPECT_EQ(state.CopyList(), list.selected);
   EXPECT_EQ(list.endEdits, 1) << "an edit ends before the copy";
   EXPECT_FALSE(tree.Copy()) << "nothing selected (the top node): the copy list stays";
-  EXPECT_EQ(state.CopyList, list.selected);
+  EXPECT_EQ(state.CopyList(), list.selected);
 
   tree.focused = false;
   EXPECT_FALSE(tree.Paste()) << "only the pane with the focus pastes";
@@ -142,12 +142,12 @@ TEST_F(PaneCommandsTest, CopiedInOnePanePastedInTheOther) {
 }
 
 TEST_F(PaneCommandsTest, PasteBesideTheOriginalGetsAFreeNameAndAFolderIntoItselfIsRefused) {
-  state.CopyList = {u"D:\\DCIM\\100CANON\\IMG_1.JPG"};
+  state.SetCopyList({u"D:\\DCIM\\100CANON\\IMG_1.JPG"});
   EXPECT_TRUE(list.Paste());
   ASSERT_EQ(shell.fileOperations.size(), 1u);
   EXPECT_EQ(shell.fileOperations[0].pTo, PackPaths({u"D:\\DCIM\\100CANON\\IMG_1 - コピー.JPG"}));
 
-  state.CopyList = {u"D:\\DCIM"};
+  state.SetCopyList({u"D:\\DCIM"});
   EXPECT_FALSE(list.Paste());
   EXPECT_EQ(shell.fileOperations.size(), 1u) << "nothing reaches the shell";
   ASSERT_EQ(failures.size(), 1u);
@@ -156,7 +156,7 @@ TEST_F(PaneCommandsTest, PasteBesideTheOriginalGetsAFreeNameAndAFolderIntoItself
 }
 
 TEST_F(PaneCommandsTest, APasteThatFailsStillShowsWhatCameAndSaysSoOnce) {
-  state.CopyList = {u"D:\\DCIM\\100CANON\\IMG_2.JPG"};
+  state.SetCopyList({u"D:\\DCIM\\100CANON\\IMG_2.JPG"});
   shell.nextFileOperation.returnValue = 0x75;  // cancelled midway, some files copied
   EXPECT_FALSE(tree.Paste());
   EXPECT_EQ(listener.rows, V{u"D:\\Other\\"});

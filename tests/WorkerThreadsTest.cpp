@@ -1,6 +1,6 @@
 // Workers that end when idle and start again with the next piece of work: no piece handed
 // over while the last worker is ending may be left behind.
-#include "browse/WorkerThreads.h"
+#include "platform/WorkerThreads.h"
 
 #include <gtest/gtest.h>
 

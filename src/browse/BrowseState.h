@@ -67,11 +67,15 @@ class BrowseState {
   void SetNavigator(Navigator* navigator) { navigator_ = navigator; }
 
   // Full paths (no trailing separator) copied in either pane; a paste in either takes them.
-  std::vector<std::u16string> CopyList;
-  // While set, a refresh on request of either pane does nothing.
-  bool RefreshLocked = false;
+  const std::vector<std::u16string>& CopyList() const { return copyList_; }
+  void SetCopyList(std::vector<std::u16string> paths) { copyList_ = std::move(paths); }
+  // While set (by a RefreshLock), a refresh on request of either pane does nothing.
+  bool RefreshLocked() const { return refreshLocked_; }
 
  private:
+  friend class RefreshLock;
+  std::vector<std::u16string> copyList_;
+  bool refreshLocked_ = false;
   std::u16string root_, shown_;
   std::vector<Observer*> observers_;
   Navigator* navigator_ = nullptr;
@@ -81,9 +85,9 @@ class BrowseState {
 // (an error escaping it too) releases only the lock the step took.
 class RefreshLock {
  public:
-  explicit RefreshLock(BrowseState& state) : state_(state), took_(!state.RefreshLocked) { state.RefreshLocked = true; }
+  explicit RefreshLock(BrowseState& state) : state_(state), took_(!state.refreshLocked_) { state.refreshLocked_ = true; }
   ~RefreshLock() {
-    if (took_) state_.RefreshLocked = false;
+    if (took_) state_.refreshLocked_ = false;
   }
   RefreshLock(const RefreshLock&) = delete;
   RefreshLock& operator=(const RefreshLock&) = delete;

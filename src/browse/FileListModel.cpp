@@ -40,12 +40,12 @@ void FileListModel::ListFolder(const std::u16string& folder) {
 }
 
 void FileListModel::ShowListing(const std::u16string& folder, const std::vector<DirectoryEntry>& entries, bool listed) {
-  FileDataList.Clear();
+  records_.Clear();
   if (folder.empty() || !listed) return;
   for (const auto& entry : entries) {
     if (IsDotEntry(entry.name)) continue;
-    if (!PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0)) continue;
-    FileDataList.Add(MakeFileRecord(entry, folder, DeferMetadata ? nullptr : &metadata_));
+    if (!PassesFilter(findText_, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0)) continue;
+    records_.Add(MakeFileRecord(entry, folder, deferMetadata_ ? nullptr : &metadata_));
   }
   Sort();
 }
@@ -54,7 +54,7 @@ void FileListModel::AddListed(std::vector<RecordBatch> runs, const FileSortState
   const bool sameOrder = made.SortColumn == sort_.SortColumn && made.Direction() == sort_.Direction();
   for (auto& run : runs) {
     if (!sameOrder) SortRecords(run, sort_);
-    MergeSortedRecords(FileDataList.Items(), std::move(run), sort_);
+    MergeSortedRecords(records_.Items(), std::move(run), sort_);
   }
 }
 
@@ -65,7 +65,7 @@ bool FileListModel::Refresh(const std::u16string& folder, bool sort) {
   if (!folder.empty()) {
     lister_.Enumerate(folder, [&](const DirectoryEntry& entry) {
       if (!IsDotEntry(entry.name) &&
-          PassesFilter(FindText, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0))
+          PassesFilter(findText_, entry.name, (entry.attributes & FILE_ATTRIBUTE_DIRECTORY_) != 0))
         listed.push_back(MakeFileRecord(entry, folder, nullptr));
       return true;
     });
@@ -80,12 +80,12 @@ bool FileListModel::ApplyRefresh(const std::u16string& folder, RecordBatch liste
   std::unordered_multimap<std::u16string_view, size_t> byName;
   byName.reserve(listed.size());
   for (size_t i = 0; i < listed.size(); ++i) byName.emplace(listed[i]->Name, i);
-  auto& items = FileDataList.Items();
+  auto& items = records_.Items();
   std::vector<bool> keep(items.size());
   std::vector<size_t> unmatched;
   for (size_t k = 0; k < items.size(); ++k) {
     const FileRecord& record = *items[k];
-    if (!PassesFilter(FindText, record.Name, record.IsFolder())) continue;
+    if (!PassesFilter(findText_, record.Name, record.IsFolder())) continue;
     auto range = byName.equal_range(record.Name);
     auto it = std::find_if(range.first, range.second, [&](const auto& entry) { return !taken[entry.second]; });
     if (it != range.second) {
@@ -113,7 +113,7 @@ bool FileListModel::ApplyRefresh(const std::u16string& folder, RecordBatch liste
   items.resize(kept);
   for (size_t i = 0; i < listed.size(); ++i) {
     if (taken[i]) continue;
-    if (!DeferMetadata) ApplyRecordMetadata(*listed[i], ReadRecordMetadata(folder + listed[i]->Name, metadata_));
+    if (!deferMetadata_) ApplyRecordMetadata(*listed[i], ReadRecordMetadata(folder + listed[i]->Name, metadata_));
     items.push_back(std::move(listed[i]));
   }
   if (items.empty()) return false;
@@ -127,18 +127,18 @@ bool FileListModel::ApplyRefresh(const std::u16string& folder, RecordBatch liste
 std::u16string FileListModel::CellText(int row, int column, const LocaleData& locale) const {
   // Rows are numbered from 0: a row at Count or beyond has no record.
   const FileRecord* record = Record(row);
-  return record ? ColumnText(*record, column, DisplayExt, locale) : std::u16string();
+  return record ? ColumnText(*record, column, displayExt_, locale) : std::u16string();
 }
 
 int FileListModel::RowOfName(const std::u16string& name) const {
-  for (int i = 0; i < FileDataList.Count(); ++i)
-    if (FileDataList.Get(i)->Name == name) return i;
+  for (int i = 0; i < records_.Count(); ++i)
+    if (records_.Get(i)->Name == name) return i;
   return -1;
 }
 
 MetadataReads::Jobs FileListModel::PendingReads() const {
   MetadataReads::Jobs jobs;
-  for (const auto& record : FileDataList.Items())
+  for (const auto& record : records_.Items())
     if (record->MetadataPending) jobs.Add(record.get(), record->Name);
   return jobs;
 }

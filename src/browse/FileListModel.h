@@ -35,16 +35,17 @@ class FileListModel {
   FileListModel(const FileListModel&) = delete;
   FileListModel& operator=(const FileListModel&) = delete;
 
-  // The records the rows show, in row order.
-  FileRecordList FileDataList;
-
-  std::u16string FindText;  // empty: no filter
-  bool DisplayExt = true;
+  // The filter on the names shown; empty: no filter.
+  const std::u16string& FindText() const { return findText_; }
+  void SetFindText(std::u16string text) { findText_ = std::move(text); }
+  // Whether names are shown with their extensions.
+  bool DisplayExt() const { return displayExt_; }
+  void SetDisplayExt(bool value) { displayExt_ = value; }
   // Records are listed without their metadata, which the caller reads (PendingReads) and
   // puts in as it comes: a folder of a slow card shows its rows at once.
-  bool DeferMetadata = false;
+  void SetDeferMetadata(bool value) { deferMetadata_ = value; }
 
-  // Lists folder afresh into FileDataList: every entry that passes the filter, sorted.
+  // Lists folder afresh: every entry that passes the filter, sorted.
   void ListFolder(const std::u16string& folder);
   // The same from a listing taken elsewhere (off the window's thread); listed false: the
   // folder could not be read, and no rows are shown.
@@ -52,7 +53,7 @@ class FileListModel {
   // Puts the runs of a listing taken elsewhere, each in the order made, among the rows (a
   // column clicked meanwhile has changed the order: such runs are sorted again first).
   void AddListed(std::vector<RecordBatch> runs, const FileSortState& made);
-  // Brings FileDataList in line with folder: records whose entry is gone or that no longer
+  // Brings the records in line with folder: records whose entry is gone or that no longer
   // pass the filter are dropped, kept records are not re-read, new entries are appended (then
   // sorted in when sort is set). True when the caller should scroll the last row into view.
   bool Refresh(const std::u16string& folder, bool sort);
@@ -60,9 +61,9 @@ class FileListModel {
   // the filter); the ones already shown are dropped.
   bool ApplyRefresh(const std::u16string& folder, RecordBatch listed, bool sort);
 
-  int Count() const { return FileDataList.Count(); }
+  int Count() const { return records_.Count(); }
   // The record of row, or null for a row beyond the records.
-  FileRecord* Record(int row) const { return row >= 0 && row < Count() ? FileDataList.Get(row) : nullptr; }
+  FileRecord* Record(int row) const { return row >= 0 && row < Count() ? records_.Get(row) : nullptr; }
   // What row shows in column; empty for a row beyond the records or a column outside the table.
   std::u16string CellText(int row, int column, const LocaleData& locale) const;
   // The row of the first record named name exactly; -1 when none is.
@@ -77,7 +78,7 @@ class FileListModel {
   // index of the first record named selectedName exactly (nothing remembered: -1).
   int SortByColumn(int column, const std::u16string* selectedName);
   // Sorts the records by the current order (after their metadata came in).
-  void Sort() { SortFileDataList(FileDataList, sort_); }
+  void Sort() { SortFileDataList(records_, sort_); }
 
   // The files whose metadata is still to read, in row order (the key is the record).
   MetadataReads::Jobs PendingReads() const;
@@ -87,6 +88,11 @@ class FileListModel {
   DirectoryLister& Lister() { return lister_; }
 
  private:
+  // The records the rows show, in row order.
+  FileRecordList records_;
+  std::u16string findText_;
+  bool displayExt_ = true;
+  bool deferMetadata_ = false;
   DirectoryLister& lister_;
   MetadataSource& metadata_;
   FileSortState sort_;

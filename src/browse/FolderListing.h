@@ -17,8 +17,8 @@
 
 #include "browse/FileColumns.h"
 #include "browse/FileRecords.h"
-#include "browse/WakeUp.h"
-#include "browse/WorkerThreads.h"
+#include "platform/WakeUp.h"
+#include "platform/WorkerThreads.h"
 #include "platform/DirectoryList.h"
 
 namespace tess {

@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
-#include "browse/WakeUp.h"
-#include "browse/WorkerThreads.h"
+#include "platform/WakeUp.h"
+#include "platform/WorkerThreads.h"
 #include "platform/DirectoryList.h"
 
 namespace tess {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "browse/FileRecords.h"
-#include "browse/WakeUp.h"
+#include "platform/WakeUp.h"
 #include "platform/DirectoryList.h"
 
 namespace tess {

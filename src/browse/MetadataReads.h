@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "browse/FileRecords.h"
-#include "browse/WakeUp.h"
-#include "browse/WorkerThreads.h"
+#include "platform/WakeUp.h"
+#include "platform/WorkerThreads.h"
 
 namespace tess {
 

@@ -31,7 +31,7 @@ bool PaneCommands::Copy(BrowsePane& pane) {
   std::vector<std::u16string> paths = pane.SelectedPaths();
   if (paths.empty()) return false;
   pane.EndEdit();
-  state_.CopyList = std::move(paths);
+  state_.SetCopyList(std::move(paths));
   return true;
 }
 
@@ -39,10 +39,10 @@ bool PaneCommands::Paste(BrowsePane& pane) {
   std::u16string folder = pane.TargetFolder();
   if (!pane.HasFocus() || folder.empty()) return false;
   pane.EndEdit();
-  if (state_.CopyList.empty()) return false;
+  if (state_.CopyList().empty()) return false;
   const std::u16string dest = ExcludeTrailingBackslash(folder);
   PastePlan plan = PlanPaste(
-      state_.CopyList, dest, [this](const std::u16string& p) { return files_.Exists(p); },
+      state_.CopyList(), dest, [this](const std::u16string& p) { return files_.Exists(p); },
       [this](const std::u16string& p) { return files_.IsFolder(p); });
   if (plan.refused) {
     FileOperationResult refused;

@@ -13,8 +13,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "browse/WakeUp.h"
-#include "browse/WorkerThreads.h"
+#include "platform/WakeUp.h"
+#include "platform/WorkerThreads.h"
 #include "exif/Thumbnail.h"
 #include "platform/ImageDecode.h"
 

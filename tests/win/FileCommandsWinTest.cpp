@@ -397,7 +397,7 @@ TEST_F(FileCommandsTest, NewFoldersTakeTheNextFreeNameAndOpenTheEditor) {
   EXPECT_TRUE(Exists(u"新しいフォルダ (2)\\"));
   EXPECT_TRUE(Exists(u"新しいフォルダ (4)\\"));
   EXPECT_NE(Node(u"新しいフォルダ (4)"), nullptr);
-  EXPECT_FALSE(w.FileList().State().RefreshLocked) << "an ended edit releases the refresh";
+  EXPECT_FALSE(w.FileList().State().RefreshLocked()) << "an ended edit releases the refresh";
 }
 
 TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
@@ -422,10 +422,10 @@ TEST_F(FileCommandsTest, RenameInPlaceFollowsTheExtensionRules) {
     SetFocus(List());
     Select({c.from});
     ASSERT_TRUE(w.FileList().EditFileName()) << ToUtf8(c.from);
-    EXPECT_TRUE(w.FileList().State().RefreshLocked);
+    EXPECT_TRUE(w.FileList().State().RefreshLocked());
     TypeIntoEditor(List(), c.typed);
     EXPECT_TRUE(Exists(c.result)) << ToUtf8(c.result);
-    EXPECT_FALSE(w.FileList().State().RefreshLocked);
+    EXPECT_FALSE(w.FileList().State().RefreshLocked());
   }
   w.FileList().SetDisplayExt(true);
   EXPECT_NE(RowOf(u"beach.jpeg.JPG"), -1);

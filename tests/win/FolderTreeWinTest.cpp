@@ -232,7 +232,7 @@ TEST_F(FolderTreeTest, F5BringsTheWholeLoadedTreeInLineWithTheDisk) {
   Settle();
   EXPECT_EQ(Texts(tree_->RootNode()), (V{u"a", u"c"}));
   EXPECT_EQ(Texts(a), V{u"new"});
-  EXPECT_FALSE(browse_.RefreshLocked);
+  EXPECT_FALSE(browse_.RefreshLocked());
 }
 
 TEST_F(FolderTreeTest, EditBoxAnswersItsContextMenuItself) {

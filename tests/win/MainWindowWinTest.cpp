@@ -607,7 +607,7 @@ TEST(FileListAlone, RefreshOnRequestStillWorksAfterARefreshThatFailed) {
     ASSERT_EQ(list.ShownFolder(), folder);
     list.OnFolderChanged = [] { throw std::runtime_error("handler failed"); };
     EXPECT_THROW(list.RefreshView(), std::runtime_error);
-    EXPECT_FALSE(list.State().RefreshLocked) << "a failed refresh must not lock out every later one";
+    EXPECT_FALSE(list.State().RefreshLocked()) << "a failed refresh must not lock out every later one";
 
     int changed = 0;
     list.OnFolderChanged = [&] { ++changed; };
@@ -616,11 +616,12 @@ TEST(FileListAlone, RefreshOnRequestStillWorksAfterARefreshThatFailed) {
     EXPECT_EQ(changed, 1);
     EXPECT_EQ(ListView_GetItemCount(list.Handle()), 1);
 
-    list.State().RefreshLocked = true;  // a name being edited in place
-    fx::WriteFile(folder + u"later.txt", fx::Text("y"));
-    list.RefreshView();
-    EXPECT_EQ(ListView_GetItemCount(list.Handle()), 1);
-    list.State().RefreshLocked = false;
+    {
+      RefreshLock editing(list.State());  // a name being edited in place
+      fx::WriteFile(folder + u"later.txt", fx::Text("y"));
+      list.RefreshView();
+      EXPECT_EQ(ListView_GetItemCount(list.Handle()), 1);
+    }
   }
   DestroyWindow(parent);
   std::error_code ec;

@@ -46,7 +46,7 @@ std::u16string Text(HWND hwnd) {
   return U16(buf);
 }
 
-List ComboItems(HWND combo) {
+List ShownItems(HWND combo) {
   List items;
   for (LRESULT i = 0; i < SendMessageW(combo, CB_GETCOUNT, 0, 0); ++i) {
     wchar_t buf[1024] = {};
@@ -342,7 +342,7 @@ TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
       GetClassNameW(c, cls, 63);
       EXPECT_STREQ(cls, e.cls) << e.id;
     }
-    EXPECT_EQ(ComboItems(C(IdActionBox)), (List{u"コピー", u"移動/リネーム"}));
+    EXPECT_EQ(ShownItems(C(IdActionBox)), (List{u"コピー", u"移動/リネーム"}));
     // Labels sit where they were designed and are as wide as their text.
     EXPECT_EQ(RectIn(dialog, C(IdFolderLabel)).left, 8);
     EXPECT_EQ(RectIn(dialog, C(IdFolderLabel)).top, 41);
@@ -406,9 +406,9 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
     EXPECT_EQ(rc.right - rc.left, 600);
     EXPECT_EQ(rc.bottom - rc.top, 300);
     EXPECT_EQ(Text(C(IdLog)), u"") << "the log starts empty";
-    EXPECT_EQ(ComboItems(C(IdFolderBox)), (List{u"@元のフォルダ名", u"@年4", u"@モデル"}));
+    EXPECT_EQ(ShownItems(C(IdFolderBox)), (List{u"@元のフォルダ名", u"@年4", u"@モデル"}));
     EXPECT_EQ(Selected(C(IdFolderBox)), 2) << "the stored entry stays selected below the marker";
-    EXPECT_EQ(ComboItems(C(IdNameBox)), RenameWindowSettings::BuiltInFileTemplates());
+    EXPECT_EQ(ShownItems(C(IdNameBox)), RenameWindowSettings::BuiltInFileTemplates());
     EXPECT_EQ(Selected(C(IdNameBox)), 0) << "a missing index selects entry 0";
     EXPECT_EQ(Selected(C(IdActionBox)), -1) << "an index past the end selects nothing";
     EXPECT_EQ(Text(C(IdActionBox)), u"");
@@ -477,7 +477,7 @@ TEST_F(RenameFormTest, FirstShowingWithoutSettings) {
     EXPECT_EQ(client.right, 505);
     EXPECT_EQ(client.bottom, kRenameFormMinClientHeight) << "the log's seven lines with the progress strip below";
     EXPECT_EQ(RectIn(rename_->Handle(), C(IdLog)).height, 103);
-    EXPECT_EQ(ComboItems(C(IdFolderBox)), RenameWindowSettings::BuiltInFolderTemplates());
+    EXPECT_EQ(ShownItems(C(IdFolderBox)), RenameWindowSettings::BuiltInFolderTemplates());
     for (RenameFormControlId id : {IdActionBox, IdFolderBox, IdNameBox}) EXPECT_EQ(Selected(C(id)), 0) << id;
     EXPECT_TRUE(store_->KeyExists(kRenameWindowKey));
   });
@@ -527,7 +527,7 @@ TEST_F(RenameFormTest, ListEditorRoundTrips) {
   WhenShown(*rename_, [&] {
     for (const Step& s : steps) {
       HWND combo = C(s.button == IdEditFoldersButton ? IdFolderBox : IdNameBox);
-      List before = ComboItems(combo);
+      List before = ShownItems(combo);
       bool edited = false;
       WhenShown(*edit_, [&] {
         edited = true;
@@ -542,7 +542,7 @@ TEST_F(RenameFormTest, ListEditorRoundTrips) {
       });
       Click(C(s.button));
       EXPECT_TRUE(edited) << s.what;
-      EXPECT_EQ(ComboItems(combo), s.items) << s.what << " " << Show(ComboItems(combo));
+      EXPECT_EQ(ShownItems(combo), s.items) << s.what << " " << Show(ShownItems(combo));
       EXPECT_EQ(Selected(combo), s.selected) << s.what;
     }
   });
@@ -557,11 +557,11 @@ TEST_F(RenameFormTest, ListEditorRoundTrips) {
     });
     Select(C(IdFolderBox), 0);
     Click(C(IdEditFoldersButton));
-    EXPECT_EQ(ComboItems(C(IdFolderBox)), (List{u"@元のフォルダ名"}));
+    EXPECT_EQ(ShownItems(C(IdFolderBox)), (List{u"@元のフォルダ名"}));
     EXPECT_EQ(Selected(C(IdFolderBox)), 0);
   });
   ShowRename();
-  WhenShown(*rename_, [&] { EXPECT_EQ(ComboItems(C(IdFolderBox)), (List{u"@元のフォルダ名"})); });
+  WhenShown(*rename_, [&] { EXPECT_EQ(ShownItems(C(IdFolderBox)), (List{u"@元のフォルダ名"})); });
   ShowRename();
 }
 
@@ -602,7 +602,7 @@ TEST_F(RenameFormTest, ListEditorPlacementSizeAndKeys) {
     watched = edit_.get();
     Click(C(IdEditFoldersButton));
     watched = rename_.get();
-    EXPECT_EQ(ComboItems(C(IdFolderBox)), RenameWindowSettings::BuiltInFolderTemplates()) << "cancelled";
+    EXPECT_EQ(ShownItems(C(IdFolderBox)), RenameWindowSettings::BuiltInFolderTemplates()) << "cancelled";
 
     // The stored placement comes back; Tab then Enter on OK takes the text.
     WhenShown(*edit_, [&] {
@@ -617,7 +617,7 @@ TEST_F(RenameFormTest, ListEditorPlacementSizeAndKeys) {
       PostMessageW(edit_->Control(IdOkButton), WM_KEYUP, VK_RETURN, 0xC0000001);
     }, false);
     Click(C(IdEditNamesButton));
-    EXPECT_EQ(ComboItems(C(IdNameBox)), (List{u"@年4"}));
+    EXPECT_EQ(ShownItems(C(IdNameBox)), (List{u"@年4"}));
   });
   ShowRename();
   EXPECT_EQ(StoredInteger(kListEditWindowKey, u"Left"), 50);

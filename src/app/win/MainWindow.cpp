@@ -88,7 +88,17 @@ MainWindow::~MainWindow() {
 void MainWindow::CreateComponents() {
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_USEREX_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES};
   InitCommonControlsEx(&icc);
+  CreateDriveBox();
+  CreateToolButtons();
+  CreatePanes();
+  ApplyDpi();
+  ConnectPanes();
+  InstallTabKeys();
+  CreatePopupMenus();
+  Layout();
+}
 
+void MainWindow::CreateDriveBox() {
   combo_ = CreateWindowExW(0, WC_COMBOBOXEXW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST,
                            scale_(8), scale_(7), scale_(145), scale_(300), hwnd_,
                            reinterpret_cast<HMENU>(IdDriveBox), instance_, nullptr);
@@ -96,7 +106,9 @@ void MainWindow::CreateComponents() {
   driveImages_.reset(ImageList_Create(scale_(16), scale_(16), ILC_COLOR32 | ILC_MASK, 8, 8));
   if (!driveImages_) throw EUserError(texts::kErrorControl);
   SendMessageW(combo_, CBEM_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(driveImages_.get()));
+}
 
+void MainWindow::CreateToolButtons() {
   toolImages_ = MakeToolImageLists(scale_(kToolImageSize));
   // The window's icon: the picture of the program's own task, the EXIF rename.
   appIcon_.reset(ImageList_GetIcon(toolImages_.normal.get(), static_cast<int>(ToolImage::ExifRename), ILD_NORMAL));
@@ -129,7 +141,9 @@ void MainWindow::CreateComponents() {
       SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
   }
+}
 
+void MainWindow::CreatePanes() {
   // Both panes show one browse state: the tree chooses folders, the list lists them.
   browse_.AddObserver(*this);
   tree_ = std::make_unique<FolderTreeView>(hwnd_, IdFolderTree, instance_, &browse_);
@@ -145,9 +159,18 @@ void MainWindow::CreateComponents() {
                             0, 0, 100, scale_(kStatusHeight), hwnd_, reinterpret_cast<HMENU>(IdStatusBar), instance_,
                             nullptr);
   if (!status_) throw EUserError(texts::kErrorControl);
-  ApplyDpi();
+  splitter_ = std::make_unique<Splitter>(
+      hwnd_, Splitter::Callbacks{[this] { return SplitterRect(); }, [this] { return treeWidth_; },
+                                 [this](int& low, int& high) {
+                                   RECT rc;
+                                   GetClientRect(hwnd_, &rc);
+                                   low = scale_(kMinPaneWidth);
+                                   high = rc.right - scale_(kSplitterWidth) - low;
+                                 },
+                                 [this](int x) { SetTreeWidth(x); }});
+}
 
-  // The list's events that the window answers.
+void MainWindow::ConnectPanes() {
   list_->OnFolderChanging = [](std::u16string& findText) { findText.clear(); };  // every folder shows all files
   list_->OnFolderChanged = [this] {
     // A file named in the address bar is selected once its folder's rows come.
@@ -179,7 +202,9 @@ void MainWindow::CreateComponents() {
     list_->SetShell(*options_.shell);
     tree_->SetShell(*options_.shell);
   }
+}
 
+void MainWindow::InstallTabKeys() {
   // Tab and Shift+Tab go round the three controls that take the focus.
   HWND comboInner = reinterpret_cast<HWND>(SendMessageW(combo_, CBEM_GETCOMBOCONTROL, 0, 0));
   for (HWND control : {comboInner ? comboInner : combo_, tree_->Handle(), list_->Handle()}) {
@@ -200,8 +225,6 @@ void MainWindow::CreateComponents() {
           return 0;
         }));
   }
-  CreatePopupMenus();
-  Layout();
 }
 
 void MainWindow::Show(int showCommand) {
@@ -314,7 +337,7 @@ void MainWindow::SetTreeWidth(int width) {
   if (width < 0) width = 0;
   treeWidth_ = width;
   Layout();
-  if (splitterDrag_) {
+  if (splitter_ && splitter_->Dragging()) {
     // Both panes repaint whole, frame and scroll bars included: a list narrowed or widened
     // under the mouse would otherwise keep its old scroll bar and cut-off names.
     for (HWND pane : {tree_->Handle(), list_->Handle()})
@@ -405,34 +428,6 @@ void MainWindow::PaintTopBar(HDC dc) {
   FillRect(dc, &split, GetSysColorBrush(COLOR_BTNFACE));
 }
 
-std::u16string MainWindow::ComboText() const {
-  LRESULT sel = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
-  if (sel == CB_ERR) return {};
-  wchar_t buf[MAX_PATH + 8] = {};
-  COMBOBOXEXITEMW item{};
-  item.mask = CBEIF_TEXT;
-  item.iItem = sel;
-  item.pszText = buf;
-  item.cchTextMax = MAX_PATH + 7;
-  if (!SendMessageW(combo_, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return {};
-  return U16(buf);
-}
-
-std::vector<std::u16string> MainWindow::ComboTexts() const {
-  std::vector<std::u16string> texts;
-  LRESULT count = SendMessageW(combo_, CB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    wchar_t buf[MAX_PATH + 8] = {};
-    COMBOBOXEXITEMW item{};
-    item.mask = CBEIF_TEXT;
-    item.iItem = i;
-    item.pszText = buf;
-    item.cchTextMax = MAX_PATH + 7;
-    texts.push_back(SendMessageW(combo_, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) ? U16(buf) : u"");
-  }
-  return texts;
-}
-
 int MainWindow::SetDriveCombo(const std::u16string& selectFolder) {
   LRESULT remembered = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
   SendMessageW(combo_, WM_SETREDRAW, FALSE, 0);
@@ -478,7 +473,7 @@ int MainWindow::SetDriveCombo(const std::u16string& selectFolder) {
 }
 
 void MainWindow::OnDriveChange() {
-  std::u16string text = ComboText();
+  std::u16string text = ComboExSelectedText(combo_);
   if (text.size() > 2) {
     RootBasePath = text.substr(0, 3);
     list_->SetRootFolder(RootBasePath);
@@ -517,7 +512,7 @@ void MainWindow::LeaveVanishedFolder() {
   std::u16string root = ShownRoot();
   if (!root.empty() && FolderExists(root)) return;
   LRESULT selected = SendMessageW(combo_, CB_GETCURSEL, 0, 0);
-  int entry = FallbackDriveEntry(ComboTexts(), selected == CB_ERR ? -1 : static_cast<int>(selected),
+  int entry = FallbackDriveEntry(ComboExItems(combo_), selected == CB_ERR ? -1 : static_cast<int>(selected),
                                  [](const std::u16string& r) { return FolderExists(r); });
   // Nothing to show on any drive: show nothing rather than what is gone.
   if (entry < 0) {
@@ -531,7 +526,7 @@ void MainWindow::LeaveVanishedFolder() {
 
 void MainWindow::OnEjectButton() {
   // No entry selected (a rebuild left the position beyond the last one): no drive to eject.
-  char16_t letter = DriveLetterOf(ComboText());
+  char16_t letter = DriveLetterOf(ComboExSelectedText(combo_));
   if (!letter) return;
   PaneFolders shown{tree_->RootFolder(), tree_->SelectFolder()};
   EjectDrive(letter, shown, false);
@@ -680,92 +675,28 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       return DefWindowProcW(hwnd_, msg, wp, lp);
     }
     case WM_COMMAND:
-      if (LOWORD(wp) == IdDriveBox && HIWORD(wp) == CBN_SELCHANGE) {
-        OnDriveChange();
-        return 0;
-      }
-      if (LOWORD(wp) >= IdFirstToolButton && LOWORD(wp) < IdFirstToolButton + static_cast<int>(ToolButtonCount)) {
-        switch (LOWORD(wp) - IdFirstToolButton) {
-          case IdRootFolderButton: OnRootFolderButton(); break;
-          case IdBackButton: OnBackButton(); break;
-          case IdRenameButton: OnRenameButton(); break;
-          case IdCopyButton: OnCopyButton(); break;
-          case IdPasteButton: OnPasteButton(); break;
-          case IdDeleteButton: OnDeleteButton(); break;
-          case IdNewFolderButton: OnNewFolderButton(); break;
-          case IdRefreshButton: OnRefreshButton(); break;
-          case IdEjectButton: OnEjectButton(); break;
-          case IdEventButton: OnEventButton(); break;
-          default: break;
-        }
-        return 0;
-      }
-      if (LOWORD(wp) >= cmdOpen && LOWORD(wp) <= cmdViewDetails) MenuCommand(LOWORD(wp));
+      Command(LOWORD(wp), HIWORD(wp));
       return 0;
     case WM_CONTEXTMENU:
-      // The menu key or Shift+F10 in the list: the menu opens at the focused row.
-      if (reinterpret_cast<HWND>(wp) == list_->Handle() && lp == -1) {
-        RECT rc{};
-        int row = ListView_GetNextItem(list_->Handle(), -1, LVNI_FOCUSED);
-        if (row < 0 || !ListView_GetItemRect(list_->Handle(), row, &rc, LVIR_LABEL)) rc = RECT{0, 0, 0, 0};
-        POINT pt{rc.left + 8, rc.bottom};
-        ClientToScreen(list_->Handle(), &pt);
-        OnListMouseDown(pt);
-        return 0;
-      }
-      if (reinterpret_cast<HWND>(wp) == tree_->Handle() && lp == -1) {
-        RECT rc{};
-        HTREEITEM node = tree_->Selected();
-        if (!node || !TreeView_GetItemRect(tree_->Handle(), node, &rc, TRUE)) rc = RECT{0, 0, 0, 0};
-        POINT pt{rc.left + 8, rc.bottom};
-        ClientToScreen(tree_->Handle(), &pt);
-        OnTreeRightClick(pt);
-        return 0;
-      }
+      if (KeyboardContextMenu(reinterpret_cast<HWND>(wp), lp)) return 0;
       return DefWindowProcW(hwnd_, msg, wp, lp);
     case WM_DEVICECHANGE:
       WMDeviceChange(wp, lp);
       return TRUE;
     case WM_SETCURSOR: {
       if (WaitCursor::ShowsWait()) return TRUE;  // the hourglass for the whole of a long step
-      POINT pt;
-      GetCursorPos(&pt);
-      ScreenToClient(hwnd_, &pt);
-      RECT split = SplitterRect();
-      if (reinterpret_cast<HWND>(wp) == hwnd_ && PtInRect(&split, pt)) {
-        SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
-        return TRUE;
-      }
+      LRESULT result = 0;
+      if (splitter_ && splitter_->OnMessage(msg, wp, lp, result)) return result;
       return DefWindowProcW(hwnd_, msg, wp, lp);
     }
-    case WM_LBUTTONDOWN: {
-      POINT pt{static_cast<short>(LOWORD(lp)), static_cast<short>(HIWORD(lp))};
-      RECT split = SplitterRect();
-      if (PtInRect(&split, pt)) {
-        splitterDrag_ = true;
-        dragOffset_ = pt.x - treeWidth_;
-        SetCapture(hwnd_);
-      }
+    case WM_LBUTTONDOWN:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED: {
+      LRESULT result = 0;
+      if (splitter_) splitter_->OnMessage(msg, wp, lp, result);
       return 0;
     }
-    case WM_MOUSEMOVE:
-      if (splitterDrag_) {
-        RECT rc;
-        GetClientRect(hwnd_, &rc);
-        int x = static_cast<short>(LOWORD(lp)) - dragOffset_;
-        const int minPane = scale_(kMinPaneWidth);
-        if (x > rc.right - scale_(kSplitterWidth) - minPane) x = rc.right - scale_(kSplitterWidth) - minPane;
-        if (x < minPane) x = minPane;
-        SetTreeWidth(x);
-      }
-      return 0;
-    case WM_LBUTTONUP:
-    case WM_CAPTURECHANGED:
-      if (splitterDrag_) {
-        splitterDrag_ = false;
-        if (msg == WM_LBUTTONUP) ReleaseCapture();
-      }
-      return 0;
     case WM_ACTIVATE:
       // Keyboard focus goes back to the control that had it when the window was left, so
       // that keys and commands after a switch to another program reach that pane again.
@@ -800,6 +731,49 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     default:
       return DefWindowProcW(hwnd_, msg, wp, lp);
   }
+}
+
+
+void MainWindow::Command(int id, int code) {
+  if (id == IdDriveBox) {
+    if (code == CBN_SELCHANGE) OnDriveChange();
+    return;
+  }
+  if (id >= IdFirstToolButton && id < IdFirstToolButton + static_cast<int>(ToolButtonCount)) {
+    ToolButtonCommand(id - IdFirstToolButton);
+    return;
+  }
+  if (id >= cmdOpen && id <= cmdViewDetails) MenuCommand(id);
+}
+
+void MainWindow::ToolButtonCommand(int button) {
+  switch (button) {
+    case IdRootFolderButton: OnRootFolderButton(); break;
+    case IdBackButton: OnBackButton(); break;
+    case IdRenameButton: OnRenameButton(); break;
+    case IdCopyButton: OnCopyButton(); break;
+    case IdPasteButton: OnPasteButton(); break;
+    case IdDeleteButton: OnDeleteButton(); break;
+    case IdNewFolderButton: OnNewFolderButton(); break;
+    case IdRefreshButton: OnRefreshButton(); break;
+    case IdEjectButton: OnEjectButton(); break;
+    case IdEventButton: OnEventButton(); break;
+    default: break;
+  }
+}
+
+bool MainWindow::KeyboardContextMenu(HWND control, LPARAM lp) {
+  // The menu key or Shift+F10 (no mouse position): the menu opens at the focused row or node.
+  if (lp != -1) return false;
+  if (control == list_->Handle()) {
+    OnListMouseDown(ListMenuPoint(control));
+    return true;
+  }
+  if (control == tree_->Handle()) {
+    OnTreeRightClick(TreeMenuPoint(control));
+    return true;
+  }
+  return false;
 }
 
 

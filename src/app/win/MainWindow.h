@@ -18,6 +18,7 @@
 #include "app/win/ToolImages.h"
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
+#include "platform/win/Controls.h"
 #include "platform/win/WinControls.h"
 #include "platform/JournalFolder.h"
 #include "platform/Volume.h"
@@ -173,6 +174,11 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
  private:
   LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
   LRESULT HandleMessage(UINT msg, WPARAM wp, LPARAM lp);
+  // WM_COMMAND: the drive box, the tool buttons and the menus.
+  void Command(int id, int code);
+  void ToolButtonCommand(int button);
+  // WM_CONTEXTMENU from the keyboard on a pane; false when it is not one.
+  bool KeyboardContextMenu(HWND control, LPARAM lp);
   void CreatePopupMenus();
   void ShowPopup(HMENU menu, POINT screen);
   void MenuCommand(int id);
@@ -184,6 +190,13 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   // The pane every tool button's command goes to; null when neither has the focus.
   BrowsePane* FocusedBrowsePane() const;
   void CreateComponents();
+  void CreateDriveBox();
+  void CreateToolButtons();
+  void CreatePanes();
+  // The panes' events that the window answers.
+  void ConnectPanes();
+  // Tab and Shift+Tab round the controls, Alt+D and F4 to the address bar.
+  void InstallTabKeys();
   void FormShow();
   void OpenLastFolder();
   void PlaceToolButtons();
@@ -195,8 +208,6 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   void PaintTopBar(HDC dc);
   RECT SplitterRect() const;
   void ReportError(const std::u16string& text);
-  std::u16string ComboText() const;
-  std::vector<std::u16string> ComboTexts() const;
   // The eject of one drive, and the folders the panes showed before they let go of it.
   struct PaneFolders {
     std::u16string root, select;
@@ -234,8 +245,7 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   ImageListHandle rowSpacer_;  // the list's rows as tall as their font needs
   DpiScale scale_;
   int treeWidth_ = 220;  // at the window's DPI
-  bool splitterDrag_ = false;
-  int dragOffset_ = 0;
+  std::unique_ptr<Splitter> splitter_;
   bool shown_ = false;
   std::u16string lastFolder_;      // the folder shown when the window was last closed
   std::u16string statusNotice_;    // what an undo did (or that there was none), until the next folder or action

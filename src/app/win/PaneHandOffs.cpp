@@ -151,7 +151,7 @@ void PaneDragDrop::DropFiles(const DroppedFiles& dropped, const std::u16string& 
   bool done = ExecuteFileDrop(dropped, folder, effect, owner_);
   // What arrived in the shown folder appears at once; a folder copied into a tree node that
   // was read already appears below it.
-  if (!list_.State().RefreshLocked && !list_.ShownFolder().empty() && SameFullPath(list_.ShownFolder(), folder))
+  if (!list_.State().RefreshLocked() && !list_.ShownFolder().empty() && SameFullPath(list_.ShownFolder(), folder))
     list_.RefreshFilesListItems(true);
   if (HTREEITEM node = LoadedNode(tree_, folder)) tree_.SyncChildren(folder, node, false);
   if (!done && reportError_) reportError_(texts::kDropOntoSource);

@@ -23,8 +23,8 @@ bool FileListView::ExifRenameFiles() {
   EndEdit();
   FinishReadsOf(rows);
   for (int row : rows) {
-    if (row >= model_.FileDataList.Count()) break;
-    const FileRecord& record = *model_.FileDataList.Get(row);
+    if (row >= model_.Count()) break;
+    const FileRecord& record = *model_.Record(row);
     job.photos.push_back(PhotoOf(record, ShownFolder()));
   }
   if (ShowRenameForm) ShowRenameForm(std::move(job));
@@ -38,8 +38,8 @@ void FileListView::ExifRenameFolderTree() {
   if (!folder.empty() && folder.back() != u'\\') folder += u'\\';
   // The shown folder's files whose metadata the list has read already are not read again.
   std::set<std::u16string> known;
-  for (int row = 0; row < model_.FileDataList.Count(); ++row) {
-    const FileRecord& record = *model_.FileDataList.Get(row);
+  for (int row = 0; row < model_.Count(); ++row) {
+    const FileRecord& record = *model_.Record(row);
     if (!record.IsFolder() && !record.MetadataPending) known.insert(record.Name);
   }
   cardFolder_ = ShownFolder();
@@ -77,8 +77,8 @@ void FileListView::CardReadReady() {
   for (const auto& file : files)
     if (file.folder.size() == folder.size() && file.record) read[file.record->Name] = file.record.get();
   RenameJob job;
-  for (int row = 0; row < model_.FileDataList.Count(); ++row) {
-    const FileRecord* record = model_.FileDataList.Get(row);
+  for (int row = 0; row < model_.Count(); ++row) {
+    const FileRecord* record = model_.Record(row);
     if (record->IsFolder()) continue;
     auto it = read.find(record->Name);
     if (record->MetadataPending && it != read.end()) record = it->second;
@@ -97,7 +97,7 @@ bool FileListView::ExifRenameFilesExist() {
   std::vector<int> rows = SelectedRows();
   FinishReadsOf(rows);
   for (int row : rows) {
-    if (row < model_.FileDataList.Count() && model_.FileDataList.Get(row)->HasMetadata) return true;
+    if (row < model_.Count() && model_.Record(row)->HasMetadata) return true;
   }
   return false;
 }

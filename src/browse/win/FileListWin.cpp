@@ -13,6 +13,7 @@
 #include "browse/FolderPaths.h"
 #include "browse/win/PaneCommandsWin.h"
 #include "platform/ScopeExit.h"
+#include "platform/win/Controls.h"
 #include "platform/win/WinControls.h"
 #include "platform/UiTexts.h"
 #include "platform/win/DpiWin.h"
@@ -73,13 +74,8 @@ FileListView::FileListView(HWND parent, int id, HINSTANCE instance, BrowseState*
   if (!hwnd_) throw EUserError(texts::kErrorControl);
   for (int i = 0; i < FileColumnCount; ++i) {
     const FileColumnSpec& column = kFileColumns[static_cast<size_t>(i)];
-    LVCOLUMNW col{};
-    col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
-    col.pszText = const_cast<wchar_t*>(W(column.caption));
-    col.cx = ScaleToDpi(column.defaultWidth, WindowDpi(hwnd_));
-    col.fmt = column.alignRight ? LVCFMT_RIGHT : LVCFMT_LEFT;
-    col.iSubItem = i;
-    if (ListView_InsertColumn(hwnd_, i, &col) < 0) throw EUserError(texts::kErrorControl);
+    if (!AddListColumn(hwnd_, i, column.caption, ScaleToDpi(column.defaultWidth, WindowDpi(hwnd_)), column.alignRight))
+      throw EUserError(texts::kErrorControl);
   }
   ShowSortArrow();
   // Loading: double buffering against flicker, and the system's small icons.
@@ -89,7 +85,7 @@ FileListView::FileListView(HWND parent, int id, HINSTANCE instance, BrowseState*
       SHGetFileInfoW(L"", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_SMALLICON));
   IconHandle obtained(info.hIcon);
   if (ImgListSHandle) ListView_SetImageList(hwnd_, ImgListSHandle, LVSIL_SMALL);
-  model_.DeferMetadata = true;
+  model_.SetDeferMetadata(true);
   SetMetadataSource(*metadata_);
   SetListingSource(model_.Lister());
   commands_ = std::make_unique<PaneCommands>(*state_, *shell_, PlatformPaneFiles(), [this](const PaneFailure& failure) {
@@ -196,21 +192,21 @@ bool FileListView::NewFolderRequested() {
 }
 
 void FileListView::SetFindText(const std::u16string& value) {
-  if (UpperCaseText(value) == UpperCaseText(model_.FindText)) return;
-  model_.FindText = value;
+  if (UpperCaseText(value) == UpperCaseText(model_.FindText())) return;
+  model_.SetFindText(value);
   RefreshFilesListItems(true);
 }
 
 void FileListView::SetDisplayExt(bool value) {
-  if (value == model_.DisplayExt) return;
-  model_.DisplayExt = value;
+  if (value == model_.DisplayExt()) return;
+  model_.SetDisplayExt(value);
   RefreshFilesListItems(false);
 }
 
 FileRecord* FileListView::FileInfo() {
   int index = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
-  if (index < 0 || index >= model_.FileDataList.Count()) return nullptr;
-  FFileInfo = model_.FileDataList.Get(index);
+  if (index < 0 || index >= model_.Count()) return nullptr;
+  FFileInfo = model_.Record(index);
   return FFileInfo;
 }
 
@@ -219,7 +215,7 @@ int FileListView::SelectedCount() const { return static_cast<int>(ListView_GetSe
 
 void FileListView::SetRowCount() {
   // Keep the scroll position and selection where the rows stay.
-  ListView_SetItemCountEx(hwnd_, model_.FileDataList.Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  ListView_SetItemCountEx(hwnd_, model_.Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
 }
 
 void FileListView::SetMetadataSource(MetadataSource& source) {
@@ -258,7 +254,7 @@ void FileListView::ListFolder(const std::u16string& folder) {
 }
 
 void FileListView::StartListing(const std::u16string& folder) {
-  listing_->Start(folder, {model_.FindText, model_.SortState()});
+  listing_->Start(folder, {model_.FindText(), model_.SortState()});
   // What comes within the grace is shown before the change returns: a fast disk's whole
   // folder, so that it never flashes an empty list, or a slow card's first rows.
   listing_->Wait(kListingGrace);
@@ -335,7 +331,7 @@ void FileListView::RefreshArrived(FolderListing::Batch& batch) {
   SetRowCount();
   StartReads();
   RestoreRows(memo);
-  if (scroll) ListView_EnsureVisible(hwnd_, model_.FileDataList.Count() - 1, TRUE);
+  if (scroll) ListView_EnsureVisible(hwnd_, model_.Count() - 1, TRUE);
   DoFolderChanged();
   InvalidateRect(hwnd_, nullptr, TRUE);
   if (OnReadProgress) OnReadProgress();
@@ -388,8 +384,8 @@ void FileListView::ReadsReady() {
 void FileListView::FinishReadsOf(const std::vector<int>& rows) {
   bool read = false;
   for (int row : rows) {
-    if (row < 0 || row >= model_.FileDataList.Count()) continue;
-    FileRecord& record = *model_.FileDataList.Get(row);
+    if (row < 0 || row >= model_.Count()) continue;
+    FileRecord& record = *model_.Record(row);
     if (!record.MetadataPending) continue;
     WaitCursor wait;
     // The worker's copy, if it comes, finds the record no longer pending.
@@ -436,22 +432,22 @@ std::vector<int> FileListView::SelectedRows() const {
 
 FileListView::RowMemo FileListView::RememberRows() const {
   RowMemo memo;
-  int count = model_.FileDataList.Count();
+  int count = model_.Count();
   for (int i : SelectedRows())
-    if (i < count) memo.selected.push_back(model_.FileDataList.Get(i)->Name);
+    if (i < count) memo.selected.push_back(model_.Record(i)->Name);
   int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
-  if (focused >= 0 && focused < count) memo.focused = model_.FileDataList.Get(focused)->Name;
+  if (focused >= 0 && focused < count) memo.focused = model_.Record(focused)->Name;
   int top = ListView_GetTopIndex(hwnd_);
-  if (top >= 0 && top < count) memo.top = model_.FileDataList.Get(top)->Name;
+  if (top >= 0 && top < count) memo.top = model_.Record(top)->Name;
   return memo;
 }
 
 void FileListView::RestoreRows(const RowMemo& memo) {
-  int count = model_.FileDataList.Count();
+  int count = model_.Count();
   std::vector<std::u16string> names = memo.selected;
   names.push_back(memo.focused);
   names.push_back(memo.top);
-  std::vector<int> rows = RowsOfNames(names, [this](int i) { return model_.FileDataList.Get(i)->Name; }, count);
+  std::vector<int> rows = RowsOfNames(names, [this](int i) { return model_.Record(i)->Name; }, count);
   ListView_SetItemState(hwnd_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
   for (size_t k = 0; k < memo.selected.size(); ++k)
     if (rows[k] >= 0) ListView_SetItemState(hwnd_, rows[k], LVIS_SELECTED, LVIS_SELECTED);
@@ -474,7 +470,7 @@ void FileListView::RefreshView() {
     tree->RefreshFolders(false);
     return;
   }
-  if (state_->RefreshLocked) return;
+  if (state_->RefreshLocked()) return;
   // Released on every way out: a refresh that failed once must not silence all later ones.
   RefreshLock lock(*state_);
   WaitCursor wait;
@@ -572,10 +568,10 @@ void FileListView::LookUpIcon(FileRecord& record) {
 }
 
 void FileListView::LookUpIcons(int from, int to) {
-  int count = model_.FileDataList.Count();
+  int count = model_.Count();
   if (from >= count || to >= count || to < from || from < 0) return;
   for (int i = from; i <= to; ++i) {
-    FileRecord* record = model_.FileDataList.Get(i);
+    FileRecord* record = model_.Record(i);
     if (record->IconIndex < 0) LookUpIcon(*record);
   }
 }
@@ -588,8 +584,8 @@ bool FileListView::OnNotify(NMHDR* header, LRESULT& result) {
       auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
       LVITEMW& item = info->item;
       int index = item.iItem;
-      if (index < 0 || index >= model_.FileDataList.Count()) return true;
-      FileRecord& record = *model_.FileDataList.Get(index);
+      if (index < 0 || index >= model_.Count()) return true;
+      FileRecord& record = *model_.Record(index);
       if (item.mask & LVIF_TEXT) CopyToBuffer(model_.CellText(index, item.iSubItem, CurrentLocale()), item);
       if (item.mask & LVIF_IMAGE) {
         // The range hint normally came first; a control that gives none still gets icons.
@@ -664,7 +660,7 @@ int FileListView::FindItem(const NMLVFINDITEMW& find) const {
   // Explorer's type-to-find: from the start the control gives (the row after the focused
   // one for a new search), always wrapping to the top.
   return FindRowByPrefix(
-      model_.FileDataList.Count(), [this](int i) { return RowCaption(model_.FileDataList.Get(i)->Name, model_.DisplayExt); }, prefix,
+      model_.Count(), [this](int i) { return RowCaption(model_.Record(i)->Name, model_.DisplayExt()); }, prefix,
       find.iStart, true);
 }
 
@@ -842,17 +838,17 @@ bool FileListView::EndLabelEdit(const NMLVDISPINFOW& info) {
   });
   std::unique_ptr<RefreshLock> unlock = std::move(editLock_);
   int row = info.item.iItem;
-  if (!info.item.pszText || row < 0 || row >= model_.FileDataList.Count()) return false;
+  if (!info.item.pszText || row < 0 || row >= model_.Count()) return false;
   std::u16string text = U16(info.item.pszText);
-  FileRecord* record = model_.FileDataList.Get(row);
+  FileRecord* record = model_.Record(row);
   const std::u16string old = record->Name;
   // A cleared name changes nothing, as a cancelled edit does.
   if (text.find_first_not_of(u' ') == std::u16string::npos) return false;
-  std::u16string name = RenamedFileName(old, text, model_.DisplayExt);
+  std::u16string name = RenamedFileName(old, text, model_.DisplayExt());
   const std::u16string folder = ShownFolder();
   if (!commands_->Rename(folder + old, folder, name, AppWindowOf(hwnd_))) return false;
   // The row takes its place in the order under its new name, still selected and in view.
-  if (row < model_.FileDataList.Count() && model_.FileDataList.Get(row) == record) record->Name = name;
+  if (row < model_.Count() && model_.Record(row) == record) record->Name = name;
   RowMemo memo = RememberRows();
   model_.Sort();
   RestoreRows(memo);

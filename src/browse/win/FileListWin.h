@@ -49,9 +49,9 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   void SetRootFolder(const std::u16string& value);
   const std::u16string& ShownFolder() const { return state_->ShownFolder(); }
   void SetShownFolder(const std::u16string& value);
-  const std::u16string& FindText() const { return model_.FindText; }
+  const std::u16string& FindText() const { return model_.FindText(); }
   void SetFindText(const std::u16string& value);
-  bool DisplayExt() const { return model_.DisplayExt; }
+  bool DisplayExt() const { return model_.DisplayExt(); }
   void SetDisplayExt(bool value);
   // The records and their order.
   FileListModel& Model() { return model_; }
@@ -79,7 +79,7 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   void FileInfoDlg();
   void SelectAll();
   // The copy list as it stands (shared with the tree).
-  const std::vector<std::u16string>& StoredCopyFiles() const { return state_->CopyList; }
+  const std::vector<std::u16string>& StoredCopyFiles() const { return state_->CopyList(); }
 
   std::function<void(std::u16string& findText)> OnFolderChanging;
   std::function<void()> OnFolderChanged;
@@ -118,7 +118,10 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   ShellServices& Shell() { return *shell_; }
 
   void DoFolderChanging() {
-    if (OnFolderChanging) OnFolderChanging(model_.FindText);
+    if (!OnFolderChanging) return;
+    std::u16string findText = model_.FindText();
+    OnFolderChanging(findText);
+    model_.SetFindText(std::move(findText));
   }
   void DoFolderChanged() {
     if (OnFolderChanged) OnFolderChanged();

@@ -523,7 +523,7 @@ void FolderTreeView::SyncChildren(const std::u16string& path, HTREEITEM node, bo
 }
 
 void FolderTreeView::RefreshView(bool isRoot) {
-  if (state_->RefreshLocked) return;
+  if (state_->RefreshLocked()) return;
   std::u16string folder = isRoot ? FRootFolder : FSelectFolder;
   HTREEITEM node = isRoot ? rootNode_ : Selected();
   if (!node || folder.empty()) return;
@@ -573,7 +573,7 @@ void FolderTreeView::ApplyFolderChanges() {
   changedWhole_ = changedWhole_ || everything;
   if (changedFolders_.empty()) return;
   // A name being edited keeps its node: the changes wait for the edit to end.
-  if (state_->RefreshLocked || Editing()) {
+  if (state_->RefreshLocked() || Editing()) {
     SetTimer(hwnd_, kChangesRetryTimer, kChangesRetryMs, nullptr);
     return;
   }

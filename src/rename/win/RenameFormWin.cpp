@@ -14,7 +14,9 @@
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
+#include "platform/WakeUp.h"
 #include "platform/win/AppMessages.h"
+#include "platform/win/Controls.h"
 #include "platform/win/WinText.h"
 #include "rename/RenameSettings.h"
 #include "rename/RenameTemplate.h"
@@ -38,48 +40,6 @@ constexpr TokenColumn kTokenColumns[] = {
     {texts::kTokenColumnMeaning, 170},
     {texts::kTokenColumnExample, 90},
 };
-
-std::u16string WindowText(HWND hwnd) {
-  int length = GetWindowTextLengthW(hwnd);
-  if (length <= 0) return {};
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), length + 1)));
-  return U16(text);
-}
-
-int ComboIndex(HWND combo) {
-  LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  return index == CB_ERR ? -1 : static_cast<int>(index);
-}
-
-std::vector<std::u16string> ComboItems(HWND combo) {
-  std::vector<std::u16string> items;
-  LRESULT count = SendMessageW(combo, CB_GETCOUNT, 0, 0);
-  for (LRESULT i = 0; i < count; ++i) {
-    LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
-    if (length == CB_ERR) {
-      items.emplace_back();
-      continue;
-    }
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    LRESULT got = SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got == CB_ERR ? 0 : static_cast<size_t>(got));
-    items.push_back(U16(text));
-  }
-  return items;
-}
-
-void FillCombo(HWND combo, const std::vector<std::u16string>& items, int index) {
-  SendMessageW(combo, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(combo, CB_RESETCONTENT, 0, 0);
-  for (const std::u16string& item : items) {
-    if (SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item))) < 0)
-      throw EUserError(texts::kErrorTemplateList);
-  }
-  SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(SelectableIndex(index, static_cast<int>(items.size()))), 0);
-  SendMessageW(combo, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(combo, nullptr, TRUE);
-}
 
 constexpr int32_t kUnsetPosition = INT32_MIN;
 constexpr int kProgressRange = 1000;
@@ -199,9 +159,12 @@ std::vector<std::u16string> RenameDialog::TemplateItems(TemplateListKind kind) c
 
 std::vector<std::u16string> RenameDialog::LogLines() const { return SplitLines(WindowText(Control(IdLog))); }
 
-TemplateChoice RenameDialog::Choice(HWND combo) const { return TemplateChoice{ComboItems(combo), ComboIndex(combo)}; }
+TemplateChoice RenameDialog::Choice(HWND combo) const { return TemplateChoice{ComboItems(combo), ComboSelection(combo)}; }
 
-void RenameDialog::SetChoice(HWND combo, const TemplateChoice& choice) { FillCombo(combo, choice.items, choice.index); }
+void RenameDialog::SetChoice(HWND combo, const TemplateChoice& choice) {
+  if (!FillCombo(combo, choice.items, choice.index))
+    throw EUserError(texts::kErrorTemplateList);
+}
 
 void RenameDialog::FormShow() {
   SetWindowTextW(Control(IdLog), L"");
@@ -215,7 +178,7 @@ void RenameDialog::FormShow() {
   TemplateChoice files = Choice(Control(IdNameBox));
   state.folderTemplates = folders.items;
   state.fileTemplates = files.items;
-  state.itemIndex[0] = ComboIndex(Control(IdActionBox));
+  state.itemIndex[0] = ComboSelection(Control(IdActionBox));
   state.itemIndex[1] = folders.index;
   state.itemIndex[2] = files.index;
   std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot);
@@ -240,9 +203,9 @@ void RenameDialog::SaveSettingsOnClose() {
   state.placement = StoredPlacement();
   state.folderTemplates = ComboItems(Control(IdFolderBox));
   state.fileTemplates = ComboItems(Control(IdNameBox));
-  state.itemIndex[0] = ComboIndex(Control(IdActionBox));
-  state.itemIndex[1] = ComboIndex(Control(IdFolderBox));
-  state.itemIndex[2] = ComboIndex(Control(IdNameBox));
+  state.itemIndex[0] = ComboSelection(Control(IdActionBox));
+  state.itemIndex[1] = ComboSelection(Control(IdFolderBox));
+  state.itemIndex[2] = ComboSelection(Control(IdNameBox));
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
     WriteRenameWindowSettings(*store, state);
 }
@@ -289,15 +252,18 @@ void RenameDialog::ScrollLogToEnd() {
 // The worker posts a message only when none of its kind is waiting, so that a fast run
 // never floods the queue; the dialog takes everything pending when it handles one.
 struct RenameDialog::RunChannel final : public RenameLog, public TransferObserver {
-  HWND dialog = nullptr;
-  WPARAM serial = 0;  // tells this run's messages from a run before it
+  RunChannel(HWND dialogWindow, WPARAM runSerial)
+      : dialog(dialogWindow), serial(runSerial), logWake(Poster(kRunLogMessage)), progressWake(Poster(kRunProgressMessage)) {}
+
+  const HWND dialog;
+  const WPARAM serial;  // tells this run's messages from a run before it
   CancelToken cancel;
   std::mutex mutex;
   std::u16string text;
   int beeps = 0;
-  bool logPosted = false;
+  WakeUp logWake;
   TransferProgress progress;
-  bool progressPosted = false;
+  WakeUp progressWake;
   std::chrono::steady_clock::time_point lastProgress{};
   RenameRunResult result;
   bool testOnly = false;  // テスト: planned only, nothing touched
@@ -307,40 +273,54 @@ struct RenameDialog::RunChannel final : public RenameLog, public TransferObserve
     text.clear();
   }
   void WriteLine(const std::u16string& line) override {
-    std::lock_guard lock(mutex);
+    std::unique_lock lock(mutex);
     AppendLogLine(text, line);
-    PostOnce(logPosted, kRunLogMessage);
+    logWake.Raise(lock);
   }
   void Beep() override {
-    std::lock_guard lock(mutex);
+    std::unique_lock lock(mutex);
     ++beeps;
-    PostOnce(logPosted, kRunLogMessage);
+    logWake.Raise(lock);
   }
   void OnProgress(const TransferProgress& p) override {
     // About ten times a second: a smooth bar without a message per block.
     auto now = std::chrono::steady_clock::now();
     if (p.filesDone != p.filesTotal && now - lastProgress < std::chrono::milliseconds(100)) return;
     lastProgress = now;
-    std::lock_guard lock(mutex);
+    std::unique_lock lock(mutex);
     progress = p;
-    PostOnce(progressPosted, kRunProgressMessage);
+    progressWake.Raise(lock);
   }
 
  private:
-  void PostOnce(bool& posted, UINT message) {
-    if (posted) return;
-    posted = PostMessageW(dialog, message, serial, 0) != 0;
+  std::function<void()> Poster(UINT message) const {
+    return [this, message] { PostMessageW(dialog, message, serial, 0); };
   }
 };
 
 RenameDialog::~RenameDialog() { StopRunNow(); }
 
 void RenameDialog::StopRunNow() {
-  if (!worker_.joinable()) return;
+  if (!running_ || !channel_) return;
   channel_->cancel.Cancel();
-  worker_.join();
+  runner_.Join();
   channel_.reset();
   running_ = false;
+}
+
+void RenameDialog::RunLoop() {
+  for (;;) {
+    std::function<void()> run;
+    {
+      std::lock_guard lock(runMutex_);
+      if (!pendingRun_) {
+        runner_.Ending();
+        return;
+      }
+      run = std::exchange(pendingRun_, nullptr);
+    }
+    run();
+  }
 }
 
 void RenameDialog::OnCloseButton() {
@@ -377,13 +357,11 @@ void RenameDialog::StartRun(RenameMode mode) {
     return;
   }
   const bool isTest = mode == RenameMode::Test;
-  ChooseForJob(job_, ComboIndex(Control(IdActionBox)), Choice(Control(IdFolderBox)), Choice(Control(IdNameBox)));
+  ChooseForJob(job_, ComboSelection(Control(IdActionBox)), Choice(Control(IdFolderBox)), Choice(Control(IdNameBox)));
   job_.mode = mode;
   SetWindowTextW(Control(IdLog), L"");
   static WPARAM runs = 0;
-  channel_ = std::make_shared<RunChannel>();
-  channel_->dialog = Handle();
-  channel_->serial = ++runs;
+  channel_ = std::make_shared<RunChannel>(Handle(), ++runs);
   channel_->testOnly = isTest;
   running_ = true;
   ShowRunning(true);
@@ -394,7 +372,8 @@ void RenameDialog::StartRun(RenameMode mode) {
   JournalFolder* journals = isTest ? nullptr : &Journals();
   if (!isTest) lastRun_ = {u"", job_.photos};
   std::shared_ptr<RunChannel> channel = channel_;
-  worker_ = std::thread([channel, job, files, transfer, journals, isTest] {
+  std::lock_guard lock(runMutex_);
+  pendingRun_ = [channel, job, files, transfer, journals, isTest] {
     RenameRunControl control;
     control.observer = channel.get();
     control.cancel = &channel->cancel;
@@ -414,7 +393,8 @@ void RenameDialog::StartRun(RenameMode mode) {
       channel->result = std::move(result);
     }
     PostMessageW(channel->dialog, kRunDoneMessage, channel->serial, 0);
-  });
+  };
+  runner_.Start();
 }
 
 void RenameDialog::ShowRunning(bool running) {
@@ -445,7 +425,7 @@ void RenameDialog::TakeRunLog() {
     std::lock_guard lock(channel_->mutex);
     text.swap(channel_->text);
     beeps = std::exchange(channel_->beeps, 0);
-    channel_->logPosted = false;
+    channel_->logWake.Answered();
   }
   AppendToLog(text);
   if (!text.empty()) ScrollLogToEnd();
@@ -461,7 +441,7 @@ void RenameDialog::ShowRunProgress() {
   {
     std::lock_guard lock(channel_->mutex);
     p = channel_->progress;
-    channel_->progressPosted = false;
+    channel_->progressWake.Answered();
   }
   int position = 0;
   if (p.bytesTotal > 0) position = static_cast<int>(p.bytesDone * kProgressRange / p.bytesTotal);
@@ -475,7 +455,8 @@ void RenameDialog::ShowRunProgress() {
 
 void RenameDialog::EndRun() {
   if (!running_ || !channel_) return;
-  if (worker_.joinable()) worker_.join();
+  // The worker posted its last message on its way out: the wait is for its return.
+  runner_.Join();
   TakeRunLog();
   RenameRunResult result = channel_->result;
   const RenameOutcome outcome = result.outcome;
@@ -614,14 +595,9 @@ TListEditForm::TListEditForm(HINSTANCE instance, HWND owner, std::u16string sett
                              WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
                              0, IdTokenTable, ListEditDesignRect(lcTokenTable));
   ListView_SetExtendedListViewStyleEx(table, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-  for (int i = 0; i < static_cast<int>(std::size(kTokenColumns)); ++i) {
-    LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = const_cast<wchar_t*>(W(kTokenColumns[i].heading));
-    column.cx = scale_(kTokenColumns[i].width);
-    column.iSubItem = i;
-    if (ListView_InsertColumn(table, i, &column) < 0) throw EUserError(texts::kErrorControl);
-  }
+  for (int i = 0; i < static_cast<int>(std::size(kTokenColumns)); ++i)
+    if (!AddListColumn(table, i, kTokenColumns[i].heading, scale_(kTokenColumns[i].width)))
+      throw EUserError(texts::kErrorControl);
   FillTokenTable();
   CreateControl(L"BUTTON", texts::kButtonOk, WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdOkButton, ListEditDesignRect(lcOkButton));
   CreateControl(L"BUTTON", texts::kButtonCancel, WS_TABSTOP | BS_PUSHBUTTON, 0, IdCancelButton,
@@ -658,11 +634,7 @@ std::vector<std::vector<std::u16string>> TListEditForm::TokenRows() const {
   int count = ListView_GetItemCount(table);
   for (int row = 0; row < count; ++row) {
     std::vector<std::u16string> cells;
-    for (int column = 0; column < 4; ++column) {
-      wchar_t buffer[256] = {};
-      ListView_GetItemText(table, row, column, buffer, 255);
-      cells.push_back(U16(buffer));
-    }
+    for (int column = 0; column < 4; ++column) cells.push_back(ListCellText(table, row, column));
     rows.push_back(std::move(cells));
   }
   return rows;

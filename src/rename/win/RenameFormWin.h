@@ -10,12 +10,13 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
+#include <mutex>
 #include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
+#include "platform/WorkerThreads.h"
 #include "rename/RenameForms.h"
 #include "rename/RenameJob.h"
 #include "rename/win/ModalForm.h"
@@ -123,7 +124,11 @@ class RenameDialog : public TModalForm {
   struct RunChannel;
   RenameFormOptions options_;
   std::shared_ptr<RunChannel> channel_;
-  std::thread worker_;
+  // The run goes on one worker, started by the run and ended with it, as the panes' reads do.
+  void RunLoop();
+  std::mutex runMutex_;
+  std::function<void()> pendingRun_;
+  WorkerThreads runner_{1, [this] { RunLoop(); }};
   std::u16string idleCaption_;
   RenameJob job_;
   // A real run of this dialog filed every photo of the job: a press says so instead of
