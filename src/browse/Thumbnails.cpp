@@ -22,6 +22,8 @@ Bitmap TurnBitmap(const Bitmap& stored, OrientationTurn turn) {
   Bitmap out;
   out.width = turn.SwapsSides() ? h : w;
   out.height = turn.SwapsSides() ? w : h;
+  out.sourceWidth = turn.SwapsSides() ? stored.sourceHeight : stored.sourceWidth;
+  out.sourceHeight = turn.SwapsSides() ? stored.sourceWidth : stored.sourceHeight;
   out.pixels.resize(stored.pixels.size());
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {

@@ -13,6 +13,8 @@ namespace tess {
 // 32-bit pixels, blue, green, red, alpha in memory order, rows top to bottom without gaps.
 struct Bitmap {
   int width = 0, height = 0;
+  // The picture's own size, before it was fitted to the box (0 when not decoded here).
+  int sourceWidth = 0, sourceHeight = 0;
   std::vector<uint32_t> pixels;
   bool Empty() const { return width <= 0 || height <= 0; }
   uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)]; }

@@ -63,6 +63,7 @@ bool DecodeFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, int bo
     return false;
   Bitmap bitmap;
   bitmap.width = fitWidth, bitmap.height = fitHeight;
+  bitmap.sourceWidth = static_cast<int>(width), bitmap.sourceHeight = static_cast<int>(height);
   bitmap.pixels.resize(static_cast<size_t>(fitWidth) * static_cast<size_t>(fitHeight));
   const UINT stride = static_cast<UINT>(fitWidth) * 4;
   if (FAILED(converter->CopyPixels(nullptr, stride, stride * static_cast<UINT>(fitHeight),
