@@ -545,3 +545,27 @@ TEST(MainWindowSettingsStore, FileListViewIsKeptAndAnUnknownOneReadsAsDetails) {
     EXPECT_EQ(other.fileListView, 0);
   }
 }
+
+TEST(MainWindowSettingsStore, PreviewPaneAndItsWidthAreKeptAndAWidthOutOfRangeReadsAsTheDefault) {
+  MemorySettingsStore store;
+  MainWindowSettings s;
+  s.previewPane = 1;
+  s.previewWidth = 333;
+  ASSERT_TRUE(WriteMainWindowSettings(store, s));
+  MainWindowSettings read;
+  ReadMainWindowSettings(store, read);
+  EXPECT_EQ(read.previewPane, 1);
+  EXPECT_EQ(read.previewWidth, 333);
+  struct Case {
+    int32_t pane, width;
+  } cases[] = {{1, 5}, {1, 100000}, {2, 300}, {1, -300}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.pane) + " " + std::to_string(c.width));
+    store.Set(kMainWindowKey, u"PreviewPane", RegDword, Dword(static_cast<uint32_t>(c.pane)));
+    store.Set(kMainWindowKey, u"PreviewWidth", RegDword, Dword(static_cast<uint32_t>(c.width)));
+    MainWindowSettings other;
+    ReadMainWindowSettings(store, other);
+    EXPECT_EQ(other.previewPane, 0) << "a pair with a value out of range is not taken";
+    EXPECT_EQ(other.previewWidth, MainWindowSettings{}.previewWidth);
+  }
+}

@@ -6,5 +6,6 @@ namespace tess::texts {
 inline constexpr char16_t kMenuView[] = u"表示";
 inline constexpr char16_t kMenuViewThumbnails[] = u"縮小版";
 inline constexpr char16_t kMenuViewDetails[] = u"詳細";
+inline constexpr char16_t kMenuViewPreview[] = u"プレビュー";
 
 }  // namespace tess::texts

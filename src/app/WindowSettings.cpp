@@ -70,6 +70,14 @@ void ReadMainWindowSettings(SettingsStore& store, MainWindowSettings& settings) 
     // the details view.
     int32_t view = 0;
     if (ReadIntegerGroup(*key, {{u"FileListView", &view}}) && (view == 0 || view == 1)) settings.fileListView = view;
+    // The preview pane's pair, read whole or not at all; a width no pane can have is the
+    // default one.
+    int32_t preview = 0, width = 0;
+    if (ReadIntegerGroup(*key, {{u"PreviewPane", &preview}, {u"PreviewWidth", &width}}) && (preview == 0 || preview == 1) &&
+        width >= kMinPreviewWidth && width <= kMaxPreviewWidth) {
+      settings.previewPane = preview;
+      settings.previewWidth = width;
+    }
   }
 }
 
@@ -87,7 +95,8 @@ bool WriteMainWindowSettings(SettingsStore& store, const MainWindowSettings& set
   bool group = WritePlacement(*key, settings.placement) && WriteIntegerGroup(*key, Values(PaneWidthTargets(copy)));
   bool sort = WriteIntegerGroup(*key, Values(SortTargets(copy.sort)));
   bool view = WriteIntegerGroup(*key, {{u"FileListView", settings.fileListView}});
-  return ok && group && sort && view;
+  bool preview = WriteIntegerGroup(*key, {{u"PreviewPane", settings.previewPane}, {u"PreviewWidth", settings.previewWidth}});
+  return ok && group && sort && view && preview;
 }
 
 }  // namespace tess

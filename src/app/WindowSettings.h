@@ -14,6 +14,10 @@ namespace tess {
 
 inline constexpr char16_t kMainWindowKey[] = u"\\Software\\Quenfold\\Tessarine\\MainWindow";
 
+// The preview pane's width that is kept: narrower is no preview, wider no longer a pane.
+inline constexpr int32_t kMinPreviewWidth = 60;
+inline constexpr int32_t kMaxPreviewWidth = 4000;
+
 struct MainWindowSettings {
   std::u16string selectFolder;  // empty when none is stored: the window then starts at "C:\"
   WindowPlacement placement{0, 0, 408, 644};
@@ -24,6 +28,10 @@ struct MainWindowSettings {
   FileSortState sort;
   // The file list's view, "FileListView": 0 details (詳細), 1 thumbnails (縮小版).
   int32_t fileListView = 0;
+  // The preview pane, "PreviewPane": 0 hidden, 1 shown; and its width, "PreviewWidth", in
+  // pixels at 96 DPI (as the tree's width).
+  int32_t previewPane = 0;
+  int32_t previewWidth = 260;
 
   static std::array<int32_t, FileColumnCount> DefaultColumnWidths() {
     std::array<int32_t, FileColumnCount> widths{};

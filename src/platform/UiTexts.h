@@ -206,6 +206,8 @@ inline constexpr char16_t kTokenFileMarker[] = u"元のファイル名のまま 
 inline constexpr char16_t kErrorUnexpected[] = u"予期しないエラーが発生しました。";
 inline constexpr char16_t kErrorOutOfMemory[] = u"メモリが不足しています。";
 inline constexpr char16_t kErrorWindow[] = u"ウィンドウを作成できませんでした。";
+// The preview pane's pixel size line: "4000 × 3000 ピクセル".
+inline constexpr char16_t kPreviewPixels[] = u" ピクセル";
 inline constexpr char16_t kErrorControl[] = u"画面の部品を作成できませんでした。";
 inline constexpr char16_t kErrorMenu[] = u"メニューを作成できませんでした。";
 inline constexpr char16_t kErrorPicture[] = u"ボタンの画像を作成できませんでした。";

@@ -241,3 +241,49 @@ TEST_F(ThumbnailViewTest, KeysAndMenuSwitchTheViewWhichIsKept) {
   Open();
   EXPECT_FALSE(List().ThumbnailViewOn());
 }
+
+TEST_F(ThumbnailViewTest, PreviewFollowsTheFocusTurnedAsShotAndIsKept) {
+  const fx::Bytes thumb = QuadrantJpeg();
+  ASSERT_FALSE(thumb.empty());
+  fx::WriteFile(folder_ + u"o1.jpg", fx::JpegWithThumbnail(1, thumb));
+  fx::WriteFile(folder_ + u"o6.jpg", fx::JpegWithThumbnail(6, thumb));
+  Open();
+  ASSERT_FALSE(window_->PreviewShown()) << "hidden until asked for";
+  // Alt+P in the list, as in Explorer.
+  SendMessageW(List().Handle(), WM_SYSKEYDOWN, 'P', 0x20000000);
+  Pump();
+  ASSERT_TRUE(window_->PreviewShown());
+  EXPECT_TRUE(IsWindowVisible(window_->Preview().Handle()));
+  RECT list{}, preview{};
+  GetWindowRect(List().Handle(), &list);
+  GetWindowRect(window_->Preview().Handle(), &preview);
+  EXPECT_LE(list.right, preview.left) << "the pane stands right of the list";
+
+  struct Step {
+    const char16_t* name;
+    bool portrait;
+    uint32_t topLeft;
+  } steps[] = {{u"o6.jpg", true, kBlue}, {u"o1.jpg", false, kRed}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(std::string(s.name, s.name + 6));
+    const int row = Row(s.name);
+    ASSERT_GE(row, 0);
+    ListView_SetItemState(List().Handle(), -1, 0, LVIS_FOCUSED | LVIS_SELECTED);
+    ListView_SetItemState(List().Handle(), row, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    Pump();
+    EXPECT_EQ(window_->Preview().ShownPath(), folder_ + s.name);
+    for (int i = 0; i < 400 && window_->Preview().Waiting(); ++i, Sleep(10)) Pump();
+    const Bitmap& picture = window_->Preview().Picture();
+    ASSERT_FALSE(picture.Empty());
+    EXPECT_EQ(picture.height > picture.width, s.portrait);
+    EXPECT_TRUE(Near(picture.At(2, 2) | 0xFF000000u, s.topLeft)) << std::hex << picture.At(2, 2);
+    const std::vector<std::u16string> lines = window_->Preview().Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), s.name);
+  }
+  Close();
+  Open();
+  EXPECT_TRUE(window_->PreviewShown()) << "kept at the next start";
+  window_->ShowPreview(false);
+  EXPECT_FALSE(IsWindowVisible(window_->Preview().Handle()));
+}

@@ -74,9 +74,14 @@ LRESULT AddressBar::EditMessage(UINT msg, WPARAM wp, bool& handled) {
         break;
     }
   }
-  // Alt+D and F4 in the box itself select its text again, as they do from the panes (left to
-  // the system, Alt+D would open the window menu).
-  if ((msg == WM_SYSKEYDOWN && wp == 'D') || (msg == WM_KEYDOWN && wp == VK_F4)) {
+  // Alt+D and F4 in the box itself select its text again, as they do from the panes. Alt+D
+  // goes on to the system too, which then knows a key came after the Alt (else the Alt's
+  // release would open the window menu and take the keys after it).
+  if (msg == WM_SYSKEYDOWN && wp == 'D') {
+    Focus();
+    return 0;
+  }
+  if (msg == WM_KEYDOWN && wp == VK_F4) {
     handled = true;
     Focus();
     return 0;

@@ -168,6 +168,21 @@ void MainWindow::CreatePanes() {
                                    high = rc.right - scale_(kSplitterWidth) - low;
                                  },
                                  [this](int x) { SetTreeWidth(x); }});
+  preview_ = std::make_unique<PreviewPane>(hwnd_, IdPreviewPane, instance_, options_.decoder);
+  previewSplitter_ = std::make_unique<Splitter>(
+      hwnd_, Splitter::Callbacks{[this] { return PreviewSplitterRect(); }, [this] { return ListRight(); },
+                                 [this](int& low, int& high) {
+                                   RECT rc;
+                                   GetClientRect(hwnd_, &rc);
+                                   low = treeWidth_ + scale_(kSplitterWidth) + scale_(kMinPaneWidth);
+                                   high = rc.right - scale_(kSplitterWidth) - scale_(kMinPreviewWidth);
+                                 },
+                                 [this](int x) {
+                                   RECT rc;
+                                   GetClientRect(hwnd_, &rc);
+                                   previewWidth_ = rc.right - x - scale_(kSplitterWidth);
+                                   Layout();
+                                 }});
 }
 
 void MainWindow::ConnectPanes() {
@@ -177,9 +192,14 @@ void MainWindow::ConnectPanes() {
     if (!addressFile_.empty() && SameTextAscii(list_->ShownFolder(), addressFolder_))
       list_->SelectNameWhenListed(std::exchange(addressFile_, std::u16string()));
     UpdateStatusPanels();
+    UpdatePreview();
   };
   list_->OnSelectItem = [this] { UpdateStatusPanels(); };
-  list_->OnReadProgress = [this] { UpdateStatusPanels(); };
+  list_->OnFocusItem = [this] { UpdatePreview(); };
+  list_->OnReadProgress = [this] {
+    UpdateStatusPanels();
+    UpdatePreview();  // the focused photo's date and camera may have come
+  };
   if (options_.metadata) list_->SetMetadataSource(*options_.metadata);
   if (options_.listing) list_->SetListingSource(*options_.listing);
   if (options_.folders) tree_->SetDirectoryLister(*options_.folders);
@@ -213,12 +233,18 @@ void MainWindow::InstallTabKeys() {
           if (m == WM_KEYDOWN && w == VK_TAB) {
             TabFrom(h, GetKeyState(VK_SHIFT) < 0);
             handled = true;
-          } else if ((m == WM_SYSKEYDOWN && w == 'D') || (m == WM_KEYDOWN && w == VK_F4 && !IsChild(combo_, h))) {
+          } else if (m == WM_KEYDOWN && w == VK_F4 && !IsChild(combo_, h)) {
             // As in Explorer; F4 in the drive box still opens its list.
             address_->Focus();
             handled = true;
-          } else if (m == WM_SYSCHAR && (w == L'd' || w == L'D')) {
-            handled = true;  // no menu beep for the Alt+D just taken
+          } else if (m == WM_SYSKEYDOWN && (w == 'D' || w == 'P')) {
+            // Alt+D to the address bar, Alt+P the preview, as in Explorer. The key goes on to
+            // the system too: an Alt it never saw a key after would open the window menu on
+            // its release, and the keys after it would go to that menu.
+            if (w == 'D') address_->Focus();
+            else ShowPreview(!previewShown_);
+          } else if (m == WM_SYSCHAR && (w == L'd' || w == L'D' || w == L'p' || w == L'P')) {
+            handled = true;  // no menu beep for the Alt+D or Alt+P just taken
           } else if (m == WM_CHAR && w == L'\t') {
             handled = true;  // no beep for the tab character
           }
@@ -267,6 +293,8 @@ void MainWindow::FormShow() {
     ListView_SetColumnWidth(list_->Handle(), i, scale_(settings.columnWidths[static_cast<size_t>(i)]));
   SetTreeWidth(scale_(settings.folderTreeWidth));
   list_->SetThumbnailView(settings.fileListView == 1);
+  previewWidth_ = scale_(settings.previewWidth);
+  ShowPreview(settings.previewPane == 1);
 
   buttons_[IdEjectButton]->SetVisible(true);
   ActiveMonitor = false;
@@ -354,11 +382,11 @@ void MainWindow::Layout() {
   int paneHeight = rc.bottom - topBar - statusHeight;
   if (paneHeight < 0) paneHeight = 0;
   int listLeft = treeWidth_ + scale_(kSplitterWidth);
-  int listWidth = rc.right - listLeft;
+  int listWidth = ListRight() - listLeft;
   if (listWidth < 0) listWidth = 0;
   // The address bar sits on top of the list, as wide as it.
   const int addressHeight = std::min(scale_(kAddressHeight), paneHeight);
-  HDWP dwp = BeginDeferWindowPos(4);
+  HDWP dwp = BeginDeferWindowPos(5);
   if (dwp) dwp = DeferWindowPos(dwp, tree_->Handle(), nullptr, 0, paneTop, treeWidth_, paneHeight, SWP_NOZORDER);
   if (dwp && address_)
     dwp = DeferWindowPos(dwp, address_->Handle(), nullptr, listLeft, paneTop, listWidth, addressHeight, SWP_NOZORDER);
@@ -367,11 +395,51 @@ void MainWindow::Layout() {
                          paneHeight - addressHeight, SWP_NOZORDER);
   if (dwp)
     dwp = DeferWindowPos(dwp, status_, nullptr, 0, rc.bottom - statusHeight, rc.right, statusHeight, SWP_NOZORDER);
+  if (dwp && preview_ && previewShown_) {
+    const int previewLeft = ListRight() + scale_(kSplitterWidth);
+    dwp = DeferWindowPos(dwp, preview_->Handle(), nullptr, previewLeft, paneTop, std::max(0, static_cast<int>(rc.right) - previewLeft),
+                         paneHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   if (dwp) EndDeferWindowPos(dwp);
   RECT bar{0, 0, rc.right, topBar};
   InvalidateRect(hwnd_, &bar, TRUE);
   RECT split = SplitterRect();
   InvalidateRect(hwnd_, &split, TRUE);
+  if (previewShown_) {
+    RECT previewSplit = PreviewSplitterRect();
+    InvalidateRect(hwnd_, &previewSplit, TRUE);
+  }
+}
+
+int MainWindow::ListRight() const {
+  RECT rc;
+  GetClientRect(hwnd_, &rc);
+  if (!previewShown_) return rc.right;
+  // The list keeps its least width; the preview gives way first.
+  const int least = treeWidth_ + scale_(kSplitterWidth) + scale_(kMinPaneWidth);
+  return std::max(least, static_cast<int>(rc.right) - previewWidth_ - scale_(kSplitterWidth));
+}
+
+RECT MainWindow::PreviewSplitterRect() const {
+  RECT rc;
+  GetClientRect(hwnd_, &rc);
+  const int left = ListRight();
+  return RECT{left, scale_(kTopBarHeight), left + scale_(kSplitterWidth), rc.bottom - scale_(kStatusHeight)};
+}
+
+void MainWindow::ShowPreview(bool on) {
+  if (!preview_) return;
+  previewShown_ = on;
+  Layout();
+  ShowWindow(preview_->Handle(), on ? SW_SHOWNA : SW_HIDE);
+  ShowViewChoice();
+  UpdatePreview();
+}
+
+void MainWindow::UpdatePreview() {
+  if (!preview_ || !previewShown_) return;
+  const FileRecord* record = list_->FocusedRecord();
+  preview_->ShowFile(record ? list_->ShownFolder() + record->Name : std::u16string(), record);
 }
 
 void MainWindow::ApplyDpi() {
@@ -381,6 +449,7 @@ void MainWindow::ApplyDpi() {
     if (formFont_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(formFont_.get()), TRUE);
   for (HWND pane : {tree_->Handle(), list_->Handle(), address_->Handle()})
     if (paneFont_) SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(paneFont_.get()), TRUE);
+  if (preview_) preview_->SetFont(paneFont_.get());
   // Rows that show a name's underscores and descenders whole, at every DPI.
   ImageListHandle spacer = FitPaneRows(tree_->Handle(), list_->Handle(), scale_.Dpi());
   if (spacer) rowSpacer_ = std::move(spacer);
@@ -396,6 +465,7 @@ void MainWindow::DpiChanged(int dpi, const RECT* suggested) {
   if (dpi <= 0 || dpi == before) return;
   scale_.Set(dpi);
   treeWidth_ = RescaleDpi(treeWidth_, before, dpi);
+  previewWidth_ = RescaleDpi(previewWidth_, before, dpi);
   for (int i = 0; i < FileColumnCount; ++i)
     ListView_SetColumnWidth(list_->Handle(), i, RescaleDpi(ListView_GetColumnWidth(list_->Handle(), i), before, dpi));
   // The drive icons come again with the next rebuild of the drop-down, at the new size.
@@ -625,6 +695,8 @@ void MainWindow::SaveSettingsOnClose() {
   settings.fileListView = list_->ThumbnailViewOn() ? 1 : 0;
   settings.sort = list_->Model().SortState();
   settings.folderTreeWidth = scale_.Unscale(treeWidth_);
+  settings.previewPane = previewShown_ ? 1 : 0;
+  settings.previewWidth = std::clamp(scale_.Unscale(previewWidth_), kMinPreviewWidth, kMaxPreviewWidth);
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
     WriteMainWindowSettings(*store, settings);
 }
@@ -687,6 +759,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       if (WaitCursor::ShowsWait()) return TRUE;  // the hourglass for the whole of a long step
       LRESULT result = 0;
       if (splitter_ && splitter_->OnMessage(msg, wp, lp, result)) return result;
+      if (previewShown_ && previewSplitter_ && previewSplitter_->OnMessage(msg, wp, lp, result)) return result;
       return DefWindowProcW(hwnd_, msg, wp, lp);
     }
     case WM_LBUTTONDOWN:
@@ -694,7 +767,8 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED: {
       LRESULT result = 0;
-      if (splitter_) splitter_->OnMessage(msg, wp, lp, result);
+      if (splitter_ && splitter_->OnMessage(msg, wp, lp, result)) return 0;
+      if (previewShown_ && previewSplitter_) previewSplitter_->OnMessage(msg, wp, lp, result);
       return 0;
     }
     case WM_ACTIVATE:
@@ -743,7 +817,7 @@ void MainWindow::Command(int id, int code) {
     ToolButtonCommand(id - IdFirstToolButton);
     return;
   }
-  if (id >= cmdOpen && id <= cmdViewDetails) MenuCommand(id);
+  if (id >= cmdOpen && id <= cmdViewPreview) MenuCommand(id);
 }
 
 void MainWindow::ToolButtonCommand(int button) {
@@ -806,6 +880,8 @@ void MainWindow::CreatePopupMenus() {
       if (!views || !AppendMenuW(menu, MF_SEPARATOR, 0, nullptr) ||
           !AppendMenuW(views, MF_STRING, cmdViewThumbnails, W(texts::kMenuViewThumbnails)) ||
           !AppendMenuW(views, MF_STRING, cmdViewDetails, W(texts::kMenuViewDetails)) ||
+          !AppendMenuW(views, MF_SEPARATOR, 0, nullptr) ||
+          !AppendMenuW(views, MF_STRING, cmdViewPreview, W(texts::kMenuViewPreview)) ||
           !AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(views), W(texts::kMenuView)))
         throw EUserError(texts::kErrorMenu);
       viewMenus_[m] = views;
@@ -815,10 +891,13 @@ void MainWindow::CreatePopupMenus() {
 }
 
 void MainWindow::ShowViewChoice() {
-  for (HMENU views : viewMenus_)
-    if (views)
+  for (HMENU views : viewMenus_) {
+    if (views) {
       CheckMenuRadioItem(views, cmdViewThumbnails, cmdViewDetails,
                          list_->ThumbnailViewOn() ? cmdViewThumbnails : cmdViewDetails, MF_BYCOMMAND);
+      CheckMenuItem(views, cmdViewPreview, MF_BYCOMMAND | (previewShown_ ? MF_CHECKED : MF_UNCHECKED));
+    }
+  }
 }
 
 void MainWindow::ShowPopup(HMENU menu, POINT screen) {
@@ -840,6 +919,7 @@ void MainWindow::MenuCommand(int id) {
     case cmdProperties: list_->FileInfoDlg(); break;
     case cmdViewThumbnails: list_->SetThumbnailView(true); break;
     case cmdViewDetails: list_->SetThumbnailView(false); break;
+    case cmdViewPreview: ShowPreview(!previewShown_); break;
     case cmdNewFolder: list_->CreateFolder(u""); break;
     case cmdNewTextDocument: CreateTextDocument(); break;
     case cmdExifRenameFolder: list_->ExifRenameFolderTree(); break;

@@ -16,6 +16,7 @@
 #include "app/MainCommands.h"
 #include "app/win/ToolButton.h"
 #include "app/win/ToolImages.h"
+#include "browse/win/PreviewPaneWin.h"
 #include "browse/win/FileListWin.h"
 #include "browse/win/FolderTreeWin.h"
 #include "platform/win/Controls.h"
@@ -42,6 +43,8 @@ struct MainWindowOptions {
   ShellServices* shell = nullptr;
   // The reader of the photos' metadata; the program's unless replaced (tests hold it back).
   MetadataSource* metadata = nullptr;
+  // The codec of the preview's pictures; the system's unless replaced (tests).
+  ImageDecoder* decoder = nullptr;
   // The lister of the folders the file list shows; the system's unless replaced (tests hold
   // a listing back).
   DirectoryLister* listing = nullptr;
@@ -68,6 +71,7 @@ enum MainMenuCommand : int {
   cmdExifRenameFolder,
   cmdViewThumbnails,  // 表示 → 縮小版
   cmdViewDetails,     // 表示 → 詳細
+  cmdViewPreview,     // 表示 → プレビュー
 };
 
 enum MainControlId : int {
@@ -76,6 +80,7 @@ enum MainControlId : int {
   IdFileList = 102,
   IdStatusBar = 103,
   IdAddressBar = 104,
+  IdPreviewPane = 105,
   IdFirstToolButton = 110,
 };
 
@@ -106,6 +111,11 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   HWND ToolTips() const { return tooltip_; }
   TToolButton& ToolButton(int index) { return *buttons_[static_cast<size_t>(index)]; }
   int FolderTreeWidth() const { return treeWidth_; }
+  // The preview pane (表示 → プレビュー, Alt+P): shown or hidden; it follows the list's focus.
+  PreviewPane& Preview() { return *preview_; }
+  bool PreviewShown() const { return previewShown_; }
+  void ShowPreview(bool on);
+  int PreviewWidth() const { return previewWidth_; }
   // The DPI the window lays itself out for.
   int Dpi() const { return scale_.Dpi(); }
 
@@ -245,6 +255,15 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   ImageListHandle rowSpacer_;  // the list's rows as tall as their font needs
   DpiScale scale_;
   int treeWidth_ = 220;  // at the window's DPI
+  std::unique_ptr<PreviewPane> preview_;
+  std::unique_ptr<Splitter> previewSplitter_;
+  bool previewShown_ = false;
+  int previewWidth_ = 260;  // at the window's DPI
+  // The preview follows the list's focused row.
+  void UpdatePreview();
+  RECT PreviewSplitterRect() const;
+  // Where the list ends on the right: the window's edge, or the preview's splitter.
+  int ListRight() const;
   std::unique_ptr<Splitter> splitter_;
   bool shown_ = false;
   std::u16string lastFolder_;      // the folder shown when the window was last closed

@@ -197,6 +197,10 @@ void FileListView::SetFindText(const std::u16string& value) {
   RefreshFilesListItems(true);
 }
 
+const FileRecord* FileListView::FocusedRecord() const {
+  return model_.Record(ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED));
+}
+
 void FileListView::SetDisplayExt(bool value) {
   if (value == model_.DisplayExt()) return;
   model_.SetDisplayExt(value);
@@ -607,6 +611,8 @@ bool FileListView::OnNotify(NMHDR* header, LRESULT& result) {
       auto* nm = reinterpret_cast<NMLISTVIEW*>(header);
       if ((nm->uChanged & LVIF_STATE) && ((nm->uNewState ^ nm->uOldState) & LVIS_SELECTED) && OnSelectItem)
         OnSelectItem();
+      if ((nm->uChanged & LVIF_STATE) && (nm->uNewState & LVIS_FOCUSED) && !(nm->uOldState & LVIS_FOCUSED) && OnFocusItem)
+        OnFocusItem();
       return true;
     }
     case LVN_ODSTATECHANGED: {

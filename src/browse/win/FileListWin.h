@@ -48,6 +48,8 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   const std::u16string& RootFolder() const { return state_->RootFolder(); }
   void SetRootFolder(const std::u16string& value);
   const std::u16string& ShownFolder() const { return state_->ShownFolder(); }
+  // The focused row's record; null when no row has the focus.
+  const FileRecord* FocusedRecord() const;
   void SetShownFolder(const std::u16string& value);
   const std::u16string& FindText() const { return model_.FindText(); }
   void SetFindText(const std::u16string& value);
@@ -84,6 +86,8 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   std::function<void(std::u16string& findText)> OnFolderChanging;
   std::function<void()> OnFolderChanged;
   std::function<void()> OnSelectItem;
+  // The focused row moved to another row.
+  std::function<void()> OnFocusItem;
   // The events the main window answers: a click, a right click (screen point), a key before
   // the list's own key commands, the start of an in-place edit.
   std::function<void()> OnClick;
