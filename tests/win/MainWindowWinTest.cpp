@@ -121,7 +121,7 @@ TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
   EXPECT_EQ(rc.left, (GetSystemMetrics(SM_CXSCREEN) - 644) / 2);
   EXPECT_EQ(rc.top, (GetSystemMetrics(SM_CYSCREEN) - 408) / 2);
   // The column table's widths: the window and the settings agree.
-  const int widths[] = {180, 180, 180, 180};
+  const int widths[] = {180, 180, 180, 180, 0};
   for (int i = 0; i < FileColumnCount; ++i) EXPECT_EQ(ListView_GetColumnWidth(List(), i), widths[i]) << i;
   EXPECT_EQ(w.FolderTreeWidth(), 220);
   EXPECT_EQ(w.FolderTree().RootFolder(), u"C:\\");

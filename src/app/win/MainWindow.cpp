@@ -578,6 +578,8 @@ void MainWindow::UpdateStatusPanels() {
   else if (list_->ReadsRunning()) selected = StatusReadingText(list_->ReadsDone(), list_->ReadsTotal(), separator);
   else if (!vanishedNotice_.empty()) selected = vanishedNotice_;
   else if (!statusNotice_.empty()) selected = u"  " + statusNotice_;
+  // Beside the selection: how many of the folder's photos were filed before.
+  else selected += StatusImportedText(list_->ImportedCount(), separator);
   if (list_->CardReadRunning()) selected = StatusReadingText(list_->CardReadDone(), list_->CardReadTotal(), separator);
   SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(W(items)));
   SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(W(selected)));
@@ -700,7 +702,7 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         return 0;
       }
-      if (LOWORD(wp) >= cmdOpen && LOWORD(wp) <= cmdViewDetails) MenuCommand(LOWORD(wp));
+      if (LOWORD(wp) >= cmdOpen && LOWORD(wp) <= cmdViewImportedColumn) MenuCommand(LOWORD(wp));
       return 0;
     case WM_CONTEXTMENU:
       // The menu key or Shift+F10 in the list: the menu opens at the focused row.
@@ -832,6 +834,8 @@ void MainWindow::CreatePopupMenus() {
       if (!views || !AppendMenuW(menu, MF_SEPARATOR, 0, nullptr) ||
           !AppendMenuW(views, MF_STRING, cmdViewThumbnails, W(texts::kMenuViewThumbnails)) ||
           !AppendMenuW(views, MF_STRING, cmdViewDetails, W(texts::kMenuViewDetails)) ||
+          !AppendMenuW(views, MF_SEPARATOR, 0, nullptr) ||
+          !AppendMenuW(views, MF_STRING, cmdViewImportedColumn, W(texts::kColumnImported)) ||
           !AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(views), W(texts::kMenuView)))
         throw EUserError(texts::kErrorMenu);
       viewMenus_[m] = views;
@@ -841,13 +845,24 @@ void MainWindow::CreatePopupMenus() {
 }
 
 void MainWindow::ShowViewChoice() {
-  for (HMENU views : viewMenus_)
-    if (views)
-      CheckMenuRadioItem(views, cmdViewThumbnails, cmdViewDetails,
-                         list_->ThumbnailViewOn() ? cmdViewThumbnails : cmdViewDetails, MF_BYCOMMAND);
+  const bool imported = ListView_GetColumnWidth(list_->Handle(), ColumnImported) > 0;
+  for (HMENU views : viewMenus_) {
+    if (!views) continue;
+    CheckMenuRadioItem(views, cmdViewThumbnails, cmdViewDetails,
+                       list_->ThumbnailViewOn() ? cmdViewThumbnails : cmdViewDetails, MF_BYCOMMAND);
+    CheckMenuItem(views, cmdViewImportedColumn, MF_BYCOMMAND | (imported ? MF_CHECKED : MF_UNCHECKED));
+  }
+}
+
+void MainWindow::ToggleImportedColumn() {
+  // Off is a column of no width: its place and its stored width stay where they are.
+  const bool on = ListView_GetColumnWidth(list_->Handle(), ColumnImported) > 0;
+  ListView_SetColumnWidth(list_->Handle(), ColumnImported, on ? 0 : scale_(kImportedColumnWidth));
+  ShowViewChoice();
 }
 
 void MainWindow::ShowPopup(HMENU menu, POINT screen) {
+  ShowViewChoice();  // a column dragged shut meanwhile is off
   if (options_.showPopup) {
     options_.showPopup(menu, screen);
     return;
@@ -866,6 +881,7 @@ void MainWindow::MenuCommand(int id) {
     case cmdProperties: list_->FileInfoDlg(); break;
     case cmdViewThumbnails: list_->SetThumbnailView(true); break;
     case cmdViewDetails: list_->SetThumbnailView(false); break;
+    case cmdViewImportedColumn: ToggleImportedColumn(); break;
     case cmdNewFolder: list_->CreateFolder(u""); break;
     case cmdNewTextDocument: CreateTextDocument(); break;
     case cmdExifRenameFolder: list_->ExifRenameFolderTree(); break;

@@ -17,6 +17,8 @@ inline constexpr UINT kListingReadyMessage = WM_APP + 0x171;
 inline constexpr UINT kCardReadMessage = WM_APP + 0x172;
 // The file list: thumbnails wait to be taken.
 inline constexpr UINT kThumbnailsReadyMessage = WM_APP + 0x173;
+// The file list: the import history answered about the shown folder's photos.
+inline constexpr UINT kImportedReadyMessage = WM_APP + 0x174;
 // The folder tree: folder reads answered.
 inline constexpr UINT kFolderRepliesMessage = WM_APP + 0x180;
 // The folder tree's directory watch: folders changed under the root.

@@ -18,6 +18,7 @@
 #include "platform/JournalFolder.h"
 #include "rename/RenameForms.h"
 #include "rename/RenameJob.h"
+#include "rename/RunHistory.h"
 #include "rename/win/ModalForm.h"
 
 namespace tess {
@@ -36,11 +37,14 @@ struct RenameFormOptions {
   JournalFolder* journals = nullptr;
   // The question before undoing a run this dialog did not make; a message box unless replaced.
   std::function<bool(const std::u16string& question)> askYesNo;
+  // The import history runs look photos up in and record into: beside this user's journals
+  // unless replaced; none beside journals a test replaced unless given.
+  const HistoryPlace* history = nullptr;
 };
 
 enum RenameFormControlId : int {
   IdActionLabel = 1001, IdFolderLabel, IdNameLabel, IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdLog,
-  IdRunButton, IdTestButton, IdProgress, IdUndoButton,
+  IdRunButton, IdTestButton, IdProgress, IdUndoButton, IdIncludeImported,
   IdCloseButton = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
 };
 
@@ -110,6 +114,8 @@ class RenameDialog : public TModalForm {
   void ShowRunProgress();
   void EndRun();
   JournalFolder& Journals() const;
+  // Where the runs' history is; an empty path for none.
+  HistoryPlace History() const;
   // The photos as the last real run of this dialog found them, and that run's journal: an
   // undo of it gives the photos it put back to the job again, so that 実行 can file them
   // anew (with other templates).
