@@ -15,8 +15,8 @@
 #include "cli/Cli.h"
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
-#include "support/ReadAll.h"
-#include "support/RenameFixtures.h"
+#include "../support/ReadAll.h"
+#include "../support/RenameFixtures.h"
 
 using namespace tess;
 namespace fs = std::filesystem;
