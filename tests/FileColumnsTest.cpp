@@ -17,6 +17,7 @@ TEST(FileColumns, EachColumnShowsAndSortsByItsOwnValue) {
   TryEncodeDateTime({2012, 5, 3, 14, 22, 1, 0}, r.ExifDateTimeOriginal);
   r.ExifCameraModel = u"EOS 5D";
   r.ExifCameraMake = u"Canon";
+  TryEncodeDateTime({2012, 5, 10, 8, 0, 30, 0}, r.ImportedAt);
   const LocaleData& locale = CurrentLocale();
   struct Case {
     int32_t column;
@@ -28,6 +29,7 @@ TEST(FileColumns, EachColumnShowsAndSortsByItsOwnValue) {
       {ColumnShotDate, texts::kColumnShotDate, u"2012/05/03 14:22:01", true},
       {ColumnModel, texts::kColumnModel, u"EOS 5D", true},
       {ColumnMake, texts::kColumnMake, u"Canon", true},
+      {ColumnImported, texts::kColumnImported, u"2012/05/10 08:00:30", true},
   };
   ASSERT_EQ(std::size(cases), size_t(FileColumnCount));
   for (const Case& c : cases) {
@@ -38,6 +40,12 @@ TEST(FileColumns, EachColumnShowsAndSortsByItsOwnValue) {
   EXPECT_EQ(ColumnText(r, ColumnName, false, locale), u"IMG_0001");
   EXPECT_EQ(ColumnText(r, ColumnShotDate, true, locale), RowDateText(r, locale));
   EXPECT_EQ(ColumnText(r, ColumnMake, true, locale), u"Canon");
+  FileRecord asShot;
+  asShot.HasMetadata = true;
+  asShot.ExifDateTimeOriginal = r.ImportedAt;
+  EXPECT_EQ(ColumnText(r, ColumnImported, true, locale), RowDateText(asShot, locale)) << "written as the shot date is";
+  r.ImportedAt = 0;
+  EXPECT_EQ(ColumnText(r, ColumnImported, true, locale), u"") << "not filed before: blank";
   EXPECT_EQ(ColumnText(r, FileColumnCount, true, locale), u"");
   EXPECT_EQ(ColumnSortKey(r, -1), u"");
   EXPECT_FALSE(ColumnNeedsMetadata(FileColumnCount));
@@ -48,4 +56,5 @@ TEST(FileColumns, TheSettingsDefaultsAreTheTablesWidths) {
   for (int i = 0; i < FileColumnCount; ++i)
     EXPECT_EQ(settings.columnWidths[size_t(i)], kFileColumns[size_t(i)].defaultWidth) << i;
   EXPECT_TRUE(kFileColumns[ColumnShotDate].alignRight) << "dates line up on the right as the list creates them";
+  EXPECT_EQ(kFileColumns[ColumnImported].defaultWidth, 0) << "the import date is off until asked for";
 }

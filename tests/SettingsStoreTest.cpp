@@ -161,7 +161,8 @@ TEST(MainWindowSettingsStore, FirstStartKeepsDefaultsAndCreatesTheKeys) {
   EXPECT_EQ(s.selectFolder, u"");
   EXPECT_EQ(s.placement.height, 408);
   EXPECT_EQ(s.placement.width, 644);
-  EXPECT_EQ(std::vector<int32_t>(s.columnWidths.begin(), s.columnWidths.end()), (std::vector<int32_t>{180, 180, 180, 180}));
+  EXPECT_EQ(std::vector<int32_t>(s.columnWidths.begin(), s.columnWidths.end()), (std::vector<int32_t>{180, 180, 180, 180, 0}))
+      << "the import date column off";
   EXPECT_EQ(s.folderTreeWidth, 220);
   EXPECT_TRUE(store.KeyExists(kProductKey));
   EXPECT_TRUE(store.KeyExists(kMainWindowKey));
@@ -187,21 +188,26 @@ TEST(MainWindowSettingsStore, ReadingStopsAtTheFirstMissingOrNonIntegerValue) {
     int32_t tree;
   } cases[] = {
       {"only Top and Left", {{u"Top", {RegDword, Dword(10)}}, {u"Left", {RegDword, Dword(20)}}},
-       {10, 20, 408, 644}, {180, 180, 180, 180}, 220},
+       {10, 20, 408, 644}, {180, 180, 180, 180, 0}, 220},
       {"column 2 missing",
        {{u"Top", {RegDword, Dword(1)}}, {u"Left", {RegDword, Dword(2)}}, {u"Height", {RegDword, Dword(300)}},
         {u"Width", {RegDword, Dword(500)}}, {u"ColumnWidth0", {RegDword, Dword(90)}},
         {u"ColumnWidth1", {RegDword, Dword(91)}}, {u"ColumnWidth3", {RegDword, Dword(93)}},
         {u"FolderTreeWidth", {RegDword, Dword(150)}}},
-       {1, 2, 300, 500}, {90, 91, 180, 180}, 220},
+       {1, 2, 300, 500}, {90, 91, 180, 180, 0}, 220},
       {"height stored as text", {{u"Top", {RegDword, Dword(5)}}, {u"Height", {RegSz, Bytes(std::u16string_view(u"9\0", 2))}},
         {u"Left", {RegDword, Dword(6)}}, {u"Width", {RegDword, Dword(7)}}},
-       {5, 6, 408, 644}, {180, 180, 180, 180}, 220},
+       {5, 6, 408, 644}, {180, 180, 180, 180, 0}, 220},
       {"everything", {{u"Top", {RegDword, Dword(-8)}}, {u"Left", {RegDword, Dword(-9)}}, {u"Height", {RegDword, Dword(3)}},
         {u"Width", {RegDword, Dword(4)}}, {u"ColumnWidth0", {RegDword, Dword(0)}},
         {u"ColumnWidth1", {RegDword, Dword(1)}}, {u"ColumnWidth2", {RegDword, Dword(2)}},
-        {u"columnwidth3", {RegDword, Dword(3)}}, {u"FolderTreeWidth", {RegDword, Dword(4)}}},
-       {-8, -9, 3, 4}, {0, 1, 2, 3}, 4},
+        {u"columnwidth3", {RegDword, Dword(3)}}, {u"FolderTreeWidth", {RegDword, Dword(4)}},
+        {u"ColumnWidth4", {RegDword, Dword(130)}}},
+       {-8, -9, 3, 4}, {0, 1, 2, 3, 130}, 4},
+      // The import date column's width stands on its own: settings from before it lack it,
+      // and its absence ends no other group.
+      {"only the import date column", {{u"ColumnWidth4", {RegDword, Dword(130)}}},
+       {0, 0, 408, 644}, {180, 180, 180, 180, 130}, 220},
   };
   for (const Case& c : cases) {
     MemorySettingsStore store;

@@ -24,6 +24,12 @@ std::u16string StatusItemsText(int64_t items, std::u16string_view separator) {
   return u"  " + FormatCountGrouped(items, separator) + texts::kStatusItemsSuffix;
 }
 
+std::u16string StatusImportedText(int64_t imported, std::u16string_view separator) {
+  if (imported <= 0) return {};
+  return u"  " + std::u16string(texts::kStatusImportedPrefix) + FormatCountGrouped(imported, separator) +
+         texts::kStatusImportedSuffix;
+}
+
 std::u16string StatusSelectedText(int64_t selected, std::u16string_view separator) {
   if (selected <= 0) return {};
   return u"  " + FormatCountGrouped(selected, separator) + texts::kStatusSelectedSuffix;

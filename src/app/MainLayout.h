@@ -13,6 +13,8 @@ std::u16string FormatCountGrouped(int64_t value, std::u16string_view separator);
 std::u16string StatusItemsText(int64_t items, std::u16string_view separator);
 // Status panel 1: two spaces, the selected count, " 個の項目を選択"; empty with nothing selected.
 std::u16string StatusSelectedText(int64_t selected, std::u16string_view separator);
+// The shown folder's photos the import history knows as filed: "  取り込み済み 12 個"; empty for none.
+std::u16string StatusImportedText(int64_t imported, std::u16string_view separator);
 // While the photos' metadata is read: how far (files read of files to read).
 std::u16string StatusReadingText(int64_t done, int64_t total, std::u16string_view separator);
 // The selection panel after a pane's folder vanished: "  フォルダが見つかりません: D:\DCIM\101".

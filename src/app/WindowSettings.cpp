@@ -18,7 +18,7 @@ std::u16string IndexedName(const char16_t* stem, int index) {
 // The column widths, then the tree's width.
 std::vector<std::pair<std::u16string, int32_t*>> PaneWidthTargets(MainWindowSettings& s) {
   std::vector<std::pair<std::u16string, int32_t*>> items;
-  for (int i = 0; i < FileColumnCount; ++i) items.emplace_back(IndexedName(u"ColumnWidth", i), &s.columnWidths[static_cast<size_t>(i)]);
+  for (int i = 0; i < kFirstOptionalColumn; ++i) items.emplace_back(IndexedName(u"ColumnWidth", i), &s.columnWidths[static_cast<size_t>(i)]);
   items.emplace_back(u"FolderTreeWidth", &s.folderTreeWidth);
   return items;
 }
@@ -27,7 +27,7 @@ std::vector<std::pair<std::u16string, int32_t*>> PaneWidthTargets(MainWindowSett
 std::vector<std::pair<std::u16string, int32_t*>> SortTargets(FileSortState& sort) {
   std::vector<std::pair<std::u16string, int32_t*>> items;
   items.emplace_back(u"SortColumn", &sort.SortColumn);
-  for (int i = 0; i < FileColumnCount; ++i) items.emplace_back(IndexedName(u"SortDirection", i), &sort.SortDirection[static_cast<size_t>(i)]);
+  for (int i = 0; i < kFirstOptionalColumn; ++i) items.emplace_back(IndexedName(u"SortDirection", i), &sort.SortDirection[static_cast<size_t>(i)]);
   return items;
 }
 
@@ -78,6 +78,12 @@ void ReadMainWindowSettings(SettingsStore& store, MainWindowSettings& settings) 
       settings.previewPane = preview;
       settings.previewWidth = width;
     }
+    // The optional columns' widths, each on its own: 0 (the default) keeps one off.
+    for (int i = kFirstOptionalColumn; i < FileColumnCount; ++i) {
+      int32_t width = 0;
+      if (ReadIntegerGroup(*key, {{IndexedName(u"ColumnWidth", i), &width}}) && width >= 0)
+        settings.columnWidths[static_cast<size_t>(i)] = width;
+    }
   }
 }
 
@@ -96,6 +102,8 @@ bool WriteMainWindowSettings(SettingsStore& store, const MainWindowSettings& set
   bool sort = WriteIntegerGroup(*key, Values(SortTargets(copy.sort)));
   bool view = WriteIntegerGroup(*key, {{u"FileListView", settings.fileListView}});
   bool preview = WriteIntegerGroup(*key, {{u"PreviewPane", settings.previewPane}, {u"PreviewWidth", settings.previewWidth}});
+  for (int i = kFirstOptionalColumn; i < FileColumnCount; ++i)
+    view = WriteIntegerGroup(*key, {{IndexedName(u"ColumnWidth", i), settings.columnWidths[static_cast<size_t>(i)]}}) && view;
   return ok && group && sort && view && preview;
 }
 

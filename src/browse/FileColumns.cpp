@@ -13,6 +13,8 @@ const std::array<FileColumnSpec, FileColumnCount> kFileColumns = {{
     {texts::kColumnShotDate, 180, true},
     {texts::kColumnModel, 180, false},
     {texts::kColumnMake, 180, false},
+    // 取り込み日: off until asked for (表示 → 取り込み日).
+    {texts::kColumnImported, 0, true},
 }};
 
 namespace {
@@ -44,12 +46,22 @@ std::u16string RowDateText(const FileRecord& record, const LocaleData& locale) {
   return ReplaceSeparators(text, locale.DateSeparator(), locale.TimeSeparator());
 }
 
+namespace {
+
+std::u16string ImportedText(const FileRecord& record, const LocaleData& locale) {
+  if (record.ImportedAt <= 0) return {};
+  return ReplaceSeparators(FormatDateTime(record.ImportedAt), locale.DateSeparator(), locale.TimeSeparator());
+}
+
+}  // namespace
+
 std::u16string ColumnText(const FileRecord& record, int32_t column, bool displayExt, const LocaleData& locale) {
   switch (column) {
     case ColumnName: return RowCaption(record.Name, displayExt);
     case ColumnShotDate: return RowDateText(record, locale);
     case ColumnModel: return record.ExifCameraModel;
     case ColumnMake: return record.ExifCameraMake;
+    case ColumnImported: return ImportedText(record, locale);
     default: return {};
   }
 }
@@ -60,6 +72,7 @@ std::u16string_view ColumnSortKey(const FileRecord& record, int32_t column, std:
     case ColumnShotDate: return scratch = FormatDateTime(record.ExifDateTimeOriginal);
     case ColumnModel: return record.ExifCameraModel;
     case ColumnMake: return record.ExifCameraMake;
+    case ColumnImported: return scratch = record.ImportedAt > 0 ? FormatDateTime(record.ImportedAt) : std::u16string();
     default: return {};
   }
 }
@@ -69,7 +82,7 @@ std::u16string ColumnSortKey(const FileRecord& record, int32_t column) {
   return std::u16string(ColumnSortKey(record, column, scratch));
 }
 
-bool ColumnKeyIsStored(int32_t column) { return column != ColumnShotDate; }
+bool ColumnKeyIsStored(int32_t column) { return column != ColumnShotDate && column != ColumnImported; }
 
 bool ColumnNeedsMetadata(int32_t column) { return IsFileColumn(column) && column != ColumnName; }
 

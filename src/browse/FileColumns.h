@@ -13,11 +13,14 @@ namespace tess {
 class LocaleData;
 struct FileRecord;
 
-enum FileColumn : int32_t { ColumnName, ColumnShotDate, ColumnModel, ColumnMake, FileColumnCount };
+enum FileColumn : int32_t { ColumnName, ColumnShotDate, ColumnModel, ColumnMake, ColumnImported, FileColumnCount };
+// The columns before the import history's: their widths and directions are stored in the
+// groups they always were, so that settings from before it read as they did.
+inline constexpr int32_t kFirstOptionalColumn = ColumnImported;
 
 struct FileColumnSpec {
   const char16_t* caption;
-  int32_t defaultWidth;  // 96-dpi pixels
+  int32_t defaultWidth;  // 96-dpi pixels; 0 for a column shown only when asked for
   bool alignRight;
 };
 extern const std::array<FileColumnSpec, FileColumnCount> kFileColumns;
@@ -29,12 +32,14 @@ constexpr bool IsFileColumn(int32_t column) { return column >= 0 && column < Fil
 std::u16string RowCaption(const std::u16string& name, bool displayExt);
 // The date column: the shot date with the locale's separators, empty without a date.
 std::u16string RowDateText(const FileRecord& record, const LocaleData& locale);
+// The width the import date column takes when it is turned on (96-dpi pixels).
+inline constexpr int32_t kImportedColumnWidth = 130;
 
 // What a row shows in column; empty for a column outside the table.
 std::u16string ColumnText(const FileRecord& record, int32_t column, bool displayExt, const LocaleData& locale);
 // What a row sorts by in column: the name, the shot date as "yyyy/mm/dd hh:nn:ss" (a missing
 // date sorts before an undated file, which sorts before every real date), the model, the
-// make; empty for a column outside the table.
+// make, the date the photo was filed; empty for a column outside the table.
 std::u16string ColumnSortKey(const FileRecord& record, int32_t column);
 // The same key without a copy where the record holds it as text (the sort compares a folder's
 // rows many times over); a key that has to be built is built into scratch.

@@ -35,6 +35,8 @@ class FileListModel {
   FileListModel(const FileListModel&) = delete;
   FileListModel& operator=(const FileListModel&) = delete;
 
+  // The records the rows show, in row order.
+  const FileRecordList& Records() const { return records_; }
   // The filter on the names shown; empty: no filter.
   const std::u16string& FindText() const { return findText_; }
   void SetFindText(std::u16string text) { findText_ = std::move(text); }

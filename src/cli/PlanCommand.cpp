@@ -24,7 +24,8 @@ constexpr bool kWindowsPaths = kNativeWindowsPaths;
 
 const char kPlanHelp[] =
     "使い方: tessarine-cli plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE\n"
-    "                          [--action copy|move] [--recursive] [--run [--progress]] PATH...\n"
+    "                          [--action copy|move] [--recursive] [--include-imported]\n"
+    "                          [--run [--progress]] PATH...\n"
     "\n"
     "各写真の Exif 情報をファイル一覧と同じように読み、リネーム画面の「テスト」がログに書く行を\n"
     "1 行ずつ (UTF-8) 表示します: Exif 情報のある各ファイル (とそれに付いてゆく付属ファイル) に\n"
@@ -44,6 +45,8 @@ const char kPlanHelp[] =
     "                そのあとでコピー元を削除します)。同じボリューム内の移動は名前の変更です。\n"
     "                Ctrl+C で安全に止まります: どのファイルも整理されて検証済みか、コピー元に\n"
     "                残っています\n"
+    "  --include-imported\n"
+    "                取り込み履歴にある写真 (前の実行で整理済み) も除外せずに予定・整理します\n"
     "  --progress    進み具合を標準エラーに表示します (端末のときは指定しなくても表示します)\n"
     "  --            オプションの終わり\n"
     "\n"
@@ -107,6 +110,8 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
       return 0;
     } else if (a == u"--run") {
       run = true;
+    } else if (a == u"--include-imported") {
+      job.includeImported = true;
     } else if (a == u"--progress") {
       progress = true;
     } else if (a == u"--recursive" || a == u"-r") {
@@ -193,6 +198,10 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
   RenameRunControl control;
   control.cancel = env.cancel;
   control.journal = env.journals ? env.journals : env.files ? nullptr : &PlatformJournalFolder();
+  // Looked up at the test as at the run; opened only now, when the run needs it.
+  std::optional<HistoryPlace> history;
+  if (!env.history && !env.files) history = PlatformHistoryPlace();
+  control.history = env.history ? env.history : history ? &*history : nullptr;
   if (run && (progress || env.errIsTerminal)) control.observer = &printer;
   job.mode = run ? RenameMode::Real : RenameMode::Test;
   RenameOutcome outcome = RunRenameJob(job, log, files, transfer, control).outcome;

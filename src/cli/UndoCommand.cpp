@@ -93,14 +93,16 @@ int RunUndoCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
     return 2;
   }
   RecordedRenameLog log;
-  UndoSummary summary = UndoRun(env.journals, name, env.files, env.transfer, log);
+  UndoSummary summary = UndoRun(env.journals, name, env.files, env.transfer, log, nullptr, env.history);
   for (const std::u16string& line : log.lines) PrintLine(out, line);
   std::fflush(out);
   return summary.status == UndoStatus::Undone ? 0 : 1;
 }
 
 int RunUndoCommand(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err) {
-  return RunUndoCommandWith(args, out, err, UndoEnvironment{PlatformJournalFolder(), PlatformFileSystem(), PlatformFileTransfer()});
+  const HistoryPlace history = PlatformHistoryPlace();
+  return RunUndoCommandWith(args, out, err,
+                            UndoEnvironment{PlatformJournalFolder(), PlatformFileSystem(), PlatformFileTransfer(), &history});
 }
 
 }  // namespace tess

@@ -7,6 +7,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
+#include "rename/RunHistory.h"
 
 namespace tess {
 
@@ -14,6 +15,7 @@ struct UndoEnvironment {
   JournalFolder& journals;
   FileSystem& files;
   FileTransfer& transfer;
+  const HistoryPlace* history = nullptr;  // forgets what the undo restored; none when null
 };
 
 int RunUndoCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,

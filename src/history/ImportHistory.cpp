@@ -8,6 +8,7 @@
 
 #include "platform/DateTime.h"
 #include "platform/Text.h"
+#include "platform/UiTexts.h"
 
 namespace tess {
 namespace {
@@ -158,6 +159,11 @@ std::unique_ptr<ImportHistory> ImportHistory::Open(const std::u16string& path, s
     }
     notices.push_back(u"取り込み履歴が壊れていたため別名で残し、新しく始めます: " + *aside);
     code = OpenDatabase(path, busyWaitMs, db);
+  }
+  if ((code & 0xFF) == SQLITE_BUSY || (code & 0xFF) == SQLITE_LOCKED) {
+    sqlite3_close_v2(db);
+    notices.push_back(std::u16string(texts::kRunHistoryBusy) + path);
+    return nullptr;
   }
   if (code != SQLITE_OK) {
     sqlite3_close_v2(db);

@@ -16,6 +16,8 @@ inline constexpr char16_t kStatusSelectedSuffix[] = u" 個の項目を選択";
 // While the photos' dates come in: two spaces, this, the count done, " / ", the count of all.
 inline constexpr char16_t kStatusReadingPrefix[] = u"撮影日時を読み込み中 ";
 inline constexpr char16_t kStatusListing[] = u"フォルダを読み込み中…";
+inline constexpr char16_t kStatusImportedPrefix[] = u"取り込み済み ";
+inline constexpr char16_t kStatusImportedSuffix[] = u" 個";
 // A pane's folder is gone (deleted, renamed or its card pulled elsewhere): two spaces,
 // this, then the folder.
 inline constexpr char16_t kStatusFolderVanishedPrefix[] = u"フォルダが見つかりません: ";
@@ -42,6 +44,7 @@ inline constexpr char16_t kColumnName[] = u"名前";
 inline constexpr char16_t kColumnShotDate[] = u"撮影日時";
 inline constexpr char16_t kColumnModel[] = u"カメラのモデル";
 inline constexpr char16_t kColumnMake[] = u"カメラの製造元";
+inline constexpr char16_t kColumnImported[] = u"取り込み日";
 // The names the program gives new files and folders, and copies of a file.
 inline constexpr char16_t kListNewFolderName[] = u"新しいフォルダー";
 inline constexpr char16_t kTreeNewFolderName[] = u"新しいフォルダ";
@@ -73,6 +76,7 @@ inline constexpr char16_t kButtonRun[] = u"実行";
 inline constexpr char16_t kButtonClose[] = u"閉じる";
 inline constexpr char16_t kButtonTest[] = u"テスト";
 inline constexpr char16_t kButtonUndo[] = u"元に戻す";
+inline constexpr char16_t kCheckIncludeImported[] = u"取り込み済みも含める";
 inline constexpr char16_t kButtonStop[] = u"中止";  // 閉じる while a run goes on
 // The dialog's title during a run: the phase, files done of all, " ファイル (", megabytes.
 inline constexpr char16_t kPhaseCopying[] = u"コピー中";
@@ -116,6 +120,10 @@ inline constexpr char16_t kRunNoJournal[] = u"元に戻すための記録を書�
 inline constexpr char16_t kRunSourceGone[] = u"コピー元がほかの処理で移動または削除されました: ";
 inline constexpr char16_t kRunItself[] = u"コピー元と同じファイルです: ";
 inline constexpr char16_t kRunCannotWrite[] = u"コピー先に書き込めません: ";
+// The import history's lines: a photo filed by an earlier run, and a history the run goes without.
+inline constexpr char16_t kRunImported[] = u"取り込み済みのため除外します: ";
+inline constexpr char16_t kRunHistoryBusy[] = u"取り込み履歴がほかのプログラムで使用中のため、履歴なしで続けます: ";
+inline constexpr char16_t kRunHistoryFailed[] = u"取り込み履歴を読み書きできないため、履歴なしで続けます: ";
 // The reasons a failure line gives, as the system names them.
 inline constexpr char16_t kFaultAccessDenied[] = u"アクセスが拒否されました";
 inline constexpr char16_t kFaultDiskFull[] = u"ディスクの空き容量が不足しています";
@@ -133,6 +141,7 @@ inline constexpr char16_t kSummaryNumbered[] = u"番号付き ";
 inline constexpr char16_t kSummarySidecars[] = u"付属ファイル ";
 inline constexpr char16_t kSummaryFiled[] = u"、コピー済み ";
 inline constexpr char16_t kSummaryItself[] = u"、コピー元と同じ ";
+inline constexpr char16_t kSummaryImported[] = u"、取り込み済み ";
 inline constexpr char16_t kSummaryNoMetadata[] = u"Exif情報なし ";
 inline constexpr char16_t kSummaryNoDate[] = u"撮影日時なし ";
 inline constexpr char16_t kSummaryTrouble[] = u"コピー先に問題 ";

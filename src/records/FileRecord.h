@@ -29,6 +29,9 @@ struct FileRecord {
   std::u16string ExifCameraModel;
   std::u16string ExifCameraMake;
   std::u16string ExifCameraSerial;  // BodySerialNumber; empty when the photo has none
+  // When the import history says a run filed the photo (local time); 0 when it knows of none
+  // or has not answered yet (it is asked off the window's thread, after the metadata).
+  TDateTime ImportedAt = 0;
 
   bool IsFolder() const { return (Attrib & FILE_ATTRIBUTE_DIRECTORY_) != 0; }
 };

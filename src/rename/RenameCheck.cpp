@@ -221,7 +221,7 @@ void ListBatch(Plan& plan, CheckedBatch& checked) {
       switch (group->fates[i]) {
         case Fate::Go:
           checked.batch.push_back({f.source, group->destinations[i], f.sourceKey == FileSystemPathKey(group->destinations[i]),
-                                   group->number > 1, f.listIndex < 0});
+                                   group->number > 1, f.listIndex < 0, f.listIndex});
           if (group->number > 1) ++checked.numbered;
           if (f.listIndex < 0) ++checked.sidecars;
           break;
@@ -250,6 +250,30 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
   for (NameGroup& group : plan.groups) CheckGroup(group, copy, folders, claims, fs);
   ListBatch(plan, checked);
   return checked;
+}
+
+std::vector<std::optional<FoundImport>> FindImported(const RenameJob& job, RunHistory& history) {
+  std::vector<std::optional<FoundImport>> found(job.photos.size());
+  if (job.includeImported) return found;
+  std::vector<PhotoIdentity> photos;
+  std::vector<size_t> places;
+  for (size_t i = 0; i < job.photos.size(); ++i) {
+    const SourceRecord& record = job.photos[i].record;
+    // Without a date the key is the content hash, which only the transfer computes.
+    if (!CanLookUp(record)) continue;
+    photos.push_back(IdentityOf(record));
+    places.push_back(i);
+  }
+  if (photos.empty()) return found;
+  ImportHistory* store = history.Get();
+  if (!store) return found;
+  std::vector<std::optional<FoundImport>> answers;
+  if (HistoryStatus status = store->Find(photos, answers); status != HistoryStatus::Ok) {
+    history.GiveUp(status);
+    return found;
+  }
+  for (size_t k = 0; k < places.size() && k < answers.size(); ++k) found[places[k]] = std::move(answers[k]);
+  return found;
 }
 
 // A folder the real run could not write into is said at the test, not found out at the run.

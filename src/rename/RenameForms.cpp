@@ -121,6 +121,7 @@ const ControlRect kRenameDesign[RenameControlCount] = {
     {271, 198, 75, 25},  // Close1
     {109, 198, 75, 25},  // Test1
     {28, 198, 75, 25},   // Undo1 (元に戻す), left of Test1 as Test1 is of Exec1
+    {8, 198, 14, 25},    // 取り込み済みも含める: the buttons' row, left of Undo1
 };
 
 const ControlRect kListEditDesign[ListEditControlCount] = {
@@ -165,6 +166,9 @@ std::vector<ControlRect> RenameFormLayout(int w, int h, int labelWidth, int labe
   r[rcTestButton].left = w - r[rcRunButton].width - r[rcCloseButton].width - r[rcTestButton].width - 32;
   r[rcUndoButton].top = r[rcCloseButton].top;
   r[rcUndoButton].left = r[rcTestButton].left - r[rcUndoButton].width - (r[rcRunButton].left - r[rcTestButton].left - r[rcTestButton].width);
+  // A run's option, on the buttons' row: whatever room the buttons leave at its left.
+  r[rcIncludeImported].top = r[rcCloseButton].top;
+  r[rcIncludeImported].width = NotNegative(r[rcUndoButton].left - r[rcIncludeImported].left - 8);
   return r;
 }
 

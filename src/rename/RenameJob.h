@@ -29,6 +29,8 @@ struct RenameJob {
   std::u16string folderTemplate;  // the destination-folder template; empty for none
   std::u16string nameTemplate;    // the file-name template; empty for none
   RenameMode mode = RenameMode::Test;
+  // Files the photos the import history knows as filed before, instead of leaving them out.
+  bool includeImported = false;
 };
 
 // The photos of a job (by their place in it) that a run is done with: those it filed,

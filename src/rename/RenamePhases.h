@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "history/ImportHistory.h"
 #include "rename/RenameRun.h"
+#include "rename/RunHistory.h"
 #include "rename/TemplatePaths.h"
 
 namespace tess::phases {
@@ -40,9 +42,16 @@ struct NameGroup {
   std::vector<Fate> fates;
 };
 
+// A photo the import history knows as filed by an earlier run.
+struct ImportedPhoto {
+  size_t listIndex = 0;  // its place in the job
+  FoundImport found;
+};
+
 struct Plan {
   std::vector<NameGroup> groups;  // in shooting order of their first photo
   std::vector<std::u16string> dateless;  // sources left out for want of a date
+  std::vector<ImportedPhoto> imported;   // left out as filed before, in the job's order
   size_t withoutMetadata = 0;
   std::vector<size_t> unfit;  // the places in the job of the photos without metadata
 };
@@ -53,6 +62,7 @@ struct Pair {
   bool samePath = false;  // a case-only rename: the source's path names the destination itself
   bool numbered = false;  // under a numbered name
   bool sidecar = false;
+  int listIndex = -1;  // the photo's place in the job; -1 for a sidecar
 };
 
 struct CheckedBatch {
@@ -70,16 +80,28 @@ struct RunReport {
   std::vector<std::u16string> notDone;  // one line per pair that did not arrive whole
 };
 
+// The look-up: for each photo of the job, where and when an earlier run filed it, as the
+// history knows it by the photo's identity (what the listing and the metadata read gave:
+// the card is not read again). A photo without a shooting date is not looked up: its key
+// needs its content hash, a read of the whole file, which the check does not make. None
+// when the job files imported photos too; a history that fails is given up (with its line)
+// and answers none, so that a fault never leaves a photo out.
+std::vector<std::optional<FoundImport>> FindImported(const RenameJob& job, RunHistory& history);
 // Builds every photo's destination folder and stem; photos without metadata are passed
 // over (uncounted but for the summary), photos without a date are left out when a
-// template needs one. Photos sharing a folder and a name but for the extension are one
-// group; the sidecars beside a group's photos join it.
-Plan PlanDestinations(const RenameJob& job, FileSystem& fs);
+// template needs one, photos found filed before (`imported`, by place in the job) are
+// left out. Photos sharing a folder and a name but for the extension are one group; the
+// sidecars beside a group's photos join it, so a group whose photos were all filed before
+// is left out whole, sidecars and all, while one that keeps a photo keeps its sidecars.
+Plan PlanDestinations(const RenameJob& job, FileSystem& fs,
+                      const std::vector<std::optional<FoundImport>>& imported = {});
 // Gives every group its number and every file its fate; the batch is what goes.
 CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs);
-// Copies or moves the batch, verified, journalled when the control has a journal.
+// Copies or moves the batch, verified, journalled when the control has a journal, and
+// each photo that arrived recorded in the history when there is one.
 RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, FileTransfer& io,
-                   const RenameRunControl& control, RenameLog& log);
+                   const RenameRunControl& control, RenameLog& log, const RenameJob* job = nullptr,
+                   RunHistory* history = nullptr);
 // The system's reason for a failure, to follow its line; none when it told nothing useful.
 std::u16string FaultReason(TransferFault fault);
 // Warns of each destination folder (or, for one still to be made, its nearest existing

@@ -46,7 +46,8 @@ bool IsSidecarOf(const std::u16string& name, const std::u16string& stemKey,
 
 // Photos in the job's order, grouped by source folder and stem; `withoutMetadata` gets the
 // keys of the photos passed over for want of metadata.
-void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16string>& withoutMetadata) {
+void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16string>& withoutMetadata,
+                 const std::vector<std::optional<FoundImport>>& imported) {
   const bool needsDate = (!IsTemplateMarker(job.folderTemplate, MarkerKind::KeepFolder) && TemplateUsesShotDate(job.folderTemplate)) ||
                          (!IsTemplateMarker(job.nameTemplate, MarkerKind::KeepName) && TemplateUsesShotDate(job.nameTemplate));
   std::unordered_map<std::u16string, size_t> groupOf;  // by the key of source folder and stem
@@ -63,6 +64,12 @@ void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16st
     if (needsDate && !HasShotDate(*entry)) {
       // A "0000" folder would hold every undated photo of every card.
       plan.dateless.push_back(source);
+      continue;
+    }
+    // Left out before it is grouped, so that its pair partner not filed yet still goes,
+    // under a name of its own shot.
+    if (i < imported.size() && imported[i]) {
+      plan.imported.push_back({i, *imported[i]});
       continue;
     }
     ++sequence;
@@ -176,10 +183,10 @@ class SidecarFinder {
 
 }  // namespace
 
-Plan PlanDestinations(const RenameJob& job, FileSystem& fs) {
+Plan PlanDestinations(const RenameJob& job, FileSystem& fs, const std::vector<std::optional<FoundImport>>& imported) {
   Plan plan;
   std::unordered_set<std::u16string> withoutMetadata;  // selected sidecars among them are not left out
-  GroupPhotos(job, plan, withoutMetadata);
+  GroupPhotos(job, plan, withoutMetadata, imported);
   for (NameGroup& group : plan.groups) NameGroupByTemplates(job, group);
   std::stable_sort(plan.groups.begin(), plan.groups.end(), [](const NameGroup& a, const NameGroup& b) {
     return ShotOrder(a.files.front(), b.files.front());

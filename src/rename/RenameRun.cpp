@@ -34,6 +34,7 @@ std::vector<size_t> FiledPhotos(const RenameJob& job, const Plan& plan, const Ch
   for (const NameGroup& group : plan.groups)
     for (size_t i = 0; i < group.files.size() && i < group.fates.size(); ++i)
       if (group.fates[i] == Fate::Filed || group.fates[i] == Fate::InPlace) settled.insert(group.files[i].sourceKey);
+  for (const ImportedPhoto& photo : plan.imported) settled.insert(FileSystemPathKey(job.photos[photo.listIndex].source));
   std::vector<size_t> filed;
   for (size_t i = 0; i < job.photos.size(); ++i)
     if (settled.count(FileSystemPathKey(job.photos[i].source))) filed.push_back(i);
@@ -54,11 +55,12 @@ RenameOutcome EndTest(bool copy, const Plan& plan, const CheckedBatch& checked, 
 
 // The file work of a real run and the lines that say what came of it.
 RenameOutcome Transfer(const RenameJob& job, const Plan& plan, CheckedBatch checked, FileSystem& fs,
-                       FileTransfer& io, const RenameRunControl& control, RenameLog& log, SettledPhotos& settled) {
+                       FileTransfer& io, const RenameRunControl& control, RenameLog& log, SettledPhotos& settled,
+                       RunHistory& history) {
   const bool copy = job.action == RenameAction::Copy;
   const char16_t* failure = copy ? kCopyFailed : kMoveFailed;
   RunReport report;
-  if (!checked.batch.empty()) report = RunBatch(checked.batch, copy, fs, io, control, log);
+  if (!checked.batch.empty()) report = RunBatch(checked.batch, copy, fs, io, control, log, &job, &history);
   for (const std::u16string& line : report.notDone) log.WriteLine(line);
   const size_t done = static_cast<size_t>(std::count(report.done.begin(), report.done.end(), true));
   const size_t handled = done;
@@ -98,9 +100,11 @@ RenameRunResult RunRenameJob(const RenameJob& job, RenameLog& log, FileSystem& f
                           const RenameRunControl& control) {
   log.Clear();
   RenameRunResult result;
-  Plan plan = PlanDestinations(job, fs);
+  RunHistory history(control.history, log);
+  Plan plan = PlanDestinations(job, fs, FindImported(job, history));
   result.settled.withoutMetadata = plan.unfit;
-  if (plan.groups.empty()) {
+  // Only photos filed before: each is named with where it went, as a run that files them would be.
+  if (plan.groups.empty() && plan.imported.empty()) {
     for (const std::u16string& source : plan.dateless) log.WriteLine(kNoShotDate + source);
     log.WriteLine(kRenameNoFilesMessage);
     log.Beep();
@@ -115,7 +119,7 @@ RenameRunResult RunRenameJob(const RenameJob& job, RenameLog& log, FileSystem& f
   if (job.mode == RenameMode::Test)
     result.outcome = EndTest(copy, plan, checked, fs, log);
   else
-    result.outcome = Transfer(job, plan, checked, fs, io, control, log, result.settled);
+    result.outcome = Transfer(job, plan, checked, fs, io, control, log, result.settled, history);
   return result;
 }
 

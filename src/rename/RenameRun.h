@@ -13,6 +13,8 @@
 
 namespace tess {
 
+struct HistoryPlace;
+
 // Where a run reports: the dialog's log and the system beep.
 class RenameLog {
  public:
@@ -50,6 +52,9 @@ struct RenameRunControl {
   // Where a real run journals its batch, before the first file is touched, and each
   // file's outcome as it comes, so that it can be undone; none when null.
   JournalFolder* journal = nullptr;
+  // The import history: photos it knows are left out, and a real run records what it
+  // filed; none when null.
+  const HistoryPlace* history = nullptr;
 };
 
 // The line of a run that found no file with metadata.

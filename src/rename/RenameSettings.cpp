@@ -37,6 +37,8 @@ void ReadRenameWindowSettings(SettingsStore& store, RenameWindowSettings& settin
     int32_t value;
     settings.itemIndex[i] = ReadInteger(*key, kItemIndexNames[i], value) == ReadResult::Ok ? value : 0;
   }
+  int32_t include = 0;
+  settings.includeImported = ReadInteger(*key, u"IncludeImported", include) == ReadResult::Ok && include != 0;
 }
 
 bool WriteRenameWindowSettings(SettingsStore& store, const RenameWindowSettings& settings) {
@@ -48,7 +50,8 @@ bool WriteRenameWindowSettings(SettingsStore& store, const RenameWindowSettings&
       *key, {{kItemIndexNames[0], index[0]}, {kItemIndexNames[1], index[1]}, {kItemIndexNames[2], index[2]}});
   bool folders = WriteMultiString(*key, u"CopyToPath", settings.folderTemplates);
   bool files = WriteMultiString(*key, u"CopyToFile", settings.fileTemplates);
-  return placement && indices && folders && files;
+  bool include = WriteInteger(*key, u"IncludeImported", settings.includeImported ? 1 : 0);
+  return placement && indices && folders && files && include;
 }
 
 void ReadListEditWindowSettings(SettingsStore& store, ListEditWindowSettings& settings) {

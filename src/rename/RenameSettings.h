@@ -20,6 +20,7 @@ struct RenameWindowSettings {
   std::vector<std::u16string> folderTemplates = BuiltInFolderTemplates();  // "CopyToPath"
   std::vector<std::u16string> fileTemplates = BuiltInFileTemplates();      // "CopyToFile"
   int32_t itemIndex[3] = {0, 0, 0};  // "ComboBox1.ItemIndex" .. "ComboBox3.ItemIndex"; -1 is none
+  bool includeImported = false;      // "IncludeImported": 取り込み済みも含める, off unless stored on
 
   // The dialog's own lists, used when no stored list can be read or it holds no entry.
   static std::vector<std::u16string> BuiltInFolderTemplates();

@@ -16,6 +16,14 @@ const char16_t* const kItself = texts::kRunItself;
 
 std::u16string Count(size_t n) { return PadNumber(static_cast<long long>(n), 1) + texts::kSummaryCount; }
 
+// "取り込み済みのため除外します: <source> (<when> → <where>)", the date as the log's others.
+std::u16string ImportedLine(const std::u16string& source, const FoundImport& found) {
+  std::u16string when = found.filedAt;
+  for (size_t i = 0; i < when.size() && i < 10; ++i)
+    if (when[i] == u'-') when[i] = u'/';
+  return texts::kRunImported + source + u" (" + when + u" → " + found.destination + u")";
+}
+
 }  // namespace
 
 // The last line of a run: what went (or goes), and what was left out and why.
@@ -29,6 +37,7 @@ std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch&
   if (!detail.empty()) line += u" (" + detail + u")";
   if (checked.filed) line += texts::kSummaryFiled + Count(checked.filed);
   if (checked.inPlace) line += texts::kSummaryItself + Count(checked.inPlace);
+  if (!plan.imported.empty()) line += texts::kSummaryImported + Count(plan.imported.size());
   const size_t leftOut = plan.withoutMetadata + plan.dateless.size() + checked.trouble;
   if (leftOut) {
     std::u16string why;
@@ -53,12 +62,18 @@ void WritePlan(const Plan& plan, const RenameJob& job, RenameLog& log) {
                    [](const NameGroup* a, const NameGroup* b) { return a->firstListed < b->firstListed; });
   std::unordered_set<std::u16string> dateless(plan.dateless.begin(), plan.dateless.end());
   size_t next = 0;
-  auto writeDatelessBefore = [&](int listIndex) {
-    for (; next < job.photos.size() && static_cast<int>(next) < listIndex; ++next)
+  size_t nextImported = 0;  // plan.imported is in the job's order
+  auto writeLeftOutBefore = [&](int listIndex) {
+    for (; next < job.photos.size() && static_cast<int>(next) < listIndex; ++next) {
       if (dateless.count(job.photos[next].source)) log.WriteLine(kNoShotDate + job.photos[next].source);
+      if (nextImported < plan.imported.size() && plan.imported[nextImported].listIndex == next) {
+        log.WriteLine(ImportedLine(job.photos[next].source, plan.imported[nextImported].found));
+        ++nextImported;
+      }
+    }
   };
   for (const NameGroup* group : listed) {
-    writeDatelessBefore(group->firstListed);
+    writeLeftOutBefore(group->firstListed);
     if (!group->trouble.empty()) {
       log.WriteLine(group->trouble);
       continue;
@@ -77,7 +92,7 @@ void WritePlan(const Plan& plan, const RenameJob& job, RenameLog& log) {
       log.WriteLine(u"");
     }
   }
-  writeDatelessBefore(static_cast<int>(job.photos.size()));
+  writeLeftOutBefore(static_cast<int>(job.photos.size()));
 }
 
 }  // namespace tess::phases

@@ -57,6 +57,42 @@ class JournalObserver final : public TransferObserver {
   std::string hash_;
 };
 
+// Records each photo of the batch in the history as it arrives whole at its destination: a
+// verified copy, or a move renamed within its volume or verified on another (its source
+// may still be there, but the photo is filed). Sidecars are not photos: not recorded.
+class HistoryObserver final : public TransferObserver {
+ public:
+  HistoryObserver(HistoryRecorder& recorder, const std::vector<Pair>& batch, const RenameJob& job, TransferObserver* next)
+      : recorder_(recorder), batch_(batch), job_(job), next_(next), hashes_(batch.size()) {}
+  void OnProgress(const TransferProgress& progress) override {
+    if (next_) next_->OnProgress(progress);
+  }
+  void OnPairContent(size_t index, uint64_t size, const std::string& hash) override {
+    if (index < hashes_.size()) hashes_[index] = hash;
+    if (next_) next_->OnPairContent(index, size, hash);
+  }
+  void OnTemporary(size_t index, const std::u16string& path) override {
+    if (next_) next_->OnTemporary(index, path);
+  }
+  void OnPairStep(size_t index, const TransferPair& pair, PairStep step) override {
+    // The journal hears first: the history never knows more than the journal.
+    if (next_) next_->OnPairStep(index, pair, step);
+    if ((step != PairStep::Verified && step != PairStep::Renamed) || index >= batch_.size()) return;
+    const int place = batch_[index].listIndex;
+    if (place < 0 || static_cast<size_t>(place) >= job_.photos.size()) return;
+    PhotoIdentity photo = IdentityOf(job_.photos[place].record);
+    photo.hash = hashes_[index];
+    recorder_.Arrived(std::move(photo), batch_[index].source, batch_[index].destination);
+  }
+
+ private:
+  HistoryRecorder& recorder_;
+  const std::vector<Pair>& batch_;
+  const RenameJob& job_;
+  TransferObserver* next_;
+  std::vector<std::string> hashes_;
+};
+
 }  // namespace
 
 std::u16string FaultReason(TransferFault fault) {
@@ -77,7 +113,7 @@ std::u16string FaultReason(TransferFault fault) {
 // source where it was; the folders the batch created and left empty are gone. The journal
 // has the whole batch before the first file is touched.
 RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, FileTransfer& io,
-                   const RenameRunControl& control, RenameLog& log) {
+                   const RenameRunControl& control, RenameLog& log, const RenameJob* job, RunHistory* history) {
   std::vector<TransferPair> pairs;
   pairs.reserve(batch.size());
   for (const Pair& p : batch) pairs.push_back({p.source, p.destination});
@@ -106,6 +142,13 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
     // The photos matter more than their undo: the run goes on, and says so.
     if (!journal) log.WriteLine(kNoJournal + control.journal->Location());
     else options.observer = &journalObserver.emplace(*journal, control.observer);
+  }
+  std::optional<HistoryRecorder> recorder;
+  std::optional<HistoryObserver> historyObserver;
+  if (job && history) {
+    // Rows name their run by its journal, so that an undo forgets exactly what it restored.
+    recorder.emplace(*history, journal ? journal->Name() : JournalNameFor(JournalTimeNow()));
+    options.observer = &historyObserver.emplace(*recorder, batch, *job, options.observer);
   }
   std::vector<TransferFault> faults;
   options.faults = &faults;
@@ -137,6 +180,7 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
         break;
     }
   }
+  if (recorder) recorder->End();
   if (journal) {
     const size_t done = static_cast<size_t>(std::count(report.done.begin(), report.done.end(), true));
     journal->End(report.notHandled ? "cancelled" : report.notDone.empty() ? "done" : "failed", done);

@@ -248,7 +248,7 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
 }
 
 UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSystem& fs, FileTransfer& io,
-                    RenameLog& log, TransferObserver* observer) {
+                    RenameLog& log, TransferObserver* observer, const HistoryPlace* historyPlace) {
   UndoSummary summary;
   std::optional<RunJournal> journal = ReadRun(folder, name);
   if (!journal) {
@@ -278,6 +278,7 @@ UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSyste
   progress.filesTotal = progress.bytesTotal = journal->pairs.size();
   progress.phase = TransferPhase::Moving;
   if (observer) observer->OnProgress(progress);
+  RunHistory history(historyPlace, log);
   // Newest first, the reverse of the run.
   for (size_t i = journal->pairs.size(); i-- > 0;) {
     const JournalPair& pair = journal->pairs[i];
@@ -288,7 +289,14 @@ UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSyste
       steps.recordsArrival = journal->version >= 2;
       UndoResult result = UndoPair(pair, journal->action, fs, io, log, steps);
       writer->Undone(i, result);
-      if (result == UndoResult::Restored) ++summary.restored;
+      if (result == UndoResult::Restored) {
+        ++summary.restored;
+        // Filing again after an undo files again. A photo the undo found gone from its
+        // destination (moved into an album) stays known: it is still filed, elsewhere.
+        if (ImportHistory* store = history.Get())
+          if (HistoryStatus status = store->ForgetFiled(journal->name, pair.destination); status != HistoryStatus::Ok)
+            history.GiveUp(status);
+      }
       if (result == UndoResult::Kept) ++summary.kept;
     }
     progress.filesDone = progress.bytesDone = journal->pairs.size() - i;

@@ -11,6 +11,7 @@
 #include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
 #include "rename/RenameRun.h"
+#include "rename/RunHistory.h"
 #include "rename/RunJournal.h"
 
 namespace tess {
@@ -72,9 +73,10 @@ UndoResult UndoPair(const JournalPair& pair, JournalAction action, FileSystem& f
 // Undoes a run and writes what it did to the log and to the run's journal. An undo cut
 // short, or one that kept some pairs, is taken up again by the next: the temporary files
 // it left go first, then every pair not settled is tried again. The observer sees the
-// pairs go by (filesDone of filesTotal).
+// pairs go by (filesDone of filesTotal). Each photo restored is forgotten by the import
+// history when one is given, so that filing again files it again.
 UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSystem& fs, FileTransfer& io,
-                    RenameLog& log, TransferObserver* observer = nullptr);
+                    RenameLog& log, TransferObserver* observer = nullptr, const HistoryPlace* history = nullptr);
 
 // The log's words for an action ("コピー", "移動/リネーム").
 std::u16string ActionName(JournalAction action);

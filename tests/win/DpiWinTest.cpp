@@ -113,6 +113,7 @@ void CheckHeadingsFit(HWND list, int dpi) {
     item.pszText = buf;
     item.cchTextMax = 127;
     ASSERT_TRUE(Header_GetItem(header, i, &item));
+    if (item.cxy == 0) continue;  // a column turned off (取り込み日 until asked for) shows nothing
     SIZE text = TextExtent(header, U16(buf));
     EXPECT_LE(text.cx + 2 * ScaleToDpi(3, dpi), item.cxy) << ToUtf8(U16(buf)) << " at " << dpi;
   }

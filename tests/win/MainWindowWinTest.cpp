@@ -14,6 +14,7 @@
 #include "app/WindowSettings.h"
 #include "app/win/MainWindow.h"
 #include "browse/FolderPaths.h"
+#include "history/ImportHistory.h"
 #include "platform/SettingsKey.h"
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
@@ -121,7 +122,7 @@ TEST_F(MainWindowTest, FirstStartOpensCentredWithDefaultsAtDriveC) {
   EXPECT_EQ(rc.left, (GetSystemMetrics(SM_CXSCREEN) - 644) / 2);
   EXPECT_EQ(rc.top, (GetSystemMetrics(SM_CYSCREEN) - 408) / 2);
   // The column table's widths: the window and the settings agree.
-  const int widths[] = {180, 180, 180, 180};
+  const int widths[] = {180, 180, 180, 180, 0};
   for (int i = 0; i < FileColumnCount; ++i) EXPECT_EQ(ListView_GetColumnWidth(List(), i), widths[i]) << i;
   EXPECT_EQ(w.FolderTreeWidth(), 220);
   EXPECT_EQ(w.FolderTree().RootFolder(), u"C:\\");
@@ -675,4 +676,42 @@ TEST_F(MainWindowTest, ReturningToTheWindowGivesTheFocusBackToThePaneThatHadIt) 
   SetFocus(w.Handle());
   SendMessageW(w.Handle(), WM_ACTIVATE, WA_CLICKACTIVE, 0);
   EXPECT_EQ(GetFocus(), w.FolderTree().Handle());
+}
+
+// The window asks the import history about the shown folder's photos on a worker: the
+// status bar counts those filed before, and the column 取り込み日 (off until asked for from
+// 表示) shows when.
+TEST_F(MainWindowTest, PhotosFiledBeforeAreCountedAndDatedFromTheHistory) {
+  Photo(u"IMG_0001.JPG", "2010:01:02 03:04:05", "D70", "NIKON CORPORATION");
+  Photo(u"IMG_0002.JPG", "2012:05:03 14:22:01", "EOS 5D", "Canon");
+  {
+    // The history of this test (each Windows test has its own).
+    wchar_t path[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"TESSARINE_HISTORY", path, MAX_PATH), 0u);
+    std::vector<std::u16string> notices;
+    std::unique_ptr<ImportHistory> history = ImportHistory::Open(U16(path), notices);
+    ASSERT_TRUE(history);
+    PhotoIdentity photo;
+    photo.make = u"NIKON CORPORATION";
+    photo.model = u"D70";
+    photo.name = u"IMG_0001.JPG";
+    photo.size = std::filesystem::file_size(std::filesystem::path(folder_ + u"IMG_0001.JPG"));
+    ASSERT_TRUE(TryEncodeDateTime({2010, 1, 2, 3, 4, 5, 0}, photo.shot));
+    ASSERT_EQ(history->Record({ImportEntry{photo, u"E:\\IMG_0001.JPG", u"D:\\Photos\\a.JPG", u"run", u"2024-06-07 08:09:10"}}),
+              HistoryStatus::Ok);
+  }
+  StoreFolder(folder_);
+  MainWindow& w = Open();
+  for (int i = 0; i < 100 && StatusText(w.StatusBar(), 1).empty(); ++i) {
+    Sleep(20);
+    Pump();
+  }
+  EXPECT_EQ(StatusText(w.StatusBar(), 1), u"  取り込み済み 1 個");
+  using V = std::vector<std::u16string>;
+  EXPECT_EQ(Column(List(), 4), (V{u"2024/06/07 08:09:10", u""}));
+  EXPECT_EQ(ListView_GetColumnWidth(List(), 4), 0) << "off until asked for";
+  SendMessageW(w.Handle(), WM_COMMAND, cmdViewImportedColumn, 0);
+  EXPECT_GT(ListView_GetColumnWidth(List(), 4), 0);
+  SendMessageW(w.Handle(), WM_COMMAND, cmdViewImportedColumn, 0);
+  EXPECT_EQ(ListView_GetColumnWidth(List(), 4), 0);
 }

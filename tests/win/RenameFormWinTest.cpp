@@ -333,6 +333,7 @@ TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
         {IdActionLabel, u"動作:", L"Static"},   {IdFolderLabel, u"コピー先:", L"Static"}, {IdNameLabel, u"ファイル名:", L"Static"},
         {IdEditFoldersButton, u"...", L"Button"},     {IdEditNamesButton, u"...", L"Button"},       {IdRunButton, u"実行", L"Button"},
         {IdCloseButton, u"閉じる", L"Button"},   {IdTestButton, u"テスト", L"Button"},     {IdLog, u"", L"Edit"},
+        {IdIncludeImported, u"取り込み済みも含める", L"Button"},
     };
     for (const Expected& e : controls) {
       HWND c = C(e.id);
@@ -357,7 +358,8 @@ TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
     // Tab order from the first drop-down, which has the focus.
     EXPECT_EQ(GetFocus(), C(IdActionBox));
     RenameFormControlId order[] = {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton,
-                                   IdLog,     IdRunButton,     IdCloseButton,  IdTestButton,     IdActionBox};
+                                   IdLog,     IdRunButton,     IdCloseButton,  IdTestButton,     IdIncludeImported,
+                                   IdActionBox};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
       EXPECT_EQ(GetNextDlgTabItem(dialog, C(order[i]), FALSE), C(order[i + 1])) << "after " << order[i];
     EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IdRunButton) << "実行 is the default button";
@@ -412,6 +414,7 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
     EXPECT_EQ(Selected(C(IdNameBox)), 0) << "a missing index selects entry 0";
     EXPECT_EQ(Selected(C(IdActionBox)), -1) << "an index past the end selects nothing";
     EXPECT_EQ(Text(C(IdActionBox)), u"");
+    EXPECT_EQ(IsDlgButtonChecked(rename_->Handle(), IdIncludeImported), BST_UNCHECKED) << "off unless stored on";
 
     // Every change of size lays the controls out again.
     for (SIZE size : {SIZE{600, 300}, SIZE{700, 420}, SIZE{380, 260}}) {
@@ -425,7 +428,8 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
       EXPECT_GE(RectIn(rename_->Handle(), C(IdLog)).height, 103) << "the log keeps its seven lines";
       const std::pair<RenameControl, RenameFormControlId> checked[] = {
           {rcEditFoldersButton, IdEditFoldersButton}, {rcEditNamesButton, IdEditNamesButton}, {rcLog, IdLog},
-          {rcCloseButton, IdCloseButton},   {rcRunButton, IdRunButton},     {rcTestButton, IdTestButton}};
+          {rcCloseButton, IdCloseButton},   {rcRunButton, IdRunButton},     {rcTestButton, IdTestButton},
+          {rcIncludeImported, IdIncludeImported}};
       for (auto [control, id] : checked) EXPECT_EQ(RectIn(rename_->Handle(), C(id)), expected[control]) << id;
       for (auto [control, id] : {std::pair{rcActionBox, IdActionBox}, std::pair{rcNameBox, IdNameBox}}) {
         ControlRect r = RectIn(rename_->Handle(), C(id));
@@ -436,8 +440,10 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
     SetWindowPos(rename_->Handle(), nullptr, 12, 34, 640, 330, SWP_NOZORDER);
     Select(C(IdActionBox), 1);
     Select(C(IdNameBox), -1);
+    SendMessageW(C(IdIncludeImported), BM_CLICK, 0, 0);
   });
   ShowRename();
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"IncludeImported"), 1);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Top"), 34);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Left"), 12);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Height"), 330);
@@ -457,8 +463,12 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
     // A template drop-down is never shown blank: a stored -1 selects entry 0, the marker
     // that keeps each name, never an empty template.
     EXPECT_EQ(Selected(C(IdNameBox)), 0);
+    EXPECT_EQ(IsDlgButtonChecked(rename_->Handle(), IdIncludeImported), BST_CHECKED) << "kept";
+    // What the box says reaches the job of the next run.
+    rename_->OnTestButton();
   });
   ShowRename();
+  EXPECT_TRUE(rename_->Job().includeImported);
 }
 
 TEST_F(RenameFormTest, FirstShowingWithoutSettings) {

@@ -97,7 +97,9 @@ void MainWindow::UndoLastBatch() {
     return;
   }
   RecordedRenameLog log;
-  UndoSummary summary = UndoRun(Journals(), last->name, PlatformFileSystem(), PlatformFileTransfer(), log);
+  const HistoryPlace history = History();
+  UndoSummary summary = UndoRun(Journals(), last->name, PlatformFileSystem(), PlatformFileTransfer(), log, nullptr,
+                                history.path.empty() ? nullptr : &history);
   lastChange_ = LastChange::None;
   PanesChanged();
   ShowStatusNotice(log.lines.empty() ? std::u16string() : log.lines.back());
@@ -127,7 +129,9 @@ void MainWindow::AskAboutCutShortRunWith(const std::function<bool(const std::u16
     ShowStatusNotice(notice);
     return;
   }
-  UndoSummary summary = UndoRun(Journals(), cut->name, PlatformFileSystem(), PlatformFileTransfer(), log);
+  const HistoryPlace history = History();
+  UndoSummary summary = UndoRun(Journals(), cut->name, PlatformFileSystem(), PlatformFileTransfer(), log, nullptr,
+                                history.path.empty() ? nullptr : &history);
   PanesChanged();
   // The answer shows what it did: the count line when all went back, every line otherwise.
   if (summary.status != UndoStatus::Undone) ReportError(JoinLog(log.lines));

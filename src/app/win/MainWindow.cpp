@@ -643,6 +643,8 @@ void MainWindow::UpdateStatusPanels() {
   else if (list_->ReadsRunning()) selected = StatusReadingText(list_->ReadsDone(), list_->ReadsTotal(), separator);
   else if (!vanishedNotice_.empty()) selected = vanishedNotice_;
   else if (!statusNotice_.empty()) selected = u"  " + statusNotice_;
+  // Beside the selection: how many of the folder's photos were filed before.
+  else selected += StatusImportedText(list_->ImportedCount(), separator);
   if (list_->CardReadRunning()) selected = StatusReadingText(list_->CardReadDone(), list_->CardReadTotal(), separator);
   SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(W(items)));
   SendMessageW(status_, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(W(selected)));
@@ -817,7 +819,7 @@ void MainWindow::Command(int id, int code) {
     ToolButtonCommand(id - IdFirstToolButton);
     return;
   }
-  if (id >= cmdOpen && id <= cmdViewPreview) MenuCommand(id);
+  if (id >= cmdOpen && id <= cmdViewImportedColumn) MenuCommand(id);
 }
 
 void MainWindow::ToolButtonCommand(int button) {
@@ -882,6 +884,7 @@ void MainWindow::CreatePopupMenus() {
           !AppendMenuW(views, MF_STRING, cmdViewDetails, W(texts::kMenuViewDetails)) ||
           !AppendMenuW(views, MF_SEPARATOR, 0, nullptr) ||
           !AppendMenuW(views, MF_STRING, cmdViewPreview, W(texts::kMenuViewPreview)) ||
+          !AppendMenuW(views, MF_STRING, cmdViewImportedColumn, W(texts::kColumnImported)) ||
           !AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(views), W(texts::kMenuView)))
         throw EUserError(texts::kErrorMenu);
       viewMenus_[m] = views;
@@ -891,16 +894,25 @@ void MainWindow::CreatePopupMenus() {
 }
 
 void MainWindow::ShowViewChoice() {
+  const bool imported = ListView_GetColumnWidth(list_->Handle(), ColumnImported) > 0;
   for (HMENU views : viewMenus_) {
-    if (views) {
-      CheckMenuRadioItem(views, cmdViewThumbnails, cmdViewDetails,
-                         list_->ThumbnailViewOn() ? cmdViewThumbnails : cmdViewDetails, MF_BYCOMMAND);
-      CheckMenuItem(views, cmdViewPreview, MF_BYCOMMAND | (previewShown_ ? MF_CHECKED : MF_UNCHECKED));
-    }
+    if (!views) continue;
+    CheckMenuRadioItem(views, cmdViewThumbnails, cmdViewDetails,
+                       list_->ThumbnailViewOn() ? cmdViewThumbnails : cmdViewDetails, MF_BYCOMMAND);
+    CheckMenuItem(views, cmdViewPreview, MF_BYCOMMAND | (previewShown_ ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(views, cmdViewImportedColumn, MF_BYCOMMAND | (imported ? MF_CHECKED : MF_UNCHECKED));
   }
 }
 
+void MainWindow::ToggleImportedColumn() {
+  // Off is a column of no width: its place and its stored width stay where they are.
+  const bool on = ListView_GetColumnWidth(list_->Handle(), ColumnImported) > 0;
+  ListView_SetColumnWidth(list_->Handle(), ColumnImported, on ? 0 : scale_(kImportedColumnWidth));
+  ShowViewChoice();
+}
+
 void MainWindow::ShowPopup(HMENU menu, POINT screen) {
+  ShowViewChoice();  // a column dragged shut meanwhile is off
   if (options_.showPopup) {
     options_.showPopup(menu, screen);
     return;
@@ -920,6 +932,7 @@ void MainWindow::MenuCommand(int id) {
     case cmdViewThumbnails: list_->SetThumbnailView(true); break;
     case cmdViewDetails: list_->SetThumbnailView(false); break;
     case cmdViewPreview: ShowPreview(!previewShown_); break;
+    case cmdViewImportedColumn: ToggleImportedColumn(); break;
     case cmdNewFolder: list_->CreateFolder(u""); break;
     case cmdNewTextDocument: CreateTextDocument(); break;
     case cmdExifRenameFolder: list_->ExifRenameFolderTree(); break;

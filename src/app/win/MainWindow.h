@@ -22,6 +22,7 @@
 #include "platform/win/Controls.h"
 #include "platform/win/WinControls.h"
 #include "platform/JournalFolder.h"
+#include "rename/RunHistory.h"
 #include "platform/Volume.h"
 #include "platform/win/BrowseFolderWin.h"
 #include "platform/win/DpiWin.h"
@@ -72,6 +73,7 @@ enum MainMenuCommand : int {
   cmdViewThumbnails,  // 表示 → 縮小版
   cmdViewDetails,     // 表示 → 詳細
   cmdViewPreview,     // 表示 → プレビュー
+  cmdViewImportedColumn,  // 表示 → 取り込み日 (the file list's column, on or off)
 };
 
 enum MainControlId : int {
@@ -226,9 +228,12 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   void RestorePaneFolders(const PaneFolders& shown);
   VolumeDevices& Volumes() { return options_.volumes ? *options_.volumes : PlatformVolumes(); }
   JournalFolder& Journals() { return options_.journals ? *options_.journals : PlatformJournalFolder(); }
+  // The import history beside this user's journals; none beside journals a test replaced.
+  HistoryPlace History() { return options_.journals ? HistoryPlace{} : PlatformHistoryPlace(); }
   void PaneRenamed(const std::u16string& from, const std::u16string& to);
   void UndoInPlaceRename();
   void UndoLastBatch();
+  void ToggleImportedColumn();
   void PanesChanged();
   // BrowseState::Observer: a folder shown clears the notice of a vanished one.
   void FolderChanged(FolderChange change) override;

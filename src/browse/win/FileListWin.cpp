@@ -11,6 +11,8 @@
 
 #include "browse/FileCommands.h"
 #include "browse/FolderPaths.h"
+#include "history/RecordIdentity.h"
+#include "platform/JournalFolder.h"
 #include "browse/win/PaneCommandsWin.h"
 #include "platform/ScopeExit.h"
 #include "platform/win/Controls.h"
@@ -86,6 +88,12 @@ FileListView::FileListView(HWND parent, int id, HINSTANCE instance, BrowseState*
   IconHandle obtained(info.hIcon);
   if (ImgListSHandle) ListView_SetImageList(hwnd_, ImgListSHandle, LVSIL_SMALL);
   model_.SetDeferMetadata(true);
+  {
+    HWND hwnd = hwnd_;
+    // The database is opened by the worker, when a folder's photos are first asked about.
+    lookups_ = std::make_unique<HistoryLookups>([] { return PlatformHistoryPath(); },
+                                                [hwnd] { PostMessageW(hwnd, kImportedReadyMessage, 0, 0); });
+  }
   SetMetadataSource(*metadata_);
   SetListingSource(model_.Lister());
   commands_ = std::make_unique<PaneCommands>(*state_, *shell_, PlatformPaneFiles(), [this](const PaneFailure& failure) {
@@ -107,6 +115,11 @@ FileListView::FileListView(HWND parent, int id, HINSTANCE instance, BrowseState*
     if (msg == kReadsReadyMessage || (msg == WM_TIMER && wp == kReadsTimer)) {
       handled = true;
       ReadsReady();
+      return 0;
+    }
+    if (msg == kImportedReadyMessage) {
+      handled = true;
+      LookupsReady();
       return 0;
     }
     if (msg == kCardReadMessage) {
@@ -243,6 +256,8 @@ void FileListView::ListFolder(const std::u16string& folder) {
   refreshRuns_.clear();
   // The records go: results still on their way must not reach them.
   reads_->Cancel();
+  lookups_->Cancel();
+  importedCount_ = 0;
   thumbnails_->NewFolder(folder);
   CancelCardRead();
   ListView_SetItemCountEx(hwnd_, 0, 0);
@@ -331,6 +346,7 @@ void FileListView::RefreshArrived(FolderListing::Batch& batch) {
   // their files by name, never the row numbers.
   RowMemo memo = RememberRows();
   reads_->Cancel();
+  lookups_->Cancel();
   bool scroll = model_.ApplyRefresh(ShownFolder(), std::move(listed), refreshSort_);
   SetRowCount();
   StartReads();
@@ -346,6 +362,7 @@ void FileListView::StartReads() {
   MetadataReads::Jobs jobs = model_.PendingReads();
   if (jobs.Size() == 0) {
     reads_->Cancel();
+    StartLookups();
     return;
   }
   reads_->Start(ShownFolder(), std::move(jobs));
@@ -381,8 +398,30 @@ void FileListView::ReadsReady() {
     RestoreRows(memo);
   }
   InvalidateRect(hwnd_, nullptr, FALSE);
+  if (done) StartLookups();
   if (OnReadProgress) OnReadProgress();
   if (done && OnSelectItem) OnSelectItem();  // the rename button may now apply
+}
+
+void FileListView::StartLookups() {
+  std::vector<HistoryLookups::Job> jobs;
+  for (const auto& record : model_.Records().Items())
+    if (CanLookUp(*record)) jobs.push_back({record.get(), IdentityOf(*record)});
+  lookups_->Start(std::move(jobs));
+}
+
+void FileListView::LookupsReady() {
+  std::vector<HistoryLookups::Result> results = lookups_->Take();
+  if (results.empty()) return;
+  // Answers only reach records still listed (a row removed meanwhile is not among them).
+  std::unordered_map<const void*, FileRecord*> listed;
+  for (const auto& record : model_.Records().Items()) listed.emplace(record.get(), record.get());
+  for (const HistoryLookups::Result& r : results)
+    if (auto it = listed.find(r.key); it != listed.end()) it->second->ImportedAt = r.filedAt;
+  importedCount_ = 0;
+  for (const auto& record : model_.Records().Items()) importedCount_ += record->ImportedAt > 0;
+  InvalidateRect(hwnd_, nullptr, FALSE);
+  if (OnReadProgress) OnReadProgress();
 }
 
 void FileListView::FinishReadsOf(const std::vector<int>& rows) {

@@ -19,6 +19,7 @@
 #include "browse/FileRecords.h"
 #include "browse/FolderListing.h"
 #include "browse/FolderTreeRead.h"
+#include "browse/HistoryLookups.h"
 #include "browse/MetadataReads.h"
 #include "browse/win/ThumbnailViewWin.h"
 #include "platform/win/AppMessages.h"
@@ -111,8 +112,11 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   void SetListingSource(DirectoryLister& lister);
   bool ListingPending() const { return listing_ && listing_->Pending(); }
   // Raised on the window's thread as metadata arrives (the status bar shows how far) and
-  // once more when the last file of the folder is read.
+  // once more when the last file of the folder is read, and when the import history answered.
   std::function<void()> OnReadProgress;
+  // The shown folder's photos the import history knows as filed (asked on a worker once
+  // their metadata is in; 0 until it answers).
+  int ImportedCount() const { return importedCount_; }
 
   // The shell the commands go through; the system's unless replaced (tests).
   void SetShell(ShellServices& shell) {
@@ -251,6 +255,11 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   FolderTreeRead::Progress cardProgress_;
   std::unique_ptr<FolderTreeRead> cardRead_;
   std::unique_ptr<ThumbnailView> thumbnails_;
+  // The history asked about the shown folder's photos, once their metadata is in.
+  void StartLookups();
+  void LookupsReady();
+  int importedCount_ = 0;
+  std::unique_ptr<HistoryLookups> lookups_;
   std::unique_ptr<MetadataReads> reads_;  // last: its workers stop before the rest goes
 };
 

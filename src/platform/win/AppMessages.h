@@ -19,6 +19,8 @@ inline constexpr UINT kCardReadMessage = WM_APP + 0x172;
 inline constexpr UINT kThumbnailsReadyMessage = WM_APP + 0x173;
 // The preview pane: the focused photo's picture was read.
 inline constexpr UINT kPreviewReadyMessage = WM_APP + 0x174;
+// The file list: the import history answered about the shown folder's photos.
+inline constexpr UINT kImportedReadyMessage = WM_APP + 0x175;
 // The folder tree: folder reads answered.
 inline constexpr UINT kFolderRepliesMessage = WM_APP + 0x180;
 // The folder tree's directory watch: folders changed under the root.

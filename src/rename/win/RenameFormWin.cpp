@@ -133,6 +133,8 @@ RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameFormOptions opt
   CreateControl(L"BUTTON", texts::kButtonClose, WS_TABSTOP | BS_PUSHBUTTON, 0, IdCloseButton, design(rcCloseButton));
   CreateControl(L"BUTTON", texts::kButtonTest, WS_TABSTOP | BS_PUSHBUTTON, 0, IdTestButton, design(rcTestButton));
   CreateControl(L"BUTTON", texts::kButtonUndo, WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, IdUndoButton, design(rcUndoButton));
+  CreateControl(L"BUTTON", texts::kCheckIncludeImported, WS_TABSTOP | BS_AUTOCHECKBOX, 0, IdIncludeImported,
+                design(rcIncludeImported));
   SendMessageW(Handle(), DM_SETDEFID, IdRunButton, 0);
   // The progress of a real run, in the strip between the log and the buttons; shown from
   // the first real run on.
@@ -181,6 +183,7 @@ void RenameDialog::FormShow() {
   state.itemIndex[0] = ComboSelection(Control(IdActionBox));
   state.itemIndex[1] = folders.index;
   state.itemIndex[2] = files.index;
+  state.includeImported = IsDlgButtonChecked(Handle(), IdIncludeImported) == BST_CHECKED;
   std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot);
   ShowRenameFormState(store.get(), state);
   WindowPlacement p = state.placement;
@@ -192,6 +195,7 @@ void RenameDialog::FormShow() {
   SendMessageW(Control(IdActionBox), CB_SETCURSEL, static_cast<WPARAM>(state.itemIndex[0]), 0);
   FillCombo(Control(IdFolderBox), state.folderTemplates, state.itemIndex[1]);
   FillCombo(Control(IdNameBox), state.fileTemplates, state.itemIndex[2]);
+  CheckDlgButton(Handle(), IdIncludeImported, state.includeImported ? BST_CHECKED : BST_UNCHECKED);
   UpdateUndoButton();
 }
 
@@ -206,6 +210,7 @@ void RenameDialog::SaveSettingsOnClose() {
   state.itemIndex[0] = ComboSelection(Control(IdActionBox));
   state.itemIndex[1] = ComboSelection(Control(IdFolderBox));
   state.itemIndex[2] = ComboSelection(Control(IdNameBox));
+  state.includeImported = IsDlgButtonChecked(Handle(), IdIncludeImported) == BST_CHECKED;
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
     WriteRenameWindowSettings(*store, state);
 }
@@ -227,7 +232,7 @@ void RenameDialog::FormResize() {
       {rcActionLabel, IdActionLabel},       {rcFolderLabel, IdFolderLabel},       {rcNameLabel, IdNameLabel},
       {rcActionBox, IdActionBox}, {rcFolderBox, IdFolderBox}, {rcEditFoldersButton, IdEditFoldersButton}, {rcNameBox, IdNameBox},
       {rcEditNamesButton, IdEditNamesButton},     {rcLog, IdLog},         {rcCloseButton, IdCloseButton},   {rcRunButton, IdRunButton},
-      {rcTestButton, IdTestButton},         {rcUndoButton, IdUndoButton},
+      {rcTestButton, IdTestButton},         {rcUndoButton, IdUndoButton}, {rcIncludeImported, IdIncludeImported},
   };
   for (const auto& [control, id] : moving) {
     ControlRect r = layout[control];
@@ -359,6 +364,7 @@ void RenameDialog::StartRun(RenameMode mode) {
   const bool isTest = mode == RenameMode::Test;
   ChooseForJob(job_, ComboSelection(Control(IdActionBox)), Choice(Control(IdFolderBox)), Choice(Control(IdNameBox)));
   job_.mode = mode;
+  job_.includeImported = IsDlgButtonChecked(Handle(), IdIncludeImported) == BST_CHECKED;
   SetWindowTextW(Control(IdLog), L"");
   static WPARAM runs = 0;
   channel_ = std::make_shared<RunChannel>(Handle(), ++runs);
@@ -372,12 +378,15 @@ void RenameDialog::StartRun(RenameMode mode) {
   JournalFolder* journals = isTest ? nullptr : &Journals();
   if (!isTest) lastRun_ = {u"", job_.photos};
   std::shared_ptr<RunChannel> channel = channel_;
+  // Opened by the run on its worker, not by the window.
+  auto history = std::make_shared<const HistoryPlace>(History());
   std::lock_guard lock(runMutex_);
-  pendingRun_ = [channel, job, files, transfer, journals, isTest] {
+  pendingRun_ = [channel, job, files, transfer, journals, isTest, history] {
     RenameRunControl control;
     control.observer = channel.get();
     control.cancel = &channel->cancel;
     control.journal = journals;
+    if (!history->path.empty()) control.history = history.get();
     RenameRunResult result;
     try {
       result = RunRenameJob(*job, *channel, *files, *transfer, control);
@@ -484,6 +493,11 @@ void RenameDialog::EndRun() {
 
 JournalFolder& RenameDialog::Journals() const { return options_.journals ? *options_.journals : PlatformJournalFolder(); }
 
+HistoryPlace RenameDialog::History() const {
+  if (options_.history) return *options_.history;
+  return options_.journals ? HistoryPlace{} : PlatformHistoryPlace();
+}
+
 void RenameDialog::UpdateUndoButton() {
   std::optional<RunJournal> last = running_ ? std::nullopt : LastRun(Journals());
   HWND button = Control(IdUndoButton);
@@ -511,7 +525,8 @@ void RenameDialog::OnUndoButton() {
     if (!yes) return;
   }
   UndoBar bar(Control(IdProgress));
-  UndoRun(Journals(), last ? last->name : u"", files, transfer, log, &bar);
+  const HistoryPlace history = History();
+  UndoRun(Journals(), last ? last->name : u"", files, transfer, log, &bar, history.path.empty() ? nullptr : &history);
   SetWindowTextW(Control(IdLog), W(log.text));
   // The photos this dialog's last run filed and the undo put back are in the job again.
   if (last && last->name == lastRun_.journal) {

@@ -19,6 +19,7 @@
 #include "platform/WorkerThreads.h"
 #include "rename/RenameForms.h"
 #include "rename/RenameJob.h"
+#include "rename/RunHistory.h"
 #include "rename/win/ModalForm.h"
 
 namespace tess {
@@ -37,11 +38,14 @@ struct RenameFormOptions {
   JournalFolder* journals = nullptr;
   // The question before undoing a run this dialog did not make; a message box unless replaced.
   std::function<bool(const std::u16string& question)> askYesNo;
+  // The import history runs look photos up in and record into: beside this user's journals
+  // unless replaced; none beside journals a test replaced unless given.
+  const HistoryPlace* history = nullptr;
 };
 
 enum RenameFormControlId : int {
   IdActionLabel = 1001, IdFolderLabel, IdNameLabel, IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdLog,
-  IdRunButton, IdTestButton, IdProgress, IdUndoButton,
+  IdRunButton, IdTestButton, IdProgress, IdUndoButton, IdIncludeImported,
   IdCloseButton = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
 };
 
@@ -111,6 +115,8 @@ class RenameDialog : public TModalForm {
   void ShowRunProgress();
   void EndRun();
   JournalFolder& Journals() const;
+  // Where the runs' history is; an empty path for none.
+  HistoryPlace History() const;
   // The photos as the last real run of this dialog found them, and that run's journal: an
   // undo of it gives the photos it put back to the job again, so that 実行 can file them
   // anew (with other templates).
