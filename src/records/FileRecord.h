@@ -29,6 +29,9 @@ struct FileRecord {
   std::u16string ExifCameraModel;
   std::u16string ExifCameraMake;
   std::u16string ExifCameraSerial;  // BodySerialNumber; empty when the photo has none
+  // A video dated by its movie header: the header's time as written, before it was taken
+  // as UTC and converted (a camera rule may say it is the camera's local time); else 0.
+  TDateTime ExifMovieHeaderTime = 0;
 
   bool IsFolder() const { return (Attrib & FILE_ATTRIBUTE_DIRECTORY_) != 0; }
 };
