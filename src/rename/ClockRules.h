@@ -94,6 +94,12 @@ bool WriteClockRules(SettingsStore& store, const ClockRules& rules);
 std::u16string EncodeClockRule(const ClockRule& rule);
 std::optional<ClockRule> DecodeClockRule(std::u16string_view line);
 
+namespace texts {
+inline constexpr char16_t kRunShiftOutOfRange[] = u"時刻補正後の日時が 1900 年から 2999 年の範囲外のため除外します: ";
+inline constexpr char16_t kSummaryShiftOutOfRange[] = u"時刻補正が範囲外 ";
+inline constexpr char16_t kSummaryShifted[] = u"、時刻補正 ";
+}  // namespace texts
+
 // For the log: "2024/05/01 10:00:00 → 11:00:00 (+1:00:00, Canon EOS R6)"; the date of the
 // corrected time is written only when it differs from the recorded one.
 std::u16string CorrectionLine(TDateTime recorded, const CorrectedTime& corrected);

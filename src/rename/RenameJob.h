@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "records/FileRecord.h"
+#include "rename/ClockRules.h"
 
 namespace tess {
 
@@ -29,6 +30,8 @@ struct RenameJob {
   std::u16string folderTemplate;  // the destination-folder template; empty for none
   std::u16string nameTemplate;    // the file-name template; empty for none
   RenameMode mode = RenameMode::Test;
+  // Cameras whose clock was wrong: the run files their photos by the corrected time.
+  ClockRules clockRules;
 };
 
 // The photos of a job (by their place in it) that a run is done with: those it filed,
