@@ -9,6 +9,7 @@
 #include "platform/FileSystem.h"
 #include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
+#include "platform/SettingsKey.h"
 
 namespace tess {
 
@@ -20,6 +21,7 @@ struct PlanEnvironment {
   const CancelToken* cancel = nullptr;  // Ctrl+C in a console
   bool errIsTerminal = false;         // progress goes to `err` unasked
   JournalFolder* journals = nullptr;  // this user's when null and `files` is the machine's
+  SettingsStore* settings = nullptr;  // where the cameras' clock rules are kept; this user's when null
 };
 
 int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,

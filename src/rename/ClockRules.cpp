@@ -191,6 +191,41 @@ CorrectedTime ClockRules::Correct(const FileRecord& record) const {
   return out;
 }
 
+std::vector<CameraKey> CamerasNamed(std::u16string_view input, const std::vector<CameraKey>& batchCameras) {
+  const std::u16string text = Trimmed(input);
+  if (text == u"*") return {CameraKey{u"", u"", u"", true}};
+  const size_t slash = text.find(u'/');
+  if (slash != std::u16string::npos) {
+    CameraKey key{Trimmed(text.substr(0, slash)), Trimmed(text.substr(slash + 1)), u""};
+    if (key.make.empty() && key.model.empty()) return {};
+    return {key};
+  }
+  std::vector<CameraKey> named;
+  auto add = [&](const CameraKey& key) {
+    for (const CameraKey& k : named)
+      if (k == key) return;
+    named.push_back(key);
+  };
+  for (const CameraKey& camera : batchCameras) {
+    CameraKey model{camera.make, camera.model, u""};
+    if (!text.empty() && (text == camera.model || text == CameraLabel(model))) add(model);
+    else if (!camera.serial.empty() && text == CameraLabel(camera)) add(camera);
+  }
+  return named;
+}
+
+std::vector<CameraKey> DistinctCameras(const std::vector<const FileRecord*>& records) {
+  std::vector<CameraKey> cameras;
+  for (const FileRecord* record : records) {
+    if (!record->HasMetadata) continue;
+    CameraKey camera = CameraOf(*record);
+    bool known = false;
+    for (const CameraKey& c : cameras) known = known || c == camera;
+    if (!known) cameras.push_back(camera);
+  }
+  return cameras;
+}
+
 std::u16string EncodeClockRule(const ClockRule& rule) {
   const CameraKey& c = rule.camera;
   return (c.any ? u"*" : c.make) + u"\t" + c.model + u"\t" + c.serial + u"\t" + FormatShift(rule.shiftSeconds) +

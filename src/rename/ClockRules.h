@@ -94,6 +94,14 @@ bool WriteClockRules(SettingsStore& store, const ClockRules& rules);
 std::u16string EncodeClockRule(const ClockRule& rule);
 std::optional<ClockRule> DecodeClockRule(std::u16string_view line);
 
+// The cameras a typed camera text names among those of a batch: "*" every camera, "MAKE/MODEL"
+// that model (whether or not the batch holds it), else the model text as the file list
+// shows it, or the camera as CameraLabel names it ("FUJIFILM X-T5", "... #SERIAL" for one
+// body). Empty when it names none of the batch's.
+std::vector<CameraKey> CamerasNamed(std::u16string_view text, const std::vector<CameraKey>& batchCameras);
+// The distinct cameras of some records, in the order first met.
+std::vector<CameraKey> DistinctCameras(const std::vector<const FileRecord*>& records);
+
 namespace texts {
 inline constexpr char16_t kRunShiftOutOfRange[] = u"時刻補正後の日時が 1900 年から 2999 年の範囲外のため除外します: ";
 inline constexpr char16_t kSummaryShiftOutOfRange[] = u"時刻補正が範囲外 ";
