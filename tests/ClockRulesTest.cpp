@@ -5,6 +5,7 @@
 #include "platform/MemorySettings.h"
 #include "platform/Text.h"
 #include "rename/ClockRules.h"
+#include "rename/ClockTable.h"
 
 using namespace tess;
 
@@ -203,4 +204,58 @@ TEST(ClockRules, KeptInTheSettingsHive) {
   EXPECT_FALSE(DecodeClockRule(u"Canon\tEOS\t\t+1h\tutc"));
   EXPECT_FALSE(DecodeClockRule(u"Canon\tEOS\t\t+1:00:00"));
   EXPECT_TRUE(DecodeClockRule(u"Canon\tEOS\t\t+1:00:00\tutc"));
+}
+
+// The "時刻補正..." table's logic: the batch's cameras, a shift typed or found from a photo,
+// the corrected span as typed, and bad input refused with nothing applied.
+TEST(ClockTable, SetsARuleFromAReferencePhoto) {
+  RenameJob job;
+  auto add = [&](const char16_t* name, const char16_t* model, TDateTime when) {
+    SourceRecord r;
+    static_cast<FileRecord&>(r) = Shot(u"Canon", model, u"", when);
+    r.Name = name;
+    job.photos.push_back({std::u16string(u"E:\\DCIM\\") + name, r});
+  };
+  add(u"IMG_0002.JPG", u"Canon EOS R6", At(2024, 5, 1, 9, 30, 0));
+  add(u"IMG_0001.JPG", u"Canon EOS R6", At(2024, 5, 1, 9, 0, 0));
+  add(u"MVI_0003.MP4", u"Canon EOS R6", At(2024, 5, 1, 9, 45, 0));
+  add(u"IMG_9001.JPG", u"Canon EOS R8", At(2024, 5, 1, 10, 0, 0));
+  ClockRules stored;
+  stored.Set({{u"Canon", u"Canon EOS R8", u""}, -60});
+  stored.Set({{u"SONY", u"ILCE-7M4", u""}, 60});
+  EXPECT_EQ(RulesOfBatchLine(job, stored), u"時刻補正あり: Canon EOS R8 (-0:01:00)") << "only the batch's cameras";
+  ClockTable table(job, stored);
+  ASSERT_EQ(table.Rows().size(), 2u);
+  const ClockTableRow& r6 = table.Rows()[0];
+  EXPECT_EQ(r6.label, u"Canon EOS R6");
+  EXPECT_EQ(r6.photos, 2u);
+  EXPECT_EQ(r6.videos, 1u);
+  EXPECT_EQ(Show(r6.first), "2024/05/01 09:00:00.000");
+  EXPECT_EQ(Show(r6.last), "2024/05/01 09:45:00.000");
+  EXPECT_EQ(r6.shiftText, u"0:00:00");
+  EXPECT_EQ(table.Rows()[1].shiftText, u"-0:01:00") << "the kept rule";
+  // The reference photo (the first shot) shows a clock an hour behind.
+  EXPECT_EQ(table.ShotText(0, 0), u"IMG_0001.JPG  2024/05/01 09:00:00");
+  EXPECT_EQ(table.SetShiftFromPhoto(0, 0, u"2024/05/01 10:00:00"), u"");
+  EXPECT_EQ(table.Rows()[0].shiftText, u"+1:00:00");
+  EXPECT_EQ(table.CorrectedSpan(0), u"2024/05/01 10:00:00 - 2024/05/01 10:45:00");
+  // Bad input: refused with a message; Apply gives nothing while one row is bad.
+  EXPECT_NE(table.SetShiftFromPhoto(0, 0, u"2024/13/01 10:00:00").find(u"正しい日時を読めません"), std::u16string::npos);
+  EXPECT_EQ(table.Rows()[0].shiftText, u"+1:00:00") << "a time that cannot be read changes nothing";
+  std::u16string error;
+  EXPECT_NE(table.SetShiftText(1, u"+1h").find(u"時刻のずれを読めません"), std::u16string::npos);
+  EXPECT_FALSE(table.Apply(stored, error));
+  EXPECT_EQ(error.rfind(u"Canon EOS R8: ", 0), 0u);
+  EXPECT_NE(table.SetShiftText(1, u"-50000d00:00:00").find(u"範囲外"), std::u16string::npos);
+  EXPECT_FALSE(table.Apply(stored, error));
+  // Set right: the R6 rule is kept, the R8's removed, the other camera's untouched.
+  EXPECT_EQ(table.SetShiftText(1, u"0:00:00"), u"");
+  table.SetVideoRule(0, VideoTime::Local);
+  std::optional<ClockRules> applied = table.Apply(stored, error);
+  ASSERT_TRUE(applied) << ToUtf8(error);
+  ASSERT_EQ(applied->rules.size(), 2u);
+  EXPECT_EQ(CameraLabel(applied->rules[0].camera), u"SONY ILCE-7M4");
+  EXPECT_EQ(applied->rules[1].shiftSeconds, 3600);
+  EXPECT_EQ(applied->rules[1].video, VideoTime::Local);
+  EXPECT_EQ(RulesOfBatchLine(job, *applied), u"時刻補正あり: Canon EOS R6 (+1:00:00, 動画はカメラの時刻)");
 }

@@ -379,6 +379,9 @@ void RenameDialog::StartRun(RenameMode mode) {
   const bool isTest = mode == RenameMode::Test;
   ChooseForJob(job_, ComboIndex(Control(IdActionBox)), Choice(Control(IdFolderBox)), Choice(Control(IdNameBox)));
   job_.mode = mode;
+  // The cameras' clock rules as kept now: every batch of a camera goes by its rule until changed.
+  if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
+    job_.clockRules = ReadClockRules(*store);
   SetWindowTextW(Control(IdLog), L"");
   static WPARAM runs = 0;
   channel_ = std::make_shared<RunChannel>();
