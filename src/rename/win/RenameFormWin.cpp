@@ -19,6 +19,7 @@
 #include "rename/RenameSettings.h"
 #include "rename/RenameTemplate.h"
 #include "rename/RunUndo.h"
+#include "rename/win/ClockTableWin.h"
 
 namespace tess {
 
@@ -173,6 +174,7 @@ RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameFormOptions opt
   CreateControl(L"BUTTON", texts::kButtonClose, WS_TABSTOP | BS_PUSHBUTTON, 0, IdCloseButton, design(rcCloseButton));
   CreateControl(L"BUTTON", texts::kButtonTest, WS_TABSTOP | BS_PUSHBUTTON, 0, IdTestButton, design(rcTestButton));
   CreateControl(L"BUTTON", texts::kButtonUndo, WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, IdUndoButton, design(rcUndoButton));
+  CreateControl(L"BUTTON", u"時刻補正...", WS_TABSTOP | BS_PUSHBUTTON, 0, IdClockRulesButton, design(rcUndoButton));
   SendMessageW(Handle(), DM_SETDEFID, IdRunButton, 0);
   // The progress of a real run, in the strip between the log and the buttons; shown from
   // the first real run on.
@@ -230,6 +232,25 @@ void RenameDialog::FormShow() {
   FillCombo(Control(IdFolderBox), state.folderTemplates, state.itemIndex[1]);
   FillCombo(Control(IdNameBox), state.fileTemplates, state.itemIndex[2]);
   UpdateUndoButton();
+  ShowRulesOfBatch();
+}
+
+// Which cameras of the batch have a clock rule, so that a shift set long ago is not forgotten.
+void RenameDialog::ShowRulesOfBatch() {
+  std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot);
+  if (!store) return;
+  std::u16string line = RulesOfBatchLine(job_, ReadClockRules(*store));
+  if (!line.empty()) SetWindowTextW(Control(IdLog), W(line));
+}
+
+void RenameDialog::OpenClockTable() {
+  if (running_) return;
+  ClockTableDialog table(instance_, Handle(), job_, options_.settingsRoot);
+  if (OnClockTableShown) table.OnShown = [this, &table] { OnClockTableShown(table); };
+  if (table.ShowModal() == IDOK) {
+    SetWindowTextW(Control(IdLog), L"");
+    ShowRulesOfBatch();
+  }
 }
 
 void RenameDialog::SaveSettingsOnClose() {
@@ -273,6 +294,10 @@ void RenameDialog::FormResize() {
   }
   const ControlRect& memo = layout[rcLog];
   const ControlRect& close = layout[rcCloseButton];
+  // "時刻補正..." at the left end of the buttons' row.
+  const ControlRect& undo = layout[rcUndoButton];
+  Place(GetDlgItem(Handle(), IdClockRulesButton),
+        ControlRect{memo.left, close.top, std::max(0, std::min(100, undo.left - 8 - memo.left)), close.height});
   const int gapTop = memo.top + memo.height + 2;
   Place(Control(IdProgress), ControlRect{memo.left, gapTop, memo.width, std::max(2, close.top - 3 - gapTop)});
   InvalidateRect(Handle(), nullptr, TRUE);
@@ -421,6 +446,7 @@ void RenameDialog::StartRun(RenameMode mode) {
 }
 
 void RenameDialog::ShowRunning(bool running) {
+  EnableWindow(GetDlgItem(Handle(), IdClockRulesButton), !running);
   for (RenameFormControlId id : {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdRunButton, IdTestButton})
     EnableWindow(Control(id), !running);
   if (running) EnableWindow(Control(IdUndoButton), FALSE);
@@ -571,6 +597,7 @@ bool RenameDialog::OnCommand(int id, int code) {
     case IdUndoButton: OnUndoButton(); return true;
     case IdEditFoldersButton: EditFolderTemplates(); return true;
     case IdEditNamesButton: EditNameTemplates(); return true;
+    case IdClockRulesButton: OpenClockTable(); return true;
     case IdCloseButton: OnCloseButton(); return true;
     default: return false;
   }

@@ -82,6 +82,10 @@ class RenameDialog : public TModalForm {
   void EditNameTemplates() { EditList(TemplateListKind::Files); }
   // A real run is going (on its worker thread).
   bool Running() const { return running_; }
+  // "時刻補正...": the batch's cameras and their clock rules, kept for every later batch.
+  void OpenClockTable();
+  // Runs when the table is shown (tests drive it from here).
+  std::function<void(class ClockTableDialog&)> OnClockTableShown;
 
  protected:
   void FormShow() override;
@@ -109,6 +113,7 @@ class RenameDialog : public TModalForm {
   void TakeRunLog();
   void ShowRunProgress();
   void EndRun();
+  void ShowRulesOfBatch();
   JournalFolder& Journals() const;
   // The photos as the last real run of this dialog found them, and that run's journal: an
   // undo of it gives the photos it put back to the job again, so that 実行 can file them
