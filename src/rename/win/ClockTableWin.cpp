@@ -11,10 +11,10 @@ namespace tess {
 namespace {
 
 constexpr char16_t kCaption[] = u"時刻補正";
-constexpr int kWidth = 760, kHeight = 372;
+constexpr int kWidth = 880, kHeight = 372;
 const char16_t* const kColumns[] = {u"カメラ", u"写真", u"動画", u"最初の撮影 (記録)", u"最後の撮影 (記録)",
                                     u"時刻のずれ", u"動画の時刻", u"補正後の最初 - 最後"};
-constexpr int kColumnWidths[] = {150, 40, 40, 125, 125, 85, 85, 270};
+constexpr int kColumnWidths[] = {130, 36, 36, 120, 120, 80, 90, 250};
 constexpr char16_t kVideoUtc[] = u"UTC (今までどおり)";
 constexpr char16_t kVideoLocal[] = u"カメラの時刻";
 
@@ -56,7 +56,7 @@ ClockTableDialog::ClockTableDialog(HINSTANCE instance, HWND owner, const RenameJ
                 ControlRect{52, y + 30, 280, 23 + 160});
   CreateControl(L"STATIC", u"この写真の正しい日時:", SS_LEFTNOWORDWRAP, 0, IdClockTimeLabel, ControlRect{344, y + 34, 140, 18});
   CreateControl(L"EDIT", u"", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, IdClockTime, ControlRect{488, y + 30, 150, 23});
-  CreateControl(L"BUTTON", u"ずれを計算", WS_TABSTOP | BS_PUSHBUTTON, 0, IdClockCompute, ControlRect{646, y + 29, 106, 25});
+  CreateControl(L"BUTTON", u"ずれを計算", WS_TABSTOP | BS_PUSHBUTTON, 0, IdClockCompute, ControlRect{646, y + 29, 110, 25});
   CreateControl(L"STATIC", u"", SS_LEFT | SS_NOPREFIX, 0, IdClockMessage, ControlRect{8, y + 64, kWidth - 16, 36});
   CreateControl(L"BUTTON", u"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 0, IdClockOk, ControlRect{kWidth - 170, kHeight - 33, 75, 25});
   CreateControl(L"BUTTON", u"キャンセル", WS_TABSTOP | BS_PUSHBUTTON, 0, IdClockCancel, ControlRect{kWidth - 87, kHeight - 33, 79, 25});
@@ -72,6 +72,12 @@ ClockTableDialog::ClockTableDialog(HINSTANCE instance, HWND owner, const RenameJ
     FillRow(row);
   }
   if (!table_->Rows().empty()) SelectRow(0);
+}
+
+void ClockTableDialog::FormShow() {
+  // Over the middle of the rename dialog that opens it.
+  const RECT outer = OuterRect();
+  ApplyPlacement(outer.top, outer.left, scale_.Unscale(outer.bottom - outer.top), scale_.Unscale(outer.right - outer.left), false);
 }
 
 int ClockTableDialog::RowCount() const { return static_cast<int>(table_->Rows().size()); }

@@ -33,6 +33,7 @@ class ClockTableDialog : public TModalForm {
   void SelectRow(int row);
 
  protected:
+  void FormShow() override;
   HWND FirstControl() const override { return Control(IdClockList); }
   bool OnCommand(int id, int code) override;
   INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
