@@ -14,7 +14,7 @@ constexpr char16_t kCaption[] = u"時刻補正";
 constexpr int kWidth = 880, kHeight = 372;
 const char16_t* const kColumns[] = {u"カメラ", u"写真", u"動画", u"最初の撮影 (記録)", u"最後の撮影 (記録)",
                                     u"時刻のずれ", u"動画の時刻", u"補正後の最初 - 最後"};
-constexpr int kColumnWidths[] = {130, 36, 36, 120, 120, 80, 90, 250};
+constexpr int kColumnWidths[] = {125, 36, 36, 115, 115, 75, 85, 275};
 constexpr char16_t kVideoUtc[] = u"UTC (今までどおり)";
 constexpr char16_t kVideoLocal[] = u"カメラの時刻";
 
