@@ -409,3 +409,29 @@ TEST(MediaRead, RecordsOfMediaFiles) {
 }
 
 }  // namespace
+
+// A camera rule may say a video's header time is the camera's own clock: the reader keeps
+// that time's figures as written beside the converted date, only for a date from the header.
+TEST(MediaRead, KeepsTheMovieHeaderTimeAsWritten) {
+  ScopedMovieTimeConversion tokyo(TokyoTime);
+  MovieOptions plain;
+  plain.creation = Seconds1904(2021, 3, 4, 5, 6, 7);
+  MovieOptions phone = plain;
+  phone.keys = {{"com.apple.quicktime.creationdate", "2022-07-08T09:10:11+0900"}};
+  const struct {
+    const char* name;
+    Bytes file;
+    const char* written;
+  } cases[] = {
+      {"mvhd", Movie(plain), "2021/03/04 05:06:07.000"},
+      {"zoned_date", Movie(phone), "1899/12/30 00:00:00.000"},
+      {"photo", Photo("Canon", "EOS R6", "2024:05:01 10:00:00"), "1899/12/30 00:00:00.000"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TMemoryStream stream(c.file.data(), c.file.size());
+    TExifData exif;
+    ASSERT_TRUE(exif.LoadFromGraphic(stream));
+    EXPECT_EQ(ToUtf8(FormatDateTime(exif.MovieHeaderTime(), true)), c.written);
+  }
+}

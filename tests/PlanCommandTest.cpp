@@ -9,6 +9,8 @@
 #include "cli/PlanCommand.h"
 #include "exif/Exif.h"
 #include "platform/Locale.h"
+#include "platform/MemorySettings.h"
+#include "rename/ClockRules.h"
 #include "platform/Text.h"
 #include "support/RecordFakes.h"
 #include "support/ExifFixtures.h"
@@ -86,6 +88,7 @@ class PlanCommandTest : public ::testing::Test {
   }
   CliResult Plan(std::initializer_list<const char*> args) {
     PlanEnvironment env{directory, metadata, &files, &io, &cancel};
+    env.settings = &settings;
     return Capture([&](std::FILE* out, std::FILE* err) { return RunPlanCommandWith(Args(args), out, err, env); });
   }
 
@@ -96,6 +99,7 @@ class PlanCommandTest : public ::testing::Test {
   FakeFiles files;
   FakeTransfer io{files};
   CancelToken cancel;
+  MemorySettingsStore settings;  // the cameras' stored clock rules
 };
 
 }  // namespace
@@ -386,5 +390,66 @@ TEST_F(PlanCommandTest, NativelyAFolderTemplateFromTheRootIsAbsolute) {
     EXPECT_EQ(r.status, 0) << c.folder << r.err;
     EXPECT_EQ(r.out, std::string("/DCIM/100/IMG_0001.JPG\n") + c.destination + "\n\nまとめ (テスト): コピー予定 1 個\n")
         << c.folder;
+  }
+}
+
+// Camera clock rules from the command line, over the stored ones or without them.
+TEST_F(PlanCommandTest, ShiftsACamerasClock) {
+  metadata.photos[u"/DCIM/100/IMG_0002.JPG"].model = u"X-H2";
+  const char* folder = "--folder";
+  const char* name = "--name";
+  const std::string one = "\\DCIM\\100\\IMG_0001.JPG\n\\DCIM\\100\\";
+  const std::string two = "\\DCIM\\100\\IMG_0002.JPG\n\\DCIM\\100\\";
+  const struct {
+    const char* name;
+    std::vector<const char*> options;
+    std::string log;
+  } cases[] = {
+      {"no rule", {}, one + "0903.JPG\n\n" + two + "0915.JPG\n\nまとめ (テスト): コピー予定 2 個\n"},
+      {"by model", {"--shift", "X-T5=+1:00:00"},
+       one + "1003.JPG\n2024/05/01 09:03:07 → 10:03:07 (+1:00:00, FUJIFILM X-T5)\n\n" + two +
+           "0915.JPG\n\nまとめ (テスト): コピー予定 2 個、時刻補正 1 個 (FUJIFILM X-T5 1 個)\n"},
+      {"by make and model", {"--shift", "FUJIFILM/X-H2=-0:15:00"},
+       one + "0903.JPG\n\n" + two + "0900.JPG\n2024/05/01 09:15:12 → 09:00:12 (-0:15:00, FUJIFILM X-H2)\n\n" +
+           "まとめ (テスト): コピー予定 2 個、時刻補正 1 個 (FUJIFILM X-H2 1 個)\n"},
+      {"every camera, a day back", {"--shift", "*=-1d00:00:00", "--shift", "FUJIFILM X-H2=+0:00:01"},
+       one + "0903.JPG\n2024/05/01 09:03:07 → 2024/04/30 09:03:07 (-1d00:00:00, *)\n\n" + two +
+           "0915.JPG\n2024/05/01 09:15:12 → 09:15:13 (+0:00:01, FUJIFILM X-H2)\n\n" +
+           "まとめ (テスト): コピー予定 2 個、時刻補正 2 個 (* 1 個、FUJIFILM X-H2 1 個)\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::u16string> args = Args({folder, "@folder", name, "@h2@n2"});
+    for (const char* o : c.options) args.push_back(FromUtf8(o));
+    args.push_back(u"/DCIM/100/IMG_0001.JPG");
+    args.push_back(u"/DCIM/100/IMG_0002.JPG");
+    PlanEnvironment env{directory, metadata, &files, &io, &cancel};
+    env.settings = &settings;
+    CliResult r = Capture([&](std::FILE* out, std::FILE* err) { return RunPlanCommandWith(args, out, err, env); });
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, N(c.log));
+  }
+  // The stored rule applies unless told not to; one given here goes over it.
+  ClockRules stored;
+  stored.Set({{u"FUJIFILM", u"X-T5", u""}, 7200});
+  ASSERT_TRUE(WriteClockRules(settings, stored));
+  EXPECT_NE(Plan({folder, "@folder", name, "@h2@n2", "/DCIM/100/IMG_0001.JPG"}).out.find("1103.JPG"), std::string::npos);
+  EXPECT_NE(Plan({folder, "@folder", name, "@h2@n2", "--no-stored-rules", "/DCIM/100/IMG_0001.JPG"}).out.find("0903.JPG"),
+            std::string::npos);
+  EXPECT_NE(Plan({folder, "@folder", name, "@h2@n2", "--shift", "X-T5=-0:00:07", "/DCIM/100/IMG_0001.JPG"}).out.find("0903.JPG\n2024/05/01 09:03:07 → 09:03:00"),
+            std::string::npos);
+  // Bad input: a clear message, exit 2, nothing planned.
+  for (std::initializer_list<const char*> bad :
+       {std::initializer_list<const char*>{"--shift", "X-T5=+1h"}, {"--shift", "X-T5"}, {"--shift", "EOS R6=+1:00:00"},
+        {"--video-local", "EOS R6"}, {"--shift"}}) {
+    std::vector<std::u16string> args = Args({folder, "@folder", name, "@h2@n2"});
+    for (const char* o : bad) args.push_back(FromUtf8(o));
+    if (args.size() % 2 == 0) args.push_back(u"/DCIM/100/IMG_0001.JPG");
+    PlanEnvironment env{directory, metadata, &files, &io, &cancel};
+    env.settings = &settings;
+    CliResult r = Capture([&](std::FILE* out, std::FILE* err) { return RunPlanCommandWith(args, out, err, env); });
+    EXPECT_EQ(r.status, 2) << ToUtf8(args[4]);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("tessarine-cli plan: "), std::string::npos) << r.err;
   }
 }

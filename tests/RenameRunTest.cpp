@@ -33,6 +33,8 @@ struct Photo {
   bool exif = true;
   std::u16string model = u"X-T5";
   std::string bytes;  // empty: bytes of its own
+  std::u16string serial;
+  double header = 0;  // a video's movie header time as written
 };
 
 class RenameRunTest : public ::testing::Test {
@@ -54,6 +56,8 @@ class RenameRunTest : public ::testing::Test {
       item->ExifDateTimeOriginal = p.shot;
       item->ExifCameraModel = p.model;
       item->ExifCameraMake = u"FUJIFILM";
+      item->ExifCameraSerial = p.serial;
+      item->ExifMovieHeaderTime = p.header;
       job.photos.push_back({p.folder + p.name, *item});
       files.Put(p.folder + p.name, p.bytes.empty() ? Bytes(p.name) : p.bytes);
     }
@@ -533,7 +537,7 @@ TEST_F(RenameRunTest, PairsAndSidecarsMoveUnderOneName) {
   EXPECT_EQ(log.lines[1], u"C:\\Out\\20240501-090307 (2).CR3");
   EXPECT_EQ(log.lines[4], u"C:\\Out\\20240501-090307 (2).JPG");
   // The pair's name is its first photo's in shooting order, not in the selection's.
-  Select({{f, u"IMG_0005.JPG", kSecond}, {f, u"IMG_0005.CR3", kFirst}});
+  Select({{f, u"IMG_0005.JPG", Shot(2024, 5, 1, 9, 3, 9)}, {f, u"IMG_0005.CR3", kFirst}});
   Run(u"C:\\Out", u"@年4@月2@日2-@時2@分2@秒2", 0, true);
   EXPECT_EQ(log.lines[1], u"C:\\Out\\20240501-090307.CR3");
   EXPECT_EQ(log.lines[4], u"C:\\Out\\20240501-090307.JPG");
@@ -731,4 +735,92 @@ TEST_F(RenameRunTest, ATestRunWarnsOfADestinationNoFileCanBeMadeIn) {
   files.readOnlyFolders.clear();
   EXPECT_EQ(Run(u"C:\\Out\\@年4", u"@file", 0, true), RenameOutcome::Planned);
   EXPECT_EQ(log.beeps, 0);
+}
+
+// A second camera an hour behind: its photos are filed by the corrected time, in one
+// sequence with the first camera's, and テスト says so; the recorded time stays in the job.
+TEST_F(RenameRunTest, ACameraRuleFilesByTheCorrectedTime) {
+  const std::u16string f = u"E:\\DCIM\\";
+  const double ten = Shot(2024, 5, 1, 10, 0, 0);
+  Select({{f, u"DSCF0001.JPG", WithMs(ten, 500), true, u"X-H2"},
+          {f, u"DSCF5001.JPG", WithMs(Shot(2024, 5, 1, 9, 0, 0), 100), true, u"X-T5"},
+          {f, u"DSCF0002.JPG", Shot(2024, 5, 1, 10, 30, 0), true, u"X-H2"},
+          {f, u"DSCF5002.JPG", Shot(2024, 4, 30, 23, 20, 0), true, u"X-T5"}});
+  job.clockRules.Set({{u"FUJIFILM", u"X-T5", u""}, 3600});
+  EXPECT_EQ(Run(u"C:\\Out\\@元号2@元号年1\\@時2", u"@年4@月2@日2(@曜1)-@時2@分2@秒2", 0, true), RenameOutcome::Planned);
+  EXPECT_EQ(log.lines, (Lines{
+      f + u"DSCF0001.JPG", u"C:\\Out\\令和6\\10\\20240501(水)-100000 (2).JPG", u"",
+      f + u"DSCF5001.JPG", u"C:\\Out\\令和6\\10\\20240501(水)-100000.JPG",
+      u"2024/05/01 09:00:00 → 10:00:00 (+1:00:00, FUJIFILM X-T5)", u"",
+      f + u"DSCF0002.JPG", u"C:\\Out\\令和6\\10\\20240501(水)-103000.JPG", u"",
+      f + u"DSCF5002.JPG", u"C:\\Out\\令和6\\00\\20240501(水)-002000.JPG",
+      u"2024/04/30 23:20:00 → 2024/05/01 00:20:00 (+1:00:00, FUJIFILM X-T5)", u"",
+      u"まとめ (テスト): コピー予定 4 個 (番号付き 1 個)、時刻補正 2 個 (FUJIFILM X-T5 2 個)"}))
+      << "the burst is numbered by the corrected time: the shifted camera's shot came first";
+  // The era changes with the corrected date too.
+  Select({{f, u"DSCF5003.JPG", Shot(2019, 4, 30, 23, 30, 0), true, u"X-T5"}});
+  job.clockRules.Set({{u"FUJIFILM", u"X-T5", u""}, 3600});
+  Run(u"C:\\Out\\@元号2@元号年1", u"@file", 0, false);
+  EXPECT_TRUE(files.Find(u"C:\\Out\\令和1\\DSCF5003.JPG"));
+  EXPECT_NE(log.lines.back().find(u"時刻補正 1 個 (FUJIFILM X-T5 1 個)"), std::u16string::npos) << "what arrived";
+  // The rule of one body leaves another body of the model alone.
+  Select({{f, u"A.JPG", ten, true, u"X-T5", {}, u"111"}, {f, u"B.JPG", ten, true, u"X-T5", {}, u"222"}});
+  job.clockRules.Set({{u"FUJIFILM", u"X-T5", u"222"}, -60});
+  Run(u"C:\\Out", u"@h2@n2", 0, true);
+  EXPECT_EQ(log.lines[1], u"C:\\Out\\1000.JPG");
+  EXPECT_EQ(log.lines[4], u"C:\\Out\\0959.JPG");
+  EXPECT_EQ(log.lines[5], u"2024/05/01 10:00:00 → 09:59:00 (-0:01:00, FUJIFILM X-T5 #222)");
+  EXPECT_EQ(job.photos[1].record.ExifDateTimeOriginal, ten) << "the recorded time is never changed";
+  // A rule that would move a photo out of 1900..2999 leaves it out, named.
+  Select({{f, u"OLD.JPG", Shot(1901, 1, 1, 0, 0, 0)}, {f, u"NEW.JPG", ten, true, u"X-H2"}});
+  job.clockRules.Set({{u"FUJIFILM", u"X-T5", u""}, -3LL * 366 * 86400});
+  Run(u"C:\\Out", u"@file", 0, true);
+  EXPECT_EQ(log.lines[0], u"時刻補正後の日時が 1900 年から 2999 年の範囲外のため除外します: E:\\DCIM\\OLD.JPG");
+  EXPECT_NE(log.lines.back().find(u"除外 1 個 (時刻補正が範囲外 1 個)"), std::u16string::npos);
+}
+
+TEST_F(RenameRunTest, AVideoRuleTakesTheHeaderTimeAsTheCamerasOwn) {
+  const std::u16string f = u"E:\\PRIVATE\\";
+  // Shown as 19:00 (the header's 10:00 taken as UTC, in Tokyo); the camera meant 10:00.
+  Select({{f, u"P1000001.MOV", Shot(2024, 5, 1, 19, 0, 0), true, u"DC-GH6", {}, {}, Shot(2024, 5, 1, 10, 0, 0)},
+          {f, u"P1000002.JPG", Shot(2024, 5, 1, 10, 5, 0), true, u"DC-GH6"}});
+  Run(u"C:\\Out", u"@h2@n2", 0, true);
+  EXPECT_EQ(log.lines[1], u"C:\\Out\\1900.MOV") << "without a rule the header is UTC, as always";
+  job.clockRules.Set({{u"FUJIFILM", u"DC-GH6", u""}, 0, VideoTime::Local});
+  Run(u"C:\\Out", u"@h2@n2", 0, true);
+  EXPECT_EQ(log.lines, (Lines{f + u"P1000001.MOV", u"C:\\Out\\1000.MOV",
+                              u"2024/05/01 19:00:00 → 10:00:00 (0:00:00, 動画はカメラの時刻, FUJIFILM DC-GH6)", u"",
+                              f + u"P1000002.JPG", u"C:\\Out\\1005.JPG", u"",
+                              u"まとめ (テスト): コピー予定 2 個、時刻補正 1 個 (FUJIFILM DC-GH6 1 個)"}));
+}
+
+// Files of one stem are one shot only when their recorded times agree within 2 s; a file
+// without a date of its own (an unreadable raw) goes with its pair instead of being left out.
+TEST_F(RenameRunTest, APairIsOneShot) {
+  const std::u16string f = u"E:\\DCIM\\";
+  const double july = Shot(2024, 7, 1, 12, 0, 0);
+  Select({{f, u"IMG_0002.JPG", july}, {f, u"IMG_0002.TIF", Shot(2008, 3, 4, 5, 6, 7)},
+          {f, u"img_0003.JPG", july + 2.0 / 86400}, {f, u"img_0003.NEF", Shot(2010, 1, 2, 3, 4, 5)},
+          {f, u"IMG_0004.CR3", WithMs(july, 900)}, {f, u"IMG_0004.JPG", july + 2.9 / 86400}});
+  Run(u"C:\\Out\\@年4", u"@年4@月2@日2-@時2@分2@秒2", 0, true);
+  EXPECT_EQ(Body(), (Lines{f + u"IMG_0002.JPG", u"C:\\Out\\2024\\20240701-120000.JPG", u"",
+                           f + u"IMG_0002.TIF", u"C:\\Out\\2008\\20080304-050607.TIF", u"",
+                           f + u"img_0003.JPG", u"C:\\Out\\2024\\20240701-120002.JPG", u"",
+                           f + u"img_0003.NEF", u"C:\\Out\\2010\\20100102-030405.NEF", u"",
+                           f + u"IMG_0004.CR3", u"C:\\Out\\2024\\20240701-120000 (2).CR3", u"",
+                           f + u"IMG_0004.JPG", u"C:\\Out\\2024\\20240701-120000 (2).JPG", u""}))
+      << "2.0 s apart is one shot";
+  // A raw the reader cannot walk, and one without a date, follow their JPEG; a sidecar
+  // without metadata stays a sidecar, and a lone unreadable raw is still left out.
+  Select({{f, u"IMG_0007.CR3", 0, false}, {f, u"IMG_0007.JPG", july}, {f, u"IMG_0008.JPG", july + 5.0 / 86400},
+          {f, u"IMG_0008.NEF", 0}, {f, u"IMG_0008.xmp", 0, false}, {f, u"IMG_0009.CR3", 0, false}});
+  EXPECT_EQ(Run(u"C:\\Out", u"@年4@月2@日2-@時2@分2@秒2", 1, false), RenameOutcome::Done);
+  EXPECT_EQ(Body(), (Lines{f + u"IMG_0007.CR3", u"C:\\Out\\20240701-120000.CR3", u"",
+                           f + u"IMG_0007.JPG", u"C:\\Out\\20240701-120000.JPG", u"",
+                           f + u"IMG_0008.JPG", u"C:\\Out\\20240701-120005.JPG", u"",
+                           f + u"IMG_0008.NEF", u"C:\\Out\\20240701-120005.NEF", u"",
+                           f + u"IMG_0008.xmp", u"C:\\Out\\20240701-120005.xmp", u"",
+                           u"5 個のファイルを移動/リネームしました。"}));
+  EXPECT_EQ(log.lines.back(), u"まとめ: 移動 5 個 (付属ファイル 1 個)、除外 1 個 (Exif情報なし 1 個)");
+  EXPECT_TRUE(Sources().empty()) << "the unreadable one is passed over, as any file without metadata";
 }

@@ -24,6 +24,7 @@ class ExifReader final : public MetadataReader {
   std::u16string CameraMake() override { return data_.CameraMake(); }
   std::u16string OffsetTimeOriginal() override { return data_.OffsetTimeOriginal(); }
   std::u16string CameraSerial() override { return data_.CameraSerial(); }
+  TDateTime MovieHeaderTime() override { return data_.MovieHeaderTime(); }
 
  private:
   TExifData data_;
@@ -64,6 +65,7 @@ RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& me
       out.ExifCameraModel = reader->CameraModel();
       out.ExifCameraMake = reader->CameraMake();
       out.ExifCameraSerial = reader->CameraSerial();
+      out.ExifMovieHeaderTime = reader->MovieHeaderTime();
       if (!HasDate(out.ExifDateTimeOriginal)) out.ExifDateTimeOriginal = out.ExifDateTime;
       if (!HasDate(out.ExifDateTimeOriginal)) out.ExifDateTimeOriginal = out.ExifDateTimeDigitized;
     }
@@ -82,6 +84,7 @@ void ApplyRecordMetadata(FileRecord& record, RecordMetadata metadata) {
   record.ExifCameraModel = std::move(metadata.ExifCameraModel);
   record.ExifCameraMake = std::move(metadata.ExifCameraMake);
   record.ExifCameraSerial = std::move(metadata.ExifCameraSerial);
+  record.ExifMovieHeaderTime = metadata.ExifMovieHeaderTime;
   record.MetadataPending = false;
 }
 
@@ -124,6 +127,7 @@ std::unique_ptr<SourceRecord> MakeRenameItem(const FileRecord& record, const std
   item->ExifCameraModel = record.ExifCameraModel;
   item->ExifCameraMake = record.ExifCameraMake;
   item->ExifCameraSerial = record.ExifCameraSerial;
+  item->ExifMovieHeaderTime = record.ExifMovieHeaderTime;
   item->Size = record.Size;
   item->ByteSize = record.ByteSize;
   return item;

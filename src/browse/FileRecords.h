@@ -102,6 +102,8 @@ class MetadataReader {
   virtual std::u16string OffsetTimeOriginal() { return {}; }
   // The body's serial number (Exif BodySerialNumber); empty when the photo carries none.
   virtual std::u16string CameraSerial() { return {}; }
+  // A video dated by its movie header: the header's time as written (no zone); else 0.
+  virtual TDateTime MovieHeaderTime() { return 0; }
 };
 class MetadataSource {
  public:
@@ -120,6 +122,7 @@ struct RecordMetadata {
   std::u16string ExifCameraModel;
   std::u16string ExifCameraMake;
   std::u16string ExifCameraSerial;
+  TDateTime ExifMovieHeaderTime = 0;
 };
 // Reads the metadata of the file at path. Every failure of the load is swallowed: the file
 // then has no metadata. Safe on any thread when the source's readers are.

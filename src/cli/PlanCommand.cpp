@@ -14,6 +14,7 @@
 #include "cli/PlanCommand.h"
 #include "platform/Interrupt.h"
 #include "platform/Text.h"
+#include "rename/ClockRules.h"
 #include "rename/RenameForms.h"
 #include "rename/RenameRun.h"
 
@@ -48,6 +49,15 @@ const char kPlanHelp[] =
     "  --include-imported\n"
     "                取り込み履歴にある写真 (前の実行で整理済み) も除外せずに予定・整理します\n"
     "  --progress    進み具合を標準エラーに表示します (端末のときは指定しなくても表示します)\n"
+    "  --shift CAMERA=[+|-][Dd]HH:MM:SS\n"
+    "                そのカメラの写真を、時計をずらした日時で整理します (何回でも指定できます)。\n"
+    "                例: \"X-T5=+1:00:00\"、\"Canon/Canon EOS R6=-2d03:00:00\"。CAMERA は一覧に出る\n"
+    "                モデル名、MAKE/MODEL、または * (すべてのカメラ)。写真の記録はそのままです\n"
+    "  --video-local CAMERA\n"
+    "                そのカメラの動画のヘッダー (mvhd) の時刻を UTC ではなくカメラの時刻とみなします\n"
+    "  --no-stored-rules\n"
+    "                保存されているカメラの時刻補正 (リネーム画面の「時刻補正...」) を使いません。\n"
+    "                使うときは、--shift と --video-local がそのカメラの保存分に優先します\n"
     "  --            オプションの終わり\n"
     "\n"
     "終了コード: すべてのファイルを予定 (または処理) できたとき 0、ファイルが見つからないとき、\n"
@@ -92,6 +102,9 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
                        const PlanEnvironment& env) {
   RenameJob job;
   bool haveFolder = false, haveName = false, run = false, recursive = false, progress = false;
+  bool storedRules = true;
+  std::vector<std::pair<std::u16string, int64_t>> shifts;  // camera text, shift
+  std::vector<std::u16string> videoLocal;                  // camera texts
   std::vector<std::u16string> paths;
   auto usage = [&](const std::string& message) {
     std::fprintf(err, "tessarine-cli plan: %s\n\n", message.c_str());
@@ -116,6 +129,22 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
       progress = true;
     } else if (a == u"--recursive" || a == u"-r") {
       recursive = true;
+    } else if (a == u"--no-stored-rules") {
+      storedRules = false;
+    } else if (a == u"--shift" || a == u"--video-local") {
+      if (i + 1 >= args.size()) return usage(ToUtf8(a) + " には値が必要です");
+      const std::u16string& value = args[++i];
+      if (a == u"--video-local") {
+        videoLocal.push_back(value);
+        continue;
+      }
+      // The last "=" parts camera and shift: a model text may hold one, a shift never does.
+      const size_t equals = value.rfind(u'=');
+      std::optional<int64_t> shift = equals == std::u16string::npos ? std::nullopt : ParseShift(value.substr(equals + 1));
+      if (!shift)
+        return usage("--shift は CAMERA=[+|-][Dd]HH:MM:SS の形で指定してください (例 X-T5=+1:00:00)。'" + ToUtf8(value) +
+                     "' は読めません");
+      shifts.emplace_back(value.substr(0, equals), *shift);
     } else if (a == u"--folder" || a == u"--name" || a == u"--action") {
       if (i + 1 >= args.size()) return usage(ToUtf8(a) + " には値が必要です");
       const std::u16string& value = args[++i];
@@ -189,6 +218,39 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
       return 2;
     }
     for (const DirectoryEntry& file : files) add(file, inside);
+  }
+
+  // The cameras' clock rules: the stored ones, then those given here over them.
+  if (storedRules) {
+    std::unique_ptr<SettingsStore> userStore = env.settings ? nullptr : MakeUserSettingsStore();
+    job.clockRules = ReadClockRules(env.settings ? *env.settings : *userStore);
+  }
+  if (!shifts.empty() || !videoLocal.empty()) {
+    std::vector<const FileRecord*> records;
+    for (const RenamePhoto& photo : job.photos) records.push_back(&photo.record);
+    const std::vector<CameraKey> cameras = DistinctCameras(records);
+    auto named = [&](const std::u16string& text, std::vector<CameraKey>& keys) {
+      keys = CamerasNamed(text, cameras);
+      if (keys.empty())
+        std::fprintf(err, "tessarine-cli plan: このカメラの写真がありません: '%s' (モデル名、MAKE/MODEL または * で指定します)\n",
+                     ToUtf8(text).c_str());
+      return !keys.empty();
+    };
+    std::vector<CameraKey> keys;
+    for (const auto& [text, shift] : shifts) {
+      if (!named(text, keys)) return 2;
+      for (const CameraKey& key : keys) {
+        const ClockRule* kept = job.clockRules.Exact(key);
+        job.clockRules.Set({key, shift, kept ? kept->video : VideoTime::Utc});
+      }
+    }
+    for (const std::u16string& text : videoLocal) {
+      if (!named(text, keys)) return 2;
+      for (const CameraKey& key : keys) {
+        const ClockRule* kept = job.clockRules.Exact(key);
+        job.clockRules.Set({key, kept ? kept->shiftSeconds : 0, VideoTime::Local});
+      }
+    }
   }
 
   RecordedRenameLog log;

@@ -10,6 +10,7 @@
 #include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
 #include "rename/RunHistory.h"
+#include "platform/SettingsKey.h"
 
 namespace tess {
 
@@ -22,6 +23,7 @@ struct PlanEnvironment {
   bool errIsTerminal = false;         // progress goes to `err` unasked
   JournalFolder* journals = nullptr;  // this user's when null and `files` is the machine's
   const HistoryPlace* history = nullptr;  // this user's import history when null and `files` is the machine's
+  SettingsStore* settings = nullptr;  // where the cameras' clock rules are kept; this user's when null
 };
 
 int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,

@@ -177,6 +177,9 @@ class TCustomExifData {
   // The zone of DateTimeOriginal as the camera wrote it ("+09:00"); empty when not stored.
   // The wall-clock time stays as recorded: the zone is only shown.
   std::u16string OffsetTimeOriginal() const;
+  // A video dated by its movie header: that time's figures as written, before they were
+  // taken as UTC and converted to local time; 0 for every other file.
+  TDateTime MovieHeaderTime() const { return FMedia.MovieHeaderTime; }
 
  protected:
   void Changed();
@@ -198,6 +201,7 @@ class TCustomExifData {
   // A video's own values, which stand before the sections' when set.
   struct TMediaValues {
     TDateTime DateTimeOriginal = MissingDate;
+    TDateTime MovieHeaderTime = 0;
     std::u16string CameraMake, CameraModel;
   };
   TMediaValues FMedia;

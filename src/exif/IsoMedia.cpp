@@ -514,4 +514,12 @@ bool MovieTimeToLocal(uint64_t secondsSince1904, TDateTime& local) {
   return UtcToLocalSlot()((secondsSince1904 + k1601To1904) * 10000000ull, local);
 }
 
+bool MovieTimeAsWritten(uint64_t secondsSince1904, TDateTime& written) {
+  constexpr uint64_t k1601To1904 = 9561628800ull;
+  constexpr uint64_t kMaxSeconds = 2000000000000ull;
+  if (secondsSince1904 == 0 || secondsSince1904 > kMaxSeconds) return false;
+  written = FileTimeToDateTime((secondsSince1904 + k1601To1904) * 10000000ull);
+  return true;
+}
+
 }  // namespace tess

@@ -58,5 +58,8 @@ class ScopedMovieTimeConversion {
 };
 // A movie header's creation time (seconds since 1904 UTC) in local time; false for 0.
 bool MovieTimeToLocal(uint64_t secondsSince1904, TDateTime& local);
+// The same time's figures as written, converted by no zone: what a camera that writes its
+// own local time there meant. False for 0 and for garbage, as above.
+bool MovieTimeAsWritten(uint64_t secondsSince1904, TDateTime& written);
 
 }  // namespace tess

@@ -94,6 +94,7 @@ bool TCustomExifData::LoadMediaContainer(TStream& stream, int64_t start) {
       FMedia.DateTimeOriginal = value, fromMovie = true;
     } else if (!AnyDate(*this) && MovieTimeToLocal(found.movieCreation, value)) {
       FMedia.DateTimeOriginal = value, fromMovie = true;
+      if (MovieTimeAsWritten(found.movieCreation, value)) FMedia.MovieHeaderTime = value;
     }
     // Make and model from where the date came from, else from the movie's keys and user data.
     std::u16string exifMake = Section(esGeneral).GetStringValue(ttMake);

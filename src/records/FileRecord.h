@@ -32,6 +32,9 @@ struct FileRecord {
   // When the import history says a run filed the photo (local time); 0 when it knows of none
   // or has not answered yet (it is asked off the window's thread, after the metadata).
   TDateTime ImportedAt = 0;
+  // A video dated by its movie header: the header's time as written, before it was taken
+  // as UTC and converted (a camera rule may say it is the camera's local time); else 0.
+  TDateTime ExifMovieHeaderTime = 0;
 
   bool IsFolder() const { return (Attrib & FILE_ATTRIBUTE_DIRECTORY_) != 0; }
 };

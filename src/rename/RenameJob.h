@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "records/FileRecord.h"
+#include "rename/ClockRules.h"
 
 namespace tess {
 
@@ -31,6 +32,8 @@ struct RenameJob {
   RenameMode mode = RenameMode::Test;
   // Files the photos the import history knows as filed before, instead of leaving them out.
   bool includeImported = false;
+  // Cameras whose clock was wrong: the run files their photos by the corrected time.
+  ClockRules clockRules;
 };
 
 // The photos of a job (by their place in it) that a run is done with: those it filed,

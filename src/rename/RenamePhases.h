@@ -3,7 +3,9 @@
 // into the files that share one name), the check (numbers and the disk, before any file
 // is touched), the transfer (the journal, the file work, what really happened) and the
 // summary (the log's lines). Only the run itself calls them.
+#include <deque>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "history/ImportHistory.h"
@@ -19,9 +21,12 @@ struct BatchFile {
   std::u16string sourceKey;
   std::u16string suffix;  // what follows the stem in the destination: ".JPG", ".CR3.xmp"
   int listIndex = -1;     // the photo's place in the job; -1 for a sidecar
-  TDateTime shot = 0;
-  const SourceRecord* entry = nullptr;  // a photo's entry
+  TDateTime shot = 0;                   // the time it is filed by: corrected by its camera's rule
+  const SourceRecord* entry = nullptr;  // a photo's entry, with that time
   int sequence = 0;                             // a photo's sequence number
+  TDateTime recorded = 0;               // the time the photo records
+  CorrectedTime correction = {};        // what its camera's rule did to it
+  bool follows = false;                 // a photo without a date of its own, filed with its pair
 };
 
 enum class Fate { Go, Filed, InPlace, Trouble };
@@ -54,6 +59,10 @@ struct Plan {
   std::vector<ImportedPhoto> imported;   // left out as filed before, in the job's order
   size_t withoutMetadata = 0;
   std::vector<size_t> unfit;  // the places in the job of the photos without metadata
+  // Sources whose camera rule would move them outside 1900..2999: left out, named.
+  std::vector<std::u16string> unshiftable;
+  // The entries of the photos whose time a rule corrected (the job's own stay as recorded).
+  std::deque<SourceRecord> corrected;
 };
 
 struct Pair {
@@ -111,5 +120,8 @@ size_t WarnUnwritable(const std::vector<Pair>& batch, FileSystem& fs, RenameLog&
 std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch& checked, const Plan& plan);
 // Writes the pairs and the lines of the photos left out, in the order of the job.
 void WritePlan(const Plan& plan, const RenameJob& job, RenameLog& log);
+// What follows the summary when camera rules shifted photos: how many of each camera
+// (those that arrived, given their source keys; all that go when null). Empty for none.
+std::u16string ShiftedSummary(const Plan& plan, const std::unordered_set<std::u16string>* arrived);
 
 }  // namespace tess::phases

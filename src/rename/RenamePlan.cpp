@@ -1,6 +1,7 @@
 #include "rename/RenamePhases.h"
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -44,50 +45,126 @@ bool IsSidecarOf(const std::u16string& name, const std::u16string& stemKey,
   return false;
 }
 
+// Files a camera writes for one shot beside its JPEG or HEIC: raws, movies, the image formats.
+// A file among them that gives no date (a raw the reader cannot walk) is filed with its pair.
+constexpr const char16_t* kShotExtensions[] = {
+    u"3fr", u"ari", u"arw", u"bay", u"cr2", u"cr3", u"crw", u"dcr", u"dcs", u"dng", u"erf", u"fff", u"gpr",
+    u"iiq", u"k25", u"kdc", u"mdc", u"mef", u"mos", u"mrw", u"nef", u"nrw", u"orf", u"pef", u"ptx", u"raf",
+    u"raw", u"rw2", u"rwl", u"rwz", u"sr2", u"srf", u"srw", u"x3f", u"jpg", u"jpeg", u"heic", u"heif", u"hif",
+    u"avif", u"tif", u"tiff", u"png", u"webp", u"psd", u"mov", u"mp4", u"m4v", u"3gp", u"mts", u"m2ts", u"avi"};
+
+bool IsShotFile(const SourceRecord& entry) {
+  if (entry.IsFolder()) return false;
+  std::u16string extension = CaseFold(NameExtension(entry.Name));
+  if (extension.empty()) return false;
+  for (const char16_t* shot : kShotExtensions)
+    if (extension == u"." + std::u16string(shot)) return true;
+  return false;
+}
+
+// Two files of one stem are one shot only when their recorded times agree this closely: a
+// camera counter that wrapped, or two cameras, give an older photo the same name.
+constexpr double kOneShotSeconds = 2.0;
+
+bool OneShot(TDateTime a, TDateTime b) { return std::abs(a - b) * 86400.0 <= kOneShotSeconds + 0.0005; }
+
 // Photos in the job's order, grouped by source folder and stem; `withoutMetadata` gets the
-// keys of the photos passed over for want of metadata.
+// keys of the photos passed over for want of metadata. A dated photo joins a group of its
+// stem only when it is the same shot; one without a date of its own follows the first
+// group of its stem, taking its date and name.
 void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16string>& withoutMetadata,
                  const std::vector<std::optional<FoundImport>>& imported) {
   const bool needsDate = (!IsTemplateMarker(job.folderTemplate, MarkerKind::KeepFolder) && TemplateUsesShotDate(job.folderTemplate)) ||
                          (!IsTemplateMarker(job.nameTemplate, MarkerKind::KeepName) && TemplateUsesShotDate(job.nameTemplate));
-  std::unordered_map<std::u16string, size_t> groupOf;  // by the key of source folder and stem
+  std::unordered_map<std::u16string, std::vector<size_t>> groupsOf;  // by the key of source folder and stem
+  auto groupKeyOf = [](const SourceRecord& entry) {
+    return FileSystemPathKey(entry.Folder) + u'\\' + CaseFold(NameWithoutExtension(entry.Name));
+  };
+  auto addGroup = [&](const std::u16string& key, BatchFile file) {
+    NameGroup group;
+    group.firstListed = file.listIndex;
+    group.sourceFolder = file.entry->Folder;
+    groupsOf[key].push_back(plan.groups.size());
+    group.files.push_back(std::move(file));
+    plan.groups.push_back(std::move(group));
+  };
+  // Sequence numbers in the job's order, for the photos that go by their own metadata.
+  std::vector<int> sequenceOf(job.photos.size(), 0);
+  std::vector<size_t> undated;
   int sequence = 0;
   for (size_t i = 0; i < job.photos.size(); ++i) {
     const SourceRecord* entry = &job.photos[i].record;
     const std::u16string& source = job.photos[i].source;
-    if (!entry->HasMetadata) {
-      withoutMetadata.insert(FileSystemPathKey(source));
-      plan.unfit.push_back(i);
-      ++plan.withoutMetadata;
-      continue;
-    }
-    if (needsDate && !HasShotDate(*entry)) {
-      // A "0000" folder would hold every undated photo of every card.
-      plan.dateless.push_back(source);
-      continue;
-    }
     // Left out before it is grouped, so that its pair partner not filed yet still goes,
     // under a name of its own shot.
     if (i < imported.size() && imported[i]) {
       plan.imported.push_back({i, *imported[i]});
       continue;
     }
-    ++sequence;
-    const std::u16string sourceStem = NameWithoutExtension(entry->Name);
-    const std::u16string groupKey = FileSystemPathKey(entry->Folder) + u'\\' + CaseFold(sourceStem);
-    BatchFile file{source, FileSystemPathKey(source), NameExtension(entry->Name), static_cast<int>(i),
-                   entry->ExifDateTimeOriginal, entry, sequence};
-    auto found = groupOf.find(groupKey);
-    if (found != groupOf.end()) {
-      plan.groups[found->second].files.push_back(std::move(file));
+    const bool dated = entry->HasMetadata && HasShotDate(*entry);
+    if (entry->HasMetadata && (dated || !needsDate)) sequenceOf[i] = ++sequence;
+    if (!dated) {
+      undated.push_back(i);
       continue;
     }
-    NameGroup group;
-    group.firstListed = static_cast<int>(i);
-    group.sourceFolder = entry->Folder;
-    groupOf.emplace(groupKey, plan.groups.size());
-    group.files.push_back(std::move(file));
-    plan.groups.push_back(std::move(group));
+    CorrectedTime correction = job.clockRules.Correct(*entry);
+    if (correction.outOfRange) {
+      plan.unshiftable.push_back(source);
+      continue;
+    }
+    const SourceRecord* filedBy = entry;
+    if (correction.changed) {
+      // The templates read the corrected time; the job's record keeps the recorded one.
+      plan.corrected.push_back(*entry);
+      plan.corrected.back().ExifDateTimeOriginal = correction.time;
+      filedBy = &plan.corrected.back();
+    }
+    BatchFile file{source, FileSystemPathKey(source), NameExtension(entry->Name), static_cast<int>(i),
+                   correction.time, filedBy, sequenceOf[i]};
+    file.recorded = entry->ExifDateTimeOriginal;
+    file.correction = correction;
+    const std::u16string key = groupKeyOf(*entry);
+    bool joined = false;
+    for (size_t g : groupsOf[key]) {
+      if (!OneShot(plan.groups[g].files.front().recorded, file.recorded)) continue;
+      plan.groups[g].files.push_back(std::move(file));
+      joined = true;
+      break;
+    }
+    if (!joined) addGroup(key, std::move(file));
+  }
+  for (size_t i : undated) {
+    const SourceRecord* entry = &job.photos[i].record;
+    const std::u16string& source = job.photos[i].source;
+    const std::u16string key = groupKeyOf(*entry);
+    auto found = groupsOf.find(key);
+    const bool canFollow = found != groupsOf.end() && (entry->HasMetadata || IsShotFile(*entry));
+    if (canFollow) {
+      NameGroup& group = plan.groups[found->second.front()];
+      const BatchFile& lead = group.files.front();
+      BatchFile file{source, FileSystemPathKey(source), NameExtension(entry->Name), static_cast<int>(i),
+                     lead.shot, lead.entry, lead.sequence};
+      file.recorded = lead.recorded;
+      file.follows = true;
+      group.firstListed = std::min(group.firstListed, static_cast<int>(i));
+      group.files.push_back(std::move(file));
+      continue;
+    }
+    if (!entry->HasMetadata) {
+      withoutMetadata.insert(FileSystemPathKey(source));
+      plan.unfit.push_back(i);
+      ++plan.withoutMetadata;
+      continue;
+    }
+    if (needsDate) {
+      // A "0000" folder would hold every undated photo of every card.
+      plan.dateless.push_back(source);
+      continue;
+    }
+    BatchFile file{source, FileSystemPathKey(source), NameExtension(entry->Name), static_cast<int>(i),
+                   entry->ExifDateTimeOriginal, entry, sequenceOf[i]};
+    file.recorded = entry->ExifDateTimeOriginal;
+    addGroup(key, std::move(file));
   }
 }
 

@@ -45,7 +45,7 @@ std::vector<size_t> FiledPhotos(const RenameJob& job, const Plan& plan, const Ch
 RenameOutcome EndTest(bool copy, const Plan& plan, const CheckedBatch& checked, FileSystem& fs, RenameLog& log) {
   // A folder the real run could not write into is said now, not found out then.
   const size_t unwritable = WarnUnwritable(checked.batch, fs, log);
-  log.WriteLine(Summary(true, copy, checked.batch.size(), checked, plan));
+  log.WriteLine(Summary(true, copy, checked.batch.size(), checked, plan) + ShiftedSummary(plan, nullptr));
   if (checked.trouble || unwritable) {
     log.Beep();
     return RenameOutcome::Refused;
@@ -79,7 +79,10 @@ RenameOutcome Transfer(const RenameJob& job, const Plan& plan, CheckedBatch chec
   settled.filed = FiledPhotos(job, plan, checked, report);
 
   if (failed) log.WriteLine(failure);
-  log.WriteLine(Summary(false, copy, handled, checked, plan));
+  std::unordered_set<std::u16string> arrived;
+  for (size_t i = 0; i < checked.batch.size(); ++i)
+    if (report.done[i]) arrived.insert(FileSystemPathKey(checked.batch[i].source));
+  log.WriteLine(Summary(false, copy, handled, checked, plan) + ShiftedSummary(plan, &arrived));
   // A stop ends the log with what was not done: those photos are all still at their source.
   if (report.notHandled > 0)
     log.WriteLine(kCancelledPrefix + PadNumber(static_cast<long long>(report.notHandled), 1) + kCancelledSuffix);
@@ -106,6 +109,7 @@ RenameRunResult RunRenameJob(const RenameJob& job, RenameLog& log, FileSystem& f
   // Only photos filed before: each is named with where it went, as a run that files them would be.
   if (plan.groups.empty() && plan.imported.empty()) {
     for (const std::u16string& source : plan.dateless) log.WriteLine(kNoShotDate + source);
+    for (const std::u16string& source : plan.unshiftable) log.WriteLine(texts::kRunShiftOutOfRange + source);
     log.WriteLine(kRenameNoFilesMessage);
     log.Beep();
     result.outcome = RenameOutcome::NoFiles;

@@ -38,7 +38,7 @@ std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch&
   if (checked.filed) line += texts::kSummaryFiled + Count(checked.filed);
   if (checked.inPlace) line += texts::kSummaryItself + Count(checked.inPlace);
   if (!plan.imported.empty()) line += texts::kSummaryImported + Count(plan.imported.size());
-  const size_t leftOut = plan.withoutMetadata + plan.dateless.size() + checked.trouble;
+  const size_t leftOut = plan.withoutMetadata + plan.dateless.size() + plan.unshiftable.size() + checked.trouble;
   if (leftOut) {
     std::u16string why;
     auto add = [&](const char16_t* reason, size_t n) {
@@ -48,6 +48,7 @@ std::u16string Summary(bool test, bool copy, size_t handled, const CheckedBatch&
     };
     add(texts::kSummaryNoMetadata, plan.withoutMetadata);
     add(texts::kSummaryNoDate, plan.dateless.size());
+    add(texts::kSummaryShiftOutOfRange, plan.unshiftable.size());
     add(texts::kSummaryTrouble, checked.trouble);
     line += texts::kSummaryLeftOut + Count(leftOut) + u" (" + why + u")";
   }
@@ -61,11 +62,13 @@ void WritePlan(const Plan& plan, const RenameJob& job, RenameLog& log) {
   std::stable_sort(listed.begin(), listed.end(),
                    [](const NameGroup* a, const NameGroup* b) { return a->firstListed < b->firstListed; });
   std::unordered_set<std::u16string> dateless(plan.dateless.begin(), plan.dateless.end());
+  std::unordered_set<std::u16string> unshiftable(plan.unshiftable.begin(), plan.unshiftable.end());
   size_t next = 0;
   size_t nextImported = 0;  // plan.imported is in the job's order
   auto writeLeftOutBefore = [&](int listIndex) {
     for (; next < job.photos.size() && static_cast<int>(next) < listIndex; ++next) {
       if (dateless.count(job.photos[next].source)) log.WriteLine(kNoShotDate + job.photos[next].source);
+      if (unshiftable.count(job.photos[next].source)) log.WriteLine(texts::kRunShiftOutOfRange + job.photos[next].source);
       if (nextImported < plan.imported.size() && plan.imported[nextImported].listIndex == next) {
         log.WriteLine(ImportedLine(job.photos[next].source, plan.imported[nextImported].found));
         ++nextImported;
@@ -87,12 +90,38 @@ void WritePlan(const Plan& plan, const RenameJob& job, RenameLog& log) {
         log.WriteLine(kItself + group->files[i].source);
         continue;
       }
-      log.WriteLine(group->files[i].source);
+      const BatchFile& file = group->files[i];
+      log.WriteLine(file.source);
       log.WriteLine(group->destinations[i]);
+      // A shifted photo says from what time to what time, and by which camera's rule.
+      if (file.listIndex >= 0 && !file.follows && file.correction.changed)
+        log.WriteLine(CorrectionLine(file.recorded, file.correction));
       log.WriteLine(u"");
     }
   }
   writeLeftOutBefore(static_cast<int>(job.photos.size()));
+}
+
+std::u16string ShiftedSummary(const Plan& plan, const std::unordered_set<std::u16string>* arrived) {
+  std::vector<std::pair<std::u16string, size_t>> cameras;  // in the order first met
+  size_t total = 0;
+  for (const NameGroup& group : plan.groups) {
+    for (size_t i = 0; i < group.files.size() && i < group.fates.size(); ++i) {
+      const BatchFile& file = group.files[i];
+      if (file.listIndex < 0 || file.follows || !file.correction.changed || group.fates[i] != Fate::Go) continue;
+      if (arrived && !arrived->count(file.sourceKey)) continue;
+      const std::u16string label = CameraLabel(file.correction.rule->camera);
+      auto it = std::find_if(cameras.begin(), cameras.end(), [&](const auto& c) { return c.first == label; });
+      if (it == cameras.end()) it = cameras.insert(cameras.end(), {label, 0});
+      ++it->second;
+      ++total;
+    }
+  }
+  if (!total) return {};
+  std::u16string line = texts::kSummaryShifted + Count(total) + u" (";
+  for (size_t i = 0; i < cameras.size(); ++i)
+    line += (i ? std::u16string(texts::kSummarySeparator) : u"") + cameras[i].first + u" " + Count(cameras[i].second);
+  return line + u")";
 }
 
 }  // namespace tess::phases

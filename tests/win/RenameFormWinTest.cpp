@@ -27,6 +27,7 @@
 #include "rename/RenameSettings.h"
 #include "rename/RunJournal.h"
 #include "rename/win/RenameFormWin.h"
+#include "rename/win/ClockTableWin.h"
 #include "../support/ExifFixtures.h"
 #include "../support/FakeJournalFolder.h"
 #include "../support/WinPump.h"
@@ -359,7 +360,7 @@ TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
     EXPECT_EQ(GetFocus(), C(IdActionBox));
     RenameFormControlId order[] = {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton,
                                    IdLog,     IdRunButton,     IdCloseButton,  IdTestButton,     IdIncludeImported,
-                                   IdActionBox};
+                                   static_cast<RenameFormControlId>(IdClockRulesButton), IdActionBox};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
       EXPECT_EQ(GetNextDlgTabItem(dialog, C(order[i]), FALSE), C(order[i + 1])) << "after " << order[i];
     EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IdRunButton) << "実行 is the default button";
@@ -1184,4 +1185,77 @@ TEST_F(RenameFormTest, TestMarksUnknownTokensAndTheEditorListsTheTokensWithTheFi
                               u"@元のファイル名|@file|IMG_0007", u"@通1 / @番1|@num1|1"})
     EXPECT_TRUE(has(row)) << ToUtf8(row) << " in " << Show(rows);
   EXPECT_EQ(typed, u"x@年4");
+}
+
+// A camera an hour behind: the 時刻補正 table sets its rule from a reference photo (bad input
+// refused, nothing kept), テスト shows the correction, 実行 files by it, and the rule is kept
+// for the next start; the other camera's photo is untouched.
+TEST_F(RenameFormTest, TheClockTableSetsARuleFromAReferencePhoto) {
+  Photo(u"IMG_0001.JPG", "2024:05:01 09:00:00", "R6");
+  Photo(u"IMG_0002.JPG", "2024:05:01 09:30:00", "R6");
+  Photo(u"IMG_0003.JPG", "2024:05:01 10:15:00", "X100");
+  StoreFolder(folder_);
+  StoreRenameSettings({u"@元のフォルダ名", u"@年4@月2@日2"}, {u"@元のファイル名", u"@年4@月2@日2-@時2@分2@秒2"}, 0, 1, 1);
+  Open();
+  for (int i = 0; i < 3; ++i) main_->FileList().SelectRow(i);
+  SetFocus(ListView());
+  bool tableShown = false;
+  rename_->OnClockTableShown = [&](ClockTableDialog& table) {
+    tableShown = true;
+    ASSERT_EQ(table.RowCount(), 2);
+    EXPECT_EQ(table.Cell(0, 0), u"Maker R6");
+    EXPECT_EQ(table.Cell(0, 1), u"2");
+    EXPECT_EQ(table.Cell(0, 3), u"2024/05/01 09:00:00");
+    EXPECT_EQ(table.Cell(0, 4), u"2024/05/01 09:30:00");
+    EXPECT_EQ(table.Cell(1, 0), u"Maker X100");
+    table.SelectRow(0);
+    // A shift that cannot be read: said, and OK keeps the dialog open with nothing kept.
+    SetWindowTextW(table.Control(IdClockShift), L"+1h");
+    wchar_t buffer[512] = {};
+    GetWindowTextW(table.Control(IdClockMessage), buffer, 511);
+    EXPECT_NE(U16(buffer).find(u"時刻のずれを読めません"), std::u16string::npos) << ToUtf8(U16(buffer));
+    Click(table.Control(IdClockOk));
+    EXPECT_EQ(table.ModalResult(), 0) << "refused";
+    EXPECT_TRUE(ReadClockRules(*store_).rules.empty());
+    // The reference photo: IMG_0001 showed 09:00 when the clock on the wall said 10:00.
+    SendMessageW(table.Control(IdClockPhoto), CB_SETCURSEL, 0, 0);
+    SetWindowTextW(table.Control(IdClockTime), L"2024/05/01 10:00:00");
+    Click(table.Control(IdClockCompute));
+    GetWindowTextW(table.Control(IdClockShift), buffer, 511);
+    EXPECT_EQ(U16(buffer), u"+1:00:00");
+    EXPECT_EQ(table.Cell(0, 5), u"+1:00:00");
+    EXPECT_EQ(table.Cell(0, 7), u"2024/05/01 10:00:00 - 2024/05/01 10:30:00") << "the corrected span as typed";
+    Click(table.Control(IdClockOk));
+    EXPECT_EQ(table.ModalResult(), IDOK);
+    if (!table.ModalResult()) table.EndModal(IDCANCEL);
+  };
+  List tested, filed;
+  WhenShown(*rename_, [&] {
+    Click(GetDlgItem(rename_->Handle(), IdClockRulesButton));
+    EXPECT_EQ(rename_->LogLines().front(), u"時刻補正あり: Maker R6 (+1:00:00)") << "the dialog names the cameras with a rule";
+    TestToEnd(*rename_);
+    tested = rename_->LogLines();
+    RunToEnd(*rename_);
+    filed = rename_->LogLines();
+  });
+  PressExifRenameButton();
+  EXPECT_TRUE(tableShown);
+  const std::u16string out = folder_ + u"20240501\\";
+  EXPECT_EQ(Body(tested), (List{folder_ + u"IMG_0001.JPG", out + u"20240501-100000.JPG",
+                                u"2024/05/01 09:00:00 → 10:00:00 (+1:00:00, Maker R6)", u"",
+                                folder_ + u"IMG_0002.JPG", out + u"20240501-103000.JPG",
+                                u"2024/05/01 09:30:00 → 10:30:00 (+1:00:00, Maker R6)", u"",
+                                folder_ + u"IMG_0003.JPG", out + u"20240501-101500.JPG", u""}))
+      << Show(tested);
+  EXPECT_EQ(tested.back(), u"まとめ (テスト): コピー予定 3 個、時刻補正 2 個 (Maker R6 2 個)");
+  EXPECT_TRUE(Exists(out + u"20240501-100000.JPG"));
+  EXPECT_TRUE(Exists(out + u"20240501-103000.JPG"));
+  EXPECT_TRUE(Exists(out + u"20240501-101500.JPG"));
+  EXPECT_FALSE(filed.empty());
+  // Kept for the next start: a new store over the same key reads the rule.
+  std::unique_ptr<SettingsStore> again = MakeUserSettingsStore(root_);
+  ClockRules kept = ReadClockRules(*again);
+  ASSERT_EQ(kept.rules.size(), 1u);
+  EXPECT_EQ(CameraLabel(kept.rules[0].camera), u"Maker R6");
+  EXPECT_EQ(kept.rules[0].shiftSeconds, 3600);
 }

@@ -21,6 +21,7 @@
 #include "rename/RenameSettings.h"
 #include "rename/RenameTemplate.h"
 #include "rename/RunUndo.h"
+#include "rename/win/ClockTableWin.h"
 
 namespace tess {
 
@@ -135,6 +136,7 @@ RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameFormOptions opt
   CreateControl(L"BUTTON", texts::kButtonUndo, WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, IdUndoButton, design(rcUndoButton));
   CreateControl(L"BUTTON", texts::kCheckIncludeImported, WS_TABSTOP | BS_AUTOCHECKBOX, 0, IdIncludeImported,
                 design(rcIncludeImported));
+  CreateControl(L"BUTTON", u"時刻補正...", WS_TABSTOP | BS_PUSHBUTTON, 0, IdClockRulesButton, design(rcUndoButton));
   SendMessageW(Handle(), DM_SETDEFID, IdRunButton, 0);
   // The progress of a real run, in the strip between the log and the buttons; shown from
   // the first real run on.
@@ -197,6 +199,25 @@ void RenameDialog::FormShow() {
   FillCombo(Control(IdNameBox), state.fileTemplates, state.itemIndex[2]);
   CheckDlgButton(Handle(), IdIncludeImported, state.includeImported ? BST_CHECKED : BST_UNCHECKED);
   UpdateUndoButton();
+  ShowRulesOfBatch();
+}
+
+// Which cameras of the batch have a clock rule, so that a shift set long ago is not forgotten.
+void RenameDialog::ShowRulesOfBatch() {
+  std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot);
+  if (!store) return;
+  std::u16string line = RulesOfBatchLine(job_, ReadClockRules(*store));
+  if (!line.empty()) SetWindowTextW(Control(IdLog), W(line));
+}
+
+void RenameDialog::OpenClockTable() {
+  if (running_) return;
+  ClockTableDialog table(instance_, Handle(), job_, options_.settingsRoot);
+  if (OnClockTableShown) table.OnShown = [this, &table] { OnClockTableShown(table); };
+  if (table.ShowModal() == IDOK) {
+    SetWindowTextW(Control(IdLog), L"");
+    ShowRulesOfBatch();
+  }
 }
 
 void RenameDialog::SaveSettingsOnClose() {
@@ -241,6 +262,10 @@ void RenameDialog::FormResize() {
   }
   const ControlRect& memo = layout[rcLog];
   const ControlRect& close = layout[rcCloseButton];
+  // "時刻補正..." at the left end of the buttons' row.
+  const ControlRect& undo = layout[rcUndoButton];
+  Place(GetDlgItem(Handle(), IdClockRulesButton),
+        ControlRect{memo.left, close.top, std::max(0, std::min(100, undo.left - 8 - memo.left)), close.height});
   const int gapTop = memo.top + memo.height + 2;
   Place(Control(IdProgress), ControlRect{memo.left, gapTop, memo.width, std::max(2, close.top - 3 - gapTop)});
   InvalidateRect(Handle(), nullptr, TRUE);
@@ -365,6 +390,9 @@ void RenameDialog::StartRun(RenameMode mode) {
   ChooseForJob(job_, ComboSelection(Control(IdActionBox)), Choice(Control(IdFolderBox)), Choice(Control(IdNameBox)));
   job_.mode = mode;
   job_.includeImported = IsDlgButtonChecked(Handle(), IdIncludeImported) == BST_CHECKED;
+  // The cameras' clock rules as kept now: every batch of a camera goes by its rule until changed.
+  if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
+    job_.clockRules = ReadClockRules(*store);
   SetWindowTextW(Control(IdLog), L"");
   static WPARAM runs = 0;
   channel_ = std::make_shared<RunChannel>(Handle(), ++runs);
@@ -407,6 +435,7 @@ void RenameDialog::StartRun(RenameMode mode) {
 }
 
 void RenameDialog::ShowRunning(bool running) {
+  EnableWindow(GetDlgItem(Handle(), IdClockRulesButton), !running);
   for (RenameFormControlId id : {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdRunButton, IdTestButton})
     EnableWindow(Control(id), !running);
   if (running) EnableWindow(Control(IdUndoButton), FALSE);
@@ -564,6 +593,7 @@ bool RenameDialog::OnCommand(int id, int code) {
     case IdUndoButton: OnUndoButton(); return true;
     case IdEditFoldersButton: EditFolderTemplates(); return true;
     case IdEditNamesButton: EditNameTemplates(); return true;
+    case IdClockRulesButton: OpenClockTable(); return true;
     case IdCloseButton: OnCloseButton(); return true;
     default: return false;
   }

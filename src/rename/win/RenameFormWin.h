@@ -87,6 +87,10 @@ class RenameDialog : public TModalForm {
   void EditNameTemplates() { EditList(TemplateListKind::Files); }
   // A real run is going (on its worker thread).
   bool Running() const { return running_; }
+  // "時刻補正...": the batch's cameras and their clock rules, kept for every later batch.
+  void OpenClockTable();
+  // Runs when the table is shown (tests drive it from here).
+  std::function<void(class ClockTableDialog&)> OnClockTableShown;
 
  protected:
   void FormShow() override;
@@ -114,6 +118,7 @@ class RenameDialog : public TModalForm {
   void TakeRunLog();
   void ShowRunProgress();
   void EndRun();
+  void ShowRulesOfBatch();
   JournalFolder& Journals() const;
   // Where the runs' history is; an empty path for none.
   HistoryPlace History() const;
