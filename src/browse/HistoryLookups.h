@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "browse/WakeUp.h"
-#include "browse/WorkerThreads.h"
+#include "platform/WakeUp.h"
+#include "platform/WorkerThreads.h"
 #include "history/ImportHistory.h"
 #include "platform/DateTime.h"
 
