@@ -17,7 +17,7 @@
 #include "platform/Text.h"
 #include "platform/win/DpiWin.h"
 #include "platform/win/WinText.h"
-#include "rename/win/RenameFormWin.h"
+#include "rename/win/RenameDialogWin.h"
 #include "../support/WinPump.h"
 
 using namespace tess;
@@ -136,10 +136,10 @@ class DpiTest : public ::testing::Test {
     options.quitOnDestroy = false;
     options.reportError = [](const std::u16string& text) { ADD_FAILURE() << "error shown: " << ToUtf8(text); };
     main_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
-    RenameFormOptions renameOptions;
+    RenameDialogOptions renameOptions;
     renameOptions.settingsRoot = root_;
     rename_ = std::make_unique<RenameDialog>(GetModuleHandleW(nullptr), main_->Handle(), renameOptions);
-    edit_ = std::make_unique<TListEditForm>(GetModuleHandleW(nullptr), rename_->Handle(), root_);
+    edit_ = std::make_unique<TemplateListDialog>(GetModuleHandleW(nullptr), rename_->Handle(), root_);
     edit_->SetRenameForm(rename_.get());
     rename_->SetListEditForm(edit_.get());
     main_->ConnectRenameForm(*rename_);
@@ -157,7 +157,7 @@ class DpiTest : public ::testing::Test {
   std::u16string root_;
   std::unique_ptr<MainWindow> main_;
   std::unique_ptr<RenameDialog> rename_;
-  std::unique_ptr<TListEditForm> edit_;
+  std::unique_ptr<TemplateListDialog> edit_;
 };
 
 }  // namespace

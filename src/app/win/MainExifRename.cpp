@@ -7,7 +7,7 @@
 #include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
 #include "rename/RunUndo.h"
-#include "rename/win/RenameFormWin.h"
+#include "rename/win/RenameDialogWin.h"
 
 namespace tess {
 

@@ -121,7 +121,7 @@ void MainWindow::CreateToolButtons() {
                              nullptr);
   for (int i = 0; i < ToolButtonCount; ++i) {
     buttons_[static_cast<size_t>(i)] =
-        std::make_unique<TToolButton>(hwnd_, IdFirstToolButton + i, instance_, toolImages_.normal.get(),
+        std::make_unique<ImageButton>(hwnd_, IdFirstToolButton + i, instance_, toolImages_.normal.get(),
                                       toolImages_.disabled.get(), static_cast<int>(kButtons[i].image));
     buttons_[static_cast<size_t>(i)]->SetMetrics(scale_(40), scale_(34), toolImages_.normal.get(),
                                                  toolImages_.disabled.get());

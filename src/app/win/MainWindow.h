@@ -111,7 +111,7 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   // selected); a path that does not exist is named in the status bar and stays in the box.
   void GoToAddress(const std::u16string& text);
   HWND ToolTips() const { return tooltip_; }
-  TToolButton& ToolButton(int index) { return *buttons_[static_cast<size_t>(index)]; }
+  ImageButton& ToolButton(int index) { return *buttons_[static_cast<size_t>(index)]; }
   int FolderTreeWidth() const { return treeWidth_; }
   // The preview pane (表示 → プレビュー, Alt+P): shown or hidden; it follows the list's focus.
   PreviewPane& Preview() { return *preview_; }
@@ -252,7 +252,7 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   // A file named in the address bar, selected once its folder is listed.
   std::u16string addressFolder_, addressFile_;
   std::unique_ptr<PaneDragDrop> dragDrop_;
-  std::array<std::unique_ptr<TToolButton>, ToolButtonCount> buttons_;
+  std::array<std::unique_ptr<ImageButton>, ToolButtonCount> buttons_;
   ToolImageLists toolImages_;
   IconHandle appIcon_;  // outlives the window: destroyed after it
   ImageListHandle driveImages_;

@@ -12,7 +12,7 @@ constexpr wchar_t kClassName[] = L"TplToolButton";
 
 }  // namespace
 
-TToolButton::TToolButton(HWND parent, int id, HINSTANCE instance, HIMAGELIST normal, HIMAGELIST disabled,
+ImageButton::ImageButton(HWND parent, int id, HINSTANCE instance, HIMAGELIST normal, HIMAGELIST disabled,
                          int imageIndex)
     : id_(id), normal_(normal), disabled_(disabled), imageIndex_(imageIndex) {
   WNDCLASSEXW wc{};
@@ -25,15 +25,15 @@ TToolButton::TToolButton(HWND parent, int id, HINSTANCE instance, HIMAGELIST nor
   if (!hwnd_) throw EUserError(texts::kErrorControl);
 }
 
-TToolButton::~TToolButton() {
+ImageButton::~ImageButton() {
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
-void TToolButton::SetLeftTop(int left, int top) {
+void ImageButton::SetLeftTop(int left, int top) {
   SetWindowPos(hwnd_, nullptr, left, top, width_, height_, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void TToolButton::SetMetrics(int width, int height, HIMAGELIST normal, HIMAGELIST disabled) {
+void ImageButton::SetMetrics(int width, int height, HIMAGELIST normal, HIMAGELIST disabled) {
   width_ = width;
   height_ = height;
   normal_ = normal;
@@ -42,7 +42,7 @@ void TToolButton::SetMetrics(int width, int height, HIMAGELIST normal, HIMAGELIS
   InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-LRESULT TToolButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT ImageButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   switch (msg) {
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
@@ -94,7 +94,7 @@ LRESULT TToolButton::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
-void TToolButton::Paint() {
+void ImageButton::Paint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(hwnd_, &ps);
   if (!dc) return;

@@ -10,12 +10,12 @@
 
 namespace tess {
 
-class TToolButton : public WindowBase {
+class ImageButton : public WindowBase {
  public:
-  TToolButton(HWND parent, int id, HINSTANCE instance, HIMAGELIST normal, HIMAGELIST disabled, int imageIndex);
-  ~TToolButton() override;
-  TToolButton(const TToolButton&) = delete;
-  TToolButton& operator=(const TToolButton&) = delete;
+  ImageButton(HWND parent, int id, HINSTANCE instance, HIMAGELIST normal, HIMAGELIST disabled, int imageIndex);
+  ~ImageButton() override;
+  ImageButton(const ImageButton&) = delete;
+  ImageButton& operator=(const ImageButton&) = delete;
 
   int Width() const { return width_; }
   int Height() const { return height_; }

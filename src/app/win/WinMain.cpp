@@ -10,7 +10,7 @@
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
 #include "platform/win/WinText.h"
-#include "rename/win/RenameFormWin.h"
+#include "rename/win/RenameDialogWin.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
   // Shell links, drags and the folder picker need COM on this thread.
@@ -22,7 +22,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     auto main = std::make_unique<tess::MainWindow>(instance);
     auto renameForm = std::make_unique<tess::RenameDialog>(instance, main->Handle());
     // The editor opens over the rename dialog, which owns it.
-    auto listEditForm = std::make_unique<tess::TListEditForm>(instance, renameForm->Handle());
+    auto listEditForm = std::make_unique<tess::TemplateListDialog>(instance, renameForm->Handle());
     listEditForm->SetRenameForm(renameForm.get());
     renameForm->SetListEditForm(listEditForm.get());
     main->ConnectRenameForm(*renameForm);

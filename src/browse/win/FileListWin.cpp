@@ -223,8 +223,8 @@ void FileListView::SetDisplayExt(bool value) {
 FileRecord* FileListView::FileInfo() {
   int index = ListView_GetNextItem(hwnd_, -1, LVNI_SELECTED);
   if (index < 0 || index >= model_.Count()) return nullptr;
-  FFileInfo = model_.Record(index);
-  return FFileInfo;
+  fileInfo_ = model_.Record(index);
+  return fileInfo_;
 }
 
 int FileListView::ItemCount() const { return ListView_GetItemCount(hwnd_); }
@@ -249,7 +249,7 @@ void FileListView::SetListingSource(DirectoryLister& lister) {
 }
 
 void FileListView::ListFolder(const std::u16string& folder) {
-  FFileInfo = nullptr;
+  fileInfo_ = nullptr;
   selectAfterListing_.clear();
   editAfterListing_.clear();
   refreshing_ = refreshAfterEdit_ = false;
@@ -288,7 +288,7 @@ void FileListView::ListingReady() {
     RefreshArrived(*batch);
     return;
   }
-  FFileInfo = nullptr;
+  fileInfo_ = nullptr;
   // A folder that could not be read to its end (a card pulled meanwhile) shows no rows.
   if (batch->complete && !batch->listed) {
     ListView_SetItemCountEx(hwnd_, 0, 0);
@@ -341,7 +341,7 @@ void FileListView::RefreshArrived(FolderListing::Batch& batch) {
     for (auto& run : runs)
       for (auto& record : run) listed.push_back(std::move(record));
   }
-  FFileInfo = nullptr;
+  fileInfo_ = nullptr;
   // The rows may change places: the selection, the focus and the scroll position follow
   // their files by name, never the row numbers.
   RowMemo memo = RememberRows();
@@ -547,7 +547,7 @@ void FileListView::ColumnClick(int column) {
     name = record->Name;
     remembered = true;
   }
-  FFileInfo = nullptr;
+  fileInfo_ = nullptr;
   int index = model_.SortByColumn(column, remembered ? &name : nullptr);
   ShowSortArrow();
   InvalidateRect(hwnd_, nullptr, TRUE);

@@ -232,7 +232,7 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   BrowseState* state_;
   HWND hwnd_ = nullptr;
   HIMAGELIST ImgListSHandle = nullptr;  // the system's list: shared, never destroyed
-  FileRecord* FFileInfo = nullptr;
+  FileRecord* fileInfo_ = nullptr;
   FileListModel model_;
   ShellServices* shell_;
   std::unique_ptr<PaneCommands> commands_;

@@ -163,7 +163,7 @@ void FolderTreeView::SetChildrenMark(HTREEITEM node, bool marked) {
 std::u16string FolderTreeView::NodePath(HTREEITEM node) const {
   std::vector<std::u16string> texts;
   for (HTREEITEM n = node; n; n = TreeView_GetParent(hwnd_, n)) texts.insert(texts.begin(), NodeText(n));
-  return JoinNodePath(FRootHeader, texts);
+  return JoinNodePath(rootHeader_, texts);
 }
 
 void FolderTreeView::SetNodeIcons(const std::u16string& path, HTREEITEM node) {
@@ -377,7 +377,7 @@ void FolderTreeView::DeleteChildren(HTREEITEM node) {
 void FolderTreeView::SetRootFolder(const std::u16string& value) {
   if (!FolderExists(value)) return;
   std::u16string p = IncludeTrailingBackslash(value);
-  if (p != FRootFolder) {
+  if (p != rootFolder_) {
     if (!ImgListHandle) {
       SHFILEINFOW info{};
       ImgListHandle = reinterpret_cast<HIMAGELIST>(
@@ -398,11 +398,11 @@ void FolderTreeView::SetRootFolder(const std::u16string& value) {
     pending_.clear();
     recursiveSyncs_.clear();
     pendingWalk_.clear();
-    FRootFolder = p;
+    rootFolder_ = p;
     rootNode_ = nullptr;
-    FSelectFolder = p;
+    selectFolder_ = p;
     RootDisplay display = SplitRootFolder(p);
-    FRootHeader = display.header;
+    rootHeader_ = display.header;
     {
       OnRootChangeFlag = false;
       auto ready = RestoreOnExit(OnRootChangeFlag, true);
@@ -427,15 +427,15 @@ void FolderTreeView::SetRootFolder(const std::u16string& value) {
 HTREEITEM FolderTreeView::FindFolderNode(const std::u16string& path) {
   std::u16string p = IncludeTrailingBackslash(path);
   if (!rootNode_) return nullptr;
-  if (SameTextAscii(p, FRootFolder)) {
+  if (SameTextAscii(p, rootFolder_)) {
     TreeView_EnsureVisible(hwnd_, rootNode_);
     return rootNode_;
   }
-  if (SameTextAscii(p, FSelectFolder)) return Selected();
-  auto parts = ComponentsBelowRoot(FRootFolder, p);
+  if (SameTextAscii(p, selectFolder_)) return Selected();
+  auto parts = ComponentsBelowRoot(rootFolder_, p);
   if (!parts) return nullptr;
   HTREEITEM node = rootNode_;
-  std::u16string folder = FRootFolder;
+  std::u16string folder = rootFolder_;
   for (const auto& part : *parts) {
     // Also a node without the mark: a folder added by a refresh is not probed, and its
     // sub-folders must still be reachable by path (a folder opened from the list).
@@ -469,7 +469,7 @@ HTREEITEM FolderTreeView::FindFolderNode(const std::u16string& path) {
   walkReread_.clear();
   TreeView_SelectItem(hwnd_, node);
   TreeView_EnsureVisible(hwnd_, node);
-  FSelectFolder = p;
+  selectFolder_ = p;
   return node;
 }
 
@@ -486,7 +486,7 @@ void FolderTreeView::ContinueWalk() {
 void FolderTreeView::SetSelectFolder(const std::u16string& value) {
   if (!FolderExists(value)) return;
   std::u16string p = IncludeTrailingBackslash(value);
-  if (p != FSelectFolder) {
+  if (p != selectFolder_) {
     pendingWalk_.clear();
     walkReread_.clear();
     HTREEITEM node;
@@ -524,14 +524,14 @@ void FolderTreeView::SyncChildren(const std::u16string& path, HTREEITEM node, bo
 
 void FolderTreeView::RefreshView(bool isRoot) {
   if (state_->RefreshLocked()) return;
-  std::u16string folder = isRoot ? FRootFolder : FSelectFolder;
+  std::u16string folder = isRoot ? rootFolder_ : selectFolder_;
   HTREEITEM node = isRoot ? rootNode_ : Selected();
   if (!node || folder.empty()) return;
   RefreshLock lock(*state_);
   // The list's folder gone meanwhile: the panes move on, and the status bar says why.
   const std::u16string shown = state_->ShownFolder();
   const bool shownGone = !shown.empty() && !FolderExists(shown);
-  switch (DecideRefresh(FolderExists(FRootFolder), FolderExists(folder))) {
+  switch (DecideRefresh(FolderExists(rootFolder_), FolderExists(folder))) {
     case RefreshAction::ForgetRoot:
       ForgetRoot();
       break;
@@ -550,7 +550,7 @@ void FolderTreeView::RefreshView(bool isRoot) {
 
 HTREEITEM FolderTreeView::LoadedNode(const std::u16string& folder) const {
   if (!rootNode_) return nullptr;
-  auto parts = ComponentsBelowRoot(FRootFolder, folder);
+  auto parts = ComponentsBelowRoot(rootFolder_, folder);
   if (!parts) return nullptr;
   HTREEITEM node = rootNode_;
   for (const auto& part : *parts) {
@@ -569,7 +569,7 @@ HTREEITEM FolderTreeView::LoadedNode(const std::u16string& folder) const {
 void FolderTreeView::ApplyFolderChanges() {
   bool everything = false;
   MergeChangedFolders(changedFolders_, watch_->Take(everything));
-  if (everything && !FRootFolder.empty()) MergeChangedFolders(changedFolders_, {FRootFolder});
+  if (everything && !rootFolder_.empty()) MergeChangedFolders(changedFolders_, {rootFolder_});
   changedWhole_ = changedWhole_ || everything;
   if (changedFolders_.empty()) return;
   // A name being edited keeps its node: the changes wait for the edit to end.
@@ -600,9 +600,9 @@ void FolderTreeView::ForgetRoot() {
     TreeView_DeleteAllItems(hwnd_);
   }
   rootNode_ = nullptr;
-  FRootFolder.clear();
-  FRootHeader.clear();
-  FSelectFolder.clear();
+  rootFolder_.clear();
+  rootHeader_.clear();
+  selectFolder_.clear();
   // Nothing to show any more; a new choice of the same drive takes effect again.
   state_->Show(u"", u"", FolderChange::Shown);
   if (OnChange) OnChange(nullptr);
@@ -624,8 +624,8 @@ void FolderTreeView::SelectionChanged(HTREEITEM node) {
   pendingWalk_.clear();
   std::u16string path = NodePath(node);
   if (FolderExists(path)) {
-    FSelectFolder = path;
-    state_->Show(FRootFolder, path, FolderChange::Shown);
+    selectFolder_ = path;
+    state_->Show(rootFolder_, path, FolderChange::Shown);
   } else {
     DefaultBeep();
     HTREEITEM parent = TreeView_GetParent(hwnd_, node);
@@ -635,18 +635,18 @@ void FolderTreeView::SelectionChanged(HTREEITEM node) {
       resyncing_ = true;
       auto done = RestoreOnExit(resyncing_, false);
       RedrawSuspender redraw(hwnd_);
-      std::u16string shown = FSelectFolder;
+      std::u16string shown = selectFolder_;
       TreeView_DeleteItem(hwnd_, node);
-      FSelectFolder.clear();
+      selectFolder_.clear();
       HTREEITEM shownNode = FindFolderNode(shown);
       pendingWalk_.clear();
       // The top node is found without being selected.
       if (shownNode && shownNode != Selected()) TreeView_SelectItem(hwnd_, shownNode);
-      FSelectFolder = shown;
+      selectFolder_ = shown;
       // Other folders of the parent may have gone (or come) too.
       SyncChildren(NodePath(parent), parent, true);
     }
-    if (!parent && node == rootNode_ && !FolderExists(FRootFolder)) {
+    if (!parent && node == rootNode_ && !FolderExists(rootFolder_)) {
       // The root itself is gone (a card pulled): forget it, so that the list empties and a
       // new choice of the drive takes effect.
       ForgetRoot();
@@ -760,9 +760,9 @@ void FolderTreeView::ReleaseFolders() {
     TreeView_DeleteAllItems(hwnd_);
   }
   rootNode_ = nullptr;
-  FRootFolder.clear();
-  FSelectFolder.clear();
-  FRootHeader.clear();
+  rootFolder_.clear();
+  selectFolder_.clear();
+  rootHeader_.clear();
   state_->Show(u"", u"", FolderChange::Released);
 }
 
@@ -837,7 +837,7 @@ bool FolderTreeView::EditFolderName() {
 
 bool FolderTreeView::BeginLabelEdit(HTREEITEM node) {
   // A drive root has no name of its own to change.
-  if (node == rootNode_ && FRootHeader.empty()) {
+  if (node == rootNode_ && rootHeader_.empty()) {
     DefaultBeep();
     return false;
   }
@@ -860,7 +860,7 @@ bool FolderTreeView::EndLabelEdit(const NMTVDISPINFOW& info) {
   std::u16string old = ExcludeTrailingBackslash(NodePath(node));
   if (text.find_first_not_of(u' ') == std::u16string::npos) return false;  // the old name stays
   HTREEITEM parent = TreeView_GetParent(hwnd_, node);
-  const std::u16string folder = parent ? NodePath(parent) : FRootHeader;
+  const std::u16string folder = parent ? NodePath(parent) : rootHeader_;
   std::u16string renamed = folder + text;
   if (!commands_->Rename(old, folder, text, AppWindowOf(hwnd_))) return false;
   if (OnRenamed) OnRenamed(old, renamed);
@@ -872,12 +872,12 @@ bool FolderTreeView::EndLabelEdit(const NMTVDISPINFOW& info) {
   item.hItem = node;
   item.pszText = info.item.pszText;
   TreeView_SetItem(hwnd_, &item);
-  if (node == rootNode_) FRootFolder = p;
+  if (node == rootNode_) rootFolder_ = p;
   // The selected folder and the listed one lie in the renamed folder or below it.
   auto moved = [&](const std::u16string& path) {
     return PathIsInside(path, oldPath) ? p + path.substr(oldPath.size()) : path;
   };
-  FSelectFolder = moved(FSelectFolder);
+  selectFolder_ = moved(selectFolder_);
   if (parent) SortChildren(parent);
   state_->Show(node == rootNode_ ? p : state_->RootFolder(), moved(state_->ShownFolder()), FolderChange::Renamed);
   return true;

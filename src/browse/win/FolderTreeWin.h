@@ -40,11 +40,11 @@ class FolderTreeView : public BrowsePane, private BrowseState::Navigator, privat
 
   HWND Handle() const { return hwnd_; }
 
-  const std::u16string& RootFolder() const { return FRootFolder; }
+  const std::u16string& RootFolder() const { return rootFolder_; }
   void SetRootFolder(const std::u16string& value);
-  const std::u16string& SelectFolder() const { return FSelectFolder; }
+  const std::u16string& SelectFolder() const { return selectFolder_; }
   void SetSelectFolder(const std::u16string& value);
-  const std::u16string& RootHeader() const { return FRootHeader; }
+  const std::u16string& RootHeader() const { return rootHeader_; }
   HTREEITEM RootNode() const { return rootNode_; }
 
   void RefreshView(bool isRoot);
@@ -75,7 +75,7 @@ class FolderTreeView : public BrowsePane, private BrowseState::Navigator, privat
   bool StartRename() override { return EditFolderName(); }
   PaneCommands& Commands() override { return *commands_; }
   bool HasFocus() const override { return Focused(); }
-  std::u16string TargetFolder() const override { return Selected() ? FSelectFolder : std::u16string(); }
+  std::u16string TargetFolder() const override { return Selected() ? selectFolder_ : std::u16string(); }
   std::vector<std::u16string> SelectedPaths() const override;
   std::vector<std::u16string> PropertiesPaths() const override;
   void EndEdit() override;
@@ -175,9 +175,9 @@ class FolderTreeView : public BrowsePane, private BrowseState::Navigator, privat
   BrowseState* state_;
   HWND hwnd_ = nullptr;
   HIMAGELIST ImgListHandle = nullptr;  // the system's list: shared, never destroyed
-  std::u16string FRootHeader;
-  std::u16string FRootFolder;
-  std::u16string FSelectFolder;
+  std::u16string rootHeader_;
+  std::u16string rootFolder_;
+  std::u16string selectFolder_;
   HTREEITEM rootNode_ = nullptr;
   bool OnRootChangeFlag = true;
   ShellServices* shell_;

@@ -29,7 +29,7 @@ std::u16string Count(size_t n) { return PadNumber(static_cast<long long>(n), 1);
 }  // namespace
 
 ClockTableDialog::ClockTableDialog(HINSTANCE instance, HWND owner, const RenameJob& job, std::u16string settingsRoot)
-    : TModalForm(instance, owner, kCaption, kWidth, kHeight), job_(job), settingsRoot_(std::move(settingsRoot)) {
+    : ModalDialog(instance, owner, kCaption, kWidth, kHeight), job_(job), settingsRoot_(std::move(settingsRoot)) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&icc);
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(settingsRoot_)) stored_ = ReadClockRules(*store);

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "rename/ClockTable.h"
-#include "rename/win/ModalForm.h"
+#include "rename/win/ModalDialog.h"
 
 namespace tess {
 
@@ -22,7 +22,7 @@ enum ClockTableControlId : int {
 // The rename dialog's "時刻補正..." button, which opens this table.
 constexpr int IdClockRulesButton = 1050;
 
-class ClockTableDialog : public TModalForm {
+class ClockTableDialog : public ModalDialog {
  public:
   // settingsRoot: put in front of the rules' key (tests keep theirs under a throwaway key).
   ClockTableDialog(HINSTANCE instance, HWND owner, const RenameJob& job, std::u16string settingsRoot);

@@ -26,7 +26,7 @@
 #include "rename/RenameForms.h"
 #include "rename/RenameSettings.h"
 #include "rename/RunJournal.h"
-#include "rename/win/RenameFormWin.h"
+#include "rename/win/RenameDialogWin.h"
 #include "rename/win/ClockTableWin.h"
 #include "../support/ExifFixtures.h"
 #include "../support/FakeJournalFolder.h"
@@ -77,7 +77,7 @@ void PumpWhile(const std::function<bool()>& going) {
 }
 
 // 実行 (or テスト), and the messages handled until the run on its worker has ended.
-void RunToEnd(RenameDialog& form, RenameFormControlId button = IdRunButton) {
+void RunToEnd(RenameDialog& form, RenameDialogControlId button = IdRunButton) {
   Click(form.Control(button));
   PumpWhile([&] { return form.Running(); });
   EXPECT_FALSE(form.Running()) << "the run ended";
@@ -148,7 +148,7 @@ std::string Show(const List& list) {
 }
 
 // A showing that does not end within a generous time fails the test instead of hanging it.
-TModalForm* watched = nullptr;
+ModalDialog* watched = nullptr;
 void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) {
   if (watched && watched->Showing()) {
     ADD_FAILURE() << "a dialog stayed open";
@@ -169,7 +169,7 @@ void CloseWhenRunEnds(RenameDialog& form) {
   SetTimer(nullptr, 0, 20, &CloseOnceEnded);
 }
 
-class RenameFormTest : public ::testing::Test {
+class RenameDialogTest : public ::testing::Test {
  protected:
   void SetUp() override {
     root_ = u"Software\\TessarineTests\\Rename" + PadNumber(GetCurrentProcessId(), 1) + u"_" +
@@ -201,13 +201,13 @@ class RenameFormTest : public ::testing::Test {
     options.journals = &journals_;
     main_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
     // As the program does: the dialog owned by the main window, the editor by the dialog.
-    RenameFormOptions renameOptions;
+    RenameDialogOptions renameOptions;
     renameOptions.settingsRoot = root_;
     renameOptions.beep = [this] { ++beeps_; };
     renameOptions.transfer = transfer_;
     renameOptions.journals = &journals_;
     rename_ = std::make_unique<RenameDialog>(GetModuleHandleW(nullptr), main_->Handle(), renameOptions);
-    edit_ = std::make_unique<TListEditForm>(GetModuleHandleW(nullptr), rename_->Handle(), root_);
+    edit_ = std::make_unique<TemplateListDialog>(GetModuleHandleW(nullptr), rename_->Handle(), root_);
     edit_->SetRenameForm(rename_.get());
     rename_->SetListEditForm(edit_.get());
     main_->ConnectRenameForm(*rename_);
@@ -226,7 +226,7 @@ class RenameFormTest : public ::testing::Test {
 
   // Runs body as soon as form is shown; the showing then ends unless body left that to
   // keys it posted.
-  void WhenShown(TModalForm& form, std::function<void()> body, bool close = true) {
+  void WhenShown(ModalDialog& form, std::function<void()> body, bool close = true) {
     form.OnShown = [&form, body, close] {
       body();
       if (close && form.Showing() && !form.ModalResult()) form.EndModal(IDCANCEL);
@@ -273,7 +273,7 @@ class RenameFormTest : public ::testing::Test {
     f.make = "Maker";
     fx::WriteFile(folder_ + name, fx::PhotoJpeg(f));
   }
-  HWND C(RenameFormControlId id) { return rename_->Control(id); }
+  HWND C(RenameDialogControlId id) { return rename_->Control(id); }
   // A log without its closing summary line.
   static List Body(List log) {
     if (!log.empty() && log.back().rfind(u"まとめ", 0) == 0) log.pop_back();
@@ -305,7 +305,7 @@ class RenameFormTest : public ::testing::Test {
   std::u16string folder_;
   std::unique_ptr<MainWindow> main_;
   std::unique_ptr<RenameDialog> rename_;
-  std::unique_ptr<TListEditForm> edit_;
+  std::unique_ptr<TemplateListDialog> edit_;
   int beeps_ = 0;
   FileTransfer* transfer_ = nullptr;  // the machine's files unless a test sets them before Open
   tess::testing::FakeJournalFolder journals_;  // the runs' journals, this test's own
@@ -319,7 +319,7 @@ void PrintTo(const ControlRect& r, std::ostream* os) {
 }
 }  // namespace tess
 
-TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
+TEST_F(RenameDialogTest, ControlsTabOrderButtonsAndModality) {
   Open();
   bool ran = false;
   WhenShown(*rename_, [&] {
@@ -330,7 +330,7 @@ TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
     EXPECT_TRUE(IsWindowVisible(dialog));
     EXPECT_FALSE(IsWindowEnabled(main_->Handle())) << "modal: the main window takes no input meanwhile";
 
-    struct Expected { RenameFormControlId id; const char16_t* text; const wchar_t* cls; } controls[] = {
+    struct Expected { RenameDialogControlId id; const char16_t* text; const wchar_t* cls; } controls[] = {
         {IdActionLabel, u"動作:", L"Static"},   {IdFolderLabel, u"コピー先:", L"Static"}, {IdNameLabel, u"ファイル名:", L"Static"},
         {IdEditFoldersButton, u"...", L"Button"},     {IdEditNamesButton, u"...", L"Button"},       {IdRunButton, u"実行", L"Button"},
         {IdCloseButton, u"閉じる", L"Button"},   {IdTestButton, u"テスト", L"Button"},     {IdLog, u"", L"Edit"},
@@ -358,9 +358,9 @@ TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
 
     // Tab order from the first drop-down, which has the focus.
     EXPECT_EQ(GetFocus(), C(IdActionBox));
-    RenameFormControlId order[] = {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton,
+    RenameDialogControlId order[] = {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton,
                                    IdLog,     IdRunButton,     IdCloseButton,  IdTestButton,     IdIncludeImported,
-                                   static_cast<RenameFormControlId>(IdClockRulesButton), IdActionBox};
+                                   static_cast<RenameDialogControlId>(IdClockRulesButton), IdActionBox};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
       EXPECT_EQ(GetNextDlgTabItem(dialog, C(order[i]), FALSE), C(order[i + 1])) << "after " << order[i];
     EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IdRunButton) << "実行 is the default button";
@@ -387,7 +387,7 @@ TEST_F(RenameFormTest, ControlsTabOrderButtonsAndModality) {
   EXPECT_FALSE(rename_->Showing());
 }
 
-TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
+TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
   {
     auto key = store_->Open(kRenameWindowKey, true);
     ASSERT_TRUE(key);
@@ -427,7 +427,7 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
       GetClientRect(rename_->Handle(), &client);
       std::vector<ControlRect> expected = RenameFormLayout(client.right, client.bottom, label.width, label.height);
       EXPECT_GE(RectIn(rename_->Handle(), C(IdLog)).height, 103) << "the log keeps its seven lines";
-      const std::pair<RenameControl, RenameFormControlId> checked[] = {
+      const std::pair<RenameControl, RenameDialogControlId> checked[] = {
           {rcEditFoldersButton, IdEditFoldersButton}, {rcEditNamesButton, IdEditNamesButton}, {rcLog, IdLog},
           {rcCloseButton, IdCloseButton},   {rcRunButton, IdRunButton},     {rcTestButton, IdTestButton},
           {rcIncludeImported, IdIncludeImported}};
@@ -472,7 +472,7 @@ TEST_F(RenameFormTest, ShowingReadsAndClosingWritesTheFourGroups) {
   EXPECT_TRUE(rename_->Job().includeImported);
 }
 
-TEST_F(RenameFormTest, FirstShowingWithoutSettings) {
+TEST_F(RenameDialogTest, FirstShowingWithoutSettings) {
   Open();
   EXPECT_EQ(Selected(C(IdFolderBox)), 1) << "created with the second entries selected";
   // The main window somewhere away from the screen's corner.
@@ -489,7 +489,7 @@ TEST_F(RenameFormTest, FirstShowingWithoutSettings) {
     EXPECT_EQ(client.bottom, kRenameFormMinClientHeight) << "the log's seven lines with the progress strip below";
     EXPECT_EQ(RectIn(rename_->Handle(), C(IdLog)).height, 103);
     EXPECT_EQ(ShownItems(C(IdFolderBox)), RenameWindowSettings::BuiltInFolderTemplates());
-    for (RenameFormControlId id : {IdActionBox, IdFolderBox, IdNameBox}) EXPECT_EQ(Selected(C(id)), 0) << id;
+    for (RenameDialogControlId id : {IdActionBox, IdFolderBox, IdNameBox}) EXPECT_EQ(Selected(C(id)), 0) << id;
     EXPECT_TRUE(store_->KeyExists(kRenameWindowKey));
   });
   ShowRename();
@@ -513,12 +513,12 @@ TEST_F(RenameFormTest, FirstShowingWithoutSettings) {
   ShowRename();
 }
 
-TEST_F(RenameFormTest, ListEditorRoundTrips) {
+TEST_F(RenameDialogTest, ListEditorRoundTrips) {
   StoreRenameSettings({u"@元のフォルダ名", u"A", u"B", u"C"}, {u"@元のファイル名", u"N"}, 0, 2, 1);
   Open();
   struct Step {
     const char* what;
-    RenameFormControlId button;
+    RenameDialogControlId button;
     const char16_t* newText;  // what the user leaves in the editor; null: unchanged
     bool ok;
     List items;              // the drop-down afterwards
@@ -576,7 +576,7 @@ TEST_F(RenameFormTest, ListEditorRoundTrips) {
   ShowRename();
 }
 
-TEST_F(RenameFormTest, ListEditorPlacementSizeAndKeys) {
+TEST_F(RenameDialogTest, ListEditorPlacementSizeAndKeys) {
   Open();
   WhenShown(*rename_, [&] {
     WhenShown(*edit_, [&] {
@@ -635,7 +635,7 @@ TEST_F(RenameFormTest, ListEditorPlacementSizeAndKeys) {
   EXPECT_EQ(StoredInteger(kListEditWindowKey, u"Width"), 450);
 }
 
-TEST_F(RenameFormTest, ButtonAndMenuItemsHandTheRightFilesOver) {
+TEST_F(RenameDialogTest, ButtonAndMenuItemsHandTheRightFilesOver) {
   Photo(u"a.jpg", "2024:05:01 09:03:07", "X");
   Photo(u"b.jpg", "2024:05:02 09:03:07", "X");
   fx::WriteFile(folder_ + u"c.txt", fx::Text("text"));
@@ -700,7 +700,7 @@ TEST_F(RenameFormTest, ButtonAndMenuItemsHandTheRightFilesOver) {
 
 // A card's DCIM chosen in the tree: its photos live in sub-folders, and the tree's command
 // and the camera button take them all, folder by folder; hidden folders stay out.
-TEST_F(RenameFormTest, TheTreesCommandTakesTheSubFoldersToo) {
+TEST_F(RenameDialogTest, TheTreesCommandTakesTheSubFoldersToo) {
   Photo(u"top.jpg", "2024:05:01 09:03:07", "X");
   CreateDirectoryW(W(folder_ + u"100CANON"), nullptr);
   CreateDirectoryW(W(folder_ + u"101CANON"), nullptr);
@@ -731,7 +731,7 @@ TEST_F(RenameFormTest, TheTreesCommandTakesTheSubFoldersToo) {
   EXPECT_TRUE(rename_->Job().photos[3].record.HasMetadata) << "read as the list reads its files";
 }
 
-TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
+TEST_F(RenameDialogTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
   Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
   Photo(u"IMG_0002.JPG", "2024:05:01 09:15:12", "X100");
   Photo(u"IMG_0003.JPG", "2024:05:02 10:00:00", "D70");
@@ -850,7 +850,7 @@ TEST_F(RenameFormTest, TestCopyAndMoveFromTheWindowCheckedOnDisk) {
   EXPECT_EQ(nodes, (List{u"2024", u"D70", u"sub", u"X100"})) << "the tree shows the new folders";
 }
 
-TEST_F(RenameFormTest, CameraTextPaddedWithNulsKeepsTheLogLinesApart) {
+TEST_F(RenameDialogTest, CameraTextPaddedWithNulsKeepsTheLogLinesApart) {
   fx::PhotoFields f;
   f.dateTimeOriginal = "2024:05:01 09:03:07";
   f.model = std::string("EOS\0\0", 5);
@@ -873,7 +873,7 @@ TEST_F(RenameFormTest, CameraTextPaddedWithNulsKeepsTheLogLinesApart) {
 
 // A real run goes on a worker: the dialog answers, shows its progress, reads 中止 on its
 // close button, and Esc stops the run without losing or half-writing a photo.
-TEST_F(RenameFormTest, TheDialogAnswersWhileTheRunGoesAndEscStopsIt) {
+TEST_F(RenameDialogTest, TheDialogAnswersWhileTheRunGoesAndEscStopsIt) {
   const int count = 40;
   std::vector<std::string> original;
   for (int i = 0; i < count; ++i) {
@@ -941,7 +941,7 @@ TEST_F(RenameFormTest, TheDialogAnswersWhileTheRunGoesAndEscStopsIt) {
     EXPECT_EQ(entry.path().filename().wstring().find(L".tessarine"), std::wstring::npos) << entry.path();
 }
 
-TEST_F(RenameFormTest, MainWindowClosedWhileTheDialogIsShownKeepsTheSettings) {
+TEST_F(RenameDialogTest, MainWindowClosedWhileTheDialogIsShownKeepsTheSettings) {
   StoreRenameSettings({u"@元のフォルダ名", u"mine"}, {u"@元のファイル名", u"@通4"}, 0, 1, 1);
   Open();
   WhenShown(*rename_, [&] {
@@ -960,7 +960,7 @@ TEST_F(RenameFormTest, MainWindowClosedWhileTheDialogIsShownKeepsTheSettings) {
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Left"), 20);
 }
 
-TEST_F(RenameFormTest, SecondMoveFindsNothingLeftAndLosesNothing) {
+TEST_F(RenameDialogTest, SecondMoveFindsNothingLeftAndLosesNothing) {
   Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
   Photo(u"IMG_0002.JPG", "2024:05:02 10:00:00", "X100");
   std::string original[2] = {Bytes(folder_ + u"IMG_0001.JPG"), Bytes(folder_ + u"IMG_0002.JPG")};
@@ -988,7 +988,7 @@ TEST_F(RenameFormTest, SecondMoveFindsNothingLeftAndLosesNothing) {
 
 // After a click on テスト the focus is on that button: Enter must run the test again, not the
 // default 実行 (a real move the user did not ask for).
-TEST_F(RenameFormTest, EnterOnTheFocusedTestButtonOnlyTests) {
+TEST_F(RenameDialogTest, EnterOnTheFocusedTestButtonOnlyTests) {
   Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
   const std::string original = Bytes(folder_ + u"IMG_0001.JPG");
   StoreFolder(folder_);
@@ -1010,7 +1010,7 @@ TEST_F(RenameFormTest, EnterOnTheFocusedTestButtonOnlyTests) {
   EXPECT_FALSE(Exists(folder_ + u"2024"));
 }
 
-TEST_F(RenameFormTest, UndoFromTheDialogAndWithCtrlZInTheMainWindow) {
+TEST_F(RenameDialogTest, UndoFromTheDialogAndWithCtrlZInTheMainWindow) {
   Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
   Photo(u"IMG_0002.JPG", "2024:05:01 09:15:12", "X100");
   const std::u16string names[] = {u"IMG_0001.JPG", u"IMG_0002.JPG"};
@@ -1087,7 +1087,7 @@ TEST_F(RenameFormTest, UndoFromTheDialogAndWithCtrlZInTheMainWindow) {
   EXPECT_NE(status().find(u"元に戻せる操作はありません。"), std::u16string::npos) << ToUtf8(status());
 }
 
-TEST_F(RenameFormTest, ARunCutShortIsOfferedForUndoOnceAtTheStart) {
+TEST_F(RenameDialogTest, ARunCutShortIsOfferedForUndoOnceAtTheStart) {
   Photo(u"IMG_0001.JPG", "2024:05:01 09:03:07", "X100");
   Photo(u"IMG_0002.JPG", "2024:05:01 09:15:12", "X100");
   const std::u16string names[] = {u"IMG_0001.JPG", u"IMG_0002.JPG"};
@@ -1151,7 +1151,7 @@ TEST_F(RenameFormTest, ARunCutShortIsOfferedForUndoOnceAtTheStart) {
   EXPECT_TRUE(asked.empty());
 }
 
-TEST_F(RenameFormTest, TestMarksUnknownTokensAndTheEditorListsTheTokensWithTheFirstPhotosValues) {
+TEST_F(RenameDialogTest, TestMarksUnknownTokensAndTheEditorListsTheTokensWithTheFirstPhotosValues) {
   Photo(u"IMG_0007.JPG", "2024:05:01 09:03:07", "X100");
   StoreFolder(folder_);
   StoreRenameSettings({u"@元のフォルダ名", u"@年@月"}, {u"@元のファイル名", u"@年4@月2@日2-@時2@分2@秒2"}, 0, 1, 1);
@@ -1190,7 +1190,7 @@ TEST_F(RenameFormTest, TestMarksUnknownTokensAndTheEditorListsTheTokensWithTheFi
 // A camera an hour behind: the 時刻補正 table sets its rule from a reference photo (bad input
 // refused, nothing kept), テスト shows the correction, 実行 files by it, and the rule is kept
 // for the next start; the other camera's photo is untouched.
-TEST_F(RenameFormTest, TheClockTableSetsARuleFromAReferencePhoto) {
+TEST_F(RenameDialogTest, TheClockTableSetsARuleFromAReferencePhoto) {
   Photo(u"IMG_0001.JPG", "2024:05:01 09:00:00", "R6");
   Photo(u"IMG_0002.JPG", "2024:05:01 09:30:00", "R6");
   Photo(u"IMG_0003.JPG", "2024:05:01 10:15:00", "X100");

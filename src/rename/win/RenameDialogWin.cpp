@@ -1,4 +1,4 @@
-#include "rename/win/RenameFormWin.h"
+#include "rename/win/RenameDialogWin.h"
 
 #include <commctrl.h>
 
@@ -105,8 +105,8 @@ std::u16string FormatMegabytes(uint64_t bytes) {
 
 }  // namespace
 
-RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameFormOptions options)
-    : TModalForm(instance, owner, kRenameFormCaption, kRenameFormClientWidth, kRenameFormMinClientHeight),
+RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameDialogOptions options)
+    : ModalDialog(instance, owner, kRenameFormCaption, kRenameFormClientWidth, kRenameFormMinClientHeight),
       options_(std::move(options)) {
   auto design = [](RenameControl c) { return RenameDesignRect(c); };
   auto combo = [&](RenameControl c) {
@@ -242,7 +242,7 @@ void RenameDialog::FormResize() {
   // The labels as large as their texts in the dialog's font (the design's 96-DPI pixels).
   int labelWidth = 0, labelHeight = 0;
   for (int id : {IdActionLabel, IdFolderLabel, IdNameLabel}) {
-    HWND label = Control(static_cast<RenameFormControlId>(id));
+    HWND label = Control(static_cast<RenameDialogControlId>(id));
     SIZE text = TextExtent(label, WindowText(label));
     labelWidth = std::max(labelWidth, scale_.Unscale(text.cx) + 1);
     labelHeight = std::max(labelHeight, scale_.Unscale(text.cy));
@@ -258,7 +258,7 @@ void RenameDialog::FormResize() {
   for (const auto& [control, id] : moving) {
     ControlRect r = layout[control];
     if (control == rcActionBox || control == rcFolderBox || control == rcNameBox) r.height += kDropDownListHeight;
-    Place(Control(static_cast<RenameFormControlId>(id)), r);
+    Place(Control(static_cast<RenameDialogControlId>(id)), r);
   }
   const ControlRect& memo = layout[rcLog];
   const ControlRect& close = layout[rcCloseButton];
@@ -436,7 +436,7 @@ void RenameDialog::StartRun(RenameMode mode) {
 
 void RenameDialog::ShowRunning(bool running) {
   EnableWindow(GetDlgItem(Handle(), IdClockRulesButton), !running);
-  for (RenameFormControlId id : {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdRunButton, IdTestButton})
+  for (RenameDialogControlId id : {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdRunButton, IdTestButton})
     EnableWindow(Control(id), !running);
   if (running) EnableWindow(Control(IdUndoButton), FALSE);
   HWND close = Control(IdCloseButton);
@@ -625,10 +625,10 @@ INT_PTR RenameDialog::OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& hand
   return 0;
 }
 
-// ---- TListEditForm ----
+// ---- TemplateListDialog ----
 
-TListEditForm::TListEditForm(HINSTANCE instance, HWND owner, std::u16string settingsRoot)
-    : TModalForm(instance, owner, kListEditFormCaption, kListEditFormClientWidth, kListEditFormClientHeight),
+TemplateListDialog::TemplateListDialog(HINSTANCE instance, HWND owner, std::u16string settingsRoot)
+    : ModalDialog(instance, owner, kListEditFormCaption, kListEditFormClientWidth, kListEditFormClientHeight),
       settingsRoot_(std::move(settingsRoot)) {
   HWND memo = CreateControl(L"EDIT", u"",
                             WS_TABSTOP | WS_GROUP | WS_VSCROLL | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL |
@@ -651,9 +651,9 @@ TListEditForm::TListEditForm(HINSTANCE instance, HWND owner, std::u16string sett
   FormResize();
 }
 
-std::vector<std::u16string> TListEditForm::Lines() const { return SplitLines(WindowText(Control(IdListText))); }
+std::vector<std::u16string> TemplateListDialog::Lines() const { return SplitLines(WindowText(Control(IdListText))); }
 
-void TListEditForm::FillTokenTable() {
+void TemplateListDialog::FillTokenTable() {
   HWND table = Control(IdTokenTable);
   SendMessageW(table, WM_SETREDRAW, FALSE, 0);
   ListView_DeleteAllItems(table);
@@ -673,7 +673,7 @@ void TListEditForm::FillTokenTable() {
   InvalidateRect(table, nullptr, TRUE);
 }
 
-std::vector<std::vector<std::u16string>> TListEditForm::TokenRows() const {
+std::vector<std::vector<std::u16string>> TemplateListDialog::TokenRows() const {
   HWND table = Control(IdTokenTable);
   std::vector<std::vector<std::u16string>> rows;
   int count = ListView_GetItemCount(table);
@@ -685,7 +685,7 @@ std::vector<std::vector<std::u16string>> TListEditForm::TokenRows() const {
   return rows;
 }
 
-void TListEditForm::InsertToken(int row) {
+void TemplateListDialog::InsertToken(int row) {
   std::vector<std::vector<std::u16string>> rows = TokenRows();
   if (row < 0 || row >= static_cast<int>(rows.size())) return;
   // The first Japanese form: "@通1 / @番1" types "@通1".
@@ -696,7 +696,7 @@ void TListEditForm::InsertToken(int row) {
   SetFocus(memo);
 }
 
-INT_PTR TListEditForm::OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+INT_PTR TemplateListDialog::OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
   if (msg != WM_NOTIFY) return 0;
   const auto* header = reinterpret_cast<const NMHDR*>(lp);
   if (header->idFrom == IdTokenTable && (header->code == NM_DBLCLK || header->code == LVN_ITEMACTIVATE)) {
@@ -706,13 +706,13 @@ INT_PTR TListEditForm::OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& han
   return 0;
 }
 
-void TListEditForm::DpiChanged() {
+void TemplateListDialog::DpiChanged() {
   HWND table = Control(IdTokenTable);
   for (int i = 0; i < static_cast<int>(std::size(kTokenColumns)); ++i)
     ListView_SetColumnWidth(table, i, scale_(kTokenColumns[i].width));
 }
 
-void TListEditForm::FormShow() {
+void TemplateListDialog::FormShow() {
   HWND memo = Control(IdListText);
   SetWindowTextW(memo, L"");
   ListEditWindowSettings settings;
@@ -742,21 +742,21 @@ void TListEditForm::FormShow() {
   FillTokenTable();
 }
 
-void TListEditForm::FirstControlFocused() {
+void TemplateListDialog::FirstControlFocused() {
   // The caret at the top, nothing selected: a key typed at once must not replace the list.
   HWND memo = Control(IdListText);
   SendMessageW(memo, EM_SETSEL, 0, 0);
   SendMessageW(memo, EM_SCROLLCARET, 0, 0);
 }
 
-void TListEditForm::SaveSettingsOnClose() {
+void TemplateListDialog::SaveSettingsOnClose() {
   ListEditWindowSettings settings;
   settings.placement = StoredPlacement();
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(settingsRoot_))
     WriteListEditWindowSettings(*store, settings);
 }
 
-void TListEditForm::FormResize() {
+void TemplateListDialog::FormResize() {
   RECT rc{};
   GetClientRect(Handle(), &rc);
   std::vector<ControlRect> layout = ListEditFormLayout(scale_.Unscale(rc.right), scale_.Unscale(rc.bottom));

@@ -1,4 +1,4 @@
-#include "rename/win/ModalForm.h"
+#include "rename/win/ModalDialog.h"
 
 #include <algorithm>
 #include <optional>
@@ -54,14 +54,14 @@ GdiFont DialogFont(const DpiScale& scale) { return MakeFont(L"Tahoma", scale(11)
 
 }  // namespace
 
-TModalForm::TModalForm(HINSTANCE instance, HWND owner, const std::u16string& caption, int clientWidth,
+ModalDialog::ModalDialog(HINSTANCE instance, HWND owner, const std::u16string& caption, int clientWidth,
                        int clientHeight)
     : instance_(instance) {
   const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | DS_MODALFRAME;
   std::vector<WORD> words = DialogTemplate(style);
   // The dialog procedure receives `this` with WM_INITDIALOG; its controls come after.
   hwnd_ = CreateDialogIndirectParamW(instance, reinterpret_cast<const DLGTEMPLATE*>(words.data()), owner,
-                                     &TModalForm::DialogProc, reinterpret_cast<LPARAM>(this));
+                                     &ModalDialog::DialogProc, reinterpret_cast<LPARAM>(this));
   if (!hwnd_) throw EUserError(texts::kErrorWindow);
   scale_.Set(WindowDpi(hwnd_));
   font_ = DialogFont(scale_);
@@ -73,20 +73,20 @@ TModalForm::TModalForm(HINSTANCE instance, HWND owner, const std::u16string& cap
   SetWindowPos(hwnd_, nullptr, 0, 0, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-TModalForm::~TModalForm() {
+ModalDialog::~ModalDialog() {
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
 }
 
-std::u16string TModalForm::Caption() const {
+std::u16string ModalDialog::Caption() const {
   int length = GetWindowTextLengthW(hwnd_);
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(hwnd_, text.data(), length + 1)));
   return U16(text);
 }
 
-void TModalForm::SetCaption(const std::u16string& caption) { SetWindowTextW(hwnd_, W(caption)); }
+void ModalDialog::SetCaption(const std::u16string& caption) { SetWindowTextW(hwnd_, W(caption)); }
 
-HWND TModalForm::CreateControl(const wchar_t* className, const std::u16string& text, DWORD style, DWORD exStyle,
+HWND ModalDialog::CreateControl(const wchar_t* className, const std::u16string& text, DWORD style, DWORD exStyle,
                                int id, const ControlRect& rect) {
   HWND control = CreateWindowExW(exStyle, className, W(text), WS_CHILD | WS_VISIBLE | style, scale_(rect.left),
                                  scale_(rect.top), scale_(rect.width), scale_(rect.height), hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
@@ -96,17 +96,17 @@ HWND TModalForm::CreateControl(const wchar_t* className, const std::u16string& t
   return control;
 }
 
-void TModalForm::Place(HWND control, const ControlRect& rect) {
+void ModalDialog::Place(HWND control, const ControlRect& rect) {
   SetWindowPos(control, nullptr, scale_(rect.left), scale_(rect.top), scale_(rect.width), scale_(rect.height),
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-WindowPlacement TModalForm::StoredPlacement() const {
+WindowPlacement ModalDialog::StoredPlacement() const {
   RECT rc = OuterRect();
   return {rc.top, rc.left, scale_.Unscale(rc.bottom - rc.top), scale_.Unscale(rc.right - rc.left)};
 }
 
-void TModalForm::TakeDpi(int dpi, const RECT* suggested) {
+void ModalDialog::TakeDpi(int dpi, const RECT* suggested) {
   if (dpi <= 0 || dpi == scale_.Dpi()) return;
   scale_.Set(dpi);
   GdiFont font = DialogFont(scale_);
@@ -123,19 +123,19 @@ void TModalForm::TakeDpi(int dpi, const RECT* suggested) {
   FormResize();
 }
 
-int TModalForm::FrameHeight() const {
+int ModalDialog::FrameHeight() const {
   RECT outer = OuterRect(), client{};
   GetClientRect(hwnd_, &client);
   return scale_.Unscale((outer.bottom - outer.top) - client.bottom);
 }
 
-RECT TModalForm::OuterRect() const {
+RECT ModalDialog::OuterRect() const {
   RECT rc{};
   GetWindowRect(hwnd_, &rc);
   return rc;
 }
 
-void TModalForm::ApplyPlacement(int top, int left, int height, int width, bool stored) {
+void ModalDialog::ApplyPlacement(int top, int left, int height, int width, bool stored) {
   SIZE minimum = MinimumSize();
   if (width < minimum.cx) width = minimum.cx;
   if (height < minimum.cy) height = minimum.cy;
@@ -174,7 +174,7 @@ void TModalForm::ApplyPlacement(int top, int left, int height, int width, bool s
   SetWindowPos(hwnd_, nullptr, placed.left, placed.top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-int TModalForm::ShowModal() {
+int ModalDialog::ShowModal() {
   if (showing_) return IDCANCEL;
   showing_ = true;
   closed_ = false;
@@ -229,14 +229,14 @@ int TModalForm::ShowModal() {
   return modalResult_ ? modalResult_ : IDCANCEL;
 }
 
-INT_PTR CALLBACK TModalForm::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+INT_PTR CALLBACK ModalDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_INITDIALOG) {
-    auto* self = reinterpret_cast<TModalForm*>(lp);
+    auto* self = reinterpret_cast<ModalDialog*>(lp);
     self->hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, DWLP_USER, lp);
     return FALSE;
   }
-  auto* self = reinterpret_cast<TModalForm*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+  auto* self = reinterpret_cast<ModalDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
   if (!self) return FALSE;
   bool handled = false;
   INT_PTR result = 0;
@@ -251,7 +251,7 @@ INT_PTR CALLBACK TModalForm::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
   return handled ? result : FALSE;
 }
 
-INT_PTR TModalForm::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+INT_PTR ModalDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
   switch (msg) {
     case kFormShownMessage:
       handled = true;

@@ -3,7 +3,7 @@
 // template and the file-name template are chosen here; テスト lists every planned source
 // and destination in the log, 実行 copies or moves them all, both off the window's thread,
 // 実行 with a progress bar under the log; while it goes, 閉じる reads 中止 and stops it.
-// TListEditForm ("一覧の編集"): one of the two template lists edited as plain text.
+// TemplateListDialog ("一覧の編集"): one of the two template lists edited as plain text.
 #include <windows.h>
 
 #include <algorithm>
@@ -20,13 +20,13 @@
 #include "rename/RenameForms.h"
 #include "rename/RenameJob.h"
 #include "rename/RunHistory.h"
-#include "rename/win/ModalForm.h"
+#include "rename/win/ModalDialog.h"
 
 namespace tess {
 
-class TListEditForm;
+class TemplateListDialog;
 
-struct RenameFormOptions {
+struct RenameDialogOptions {
   // Put in front of every settings key path: tests keep their settings under a throwaway key.
   std::u16string settingsRoot;
   // The files a real run works on; the machine's unless replaced.
@@ -43,15 +43,15 @@ struct RenameFormOptions {
   const HistoryPlace* history = nullptr;
 };
 
-enum RenameFormControlId : int {
+enum RenameDialogControlId : int {
   IdActionLabel = 1001, IdFolderLabel, IdNameLabel, IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdLog,
   IdRunButton, IdTestButton, IdProgress, IdUndoButton, IdIncludeImported,
   IdCloseButton = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
 };
 
-class RenameDialog : public TModalForm {
+class RenameDialog : public ModalDialog {
  public:
-  RenameDialog(HINSTANCE instance, HWND owner, RenameFormOptions options = {});
+  RenameDialog(HINSTANCE instance, HWND owner, RenameDialogOptions options = {});
   // A run still going is stopped (cleanly) and waited for.
   ~RenameDialog() override;
 
@@ -62,13 +62,13 @@ class RenameDialog : public TModalForm {
     batchDone_ = false;
   }
   const RenameJob& Job() const { return job_; }
-  void SetListEditForm(TListEditForm* form) { listEditForm_ = form; }
+  void SetListEditForm(TemplateListDialog* form) { listEditForm_ = form; }
   // The first photo of the job, the editor's example; null without one.
   const SourceRecord* FirstPhoto() const;
   // After every real run: the panes of the main window show the disk as it now is.
   std::function<void()> OnFilesChanged;
 
-  HWND Control(RenameFormControlId id) const { return GetDlgItem(Handle(), id); }
+  HWND Control(RenameDialogControlId id) const { return GetDlgItem(Handle(), id); }
   // The entries of FolderBox (folders) or NameBox (file names).
   std::vector<std::u16string> TemplateItems(TemplateListKind kind) const;
   // The log, one entry per line written.
@@ -133,7 +133,7 @@ class RenameDialog : public TModalForm {
   void StopRunNow();
 
   struct RunChannel;
-  RenameFormOptions options_;
+  RenameDialogOptions options_;
   std::shared_ptr<RunChannel> channel_;
   // The run goes on one worker, started by the run and ended with it, as the panes' reads do.
   void RunLoop();
@@ -145,7 +145,7 @@ class RenameDialog : public TModalForm {
   // A real run of this dialog filed every photo of the job: a press says so instead of
   // finding no file.
   bool batchDone_ = false;
-  TListEditForm* listEditForm_ = nullptr;
+  TemplateListDialog* listEditForm_ = nullptr;
   bool running_ = false;
 };
 
@@ -156,9 +156,9 @@ enum ListEditFormControlId : int {
   IdCancelButton = IDCANCEL,
 };
 
-class TListEditForm : public TModalForm {
+class TemplateListDialog : public ModalDialog {
  public:
-  TListEditForm(HINSTANCE instance, HWND owner, std::u16string settingsRoot = u"");
+  TemplateListDialog(HINSTANCE instance, HWND owner, std::u16string settingsRoot = u"");
 
   // The dialog whose template lists the editor loads.
   void SetRenameForm(const RenameDialog* form) { renameForm_ = form; }

@@ -13,11 +13,11 @@
 
 namespace tess {
 
-class TModalForm {
+class ModalDialog {
  public:
-  virtual ~TModalForm();
-  TModalForm(const TModalForm&) = delete;
-  TModalForm& operator=(const TModalForm&) = delete;
+  virtual ~ModalDialog();
+  ModalDialog(const ModalDialog&) = delete;
+  ModalDialog& operator=(const ModalDialog&) = delete;
 
   HWND Handle() const { return hwnd_; }
   HWND Owner() const { return GetWindow(hwnd_, GW_OWNER); }
@@ -40,7 +40,7 @@ class TModalForm {
   std::function<void()> OnShown;
 
  protected:
-  TModalForm(HINSTANCE instance, HWND owner, const std::u16string& caption, int clientWidth, int clientHeight);
+  ModalDialog(HINSTANCE instance, HWND owner, const std::u16string& caption, int clientWidth, int clientHeight);
 
   virtual void FormShow() {}
   virtual void SaveSettingsOnClose() {}
