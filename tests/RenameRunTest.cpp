@@ -824,3 +824,17 @@ TEST_F(RenameRunTest, APairIsOneShot) {
   EXPECT_EQ(log.lines.back(), u"まとめ: 移動 5 個 (付属ファイル 1 個)、除外 1 個 (Exif情報なし 1 個)");
   EXPECT_TRUE(Sources().empty()) << "the unreadable one is passed over, as any file without metadata";
 }
+
+// A name shared by more than 9,999 photos goes on counting: "(10000)", "(10001)".
+TEST_F(RenameRunTest, NumberingGoesOnPastNineThousandNineHundredNinetyNine) {
+  std::vector<Photo> photos;
+  for (int i = 0; i < 10001; ++i)
+    photos.push_back({u"D:\\DCIM\\", u"IMG_" + PadNumber(i, 5) + u".JPG", kFirst + i / 86400.0 / 1000.0});
+  Select(photos);
+  EXPECT_EQ(Run(u"E:\\out", u"@年4", 0, true), RenameOutcome::Planned);
+  const Lines body = Body();
+  auto has = [&](const std::u16string& line) { return std::find(body.begin(), body.end(), line) != body.end(); };
+  EXPECT_TRUE(has(u"E:\\out\\2024 (10000).JPG"));
+  EXPECT_TRUE(has(u"E:\\out\\2024 (10001).JPG"));
+  EXPECT_FALSE(std::any_of(body.begin(), body.end(), [](const std::u16string& l) { return l.find(u"空いている名前") != std::u16string::npos; }));
+}

@@ -1,6 +1,7 @@
 #include "rename/RenamePhases.h"
 
 #include <algorithm>
+#include <limits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -23,8 +24,9 @@ const char16_t* const kSourceMissing = texts::kRunSourceMissing;
 const char16_t* const kCannotWrite = texts::kRunCannotWrite;
 // The longest name one level of a path may have (NTFS, FAT32's long names, exFAT).
 constexpr size_t kMaxNameLength = 255;
-// A stem with more numbered names than this taken is a sign of something wrong, not a burst.
-constexpr int kMaxNumber = 9999;
+// Numbers go on as far as names are taken: a 10,000-photo card under one name gets
+// "(10000)". The bound only keeps the counter from overflowing.
+constexpr int kMaxNumber = std::numeric_limits<int>::max() - 1;
 
 std::u16string NumberedName(const NameGroup& group, int number, const std::u16string& suffix) {
   std::u16string stem = group.stem;
