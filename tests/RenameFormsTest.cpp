@@ -162,7 +162,8 @@ TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
   // The smallest client area the dialog takes: the log keeps its designed 103 pixels with the
   // progress strip and the buttons' row (元に戻す included) below it.
   std::vector<ControlRect> r = RenameFormLayout(505, kRenameFormMinClientHeight);
-  EXPECT_EQ(r[rcActionBox], (ControlRect{64, 8, 425, 21}));
+  EXPECT_EQ(r[rcActionBox], (ControlRect{64, 8, 335, 21}));
+  EXPECT_EQ(r[rcClockRulesButton], (ControlRect{402, 8, 90, 21})) << "right-aligned as the ... buttons";
   EXPECT_EQ(r[rcFolderBox], (ControlRect{64, 35, 400, 21}));
   EXPECT_EQ(r[rcEditFoldersButton], (ControlRect{467, 35, 25, 21}));
   EXPECT_EQ(r[rcNameBox], (ControlRect{64, 62, 400, 21}));
@@ -187,7 +188,7 @@ TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
     for (RenameControl beside : {rcActionBox, rcFolderBox, rcNameBox, rcLog})
       EXPECT_GE(r[beside].left, r[label].left + r[label].width) << label << " under " << beside;
   }
-  EXPECT_EQ(r[rcActionBox], (ControlRect{80, 8, 409, 21}));
+  EXPECT_EQ(r[rcActionBox], (ControlRect{80, 8, 319, 21}));
   EXPECT_EQ(r[rcNameBox], (ControlRect{80, 62, 384, 21}));
   EXPECT_EQ(r[rcLog].left + r[rcLog].width, 489);
   // Narrow labels keep the design's left.

@@ -122,6 +122,7 @@ const ControlRect kRenameDesign[RenameControlCount] = {
     {109, 198, 75, 25},  // Test1
     {28, 198, 75, 25},   // Undo1 (元に戻す), left of Test1 as Test1 is of Exec1
     {8, 198, 14, 25},    // 取り込み済みも含める: the buttons' row, left of Undo1
+    {353, 8, 90, 21},    // 時刻補正...: the action's row, at its right end (the action needs little room)
 };
 
 const ControlRect kListEditDesign[ListEditControlCount] = {
@@ -151,7 +152,8 @@ std::vector<ControlRect> RenameFormLayout(int w, int h, int labelWidth, int labe
   for (RenameControl control : {rcActionBox, rcFolderBox, rcNameBox, rcLog}) r[control].left = controlsLeft;
   // Right edges 16 pixels in from the client's (the ellipsis buttons 13), the buttons' row 8
   // above its bottom, the log down to the progress strip above that row.
-  r[rcActionBox].width = NotNegative(w - r[rcActionBox].left - 16);
+  r[rcClockRulesButton].left = w - r[rcClockRulesButton].width - 13;
+  r[rcActionBox].width = NotNegative(r[rcClockRulesButton].left - r[rcActionBox].left - 3);
   r[rcFolderBox].width = NotNegative(w - r[rcFolderBox].left - r[rcEditFoldersButton].width - 16);
   r[rcNameBox].width = NotNegative(w - r[rcNameBox].left - r[rcEditNamesButton].width - 16);
   r[rcEditFoldersButton].left = w - r[rcEditFoldersButton].width - 13;

@@ -91,7 +91,7 @@ struct ControlRect {
 // The rename dialog's controls in the order of their design table.
 enum RenameControl : int {
   rcActionLabel, rcFolderLabel, rcNameLabel, rcActionBox, rcFolderBox, rcEditFoldersButton, rcNameBox, rcEditNamesButton, rcLog, rcRunButton,
-  rcCloseButton, rcTestButton, rcUndoButton, rcIncludeImported, RenameControlCount
+  rcCloseButton, rcTestButton, rcUndoButton, rcIncludeImported, rcClockRulesButton, RenameControlCount
 };
 inline constexpr int kRenameFormClientWidth = 505;
 inline constexpr int kRenameFormClientHeight = 231;

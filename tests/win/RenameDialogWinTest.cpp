@@ -358,9 +358,9 @@ TEST_F(RenameDialogTest, ControlsTabOrderButtonsAndModality) {
 
     // Tab order from the first drop-down, which has the focus.
     EXPECT_EQ(GetFocus(), C(IdActionBox));
-    RenameDialogControlId order[] = {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton,
-                                   IdLog,     IdRunButton,     IdCloseButton,  IdTestButton,     IdIncludeImported,
-                                   static_cast<RenameDialogControlId>(IdClockRulesButton), IdActionBox};
+    RenameDialogControlId order[] = {IdActionBox, static_cast<RenameDialogControlId>(IdClockRulesButton), IdFolderBox,
+                                     IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdLog, IdRunButton, IdCloseButton,
+                                     IdTestButton, IdIncludeImported, IdActionBox};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
       EXPECT_EQ(GetNextDlgTabItem(dialog, C(order[i]), FALSE), C(order[i + 1])) << "after " << order[i];
     EXPECT_EQ(LOWORD(SendMessageW(dialog, DM_GETDEFID, 0, 0)), IdRunButton) << "実行 is the default button";

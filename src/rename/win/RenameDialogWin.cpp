@@ -120,6 +120,7 @@ RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameDialogOptions o
     CreateControl(L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, id, design(rect));
   const DWORD comboStyle = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
   HWND combo1 = CreateControl(L"COMBOBOX", u"", comboStyle | WS_GROUP, 0, IdActionBox, combo(rcActionBox));
+  CreateControl(L"BUTTON", u"時刻補正...", WS_TABSTOP | BS_PUSHBUTTON, 0, IdClockRulesButton, design(rcClockRulesButton));
   HWND combo2 = CreateControl(L"COMBOBOX", u"", comboStyle, 0, IdFolderBox, combo(rcFolderBox));
   CreateControl(L"BUTTON", texts::kButtonEllipsis, WS_TABSTOP | BS_PUSHBUTTON, 0, IdEditFoldersButton, design(rcEditFoldersButton));
   HWND combo3 = CreateControl(L"COMBOBOX", u"", comboStyle, 0, IdNameBox, combo(rcNameBox));
@@ -136,7 +137,6 @@ RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameDialogOptions o
   CreateControl(L"BUTTON", texts::kButtonUndo, WS_TABSTOP | BS_PUSHBUTTON | WS_DISABLED, 0, IdUndoButton, design(rcUndoButton));
   CreateControl(L"BUTTON", texts::kCheckIncludeImported, WS_TABSTOP | BS_AUTOCHECKBOX, 0, IdIncludeImported,
                 design(rcIncludeImported));
-  CreateControl(L"BUTTON", u"時刻補正...", WS_TABSTOP | BS_PUSHBUTTON, 0, IdClockRulesButton, design(rcUndoButton));
   SendMessageW(Handle(), DM_SETDEFID, IdRunButton, 0);
   // The progress of a real run, in the strip between the log and the buttons; shown from
   // the first real run on.
@@ -254,6 +254,7 @@ void RenameDialog::FormResize() {
       {rcActionBox, IdActionBox}, {rcFolderBox, IdFolderBox}, {rcEditFoldersButton, IdEditFoldersButton}, {rcNameBox, IdNameBox},
       {rcEditNamesButton, IdEditNamesButton},     {rcLog, IdLog},         {rcCloseButton, IdCloseButton},   {rcRunButton, IdRunButton},
       {rcTestButton, IdTestButton},         {rcUndoButton, IdUndoButton}, {rcIncludeImported, IdIncludeImported},
+      {rcClockRulesButton, static_cast<int>(IdClockRulesButton)},
   };
   for (const auto& [control, id] : moving) {
     ControlRect r = layout[control];
@@ -262,10 +263,6 @@ void RenameDialog::FormResize() {
   }
   const ControlRect& memo = layout[rcLog];
   const ControlRect& close = layout[rcCloseButton];
-  // "時刻補正..." at the left end of the buttons' row.
-  const ControlRect& undo = layout[rcUndoButton];
-  Place(GetDlgItem(Handle(), IdClockRulesButton),
-        ControlRect{memo.left, close.top, std::max(0, std::min(100, undo.left - 8 - memo.left)), close.height});
   const int gapTop = memo.top + memo.height + 2;
   Place(Control(IdProgress), ControlRect{memo.left, gapTop, memo.width, std::max(2, close.top - 3 - gapTop)});
   InvalidateRect(Handle(), nullptr, TRUE);
