@@ -96,59 +96,58 @@ class ProgressPrinter final : public TransferObserver {
   std::chrono::steady_clock::time_point lastPrint_;
 };
 
-}  // namespace
-
-int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
-                       const PlanEnvironment& env) {
+// What the command line asks for, read; the photos come from the paths afterwards.
+struct PlanRequest {
   RenameJob job;
-  bool haveFolder = false, haveName = false, run = false, recursive = false, progress = false;
-  bool storedRules = true;
+  bool run = false, recursive = false, progress = false, storedRules = true;
   std::vector<std::pair<std::u16string, int64_t>> shifts;  // camera text, shift
   std::vector<std::u16string> videoLocal;                  // camera texts
   std::vector<std::u16string> paths;
-  auto usage = [&](const std::string& message) {
-    std::fprintf(err, "tessarine-cli plan: %s\n\n", message.c_str());
-    std::fputs(kPlanHelp, err);
-    return 2;
-  };
-  bool optionsEnded = false;
+};
+
+int Usage(std::FILE* err, const std::string& message) {
+  std::fprintf(err, "tessarine-cli plan: %s\n\n", message.c_str());
+  std::fputs(kPlanHelp, err);
+  return 2;
+}
+
+// Reads the options: -1 when the request is whole, else the exit code (0 after --help).
+int ParsePlanArgs(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err, PlanRequest& request) {
+  RenameJob& job = request.job;
+  bool haveFolder = false, haveName = false, optionsEnded = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::u16string& a = args[i];
     if (optionsEnded || a.empty() || a[0] != u'-' || a == u"-") {
-      paths.push_back(a);
+      request.paths.push_back(a);
     } else if (a == u"--") {
       optionsEnded = true;
     } else if (a == u"--help" || a == u"-h") {
       std::fputs(kPlanHelp, out);
       return 0;
     } else if (a == u"--run") {
-      run = true;
+      request.run = true;
     } else if (a == u"--include-imported") {
       job.includeImported = true;
     } else if (a == u"--progress") {
-      progress = true;
+      request.progress = true;
     } else if (a == u"--recursive" || a == u"-r") {
-      recursive = true;
+      request.recursive = true;
     } else if (a == u"--no-stored-rules") {
-      storedRules = false;
-    } else if (a == u"--shift" || a == u"--video-local") {
-      if (i + 1 >= args.size()) return usage(ToUtf8(a) + " には値が必要です");
+      request.storedRules = false;
+    } else if (a == u"--shift" || a == u"--video-local" || a == u"--folder" || a == u"--name" || a == u"--action") {
+      if (i + 1 >= args.size()) return Usage(err, ToUtf8(a) + " には値が必要です");
       const std::u16string& value = args[++i];
       if (a == u"--video-local") {
-        videoLocal.push_back(value);
-        continue;
-      }
-      // The last "=" parts camera and shift: a model text may hold one, a shift never does.
-      const size_t equals = value.rfind(u'=');
-      std::optional<int64_t> shift = equals == std::u16string::npos ? std::nullopt : ParseShift(value.substr(equals + 1));
-      if (!shift)
-        return usage("--shift は CAMERA=[+|-][Dd]HH:MM:SS の形で指定してください (例 X-T5=+1:00:00)。'" + ToUtf8(value) +
-                     "' は読めません");
-      shifts.emplace_back(value.substr(0, equals), *shift);
-    } else if (a == u"--folder" || a == u"--name" || a == u"--action") {
-      if (i + 1 >= args.size()) return usage(ToUtf8(a) + " には値が必要です");
-      const std::u16string& value = args[++i];
-      if (a == u"--folder") {
+        request.videoLocal.push_back(value);
+      } else if (a == u"--shift") {
+        // The last "=" parts camera and shift: a model text may hold one, a shift never does.
+        const size_t equals = value.rfind(u'=');
+        std::optional<int64_t> shift = equals == std::u16string::npos ? std::nullopt : ParseShift(value.substr(equals + 1));
+        if (!shift)
+          return Usage(err, "--shift は CAMERA=[+|-][Dd]HH:MM:SS の形で指定してください (例 X-T5=+1:00:00)。'" +
+                                ToUtf8(value) + "' は読めません");
+        request.shifts.emplace_back(value.substr(0, equals), *shift);
+      } else if (a == u"--folder") {
         job.folderTemplate = value;
         haveFolder = true;
       } else if (a == u"--name") {
@@ -159,99 +158,117 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
       } else if (value == u"move") {
         job.action = RenameAction::Move;
       } else {
-        return usage("--action は copy か move です ('" + ToUtf8(value) + "' ではありません)");
+        return Usage(err, "--action は copy か move です ('" + ToUtf8(value) + "' ではありません)");
       }
     } else {
-      return usage("不明なオプションです: '" + ToUtf8(a) + "'");
+      return Usage(err, "不明なオプションです: '" + ToUtf8(a) + "'");
     }
   }
-  if (!haveFolder) return usage("--folder を指定してください");
-  if (!haveName) return usage("--name を指定してください");
-  if (paths.empty()) return usage("PATH を指定してください");
+  if (!haveFolder) return Usage(err, "--folder を指定してください");
+  if (!haveName) return Usage(err, "--name を指定してください");
+  if (request.paths.empty()) return Usage(err, "PATH を指定してください");
+  return -1;
+}
 
-  for (const std::u16string& given : paths) {
-    // A find-first would answer the first match of a pattern as if it were the file.
-    if (kWindowsPaths && given.find_first_of(u"*?") != std::u16string::npos) {
-      std::fprintf(err, "tessarine-cli plan: '%s': ワイルドカードは展開しません。ファイルを 1 つずつ指定してください\n", ToUtf8(given).c_str());
-      return 2;
-    }
-    std::u16string full = env.directory.FullPath(given);
-    while (full.size() > 1 && IsSeparator(full.back())) full.pop_back();
-    size_t cut = full.size();
-    while (cut > 0 && !IsSeparator(full[cut - 1])) --cut;
-    std::u16string folder = full.substr(0, cut);
-    std::optional<DirectoryEntry> entry = env.directory.Find(full);
-    if (cut == 0 || !entry) {
-      std::fprintf(err, "tessarine-cli plan: 見つかりません: '%s'\n", ToUtf8(given).c_str());
-      return 2;
-    }
-    auto add = [&](const DirectoryEntry& fileEntry, const std::u16string& fileFolder) {
-      std::unique_ptr<FileRecord> record = MakeFileRecord(fileEntry, fileFolder, env.metadata);
-      // On Windows the log writes "\" whatever the path was typed with; natively the paths
-      // stay as the system writes them.
-      std::u16string shownFolder = fileFolder;
-      if (kWindowsPaths)
-        for (char16_t& c : shownFolder)
-          if (c == u'/') c = u'\\';
-      job.photos.push_back({shownFolder + record->Name, *MakeRenameItem(*record, shownFolder)});
-    };
-    if ((entry->attributes & FILE_ATTRIBUTE_DIRECTORY_) == 0) {
-      add(*entry, folder);
-      continue;
-    }
-    // A folder (a card's DCIM\100CANON) stands for its files, as the file list shows them.
-    // Its files are named with the separator the path already uses.
-    std::u16string inside = full;
-    if (!IsSeparator(inside.back())) inside += full[cut - 1];
-    if (recursive) {
-      std::vector<FolderTreeFile> tree;
-      if (!ListFolderTreeFiles(env.directory, inside, full[cut - 1], tree)) {
-        std::fprintf(err, "tessarine-cli plan: フォルダの一覧を読めません: '%s'\n", ToUtf8(given).c_str());
-        return 2;
-      }
-      for (const FolderTreeFile& file : tree) add(file.entry, file.folder);
-      continue;
-    }
-    std::vector<DirectoryEntry> files;
-    if (!ListFolderFiles(env.directory, inside, files)) {
+// The photos of one path (a file, or a folder's files) into the job; false after a message.
+bool AddPlanPath(const std::u16string& given, bool recursive, const PlanEnvironment& env, std::FILE* err, RenameJob& job) {
+  // A find-first would answer the first match of a pattern as if it were the file.
+  if (kWindowsPaths && given.find_first_of(u"*?") != std::u16string::npos) {
+    std::fprintf(err, "tessarine-cli plan: '%s': ワイルドカードは展開しません。ファイルを 1 つずつ指定してください\n", ToUtf8(given).c_str());
+    return false;
+  }
+  std::u16string full = env.directory.FullPath(given);
+  while (full.size() > 1 && IsSeparator(full.back())) full.pop_back();
+  size_t cut = full.size();
+  while (cut > 0 && !IsSeparator(full[cut - 1])) --cut;
+  std::u16string folder = full.substr(0, cut);
+  std::optional<DirectoryEntry> entry = env.directory.Find(full);
+  if (cut == 0 || !entry) {
+    std::fprintf(err, "tessarine-cli plan: 見つかりません: '%s'\n", ToUtf8(given).c_str());
+    return false;
+  }
+  auto add = [&](const DirectoryEntry& fileEntry, const std::u16string& fileFolder) {
+    std::unique_ptr<FileRecord> record = MakeFileRecord(fileEntry, fileFolder, env.metadata);
+    // On Windows the log writes "\" whatever the path was typed with; natively the paths
+    // stay as the system writes them.
+    std::u16string shownFolder = fileFolder;
+    if (kWindowsPaths)
+      for (char16_t& c : shownFolder)
+        if (c == u'/') c = u'\\';
+    job.photos.push_back({shownFolder + record->Name, *MakeRenameItem(*record, shownFolder)});
+  };
+  if ((entry->attributes & FILE_ATTRIBUTE_DIRECTORY_) == 0) {
+    add(*entry, folder);
+    return true;
+  }
+  // A folder (a card's DCIM\100CANON) stands for its files, as the file list shows them.
+  // Its files are named with the separator the path already uses.
+  std::u16string inside = full;
+  if (!IsSeparator(inside.back())) inside += full[cut - 1];
+  if (recursive) {
+    std::vector<FolderTreeFile> tree;
+    if (!ListFolderTreeFiles(env.directory, inside, full[cut - 1], tree)) {
       std::fprintf(err, "tessarine-cli plan: フォルダの一覧を読めません: '%s'\n", ToUtf8(given).c_str());
-      return 2;
+      return false;
     }
-    for (const DirectoryEntry& file : files) add(file, inside);
+    for (const FolderTreeFile& file : tree) add(file.entry, file.folder);
+    return true;
   }
+  std::vector<DirectoryEntry> files;
+  if (!ListFolderFiles(env.directory, inside, files)) {
+    std::fprintf(err, "tessarine-cli plan: フォルダの一覧を読めません: '%s'\n", ToUtf8(given).c_str());
+    return false;
+  }
+  for (const DirectoryEntry& file : files) add(file, inside);
+  return true;
+}
 
-  // The cameras' clock rules: the stored ones, then those given here over them.
-  if (storedRules) {
+// The cameras' clock rules: the stored ones, then those given here over them; false after a
+// message naming a camera the batch has no photo of.
+bool ApplyClockOptions(const PlanRequest& request, const PlanEnvironment& env, std::FILE* err, RenameJob& job) {
+  if (request.storedRules) {
     std::unique_ptr<SettingsStore> userStore = env.settings ? nullptr : MakeUserSettingsStore();
     job.clockRules = ReadClockRules(env.settings ? *env.settings : *userStore);
   }
-  if (!shifts.empty() || !videoLocal.empty()) {
-    std::vector<const FileRecord*> records;
-    for (const RenamePhoto& photo : job.photos) records.push_back(&photo.record);
-    const std::vector<CameraKey> cameras = DistinctCameras(records);
-    auto named = [&](const std::u16string& text, std::vector<CameraKey>& keys) {
-      keys = CamerasNamed(text, cameras);
-      if (keys.empty())
-        std::fprintf(err, "tessarine-cli plan: このカメラの写真がありません: '%s' (モデル名、MAKE/MODEL または * で指定します)\n",
-                     ToUtf8(text).c_str());
-      return !keys.empty();
-    };
-    std::vector<CameraKey> keys;
-    for (const auto& [text, shift] : shifts) {
-      if (!named(text, keys)) return 2;
-      for (const CameraKey& key : keys) {
-        const ClockRule* kept = job.clockRules.Exact(key);
-        job.clockRules.Set({key, shift, kept ? kept->video : VideoTime::Utc});
-      }
-    }
-    for (const std::u16string& text : videoLocal) {
-      if (!named(text, keys)) return 2;
-      for (const CameraKey& key : keys) {
-        const ClockRule* kept = job.clockRules.Exact(key);
-        job.clockRules.Set({key, kept ? kept->shiftSeconds : 0, VideoTime::Local});
-      }
+  if (request.shifts.empty() && request.videoLocal.empty()) return true;
+  std::vector<const FileRecord*> records;
+  for (const RenamePhoto& photo : job.photos) records.push_back(&photo.record);
+  const std::vector<CameraKey> cameras = DistinctCameras(records);
+  auto named = [&](const std::u16string& text, std::vector<CameraKey>& keys) {
+    keys = CamerasNamed(text, cameras);
+    if (keys.empty())
+      std::fprintf(err, "tessarine-cli plan: このカメラの写真がありません: '%s' (モデル名、MAKE/MODEL または * で指定します)\n",
+                   ToUtf8(text).c_str());
+    return !keys.empty();
+  };
+  std::vector<CameraKey> keys;
+  for (const auto& [text, shift] : request.shifts) {
+    if (!named(text, keys)) return false;
+    for (const CameraKey& key : keys) {
+      const ClockRule* kept = job.clockRules.Exact(key);
+      job.clockRules.Set({key, shift, kept ? kept->video : VideoTime::Utc});
     }
   }
+  for (const std::u16string& text : request.videoLocal) {
+    if (!named(text, keys)) return false;
+    for (const CameraKey& key : keys) {
+      const ClockRule* kept = job.clockRules.Exact(key);
+      job.clockRules.Set({key, kept ? kept->shiftSeconds : 0, VideoTime::Local});
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, std::FILE* err,
+                       const PlanEnvironment& env) {
+  PlanRequest request;
+  if (int code = ParsePlanArgs(args, out, err, request); code >= 0) return code;
+  RenameJob& job = request.job;
+  for (const std::u16string& given : request.paths)
+    if (!AddPlanPath(given, request.recursive, env, err, job)) return 2;
+  if (!ApplyClockOptions(request, env, err, job)) return 2;
 
   RecordedRenameLog log;
   FileSystem& files = env.files ? *env.files : PlatformFileSystem();
@@ -264,12 +281,12 @@ int RunPlanCommandWith(const std::vector<std::u16string>& args, std::FILE* out, 
   std::optional<HistoryPlace> history;
   if (!env.history && !env.files) history = PlatformHistoryPlace();
   control.history = env.history ? env.history : history ? &*history : nullptr;
-  if (run && (progress || env.errIsTerminal)) control.observer = &printer;
-  job.mode = run ? RenameMode::Real : RenameMode::Test;
+  if (request.run && (request.progress || env.errIsTerminal)) control.observer = &printer;
+  job.mode = request.run ? RenameMode::Real : RenameMode::Test;
   RenameOutcome outcome = RunRenameJob(job, log, files, transfer, control).outcome;
   printer.End();
   // As the dialog's テスト does: the typing slips the run passed over in silence.
-  if (!run)
+  if (!request.run)
     for (const std::u16string& line : UnknownTokenLines(job)) log.lines.push_back(line);
   for (const std::u16string& line : log.lines) PrintLine(out, line);
   std::fflush(out);
