@@ -304,3 +304,38 @@ TEST_F(RunHistoryTest, UndoForgetsWhatItRestored) {
   EXPECT_TRUE(files.Find(u"D:\\Photos\\20240501\\20240501-090307.JPG")) << "filed again";
   EXPECT_FALSE(files.Find(u"D:\\Photos\\20240501\\20240501-091512.JPG")) << "still filed, in the album";
 }
+
+// A photo without a date, filed by templates that ask for none, is known by its content:
+// the next run under another folder leaves it out; a different photo of the same name and
+// size is filed.
+TEST_F(RunHistoryTest, ADatelessPhotoIsKnownByItsContent) {
+  Select({{u"SCAN_0001.JPG", 0}});
+  job.folderTemplate = u"D:\\Scans";
+  RenameRunControl control;
+  control.history = &place;
+  control.journal = &journals;
+  job.nameTemplate = u"@元のファイル名";
+  job.mode = RenameMode::Real;
+  ASSERT_EQ(RunRenameJob(job, log, files, io, control).outcome, RenameOutcome::Done);
+  ASSERT_TRUE(files.Find(u"D:\\Scans\\SCAN_0001.JPG"));
+  std::vector<ImportEntry> entries = Entries();
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_FALSE(entries[0].photo.hash.empty());
+
+  log.lines.clear();
+  Select({{u"SCAN_0001.JPG", 0}});
+  job.folderTemplate = u"D:\\Album";
+  job.nameTemplate = u"@元のファイル名";
+  job.mode = RenameMode::Test;
+  ASSERT_EQ(RunRenameJob(job, log, files, io, control).outcome, RenameOutcome::Planned);
+  EXPECT_EQ(LinesStarting(log.lines, u"取り込み済みのため除外します: C:\\DCIM\\100\\SCAN_0001.JPG").size(), 1u);
+
+  // Another scan of the same size under the same name: not the photo filed before.
+  files.Put(kCard + u"SCAN_0001.JPG", "JPEG of SCAN_0009.JPG");
+  log.lines.clear();
+  Select({{u"SCAN_0001.JPG", 0}});
+  job.folderTemplate = u"D:\\Album";
+  job.nameTemplate = u"@元のファイル名";
+  ASSERT_EQ(RunRenameJob(job, log, files, io, control).outcome, RenameOutcome::Planned);
+  EXPECT_TRUE(LinesStarting(log.lines, u"取り込み済み").empty());
+}

@@ -254,16 +254,26 @@ CheckedBatch CheckBatch(Plan& plan, bool copy, FileSystem& fs) {
   return checked;
 }
 
-std::vector<std::optional<FoundImport>> FindImported(const RenameJob& job, RunHistory& history) {
+std::vector<std::optional<FoundImport>> FindImported(const RenameJob& job, RunHistory& history, FileSystem& fs) {
   std::vector<std::optional<FoundImport>> found(job.photos.size());
   if (job.includeImported) return found;
+  // A photo without a date is filed only when no template asks for one; then it is known by
+  // its content, read once here.
+  const bool needsDate = (!IsTemplateMarker(job.folderTemplate, MarkerKind::KeepFolder) && TemplateUsesShotDate(job.folderTemplate)) ||
+                         (!IsTemplateMarker(job.nameTemplate, MarkerKind::KeepName) && TemplateUsesShotDate(job.nameTemplate));
   std::vector<PhotoIdentity> photos;
   std::vector<size_t> places;
   for (size_t i = 0; i < job.photos.size(); ++i) {
     const SourceRecord& record = job.photos[i].record;
-    // Without a date the key is the content hash, which only the transfer computes.
-    if (!CanLookUp(record)) continue;
-    photos.push_back(IdentityOf(record));
+    PhotoIdentity photo = IdentityOf(record);
+    if (!CanLookUp(record)) {
+      if (needsDate || !record.HasMetadata || record.MetadataPending || record.IsFolder()) continue;
+      std::optional<std::string> hash = fs.ContentHash(job.photos[i].source);
+      if (!hash) continue;  // unreadable now: the run says so when it gets there
+      photo.shot = 0;
+      photo.hash = std::move(*hash);
+    }
+    photos.push_back(std::move(photo));
     places.push_back(i);
   }
   if (photos.empty()) return found;

@@ -91,11 +91,11 @@ struct RunReport {
 
 // The look-up: for each photo of the job, where and when an earlier run filed it, as the
 // history knows it by the photo's identity (what the listing and the metadata read gave:
-// the card is not read again). A photo without a shooting date is not looked up: its key
-// needs its content hash, a read of the whole file, which the check does not make. None
-// when the job files imported photos too; a history that fails is given up (with its line)
+// the card is not read again). A photo without a shooting date that the templates would
+// file is known by its content hash: that file alone is read once, through fs. None when
+// the job files imported photos too; a history that fails is given up (with its line)
 // and answers none, so that a fault never leaves a photo out.
-std::vector<std::optional<FoundImport>> FindImported(const RenameJob& job, RunHistory& history);
+std::vector<std::optional<FoundImport>> FindImported(const RenameJob& job, RunHistory& history, FileSystem& fs);
 // Builds every photo's destination folder and stem; photos without metadata are passed
 // over (uncounted but for the summary), photos without a date are left out when a
 // template needs one, photos found filed before (`imported`, by place in the job) are

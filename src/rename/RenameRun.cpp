@@ -104,7 +104,7 @@ RenameRunResult RunRenameJob(const RenameJob& job, RenameLog& log, FileSystem& f
   log.Clear();
   RenameRunResult result;
   RunHistory history(control.history, log);
-  Plan plan = PlanDestinations(job, fs, FindImported(job, history));
+  Plan plan = PlanDestinations(job, fs, FindImported(job, history, fs));
   result.settled.withoutMetadata = plan.unfit;
   // Only photos filed before: each is named with where it went, as a run that files them would be.
   if (plan.groups.empty() && plan.imported.empty()) {
