@@ -254,7 +254,7 @@ void MainWindow::InstallTabKeys() {
 }
 
 void MainWindow::Show(int showCommand) {
-  FormShow();
+  BeforeShow();
   // As the window becomes visible it is centred with its outer size as it now is.
   RECT rc;
   if (GetWindowRect(hwnd_, &rc)) {
@@ -269,7 +269,7 @@ void MainWindow::Show(int showCommand) {
   OpenLastFolder();
 }
 
-void MainWindow::FormShow() {
+void MainWindow::BeforeShow() {
   shown_ = true;
   SetWindowTextW(hwnd_, W(texts::kAppTitle));
   ListView_SetExtendedListViewStyleEx(list_->Handle(), LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);

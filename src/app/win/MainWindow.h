@@ -209,7 +209,7 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   void ConnectPanes();
   // Tab and Shift+Tab round the controls, Alt+D and F4 to the address bar.
   void InstallTabKeys();
-  void FormShow();
+  void BeforeShow();
   void OpenLastFolder();
   void PlaceToolButtons();
   void Layout();

@@ -83,10 +83,10 @@ FileListView::FileListView(HWND parent, int id, HINSTANCE instance, BrowseState*
   // Loading: double buffering against flicker, and the system's small icons.
   ListView_SetExtendedListViewStyleEx(hwnd_, LVS_EX_DOUBLEBUFFER, LVS_EX_DOUBLEBUFFER);
   SHFILEINFOW info{};
-  ImgListSHandle = reinterpret_cast<HIMAGELIST>(
+  systemSmallIcons_ = reinterpret_cast<HIMAGELIST>(
       SHGetFileInfoW(L"", 0, &info, sizeof(info), SHGFI_SYSICONINDEX | SHGFI_ICON | SHGFI_SMALLICON));
   IconHandle obtained(info.hIcon);
-  if (ImgListSHandle) ListView_SetImageList(hwnd_, ImgListSHandle, LVSIL_SMALL);
+  if (systemSmallIcons_) ListView_SetImageList(hwnd_, systemSmallIcons_, LVSIL_SMALL);
   model_.SetDeferMetadata(true);
   {
     HWND hwnd = hwnd_;

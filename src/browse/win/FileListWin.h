@@ -231,7 +231,7 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   std::unique_ptr<BrowseState> ownState_;  // without a shared one
   BrowseState* state_;
   HWND hwnd_ = nullptr;
-  HIMAGELIST ImgListSHandle = nullptr;  // the system's list: shared, never destroyed
+  HIMAGELIST systemSmallIcons_ = nullptr;  // the system's list: shared, never destroyed
   FileRecord* fileInfo_ = nullptr;
   FileListModel model_;
   ShellServices* shell_;

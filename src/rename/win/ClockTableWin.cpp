@@ -74,7 +74,7 @@ ClockTableDialog::ClockTableDialog(HINSTANCE instance, HWND owner, const RenameJ
   if (!table_->Rows().empty()) SelectRow(0);
 }
 
-void ClockTableDialog::FormShow() {
+void ClockTableDialog::BeforeShow() {
   // Over the middle of the rename dialog that opens it.
   const RECT outer = OuterRect();
   ApplyPlacement(outer.top, outer.left, scale_.Unscale(outer.bottom - outer.top), scale_.Unscale(outer.right - outer.left), false);

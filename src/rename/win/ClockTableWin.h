@@ -33,7 +33,7 @@ class ClockTableDialog : public ModalDialog {
   void SelectRow(int row);
 
  protected:
-  void FormShow() override;
+  void BeforeShow() override;
   HWND FirstControl() const override { return Control(IdClockList); }
   bool OnCommand(int id, int code) override;
   INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;

@@ -120,7 +120,7 @@ void ModalDialog::TakeDpi(int dpi, const RECT* suggested) {
   if (suggested)
     SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-  FormResize();
+  LayOutControls();
 }
 
 int ModalDialog::FrameHeight() const {
@@ -191,7 +191,7 @@ int ModalDialog::ShowModal() {
 
   // A hidden dialog is told of no monitor change: it takes its monitor's DPI as it shows.
   TakeDpi(WindowDpi(hwnd_), nullptr);
-  FormShow();
+  BeforeShow();
   if (owner && IsWindowEnabled(owner)) {
     EnableWindow(owner, FALSE);
     enableOwner = true;
@@ -258,7 +258,7 @@ INT_PTR ModalDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
       if (showing_ && OnShown) OnShown();
       return TRUE;
     case WM_SIZE:
-      FormResize();
+      LayOutControls();
       return FALSE;  // the dialog manager's own handling goes on
     case WM_DPICHANGED:
       TakeDpi(DpiOfDpiChanged(wp), reinterpret_cast<const RECT*>(lp));

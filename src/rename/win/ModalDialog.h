@@ -21,7 +21,7 @@ class ModalDialog {
 
   HWND Handle() const { return hwnd_; }
   HWND Owner() const { return GetWindow(hwnd_, GW_OWNER); }
-  // Runs FormShow, shows the dialog and handles messages until it ends; SaveSettingsOnClose
+  // Runs BeforeShow, shows the dialog and handles messages until it ends; SaveSettingsOnClose
   // runs on every way of closing. IDOK or IDCANCEL; IDCANCEL at once while already shown.
   int ShowModal();
   bool Showing() const { return showing_; }
@@ -42,9 +42,9 @@ class ModalDialog {
  protected:
   ModalDialog(HINSTANCE instance, HWND owner, const std::u16string& caption, int clientWidth, int clientHeight);
 
-  virtual void FormShow() {}
+  virtual void BeforeShow() {}
   virtual void SaveSettingsOnClose() {}
-  virtual void FormResize() {}
+  virtual void LayOutControls() {}
   // The first control the keyboard focus goes to at a showing.
   virtual HWND FirstControl() const { return nullptr; }
   // After the first control got the focus at a showing.

@@ -150,7 +150,7 @@ RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameDialogOptions o
   FillCombo(combo1, RenameActions(), 1);
   FillCombo(combo2, RenameWindowSettings::BuiltInFolderTemplates(), 1);
   FillCombo(combo3, RenameWindowSettings::BuiltInFileTemplates(), 1);
-  FormResize();
+  LayOutControls();
 }
 
 const SourceRecord* RenameDialog::FirstPhoto() const {
@@ -170,7 +170,7 @@ void RenameDialog::SetChoice(HWND combo, const TemplateChoice& choice) {
     throw EUserError(texts::kErrorTemplateList);
 }
 
-void RenameDialog::FormShow() {
+void RenameDialog::BeforeShow() {
   SetWindowTextW(Control(IdLog), L"");
   ShowWindow(Control(IdProgress), SW_HIDE);
   RenameWindowSettings state;
@@ -236,7 +236,7 @@ void RenameDialog::SaveSettingsOnClose() {
     WriteRenameWindowSettings(*store, state);
 }
 
-void RenameDialog::FormResize() {
+void RenameDialog::LayOutControls() {
   RECT rc{};
   GetClientRect(Handle(), &rc);
   // The labels as large as their texts in the dialog's font (the design's 96-DPI pixels).
@@ -645,7 +645,7 @@ TemplateListDialog::TemplateListDialog(HINSTANCE instance, HWND owner, std::u16s
   CreateControl(L"BUTTON", texts::kButtonCancel, WS_TABSTOP | BS_PUSHBUTTON, 0, IdCancelButton,
                 ListEditDesignRect(lcCancelButton));
   SendMessageW(Handle(), DM_SETDEFID, IdOkButton, 0);
-  FormResize();
+  LayOutControls();
 }
 
 std::vector<std::u16string> TemplateListDialog::Lines() const { return SplitLines(WindowText(Control(IdListText))); }
@@ -709,7 +709,7 @@ void TemplateListDialog::DpiChanged() {
     ListView_SetColumnWidth(table, i, scale_(kTokenColumns[i].width));
 }
 
-void TemplateListDialog::FormShow() {
+void TemplateListDialog::BeforeShow() {
   HWND memo = Control(IdListText);
   SetWindowTextW(memo, L"");
   ListEditWindowSettings settings;
@@ -753,7 +753,7 @@ void TemplateListDialog::SaveSettingsOnClose() {
     WriteListEditWindowSettings(*store, settings);
 }
 
-void TemplateListDialog::FormResize() {
+void TemplateListDialog::LayOutControls() {
   RECT rc{};
   GetClientRect(Handle(), &rc);
   std::vector<ControlRect> layout = ListEditFormLayout(scale_.Unscale(rc.right), scale_.Unscale(rc.bottom));

@@ -93,9 +93,9 @@ class RenameDialog : public ModalDialog {
   std::function<void(class ClockTableDialog&)> OnClockTableShown;
 
  protected:
-  void FormShow() override;
+  void BeforeShow() override;
   void SaveSettingsOnClose() override;
-  void FormResize() override;
+  void LayOutControls() override;
   HWND FirstControl() const override { return Control(IdActionBox); }
   bool OnCommand(int id, int code) override;
   INT_PTR OnDialogMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
@@ -171,9 +171,9 @@ class TemplateListDialog : public ModalDialog {
   void InsertToken(int row);
 
  protected:
-  void FormShow() override;
+  void BeforeShow() override;
   void SaveSettingsOnClose() override;
-  void FormResize() override;
+  void LayOutControls() override;
   HWND FirstControl() const override { return Control(IdListText); }
   void FirstControlFocused() override;
   SIZE MinimumSize() const override { return SIZE{200, 120}; }
