@@ -72,22 +72,67 @@ bool OneShot(TDateTime a, TDateTime b) { return std::abs(a - b) * 86400.0 <= kOn
 // keys of the photos passed over for want of metadata. A dated photo joins a group of its
 // stem only when it is the same shot; one without a date of its own follows the first
 // group of its stem, taking its date and name.
+// The groups of each source folder and stem.
+using GroupsByStem = std::unordered_map<std::u16string, std::vector<size_t>>;
+
+std::u16string GroupKeyOf(const SourceRecord& entry) {
+  return FileSystemPathKey(entry.Folder) + u'\\' + CaseFold(NameWithoutExtension(entry.Name));
+}
+
+void AddGroup(Plan& plan, GroupsByStem& groupsOf, const std::u16string& key, BatchFile file) {
+  NameGroup group;
+  group.firstListed = file.listIndex;
+  group.sourceFolder = file.entry->Folder;
+  groupsOf[key].push_back(plan.groups.size());
+  group.files.push_back(std::move(file));
+  plan.groups.push_back(std::move(group));
+}
+
+// The photos without a date of their own: each follows the first group of its stem, else is
+// passed over (no metadata), left out (a template needs the date) or grouped by its name.
+void GroupUndated(const RenameJob& job, const std::vector<size_t>& undated, bool needsDate,
+                  const std::vector<int>& sequenceOf, Plan& plan, GroupsByStem& groupsOf,
+                  std::unordered_set<std::u16string>& withoutMetadata) {
+  for (size_t i : undated) {
+    const SourceRecord* entry = &job.photos[i].record;
+    const std::u16string& source = job.photos[i].source;
+    const std::u16string key = GroupKeyOf(*entry);
+    auto found = groupsOf.find(key);
+    const bool canFollow = found != groupsOf.end() && (entry->HasMetadata || IsShotFile(*entry));
+    if (canFollow) {
+      NameGroup& group = plan.groups[found->second.front()];
+      const BatchFile& lead = group.files.front();
+      BatchFile file{source, FileSystemPathKey(source), NameExtension(entry->Name), static_cast<int>(i),
+                     lead.shot, lead.entry, lead.sequence};
+      file.recorded = lead.recorded;
+      file.follows = true;
+      group.firstListed = std::min(group.firstListed, static_cast<int>(i));
+      group.files.push_back(std::move(file));
+      continue;
+    }
+    if (!entry->HasMetadata) {
+      withoutMetadata.insert(FileSystemPathKey(source));
+      plan.unfit.push_back(i);
+      ++plan.withoutMetadata;
+      continue;
+    }
+    if (needsDate) {
+      // A "0000" folder would hold every undated photo of every card.
+      plan.dateless.push_back(source);
+      continue;
+    }
+    BatchFile file{source, FileSystemPathKey(source), NameExtension(entry->Name), static_cast<int>(i),
+                   entry->ExifDateTimeOriginal, entry, sequenceOf[i]};
+    file.recorded = entry->ExifDateTimeOriginal;
+    AddGroup(plan, groupsOf, key, std::move(file));
+  }
+}
+
 void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16string>& withoutMetadata,
                  const std::vector<std::optional<FoundImport>>& imported) {
   const bool needsDate = (!IsTemplateMarker(job.folderTemplate, MarkerKind::KeepFolder) && TemplateUsesShotDate(job.folderTemplate)) ||
                          (!IsTemplateMarker(job.nameTemplate, MarkerKind::KeepName) && TemplateUsesShotDate(job.nameTemplate));
-  std::unordered_map<std::u16string, std::vector<size_t>> groupsOf;  // by the key of source folder and stem
-  auto groupKeyOf = [](const SourceRecord& entry) {
-    return FileSystemPathKey(entry.Folder) + u'\\' + CaseFold(NameWithoutExtension(entry.Name));
-  };
-  auto addGroup = [&](const std::u16string& key, BatchFile file) {
-    NameGroup group;
-    group.firstListed = file.listIndex;
-    group.sourceFolder = file.entry->Folder;
-    groupsOf[key].push_back(plan.groups.size());
-    group.files.push_back(std::move(file));
-    plan.groups.push_back(std::move(group));
-  };
+  GroupsByStem groupsOf;
   // Sequence numbers in the job's order, for the photos that go by their own metadata.
   std::vector<int> sequenceOf(job.photos.size(), 0);
   std::vector<size_t> undated;
@@ -123,7 +168,7 @@ void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16st
                    correction.time, filedBy, sequenceOf[i]};
     file.recorded = entry->ExifDateTimeOriginal;
     file.correction = correction;
-    const std::u16string key = groupKeyOf(*entry);
+    const std::u16string key = GroupKeyOf(*entry);
     bool joined = false;
     for (size_t g : groupsOf[key]) {
       if (!OneShot(plan.groups[g].files.front().recorded, file.recorded)) continue;
@@ -131,41 +176,9 @@ void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16st
       joined = true;
       break;
     }
-    if (!joined) addGroup(key, std::move(file));
+    if (!joined) AddGroup(plan, groupsOf, key, std::move(file));
   }
-  for (size_t i : undated) {
-    const SourceRecord* entry = &job.photos[i].record;
-    const std::u16string& source = job.photos[i].source;
-    const std::u16string key = groupKeyOf(*entry);
-    auto found = groupsOf.find(key);
-    const bool canFollow = found != groupsOf.end() && (entry->HasMetadata || IsShotFile(*entry));
-    if (canFollow) {
-      NameGroup& group = plan.groups[found->second.front()];
-      const BatchFile& lead = group.files.front();
-      BatchFile file{source, FileSystemPathKey(source), NameExtension(entry->Name), static_cast<int>(i),
-                     lead.shot, lead.entry, lead.sequence};
-      file.recorded = lead.recorded;
-      file.follows = true;
-      group.firstListed = std::min(group.firstListed, static_cast<int>(i));
-      group.files.push_back(std::move(file));
-      continue;
-    }
-    if (!entry->HasMetadata) {
-      withoutMetadata.insert(FileSystemPathKey(source));
-      plan.unfit.push_back(i);
-      ++plan.withoutMetadata;
-      continue;
-    }
-    if (needsDate) {
-      // A "0000" folder would hold every undated photo of every card.
-      plan.dateless.push_back(source);
-      continue;
-    }
-    BatchFile file{source, FileSystemPathKey(source), NameExtension(entry->Name), static_cast<int>(i),
-                   entry->ExifDateTimeOriginal, entry, sequenceOf[i]};
-    file.recorded = entry->ExifDateTimeOriginal;
-    addGroup(key, std::move(file));
-  }
+  GroupUndated(job, undated, needsDate, sequenceOf, plan, groupsOf, withoutMetadata);
 }
 
 // A group's name is its first photo's in shooting order (date with sub-seconds, then path).
