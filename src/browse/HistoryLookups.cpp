@@ -31,7 +31,6 @@ HistoryLookups::~HistoryLookups() {
     std::lock_guard lock(mutex_);
     stopping_ = true;
     jobs_.clear();
-    pending_ = false;
   }
   threads_.Join();
 }
@@ -42,8 +41,7 @@ void HistoryLookups::Start(std::vector<Job> jobs) {
   results_.clear();
   ready_.Answered();
   jobs_ = std::move(jobs);
-  pending_ = !jobs_.empty();
-  if (pending_) threads_.Start();
+  if (!jobs_.empty()) threads_.Start();
 }
 
 std::vector<HistoryLookups::Result> HistoryLookups::Take() {
@@ -55,13 +53,12 @@ std::vector<HistoryLookups::Result> HistoryLookups::Take() {
 void HistoryLookups::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
-    if (stopping_ || !pending_) {
+    if (stopping_ || jobs_.empty()) {
       threads_.Ending();
       return;
     }
     std::vector<Job> jobs = std::move(jobs_);
     jobs_.clear();
-    pending_ = false;
     const uint64_t run = run_;
     lock.unlock();
     if (!history_) {

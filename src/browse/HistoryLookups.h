@@ -48,7 +48,6 @@ class HistoryLookups {
   WakeUp ready_;
   std::mutex mutex_;
   std::vector<Job> jobs_;
-  bool pending_ = false;
   uint64_t run_ = 0;
   std::vector<Result> results_;
   bool stopping_ = false;

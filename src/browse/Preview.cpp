@@ -11,10 +11,7 @@ namespace tess {
 
 bool DecodesWholeForPreview(std::u16string_view name) {
   static const char16_t* const kTypes[] = {u"jpg", u"jpeg", u"jpe", u"jfif", u"png", u"bmp", u"gif", u"webp", u"tif", u"tiff"};
-  const size_t dot = name.rfind(u'.');
-  if (dot == std::u16string_view::npos) return false;
-  std::u16string type;
-  for (char16_t c : name.substr(dot + 1)) type.push_back(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c);
+  const std::u16string type = LowerCaseExtension(name);
   return std::any_of(std::begin(kTypes), std::end(kTypes), [&](const char16_t* known) { return type == known; });
 }
 
@@ -42,8 +39,6 @@ PreviewPicture ReadPreview(const std::u16string& path, int boxWidth, int boxHeig
       out.origin = ThumbnailOrigin::File;
     } else if (!bytes.empty() && decoder.DecodeBytes(bytes, boxWidth, boxHeight, decoded)) {
       out.origin = ThumbnailOrigin::Stored;
-    } else if (bytes.empty() && decodeWhole && decoder.DecodeFile(path, boxWidth, boxHeight, decoded)) {
-      out.origin = ThumbnailOrigin::File;
     }
     if (out.origin == ThumbnailOrigin::None) return out;
     out.bitmap = TurnBitmap(decoded, turn);

@@ -2,15 +2,21 @@
 
 namespace tess {
 
+std::u16string LowerCaseExtension(std::u16string_view name) {
+  const size_t dot = name.rfind(u'.');
+  if (dot == std::u16string_view::npos) return {};
+  std::u16string type;
+  for (char16_t c : name.substr(dot + 1)) type.push_back(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c);
+  return type;
+}
+
 bool IsPictureFileName(std::u16string_view name) {
   static const char16_t* const kTypes[] = {u"jpg", u"jpeg", u"jpe", u"jfif", u"tif", u"tiff", u"png", u"webp",
                                            u"heic", u"heif", u"hif", u"avif", u"bmp", u"gif", u"cr2", u"cr3",
                                            u"nef", u"nrw", u"arw", u"srf", u"sr2", u"dng", u"orf", u"rw2",
                                            u"rwl", u"pef", u"srw", u"erf", u"3fr", u"iiq", u"mef", u"mos"};
-  const size_t dot = name.rfind(u'.');
-  if (dot == std::u16string_view::npos || name.size() - dot - 1 > 5) return false;
-  std::u16string type;
-  for (char16_t c : name.substr(dot + 1)) type.push_back(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c);
+  const std::u16string type = LowerCaseExtension(name);
+  if (type.empty() || type.size() > 5) return false;
   for (const char16_t* known : kTypes)
     if (type == known) return true;
   return false;

@@ -27,6 +27,8 @@ Bitmap TurnBitmap(const Bitmap& stored, OrientationTurn turn);
 // Whether a file's name tells a picture the thumbnail view asks a picture for (photos, raws,
 // the common picture formats); other files show their icon without being opened.
 bool IsPictureFileName(std::u16string_view name);
+// A file name's extension without its dot, ASCII letters in lower case; empty when none.
+std::u16string LowerCaseExtension(std::u16string_view name);
 
 // Where a thumbnail came from (the benchmark and the tests tell them apart).
 enum class ThumbnailOrigin : uint8_t { None, Stored, File };

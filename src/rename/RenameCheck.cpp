@@ -259,8 +259,7 @@ std::vector<std::optional<FoundImport>> FindImported(const RenameJob& job, RunHi
   if (job.includeImported) return found;
   // A photo without a date is filed only when no template asks for one; then it is known by
   // its content, read once here.
-  const bool needsDate = (!IsTemplateMarker(job.folderTemplate, MarkerKind::KeepFolder) && TemplateUsesShotDate(job.folderTemplate)) ||
-                         (!IsTemplateMarker(job.nameTemplate, MarkerKind::KeepName) && TemplateUsesShotDate(job.nameTemplate));
+  const bool needsDate = TemplatesNeedShotDate(job.folderTemplate, job.nameTemplate);
   std::vector<PhotoIdentity> photos;
   std::vector<size_t> places;
   for (size_t i = 0; i < job.photos.size(); ++i) {

@@ -130,8 +130,7 @@ void GroupUndated(const RenameJob& job, const std::vector<size_t>& undated, bool
 
 void GroupPhotos(const RenameJob& job, Plan& plan, std::unordered_set<std::u16string>& withoutMetadata,
                  const std::vector<std::optional<FoundImport>>& imported) {
-  const bool needsDate = (!IsTemplateMarker(job.folderTemplate, MarkerKind::KeepFolder) && TemplateUsesShotDate(job.folderTemplate)) ||
-                         (!IsTemplateMarker(job.nameTemplate, MarkerKind::KeepName) && TemplateUsesShotDate(job.nameTemplate));
+  const bool needsDate = TemplatesNeedShotDate(job.folderTemplate, job.nameTemplate);
   GroupsByStem groupsOf;
   // Sequence numbers in the job's order, for the photos that go by their own metadata.
   std::vector<int> sequenceOf(job.photos.size(), 0);

@@ -298,4 +298,9 @@ bool TemplateUsesShotDate(const std::u16string& templateText) {
   return false;
 }
 
+bool TemplatesNeedShotDate(const std::u16string& folderTemplate, const std::u16string& nameTemplate) {
+  return (!IsTemplateMarker(folderTemplate, MarkerKind::KeepFolder) && TemplateUsesShotDate(folderTemplate)) ||
+         (!IsTemplateMarker(nameTemplate, MarkerKind::KeepName) && TemplateUsesShotDate(nameTemplate));
+}
+
 }  // namespace tess

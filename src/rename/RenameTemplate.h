@@ -37,6 +37,9 @@ std::u16string ExpandRenameTemplateForName(const std::u16string& templateText, c
 // True when the template holds a token of the shooting date or time (year, era, month,
 // day, weekday, hour, minute, second): a photo without a date cannot be named by it.
 bool TemplateUsesShotDate(const std::u16string& templateText);
+// Whether a photo needs a shooting date to be filed by these templates (a template that is
+// a keep-as-it-was marker asks for none).
+bool TemplatesNeedShotDate(const std::u16string& folderTemplate, const std::u16string& nameTemplate);
 
 // True for a character Windows does not allow in a file or folder name.
 bool IsForbiddenNameCharacter(char16_t c);
