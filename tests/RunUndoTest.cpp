@@ -316,6 +316,42 @@ TEST_F(RunUndoTest, AnUndoCutShortGoesOnWithTheRest) {
   EXPECT_EQ(Disk(), before);
 }
 
+// A run cut short, then its undo cut short too: the next start offers it again, and the
+// undo goes on with the rest.
+TEST_F(RunUndoTest, AnUndoOfACutShortRunCutShortInTurnIsOfferedAgain) {
+  Photos(2);
+  auto before = Disk();
+  std::vector<JournalPair> planned = {{sources[0], u"D:\\X\\IMG_0001.JPG", files.FileSize(sources[0])},
+                                      {sources[1], u"D:\\X\\IMG_0002.JPG", files.FileSize(sources[1])}};
+  std::u16string name;
+  {
+    auto writer = JournalWriter::Start(journals, JournalAction::Copy, planned, {u"D:\\X"});
+    ASSERT_TRUE(writer);
+    name = writer->Name();
+    for (size_t i = 0; i < 2; ++i) {
+      writer->Temporary(i, TemporaryCopyName(planned[i].destination, 0));
+      writer->Arriving(i, ContentHashOf(files.Find(planned[i].source)->bytes), files.FileSize(planned[i].source));
+      files.Put(planned[i].destination, files.Find(planned[i].source)->bytes);
+      writer->Event(i, PairEvent::Verified);
+    }
+    // The run dies here.
+  }
+  {
+    auto writer = JournalWriter::Reopen(journals, name);
+    writer->UndoStart();
+    ASSERT_TRUE(files.RemoveFile(planned[1].destination));
+    writer->Undone(1, UndoResult::Restored);
+    // The undo dies here.
+  }
+  std::optional<RunJournal> cut = CutShortRun(journals);
+  ASSERT_TRUE(cut);
+  EXPECT_EQ(cut->name, name);
+  RecordedRenameLog undoLog;
+  EXPECT_EQ(UndoRun(journals, name, files, transfer, undoLog).status, UndoStatus::Undone);
+  EXPECT_EQ(Disk(), before);
+  EXPECT_FALSE(CutShortRun(journals)) << "undone to the end: nothing more to offer";
+}
+
 TEST_F(RunUndoTest, WithoutAJournalTheRunGoesOnAndSaysSo) {
   Photos(1);
   journals.failOpen = true;

@@ -104,7 +104,9 @@ bool IsRunning(JournalFolder& folder, const RunJournal& journal) {
 
 std::optional<RunJournal> CutShortRun(JournalFolder& folder) {
   std::optional<RunJournal> last = LastRun(folder);
-  if (!last || last->ended || last->undoStarted || last->left || !CanUndo(*last)) return std::nullopt;
+  if (!last || last->ended || last->left || !CanUndo(*last)) return std::nullopt;
+  // An undo of it that was itself cut short is offered again: it goes on where it stopped.
+  if (last->undoStarted && last->undoEnded) return std::nullopt;
   if (IsRunning(folder, *last)) return std::nullopt;
   return last;
 }
