@@ -29,6 +29,9 @@ struct RenameJob {
   RenameAction action = RenameAction::Copy;
   std::u16string folderTemplate;  // the destination-folder template; empty for none
   std::u16string nameTemplate;    // the file-name template; empty for none
+  // A second destination-folder template: every photo is also written there, under the same
+  // name, from the same read of the card. Empty for none.
+  std::u16string backupFolderTemplate;
   RenameMode mode = RenameMode::Test;
   // Files the photos the import history knows as filed before, instead of leaving them out.
   bool includeImported = false;
