@@ -69,6 +69,7 @@ class RenameRunTest : public ::testing::Test {
     control.cancel = &cancel;
     job.folderTemplate = folder;
     job.nameTemplate = name;
+    job.backupFolderTemplate = backupTemplate;
     job.action = action <= 0 ? RenameAction::Copy : RenameAction::Move;
     job.mode = test ? RenameMode::Test : RenameMode::Real;
     RenameRunResult result = RunRenameJob(job, log, files, io, control);
@@ -96,6 +97,7 @@ class RenameRunTest : public ::testing::Test {
   }
 
   RenameJob job;
+  std::u16string backupTemplate;  // none unless a test sets one
   FakeFiles files;
   FakeTransfer io{files};
   CancelToken cancel;
@@ -837,4 +839,126 @@ TEST_F(RenameRunTest, NumberingGoesOnPastNineThousandNineHundredNinetyNine) {
   EXPECT_TRUE(has(u"E:\\out\\2024 (10000).JPG"));
   EXPECT_TRUE(has(u"E:\\out\\2024 (10001).JPG"));
   EXPECT_FALSE(std::any_of(body.begin(), body.end(), [](const std::u16string& l) { return l.find(u"空いている名前") != std::u16string::npos; }));
+}
+
+// A backup: every photo also at the backup, under the same name, from one read of the card.
+TEST_F(RenameRunTest, ABackupGetsTheSameNameFromOneReadOfTheCard) {
+  const std::u16string card = u"E:\\Card\\";
+  backupTemplate = u"D:\\Backup\\@年4";
+  for (int action : {0, 1}) {
+    SCOPED_TRACE(action ? "move" : "copy");
+    Select({{card, u"a.jpg", kFirst}, {card, u"b.jpg", kSecond}});
+    const Lines plan = {u"E:\\Card\\a.jpg", u"C:\\Out\\2024\\a.jpg", u"バックアップ先: D:\\Backup\\2024\\a.jpg", u"",
+                        u"E:\\Card\\b.jpg", u"C:\\Out\\2024\\b.jpg", u"バックアップ先: D:\\Backup\\2024\\b.jpg", u""};
+    EXPECT_EQ(Run(u"C:\\Out\\@年4", u"@file", action, true), RenameOutcome::Planned);
+    EXPECT_EQ(Body(), plan);
+    EXPECT_FALSE(Touched());
+    Select({{card, u"a.jpg", kFirst}, {card, u"b.jpg", kSecond}});
+    EXPECT_EQ(Run(u"C:\\Out\\@年4", u"@file", action, false), RenameOutcome::Done);
+    Lines expected = plan;
+    expected.push_back(action ? u"2 個のファイルを移動/リネームしました。" : u"2 個のファイルをコピー/リネームしました。");
+    EXPECT_EQ(Body(), expected);
+    EXPECT_EQ(io.plainReads, 2) << "the card is read once per photo";
+    EXPECT_EQ(io.pastCacheReads, 4) << "both copies read back";
+    for (const char16_t* name : {u"a.jpg", u"b.jpg"}) {
+      ASSERT_TRUE(files.Find(u"C:\\Out\\2024\\" + std::u16string(name)));
+      ASSERT_TRUE(files.Find(u"D:\\Backup\\2024\\" + std::u16string(name)));
+      EXPECT_EQ(files.Find(u"C:\\Out\\2024\\" + std::u16string(name))->bytes, Bytes(name));
+      EXPECT_EQ(files.Find(u"D:\\Backup\\2024\\" + std::u16string(name))->bytes, Bytes(name));
+      EXPECT_EQ(files.Find(card + name) != nullptr, action == 0);
+    }
+    EXPECT_EQ(files.files.size(), action ? 4u : 6u) << "no temporary file left";
+  }
+}
+
+// One number for both places: a name taken at either numbers both; a place that holds the
+// photo already is not written again, and the other catches up.
+TEST_F(RenameRunTest, NamesAndNumbersAreTheSameAtBothPlaces) {
+  const std::u16string card = u"E:\\Card\\";
+  backupTemplate = u"D:\\Backup\\@年4";
+  for (int action : {0, 1}) {
+    SCOPED_TRACE(action ? "move" : "copy");
+    Select({{card, u"a.jpg", kFirst}, {card, u"b.jpg", kFirst}, {card, u"c.jpg", kSecond}, {card, u"d.jpg", kSecond}});
+    files.Put(u"D:\\Backup\\2024\\a.jpg", "another photo");  // taken at the backup only
+    files.Put(u"C:\\Out\\2024\\b.jpg", Bytes(u"b.jpg"));     // filed before at the destination only
+    files.Put(u"D:\\Backup\\2024\\c.jpg", Bytes(u"c.jpg"));  // ... at the backup only
+    files.Put(u"C:\\Out\\2024\\d.jpg", Bytes(u"d.jpg"));     // ... at both
+    files.Put(u"D:\\Backup\\2024\\d.jpg", Bytes(u"d.jpg"));
+    EXPECT_EQ(Run(u"C:\\Out\\@年4", u"@file", action, false), RenameOutcome::Done);
+    const Lines body = Body();
+    const Lines expected = {
+        u"E:\\Card\\a.jpg", u"C:\\Out\\2024\\a (2).jpg", u"バックアップ先: D:\\Backup\\2024\\a (2).jpg", u"",
+        u"E:\\Card\\b.jpg", u"コピー先に同じファイルがあるため除外します: C:\\Out\\2024\\b.jpg",
+        u"バックアップ先: D:\\Backup\\2024\\b.jpg", u"",
+        u"E:\\Card\\c.jpg", u"C:\\Out\\2024\\c.jpg", u"",
+        u"コピー先に同じファイルがあるため除外します: C:\\Out\\2024\\d.jpg",
+        action ? u"3 個のファイルを移動/リネームしました。" : u"3 個のファイルをコピー/リネームしました。"};
+    EXPECT_EQ(body, expected);
+    EXPECT_EQ(files.Find(u"D:\\Backup\\2024\\a.jpg")->bytes, "another photo");
+    EXPECT_EQ(files.Find(u"D:\\Backup\\2024\\a (2).jpg")->bytes, Bytes(u"a.jpg"));
+    EXPECT_EQ(files.Find(u"C:\\Out\\2024\\a (2).jpg")->bytes, Bytes(u"a.jpg"));
+    EXPECT_EQ(files.Find(u"D:\\Backup\\2024\\b.jpg")->bytes, Bytes(u"b.jpg"));
+    EXPECT_EQ(files.Find(u"C:\\Out\\2024\\c.jpg")->bytes, Bytes(u"c.jpg"));
+    // A move takes away only what it moved; a photo filed before stays on the card, as without a backup.
+    EXPECT_EQ(files.Find(card + u"a.jpg") != nullptr, action == 0);
+    EXPECT_TRUE(files.Find(card + u"b.jpg"));
+    EXPECT_EQ(files.Find(card + u"c.jpg") != nullptr, action == 0);
+    EXPECT_TRUE(files.Find(card + u"d.jpg"));
+  }
+}
+
+// If either copy fails, neither is kept, the source stays and the line names which one failed.
+TEST_F(RenameRunTest, ACopyFailingAtEitherPlaceKeepsNeither) {
+  backupTemplate = u"D:\\Backup";
+  struct Case {
+    const char* what;
+    std::u16string mainTemplate;
+    int action;
+    void (*fault)(FakeTransfer&);
+    std::u16string line;
+  } cases[] = {
+      {"backup disk full", u"C:\\Out", 0, [](FakeTransfer& t) { t.fullUnder = u"D:\\"; },
+       u"コピーできませんでした (コピー元はそのままです): E:\\Card\\a.jpg (ディスクの空き容量が不足しています) [バックアップ先: "
+       u"D:\\Backup\\a.jpg]"},
+      {"main disk full, a move", u"C:\\Out", 1, [](FakeTransfer& t) { t.fullUnder = u"C:\\"; },
+       u"移動できませんでした (コピー元はそのままです): E:\\Card\\a.jpg (ディスクの空き容量が不足しています) [コピー先: "
+       u"C:\\Out\\a.jpg]"},
+      {"backup with a wrong byte, a move", u"C:\\Out", 1, [](FakeTransfer& t) { t.corruptNamesWith = u"D:\\Backup"; },
+       u"検証に失敗しました (コピー元はそのままです): E:\\Card\\a.jpg [バックアップ先: D:\\Backup\\a.jpg]"},
+      // Within the card's volume the main copy is a rename, made only once the backup verified.
+      {"a rename on the card, backup disk full", u"E:\\Out", 1, [](FakeTransfer& t) { t.fullUnder = u"D:\\"; },
+       u"移動できませんでした (コピー元はそのままです): E:\\Card\\a.jpg (ディスクの空き容量が不足しています) [バックアップ先: "
+       u"D:\\Backup\\a.jpg]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Select({{u"E:\\Card\\", u"a.jpg", kFirst}});
+    c.fault(io);
+    EXPECT_EQ(Run(c.mainTemplate, u"@file", c.action, false), RenameOutcome::Failed);
+    const Lines body = Body();
+    ASSERT_GE(body.size(), 5u);
+    EXPECT_EQ(body[4], c.line);
+    EXPECT_EQ(files.files.size(), 1u) << "neither copy nor a temporary file is left";
+    ASSERT_TRUE(files.Find(u"E:\\Card\\a.jpg"));
+    EXPECT_EQ(files.Find(u"E:\\Card\\a.jpg")->bytes, Bytes(u"a.jpg"));
+    EXPECT_EQ(Sources(), Lines{u"E:\\Card\\a.jpg"}) << "kept for a retry";
+  }
+}
+
+TEST_F(RenameRunTest, AMoveWithinTheCardsVolumeIsARenameAfterItsBackup) {
+  backupTemplate = u"D:\\Backup";
+  Select({{u"E:\\Card\\", u"a.jpg", kFirst}});
+  EXPECT_EQ(Run(u"E:\\Sorted", u"@file", 1, false), RenameOutcome::Done);
+  EXPECT_EQ(io.plainReads, 1);
+  EXPECT_EQ(io.renames, 2) << "the backup's temporary name, then the photo itself";
+  EXPECT_FALSE(files.Find(u"E:\\Card\\a.jpg"));
+  EXPECT_EQ(files.Find(u"E:\\Sorted\\a.jpg")->bytes, Bytes(u"a.jpg"));
+  EXPECT_EQ(files.Find(u"D:\\Backup\\a.jpg")->bytes, Bytes(u"a.jpg"));
+}
+
+TEST_F(RenameRunTest, ABackupThatIsTheDestinationItselfIsRefused) {
+  backupTemplate = u"C:\\out";
+  Select({{u"E:\\Card\\", u"a.jpg", kFirst}});
+  EXPECT_EQ(Run(u"C:\\Out", u"@file", 0, true), RenameOutcome::Refused);
+  EXPECT_EQ(Body(), Lines{u"バックアップ先がコピー先と同じです: C:\\out\\a.jpg"});
 }

@@ -180,6 +180,7 @@ class RunUndoTest : public ::testing::Test {
     RenameJob real = job;
     real.folderTemplate = u"D:\\Photos\\@年4@月2@日2";
     real.nameTemplate = u"@年4@月2@日2-@時2@分2@秒2";
+    real.backupFolderTemplate = backupTemplate;
     real.action = action <= 0 ? RenameAction::Copy : RenameAction::Move;
     real.mode = RenameMode::Real;
     return real;
@@ -187,6 +188,7 @@ class RunUndoTest : public ::testing::Test {
 
   std::vector<std::u16string> sources;  // every photo's, in the job's order
   RenameJob job;
+  std::u16string backupTemplate;  // none unless a test sets one
   FakeFiles files;
   FakeTransfer transfer{files};
   FakeJournalFolder journals;
@@ -724,4 +726,43 @@ TEST_F(RunUndoTest, TemporaryFilesOfARunCutShortGoWhenLeftOrByTheNextRun) {
   EXPECT_FALSE(files.Find(cut.pairs[0].temporaries[0]));
   EXPECT_TRUE(files.Find(foreign));
   for (const auto& [path, bytes] : Disk()) EXPECT_TRUE(!IsTemporary(path) || path == foreign) << ToUtf8(path);
+}
+
+// The journal names both copies; an undo takes the backups away while the photo is still at
+// its source or its main copy, then undoes the main copies as ever.
+TEST_F(RunUndoTest, ARunWithABackupIsUndoneAtBothPlaces) {
+  backupTemplate = u"E:\\Backup\\@年4";
+  for (int action : {0, 1}) {
+    SCOPED_TRACE(action ? "move" : "copy");
+    files.files.clear();
+    files.folders.clear();
+    job = {};
+    Photos(2);
+    const auto before = Disk();
+    ASSERT_EQ(Run(action), RenameOutcome::Done);
+    EXPECT_EQ(files.Find(u"E:\\Backup\\2024\\20240501-090301.JPG")->bytes, "JPEG 1");
+    std::optional<RunJournal> last = LastRun(journals);
+    ASSERT_TRUE(last);
+    ASSERT_EQ(last->pairs.size(), 4u);
+    EXPECT_EQ(last->pairs[2].destination, u"E:\\Backup\\2024\\20240501-090301.JPG");
+    EXPECT_EQ(last->pairs[2].backupOf, u"D:\\Photos\\20240501\\20240501-090301.JPG");
+    EXPECT_EQ(last->pairs[2].event, PairEvent::Verified);
+    EXPECT_EQ(last->pairs[0].event, action ? PairEvent::Moved : PairEvent::Verified);
+    RecordedRenameLog undoLog;
+    EXPECT_EQ(UndoRun(journals, last->name, files, transfer, undoLog).status, UndoStatus::Undone);
+    EXPECT_EQ(Disk(), before);
+    EXPECT_FALSE(files.HasFolder(u"E:\\Backup"));
+  }
+}
+
+// A backup is never the only copy an undo removes: with the main copy gone elsewhere after a
+// move, the backup stays.
+TEST_F(RunUndoTest, ABackupWhoseMainCopyWentElsewhereStays) {
+  backupTemplate = u"E:\\Backup";
+  Photos(1);
+  ASSERT_EQ(Run(1), RenameOutcome::Done);
+  files.RemoveFile(u"D:\\Photos\\20240501\\20240501-090301.JPG");  // moved into an album
+  RecordedRenameLog undoLog;
+  EXPECT_EQ(UndoRun(journals, LastRun(journals)->name, files, transfer, undoLog).status, UndoStatus::Partly);
+  EXPECT_EQ(files.Find(u"E:\\Backup\\20240501-090301.JPG")->bytes, "JPEG 1");
 }

@@ -25,7 +25,8 @@ constexpr bool kWindowsPaths = kNativeWindowsPaths;
 
 const char kPlanHelp[] =
     "使い方: tessarine-cli plan --folder FOLDER_TEMPLATE --name NAME_TEMPLATE\n"
-    "                          [--action copy|move] [--recursive] [--include-imported]\n"
+    "                          [--backup-folder BACKUP_TEMPLATE] [--action copy|move]\n"
+    "                          [--recursive] [--include-imported]\n"
     "                          [--run [--progress]] PATH...\n"
     "\n"
     "各写真の Exif 情報をファイル一覧と同じように読み、リネーム画面の「テスト」がログに書く行を\n"
@@ -38,6 +39,11 @@ const char kPlanHelp[] =
     "                \"\\DSC\\@y4\" (コピー元のドライブ上)、\"E:\\DSC\\@model\"\n"
     "  --name T      ファイル名のテンプレート。例: \"@年4@月2@日2-@時2@分2@秒2\"、\"@file\" (元の\n"
     "                ファイル名)。拡張子はいつもそのまま残ります\n"
+    "  --backup-folder T\n"
+    "                バックアップ先フォルダのテンプレート (--folder と同じ書き方)。各写真を\n"
+    "                コピー元から 1 回だけ読み、コピー先とバックアップ先の両方に同じ名前で書いて\n"
+    "                それぞれ検証します。名前はどちらかで使われていれば両方で次の番号になります。\n"
+    "                どちらかが失敗すればもう一方も消し、コピー元はそのまま残ります\n"
     "  --action A    copy (コピー、既定) または move (移動/リネーム)\n"
     "  --recursive   フォルダはその下のすべてのファイル (サブフォルダも。カードの DCIM など) を\n"
     "                フォルダごとに表します。隠しフォルダとシステムフォルダは飛ばします\n"
@@ -134,7 +140,8 @@ int ParsePlanArgs(const std::vector<std::u16string>& args, std::FILE* out, std::
       request.recursive = true;
     } else if (a == u"--no-stored-rules") {
       request.storedRules = false;
-    } else if (a == u"--shift" || a == u"--video-local" || a == u"--folder" || a == u"--name" || a == u"--action") {
+    } else if (a == u"--shift" || a == u"--video-local" || a == u"--folder" || a == u"--name" || a == u"--action" ||
+               a == u"--backup-folder") {
       if (i + 1 >= args.size()) return Usage(err, ToUtf8(a) + " には値が必要です");
       const std::u16string& value = args[++i];
       if (a == u"--video-local") {
@@ -150,6 +157,9 @@ int ParsePlanArgs(const std::vector<std::u16string>& args, std::FILE* out, std::
       } else if (a == u"--folder") {
         job.folderTemplate = value;
         haveFolder = true;
+      } else if (a == u"--backup-folder") {
+        // An empty template is no backup, as the dialog's empty box is.
+        job.backupFolderTemplate = value;
       } else if (a == u"--name") {
         job.nameTemplate = value;
         haveName = true;

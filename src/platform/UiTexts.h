@@ -118,6 +118,13 @@ inline constexpr char16_t kRunCancelledPrefix[] = u"中止しました: ";
 inline constexpr char16_t kRunCancelledSuffix[] = u" 個のファイルは処理されていません";
 inline constexpr char16_t kRunNoJournal[] = u"元に戻すための記録を書けません: ";
 inline constexpr char16_t kRunSourceGone[] = u"コピー元がほかの処理で移動または削除されました: ";
+// Where a pair with a backup failed: the copy at the destination or the one at the backup.
+inline constexpr char16_t kRunAtDestination[] = u" [コピー先: ";
+inline constexpr char16_t kRunAtBackup[] = u" [バックアップ先: ";
+// A backup folder that is the destination folder itself would hold no second copy.
+// The test's line under a photo's destination: where its backup goes.
+inline constexpr char16_t kRunBackupLine[] = u"バックアップ先: ";
+inline constexpr char16_t kRunBackupIsDestination[] = u"バックアップ先がコピー先と同じです: ";
 inline constexpr char16_t kRunItself[] = u"コピー元と同じファイルです: ";
 inline constexpr char16_t kRunCannotWrite[] = u"コピー先に書き込めません: ";
 // The import history's lines: a photo filed by an earlier run, and a history the run goes without.

@@ -22,16 +22,22 @@ const char16_t* const kCannotCheck = texts::kRunCannotCheck;
 const char16_t* const kNoFreeName = texts::kRunNoFreeName;
 const char16_t* const kSourceMissing = texts::kRunSourceMissing;
 const char16_t* const kCannotWrite = texts::kRunCannotWrite;
+const char16_t* const kBackupIsDestination = texts::kRunBackupIsDestination;
 // The longest name one level of a path may have (NTFS, FAT32's long names, exFAT).
 constexpr size_t kMaxNameLength = 255;
 // Numbers go on as far as names are taken: a 10,000-photo card under one name gets
 // "(10000)". The bound only keeps the counter from overflowing.
 constexpr int kMaxNumber = std::numeric_limits<int>::max() - 1;
 
-std::u16string NumberedName(const NameGroup& group, int number, const std::u16string& suffix) {
+std::u16string NumberedName(const DestinationPath& folder, const NameGroup& group, int number,
+                            const std::u16string& suffix) {
   std::u16string stem = group.stem;
   if (number > 1) stem += u" (" + PadNumber(number, 1) + u")";
-  return group.folder.Join(stem + suffix);
+  return folder.Join(stem + suffix);
+}
+
+std::u16string NumberedName(const NameGroup& group, int number, const std::u16string& suffix) {
+  return NumberedName(group.folder, group, number, suffix);
 }
 
 // The state of every folder a destination needs, asked once per folder: a file in the
@@ -141,17 +147,32 @@ Fate FileFate(const BatchFile& f, const std::u16string& destination, bool copy, 
 }
 
 // Tries one number for the group: true, with its destinations and fates, when each of its
-// files finds its name free or its own bytes there.
-bool TryNumber(NameGroup& group, int number, bool copy, bool folderExists, const Claims& claims, FileSystem& fs) {
-  std::vector<std::u16string> destinations;
-  std::vector<Fate> fates;
+// files finds its name free or its own bytes there, at the destination and at the backup:
+// a name taken at either gives the next number at both.
+bool TryNumber(NameGroup& group, int number, bool copy, bool folderExists, bool backupFolderExists,
+               const Claims& claims, FileSystem& fs) {
+  std::vector<std::u16string> destinations, backups;
+  std::vector<Fate> fates, backupFates;
   bool taken = claims.stems.count(FileSystemPathKey(NumberedName(group, number, u"|"))) > 0;
+  if (group.backupFolder)
+    taken = taken || claims.stems.count(FileSystemPathKey(NumberedName(*group.backupFolder, group, number, u"|"))) > 0;
   for (const BatchFile& f : group.files) {
     if (taken) break;
     std::u16string destination = NumberedName(group, number, f.suffix);
     Fate fate = FileFate(f, destination, copy, folderExists, claims, fs, group.trouble, taken);
     destinations.push_back(std::move(destination));
     fates.push_back(fate);
+    if (taken || !group.trouble.empty()) break;
+    if (!group.backupFolder) continue;
+    std::u16string backup = NumberedName(*group.backupFolder, group, number, f.suffix);
+    // A source is never its own backup: that name is taken.
+    Fate backupFate = Fate::Go;
+    if (FileSystemPathKey(backup) == f.sourceKey)
+      taken = true;
+    else
+      backupFate = FileFate(f, backup, true, backupFolderExists, claims, fs, group.trouble, taken);
+    backups.push_back(std::move(backup));
+    backupFates.push_back(backupFate);
     if (taken || !group.trouble.empty()) break;
   }
   if (taken && number == 1) {
@@ -168,6 +189,8 @@ bool TryNumber(NameGroup& group, int number, bool copy, bool folderExists, const
   group.number = number;
   group.destinations = std::move(destinations);
   group.fates = std::move(fates);
+  group.backups = std::move(backups);
+  group.backupFates = std::move(backupFates);
   return true;
 }
 
@@ -184,26 +207,52 @@ void CheckGroup(NameGroup& group, bool copy, FolderCheck& folders, Claims& claim
     group.trouble = kInvalidCharacter + plainName;
     return;
   }
+  bool backupFolderExists = false;
+  std::unordered_set<int>* backupGiven = nullptr;
+  if (group.backupFolder) {
+    const std::u16string backupFolder = group.backupFolder->Folder();
+    const std::u16string plainBackup = NumberedName(*group.backupFolder, group, 1, group.files.front().suffix);
+    if (FileSystemPathKey(backupFolder) == FileSystemPathKey(folder)) {
+      group.trouble = kBackupIsDestination + plainBackup;
+      return;
+    }
+    if (const char16_t* problem = folders.Problem(backupFolder, backupFolderExists)) {
+      group.trouble = problem + plainBackup;
+      return;
+    }
+    if (HasForbiddenCharacter(*group.backupFolder, group.stem + group.files.front().suffix)) {
+      group.trouble = kInvalidCharacter + plainBackup;
+      return;
+    }
+    backupGiven = &claims.numbersGiven[FileSystemPathKey(backupFolder) + u'\\' + CaseFold(group.stem)];
+  }
   bool decided = false;
   std::unordered_set<int>& given = claims.numbersGiven[FileSystemPathKey(folder) + u'\\' + CaseFold(group.stem)];
   for (int number = 1; number <= kMaxNumber && !decided && group.trouble.empty(); ++number) {
-    if (given.count(number)) continue;
-    decided = TryNumber(group, number, copy, folderExists, claims, fs);
+    if (given.count(number) || (backupGiven && backupGiven->count(number))) continue;
+    decided = TryNumber(group, number, copy, folderExists, backupFolderExists, claims, fs);
   }
   if (!group.trouble.empty()) return;
   if (!decided) {
     group.trouble = kNoFreeName + plainName;
     return;
   }
-  for (const std::u16string& destination : group.destinations) {
-    if (HasLongLevel(destination)) {
-      group.trouble = kNameTooLong + destination;
-      return;
+  for (const auto* paths : {&group.destinations, &group.backups}) {
+    for (const std::u16string& destination : *paths) {
+      if (HasLongLevel(destination)) {
+        group.trouble = kNameTooLong + destination;
+        return;
+      }
     }
   }
   for (const std::u16string& destination : group.destinations) claims.paths.insert(FileSystemPathKey(destination));
+  for (const std::u16string& backup : group.backups) claims.paths.insert(FileSystemPathKey(backup));
   claims.stems.insert(FileSystemPathKey(NumberedName(group, group.number, u"|")));
   given.insert(group.number);
+  if (group.backupFolder) {
+    claims.stems.insert(FileSystemPathKey(NumberedName(*group.backupFolder, group, group.number, u"|")));
+    backupGiven->insert(group.number);
+  }
 }
 
 // The batch in the order of the job, each group's files together, and what the summary counts.
@@ -220,17 +269,26 @@ void ListBatch(Plan& plan, CheckedBatch& checked) {
     }
     for (size_t i = 0; i < group->files.size(); ++i) {
       const BatchFile& f = group->files[i];
-      switch (group->fates[i]) {
-        case Fate::Go:
-          checked.batch.push_back({f.source, group->destinations[i], f.sourceKey == FileSystemPathKey(group->destinations[i]),
-                                   group->number > 1, f.listIndex < 0, f.listIndex});
-          if (group->number > 1) ++checked.numbered;
-          if (f.listIndex < 0) ++checked.sidecars;
-          break;
-        case Fate::Filed: ++checked.filed; break;
-        case Fate::InPlace: ++checked.inPlace; break;
-        case Fate::Trouble: break;
+      const bool toBackup = i < group->backupFates.size() && group->backupFates[i] == Fate::Go;
+      const Fate fate = group->fates[i];
+      // Filed at its destination but not yet at the backup: the backup catches up.
+      if (fate == Fate::Go || ((fate == Fate::Filed || fate == Fate::InPlace) && toBackup)) {
+        Pair pair;
+        pair.source = f.source;
+        pair.destination = group->destinations[i];
+        pair.samePath = f.sourceKey == FileSystemPathKey(group->destinations[i]);
+        pair.numbered = group->number > 1;
+        pair.sidecar = f.listIndex < 0;
+        pair.listIndex = f.listIndex;
+        if (toBackup) pair.backup = group->backups[i];
+        pair.mainFiled = fate != Fate::Go;
+        checked.batch.push_back(std::move(pair));
+        if (group->number > 1) ++checked.numbered;
+        if (f.listIndex < 0) ++checked.sidecars;
+        continue;
       }
+      if (fate == Fate::Filed) ++checked.filed;
+      if (fate == Fate::InPlace) ++checked.inPlace;
     }
   }
 }
@@ -291,14 +349,18 @@ std::vector<std::optional<FoundImport>> FindImported(const RenameJob& job, RunHi
 size_t WarnUnwritable(const std::vector<Pair>& batch, FileSystem& fs, RenameLog& log) {
   std::unordered_set<std::u16string> asked;
   size_t warned = 0;
-  for (const Pair& p : batch) {
-    std::u16string folder = ParentFolder(p.destination);
+  auto warn = [&](const std::u16string& destination) {
+    std::u16string folder = ParentFolder(destination);
     while (!folder.empty() && !fs.IsFolder(folder)) folder = ParentFolder(folder);
-    if (folder.empty() || !asked.insert(FileSystemPathKey(folder)).second) continue;
+    if (folder.empty() || !asked.insert(FileSystemPathKey(folder)).second) return;
     if (std::optional<TransferFault> fault = fs.CannotWriteIn(folder)) {
       log.WriteLine(kCannotWrite + folder + FaultReason(*fault));
       ++warned;
     }
+  };
+  for (const Pair& p : batch) {
+    if (!p.mainFiled) warn(p.destination);
+    if (!p.backup.empty()) warn(p.backup);
   }
   return warned;
 }

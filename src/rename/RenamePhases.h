@@ -4,6 +4,7 @@
 // is touched), the transfer (the journal, the file work, what really happened) and the
 // summary (the log's lines). Only the run itself calls them.
 #include <deque>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -41,10 +42,15 @@ struct NameGroup {
   std::u16string sourceFolder;
   std::u16string trouble;  // a line when none of its destinations can be used
   int firstListed = 0;
+  // The backup's folder, the same levels under the backup template; none without a backup.
+  std::optional<DestinationPath> backupFolder;
   // Decided by the check.
   int number = 1;
   std::vector<std::u16string> destinations;
   std::vector<Fate> fates;
+  // With a backup: each file's backup path, and whether it goes there (Go) or is there (Filed).
+  std::vector<std::u16string> backups;
+  std::vector<Fate> backupFates;
 };
 
 // A photo the import history knows as filed by an earlier run.
@@ -72,6 +78,11 @@ struct Pair {
   bool numbered = false;  // under a numbered name
   bool sidecar = false;
   int listIndex = -1;  // the photo's place in the job; -1 for a sidecar
+  // The backup copy's path, under the same name; empty when there is no backup or it holds
+  // the photo already.
+  std::u16string backup;
+  // The destination holds the photo already (filed before): only the backup is written.
+  bool mainFiled = false;
 };
 
 struct CheckedBatch {

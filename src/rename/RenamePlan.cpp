@@ -205,6 +205,13 @@ void NameGroupByTemplates(const RenameJob& job, NameGroup& group) {
   std::u16string whole = stem + first.suffix;
   MendReservedName(whole);
   group.stem = whole.substr(0, whole.size() - first.suffix.size());
+  if (!job.backupFolderTemplate.empty()) {
+    // The same name below the backup's folder, with the same levels the name template adds.
+    DestinationPath backup = DestinationFolder(job.backupFolderTemplate, entry, first.sequence);
+    if (!IsTemplateMarker(job.nameTemplate, MarkerKind::KeepName))
+      AddTemplateLevels(backup, job.nameTemplate, entry, first.sequence, true);
+    group.backupFolder = std::move(backup);
+  }
 }
 
 // Each folder's names with their folded forms, sorted by those: a group looks only at the

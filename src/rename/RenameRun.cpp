@@ -32,8 +32,12 @@ std::vector<size_t> FiledPhotos(const RenameJob& job, const Plan& plan, const Ch
   for (size_t i = 0; i < checked.batch.size(); ++i)
     if (report.done[i]) settled.insert(FileSystemPathKey(checked.batch[i].source));
   for (const NameGroup& group : plan.groups)
-    for (size_t i = 0; i < group.files.size() && i < group.fates.size(); ++i)
-      if (group.fates[i] == Fate::Filed || group.fates[i] == Fate::InPlace) settled.insert(group.files[i].sourceKey);
+    for (size_t i = 0; i < group.files.size() && i < group.fates.size(); ++i) {
+      // Filed at its destination but still to go to the backup: settled only once it arrives there.
+      const bool backupPending = i < group.backupFates.size() && group.backupFates[i] == Fate::Go;
+      if ((group.fates[i] == Fate::Filed || group.fates[i] == Fate::InPlace) && !backupPending)
+        settled.insert(group.files[i].sourceKey);
+    }
   for (const ImportedPhoto& photo : plan.imported) settled.insert(FileSystemPathKey(job.photos[photo.listIndex].source));
   std::vector<size_t> filed;
   for (size_t i = 0; i < job.photos.size(); ++i)

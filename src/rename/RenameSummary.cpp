@@ -82,17 +82,22 @@ void WritePlan(const Plan& plan, const RenameJob& job, RenameLog& log) {
       continue;
     }
     for (size_t i = 0; i < group->files.size(); ++i) {
-      if (group->fates[i] == Fate::Filed) {
+      const bool toBackup = i < group->backupFates.size() && group->backupFates[i] == Fate::Go;
+      if (group->fates[i] == Fate::Filed && !toBackup) {
         log.WriteLine(kAlreadyFiled + group->destinations[i]);
         continue;
       }
-      if (group->fates[i] == Fate::InPlace) {
+      if (group->fates[i] == Fate::InPlace && !toBackup) {
         log.WriteLine(kItself + group->files[i].source);
         continue;
       }
       const BatchFile& file = group->files[i];
       log.WriteLine(file.source);
-      log.WriteLine(group->destinations[i]);
+      // Filed there before: only its backup is written.
+      if (group->fates[i] == Fate::Filed) log.WriteLine(kAlreadyFiled + group->destinations[i]);
+      else if (group->fates[i] == Fate::InPlace) log.WriteLine(kItself + group->files[i].source);
+      else log.WriteLine(group->destinations[i]);
+      if (toBackup) log.WriteLine(texts::kRunBackupLine + group->backups[i]);
       // A shifted photo says from what time to what time, and by which camera's rule.
       if (file.listIndex >= 0 && !file.follows && file.correction.changed)
         log.WriteLine(CorrectionLine(file.recorded, file.correction));

@@ -19,42 +19,74 @@ const char16_t* const kCopiedSourceStays = texts::kRunCopiedSourceStays;
 const char16_t* const kNoJournal = texts::kRunNoJournal;
 const char16_t* const kVerifyFailed = texts::kRunVerifyFailed;
 const char16_t* const kSourceGone = texts::kRunSourceGone;
+const char16_t* const kAtDestination = texts::kRunAtDestination;
+const char16_t* const kAtBackup = texts::kRunAtBackup;
 
 // Follows the file work for the journal (each pair's outcome as soon as it is known, with
-// what arrived), and passes everything on to whoever else watches the run.
+// what arrived), and passes everything on to whoever else watches the run. A pair's main
+// copy and its backup are journal pairs of their own: `mainOf` and `backupOf` give their
+// places in the journal (kNone where a pair writes none).
 class JournalObserver final : public TransferObserver {
  public:
-  JournalObserver(JournalWriter& journal, TransferObserver* next) : journal_(journal), next_(next) {}
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  JournalObserver(JournalWriter& journal, TransferObserver* next, std::vector<size_t> mainOf,
+                  std::vector<size_t> backupOf, const std::vector<Pair>& batch)
+      : journal_(journal), next_(next), mainOf_(std::move(mainOf)), backupOf_(std::move(backupOf)), batch_(batch) {}
   void OnProgress(const TransferProgress& progress) override {
     if (next_) next_->OnProgress(progress);
   }
   void OnPairContent(size_t index, uint64_t size, const std::string& hash) override {
     size_ = size;
     hash_ = hash;
-    journal_.Arriving(index, hash, size);
+    if (size_t at = mainOf_[index]; at != kNone) journal_.Arriving(at, hash, size);
     if (next_) next_->OnPairContent(index, size, hash);
   }
+  void OnBackupContent(size_t index, uint64_t size, const std::string& hash) override {
+    backupSize_ = size;
+    backupHash_ = hash;
+    if (size_t at = backupOf_[index]; at != kNone) journal_.Arriving(at, hash, size);
+    if (next_) next_->OnBackupContent(index, size, hash);
+  }
   void OnTemporary(size_t index, const std::u16string& path) override {
-    journal_.Temporary(index, path);
+    // A temporary file lies beside the copy it becomes: the backup's folder tells its own.
+    size_t at = mainOf_[index];
+    if (backupOf_[index] != kNone &&
+        FileSystemPathKey(ParentFolder(path)) == FileSystemPathKey(ParentFolder(batch_[index].backup)))
+      at = backupOf_[index];
+    if (at != kNone) journal_.Temporary(at, path);
     if (next_) next_->OnTemporary(index, path);
   }
   void OnPairStep(size_t index, const TransferPair& pair, PairStep step) override {
-    switch (step) {
-      case PairStep::Verified: journal_.Event(index, PairEvent::Verified, hash_, size_); break;
-      case PairStep::Renamed: journal_.Event(index, PairEvent::Moved, hash_, size_); break;
-      case PairStep::SourceRemoved: journal_.Event(index, PairEvent::Moved); break;
-      case PairStep::Failed: journal_.Event(index, PairEvent::Failed); break;
-      case PairStep::Planned:
-      case PairStep::Written: break;  // the copy still has its temporary name
+    if (size_t at = mainOf_[index]; at != kNone) {
+      switch (step) {
+        case PairStep::Verified: journal_.Event(at, PairEvent::Verified, hash_, size_); break;
+        case PairStep::Renamed: journal_.Event(at, PairEvent::Moved, hash_, size_); break;
+        case PairStep::SourceRemoved: journal_.Event(at, PairEvent::Moved); break;
+        case PairStep::Failed: journal_.Event(at, PairEvent::Failed); break;
+        case PairStep::Planned:
+        case PairStep::Written: break;  // the copy still has its temporary name
+      }
     }
     if (next_) next_->OnPairStep(index, pair, step);
+  }
+  void OnBackupStep(size_t index, const TransferPair& pair, PairStep step) override {
+    if (size_t at = backupOf_[index]; at != kNone) {
+      if (step == PairStep::Verified) journal_.Event(at, PairEvent::Verified, backupHash_, backupSize_);
+      if (step == PairStep::Failed) journal_.Event(at, PairEvent::Failed);
+    }
+    if (next_) next_->OnBackupStep(index, pair, step);
   }
 
  private:
   JournalWriter& journal_;
   TransferObserver* next_;
+  std::vector<size_t> mainOf_;
+  std::vector<size_t> backupOf_;
+  const std::vector<Pair>& batch_;
   std::optional<uint64_t> size_;
   std::string hash_;
+  std::optional<uint64_t> backupSize_;
+  std::string backupHash_;
 };
 
 // Records each photo of the batch in the history as it arrives whole at its destination: a
@@ -73,6 +105,12 @@ class HistoryObserver final : public TransferObserver {
   }
   void OnTemporary(size_t index, const std::u16string& path) override {
     if (next_) next_->OnTemporary(index, path);
+  }
+  void OnBackupContent(size_t index, uint64_t size, const std::string& hash) override {
+    if (next_) next_->OnBackupContent(index, size, hash);
+  }
+  void OnBackupStep(size_t index, const TransferPair& pair, PairStep step) override {
+    if (next_) next_->OnBackupStep(index, pair, step);
   }
   void OnPairStep(size_t index, const TransferPair& pair, PairStep step) override {
     // The journal hears first: the history never knows more than the journal.
@@ -116,20 +154,34 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
                    const RenameRunControl& control, RenameLog& log, const RenameJob* job, RunHistory* history) {
   std::vector<TransferPair> pairs;
   pairs.reserve(batch.size());
-  for (const Pair& p : batch) pairs.push_back({p.source, p.destination});
+  for (const Pair& p : batch) pairs.push_back({p.source, p.mainFiled ? std::u16string() : p.destination, p.backup});
   TransferOptions options;
   options.observer = control.observer;
   options.cancel = control.cancel;
   std::unique_ptr<JournalWriter> journal;
   std::optional<JournalObserver> journalObserver;
   if (control.journal) {
+    // The main copies in the batch's order, then the backups: an undo, newest first, takes a
+    // backup away while the photo's main copy is still there to prove it is not the only one.
     std::vector<JournalPair> planned;
     std::vector<std::u16string> destinations;
-    for (const Pair& p : batch) {
+    std::vector<size_t> mainOf(batch.size(), JournalObserver::kNone), backupOf(batch.size(), JournalObserver::kNone);
+    for (size_t i = 0; i < batch.size(); ++i) {
+      if (batch[i].mainFiled) continue;
+      mainOf[i] = planned.size();
       JournalPair& pair = planned.emplace_back();
-      pair.source = p.source;
-      pair.destination = p.destination;
-      destinations.push_back(p.destination);
+      pair.source = batch[i].source;
+      pair.destination = batch[i].destination;
+      destinations.push_back(batch[i].destination);
+    }
+    for (size_t i = 0; i < batch.size(); ++i) {
+      if (batch[i].backup.empty()) continue;
+      backupOf[i] = planned.size();
+      JournalPair& pair = planned.emplace_back();
+      pair.source = batch[i].source;
+      pair.destination = batch[i].backup;
+      pair.backupOf = batch[i].destination;
+      destinations.push_back(batch[i].backup);
     }
     // Temporary files of runs cut short into these folders go before new ones are made.
     std::vector<std::u16string> folders;
@@ -141,7 +193,9 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
                                    PlanMissingFolders(destinations, fs));
     // The photos matter more than their undo: the run goes on, and says so.
     if (!journal) log.WriteLine(kNoJournal + control.journal->Location());
-    else options.observer = &journalObserver.emplace(*journal, control.observer);
+    else
+      options.observer =
+          &journalObserver.emplace(*journal, control.observer, std::move(mainOf), std::move(backupOf), batch);
   }
   std::optional<HistoryRecorder> recorder;
   std::optional<HistoryObserver> historyObserver;
@@ -152,6 +206,8 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
   }
   std::vector<TransferFault> faults;
   options.faults = &faults;
+  std::vector<bool> atBackup;
+  options.failedAtBackup = &atBackup;
   std::vector<PairResult> results =
       TransferFiles(pairs, copy ? TransferAction::Copy : TransferAction::Move, fs, io, options);
 
@@ -159,12 +215,16 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
   report.done.assign(batch.size(), false);
   for (size_t i = 0; i < batch.size(); ++i) {
     const std::u16string& source = batch[i].source;
+    // With a backup, a failure names the copy it came from.
+    std::u16string where;
+    if (!batch[i].backup.empty())
+      where = atBackup[i] ? kAtBackup + batch[i].backup + u"]" : kAtDestination + batch[i].destination + u"]";
     switch (results[i]) {
       case PairResult::Done: report.done[i] = true; break;
       case PairResult::NotStarted:
       case PairResult::Cancelled: ++report.notHandled; break;
       case PairResult::VerifyFailed:
-      case PairResult::SourceChanged: report.notDone.push_back(kVerifyFailed + source); break;
+      case PairResult::SourceChanged: report.notDone.push_back(kVerifyFailed + source + where); break;
       // Both whole: nothing lost, nothing removed; a second run finds the copy filed.
       case PairResult::SourceStays: report.notDone.push_back(kCopiedSourceStays + source + FaultReason(faults[i])); break;
       // Taken away meanwhile (another run of the same card): named as such, not as still there.
@@ -176,7 +236,7 @@ RunReport RunBatch(const std::vector<Pair>& batch, bool copy, FileSystem& fs, Fi
         [[fallthrough]];
       case PairResult::WriteFailed:
       case PairResult::DestinationTaken:
-        report.notDone.push_back((copy ? kNotCopied : kNotMoved) + source + FaultReason(faults[i]));
+        report.notDone.push_back((copy ? kNotCopied : kNotMoved) + source + FaultReason(faults[i]) + where);
         break;
     }
   }

@@ -19,7 +19,7 @@ size_t FieldCount(std::string_view kind) {
   if (kind == "pair") return 7;
   if (kind == "event") return 6;
   if (kind == "arriving") return 5;
-  if (kind == "temp") return 4;
+  if (kind == "temp" || kind == "backup") return 4;
   if (kind == "back") return 3;
   if (kind == "run") return 5;
   if (kind == "end" || kind == "undone" || kind == "undo-end") return 4;
@@ -156,6 +156,10 @@ RunJournal ParseJournal(std::string_view text, std::u16string name) {
       pair.size = ParseCount(f[4]);
       pair.hash = std::string(f[5]);
       journal.pairs.push_back(std::move(pair));
+    } else if (kind == "backup" && !journal.started) {
+      // Follows its pair's line: that pair is a backup copy, whose other copy is at the path.
+      if (journal.pairs.empty() || ParseCount(f[1]) != journal.pairs.size() - 1) continue;
+      journal.pairs.back().backupOf = Unescape(f[2]);
     } else if (kind == "folder" && !journal.started) {
       journal.folders.push_back(Unescape(f[1]));
     } else if (kind == "start") {
@@ -246,6 +250,7 @@ std::unique_ptr<JournalWriter> JournalWriter::Start(JournalFolder& folder, Journ
     const JournalPair& p = pairs[i];
     text += "pair\t" + std::to_string(i) + "\t" + Escape(p.source) + "\t" + Escape(p.destination) + "\t" +
             (p.size ? std::to_string(*p.size) : std::string()) + "\t" + p.hash + end;
+    if (!p.backupOf.empty()) text += "backup\t" + std::to_string(i) + "\t" + Escape(p.backupOf) + end;
   }
   for (const std::u16string& f : folders) text += "folder\t" + Escape(f) + end;
   text += "start" + end;

@@ -50,6 +50,9 @@ struct JournalPair {
   // source), named before they were created: what is left of them is never a photo.
   std::vector<std::u16string> temporaries;
   bool back = false;  // an undo began to bring it back
+  // For a backup copy (always a copy, even in a move): where the photo's main copy was
+  // filed. An undo removes a backup only while the source or that copy still holds it.
+  std::u16string backupOf;
 };
 
 struct RunJournal {

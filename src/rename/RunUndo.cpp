@@ -159,7 +159,8 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
         tornRemoved = true;
       }
     }
-  const bool move = action == JournalAction::Move;
+  // A backup is a copy whatever the run did with its photo.
+  const bool move = action == JournalAction::Move && p.backupOf.empty();
   std::optional<uint64_t> at = fs.FileSize(p.destination);
   // A change of letter case alone: the source's path names the destination itself.
   const bool samePath = FileSystemPathKey(p.source) == FileSystemPathKey(p.destination);
@@ -213,6 +214,15 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
     log.WriteLine(move ? kSourceTaken + p.source : kChanged + p.destination);
     return UndoResult::Kept;
   }
+  // A backup whose photo was moved: it goes only while the main copy still holds the photo.
+  if (!p.backupOf.empty() && fs.FileSize(p.backupOf) && fs.SameContent(p.backupOf, p.destination)) {
+    if (!fs.RemoveFile(p.destination)) {
+      log.WriteLine(kNotRestored + p.destination);
+      return UndoResult::Kept;
+    }
+    log.WriteLine(kCopyRemoved + p.destination);
+    return UndoResult::Restored;
+  }
   if (!move) {
     // The copy is the only one left: removing it would lose the photo.
     log.WriteLine(kOnlyCopy + p.destination);
@@ -236,7 +246,7 @@ UndoResult UndoPair(const JournalPair& p, JournalAction action, FileSystem& fs, 
   options.observer = &observer;
   const std::vector<std::string> expected{p.hash};
   options.expectedHashes = &expected;
-  const PairResult result = TransferFiles({{p.destination, p.source}}, TransferAction::Move, fs, io, options).front();
+  const PairResult result = TransferFiles({{p.destination, p.source, {}}}, TransferAction::Move, fs, io, options).front();
   switch (result) {
     case PairResult::Done: log.WriteLine(kRestored + p.source); return UndoResult::Restored;
     case PairResult::SourceStays:

@@ -20,7 +20,12 @@ namespace tess {
 
 struct TransferPair {
   std::u16string source;
+  // Empty when the destination holds the photo already and only its backup is written: the
+  // source then stays, even in a move.
   std::u16string destination;
+  // A second copy written from the same read of the source, verified as the first; empty for
+  // none. The pair arrives only when every copy it asks for verified.
+  std::u16string backup;
 };
 
 enum class TransferAction { Copy, Move };
@@ -70,8 +75,13 @@ class TransferObserver {
   // that what lies at the destination may be this pair's, and what it must hold.
   virtual void OnPairContent(size_t index, uint64_t size, const std::string& hash) {}
   // Just before a temporary file is created for a pair (at a free name): a record of it lets
-  // whoever finds it after a crash remove it, and only it.
+  // whoever finds it after a crash remove it, and only it. Also for the backup's.
   virtual void OnTemporary(size_t index, const std::u16string& path) {}
+  // The backup copy's own steps, told as the main copy's are: what is about to take the
+  // backup's name, then Verified; Failed when its verified copy had to go again (the pair
+  // did not arrive at its other destination).
+  virtual void OnBackupContent(size_t index, uint64_t size, const std::string& hash) {}
+  virtual void OnBackupStep(size_t index, const TransferPair& pair, PairStep step) {}
 };
 
 struct TransferOptions {
@@ -91,11 +101,18 @@ struct TransferOptions {
   const std::vector<std::string>* expectedHashes = nullptr;
   // When given, filled with why each pair that could not be read or written failed.
   std::vector<TransferFault>* faults = nullptr;
+  // When given, true for each pair that failed at its backup destination.
+  std::vector<bool>* failedAtBackup = nullptr;
 };
 
-// Works through the pairs in order; one result per pair. Missing destination folders are
-// created, and those left empty at the end removed. Destinations are expected to be free
-// (the rename run checks them first); one that is taken meanwhile is left alone.
+// Works through the pairs in order; one result per pair. A pair with a backup reads its
+// source once: each block is hashed once and written to both copies, and both are read back
+// and proved against that hash before either takes its final name. A move deletes its source
+// only once both verified; within one volume its main copy is a rename, made after the
+// backup verified. If either copy fails, the other goes too and the source stays. Missing
+// destination folders are created, and those left empty at the end removed. Destinations
+// are expected to be free (the rename run checks them first); one that is taken meanwhile
+// is left alone.
 std::vector<PairResult> TransferFiles(const std::vector<TransferPair>& pairs, TransferAction action, FileSystem& fs,
                                       FileTransfer& io, const TransferOptions& options = {});
 

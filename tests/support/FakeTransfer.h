@@ -22,6 +22,8 @@ class FakeTransfer final : public FileTransfer {
   std::set<std::u16string> failingReads;
   // Bytes the destination can take in all; writes beyond fail (a full disk).
   uint64_t spaceLeft = UINT64_MAX;
+  // Writes to paths beginning with this fail as on a full disk (one volume of two).
+  std::u16string fullUnder;
   // Sources that cannot be removed (a write-protected card).
   std::set<std::u16string> lockedSources;
   // Renames between different drives fail; with this, renames between two folders of one
@@ -35,6 +37,7 @@ class FakeTransfer final : public FileTransfer {
   TransferFault LastFault() override { return lastFault; }
 
   int pastCacheReads = 0;
+  int plainReads = 0;  // opened for reading through the cache: the sources
   int renames = 0;
   int removed = 0;
   uint64_t written = 0;
@@ -45,11 +48,12 @@ class FakeTransfer final : public FileTransfer {
     corruptNamesWith.clear();
     failingReads.clear();
     spaceLeft = UINT64_MAX;
+    fullUnder.clear();
     lockedSources.clear();
     foldersAreMounts = false;
     cancel = nullptr;
     cancelAfterBytes = UINT64_MAX;
-    pastCacheReads = renames = removed = 0;
+    pastCacheReads = plainReads = renames = removed = 0;
     lastFault = TransferFault::Unknown;
     written = 0;
   }
@@ -58,6 +62,7 @@ class FakeTransfer final : public FileTransfer {
     const FakeFiles::File* f = files_.Find(path);
     if (!f) return nullptr;
     if (pastCache) ++pastCacheReads;
+    else ++plainReads;
     size_t failAt = failingReads.count(path) ? f->bytes.size() / 2 : SIZE_MAX;
     return std::make_unique<Reader>(*this, f->bytes, failAt);
   }
@@ -135,7 +140,7 @@ class FakeTransfer final : public FileTransfer {
       if (open_) --t_.openFiles;
     }
     bool Write(const void* buffer, size_t size) override {
-      if (size > t_.spaceLeft) {
+      if (size > t_.spaceLeft || (!t_.fullUnder.empty() && path_.rfind(t_.fullUnder, 0) == 0)) {
         t_.lastFault = TransferFault::DiskFull;
         return false;
       }
