@@ -962,3 +962,19 @@ TEST_F(RenameRunTest, ABackupThatIsTheDestinationItselfIsRefused) {
   EXPECT_EQ(Run(u"C:\\Out", u"@file", 0, true), RenameOutcome::Refused);
   EXPECT_EQ(Body(), Lines{u"バックアップ先がコピー先と同じです: C:\\out\\a.jpg"});
 }
+
+TEST_F(RenameRunTest, ACancelDuringACopyWithABackupLeavesNoPartOfItAtEitherPlace) {
+  backupTemplate = u"D:\\Backup";
+  Select({{u"E:\\Card\\", u"a.jpg", kFirst, true, u"X-T5", std::string(300000, 'a')},
+          {u"E:\\Card\\", u"b.jpg", kSecond, true, u"X-T5", std::string(300000, 'b')}});
+  io.cancel = &cancel;
+  io.cancelAfterBytes = 2 * 300000 + 100000;  // both copies of a, then part of b's
+  EXPECT_EQ(Run(u"C:\\Out", u"@file", 1, false), RenameOutcome::Cancelled);
+  cancel.Reset();
+  EXPECT_TRUE(files.Find(u"C:\\Out\\a.jpg"));
+  EXPECT_TRUE(files.Find(u"D:\\Backup\\a.jpg"));
+  EXPECT_FALSE(files.Find(u"E:\\Card\\a.jpg"));
+  EXPECT_EQ(files.Find(u"E:\\Card\\b.jpg")->bytes, std::string(300000, 'b'));
+  EXPECT_EQ(files.files.size(), 3u) << "nothing of b at either place";
+  EXPECT_EQ(Sources(), Lines{u"E:\\Card\\b.jpg"});
+}
