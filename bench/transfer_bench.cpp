@@ -10,7 +10,12 @@
 //                  [--repeat N] [--block-kb K]
 //
 // Modes: plain-copy (cp -r / the shell), plain-copy+sync (and until the copies are on the
-// disk), unverified (the program's copy without the read-back), verified.
+// disk), unverified (the program's copy without the read-back), verified, run (the rename
+// run as the dialog and the command-line tool make it: plan, check, journal, import history
+// and the verified copy) and run+backup (the same with a second copy into --backup DIR).
+// Every mode but the plain copy ends with a sync, so that all are timed until the copies
+// are on the disk. --device NAME (off Windows: a block device such as loop0) also prints
+// the read requests the device completed during each run: the card's reads.
 // The modes take turns, N rounds (3 unless told), and each mode's best time counts: on a
 // shared machine the slow runs measure the neighbours, and taking turns gives each mode the
 // same neighbours. --drop-caches (root, off Windows) writes out and empties the page cache
@@ -36,7 +41,10 @@
 #include "platform/FileTransfer.h"
 #include "platform/Shell.h"
 #include "platform/Text.h"
+#include "platform/JournalFolder.h"
 #include "rename/BatchCopyMove.h"
+#include "rename/RenameRun.h"
+#include "rename/RunHistory.h"
 #include "rename/VerifiedTransfer.h"
 #include "support/ExifFixtures.h"
 
@@ -105,6 +113,47 @@ bool PlainCopy(const fs::path& source, const fs::path& out, const std::vector<fs
 #endif
 }
 
+// Read requests a block device completed so far (its first field in sysfs); 0 unknown.
+uint64_t DeviceReads(const std::string& device) {
+  if (device.empty()) return 0;
+  std::ifstream stat("/sys/block/" + device + "/stat");
+  uint64_t reads = 0;
+  stat >> reads;
+  return reads;
+}
+
+void SyncAll() {
+#ifndef _WIN32
+  if (std::system("sync") != 0) std::fprintf(stderr, "sync failed\n");
+#endif
+}
+
+// The rename run over the photos as the dialog makes it: every photo with metadata (read
+// for real would only add the listing's work, which is not measured here), kept names.
+bool RenameRun(const fs::path& source, const std::vector<fs::path>& names, const fs::path& out,
+               const fs::path& backup, bool move) {
+  RenameJob job;
+  for (const fs::path& n : names) {
+    SourceRecord record;
+    record.Name = n.u16string();
+    record.Folder = U16(source);
+    record.HasMetadata = true;
+    job.photos.push_back({U16(source / n), record});
+  }
+  job.action = move ? RenameAction::Move : RenameAction::Copy;
+  job.folderTemplate = U16(out);
+  job.nameTemplate = u"@file";
+  if (!backup.empty()) job.backupFolderTemplate = U16(backup);
+  job.mode = RenameMode::Real;
+  job.includeImported = true;  // each round files the same photos again
+  RenameRunControl control;
+  control.journal = &PlatformJournalFolder();
+  HistoryPlace history = PlatformHistoryPlace();
+  control.history = &history;
+  RecordedRenameLog log;
+  return RunRenameJob(job, log, control).outcome == RenameOutcome::Done;
+}
+
 bool Staging(const fs::path& from, const fs::path& to) {
   std::error_code error;
   fs::copy(from, to, fs::copy_options::recursive, error);
@@ -115,7 +164,8 @@ bool Staging(const fs::path& from, const fs::path& to) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
-  fs::path make, from, to;
+  fs::path make, from, to, backupRoot;
+  std::string device;
   int count = 2000;
   size_t sizeKb = 1024;
   bool move = false, drop = false;
@@ -135,10 +185,13 @@ int main(int argc, char** argv) {
     else if (a == "--modes") modes = value();
     else if (a == "--block-kb") blockKb = size_t(std::atoll(value().c_str()));
     else if (a == "--repeat") repeat = std::max(1, std::atoi(value().c_str()));
+    else if (a == "--backup") backupRoot = fs::path(value());
+    else if (a == "--device") device = value();
     else {
       std::fprintf(stderr, "usage: transfer_bench --make DIR [--count N] [--size-kb K]\n"
                            "       transfer_bench --from DIR --to DIR [--move] [--drop-caches] [--repeat N]\n"
-                           "                      [--modes plain-copy,plain-copy+sync,unverified,verified]\n");
+                           "                      [--modes plain-copy,plain-copy+sync,unverified,verified,run,run+backup]\n"
+                           "                      [--backup DIR] [--device NAME]\n");
       return 2;
     }
   }
@@ -179,7 +232,10 @@ int main(int argc, char** argv) {
         fs::remove_all(source);
         if (!Staging(from, source)) return 1;
       }
+      const fs::path backupOut = backupRoot.empty() ? fs::path() : backupRoot / ("bench-" + mode);
+      if (!backupOut.empty()) fs::remove_all(backupOut);
       DropCaches(drop);
+      const uint64_t readsBefore = DeviceReads(device);
       auto start = std::chrono::steady_clock::now();
       if (mode == "plain-copy" || mode == "plain-copy+sync") {
         if (!PlainCopy(source, out, names, move, mode != "plain-copy")) {
@@ -199,23 +255,39 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "a file was not done\n");
             return 1;
           }
+        SyncAll();
+      } else if (mode == "run" || mode == "run+backup") {
+        if (mode == "run+backup" && backupOut.empty()) {
+          std::fprintf(stderr, "run+backup needs --backup DIR\n");
+          return 2;
+        }
+        if (!RenameRun(source, names, out, mode == "run" ? fs::path() : backupOut, move)) {
+          std::fprintf(stderr, "the run did not file every photo\n");
+          return 1;
+        }
+        SyncAll();
       } else {
         std::fprintf(stderr, "unknown mode '%s'\n", mode.c_str());
         return 2;
       }
       double s = Seconds(start);
-      std::printf("    round %d  %-16s %7.2f s\n", round + 1, mode.c_str(), s);
+      const uint64_t reads = DeviceReads(device) - readsBefore;
+      std::printf("    round %d  %-16s %7.2f s", round + 1, mode.c_str(), s);
+      if (!device.empty()) std::printf("  %llu reads of %s", static_cast<unsigned long long>(reads), device.c_str());
+      std::printf("\n");
       std::fflush(stdout);
       if (!best.count(mode) || s < best[mode]) best[mode] = s;
       if (move) fs::remove_all(source);
     }
-  const double baseline = best.count("plain-copy") ? best["plain-copy"] : 0;
+  // Timed to the end of a sync, as the program's modes are, when measured so.
+  const std::string base = best.count("plain-copy+sync") ? "plain-copy+sync" : "plain-copy";
+  const double baseline = best.count(base) ? best[base] : 0;
   const char* plain = move ? "plain move" : "plain copy";
   for (const std::string& mode : list) {
     if (!best.count(mode)) continue;
     const double s = best[mode];
     std::printf("  %-16s %7.2f s  %7.1f MB/s", mode.c_str(), s, double(bytes) / 1e6 / s);
-    if (baseline > 0 && mode != "plain-copy") std::printf("  %.2fx %s", s / baseline, plain);
+    if (baseline > 0 && mode != base) std::printf("  %.2fx %s", s / baseline, plain);
     std::printf("\n");
   }
   return 0;

@@ -283,10 +283,47 @@ void JournalWriter::Line(const std::vector<std::u16string>& fields, bool sync) {
   // judges the pairs without an outcome by what is on the disk.
   file_->Append(text);
   auto now = std::chrono::steady_clock::now();
-  if (sync || now - lastSync_ >= std::chrono::seconds(1)) {
+  if (sync) {
     file_->Sync();
     lastSync_ = now;
+  } else if (now - lastSync_ >= std::chrono::seconds(1)) {
+    SyncLater();
+    lastSync_ = now;
   }
+}
+
+void JournalWriter::SyncLater() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    syncWanted_ = true;
+  }
+  if (!syncer_.joinable()) syncer_ = std::thread([this] { SyncLoop(); });
+  wake_.notify_one();
+}
+
+// Both systems' appends and flushes may meet on one handle: each flush takes at least what
+// was appended before it began.
+void JournalWriter::SyncLoop() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (;;) {
+    wake_.wait(lock, [this] { return syncWanted_ || stopping_; });
+    if (!syncWanted_) return;
+    syncWanted_ = false;
+    lock.unlock();
+    file_->Sync();
+    lock.lock();
+  }
+}
+
+JournalWriter::~JournalWriter() {
+  if (!syncer_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_one();
+  // A sync asked for and not yet begun is made before the thread ends.
+  syncer_.join();
 }
 
 void JournalWriter::Event(size_t pair, PairEvent event, const std::string& hash, std::optional<uint64_t> size) {

@@ -4,11 +4,14 @@
 // can be undone later, even one cut short by a crash. The format (tab-separated lines) is
 // described in the README.
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/JournalFolder.h"
@@ -83,9 +86,13 @@ const char* EventWord(PairEvent event);
 const char* UndoWord(UndoResult result);
 
 // Appends to one journal. Each line reaches the system at once; the plan and the end are
-// also forced to the disk, and the outcomes in between at most about once a second.
+// also forced to the disk, and the outcomes in between at most about once a second, by a
+// thread of the journal's own: a copy never waits on the disk for its journal. A killed
+// run loses nothing by that (what is appended is the system's already); only a power cut
+// can take the last second's lines, as it could before.
 class JournalWriter {
  public:
+  ~JournalWriter();
   // Starts the journal of a run about to begin: its header, every pair and the folders it
   // may create, on the disk before this returns. Removes the oldest journals beyond the
   // number kept. Null when the journal cannot be written.
@@ -114,10 +121,18 @@ class JournalWriter {
  private:
   JournalWriter(std::u16string name, std::unique_ptr<JournalFile> file) : name_(std::move(name)), file_(std::move(file)) {}
   void Line(const std::vector<std::u16string>& fields, bool sync);
+  // Asks the journal's thread to force what was appended to the disk, and returns at once.
+  void SyncLater();
+  void SyncLoop();
 
   std::u16string name_;
   std::unique_ptr<JournalFile> file_;
   std::chrono::steady_clock::time_point lastSync_ = std::chrono::steady_clock::now();
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool syncWanted_ = false;
+  bool stopping_ = false;
+  std::thread syncer_;  // started at the first sync it is asked for
 };
 
 }  // namespace tess
