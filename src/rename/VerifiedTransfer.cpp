@@ -1,8 +1,13 @@
 #include "rename/VerifiedTransfer.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
+#include <thread>
 
 #include "platform/DestinationFolders.h"
 #include "platform/ScopeExit.h"
@@ -29,13 +34,68 @@ class AlignedBuffer {
   std::unique_ptr<unsigned char, Free> data_;
 };
 
+// A thread of the run's own that flushes one copy to the disk and reads it back while the
+// run writes the next photo: the disk's slowest work is never waited for in turn.
+class Lane {
+ public:
+  explicit Lane(size_t blockSize) : buffer_(blockSize) {}
+  ~Lane() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  AlignedBuffer& Buffer() { return buffer_; }
+  void Post(std::function<void()> job) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      job_ = std::move(job);
+      done_ = false;
+    }
+    if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
+    wake_.notify_all();
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [this] { return done_; });
+  }
+
+ private:
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return job_ || stopping_; });
+      if (!job_) return;
+      std::function<void()> job = std::move(job_);
+      job_ = nullptr;
+      lock.unlock();
+      job();
+      lock.lock();
+      done_ = true;
+      wake_.notify_all();
+    }
+  }
+
+  AlignedBuffer buffer_;  // the read-back's blocks
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::function<void()> job_;
+  bool done_ = true;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
 class Run {
  public:
   Run(const std::vector<TransferPair>& pairs, TransferAction action, FileSystem& fs, FileTransfer& io,
       const TransferOptions& options)
       : pairs_(pairs), move_(action == TransferAction::Move), fs_(fs), io_(io), options_(options),
-        buffer_(options.blockSize ? options.blockSize : 64 << 10),
-        verifyBuffer_(options.verifyBlockSize ? options.verifyBlockSize : 1 << 20) {
+        buffer_(options.blockSize ? options.blockSize : 64 << 10) {
+    const size_t verifyBlock = options.verifyBlockSize ? options.verifyBlockSize : 1 << 20;
+    for (auto& lane : lanes_) lane = std::make_unique<Lane>(verifyBlock);
     progress_.filesTotal = pairs.size();
     for (const TransferPair& p : pairs) {
       std::optional<uint64_t> size = fs_.FileSize(p.source);
@@ -45,6 +105,7 @@ class Run {
       progress_.bytesTotal += size.value_or(0) * copies;
       weights_.push_back(size.value_or(0) * copies);
     }
+    counted_.assign(pairs.size(), 0);
   }
 
   std::vector<PairResult> Go() {
@@ -61,17 +122,33 @@ class Run {
     for (const std::u16string& folder : newFolders)
       if (fs_.CreateFolder(folder)) created.push_back(folder);
     Report();
+    // One pair's copies are read back while the next pair is written.
+    std::optional<Pending> pending;
+    auto finishPending = [&] {
+      if (!pending) return;
+      const size_t at = pending->index;
+      results[at] = Finish(*pending);
+      pending.reset();
+      EndPair(at, results[at]);
+    };
     for (size_t i = 0; i < pairs_.size(); ++i) {
       if (Cancelled()) break;
       Step(i, PairStep::Planned);
-      pairBase_ = 0;
-      results[i] = One(i);
-      if (results[i] != PairResult::Done && results[i] != PairResult::SourceStays) Step(i, PairStep::Failed);
-      if (results[i] == PairResult::Cancelled) break;
-      ++progress_.filesDone;
-      progress_.bytesDone = doneBefore_ += weights_[i];
-      Report();
+      // A pair done step by step needs the lanes to itself.
+      if (DoneInTurn(i)) finishPending();
+      std::optional<Pending> started;
+      PairResult result = Begin(i, started);
+      finishPending();
+      if (started) {
+        pending = std::move(started);
+        Launch(*pending);
+        continue;
+      }
+      results[i] = result;
+      EndPair(i, result);
+      if (result == PairResult::Cancelled) break;
     }
+    finishPending();
     // Only the folders this run made and left empty; a folder holding anything stays.
     for (auto it = created.rbegin(); it != created.rend(); ++it) fs_.RemoveEmptyFolder(*it);
     return results;
@@ -85,15 +162,26 @@ class Run {
     std::u16string temporary;
     std::unique_ptr<FileWriter> writer;
     bool named = false;  // holds its final name
+    // What its lane found: Done once on the disk and read back whole.
+    PairResult checked = PairResult::Done;
+    TransferFault fault = TransferFault::Unknown;
+  };
+  // A pair whose copies are written and go to be read back.
+  struct Pending {
+    size_t index = 0;
+    std::vector<Copy> copies;
+    uint64_t length = 0;
+    std::string digest;
+    bool removeSource = false;
   };
 
   bool Cancelled() const { return options_.cancel && options_.cancel->Cancelled(); }
   // A read or a write that failed, with why, asked of the system before anything else is.
   PairResult Fault(size_t i, PairResult result, bool atBackup = false) {
-    if (options_.faults) (*options_.faults)[i] = io_.LastFault();
-    return Failure(i, result, atBackup);
+    return Failure(i, result, atBackup, io_.LastFault());
   }
-  PairResult Failure(size_t i, PairResult result, bool atBackup) {
+  PairResult Failure(size_t i, PairResult result, bool atBackup, TransferFault fault = TransferFault::Unknown) {
+    if (options_.faults) (*options_.faults)[i] = fault;
     if (options_.failedAtBackup) (*options_.failedAtBackup)[i] = atBackup;
     return result;
   }
@@ -106,82 +194,92 @@ class Run {
   void BackupStep(size_t i, PairStep step) {
     if (options_.observer) options_.observer->OnBackupStep(i, pairs_[i], step);
   }
+  void Count(size_t i, uint64_t bytes) {
+    bytes = std::min(bytes, weights_[i] - counted_[i]);
+    counted_[i] += bytes;
+    progress_.bytesDone += bytes;
+  }
+  void EndPair(size_t i, PairResult result) {
+    if (result != PairResult::Done && result != PairResult::SourceStays) Step(i, PairStep::Failed);
+    if (result == PairResult::Cancelled) return;
+    ++progress_.filesDone;
+    Count(i, weights_[i]);
+    Report();
+  }
   // Takes a verified backup away again when its pair cannot arrive at its main destination.
   void DropBackup(size_t i) {
     if (io_.Remove(pairs_[i].backup)) BackupStep(i, PairStep::Failed);
   }
+  // A move within the main copy's volume with a backup: the backup must verify before the
+  // rename takes the source away, so the pair is done in turn.
+  bool DoneInTurn(size_t i) {
+    const TransferPair& p = pairs_[i];
+    return move_ && !p.destination.empty() && !p.backup.empty() && io_.SameVolume(p.source, p.destination);
+  }
 
-  PairResult One(size_t i) {
+  // Starts the pair: done at once (a rename, a failure), or written and left in `started`
+  // to be read back.
+  PairResult Begin(size_t i, std::optional<Pending>& started) {
     const TransferPair& p = pairs_[i];
     const bool toBackup = !p.backup.empty();
     // Filed at its destination before: only the backup catches up, and the source stays.
-    if (p.destination.empty()) return toBackup ? CopyAndVerify(i, false, true) : PairResult::Done;
-    if (move_ && io_.SameVolume(p.source, p.destination)) {
-      // The backup is read from the source before the rename takes the source away.
-      if (toBackup) {
-        PairResult backedUp = CopyAndVerify(i, false, true);
-        if (backedUp != PairResult::Done) return backedUp;
-      }
-      progress_.phase = TransferPhase::Moving;
-      Report();
-      if (options_.observer) options_.observer->OnPairContent(i, sizes_[i], std::string());
-      switch (io_.RenameNoReplace(p.source, p.destination)) {
-        case RenameResult::Done:
-          Step(i, PairStep::Renamed);
-          return PairResult::Done;
-        case RenameResult::Taken:
-          if (toBackup) DropBackup(i);
-          return PairResult::DestinationTaken;
-        // Volumes the system cannot tell apart beforehand (two mounts under one drive letter
-        // under Wine): the copy below takes the place of the rename.
-        case RenameResult::OtherVolume:
-        case RenameResult::Failed: break;
-      }
-      PairResult copied = CopyAndVerify(i, true, false);
-      if (copied != PairResult::Done) {
-        if (toBackup) DropBackup(i);
-        return copied;
-      }
-      return RemoveSource(i);
+    if (p.destination.empty()) return toBackup ? Write(i, false, true, false, started) : PairResult::Done;
+    if (!move_ || !io_.SameVolume(p.source, p.destination)) return Write(i, true, toBackup, move_, started);
+    // The backup is read from the source before the rename takes the source away.
+    if (toBackup) {
+      PairResult backedUp = InTurn(i, false, true, false);
+      if (backedUp != PairResult::Done) return backedUp;
     }
-    PairResult copied = CopyAndVerify(i, true, toBackup);
-    if (copied != PairResult::Done || !move_) return copied;
-    return RemoveSource(i);
+    progress_.phase = TransferPhase::Moving;
+    Report();
+    if (options_.observer) options_.observer->OnPairContent(i, sizes_[i], std::string());
+    switch (io_.RenameNoReplace(p.source, p.destination)) {
+      case RenameResult::Done:
+        Step(i, PairStep::Renamed);
+        return PairResult::Done;
+      case RenameResult::Taken:
+        if (toBackup) DropBackup(i);
+        return PairResult::DestinationTaken;
+      // Volumes the system cannot tell apart beforehand (two mounts under one drive letter
+      // under Wine): the copy takes the place of the rename.
+      case RenameResult::OtherVolume:
+      case RenameResult::Failed: break;
+    }
+    if (!toBackup) return Write(i, true, false, true, started);
+    PairResult copied = InTurn(i, true, false, true);
+    if (copied != PairResult::Done) DropBackup(i);
+    return copied;
   }
 
-  PairResult RemoveSource(size_t i) {
-    if (!io_.Remove(pairs_[i].source)) return Fault(i, PairResult::SourceStays);
-    Step(i, PairStep::SourceRemoved);
-    return PairResult::Done;
+  // Writes and verifies the copies before returning.
+  PairResult InTurn(size_t i, bool toMain, bool toBackup, bool removeSource) {
+    std::optional<Pending> started;
+    PairResult result = Write(i, toMain, toBackup, removeSource, started);
+    if (!started) return result;
+    Launch(*started);
+    return Finish(*started);
   }
 
-  // Writes each copy asked for under a temporary name from one read of the source, verifies
-  // each and gives each its final name. Whatever fails, no copy of the pair is kept.
-  PairResult CopyAndVerify(size_t i, bool toMain, bool toBackup) {
+  // Writes each copy asked for under a temporary name from one read of the source. Whatever
+  // fails here, nothing of the pair is kept.
+  PairResult Write(size_t i, bool toMain, bool toBackup, bool removeSource, std::optional<Pending>& started) {
     const TransferPair& p = pairs_[i];
     std::unique_ptr<FileReader> source = io_.OpenRead(p.source, false);
     if (!source) return Fault(i, PairResult::ReadFailed);
-    std::vector<Copy> copies;
+    Pending pending;
+    pending.index = i;
+    pending.removeSource = removeSource;
     for (bool backup : {false, true}) {
       if (backup ? !toBackup : !toMain) continue;
-      Copy& c = copies.emplace_back();
+      Copy& c = pending.copies.emplace_back();
       c.path = backup ? &p.backup : &p.destination;
       c.backup = backup;
     }
-    // From here on every way out but the last removes what this pair made.
-    bool kept = false;
+    bool handedOn = false;
     ScopeExit guard([&] {
-      if (kept) return;
-      for (Copy& c : copies) {
-        if (c.writer) c.writer->Close();
-        if (c.named) {
-          if (io_.Remove(*c.path) && c.backup) BackupStep(i, PairStep::Failed);
-        } else if (!c.temporary.empty()) {
-          io_.Remove(c.temporary);
-        }
-      }
+      if (!handedOn) Discard(pending);
     });
-    for (Copy& c : copies) {
+    for (Copy& c : pending.copies) {
       std::u16string temporary;
       for (int attempt = 0; attempt < 100 && !c.writer; ++attempt) {
         temporary = TemporaryCopyName(*c.path, attempt);
@@ -195,9 +293,7 @@ class Run {
       if (!c.writer) return Fault(i, PairResult::WriteFailed, c.backup);
       c.temporary = temporary;
     }
-
     ContentHasher hash;
-    uint64_t length = 0;
     progress_.phase = TransferPhase::Copying;
     for (;;) {
       if (Cancelled()) return PairResult::Cancelled;
@@ -205,35 +301,66 @@ class Run {
       if (n < 0) return Fault(i, PairResult::ReadFailed);
       if (n == 0) break;
       hash.Update(buffer_.data(), size_t(n));
-      for (Copy& c : copies)
+      for (Copy& c : pending.copies)
         if (!c.writer->Write(buffer_.data(), size_t(n))) return Fault(i, PairResult::WriteFailed, c.backup);
-      length += uint64_t(n);
-      progress_.bytesDone = doneBefore_ + pairBase_ + std::min(length, sizes_[i]) * copies.size();
+      pending.length += uint64_t(n);
+      Count(i, uint64_t(n) * pending.copies.size());
       Report();
     }
     source.reset();
-    for (Copy& c : copies) {
-      c.writer->KeepTimeOf(p.source);
-      if ((options_.verify && !c.writer->Flush()) || !c.writer->Close()) return Fault(i, PairResult::WriteFailed, c.backup);
-      c.writer.reset();
-    }
-    if (toMain) Step(i, PairStep::Written);
-
-    const std::string digest = hash.Result();
+    for (Copy& c : pending.copies) c.writer->KeepTimeOf(p.source);
+    pending.digest = hash.Result();
     if (options_.expectedHashes && i < options_.expectedHashes->size() && !(*options_.expectedHashes)[i].empty() &&
-        (*options_.expectedHashes)[i] != digest)
+        (*options_.expectedHashes)[i] != pending.digest)
       return Failure(i, PairResult::SourceChanged, false);
-    if (options_.verify) {
-      for (Copy& c : copies) {
-        PairResult verified = Verify(c.temporary, length, digest);
-        if (verified != PairResult::Done) return Failure(i, verified, c.backup);
-      }
+    handedOn = true;
+    started = std::move(pending);
+    return PairResult::Done;
+  }
+
+  // Each copy to its lane: on the disk, then read back and compared with the source's hash.
+  void Launch(Pending& pending) {
+    for (size_t k = 0; k < pending.copies.size(); ++k) {
+      Copy* c = &pending.copies[k];
+      Lane* lane = lanes_[k].get();
+      // The pending pair stays where it is until its lanes are waited for.
+      const uint64_t length = pending.length;
+      lane->Post([this, c, lane, length, digest = pending.digest] {
+        if ((options_.verify && !c->writer->Flush()) || !c->writer->Close()) {
+          c->fault = io_.LastFault();
+          c->checked = PairResult::WriteFailed;
+          c->writer->Close();
+        } else if (options_.verify) {
+          c->checked = Verify(lane->Buffer(), c->temporary, length, digest);
+        }
+        c->writer.reset();
+      });
     }
+  }
+
+  // Waits for the pair's lanes; a pair whose every copy verified takes its final names and,
+  // for a move, its source goes. Otherwise nothing of it is kept.
+  PairResult Finish(Pending& pending) {
+    const size_t i = pending.index;
+    progress_.phase = TransferPhase::Verifying;
+    Report();
+    for (size_t k = 0; k < pending.copies.size(); ++k) lanes_[k]->Wait();
+    bool kept = false;
+    ScopeExit guard([&] {
+      if (!kept) Discard(pending);
+    });
+    const bool toMain = !pending.copies.empty() && !pending.copies.front().backup;
+    const bool toBackup = !pending.copies.empty() && pending.copies.back().backup;
+    for (const Copy& c : pending.copies)
+      if (c.checked == PairResult::WriteFailed) return Failure(i, c.checked, c.backup, c.fault);
+    if (toMain) Step(i, PairStep::Written);
+    for (const Copy& c : pending.copies)
+      if (c.checked != PairResult::Done) return Failure(i, c.checked, c.backup);
     if (options_.observer) {
-      if (toMain) options_.observer->OnPairContent(i, length, digest);
-      if (toBackup) options_.observer->OnBackupContent(i, length, digest);
+      if (toMain) options_.observer->OnPairContent(i, pending.length, pending.digest);
+      if (toBackup) options_.observer->OnBackupContent(i, pending.length, pending.digest);
     }
-    for (Copy& c : copies) {
+    for (Copy& c : pending.copies) {
       switch (io_.RenameNoReplace(c.temporary, *c.path)) {
         case RenameResult::Done: c.named = true; break;
         case RenameResult::Taken: return Failure(i, PairResult::DestinationTaken, c.backup);
@@ -241,25 +368,41 @@ class Run {
       }
     }
     kept = true;
-    pairBase_ += sizes_[i] * copies.size();
     if (toMain) Step(i, PairStep::Verified);
     if (toBackup) BackupStep(i, PairStep::Verified);
+    if (!pending.removeSource) return PairResult::Done;
+    if (!io_.Remove(pairs_[i].source)) return Fault(i, PairResult::SourceStays);
+    Step(i, PairStep::SourceRemoved);
     return PairResult::Done;
   }
 
-  PairResult Verify(const std::u16string& copy, uint64_t length, const std::string& expected) {
-    progress_.phase = TransferPhase::Verifying;
-    Report();
+  // Removes what a pair that did not arrive made: its temporary files, and a copy that had
+  // already taken its final name (this run's own, just made).
+  void Discard(Pending& pending) {
+    for (Copy& c : pending.copies) {
+      if (c.writer) c.writer->Close();
+      c.writer.reset();
+      if (c.named) {
+        if (io_.Remove(*c.path) && c.backup) BackupStep(pending.index, PairStep::Failed);
+      } else if (!c.temporary.empty()) {
+        io_.Remove(c.temporary);
+      }
+    }
+  }
+
+  // On a lane: the copy read back from the disk and compared with the source's hash. A
+  // cancel does not stop it: the copy is whole, and the pair is filed (or removed) whole
+  // while the cancel stops the next pair's copy within a block.
+  PairResult Verify(AlignedBuffer& buffer, const std::u16string& copy, uint64_t length, const std::string& expected) {
     std::unique_ptr<FileReader> back = io_.OpenRead(copy, true);
     if (!back) return PairResult::VerifyFailed;
     ContentHasher hash;
     uint64_t read = 0;
     for (;;) {
-      if (Cancelled()) return PairResult::Cancelled;
-      int64_t n = back->Read(verifyBuffer_.data(), verifyBuffer_.size());
+      int64_t n = back->Read(buffer.data(), buffer.size());
       if (n < 0) return PairResult::VerifyFailed;
       if (n == 0) break;
-      hash.Update(verifyBuffer_.data(), size_t(n));
+      hash.Update(buffer.data(), size_t(n));
       read += uint64_t(n);
     }
     if (read != length || hash.Result() != expected) return PairResult::VerifyFailed;
@@ -272,12 +415,11 @@ class Run {
   FileTransfer& io_;
   const TransferOptions& options_;
   AlignedBuffer buffer_;
-  AlignedBuffer verifyBuffer_;
+  std::unique_ptr<Lane> lanes_[2];  // the main copy's and the backup's
   std::vector<uint64_t> sizes_;
   std::vector<uint64_t> weights_;  // the bytes of every copy of each pair
+  std::vector<uint64_t> counted_;  // ... of them counted in the progress so far
   TransferProgress progress_;
-  uint64_t doneBefore_ = 0;
-  uint64_t pairBase_ = 0;  // bytes of the pair's copies already made (a backup before its rename)
 };
 
 }  // namespace

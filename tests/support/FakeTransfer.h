@@ -4,6 +4,7 @@
 // that fills up, a source that cannot be removed, and a cancel that comes half-way.
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <set>
 
 #include "FakeFiles.h"
@@ -58,7 +59,12 @@ class FakeTransfer final : public FileTransfer {
     written = 0;
   }
 
+  // The run reads one copy back while it writes the next: every call that touches the
+  // files, or a count, holds this.
+  std::recursive_mutex lock;
+
   std::unique_ptr<FileReader> OpenRead(const std::u16string& path, bool pastCache) override {
+    std::lock_guard<std::recursive_mutex> held(lock);
     const FakeFiles::File* f = files_.Find(path);
     if (!f) return nullptr;
     if (pastCache) ++pastCacheReads;
@@ -67,12 +73,14 @@ class FakeTransfer final : public FileTransfer {
     return std::make_unique<Reader>(*this, f->bytes, failAt);
   }
   std::unique_ptr<FileWriter> CreateNew(const std::u16string& path) override {
+    std::lock_guard<std::recursive_mutex> held(lock);
     if (files_.Exists(path) || !InFolder(path)) return nullptr;
     files_.Put(path, "");
     const bool corrupt = !corruptNamesWith.empty() && path.find(corruptNamesWith) != std::u16string::npos;
     return std::make_unique<Writer>(*this, path, corrupt);
   }
   RenameResult RenameNoReplace(const std::u16string& from, const std::u16string& to) override {
+    std::lock_guard<std::recursive_mutex> held(lock);
     ++renames;
     const FakeFiles::File* f = files_.Find(from);
     if (!f) return RenameResult::Failed;
@@ -88,6 +96,7 @@ class FakeTransfer final : public FileTransfer {
     return RenameResult::Done;
   }
   bool Remove(const std::u16string& path) override {
+    std::lock_guard<std::recursive_mutex> held(lock);
     if (lockedSources.count(path)) {
       lastFault = TransferFault::WriteProtected;
       return false;
@@ -110,9 +119,13 @@ class FakeTransfer final : public FileTransfer {
   class Reader final : public FileReader {
    public:
     Reader(FakeTransfer& t, std::string bytes, size_t failAt) : t_(t), bytes_(std::move(bytes)), failAt_(failAt) {
+      std::lock_guard<std::recursive_mutex> held(t_.lock);
       ++t_.openFiles;
     }
-    ~Reader() override { --t_.openFiles; }
+    ~Reader() override {
+      std::lock_guard<std::recursive_mutex> held(t_.lock);
+      --t_.openFiles;
+    }
     int64_t Read(void* buffer, size_t size) override {
       if (pos_ >= failAt_) {
         t_.lastFault = TransferFault::Unknown;
@@ -137,9 +150,11 @@ class FakeTransfer final : public FileTransfer {
       ++t_.openFiles;
     }
     ~Writer() override {
+      std::lock_guard<std::recursive_mutex> held(t_.lock);
       if (open_) --t_.openFiles;
     }
     bool Write(const void* buffer, size_t size) override {
+      std::lock_guard<std::recursive_mutex> held(t_.lock);
       if (size > t_.spaceLeft || (!t_.fullUnder.empty() && path_.rfind(t_.fullUnder, 0) == 0)) {
         t_.lastFault = TransferFault::DiskFull;
         return false;
@@ -160,6 +175,7 @@ class FakeTransfer final : public FileTransfer {
     bool Flush() override { return true; }
     void KeepTimeOf(const std::u16string&) override {}
     bool Close() override {
+      std::lock_guard<std::recursive_mutex> held(t_.lock);
       if (open_) --t_.openFiles;
       open_ = false;
       return true;
