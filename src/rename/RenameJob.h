@@ -29,14 +29,14 @@ struct RenameJob {
   RenameAction action = RenameAction::Copy;
   std::u16string folderTemplate;  // the destination-folder template; empty for none
   std::u16string nameTemplate;    // the file-name template; empty for none
-  // A second destination-folder template: every photo is also written there, under the same
-  // name, from the same read of the card. Empty for none.
-  std::u16string backupFolderTemplate;
   RenameMode mode = RenameMode::Test;
   // Files the photos the import history knows as filed before, instead of leaving them out.
   bool includeImported = false;
   // Cameras whose clock was wrong: the run files their photos by the corrected time.
   ClockRules clockRules;
+  // A second destination-folder template: every photo is also written there, under the same
+  // name, from the same read of the card. Empty for none.
+  std::u16string backupFolderTemplate;
 };
 
 // The photos of a job (by their place in it) that a run is done with: those it filed,
