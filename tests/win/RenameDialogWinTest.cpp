@@ -16,7 +16,8 @@ TEST_F(RenameDialogTest, ControlsTabOrderButtonsAndModality) {
         {IdActionLabel, u"動作:", L"Static"},   {IdFolderLabel, u"コピー先:", L"Static"}, {IdNameLabel, u"ファイル名:", L"Static"},
         {IdEditFoldersButton, u"...", L"Button"},     {IdEditNamesButton, u"...", L"Button"},       {IdRunButton, u"実行", L"Button"},
         {IdCloseButton, u"閉じる", L"Button"},   {IdTestButton, u"テスト", L"Button"},     {IdLog, u"", L"Edit"},
-        {IdIncludeImported, u"取り込み済みも含める", L"Button"},
+        {IdIncludeImported, u"取り込み済みも含める", L"Button"}, {IdBackupLabel, u"バックアップ先:", L"Static"},
+        {IdEditBackupsButton, u"...", L"Button"},     {IdEjectWhenDone, u"完了後にカードを取り出す", L"Button"},
     };
     for (const Expected& e : controls) {
       HWND c = C(e.id);
@@ -41,7 +42,8 @@ TEST_F(RenameDialogTest, ControlsTabOrderButtonsAndModality) {
     // Tab order from the first drop-down, which has the focus.
     EXPECT_EQ(GetFocus(), C(IdActionBox));
     RenameDialogControlId order[] = {IdActionBox, static_cast<RenameDialogControlId>(IdClockRulesButton), IdFolderBox,
-                                     IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdLog, IdRunButton, IdCloseButton,
+                                     IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdBackupBox, IdEditBackupsButton,
+                                     IdEjectWhenDone, IdLog, IdRunButton, IdCloseButton,
                                      IdTestButton, IdIncludeImported, IdActionBox};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
       EXPECT_EQ(GetNextDlgTabItem(dialog, C(order[i]), FALSE), C(order[i + 1])) << "after " << order[i];
@@ -81,6 +83,8 @@ TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
     ASSERT_TRUE(WriteString(*key, u"CopyToFile", u"@年4"));  // of string type: unreadable as a list
     ASSERT_TRUE(WriteInteger(*key, u"ComboBox1.ItemIndex", 5));
     ASSERT_TRUE(WriteInteger(*key, u"ComboBox2.ItemIndex", 1));
+    ASSERT_TRUE(WriteMultiString(*key, u"BackupToPath", {u"E:\\Backup\\@年4"}));
+    ASSERT_TRUE(WriteInteger(*key, u"ComboBox4.ItemIndex", 1));
   }
   Open();
   SetWindowTextW(C(IdLog), L"old log");
@@ -98,6 +102,9 @@ TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
     EXPECT_EQ(Selected(C(IdActionBox)), -1) << "an index past the end selects nothing";
     EXPECT_EQ(Text(C(IdActionBox)), u"");
     EXPECT_EQ(IsDlgButtonChecked(rename_->Handle(), IdIncludeImported), BST_UNCHECKED) << "off unless stored on";
+    EXPECT_EQ(IsDlgButtonChecked(rename_->Handle(), IdEjectWhenDone), BST_UNCHECKED) << "off unless stored on";
+    EXPECT_EQ(ShownItems(C(IdBackupBox)), (List{u"", u"E:\\Backup\\@年4"})) << "no backup comes first";
+    EXPECT_EQ(Selected(C(IdBackupBox)), 1);
 
     // Every change of size lays the controls out again.
     for (SIZE size : {SIZE{600, 300}, SIZE{700, 420}, SIZE{380, 260}}) {
@@ -112,9 +119,11 @@ TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
       const std::pair<RenameControl, RenameDialogControlId> checked[] = {
           {rcEditFoldersButton, IdEditFoldersButton}, {rcEditNamesButton, IdEditNamesButton}, {rcLog, IdLog},
           {rcCloseButton, IdCloseButton},   {rcRunButton, IdRunButton},     {rcTestButton, IdTestButton},
-          {rcIncludeImported, IdIncludeImported}};
+          {rcIncludeImported, IdIncludeImported}, {rcEditBackupsButton, IdEditBackupsButton},
+          {rcEjectWhenDone, IdEjectWhenDone}};
       for (auto [control, id] : checked) EXPECT_EQ(RectIn(rename_->Handle(), C(id)), expected[control]) << id;
-      for (auto [control, id] : {std::pair{rcActionBox, IdActionBox}, std::pair{rcNameBox, IdNameBox}}) {
+      for (auto [control, id] : {std::pair{rcActionBox, IdActionBox}, std::pair{rcNameBox, IdNameBox},
+                                 std::pair{rcBackupBox, IdBackupBox}}) {
         ControlRect r = RectIn(rename_->Handle(), C(id));
         EXPECT_EQ(r.left, expected[control].left);
         EXPECT_EQ(r.width, expected[control].width) << id << " at width " << size.cx;
@@ -124,8 +133,13 @@ TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
     Select(C(IdActionBox), 1);
     Select(C(IdNameBox), -1);
     SendMessageW(C(IdIncludeImported), BM_CLICK, 0, 0);
+    SendMessageW(C(IdEjectWhenDone), BM_CLICK, 0, 0);
+    Select(C(IdBackupBox), 0);
   });
   ShowRename();
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"EjectWhenDone"), 1);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox4.ItemIndex"), 0);
+  EXPECT_EQ(StoredList(u"BackupToPath"), (List{u"E:\\Backup\\@年4"})) << "the empty entry is the dialog's own";
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"IncludeImported"), 1);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Top"), 34);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Left"), 12);
@@ -147,11 +161,21 @@ TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
     // that keeps each name, never an empty template.
     EXPECT_EQ(Selected(C(IdNameBox)), 0);
     EXPECT_EQ(IsDlgButtonChecked(rename_->Handle(), IdIncludeImported), BST_CHECKED) << "kept";
+    EXPECT_EQ(IsDlgButtonChecked(rename_->Handle(), IdEjectWhenDone), BST_CHECKED) << "kept";
+    EXPECT_EQ(Selected(C(IdBackupBox)), 0) << "no backup, kept";
     // What the box says reaches the job of the next run.
     rename_->OnTestButton();
   });
   ShowRename();
   EXPECT_TRUE(rename_->Job().includeImported);
+  EXPECT_EQ(rename_->Job().backupFolderTemplate, u"");
+  // A backup chosen reaches the job.
+  WhenShown(*rename_, [&] {
+    Select(C(IdBackupBox), 1);
+    rename_->OnTestButton();
+  });
+  ShowRename();
+  EXPECT_EQ(rename_->Job().backupFolderTemplate, u"E:\\Backup\\@年4");
 }
 
 TEST_F(RenameDialogTest, FirstShowingWithoutSettings) {
