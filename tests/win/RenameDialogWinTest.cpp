@@ -77,7 +77,7 @@ TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
     ASSERT_TRUE(key);
     ASSERT_TRUE(WriteInteger(*key, u"Top", 30));
     ASSERT_TRUE(WriteInteger(*key, u"Left", 40));
-    ASSERT_TRUE(WriteInteger(*key, u"Height", 300));
+    ASSERT_TRUE(WriteInteger(*key, u"Height", 360));
     ASSERT_TRUE(WriteInteger(*key, u"Width", 600));
     ASSERT_TRUE(WriteMultiString(*key, u"CopyToPath", {u"@年4", u"", u"@モデル"}));
     ASSERT_TRUE(WriteString(*key, u"CopyToFile", u"@年4"));  // of string type: unreadable as a list
@@ -93,7 +93,7 @@ TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
     EXPECT_EQ(rc.left, 40);
     EXPECT_EQ(rc.top, 30);
     EXPECT_EQ(rc.right - rc.left, 600);
-    EXPECT_EQ(rc.bottom - rc.top, 300);
+    EXPECT_EQ(rc.bottom - rc.top, 360);
     EXPECT_EQ(Text(C(IdLog)), u"") << "the log starts empty";
     EXPECT_EQ(ShownItems(C(IdFolderBox)), (List{u"@元のフォルダ名", u"@年4", u"@モデル"}));
     EXPECT_EQ(Selected(C(IdFolderBox)), 2) << "the stored entry stays selected below the marker";
@@ -107,7 +107,7 @@ TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
     EXPECT_EQ(Selected(C(IdBackupBox)), 1);
 
     // Every change of size lays the controls out again.
-    for (SIZE size : {SIZE{600, 300}, SIZE{700, 420}, SIZE{380, 260}}) {
+    for (SIZE size : {SIZE{600, 360}, SIZE{700, 420}, SIZE{380, 260}}) {
       SetWindowPos(rename_->Handle(), nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
       rc = Outer(rename_->Handle());
       // The labels as large as their texts; the controls beside them after the widest.
@@ -129,7 +129,7 @@ TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
         EXPECT_EQ(r.width, expected[control].width) << id << " at width " << size.cx;
       }
     }
-    SetWindowPos(rename_->Handle(), nullptr, 12, 34, 640, 330, SWP_NOZORDER);
+    SetWindowPos(rename_->Handle(), nullptr, 12, 34, 640, 390, SWP_NOZORDER);
     Select(C(IdActionBox), 1);
     Select(C(IdNameBox), -1);
     SendMessageW(C(IdIncludeImported), BM_CLICK, 0, 0);
@@ -143,7 +143,7 @@ TEST_F(RenameDialogTest, ShowingReadsAndClosingWritesTheFourGroups) {
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"IncludeImported"), 1);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Top"), 34);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Left"), 12);
-  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Height"), 330);
+  EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Height"), 390);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"Width"), 640);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox1.ItemIndex"), 1);
   EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox2.ItemIndex"), 2);

@@ -121,7 +121,7 @@ class RealRenameRun : public ::testing::Test {
   // 0: copy, 1: move).
   RenameOutcome Rename(const std::u16string& folder, const std::u16string& name, int action, bool test,
                        const RenameRunControl& runControl = {}) {
-    RenameJob job{photos, action <= 0 ? RenameAction::Copy : RenameAction::Move, folder, name,
+    RenameJob job{photos, action <= 0 ? RenameAction::Copy : RenameAction::Move, folder, name, u"",
                   test ? RenameMode::Test : RenameMode::Real};
     RenameRunResult result = RunRenameJob(job, log, runControl);
     photos = PhotosLeft(photos, result.settled);
