@@ -32,7 +32,10 @@ TEST_F(RenameDialogTest, ControlsTabOrderButtonsAndModality) {
     EXPECT_EQ(RectIn(dialog, C(IdFolderLabel)).left, 8);
     EXPECT_EQ(RectIn(dialog, C(IdFolderLabel)).top, 41);
     EXPECT_GT(RectIn(dialog, C(IdNameLabel)).width, 20);
-    EXPECT_LE(RectIn(dialog, C(IdNameLabel)).left + RectIn(dialog, C(IdNameLabel)).width, 64) << "clear of the drop-downs";
+    for (auto [label, box] : {std::pair{IdNameLabel, IdNameBox}, std::pair{IdBackupLabel, IdBackupBox}})
+      EXPECT_LE(RectIn(dialog, C(label)).left + RectIn(dialog, C(label)).width, RectIn(dialog, C(box)).left)
+          << "clear of the drop-downs";
+    EXPECT_EQ(RectIn(dialog, C(IdEjectWhenDone)).left, RectIn(dialog, C(IdBackupBox)).left) << "under the drop-downs";
 
     // Drop-downs take selection only; the log scrolls both ways and is not wrapped.
     EXPECT_EQ(GetWindowLongW(C(IdFolderBox), GWL_STYLE) & 3, CBS_DROPDOWNLIST);
