@@ -611,6 +611,7 @@ void MainWindow::EjectDrive(char16_t letter, const PaneFolders& shown, bool rele
   }
   // Files still open elsewhere: the eject gave up, as a user-level failure does.
   if (*outcome == EjectOutcome::LockFailed) DefaultBeep();
+  DrivesChanged();
 }
 
 std::optional<EjectOutcome> MainWindow::EjectAndRelease(char16_t letter, const PaneFolders& shown, bool released,
@@ -632,7 +633,6 @@ std::optional<EjectOutcome> MainWindow::EjectAndRelease(char16_t letter, const P
     return std::nullopt;
   }
   if (outcome != EjectOutcome::Ejected && released) RestorePaneFolders(shown);
-  DrivesChanged();
   return outcome;
 }
 
@@ -647,7 +647,10 @@ CardEjectResult MainWindow::EjectRenamedCard(char16_t letter) {
     return {CardEjectOutcome::Failed, error};
   }
   switch (*outcome) {
-    case EjectOutcome::Ejected: return {CardEjectOutcome::Ejected, {}};
+    case EjectOutcome::Ejected:
+      // Only a drive gone changes what the panes can show: a run's card left in stays shown.
+      DrivesChanged();
+      return {CardEjectOutcome::Ejected, {}};
     case EjectOutcome::LockFailed: return {CardEjectOutcome::InUse, {}};
     case EjectOutcome::NotEjectable: break;
   }

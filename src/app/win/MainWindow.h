@@ -228,8 +228,8 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
     std::u16string root, select;
   };
   void EjectDrive(char16_t letter, const PaneFolders& shown, bool released);
-  // The eject with the panes letting go of the drive first and showing what is there after;
-  // nothing, with the system's text in `error`, when a step was refused.
+  // The eject with the panes letting go of the drive first, and showing it again when it
+  // stays; nothing, with the system's text in `error`, when a step was refused.
   std::optional<EjectOutcome> EjectAndRelease(char16_t letter, const PaneFolders& shown, bool released,
                                               std::u16string& error);
   // 完了後にカードを取り出す: the rename dialog's eject of the card a run filed, the same as the
