@@ -169,10 +169,12 @@ class WinFileSystem final : public FileSystem {
     if (!GetDiskFreeSpaceExW(W(folder), &available, &total, &free)) return std::nullopt;
     VolumeSpace space;
     space.root = U16(root);
+    // Windows ends a root with a backslash; Wine names a Linux mount point without one.
+    if (space.root.empty() || space.root.back() != u'\\') space.root += u'\\';
     space.freeBytes = available.QuadPart;
     space.totalBytes = total.QuadPart;
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-    if (GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    if (GetDiskFreeSpaceW(W(space.root), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
       space.clusterBytes = uint64_t{sectorsPerCluster} * bytesPerSector;
     return space;
   }
