@@ -3,37 +3,10 @@
 // out after a run that filed everything (through the main window's eject).
 #include "RenameDialogFixture.h"
 #include "../support/FakeVolumes.h"
+#include "../support/SpaceOverride.h"
 #include "rename/SpaceCheck.h"
 
 namespace {
-
-// The machine's files, but a volume mounted at `root` with only `freeBytes` left.
-class SmallVolume final : public FileSystem {
- public:
-  SmallVolume(std::u16string root, uint64_t freeBytes) : root_(std::move(root)), free_(freeBytes) {}
-  bool Exists(const std::u16string& p) override { return real_.Exists(p); }
-  bool IsFolder(const std::u16string& p) override { return real_.IsFolder(p); }
-  bool CreateFolder(const std::u16string& p) override { return real_.CreateFolder(p); }
-  bool RemoveEmptyFolder(const std::u16string& p) override { return real_.RemoveEmptyFolder(p); }
-  std::optional<uint64_t> FileSize(const std::u16string& p) override { return real_.FileSize(p); }
-  bool SameContent(const std::u16string& a, const std::u16string& b) override { return real_.SameContent(a, b); }
-  bool RemoveFile(const std::u16string& p) override { return real_.RemoveFile(p); }
-  bool MoveFileNoReplace(const std::u16string& a, const std::u16string& b) override { return real_.MoveFileNoReplace(a, b); }
-  std::optional<std::string> ContentHash(const std::u16string& p) override { return real_.ContentHash(p); }
-  PathState Probe(const std::u16string& p) override { return real_.Probe(p); }
-  bool SameFile(const std::u16string& a, const std::u16string& b) override { return real_.SameFile(a, b); }
-  std::optional<std::vector<std::u16string>> FileNames(const std::u16string& f) override { return real_.FileNames(f); }
-  std::optional<TransferFault> CannotWriteIn(const std::u16string& f) override { return real_.CannotWriteIn(f); }
-  std::optional<VolumeSpace> SpaceOf(const std::u16string& p) override {
-    if (FileSystemPathKey(p).rfind(FileSystemPathKey(root_), 0) == 0) return VolumeSpace{root_ + u"\\", free_, 1ull << 30, 4096};
-    return real_.SpaceOf(p);
-  }
-
- private:
-  FileSystem& real_ = PlatformFileSystem();
-  std::u16string root_;
-  uint64_t free_;
-};
 
 class RenameDialogCardTest : public RenameDialogTest {
  protected:
@@ -59,7 +32,12 @@ class RenameDialogCardTest : public RenameDialogTest {
 TEST_F(RenameDialogCardTest, AVolumeTooSmallRefusesTheRunBeforeAnyFileMoves) {
   TwoPhotos(0);
   const std::string original = Bytes(folder_ + u"IMG_0001.JPG");
-  SmallVolume small(folder_ + u"out", 1 << 20);
+  // A volume mounted at "out" with 1 MiB left.
+  const std::u16string out = folder_ + u"out";
+  tess::testing::SpaceOverride small([&](const std::u16string& path) -> std::optional<VolumeSpace> {
+    if (FileSystemPathKey(path).rfind(FileSystemPathKey(out), 0) == 0) return VolumeSpace{out + u"\\", 1 << 20, 1ull << 30, 4096};
+    return PlatformFileSystem().SpaceOf(path);
+  });
   files_ = &small;
   tess::testing::FakeVolumes volumes;
   volumes_ = &volumes;

@@ -20,6 +20,7 @@
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "rename/RenameRun.h"
+#include "../support/SpaceOverride.h"
 
 using namespace tess;
 namespace fs = std::filesystem;
@@ -123,10 +124,11 @@ class RealRenameRun : public ::testing::Test {
                        const RenameRunControl& runControl = {}) {
     RenameJob job{photos, action <= 0 ? RenameAction::Copy : RenameAction::Move, folder, name, u"",
                   test ? RenameMode::Test : RenameMode::Real};
-    RenameRunResult result = RunRenameJob(job, log, runControl);
+    RenameRunResult result = RunRenameJob(job, log, files ? *files : PlatformFileSystem(), PlatformFileTransfer(), runControl);
     photos = PhotosLeft(photos, result.settled);
     return result.outcome;
   }
+  FileSystem* files = nullptr;  // the machine's unless a test replaces them
   std::vector<RenamePhoto> photos;
   RecordedRenameLog log;
   RenameRunControl control;
@@ -190,6 +192,10 @@ TEST_F(RealRenameRun, AFullVolumeGetsAnHonestCount) {
 
   std::vector<std::string> shot = Shoot(6, 700 * 1024);  // 4.2 MB for a 3 MB volume
   const std::u16string folder = U16(volume.wstring()) + u"\\@年4@月2@日2";
+  // A volume that fills up only after the check (another program writing meanwhile): the
+  // check saw room enough.
+  tess::testing::SpaceOverride roomy([](const std::u16string&) { return std::optional<VolumeSpace>(); });
+  files = &roomy;
   EXPECT_EQ(Move(folder), RenameOutcome::Failed);
   const fs::path dated = volume / L"20240501";
 
@@ -219,6 +225,33 @@ TEST_F(RealRenameRun, AFullVolumeGetsAnHonestCount) {
   EXPECT_EQ(log.lines[log.lines.size() - 2], u"ファイルの移動/リネームに失敗しました。");
   EXPECT_EQ(log.beeps, 1);
   if (arrived == 0) EXPECT_FALSE(fs::exists(dated)) << "a folder left empty is removed";
+}
+
+// The same volume as the run finds it: テスト says it is too small, 実行 refuses before a
+// folder is made or a photo moves.
+TEST_F(RealRenameRun, AVolumeTooSmallRefusesTheRunBeforeAnyFileMoves) {
+  const fs::path volume = MountVolume(L"3m");
+  if (volume.empty()) GTEST_SKIP() << "no small volume could be mounted (needs root)";
+  std::vector<std::string> shot = Shoot(6, 700 * 1024);
+  const std::u16string folder = U16(volume.wstring()) + u"\\@年4@月2@日2";
+  const std::u16string shortLine = u"空き容量が足りません: " + U16(volume.wstring()) + u"\\ (必要 ";
+  auto refusal = [&] {
+    return std::find_if(log.lines.begin(), log.lines.end(), [&](const std::u16string& l) { return l.rfind(shortLine, 0) == 0; });
+  };
+  EXPECT_EQ(Rename(folder, u"@file", 1, true), RenameOutcome::Refused);
+  EXPECT_NE(refusal(), log.lines.end()) << ToUtf8(log.lines.back());
+  EXPECT_EQ(log.beeps, 1);
+  log.beeps = 0;
+  EXPECT_EQ(Move(folder), RenameOutcome::Failed);
+  ASSERT_NE(refusal(), log.lines.end());
+  const std::u16string line = *refusal();
+  EXPECT_EQ(line.substr(line.size() - 11), u"、空き 3.0 MB)") << ToUtf8(line) << ": the volume's own 3 MB";
+  EXPECT_EQ(log.lines.back(), u"ファイルの移動/リネームに失敗しました。");
+  EXPECT_EQ(log.beeps, 1);
+  EXPECT_FALSE(fs::exists(volume / L"20240501")) << "not even a folder made";
+  for (int i = 0; i < 6; ++i)
+    EXPECT_TRUE(Content(root_ / L"card" / (L"IMG_000" + std::to_wstring(i) + L".JPG")) == shot[i]) << i;
+  EXPECT_EQ(photos.size(), 6u) << "every photo kept for a run once there is room";
 }
 
 namespace {
