@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -114,3 +115,22 @@ TEST(PlatformFileSystem, AsTheRenameRunAsksIt) {
   ::rmdir(dir.c_str());
 }
 #endif
+
+// The room on the volume of a destination folder still to be made: asked of its nearest
+// existing parent, the volume named by its root (a drive, a mount point), on both systems.
+TEST(PlatformFileSystem, TheSpaceOfAFolderStillToBeMade) {
+  std::u16string temp = std::filesystem::temp_directory_path().u16string();
+  while (!temp.empty() && (temp.back() == u'\\' || temp.back() == u'/')) temp.pop_back();
+  FileSystem& fs = PlatformFileSystem();
+  std::optional<VolumeSpace> existing = fs.SpaceOf(temp);
+  std::optional<VolumeSpace> planned = fs.SpaceOf(temp + u"\\tessarine-never-made\\2024\\05");
+  ASSERT_TRUE(existing && planned);
+  EXPECT_EQ(planned->root, existing->root);
+  EXPECT_EQ(planned->totalBytes, existing->totalBytes);
+  EXPECT_GT(planned->freeBytes, 0u);
+  EXPECT_GE(planned->totalBytes, planned->freeBytes);
+  EXPECT_GT(planned->clusterBytes, 0u);
+  std::u16string root = FileSystemPathKey(planned->root);
+  while (!root.empty() && root.back() == u'\\') root.pop_back();
+  EXPECT_EQ(FileSystemPathKey(temp).rfind(root, 0), 0u) << ToUtf8(planned->root) << " holds " << ToUtf8(temp);
+}

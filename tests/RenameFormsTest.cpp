@@ -103,6 +103,55 @@ TEST(RenameFormRun, JobFromTheDropDowns) {
   EXPECT_EQ(s.action, RenameAction::Move);
   EXPECT_EQ(ActionAt(0), RenameAction::Copy);
   EXPECT_EQ(ActionAt(2), RenameAction::Move);
+  EXPECT_EQ(s.backupFolderTemplate, u"") << "no backup unless chosen";
+  ChooseForJob(s, 0, folders, files, TemplateChoice{{u"", u"E:\\Backup\\@年4"}, 1});
+  EXPECT_EQ(s.backupFolderTemplate, u"E:\\Backup\\@年4");
+  ChooseForJob(s, 0, folders, files, TemplateChoice{{u"", u"E:\\Backup\\@年4"}, 0});
+  EXPECT_EQ(s.backupFolderTemplate, u"");
+}
+
+// The backup list and the eject box: kept under their own names, empty and off by default,
+// the empty entry (no backup) always first and selected when nothing else fits.
+TEST(RenameFormShow, BackupListAndEjectBox) {
+  struct Case {
+    const char* what;
+    List stored;      // empty: nothing stored
+    int storedIndex;  // ComboBox4.ItemIndex; INT32_MIN: not stored
+    List items;
+    int index;
+  } cases[] = {
+      {"nothing stored: no backup", {}, INT32_MIN, {u""}, 0},
+      // The registry's lists keep no empty entry: the stored index counts the one shown first.
+      {"a stored list keeps its selection", {u"E:\\B", u"F:\\B"}, 2, {u"", u"E:\\B", u"F:\\B"}, 2},
+      {"no backup selected", {u"E:\\B"}, 0, {u"", u"E:\\B"}, 0},
+      {"index past the end: no backup", {u"E:\\B"}, 5, {u"", u"E:\\B"}, 0},
+      {"index -1: no backup", {u"E:\\B"}, -1, {u"", u"E:\\B"}, 0},
+  };
+  for (const Case& c : cases) {
+    MemorySettingsStore store;
+    if (!c.stored.empty()) ASSERT_TRUE(WriteMultiString(*store.Open(kRenameWindowKey, true), u"BackupToPath", c.stored));
+    if (c.storedIndex != INT32_MIN) store.Set(kRenameWindowKey, u"ComboBox4.ItemIndex", RegDword, Dword(c.storedIndex));
+    RenameWindowSettings state;
+    ShowRenameFormState(&store, state);
+    EXPECT_EQ(state.backupTemplates, c.items) << c.what << " " << Show(state.backupTemplates);
+    EXPECT_EQ(state.backupIndex, c.index) << c.what;
+    EXPECT_FALSE(state.ejectWhenDone) << c.what;
+  }
+  MemorySettingsStore store;
+  RenameWindowSettings state;
+  state.backupTemplates = {u"", u"E:\\B"};
+  state.backupIndex = 1;
+  state.ejectWhenDone = true;
+  ASSERT_TRUE(WriteRenameWindowSettings(store, state));
+  RenameWindowSettings read;
+  ShowRenameFormState(&store, read);
+  EXPECT_EQ(read.backupTemplates, (List{u"", u"E:\\B"}));
+  EXPECT_EQ(read.backupIndex, 1) << "the chosen backup comes back chosen";
+  EXPECT_TRUE(read.ejectWhenDone);
+  state.backupIndex = 0;
+  ASSERT_TRUE(WriteRenameWindowSettings(store, state));
+  ShowRenameFormState(&store, read);
+  EXPECT_EQ(read.backupIndex, 0) << "no backup comes back as no backup";
 }
 
 TEST(ListEditor, CaptionDecidesTheList) {
@@ -111,6 +160,11 @@ TEST(ListEditor, CaptionDecidesTheList) {
   EXPECT_EQ(ListForCaption(u"一覧の編集"), TemplateListKind::Files);
   EXPECT_EQ(ListForCaption(u"コピー先一覧の編集 "), TemplateListKind::Files);
   EXPECT_EQ(ListForCaption(CaptionForList(TemplateListKind::Folders)), TemplateListKind::Folders);
+  EXPECT_EQ(ListForCaption(u"バックアップ先一覧の編集"), TemplateListKind::Backups);
+  EXPECT_EQ(ListForCaption(CaptionForList(TemplateListKind::Backups)), TemplateListKind::Backups);
+  // The editor never shows the backup list's empty entry, which stands for no backup.
+  EXPECT_EQ(EditableLines({u"", u"D:\\B"}, TemplateListKind::Backups), (List{u"D:\\B"}));
+  EXPECT_EQ(EditableLines({u"", u"D:\\B"}, TemplateListKind::Folders), (List{u"", u"D:\\B"}));
 }
 
 TEST(ListEditor, EditedListAndSelection) {
@@ -131,6 +185,11 @@ TEST(ListEditor, EditedListAndSelection) {
       {"an empty template selected", {u"x", u""}, u"", TemplateListKind::Folders, {u"x", u""}, 1},
       {"emptied folder list keeps each folder", {}, u"@年4", TemplateListKind::Folders, {kFolderMarker}, 0},
       {"emptied name list keeps each name", {}, u"x", TemplateListKind::Files, {kFileMarker}, 0},
+      // The backup list: its one empty entry first (no backup), whatever lines were typed.
+      {"backup list gets its empty entry", {u"D:\\B", u"", u"E:\\B"}, u"E:\\B", TemplateListKind::Backups,
+       {u"", u"D:\\B", u"E:\\B"}, 2},
+      {"no backup stays selected", {u"D:\\B"}, u"", TemplateListKind::Backups, {u"", u"D:\\B"}, 0},
+      {"emptied backup list: no backup", {}, u"D:\\B", TemplateListKind::Backups, {u""}, 0},
   };
   for (const Case& c : cases) {
     TemplateChoice choice = ApplyEditedList(c.lines, c.remembered, c.kind);
@@ -168,11 +227,14 @@ TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
   EXPECT_EQ(r[rcEditFoldersButton], (ControlRect{467, 35, 25, 21}));
   EXPECT_EQ(r[rcNameBox], (ControlRect{64, 62, 400, 21}));
   EXPECT_EQ(r[rcEditNamesButton], (ControlRect{467, 62, 25, 21}));
-  EXPECT_EQ(r[rcLog], (ControlRect{64, 89, 425, 103}));
-  EXPECT_EQ(r[rcCloseButton], (ControlRect{414, 212, 75, 25}));
-  EXPECT_EQ(r[rcRunButton], (ControlRect{331, 212, 75, 25}));
-  EXPECT_EQ(r[rcTestButton], (ControlRect{248, 212, 75, 25}));
-  EXPECT_EQ(r[rcUndoButton], (ControlRect{165, 212, 75, 25}));
+  EXPECT_EQ(r[rcBackupBox], (ControlRect{64, 89, 400, 21}));
+  EXPECT_EQ(r[rcEditBackupsButton], (ControlRect{467, 89, 25, 21}));
+  EXPECT_EQ(r[rcEjectWhenDone], (ControlRect{64, 116, 425, 21})) << "a row of its own, as wide as the log";
+  EXPECT_EQ(r[rcLog], (ControlRect{64, 143, 425, 103}));
+  EXPECT_EQ(r[rcCloseButton], (ControlRect{414, 266, 75, 25}));
+  EXPECT_EQ(r[rcRunButton], (ControlRect{331, 266, 75, 25}));
+  EXPECT_EQ(r[rcTestButton], (ControlRect{248, 266, 75, 25}));
+  EXPECT_EQ(r[rcUndoButton], (ControlRect{165, 266, 75, 25}));
   EXPECT_EQ(r[rcCloseButton].top - (r[rcLog].top + r[rcLog].height), kRenameProgressStrip);
   EXPECT_EQ(r[rcCloseButton].top + r[rcCloseButton].height + 8, kRenameFormMinClientHeight);
   // A taller dialog gives all of its extra height to the log.
@@ -182,10 +244,10 @@ TEST(RenameFormLayout, ControlsFollowTheWindowSize) {
   // Labels wider than the design's gap push every control beside them to the right; the
   // right edges stay where they were.
   r = RenameFormLayout(505, kRenameFormMinClientHeight, 66, 15);
-  for (RenameControl label : {rcActionLabel, rcFolderLabel, rcNameLabel}) {
+  for (RenameControl label : {rcActionLabel, rcFolderLabel, rcNameLabel, rcBackupLabel}) {
     EXPECT_EQ(r[label].width, 66);
     EXPECT_EQ(r[label].height, 15);
-    for (RenameControl beside : {rcActionBox, rcFolderBox, rcNameBox, rcLog})
+    for (RenameControl beside : {rcActionBox, rcFolderBox, rcNameBox, rcBackupBox, rcEjectWhenDone, rcLog})
       EXPECT_GE(r[beside].left, r[label].left + r[label].width) << label << " under " << beside;
   }
   EXPECT_EQ(r[rcActionBox], (ControlRect{80, 8, 319, 21}));

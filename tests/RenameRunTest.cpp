@@ -978,3 +978,74 @@ TEST_F(RenameRunTest, ACancelDuringACopyWithABackupLeavesNoPartOfItAtEitherPlace
   EXPECT_EQ(files.files.size(), 3u) << "nothing of b at either place";
   EXPECT_EQ(Sources(), Lines{u"E:\\Card\\b.jpg"});
 }
+
+// A volume short of room: テスト names it and refuses; 実行 refuses before the journal and
+// the first byte, keeping every photo for a run once there is room.
+TEST_F(RenameRunTest, AVolumeShortOfRoomRefusesTheRunBeforeAnyFileIsTouched) {
+  constexpr uint64_t MiB = 1 << 20;
+  const std::string sixMiB(6 * MiB, 'x');
+  Select({{u"E:\\A\\", u"a.jpg", kFirst, true, u"X-T5", sixMiB + "a"}, {u"E:\\A\\", u"b.jpg", kSecond, true, u"X-T5", sixMiB + "b"}});
+  files.volumes[u"D:\\"] = VolumeSpace{u"D:\\", 20 * MiB, 500ull << 30, 4096};
+  // 12 MiB in whole clusters, 1 % and 16 MiB more: 28.1 MiB and a little, shown rounded up.
+  const std::u16string shortLine = u"空き容量が足りません: D:\\ (必要 28.2 MB、空き 20.0 MB)";
+  EXPECT_EQ(Run(u"D:\\Photos", u"@file", 0, true), RenameOutcome::Refused);
+  Lines body = Body();
+  ASSERT_GE(body.size(), 2u);
+  EXPECT_EQ(body[body.size() - 2], u"必要な空き容量: D:\\ 28.2 MB (空き 20.0 MB)");
+  EXPECT_EQ(body.back(), shortLine);
+  EXPECT_EQ(log.beeps, 1);
+
+  for (int action : {0, 1}) {
+    EXPECT_EQ(Run(u"D:\\Photos", u"@file", action, false), RenameOutcome::Failed) << action;
+    ASSERT_GE(log.lines.size(), 2u);
+    EXPECT_EQ(log.lines[log.lines.size() - 2], shortLine);
+    EXPECT_EQ(log.lines.back(), action == 0 ? u"ファイルのコピー/リネームに失敗しました。" : u"ファイルの移動/リネームに失敗しました。");
+    EXPECT_EQ(log.beeps, 1);
+    EXPECT_FALSE(Touched());
+    EXPECT_FALSE(files.HasFolder(u"D:\\Photos")) << "not even a folder made";
+    EXPECT_EQ(Sources(), (Lines{u"E:\\A\\a.jpg", u"E:\\A\\b.jpg"})) << "both kept for a retry";
+  }
+
+  // With room the same batch goes, and テスト says what it takes.
+  files.volumes[u"D:\\"].freeBytes = 1ull << 30;
+  EXPECT_EQ(Run(u"D:\\Photos", u"@file", 0, true), RenameOutcome::Planned);
+  EXPECT_EQ(Body().back(), u"必要な空き容量: D:\\ 28.2 MB (空き 1.0 GB)");
+  EXPECT_EQ(Run(u"D:\\Photos", u"@file", 0, false), RenameOutcome::Done);
+  ASSERT_TRUE(files.Find(u"D:\\Photos\\a.jpg"));
+}
+
+// A move that stays on its volume writes nothing new: a full card still takes it, and a
+// volume that cannot tell its room never refuses.
+TEST_F(RenameRunTest, RoomIsAskedOnlyOfWhatTakesIt) {
+  Select({{u"E:\\A\\", u"a.jpg", kFirst}, {u"E:\\A\\", u"b.jpg", kSecond}});
+  files.volumes[u"E:\\"] = VolumeSpace{u"E:\\", 0, 32ull << 30, 32768};
+  EXPECT_EQ(Run(u"E:\\Sorted", u"@file", 1, true), RenameOutcome::Planned);
+  EXPECT_EQ(log.beeps, 0);
+  for (const std::u16string& line : log.lines)
+    EXPECT_NE(line.rfind(u"必要な空き容量", 0), 0u) << "no line for a volume that gets nothing";
+  EXPECT_EQ(Run(u"E:\\Sorted", u"@file", 1, false), RenameOutcome::Done);
+  Select({{u"E:\\A\\", u"a.jpg", kFirst}});
+  EXPECT_EQ(Run(u"Q:\\Photos", u"@file", 0, false), RenameOutcome::Done) << "Q: tells nothing of its room";
+}
+
+// Each volume is asked for what goes to it: the backup's volume for every photo, even one
+// moved by a rename on the card or already filed at the destination.
+TEST_F(RenameRunTest, ABackupVolumeShortOfRoomRefusesTheRunBeforeAnyFileIsTouched) {
+  constexpr uint64_t MiB = 1 << 20;
+  const std::string sixMiB(6 * MiB, 'x');
+  backupTemplate = u"F:\\Backup";
+  Select({{u"E:\\A\\", u"a.jpg", kFirst, true, u"X-T5", sixMiB + "a"}, {u"E:\\A\\", u"b.jpg", kSecond, true, u"X-T5", sixMiB + "b"}});
+  files.Put(u"D:\\Photos\\b.jpg", sixMiB + "b");  // filed before at the destination only
+  files.volumes[u"D:\\"] = VolumeSpace{u"D:\\", 1ull << 30, 500ull << 30, 4096};
+  files.volumes[u"F:\\"] = VolumeSpace{u"F:\\", 20 * MiB, 500ull << 30, 4096};
+  EXPECT_EQ(Run(u"D:\\Photos", u"@file", 0, true), RenameOutcome::Refused);
+  const Lines body = Body();
+  ASSERT_GE(body.size(), 3u);
+  // D: gets a alone; F: gets both.
+  EXPECT_EQ(body[body.size() - 3], u"必要な空き容量: D:\\ 22.1 MB (空き 1.0 GB)");
+  EXPECT_EQ(body[body.size() - 2], u"必要な空き容量: F:\\ 28.2 MB (空き 20.0 MB)");
+  EXPECT_EQ(body.back(), u"空き容量が足りません: F:\\ (必要 28.2 MB、空き 20.0 MB)");
+  EXPECT_EQ(Run(u"D:\\Photos", u"@file", 1, false), RenameOutcome::Failed);
+  EXPECT_FALSE(Touched());
+  EXPECT_FALSE(files.HasFolder(u"F:\\Backup"));
+}

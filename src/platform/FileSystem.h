@@ -42,6 +42,14 @@ class FolderSystem {
   virtual bool RemoveEmptyFolder(const std::u16string& path) = 0;
 };
 
+// The volume a path lies on and the room left on it.
+struct VolumeSpace {
+  std::u16string root;      // where the volume is mounted: "D:\\", a mount folder, "/media/card"
+  uint64_t freeBytes = 0;   // what this user may still write there
+  uint64_t totalBytes = 0;  // its size: tells apart two volumes the system names alike
+  uint64_t clusterBytes = 0;  // the unit a file takes room in; 0 when not known
+};
+
 // Adds what checking a batch before and after the shell needs.
 class FileSystem : public FolderSystem {
  public:
@@ -70,6 +78,10 @@ class FileSystem : public FolderSystem {
   // folder without the right): asked by a test run, which leaves nothing behind. Nothing
   // when one can, or when it cannot be told.
   virtual std::optional<TransferFault> CannotWriteIn(const std::u16string& folder) { return std::nullopt; }
+  // The volume of a path and its free bytes, asked of the nearest folder that exists (a
+  // destination folder is often still to be made). Nothing when it cannot be told: a
+  // caller then assumes there is room, never refuses.
+  virtual std::optional<VolumeSpace> SpaceOf(const std::u16string& path) { return std::nullopt; }
 };
 
 // The fingerprint ContentHash gives: XXH3 (128 bits) of the bytes, as "xxh128:" and 32

@@ -66,17 +66,27 @@ inline constexpr char16_t kRenameFormCaption[] = u"リネーム画面";
 inline constexpr char16_t kListEditFormCaption[] = u"一覧の編集";
 inline constexpr char16_t kFolderListCaption[] = u"コピー先一覧の編集";
 inline constexpr char16_t kFileListCaption[] = u"ファイル名一覧の編集";
+inline constexpr char16_t kBackupListCaption[] = u"バックアップ先一覧の編集";
 inline constexpr char16_t kActionCopy[] = u"コピー";
 inline constexpr char16_t kActionMove[] = u"移動/リネーム";
 inline constexpr char16_t kLabelAction[] = u"動作:";
 inline constexpr char16_t kLabelFolder[] = u"コピー先:";
 inline constexpr char16_t kLabelFileName[] = u"ファイル名:";
+inline constexpr char16_t kLabelBackup[] = u"バックアップ先:";
 inline constexpr char16_t kButtonEllipsis[] = u"...";
 inline constexpr char16_t kButtonRun[] = u"実行";
 inline constexpr char16_t kButtonClose[] = u"閉じる";
 inline constexpr char16_t kButtonTest[] = u"テスト";
 inline constexpr char16_t kButtonUndo[] = u"元に戻す";
 inline constexpr char16_t kCheckIncludeImported[] = u"取り込み済みも含める";
+inline constexpr char16_t kCheckEjectWhenDone[] = u"完了後にカードを取り出す";
+// The log's last line after a run that filed everything with 完了後にカードを取り出す on:
+// the source's drive, and what came of its eject.
+inline constexpr char16_t kCardEjected[] = u"カードを取り出しました: ";
+inline constexpr char16_t kCardNotEjected[] = u"カードを取り出しませんでした: ";
+inline constexpr char16_t kCardEjectFailed[] = u"カードを取り出せませんでした: ";
+inline constexpr char16_t kCardNotRemovable[] = u" (取り外せるドライブではありません)";
+inline constexpr char16_t kCardInUse[] = u" (ほかのプログラムがドライブのファイルを開いています)";
 inline constexpr char16_t kButtonStop[] = u"中止";  // 閉じる while a run goes on
 // The dialog's title during a run: the phase, files done of all, " ファイル (", megabytes.
 inline constexpr char16_t kPhaseCopying[] = u"コピー中";
@@ -136,6 +146,14 @@ inline constexpr char16_t kFaultAccessDenied[] = u"アクセスが拒否され�
 inline constexpr char16_t kFaultDiskFull[] = u"ディスクの空き容量が不足しています";
 inline constexpr char16_t kFaultWriteProtected[] = u"メディアは書き込み禁止になっています";
 inline constexpr char16_t kFaultNotReady[] = u"デバイスの準備ができていません";
+// The space check before any file is touched: a volume short of room refuses the run; a
+// test names the room each volume needs.
+inline constexpr char16_t kSpaceShort[] = u"空き容量が足りません: ";
+inline constexpr char16_t kSpaceShortNeeded[] = u" (必要 ";
+inline constexpr char16_t kSpaceShortFree[] = u"、空き ";
+inline constexpr char16_t kSpaceNeeded[] = u"必要な空き容量: ";
+inline constexpr char16_t kSpaceNeededFree[] = u" (空き ";
+inline constexpr char16_t kSpaceFreeUnknown[] = u" (空き容量は不明)";
 
 // ---- The summary line at the end of a run's log ----
 inline constexpr char16_t kSummaryCount[] = u" 個";

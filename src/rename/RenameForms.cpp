@@ -30,6 +30,13 @@ void ShowRenameFormState(SettingsStore* store, RenameWindowSettings& state) {
   if (store) ReadRenameWindowSettings(*store, state);
   TemplateChoice folders{std::move(state.folderTemplates), state.itemIndex[1]};
   TemplateChoice files{std::move(state.fileTemplates), state.itemIndex[2]};
+  // The stored backup list holds no empty entry (the registry's lists keep none), while its
+  // stored index counts the empty one shown first: put back, it moves no selection.
+  TemplateChoice backups{std::move(state.backupTemplates), state.backupIndex};
+  if (backups.items.empty() || !backups.items.front().empty()) backups.items.insert(backups.items.begin(), u"");
+  backups.index = TemplateIndex(backups.index, static_cast<int>(backups.items.size()));
+  state.backupTemplates = std::move(backups.items);
+  state.backupIndex = backups.index;
   state.itemIndex[0] = SelectableIndex(state.itemIndex[0], static_cast<int>(RenameActions().size()));
   folders.index = SelectableIndex(folders.index, static_cast<int>(folders.items.size()));
   files.index = SelectableIndex(files.index, static_cast<int>(files.items.size()));
@@ -44,15 +51,31 @@ void ShowRenameFormState(SettingsStore* store, RenameWindowSettings& state) {
 }
 
 TemplateListKind ListForCaption(const std::u16string& caption) {
-  return caption == kFolderListCaption ? TemplateListKind::Folders : TemplateListKind::Files;
+  if (caption == kFolderListCaption) return TemplateListKind::Folders;
+  return caption == kBackupListCaption ? TemplateListKind::Backups : TemplateListKind::Files;
 }
 
 const char16_t* CaptionForList(TemplateListKind kind) {
-  return kind == TemplateListKind::Folders ? kFolderListCaption : kFileListCaption;
+  switch (kind) {
+    case TemplateListKind::Folders: return kFolderListCaption;
+    case TemplateListKind::Backups: return kBackupListCaption;
+    case TemplateListKind::Files: break;
+  }
+  return kFileListCaption;
+}
+
+std::vector<std::u16string> EditableLines(const std::vector<std::u16string>& items, TemplateListKind kind) {
+  if (kind != TemplateListKind::Backups || items.empty() || !items.front().empty()) return items;
+  return std::vector<std::u16string>(items.begin() + 1, items.end());
 }
 
 TemplateChoice ApplyEditedList(std::vector<std::u16string> lines, const std::optional<std::u16string>& rememberedText,
                                TemplateListKind kind) {
+  if (kind == TemplateListKind::Backups) {
+    // An empty line would be a second "no backup": only the first entry is empty.
+    std::erase(lines, std::u16string());
+    lines.insert(lines.begin(), std::u16string());
+  }
   TemplateChoice choice{std::move(lines), 0};
   if (choice.items.empty()) choice.items.push_back(kind == TemplateListKind::Folders ? kFolderMarker : kFileMarker);
   if (rememberedText) {
@@ -92,10 +115,12 @@ std::u16string JoinLines(const std::vector<std::u16string>& lines) {
 
 RenameAction ActionAt(int actionIndex) { return actionIndex <= 0 ? RenameAction::Copy : RenameAction::Move; }
 
-void ChooseForJob(RenameJob& job, int actionIndex, const TemplateChoice& folders, const TemplateChoice& files) {
+void ChooseForJob(RenameJob& job, int actionIndex, const TemplateChoice& folders, const TemplateChoice& files,
+                  const TemplateChoice& backups) {
   job.action = ActionAt(actionIndex);
   job.folderTemplate = SelectedText(folders);
   job.nameTemplate = SelectedText(files);
+  job.backupFolderTemplate = SelectedText(backups);
 }
 
 std::vector<std::u16string> UnknownTokenLines(const RenameJob& job) {
@@ -116,13 +141,17 @@ const ControlRect kRenameDesign[RenameControlCount] = {
     {320, 35, 25, 21},   // Button2
     {64, 62, 250, 21},   // NameBox
     {320, 62, 25, 21},   // Button3
-    {64, 89, 281, 103},  // Log
-    {190, 198, 75, 25},  // Exec1
-    {271, 198, 75, 25},  // Close1
-    {109, 198, 75, 25},  // Test1
-    {28, 198, 75, 25},   // Undo1 (元に戻す), left of Test1 as Test1 is of Exec1
-    {8, 198, 14, 25},    // 取り込み済みも含める: the buttons' row, left of Undo1
+    {64, 143, 281, 103},  // Log
+    {190, 252, 75, 25},  // Exec1
+    {271, 252, 75, 25},  // Close1
+    {109, 252, 75, 25},  // Test1
+    {28, 252, 75, 25},   // Undo1 (元に戻す), left of Test1 as Test1 is of Exec1
+    {8, 252, 14, 25},    // 取り込み済みも含める: the buttons' row, left of Undo1
     {353, 8, 90, 21},    // 時刻補正...: the action's row, at its right end (the action needs little room)
+    {8, 94, 50, 13},     // "バックアップ先:", a row below the file name's
+    {64, 89, 250, 21},   // BackupBox
+    {320, 89, 25, 21},   // its "..."
+    {64, 116, 281, 21},  // 完了後にカードを取り出す: a row of its own, above the log
 };
 
 const ControlRect kListEditDesign[ListEditControlCount] = {
@@ -145,11 +174,12 @@ std::vector<ControlRect> RenameFormLayout(int w, int h, int labelWidth, int labe
   // widest, so that no label runs under its drop-down whatever the font.
   constexpr int kLabelGap = 6;
   int controlsLeft = std::max(r[rcActionBox].left, r[rcActionLabel].left + labelWidth + kLabelGap);
-  for (RenameControl label : {rcActionLabel, rcFolderLabel, rcNameLabel}) {
+  for (RenameControl label : {rcActionLabel, rcFolderLabel, rcNameLabel, rcBackupLabel}) {
     if (labelWidth > 0) r[label].width = labelWidth;
     r[label].height = std::max(r[label].height, labelHeight);
   }
-  for (RenameControl control : {rcActionBox, rcFolderBox, rcNameBox, rcLog}) r[control].left = controlsLeft;
+  for (RenameControl control : {rcActionBox, rcFolderBox, rcNameBox, rcBackupBox, rcEjectWhenDone, rcLog})
+    r[control].left = controlsLeft;
   // Right edges 16 pixels in from the client's (the ellipsis buttons 13), the buttons' row 8
   // above its bottom, the log down to the progress strip above that row.
   r[rcClockRulesButton].left = w - r[rcClockRulesButton].width - 13;
@@ -158,6 +188,9 @@ std::vector<ControlRect> RenameFormLayout(int w, int h, int labelWidth, int labe
   r[rcNameBox].width = NotNegative(w - r[rcNameBox].left - r[rcEditNamesButton].width - 16);
   r[rcEditFoldersButton].left = w - r[rcEditFoldersButton].width - 13;
   r[rcEditNamesButton].left = w - r[rcEditNamesButton].width - 13;
+  r[rcBackupBox].width = NotNegative(w - r[rcBackupBox].left - r[rcEditBackupsButton].width - 16);
+  r[rcEditBackupsButton].left = w - r[rcEditBackupsButton].width - 13;
+  r[rcEjectWhenDone].width = NotNegative(w - r[rcEjectWhenDone].left - 16);
   r[rcCloseButton].top = h - r[rcCloseButton].height - 8;
   r[rcCloseButton].left = w - r[rcCloseButton].width - 16;
   r[rcLog].width = NotNegative(w - r[rcLog].left - 16);

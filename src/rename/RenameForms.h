@@ -20,11 +20,13 @@ using texts::kRenameFormCaption;
 using texts::kListEditFormCaption;
 using texts::kFolderListCaption;
 using texts::kFileListCaption;
+using texts::kBackupListCaption;
 
 // The action drop-down's entries: copy, then move and rename.
 std::vector<std::u16string> RenameActions();
 
-enum class TemplateListKind { Folders, Files };
+// The backup list edits as the folders' does; its first entry, empty, stands for no backup.
+enum class TemplateListKind { Folders, Files, Backups };
 
 // A drop-down's entries and its selected entry (-1: none).
 struct TemplateChoice {
@@ -46,7 +48,8 @@ std::u16string SelectedText(const TemplateChoice& choice);
 // to the lists, and the two markers put first. A store that cannot open the key keeps the
 // lists as they were; a marker inserted in front keeps the selected template selected; a
 // template selection that does not fit its list selects entry 0, never nothing (a blank
-// folder template would rename the photos where they lie).
+// folder template would rename the photos where they lie). The backup list gets its empty
+// entry first, which a selection that does not fit selects: no backup unless chosen.
 void ShowRenameFormState(SettingsStore* store, RenameWindowSettings& state);
 
 // Puts the marker in front when the list does not start with it; the selection follows
@@ -61,7 +64,8 @@ const char16_t* CaptionForList(TemplateListKind kind);
 // (empty lines stay empty entries) and the template that was selected before, found by its
 // text (lines added or deleted above it move it); entry 0 when it is gone or nothing was
 // selected, never nothing. A list the user emptied gets the marker that keeps each file's
-// folder or name, so that a run from it never moves photos anywhere new.
+// folder or name, so that a run from it never moves photos anywhere new. The backup list
+// keeps no empty line but its first entry, the empty one (no backup).
 TemplateChoice ApplyEditedList(std::vector<std::u16string> lines, const std::optional<std::u16string>& rememberedText,
                                TemplateListKind kind);
 
@@ -74,8 +78,12 @@ std::u16string JoinLines(const std::vector<std::u16string>& lines);
 // The action the action drop-down's entry stands for: entry 0 (or none) copies, the
 // entries after it move and rename.
 RenameAction ActionAt(int actionIndex);
-// A job's action and templates from the three drop-downs.
-void ChooseForJob(RenameJob& job, int actionIndex, const TemplateChoice& folders, const TemplateChoice& files);
+// A job's action and templates from the drop-downs; no backup unless one is chosen.
+void ChooseForJob(RenameJob& job, int actionIndex, const TemplateChoice& folders, const TemplateChoice& files,
+                  const TemplateChoice& backups = {});
+// The lines the list editor shows for a drop-down's entries: the backup list without its
+// empty first entry, which is not the user's to edit.
+std::vector<std::u16string> EditableLines(const std::vector<std::u16string>& items, TemplateListKind kind);
 
 // The lines テスト adds to its log for typing slips: "不明なトークン: @年" for each "@" of the
 // job's two templates that starts no token (the run drops such an "@").
@@ -91,15 +99,16 @@ struct ControlRect {
 // The rename dialog's controls in the order of their design table.
 enum RenameControl : int {
   rcActionLabel, rcFolderLabel, rcNameLabel, rcActionBox, rcFolderBox, rcEditFoldersButton, rcNameBox, rcEditNamesButton, rcLog, rcRunButton,
-  rcCloseButton, rcTestButton, rcUndoButton, rcIncludeImported, rcClockRulesButton, RenameControlCount
+  rcCloseButton, rcTestButton, rcUndoButton, rcIncludeImported, rcClockRulesButton, rcBackupLabel, rcBackupBox,
+  rcEditBackupsButton, rcEjectWhenDone, RenameControlCount
 };
 inline constexpr int kRenameFormClientWidth = 505;
-inline constexpr int kRenameFormClientHeight = 231;
+inline constexpr int kRenameFormClientHeight = 285;
 // Below the log: a strip for the run's progress bar, then the buttons' row.
 inline constexpr int kRenameProgressStrip = 20;
 // The client height that leaves the log its designed 103 pixels (about seven lines) with the
 // progress strip and the buttons below it: the dialog is never made smaller than this.
-inline constexpr int kRenameFormMinClientHeight = 89 + 103 + kRenameProgressStrip + 25 + 8;
+inline constexpr int kRenameFormMinClientHeight = 143 + 103 + kRenameProgressStrip + 25 + 8;
 const ControlRect& RenameDesignRect(RenameControl control);
 // Every control's rectangle for the dialog's client width and height and the size of the
 // widest label text; sizes never negative.

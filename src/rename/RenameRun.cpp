@@ -7,6 +7,7 @@
 #include "platform/Text.h"
 #include "platform/UiTexts.h"
 #include "rename/RenamePhases.h"
+#include "rename/SpaceCheck.h"
 
 namespace tess {
 
@@ -45,12 +46,29 @@ std::vector<size_t> FiledPhotos(const RenameJob& job, const Plan& plan, const Ch
   return filed;
 }
 
+// The volumes short of room, each with its line; none when every one has room (or cannot tell).
+size_t WriteShortVolumes(const std::vector<VolumeNeed>& space, RenameLog& log) {
+  size_t shortVolumes = 0;
+  for (const VolumeNeed& need : space) {
+    if (!need.isShort) continue;
+    log.WriteLine(SpaceShortLine(need));
+    ++shortVolumes;
+  }
+  return shortVolumes;
+}
+
 // A test ends with its summary: what the real run will do and what it will leave out.
-RenameOutcome EndTest(bool copy, const Plan& plan, const CheckedBatch& checked, FileSystem& fs, RenameLog& log) {
+RenameOutcome EndTest(bool copy, const Plan& plan, const CheckedBatch& checked, const std::vector<VolumeNeed>& space,
+                      FileSystem& fs, RenameLog& log) {
   // A folder the real run could not write into is said now, not found out then.
   const size_t unwritable = WarnUnwritable(checked.batch, fs, log);
+  // The room the run takes on each volume it writes to (a move that stays on its volume
+  // takes none); of a volume the system tells nothing about, nothing can be said.
+  for (const VolumeNeed& need : space)
+    if (need.needed > 0 && need.known) log.WriteLine(SpaceNeededLine(need));
+  const size_t shortVolumes = WriteShortVolumes(space, log);
   log.WriteLine(Summary(true, copy, checked.batch.size(), checked, plan) + ShiftedSummary(plan, nullptr));
-  if (checked.trouble || unwritable) {
+  if (checked.trouble || unwritable || shortVolumes) {
     log.Beep();
     return RenameOutcome::Refused;
   }
@@ -123,11 +141,19 @@ RenameRunResult RunRenameJob(const RenameJob& job, RenameLog& log, FileSystem& f
   const bool copy = job.action == RenameAction::Copy;
   CheckedBatch checked = CheckBatch(plan, copy, fs);
   WritePlan(plan, job, log);
+  // Every volume written to has room for all it gets, or the run does not start.
+  const std::vector<VolumeNeed> space = CheckSpace(BatchSpaceDemands(checked.batch, copy, fs, io), fs);
 
-  if (job.mode == RenameMode::Test)
-    result.outcome = EndTest(copy, plan, checked, fs, log);
-  else
+  if (job.mode == RenameMode::Test) {
+    result.outcome = EndTest(copy, plan, checked, space, fs, log);
+  } else if (WriteShortVolumes(space, log) > 0) {
+    // Refused before the journal and the first file: nothing to undo, nothing half-done.
+    log.WriteLine(copy ? kCopyFailed : kMoveFailed);
+    log.Beep();
+    result.outcome = RenameOutcome::Failed;
+  } else {
     result.outcome = Transfer(job, plan, checked, fs, io, control, log, result.settled, history);
+  }
   return result;
 }
 

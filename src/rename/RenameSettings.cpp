@@ -27,6 +27,11 @@ std::vector<std::u16string> RenameWindowSettings::BuiltInFileTemplates() {
           u"@年4@月2@日2-@通1"};
 }
 
+std::vector<std::u16string> RenameWindowSettings::BuiltInBackupTemplates() {
+  // No backup until one is added with "...": the empty entry, which the dialog always shows first.
+  return {u""};
+}
+
 void ReadRenameWindowSettings(SettingsStore& store, RenameWindowSettings& settings) {
   std::unique_ptr<SettingsKey> key = OpenWindowKey(store, kRenameWindowKey);
   if (!key) return;
@@ -39,6 +44,11 @@ void ReadRenameWindowSettings(SettingsStore& store, RenameWindowSettings& settin
   }
   int32_t include = 0;
   settings.includeImported = ReadInteger(*key, u"IncludeImported", include) == ReadResult::Ok && include != 0;
+  settings.backupTemplates = ReadTemplateList(*key, u"BackupToPath", RenameWindowSettings::BuiltInBackupTemplates());
+  int32_t value;
+  settings.backupIndex = ReadInteger(*key, u"ComboBox4.ItemIndex", value) == ReadResult::Ok ? value : 0;
+  int32_t eject = 0;
+  settings.ejectWhenDone = ReadInteger(*key, u"EjectWhenDone", eject) == ReadResult::Ok && eject != 0;
 }
 
 bool WriteRenameWindowSettings(SettingsStore& store, const RenameWindowSettings& settings) {
@@ -51,7 +61,13 @@ bool WriteRenameWindowSettings(SettingsStore& store, const RenameWindowSettings&
   bool folders = WriteMultiString(*key, u"CopyToPath", settings.folderTemplates);
   bool files = WriteMultiString(*key, u"CopyToFile", settings.fileTemplates);
   bool include = WriteInteger(*key, u"IncludeImported", settings.includeImported ? 1 : 0);
-  return placement && indices && folders && files && include;
+  // Without the empty entry (no backup), which the dialog always shows first: the index counts it.
+  std::vector<std::u16string> backupList = settings.backupTemplates;
+  if (!backupList.empty() && backupList.front().empty()) backupList.erase(backupList.begin());
+  bool backups = WriteMultiString(*key, u"BackupToPath", backupList);
+  bool backupIndex = WriteInteger(*key, u"ComboBox4.ItemIndex", settings.backupIndex);
+  bool eject = WriteInteger(*key, u"EjectWhenDone", settings.ejectWhenDone ? 1 : 0);
+  return placement && indices && folders && files && include && backups && backupIndex && eject;
 }
 
 void ReadListEditWindowSettings(SettingsStore& store, ListEditWindowSettings& settings) {

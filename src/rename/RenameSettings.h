@@ -21,10 +21,17 @@ struct RenameWindowSettings {
   std::vector<std::u16string> fileTemplates = BuiltInFileTemplates();      // "CopyToFile"
   int32_t itemIndex[3] = {0, 0, 0};  // "ComboBox1.ItemIndex" .. "ComboBox3.ItemIndex"; -1 is none
   bool includeImported = false;      // "IncludeImported": 取り込み済みも含める, off unless stored on
+  // The backup destination: its own template list, whose first entry is empty (no backup).
+  // "BackupToPath", stored without its empty entry; "ComboBox4.ItemIndex" counts it (0: no
+  // backup, -1: none selected).
+  std::vector<std::u16string> backupTemplates = BuiltInBackupTemplates();
+  int32_t backupIndex = 0;
+  bool ejectWhenDone = false;        // "EjectWhenDone": 完了後にカードを取り出す, off unless stored on
 
   // The dialog's own lists, used when no stored list can be read or it holds no entry.
   static std::vector<std::u16string> BuiltInFolderTemplates();
   static std::vector<std::u16string> BuiltInFileTemplates();
+  static std::vector<std::u16string> BuiltInBackupTemplates();
 };
 
 struct ListEditWindowSettings {

@@ -80,6 +80,29 @@ class FakeFiles final : public FileSystem {
     if (readOnlyFolders.count(FileSystemPathKey(folder))) return TransferFault::AccessDenied;
     return std::nullopt;
   }
+  // Volumes by their root ("D:\\", "E:\\DCIM\\" for one mounted in a folder): a path lies on the
+  // one with the longest root it starts with. Without one its space cannot be told.
+  std::map<std::u16string, VolumeSpace> volumes;
+  std::vector<std::u16string> spaceAsked;
+  std::optional<VolumeSpace> SpaceOf(const std::u16string& path) override {
+    spaceAsked.push_back(path);
+    std::u16string key = FileSystemPathKey(path);
+    while (!key.empty() && key.back() == u'\\') key.pop_back();
+    key += u'\\';
+    const VolumeSpace* best = nullptr;
+    size_t bestLength = 0;
+    for (const auto& [root, space] : volumes) {
+      std::u16string rootKey = FileSystemPathKey(root);
+      while (!rootKey.empty() && rootKey.back() == u'\\') rootKey.pop_back();
+      rootKey += u'\\';
+      if (key.compare(0, rootKey.size(), rootKey) == 0 && rootKey.size() > bestLength) {
+        best = &space;
+        bestLength = rootKey.size();
+      }
+    }
+    if (!best) return std::nullopt;
+    return *best;
+  }
   std::optional<std::string> ContentHash(const std::u16string& path) override {
     const File* f = Find(path);
     if (!f) return std::nullopt;

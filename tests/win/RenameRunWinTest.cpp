@@ -20,6 +20,7 @@
 #include "platform/Text.h"
 #include "platform/win/WinText.h"
 #include "rename/RenameRun.h"
+#include "../support/SpaceOverride.h"
 
 using namespace tess;
 namespace fs = std::filesystem;
@@ -124,10 +125,11 @@ class RealRenameRun : public ::testing::Test {
     RenameJob job{photos, action <= 0 ? RenameAction::Copy : RenameAction::Move, folder, name,
                   test ? RenameMode::Test : RenameMode::Real};
     job.backupFolderTemplate = backupTemplate;
-    RenameRunResult result = RunRenameJob(job, log, runControl);
+    RenameRunResult result = RunRenameJob(job, log, files ? *files : PlatformFileSystem(), PlatformFileTransfer(), runControl);
     photos = PhotosLeft(photos, result.settled);
     return result.outcome;
   }
+  FileSystem* files = nullptr;  // the machine's unless a test replaces them
   std::vector<RenamePhoto> photos;
   std::u16string backupTemplate;  // none unless a test sets one
   RecordedRenameLog log;
@@ -192,6 +194,10 @@ TEST_F(RealRenameRun, AFullVolumeGetsAnHonestCount) {
 
   std::vector<std::string> shot = Shoot(6, 700 * 1024);  // 4.2 MB for a 3 MB volume
   const std::u16string folder = U16(volume.wstring()) + u"\\@年4@月2@日2";
+  // A volume that fills up only after the check (another program writing meanwhile): the
+  // check saw room enough.
+  tess::testing::SpaceOverride roomy([](const std::u16string&) { return std::optional<VolumeSpace>(); });
+  files = &roomy;
   EXPECT_EQ(Move(folder), RenameOutcome::Failed);
   const fs::path dated = volume / L"20240501";
 
@@ -221,6 +227,33 @@ TEST_F(RealRenameRun, AFullVolumeGetsAnHonestCount) {
   EXPECT_EQ(log.lines[log.lines.size() - 2], u"ファイルの移動/リネームに失敗しました。");
   EXPECT_EQ(log.beeps, 1);
   if (arrived == 0) EXPECT_FALSE(fs::exists(dated)) << "a folder left empty is removed";
+}
+
+// The same volume as the run finds it: テスト says it is too small, 実行 refuses before a
+// folder is made or a photo moves.
+TEST_F(RealRenameRun, AVolumeTooSmallRefusesTheRunBeforeAnyFileMoves) {
+  const fs::path volume = MountVolume(L"3m");
+  if (volume.empty()) GTEST_SKIP() << "no small volume could be mounted (needs root)";
+  std::vector<std::string> shot = Shoot(6, 700 * 1024);
+  const std::u16string folder = U16(volume.wstring()) + u"\\@年4@月2@日2";
+  const std::u16string shortLine = u"空き容量が足りません: " + U16(volume.wstring()) + u"\\ (必要 ";
+  auto refusal = [&] {
+    return std::find_if(log.lines.begin(), log.lines.end(), [&](const std::u16string& l) { return l.rfind(shortLine, 0) == 0; });
+  };
+  EXPECT_EQ(Rename(folder, u"@file", 1, true), RenameOutcome::Refused);
+  EXPECT_NE(refusal(), log.lines.end()) << ToUtf8(log.lines.back());
+  EXPECT_EQ(log.beeps, 1);
+  log.beeps = 0;
+  EXPECT_EQ(Move(folder), RenameOutcome::Failed);
+  ASSERT_NE(refusal(), log.lines.end());
+  const std::u16string line = *refusal();
+  EXPECT_EQ(line.substr(line.size() - 11), u"、空き 3.0 MB)") << ToUtf8(line) << ": the volume's own 3 MB";
+  EXPECT_EQ(log.lines.back(), u"ファイルの移動/リネームに失敗しました。");
+  EXPECT_EQ(log.beeps, 1);
+  EXPECT_FALSE(fs::exists(volume / L"20240501")) << "not even a folder made";
+  for (int i = 0; i < 6; ++i)
+    EXPECT_TRUE(Content(root_ / L"card" / (L"IMG_000" + std::to_wstring(i) + L".JPG")) == shot[i]) << i;
+  EXPECT_EQ(photos.size(), 6u) << "every photo kept for a run once there is room";
 }
 
 namespace {
@@ -441,11 +474,31 @@ TEST_F(RealRenameRun, CopyAndMoveWithABackupOnAnotherVolume) {
   EXPECT_EQ(TemporaryFiles(backup), 0u);
 }
 
-// The backup disk fills up: no photo counts as filed without both copies, neither copy of
-// it is kept, and its source stays on the card, whole.
+// A backup disk too small for the card refuses the run before any photo moves.
+TEST_F(RealRenameRun, ABackupDiskTooSmallRefusesTheRunBeforeAnyPhotoMoves) {
+  const fs::path work = MountVolume(L"32m"), backup = MountVolume(L"1m");
+  if (work.empty() || backup.empty()) GTEST_SKIP() << "no second volume could be mounted (needs root)";
+  std::vector<std::string> shot = Shoot(6, 300 * 1024);  // 1.8 MB for a 1 MB backup
+  backupTemplate = U16(backup.wstring());
+  EXPECT_EQ(Move(U16(work.wstring())), RenameOutcome::Failed);
+  ASSERT_GE(log.lines.size(), 2u);
+  EXPECT_EQ(log.lines[log.lines.size() - 2].rfind(u"空き容量が足りません: " + U16(backup.wstring()), 0), 0u)
+      << ToUtf8(log.lines[log.lines.size() - 2]);
+  for (int i = 0; i < 6; ++i) {
+    const std::wstring name = L"IMG_000" + std::to_wstring(i) + L".JPG";
+    EXPECT_TRUE(Content(root_ / L"card" / name) == shot[i]) << i;
+  }
+  EXPECT_TRUE(fs::is_empty(work));
+  EXPECT_TRUE(fs::is_empty(backup));
+}
+
+// The backup disk fills up meanwhile (after the check): no photo counts as filed without
+// both copies, neither copy of it is kept, and its source stays on the card, whole.
 TEST_F(RealRenameRun, ABackupDiskThatFillsUpKeepsNeitherCopy) {
   const fs::path work = MountVolume(L"32m"), backup = MountVolume(L"1m");
   if (work.empty() || backup.empty()) GTEST_SKIP() << "no second volume could be mounted (needs root)";
+  tess::testing::SpaceOverride roomy([](const std::u16string&) { return std::optional<VolumeSpace>(); });
+  files = &roomy;
   std::vector<std::string> shot = Shoot(6, 300 * 1024);  // 1.8 MB for a 1 MB backup
   backupTemplate = U16(backup.wstring());
   EXPECT_EQ(Move(U16(work.wstring())), RenameOutcome::Failed);

@@ -27,6 +27,7 @@ void MainWindow::ConnectRenameForm(RenameDialog& form) {
     form.ShowModal();
   };
   form.OnFilesChanged = [this] { RenameFilesChanged(); };
+  form.EjectCard = [this](char16_t letter) { return EjectRenamedCard(letter); };
 }
 
 void MainWindow::RenameFilesChanged() {

@@ -603,6 +603,19 @@ void MainWindow::OnEjectButton() {
 }
 
 void MainWindow::EjectDrive(char16_t letter, const PaneFolders& shown, bool released) {
+  std::u16string error;
+  std::optional<EjectOutcome> outcome = EjectAndRelease(letter, shown, released, error);
+  if (!outcome) {
+    ReportError(error);
+    return;
+  }
+  // Files still open elsewhere: the eject gave up, as a user-level failure does.
+  if (*outcome == EjectOutcome::LockFailed) DefaultBeep();
+  DrivesChanged();
+}
+
+std::optional<EjectOutcome> MainWindow::EjectAndRelease(char16_t letter, const PaneFolders& shown, bool released,
+                                                        std::u16string& error) {
   EjectOutcome outcome;
   try {
     WaitCursor wait;
@@ -616,13 +629,32 @@ void MainWindow::EjectDrive(char16_t letter, const PaneFolders& shown, bool rele
     });
   } catch (const EVolumeError& e) {
     if (released) RestorePaneFolders(shown);
-    ReportError(e.Text());
-    return;
+    error = e.Text();
+    return std::nullopt;
   }
   if (outcome != EjectOutcome::Ejected && released) RestorePaneFolders(shown);
-  // Files still open elsewhere: the eject gave up, as a user-level failure does.
-  if (outcome == EjectOutcome::LockFailed) DefaultBeep();
-  DrivesChanged();
+  return outcome;
+}
+
+CardEjectResult MainWindow::EjectRenamedCard(char16_t letter) {
+  std::u16string error;
+  std::optional<EjectOutcome> outcome = EjectAndRelease(letter, {tree_->RootFolder(), tree_->SelectFolder()}, false, error);
+  if (!outcome) {
+    // The log's line names the drive already: only the system's reason, on one line.
+    while (!error.empty() && (error.back() == u'\r' || error.back() == u'\n' || error.back() == u' ')) error.pop_back();
+    size_t reason = error.rfind(u'\n');
+    if (reason != std::u16string::npos) error.erase(0, reason + 1);
+    return {CardEjectOutcome::Failed, error};
+  }
+  switch (*outcome) {
+    case EjectOutcome::Ejected:
+      // Only a drive gone changes what the panes can show: a run's card left in stays shown.
+      DrivesChanged();
+      return {CardEjectOutcome::Ejected, {}};
+    case EjectOutcome::LockFailed: return {CardEjectOutcome::InUse, {}};
+    case EjectOutcome::NotEjectable: break;
+  }
+  return {CardEjectOutcome::NotRemovable, {}};
 }
 
 void MainWindow::RestorePaneFolders(const PaneFolders& shown) {

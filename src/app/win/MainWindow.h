@@ -8,9 +8,11 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/Eject.h"
 #include "app/win/AddressBar.h"
 #include "app/win/PaneHandOffs.h"
 #include "app/MainCommands.h"
@@ -22,6 +24,7 @@
 #include "platform/win/Controls.h"
 #include "platform/win/WinControls.h"
 #include "platform/JournalFolder.h"
+#include "rename/CardEject.h"
 #include "rename/RunHistory.h"
 #include "platform/Volume.h"
 #include "platform/win/BrowseFolderWin.h"
@@ -225,6 +228,13 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
     std::u16string root, select;
   };
   void EjectDrive(char16_t letter, const PaneFolders& shown, bool released);
+  // The eject with the panes letting go of the drive first, and showing it again when it
+  // stays; nothing, with the system's text in `error`, when a step was refused.
+  std::optional<EjectOutcome> EjectAndRelease(char16_t letter, const PaneFolders& shown, bool released,
+                                              std::u16string& error);
+  // 完了後にカードを取り出す: the rename dialog's eject of the card a run filed, the same as the
+  // eject button's, its outcome told to the dialog's log instead of a message box.
+  CardEjectResult EjectRenamedCard(char16_t letter);
   void RestorePaneFolders(const PaneFolders& shown);
   VolumeDevices& Volumes() { return options_.volumes ? *options_.volumes : PlatformVolumes(); }
   JournalFolder& Journals() { return options_.journals ? *options_.journals : PlatformJournalFolder(); }

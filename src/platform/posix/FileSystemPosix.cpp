@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -158,6 +159,32 @@ class PosixFileSystem final : public FileSystem {
     TransferFault fault = FaultOfError(static_cast<unsigned long>(errno));
     if (fault == TransferFault::Unknown || fault == TransferFault::NotFound) return std::nullopt;
     return fault;
+  }
+  std::optional<VolumeSpace> SpaceOf(const std::u16string& path) override {
+    std::string existing = NativePath(path);
+    struct stat st;
+    while (::stat(existing.c_str(), &st) != 0) {
+      size_t slash = existing.find_last_of('/');
+      if (slash == std::string::npos) return std::nullopt;
+      existing = slash == 0 ? "/" : existing.substr(0, slash);
+    }
+    struct statvfs vfs;
+    if (::statvfs(existing.c_str(), &vfs) != 0) return std::nullopt;
+    // The mount point: the last folder up the path still on the same device.
+    std::string root = existing;
+    while (root != "/") {
+      size_t slash = root.find_last_of('/');
+      std::string parent = slash == 0 || slash == std::string::npos ? "/" : root.substr(0, slash);
+      struct stat up;
+      if (::stat(parent.c_str(), &up) != 0 || up.st_dev != st.st_dev) break;
+      root = parent;
+    }
+    VolumeSpace space;
+    space.root = FromUtf8(root);
+    space.freeBytes = uint64_t(vfs.f_bavail) * vfs.f_frsize;
+    space.totalBytes = uint64_t(vfs.f_blocks) * vfs.f_frsize;
+    space.clusterBytes = vfs.f_frsize;
+    return space;
   }
 };
 

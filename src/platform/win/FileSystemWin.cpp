@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/DestinationFolders.h"
 #include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/win/WinHandles.h"
@@ -153,6 +154,29 @@ class WinFileSystem final : public FileSystem {
     TransferFault fault = FaultOfError(GetLastError());
     if (fault == TransferFault::Unknown || fault == TransferFault::NotFound) return std::nullopt;
     return fault;
+  }
+  std::optional<VolumeSpace> SpaceOf(const std::u16string& path) override {
+    // A folder right below a root has no parent to walk up to: the root itself then.
+    std::u16string existing = path;
+    while (!existing.empty() && GetFileAttributesW(W(existing)) == INVALID_FILE_ATTRIBUTES) existing = ParentFolder(existing);
+    wchar_t root[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(W(existing.empty() ? path : existing), root, MAX_PATH + 1)) return std::nullopt;
+    // Asked of the folder itself, not of the root: the free bytes then count this user's
+    // quota, and under Wine they are the free bytes of the mount the folder is on.
+    std::u16string folder = existing.empty() ? U16(root) : existing;
+    if (folder.back() != u'\\') folder += u'\\';
+    ULARGE_INTEGER available{}, total{}, free{};
+    if (!GetDiskFreeSpaceExW(W(folder), &available, &total, &free)) return std::nullopt;
+    VolumeSpace space;
+    space.root = U16(root);
+    // Windows ends a root with a backslash; Wine names a Linux mount point without one.
+    if (space.root.empty() || space.root.back() != u'\\') space.root += u'\\';
+    space.freeBytes = available.QuadPart;
+    space.totalBytes = total.QuadPart;
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (GetDiskFreeSpaceW(W(space.root), &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+      space.clusterBytes = uint64_t{sectorsPerCluster} * bytesPerSector;
+    return space;
   }
 };
 

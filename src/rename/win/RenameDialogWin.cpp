@@ -116,7 +116,8 @@ RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameDialogOptions o
   };
   // Created in tab order: the dialog manager moves the focus along the creation order.
   for (auto [id, text, rect] : {std::tuple{IdActionLabel, texts::kLabelAction, rcActionLabel}, std::tuple{IdFolderLabel, texts::kLabelFolder, rcFolderLabel},
-                                std::tuple{IdNameLabel, texts::kLabelFileName, rcNameLabel}})
+                                std::tuple{IdNameLabel, texts::kLabelFileName, rcNameLabel},
+                                std::tuple{IdBackupLabel, texts::kLabelBackup, rcBackupLabel}})
     CreateControl(L"STATIC", text, SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, id, design(rect));
   const DWORD comboStyle = WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
   HWND combo1 = CreateControl(L"COMBOBOX", u"", comboStyle | WS_GROUP, 0, IdActionBox, combo(rcActionBox));
@@ -125,6 +126,9 @@ RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameDialogOptions o
   CreateControl(L"BUTTON", texts::kButtonEllipsis, WS_TABSTOP | BS_PUSHBUTTON, 0, IdEditFoldersButton, design(rcEditFoldersButton));
   HWND combo3 = CreateControl(L"COMBOBOX", u"", comboStyle, 0, IdNameBox, combo(rcNameBox));
   CreateControl(L"BUTTON", texts::kButtonEllipsis, WS_TABSTOP | BS_PUSHBUTTON, 0, IdEditNamesButton, design(rcEditNamesButton));
+  HWND combo4 = CreateControl(L"COMBOBOX", u"", comboStyle, 0, IdBackupBox, combo(rcBackupBox));
+  CreateControl(L"BUTTON", texts::kButtonEllipsis, WS_TABSTOP | BS_PUSHBUTTON, 0, IdEditBackupsButton, design(rcEditBackupsButton));
+  CreateControl(L"BUTTON", texts::kCheckEjectWhenDone, WS_TABSTOP | BS_AUTOCHECKBOX, 0, IdEjectWhenDone, design(rcEjectWhenDone));
   HWND memo = CreateControl(L"EDIT", u"",
                             WS_TABSTOP | WS_HSCROLL | WS_VSCROLL | ES_MULTILINE | ES_AUTOHSCROLL | ES_AUTOVSCROLL |
                                 ES_READONLY | ES_NOHIDESEL,
@@ -150,6 +154,7 @@ RenameDialog::RenameDialog(HINSTANCE instance, HWND owner, RenameDialogOptions o
   FillCombo(combo1, RenameActions(), 1);
   FillCombo(combo2, RenameWindowSettings::BuiltInFolderTemplates(), 1);
   FillCombo(combo3, RenameWindowSettings::BuiltInFileTemplates(), 1);
+  FillCombo(combo4, RenameWindowSettings::BuiltInBackupTemplates(), 0);
   LayOutControls();
 }
 
@@ -186,6 +191,10 @@ void RenameDialog::BeforeShow() {
   state.itemIndex[1] = folders.index;
   state.itemIndex[2] = files.index;
   state.includeImported = IsDlgButtonChecked(Handle(), IdIncludeImported) == BST_CHECKED;
+  TemplateChoice backups = Choice(Control(IdBackupBox));
+  state.backupTemplates = backups.items;
+  state.backupIndex = backups.index;
+  state.ejectWhenDone = IsDlgButtonChecked(Handle(), IdEjectWhenDone) == BST_CHECKED;
   std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot);
   ShowRenameFormState(store.get(), state);
   WindowPlacement p = state.placement;
@@ -198,6 +207,8 @@ void RenameDialog::BeforeShow() {
   FillCombo(Control(IdFolderBox), state.folderTemplates, state.itemIndex[1]);
   FillCombo(Control(IdNameBox), state.fileTemplates, state.itemIndex[2]);
   CheckDlgButton(Handle(), IdIncludeImported, state.includeImported ? BST_CHECKED : BST_UNCHECKED);
+  FillCombo(Control(IdBackupBox), state.backupTemplates, state.backupIndex);
+  CheckDlgButton(Handle(), IdEjectWhenDone, state.ejectWhenDone ? BST_CHECKED : BST_UNCHECKED);
   UpdateUndoButton();
   ShowRulesOfBatch();
 }
@@ -232,6 +243,9 @@ void RenameDialog::SaveSettingsOnClose() {
   state.itemIndex[1] = ComboSelection(Control(IdFolderBox));
   state.itemIndex[2] = ComboSelection(Control(IdNameBox));
   state.includeImported = IsDlgButtonChecked(Handle(), IdIncludeImported) == BST_CHECKED;
+  state.backupTemplates = ComboItems(Control(IdBackupBox));
+  state.backupIndex = ComboSelection(Control(IdBackupBox));
+  state.ejectWhenDone = IsDlgButtonChecked(Handle(), IdEjectWhenDone) == BST_CHECKED;
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
     WriteRenameWindowSettings(*store, state);
 }
@@ -241,7 +255,7 @@ void RenameDialog::LayOutControls() {
   GetClientRect(Handle(), &rc);
   // The labels as large as their texts in the dialog's font (the design's 96-DPI pixels).
   int labelWidth = 0, labelHeight = 0;
-  for (int id : {IdActionLabel, IdFolderLabel, IdNameLabel}) {
+  for (int id : {IdActionLabel, IdFolderLabel, IdNameLabel, IdBackupLabel}) {
     HWND label = Control(static_cast<RenameDialogControlId>(id));
     SIZE text = TextExtent(label, WindowText(label));
     labelWidth = std::max(labelWidth, scale_.Unscale(text.cx) + 1);
@@ -254,11 +268,13 @@ void RenameDialog::LayOutControls() {
       {rcActionBox, IdActionBox}, {rcFolderBox, IdFolderBox}, {rcEditFoldersButton, IdEditFoldersButton}, {rcNameBox, IdNameBox},
       {rcEditNamesButton, IdEditNamesButton},     {rcLog, IdLog},         {rcCloseButton, IdCloseButton},   {rcRunButton, IdRunButton},
       {rcTestButton, IdTestButton},         {rcUndoButton, IdUndoButton}, {rcIncludeImported, IdIncludeImported},
-      {rcClockRulesButton, static_cast<int>(IdClockRulesButton)},
+      {rcClockRulesButton, static_cast<int>(IdClockRulesButton)}, {rcBackupLabel, IdBackupLabel},
+      {rcBackupBox, IdBackupBox}, {rcEditBackupsButton, IdEditBackupsButton}, {rcEjectWhenDone, IdEjectWhenDone},
   };
   for (const auto& [control, id] : moving) {
     ControlRect r = layout[control];
-    if (control == rcActionBox || control == rcFolderBox || control == rcNameBox) r.height += kDropDownListHeight;
+    if (control == rcActionBox || control == rcFolderBox || control == rcNameBox || control == rcBackupBox)
+      r.height += kDropDownListHeight;
     Place(Control(static_cast<RenameDialogControlId>(id)), r);
   }
   const ControlRect& memo = layout[rcLog];
@@ -384,8 +400,10 @@ void RenameDialog::StartRun(RenameMode mode) {
     return;
   }
   const bool isTest = mode == RenameMode::Test;
-  ChooseForJob(job_, ComboSelection(Control(IdActionBox)), Choice(Control(IdFolderBox)), Choice(Control(IdNameBox)));
+  ChooseForJob(job_, ComboSelection(Control(IdActionBox)), Choice(Control(IdFolderBox)), Choice(Control(IdNameBox)),
+               Choice(Control(IdBackupBox)));
   job_.mode = mode;
+  ejectAfterRun_ = !isTest && IsDlgButtonChecked(Handle(), IdEjectWhenDone) == BST_CHECKED;
   job_.includeImported = IsDlgButtonChecked(Handle(), IdIncludeImported) == BST_CHECKED;
   // The cameras' clock rules as kept now: every batch of a camera goes by its rule until changed.
   if (std::unique_ptr<SettingsStore> store = MakeUserSettingsStore(options_.settingsRoot))
@@ -433,7 +451,8 @@ void RenameDialog::StartRun(RenameMode mode) {
 
 void RenameDialog::ShowRunning(bool running) {
   EnableWindow(GetDlgItem(Handle(), IdClockRulesButton), !running);
-  for (RenameDialogControlId id : {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdRunButton, IdTestButton})
+  for (RenameDialogControlId id : {IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdBackupBox,
+                                   IdEditBackupsButton, IdRunButton, IdTestButton})
     EnableWindow(Control(id), !running);
   if (running) EnableWindow(Control(IdUndoButton), FALSE);
   HWND close = Control(IdCloseButton);
@@ -515,6 +534,28 @@ void RenameDialog::EndRun() {
     lastRun_.journal = touched && last ? last->name : u"";
   }
   UpdateUndoButton();
+  // Last, once the panes show the disk as it is: the card comes out only when it holds
+  // nothing left to file.
+  if (EjectsAfterRun(ejectAfterRun_, testOnly ? RenameMode::Test : RenameMode::Real, outcome))
+    EjectSourceCards(lastRun_.photos);
+}
+
+void RenameDialog::EjectSourceCards(const std::vector<RenamePhoto>& photos) {
+  if (!EjectCard) return;
+  std::u16string text;
+  bool failed = false;
+  for (const std::u16string& drive : SourceDrives(photos)) {
+    // A network share has no drive to eject.
+    CardEjectResult result{CardEjectOutcome::NotRemovable, {}};
+    if (drive.size() == 3 && drive[1] == u':') result = EjectCard(drive[0]);
+    failed = failed || result.outcome == CardEjectOutcome::InUse || result.outcome == CardEjectOutcome::Failed;
+    AppendLogLine(text, CardEjectLine(drive, result));
+  }
+  AppendToLog(text);
+  ScrollLogToEnd();
+  if (!failed) return;
+  if (options_.beep) options_.beep();
+  else MessageBeep(0);
 }
 
 JournalFolder& RenameDialog::Journals() const { return options_.journals ? *options_.journals : PlatformJournalFolder(); }
@@ -590,6 +631,7 @@ bool RenameDialog::OnCommand(int id, int code) {
     case IdUndoButton: OnUndoButton(); return true;
     case IdEditFoldersButton: EditFolderTemplates(); return true;
     case IdEditNamesButton: EditNameTemplates(); return true;
+    case IdEditBackupsButton: EditBackupTemplates(); return true;
     case IdClockRulesButton: OpenClockTable(); return true;
     case IdCloseButton: OnCloseButton(); return true;
     default: return false;
@@ -733,7 +775,10 @@ void TemplateListDialog::BeforeShow() {
   placed_ = true;
   ApplyPlacement(p.top, p.left, p.height, p.width);
   std::vector<std::u16string> lines;
-  if (renameForm_) lines = renameForm_->TemplateItems(ListForCaption(Caption()));
+  if (renameForm_) {
+    const TemplateListKind kind = ListForCaption(Caption());
+    lines = EditableLines(renameForm_->TemplateItems(kind), kind);
+  }
   std::u16string text = JoinLines(lines);
   SetWindowTextW(memo, W(text));
   FillTokenTable();

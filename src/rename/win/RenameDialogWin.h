@@ -17,6 +17,7 @@
 #include "platform/FileTransfer.h"
 #include "platform/JournalFolder.h"
 #include "platform/WorkerThreads.h"
+#include "rename/CardEject.h"
 #include "rename/RenameForms.h"
 #include "rename/RenameJob.h"
 #include "rename/RunHistory.h"
@@ -45,7 +46,8 @@ struct RenameDialogOptions {
 
 enum RenameDialogControlId : int {
   IdActionLabel = 1001, IdFolderLabel, IdNameLabel, IdActionBox, IdFolderBox, IdEditFoldersButton, IdNameBox, IdEditNamesButton, IdLog,
-  IdRunButton, IdTestButton, IdProgress, IdUndoButton, IdIncludeImported,
+  IdRunButton, IdTestButton, IdProgress, IdUndoButton, IdIncludeImported, IdBackupLabel, IdBackupBox, IdEditBackupsButton,
+  IdEjectWhenDone,
   IdCloseButton = IDCANCEL,  // Esc and the close box end the dialog as 閉じる does
 };
 
@@ -67,9 +69,12 @@ class RenameDialog : public ModalDialog {
   const SourceRecord* FirstPhoto() const;
   // After every real run: the panes of the main window show the disk as it now is.
   std::function<void()> OnFilesChanged;
+  // 完了後にカードを取り出す: ejects a drive the way the main window's eject button does,
+  // with its panes letting go of the drive first. Without it no card is ejected.
+  std::function<CardEjectResult(char16_t letter)> EjectCard;
 
   HWND Control(RenameDialogControlId id) const { return GetDlgItem(Handle(), id); }
-  // The entries of FolderBox (folders) or NameBox (file names).
+  // The entries of FolderBox (folders), NameBox (file names) or BackupBox (backup folders).
   std::vector<std::u16string> TemplateItems(TemplateListKind kind) const;
   // The log, one entry per line written.
   std::vector<std::u16string> LogLines() const;
@@ -85,6 +90,7 @@ class RenameDialog : public ModalDialog {
   void UpdateUndoButton();
   void EditFolderTemplates() { EditList(TemplateListKind::Folders); }
   void EditNameTemplates() { EditList(TemplateListKind::Files); }
+  void EditBackupTemplates() { EditList(TemplateListKind::Backups); }
   // A real run is going (on its worker thread).
   bool Running() const { return running_; }
   // "時刻補正...": the batch's cameras and their clock rules, kept for every later batch.
@@ -105,7 +111,12 @@ class RenameDialog : public ModalDialog {
  private:
   bool placed_ = false;  // shown once: its place is its own from then on
   HWND Combo(TemplateListKind kind) const {
-    return Control(kind == TemplateListKind::Folders ? IdFolderBox : IdNameBox);
+    switch (kind) {
+      case TemplateListKind::Folders: return Control(IdFolderBox);
+      case TemplateListKind::Backups: return Control(IdBackupBox);
+      case TemplateListKind::Files: break;
+    }
+    return Control(IdNameBox);
   }
   TemplateChoice Choice(HWND combo) const;
   void SetChoice(HWND combo, const TemplateChoice& choice);
@@ -119,6 +130,9 @@ class RenameDialog : public ModalDialog {
   void ShowRunProgress();
   void EndRun();
   void ShowRulesOfBatch();
+  // After a run that filed everything, with 完了後にカードを取り出す on: the photos' drives
+  // ejected, a line each.
+  void EjectSourceCards(const std::vector<RenamePhoto>& photos);
   JournalFolder& Journals() const;
   // Where the runs' history is; an empty path for none.
   HistoryPlace History() const;
@@ -147,6 +161,8 @@ class RenameDialog : public ModalDialog {
   bool batchDone_ = false;
   TemplateListDialog* listEditForm_ = nullptr;
   bool running_ = false;
+  // The eject box as the running real run found it: a change during the run is for the next.
+  bool ejectAfterRun_ = false;
 };
 
 enum ListEditFormControlId : int {
