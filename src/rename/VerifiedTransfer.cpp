@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -88,12 +90,102 @@ class Lane {
   std::thread thread_;
 };
 
+// Writes the backup copy's blocks on a thread of its own while the run writes the main copy
+// and reads the next block: the second copy adds no write to the card's path. The blocks
+// wait in a few buffers of their own; a full set makes the run wait, so memory stays flat.
+class SecondWriter {
+ public:
+  SecondWriter(FileTransfer& io, size_t blockSize) : io_(io) {
+    for (int k = 0; k < kBuffers; ++k) buffers_.push_back(std::make_unique<AlignedBuffer>(blockSize));
+    for (int k = 0; k < kBuffers; ++k) free_.push_back(k);
+  }
+  ~SecondWriter() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+  }
+  // Every block posted from here on goes to this file, until Drain.
+  void Begin(FileWriter* writer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    writer_ = writer;
+    failed_ = false;
+    fault_ = TransferFault::Unknown;
+  }
+  // Hands a block over; false once a write of this file has failed (nothing more is written).
+  bool Post(const unsigned char* data, size_t size) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [this] { return !free_.empty() || failed_; });
+    if (failed_) return false;
+    const int k = free_.back();
+    free_.pop_back();
+    lock.unlock();
+    std::memcpy(buffers_[size_t(k)]->data(), data, size);
+    lock.lock();
+    queue_.push_back({k, size});
+    if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
+    wake_.notify_all();
+    return true;
+  }
+  // Waits until every block posted is written; false, with why, when one failed.
+  bool Drain(TransferFault& fault) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    wake_.wait(lock, [this] { return queue_.empty() && !writing_; });
+    writer_ = nullptr;
+    fault = fault_;
+    return !failed_;
+  }
+
+ private:
+  static constexpr int kBuffers = 8;
+  void Loop() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return !queue_.empty() || stopping_; });
+      if (queue_.empty()) return;
+      const auto [k, size] = queue_.front();
+      queue_.pop_front();
+      writing_ = true;
+      FileWriter* writer = writer_;
+      const bool skip = failed_;
+      lock.unlock();
+      bool ok = skip || writer->Write(buffers_[size_t(k)]->data(), size);
+      TransferFault fault = ok ? TransferFault::Unknown : io_.LastFault();
+      lock.lock();
+      if (!ok) {
+        failed_ = true;
+        fault_ = fault;
+      }
+      writing_ = false;
+      free_.push_back(k);
+      wake_.notify_all();
+    }
+  }
+
+  FileTransfer& io_;
+  std::vector<std::unique_ptr<AlignedBuffer>> buffers_;
+  std::vector<int> free_;
+  std::deque<std::pair<int, size_t>> queue_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  FileWriter* writer_ = nullptr;
+  bool writing_ = false;
+  bool failed_ = false;
+  TransferFault fault_ = TransferFault::Unknown;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
 class Run {
  public:
   Run(const std::vector<TransferPair>& pairs, TransferAction action, FileSystem& fs, FileTransfer& io,
       const TransferOptions& options)
       : pairs_(pairs), move_(action == TransferAction::Move), fs_(fs), io_(io), options_(options),
-        buffer_(options.blockSize ? options.blockSize : 64 << 10) {
+        buffer_(options.blockSize ? options.blockSize : 64 << 10),
+        second_(io, options.blockSize ? options.blockSize : 64 << 10) {
     const size_t verifyBlock = options.verifyBlockSize ? options.verifyBlockSize : 1 << 20;
     for (auto& lane : lanes_) lane = std::make_unique<Lane>(verifyBlock);
     progress_.filesTotal = pairs.size();
@@ -293,6 +385,15 @@ class Run {
       if (!c.writer) return Fault(i, PairResult::WriteFailed, c.backup);
       c.temporary = temporary;
     }
+    // With two copies the backup's blocks are written beside the main copy's.
+    Copy* second = pending.copies.size() == 2 ? &pending.copies.back() : nullptr;
+    if (second) second_.Begin(second->writer.get());
+    bool drained = !second;
+    TransferFault secondFault = TransferFault::Unknown;
+    // Every way out waits for the second writer before anything of the pair is closed.
+    ScopeExit drain([&] {
+      if (!drained) second_.Drain(secondFault);
+    });
     ContentHasher hash;
     progress_.phase = TransferPhase::Copying;
     for (;;) {
@@ -301,11 +402,16 @@ class Run {
       if (n < 0) return Fault(i, PairResult::ReadFailed);
       if (n == 0) break;
       hash.Update(buffer_.data(), size_t(n));
-      for (Copy& c : pending.copies)
-        if (!c.writer->Write(buffer_.data(), size_t(n))) return Fault(i, PairResult::WriteFailed, c.backup);
+      if (second && !second_.Post(buffer_.data(), size_t(n))) break;  // told once drained
+      Copy& first = pending.copies.front();
+      if (!first.writer->Write(buffer_.data(), size_t(n))) return Fault(i, PairResult::WriteFailed, first.backup);
       pending.length += uint64_t(n);
       Count(i, uint64_t(n) * pending.copies.size());
       Report();
+    }
+    if (second) {
+      drained = true;
+      if (!second_.Drain(secondFault)) return Failure(i, PairResult::WriteFailed, second->backup, secondFault);
     }
     source.reset();
     for (Copy& c : pending.copies) c.writer->KeepTimeOf(p.source);
@@ -415,6 +521,7 @@ class Run {
   FileTransfer& io_;
   const TransferOptions& options_;
   AlignedBuffer buffer_;
+  SecondWriter second_;
   std::unique_ptr<Lane> lanes_[2];  // the main copy's and the backup's
   std::vector<uint64_t> sizes_;
   std::vector<uint64_t> weights_;  // the bytes of every copy of each pair
