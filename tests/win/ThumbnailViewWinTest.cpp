@@ -287,3 +287,87 @@ TEST_F(ThumbnailViewTest, PreviewFollowsTheFocusTurnedAsShotAndIsKept) {
   window_->ShowPreview(false);
   EXPECT_FALSE(IsWindowVisible(window_->Preview().Handle()));
 }
+
+TEST_F(ThumbnailViewTest, ViewButtonDropsDownBothViewsWithTheCurrentOneChecked) {
+  fx::WriteFile(folder_ + u"a.jpg", fx::JpegWithThumbnail(1, QuadrantJpeg()));
+  MainWindowOptions options;
+  options.settingsRoot = root_;
+  options.quitOnDestroy = false;
+  options.reportError = [](const std::u16string&) {};
+  HMENU shown = nullptr;
+  options.showPopup = [&shown](HMENU menu, POINT) { shown = menu; };
+  window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
+  window_->Show(SW_SHOWNOACTIVATE);
+  Pump();
+  List().SetRootFolder(folder_);
+  ASSERT_TRUE(tess::testing::FinishReads(List()));
+  HWND bar = window_->ViewBar();
+  ASSERT_TRUE(bar && IsWindowVisible(bar));
+  RECT button{};
+  ASSERT_TRUE(SendMessageW(bar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button)));
+  SetFocus(List().Handle());
+  const bool listFocused = GetFocus() == List().Handle();
+  // A click anywhere on the button opens its menu, as a mouse does it.
+  auto click = [&] {
+    shown = nullptr;
+    const LPARAM at = MAKELPARAM((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    SendMessageW(bar, WM_MOUSEMOVE, 0, at);
+    SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(bar, WM_LBUTTONUP, 0, at);
+    Pump();
+  };
+  auto checked = [&](int position) { return (GetMenuState(shown, position, MF_BYPOSITION) & MF_CHECKED) != 0; };
+  auto picture = [&] {
+    TBBUTTON b{};
+    SendMessageW(bar, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&b));
+    return b.iBitmap;
+  };
+  struct Step {
+    int choose;  // the menu's command
+    bool thumbnails;
+  } steps[] = {{cmdViewThumbnails, true}, {cmdViewDetails, false}};
+  for (const Step& s : steps) {
+    click();
+    ASSERT_EQ(shown, window_->ViewButtonMenu());
+    ASSERT_EQ(GetMenuItemCount(shown), 2);
+    wchar_t text[32]{};
+    GetMenuStringW(shown, 0, text, 32, MF_BYPOSITION);
+    EXPECT_EQ(U16(text), u"縮小版");
+    GetMenuStringW(shown, 1, text, 32, MF_BYPOSITION);
+    EXPECT_EQ(U16(text), u"詳細");
+    EXPECT_EQ(checked(0), !s.thumbnails) << "the view shown before the choice";
+    EXPECT_EQ(checked(1), s.thumbnails);
+    SendMessageW(window_->Handle(), WM_COMMAND, static_cast<WPARAM>(s.choose), 0);
+    Pump();
+    EXPECT_EQ(List().ThumbnailViewOn(), s.thumbnails);
+    EXPECT_EQ(picture(), static_cast<int>(s.thumbnails ? ToolImage::Thumbnails : ToolImage::Details));
+    if (listFocused) EXPECT_EQ(GetFocus(), List().Handle()) << "the button never takes the focus";
+  }
+}
+
+TEST_F(ThumbnailViewTest, PicturesFollowTheWindowsDpi) {
+  fx::WriteFile(folder_ + u"o1.jpg", fx::JpegWithThumbnail(1, QuadrantJpeg()));
+  Open();
+  PressViewKey('2');
+  WaitForPictures();
+  ASSERT_EQ(List().Thumbnails().Side(), 96) << "96 pixels at 100 %";
+  for (int dpi : {144, 192, 96}) {
+    SCOPED_TRACE(dpi);
+    RECT rc{};
+    GetWindowRect(window_->Handle(), &rc);
+    SendMessageW(window_->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rc));
+    Pump();
+    WaitForPictures();
+    const int side = List().Thumbnails().Side();
+    EXPECT_EQ(side, 96 * dpi / 96);
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(ListView_GetImageList(List().Handle(), LVSIL_NORMAL), &cx, &cy);
+    EXPECT_EQ(cx, side);
+    // The picture is read again at the new size: 64 x 48 fitted to the square.
+    const int image = Image(Row(u"o1.jpg"));
+    ASSERT_TRUE(List().Thumbnails().IsPicture(image));
+    const int top = (side - side * 3 / 4) / 2;
+    EXPECT_PRED2(Near, Pixel(image, side / 4, top + 2), kRed);
+    EXPECT_PRED2(Near, Pixel(image, side - 3, top + side * 3 / 4 - 3), kYellow);
+  }
+}
