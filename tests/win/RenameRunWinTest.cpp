@@ -122,7 +122,7 @@ class RealRenameRun : public ::testing::Test {
   RenameOutcome Rename(const std::u16string& folder, const std::u16string& name, int action, bool test,
                        const RenameRunControl& runControl = {}) {
     RenameJob job{photos, action <= 0 ? RenameAction::Copy : RenameAction::Move, folder, name,
-                  test ? RenameMode::Test : RenameMode::Real};
+                  u"", test ? RenameMode::Test : RenameMode::Real};
     RenameRunResult result = RunRenameJob(job, log, runControl);
     photos = PhotosLeft(photos, result.settled);
     return result.outcome;

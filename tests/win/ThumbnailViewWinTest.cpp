@@ -31,9 +31,8 @@ namespace {
 // Stored: red top left, green top right, blue bottom left, yellow bottom right (BGRA).
 constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kYellow = 0xFFFFFF00;
 
-// A 64 x 48 JPEG of the four colours, encoded by the system's codec.
-fx::Bytes QuadrantJpeg() {
-  const UINT w = 64, h = 48;
+// A w x h JPEG of the four colours, encoded by the system's codec.
+fx::Bytes QuadrantJpeg(UINT w = 64, UINT h = 48) {
   std::vector<uint32_t> pixels(w * h);
   for (UINT y = 0; y < h; ++y)
     for (UINT x = 0; x < w; ++x)
@@ -190,6 +189,8 @@ TEST_F(ThumbnailViewTest, StoredThumbnailsShowTurnedAsShot) {
   for (const Case& c : cases) fx::WriteFile(folder_ + c.name, fx::JpegWithThumbnail(c.orientation, thumb));
   fx::WriteFile(folder_ + u"lying.jpg", fx::JpegWithThumbnail(1, fx::JpegHeader(60000, 60000)));
   fx::WriteFile(folder_ + u"notes.txt", fx::Text("x"));
+  // RAW+JPEG: a raw that stores no picture shows its JPEG's (o1.jpg's, upright).
+  fx::WriteFile(folder_ + u"O1.CR2", fx::Concat({fx::Text("II*"), fx::Bytes(61, 0)}));
   Open();
   ASSERT_FALSE(List().ThumbnailViewOn());
   PressViewKey('2');
@@ -212,6 +213,10 @@ TEST_F(ThumbnailViewTest, StoredThumbnailsShowTurnedAsShot) {
     EXPECT_PRED2(Near, Pixel(image, left + w / 4, top + 3 * h / 4), c.bottomLeft);
     EXPECT_PRED2(Near, Pixel(image, left + 3 * w / 4, top + 3 * h / 4), c.bottomRight);
   }
+  const int pair = Image(Row(u"O1.CR2"));
+  ASSERT_TRUE(List().Thumbnails().IsPicture(pair));
+  EXPECT_PRED2(Near, Pixel(pair, side / 2 - 4, side / 2 - 4), kRed);
+  EXPECT_PRED2(Near, Pixel(pair, side / 2 + 4, side / 2 + 4), kYellow);
   // A lying thumbnail and a text file show their type's icon.
   EXPECT_FALSE(List().Thumbnails().IsPicture(Image(Row(u"lying.jpg"))));
   EXPECT_FALSE(List().Thumbnails().IsPicture(Image(Row(u"notes.txt"))));
@@ -346,7 +351,8 @@ TEST_F(ThumbnailViewTest, ViewButtonDropsDownBothViewsWithTheCurrentOneChecked) 
 }
 
 TEST_F(ThumbnailViewTest, PicturesFollowTheWindowsDpi) {
-  fx::WriteFile(folder_ + u"o1.jpg", fx::JpegWithThumbnail(1, QuadrantJpeg()));
+  // A camera's usual 160 x 120 thumbnail: shrunk to the square, never enlarged.
+  fx::WriteFile(folder_ + u"o1.jpg", fx::JpegWithThumbnail(1, QuadrantJpeg(160, 120)));
   Open();
   PressViewKey('2');
   WaitForPictures();
@@ -359,15 +365,19 @@ TEST_F(ThumbnailViewTest, PicturesFollowTheWindowsDpi) {
     Pump();
     WaitForPictures();
     const int side = List().Thumbnails().Side();
-    EXPECT_EQ(side, 96 * dpi / 96);
+    EXPECT_EQ(side, dpi);
     int cx = 0, cy = 0;
     ImageList_GetIconSize(ListView_GetImageList(List().Handle(), LVSIL_NORMAL), &cx, &cy);
     EXPECT_EQ(cx, side);
-    // The picture is read again at the new size: 64 x 48 fitted to the square.
+    // The picture is read again at the new size.
     const int image = Image(Row(u"o1.jpg"));
     ASSERT_TRUE(List().Thumbnails().IsPicture(image));
-    const int top = (side - side * 3 / 4) / 2;
-    EXPECT_PRED2(Near, Pixel(image, side / 4, top + 2), kRed);
-    EXPECT_PRED2(Near, Pixel(image, side - 3, top + side * 3 / 4 - 3), kYellow);
+    const int w = std::min(side, 160), h = w * 3 / 4;
+    const int left = (side - w) / 2, top = (side - h) / 2;
+    EXPECT_PRED2(Near, Pixel(image, left + w / 4, top + h / 4), kRed);
+    EXPECT_PRED2(Near, Pixel(image, left + 3 * w / 4, top + 3 * h / 4), kYellow);
+    // The edges of the picture: as large as the square allows.
+    EXPECT_PRED2(Near, Pixel(image, left + 2, top + 2), kRed);
+    EXPECT_PRED2(Near, Pixel(image, left + w - 3, top + h - 3), kYellow);
   }
 }
