@@ -192,6 +192,7 @@ void MainWindow::ShowViewButtonMenu() {
   RECT button{};
   SendMessageW(viewBar_, TB_GETRECT, IdViewButton, reinterpret_cast<LPARAM>(&button));
   MapWindowPoints(viewBar_, nullptr, reinterpret_cast<POINT*>(&button), 2);
+  if (tooltip_) SendMessageW(tooltip_, TTM_POP, 0, 0);  // its hint would cover the menu's first line
   ShowPopup(viewButtonMenu_, POINT{button.left, button.bottom});
 }
 
