@@ -100,7 +100,7 @@ card() {
   if [ "$kind" = native ]; then
     line=$(in_cg "$native" "$work/card/DCIM" "$mode" "$@")
   else
-    line=$(in_cg wine "$wine_bench" "$(winpath "$work/card/DCIM")" "$mode" "$@" 2>/dev/null | tr -d '\r')
+    line=$(in_cg timeout 900 wine "$wine_bench" "$(winpath "$work/card/DCIM")" "$mode" "$@" 2>>"$work/wine.log" | tr -d '\r')
   fi
   R[$kind,$mode,requests]=$(( $(reads) - r0 ))
   read -r _ R[$kind,$mode,time] _ R[$kind,$mode,pictures] _ <<<"$line"
@@ -110,7 +110,7 @@ warm() {
   local mode=$1 best=999 line t
   shift
   for _ in $(seq "$repeat"); do
-    line=$(wine "$wine_bench" "$(winpath "$work/warm/DCIM")" "$mode" "$@" 2>/dev/null | tr -d '\r')
+    line=$(timeout 900 wine "$wine_bench" "$(winpath "$work/warm/DCIM")" "$mode" "$@" 2>>"$work/wine.log" | tr -d '\r')
     read -r _ t _ R[warm,$mode,pictures] _ <<<"$line"
     best=$(echo "if ($t < $best) $t else $best" | bc)
   done
