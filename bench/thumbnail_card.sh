@@ -104,6 +104,7 @@ card() {
   fi
   R[$kind,$mode,requests]=$(( $(reads) - r0 ))
   read -r _ R[$kind,$mode,time] _ R[$kind,$mode,pictures] _ <<<"$line"
+  echo "card $kind $mode $*: ${R[$kind,$mode,requests]} requests, ${R[$kind,$mode,time]} s, ${R[$kind,$mode,pictures]} pictures"
 }
 # warm MODE [ARGS]: best of REPEAT under Wine on the disk
 warm() {
@@ -115,6 +116,7 @@ warm() {
     best=$(echo "if ($t < $best) $t else $best" | bc)
   done
   R[warm,$mode,time]=$best
+  echo "warm $mode $*: $best s"
 }
 # window VIEW: the window shows the fast folder's FAST_COUNT photos in VIEW (0 details,
 # 1 thumbnails); its peak resident size once every date is in
@@ -131,11 +133,12 @@ window() {
     grep -qz "WINEPREFIX=$WINEPREFIX" /proc/"$p"/environ 2>/dev/null && pid=$p
   done
   local line
-  line=$(wine "$probe" measure DCIM "$fast_count")
+  line=$(timeout "${WINDOW_TIMEOUT:-600}" wine "$probe" measure DCIM "$fast_count" || echo "no answer within ${WINDOW_TIMEOUT:-600} s")
   sleep 2  # the pictures of the rows in view
   R[window,$view,rss]=$(awk '/VmHWM/{print $2}' /proc/"$pid"/status 2>/dev/null || echo 0)
   R[window,$view,line]=$line
-  wine "$probe" close
+  echo "window view $view: ${R[window,$view,rss]} KiB peak ($line)"
+  wine "$probe" close || kill "$pid" 2>/dev/null || true
   wait "$app" || true
 }
 
@@ -145,8 +148,10 @@ card wine thumbnails --decode
 card wine separate --decode
 warm dates
 warm thumbnails --decode
-window 0
-window 1
+if [ "${WINDOW:-1}" = 1 ]; then
+  window 0
+  window 1
+fi
 
 per() { echo "scale=2; $1 / $count" | bc; }
 ratio() { echo "scale=2; $1 / $2" | bc; }
