@@ -282,3 +282,20 @@ TEST(ThumbnailReads, TheDateReadKeepsThePictureItFetched) {
     if (c.bytes) EXPECT_EQ(picture.jpeg, thumb);
   }
 }
+
+TEST(ThumbnailReads, AFileClaimingMorePixelsThanItsBytesCarryIsNotDecoded) {
+  struct Case {
+    int64_t bytes;
+    int width, height;
+    bool decoded;
+  } cases[] = {
+      {2'500'000, 6000, 4000, true},   // a real 24-megapixel JPEG
+      {50'000, 4000, 3000, true},      // one flat colour compresses this far, no further
+      {5'649, 4640, 3480, false},      // a camera's header over image data cut away
+      {1'000, 160, 120, true},         // a stored thumbnail
+      {0, 160, 120, false},
+      {1'000'000, 0, 120, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PlausiblyEncoded(c.bytes, c.width, c.height), c.decoded) << c.bytes << " " << c.width << "x" << c.height;
+}

@@ -46,12 +46,14 @@ ThreadImaging& Imaging() {
 
 IWICImagingFactory* Factory() { return Imaging().factory.get(); }
 
-bool DecodeFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, int boxWidth, int boxHeight, Bitmap& out) {
+bool DecodeFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, int64_t encodedBytes, int boxWidth,
+                 int boxHeight, Bitmap& out) {
   ComRef<IWICBitmapFrameDecode> frame;
   if (FAILED(decoder->GetFrame(0, frame.Out()))) return false;
   UINT width = 0, height = 0;
   if (FAILED(frame->GetSize(&width, &height)) || width > static_cast<UINT>(kMaxDecodeSide) ||
-      height > static_cast<UINT>(kMaxDecodeSide))
+      height > static_cast<UINT>(kMaxDecodeSide) ||
+      !PlausiblyEncoded(encodedBytes, static_cast<int>(width), static_cast<int>(height)))
     return false;
   int fitWidth = 0, fitHeight = 0;
   if (!FitInBox(static_cast<int>(width), static_cast<int>(height), boxWidth, boxHeight, fitWidth, fitHeight))
@@ -99,22 +101,25 @@ class WicImageDecoder final : public ImageDecoder {
     if (jpeg && jpegClass &&
         SUCCEEDED(jpegClass->CreateInstance(nullptr, IID_IWICBitmapDecoder, reinterpret_cast<void**>(decoder.Out()))) &&
         SUCCEEDED(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)))
-      return DecodeFrame(factory, decoder.get(), boxWidth, boxHeight, out);
+      return DecodeFrame(factory, decoder.get(), static_cast<int64_t>(bytes.size()), boxWidth, boxHeight, out);
     decoder.reset();
     LARGE_INTEGER start{};
     if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
         FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Out())))
       return false;
-    return DecodeFrame(factory, decoder.get(), boxWidth, boxHeight, out);
+    return DecodeFrame(factory, decoder.get(), static_cast<int64_t>(bytes.size()), boxWidth, boxHeight, out);
   }
 
   bool DecodeFile(const std::u16string& path, int boxWidth, int boxHeight, Bitmap& out) override {
     IWICImagingFactory* factory = Factory();
     ComRef<IWICBitmapDecoder> decoder;
-    if (!factory || FAILED(factory->CreateDecoderFromFilename(W(path), nullptr, GENERIC_READ,
-                                                              WICDecodeMetadataCacheOnDemand, decoder.Out())))
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (!factory || !GetFileAttributesExW(W(path), GetFileExInfoStandard, &attributes) ||
+        FAILED(factory->CreateDecoderFromFilename(W(path), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                  decoder.Out())))
       return false;
-    return DecodeFrame(factory, decoder.get(), boxWidth, boxHeight, out);
+    const int64_t size = static_cast<int64_t>(attributes.nFileSizeHigh) << 32 | attributes.nFileSizeLow;
+    return DecodeFrame(factory, decoder.get(), size, boxWidth, boxHeight, out);
   }
 };
 
