@@ -5,11 +5,11 @@
 //               for a photo whose picture was not in those bytes (the thumbnail view);
 //   separate    the date read, then the thumbnail read on a file opened again (as before the
 //               two shared their read).
-// With --decode the pictures are decoded too, by the system's codec (WIC: the Windows build,
+// With --decode the pictures are decoded too (--files: and a photo that stores none, whole), by the system's codec (WIC: the Windows build,
 // under Wine; natively nothing decodes). Threads take the files in turn, as the workers do.
 // Prints: mode, seconds, read calls per photo (Linux, /proc/self/io; 0 elsewhere), photos
 // with a picture.
-// Usage: thumbnail_bench DIR dates|thumbnails|separate [--decode] [--threads N] [--box PX]
+// Usage: thumbnail_bench DIR dates|thumbnails|separate [--decode] [--files] [--threads N] [--box PX]
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -43,7 +43,7 @@ long long ReadCalls() {
 enum class Mode { Dates, Thumbnails, Separate };
 
 // One photo as the mode reads it; true when it has a picture.
-bool ReadPhoto(const std::u16string& path, Mode mode, bool decode, int box) {
+bool ReadPhoto(const std::u16string& path, Mode mode, bool decode, bool files, int box) {
   if (mode == Mode::Dates) {
     RecordMetadata metadata = ReadRecordMetadata(path, ExifMetadataSource());
     return metadata.ExifDateTimeOriginal == 42;  // never: keeps the read from being dropped
@@ -59,7 +59,7 @@ bool ReadPhoto(const std::u16string& path, Mode mode, bool decode, int box) {
   } else {
     ReadRecordMetadata(path, ExifMetadataSource());
   }
-  if (decode) return !ReadThumbnail(path, box, decoder, false).bitmap.Empty();
+  if (decode) return !ReadThumbnail(path, box, decoder, files).bitmap.Empty();
   try {
     TFileStream stream(path);
     const PictureLocation found = LocateStoredPicture(stream, box);
@@ -78,10 +78,11 @@ int main(int argc, char** argv) {
   }
   const std::string modeName = argv[2];
   const Mode mode = modeName == "dates" ? Mode::Dates : modeName == "separate" ? Mode::Separate : Mode::Thumbnails;
-  bool decode = false;
+  bool decode = false, files = false;
   int threads = 4, box = 96;
   for (int i = 3; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--decode")) decode = true;
+    if (!std::strcmp(argv[i], "--files")) decode = files = true;  // and photos without one decoded whole
     if (!std::strcmp(argv[i], "--threads") && i + 1 < argc) threads = std::max(1, std::atoi(argv[++i]));
     if (!std::strcmp(argv[i], "--box") && i + 1 < argc) box = std::max(16, std::atoi(argv[++i]));
   }
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
   for (int t = 0; t < threads; ++t)
     workers.emplace_back([&] {
       for (size_t i; (i = next++) < entries.size();)
-        if (ReadPhoto(folder + entries[i].name, mode, decode, box)) ++pictures;
+        if (ReadPhoto(folder + entries[i].name, mode, decode, files, box)) ++pictures;
     });
   for (std::thread& w : workers) w.join();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
