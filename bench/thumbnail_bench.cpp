@@ -1,126 +1,111 @@
-// Thumbnails and dates against dates alone, on one folder of photos in one run: the time,
-// the read requests the program makes (read calls), and the bytes the disk delivered with
-// the caches dropped (root only; warm runs otherwise). The thumbnails are found and read as
-// the thumbnail view does it, after the date read of the same file; decoding is the
-// system codec's part and is not in this native run.
-// Usage: thumbnail_bench [count] [size_kb]   (copies of the corpus's JPEGs, padded)
-//        thumbnail_bench --folder DIR
-#include <unistd.h>
-
+// One pass over a folder of photos as the thumbnail view makes it, in one of three ways, for
+// bench/thumbnail_card.sh to set side by side (it counts the card's requests around each run):
+//   dates       the date read alone (the details view);
+//   thumbnails  the date read keeping the stored picture it fetched, the file read again only
+//               for a photo whose picture was not in those bytes (the thumbnail view);
+//   separate    the date read, then the thumbnail read on a file opened again (as before the
+//               two shared their read).
+// With --decode the pictures are decoded too (--files: and a photo that stores none, whole), by the system's codec (WIC: the Windows build,
+// under Wine; natively nothing decodes). Threads take the files in turn, as the workers do.
+// Prints: mode, seconds, read calls per photo (Linux, /proc/self/io; 0 elsewhere), photos
+// with a picture.
+// Usage: thumbnail_bench DIR dates|thumbnails|separate [--decode] [--files] [--threads N] [--box PX]
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "browse/FileRecords.h"
+#include "browse/Thumbnails.h"
 #include "exif/Thumbnail.h"
 #include "platform/DirectoryList.h"
+#include "platform/ImageDecode.h"
 #include "platform/Text.h"
 
 using namespace tess;
-namespace fs = std::filesystem;
 
 namespace {
 
-struct Io {
-  long long syscr = 0, readBytes = 0;
-};
-Io ReadIo() {
-  Io io;
+long long ReadCalls() {
   std::ifstream in("/proc/self/io");
   std::string key;
   long long value;
-  while (in >> key >> value) {
-    if (key == "syscr:") io.syscr = value;
-    if (key == "read_bytes:") io.readBytes = value;
-  }
-  return io;
+  while (in >> key >> value)
+    if (key == "syscr:") return value;
+  return 0;
 }
 
-bool DropCaches() {
-  sync();
-  std::ofstream drop("/proc/sys/vm/drop_caches");
-  if (!drop) return false;
-  drop << "3\n";
-  return bool(drop);
-}
+enum class Mode { Dates, Thumbnails, Separate };
 
-struct Run {
-  double seconds;
-  long long calls, bytes;
-  int pictures;
-};
-
-Run Measure(const std::u16string& folder, const std::vector<DirectoryEntry>& entries, bool thumbnails, bool cold) {
-  if (cold) DropCaches();
-  const Io before = ReadIo();
-  const auto t0 = std::chrono::steady_clock::now();
-  int pictures = 0;
-  for (const DirectoryEntry& e : entries) {
-    const std::u16string path = folder + e.name;
+// One photo as the mode reads it; true when it has a picture.
+bool ReadPhoto(const std::u16string& path, Mode mode, bool decode, bool files, int box) {
+  if (mode == Mode::Dates) {
     RecordMetadata metadata = ReadRecordMetadata(path, ExifMetadataSource());
-    if (metadata.ExifDateTimeOriginal == 42) std::puts("");
-    if (!thumbnails) continue;
-    try {
-      TFileStream stream(path);
-      PictureLocation found = LocateStoredPicture(stream, 96);
-      if (!ReadStoredPicture(stream, found.picture).empty()) ++pictures;
-    } catch (...) {
-    }
+    return metadata.ExifDateTimeOriginal == 42;  // never: keeps the read from being dropped
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  const Io after = ReadIo();
-  return {seconds, after.syscr - before.syscr, after.readBytes - before.readBytes, pictures};
+  ImageDecoder& decoder = SystemImageDecoder();
+  if (mode == Mode::Thumbnails) {
+    HeadPicture head;
+    ReadRecordMetadata(path, ExifMetadataSource(), head, box);
+    if (!head.jpeg.empty()) {
+      if (!decode) return true;
+      if (!DecodeStoredPicture(head.jpeg, head.orientation, box, decoder).bitmap.Empty()) return true;
+    }
+  } else {
+    ReadRecordMetadata(path, ExifMetadataSource());
+  }
+  if (decode) return !ReadThumbnail(path, box, decoder, files).bitmap.Empty();
+  try {
+    TFileStream stream(path);
+    const PictureLocation found = LocateStoredPicture(stream, box);
+    return !ReadStoredPicture(stream, found.picture).empty();
+  } catch (...) {
+    return false;
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool existing = argc > 2 && std::string(argv[1]) == "--folder";
-  const int count = existing ? 0 : (argc > 1 ? std::atoi(argv[1]) : 2000);
-  const int sizeKiB = existing ? 0 : (argc > 2 ? std::atoi(argv[2]) : 1024);
-  fs::path dir = existing ? fs::path(argv[2]) : fs::temp_directory_path() / ("tess_thumb_bench_" + std::to_string(getpid()));
-  if (!existing) {
-    const fs::path corpus = fs::path(TESSARINE_CORPUS_DIR) / "jpeg";
-    if (!fs::exists(corpus)) {
-      std::printf("no corpus at %s\n", corpus.string().c_str());
-      return 1;
-    }
-    std::vector<std::vector<char>> photos;
-    for (const auto& e : fs::directory_iterator(corpus)) {
-      std::ifstream in(e.path(), std::ios::binary);
-      photos.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    fs::create_directories(dir);
-    std::vector<char> pad(size_t(sizeKiB) * 1024, '\x5a');
-    for (int i = 0; i < count; ++i) {
-      const std::vector<char>& photo = photos[size_t(i) % photos.size()];
-      char name[32];
-      std::snprintf(name, sizeof name, "IMG_%05d.JPG", i);
-      std::ofstream out(dir / name, std::ios::binary);
-      out.write(photo.data(), std::streamsize(photo.size()));
-      if (pad.size() > photo.size()) out.write(pad.data(), std::streamsize(pad.size() - photo.size()));
-    }
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: thumbnail_bench DIR dates|thumbnails|separate [--decode] [--threads N] [--box PX]\n");
+    return 2;
   }
-  const std::u16string folder = FromUtf8(dir.string()) + u"/";
+  const std::string modeName = argv[2];
+  const Mode mode = modeName == "dates" ? Mode::Dates : modeName == "separate" ? Mode::Separate : Mode::Thumbnails;
+  bool decode = false, files = false;
+  int threads = 4, box = 96;
+  for (int i = 3; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--decode")) decode = true;
+    if (!std::strcmp(argv[i], "--files")) decode = files = true;  // and photos without one decoded whole
+    if (!std::strcmp(argv[i], "--threads") && i + 1 < argc) threads = std::max(1, std::atoi(argv[++i]));
+    if (!std::strcmp(argv[i], "--box") && i + 1 < argc) box = std::max(16, std::atoi(argv[++i]));
+  }
+  std::u16string folder = FromUtf8(argv[1]);
+  if (folder.back() != u'/' && folder.back() != u'\\') folder += folder.find(u'\\') != std::u16string::npos ? u'\\' : u'/';
   std::vector<DirectoryEntry> entries;
   PlatformDirectoryLister().List(folder, entries);
   std::erase_if(entries, [](const DirectoryEntry& e) { return e.name == u"." || e.name == u".."; });
-  const bool cold = DropCaches();
-  std::printf("photos: %zu, %s\n", entries.size(), cold ? "caches dropped before each run" : "warm (not root)");
-  for (int round = 0; round < 2; ++round) {
-    const Run dates = Measure(folder, entries, false, cold);
-    const Run both = Measure(folder, entries, true, cold);
-    const double n = double(entries.size());
-    std::printf("dates alone:           %.3f s, %.2f read calls/photo, %.1f KiB read/photo\n", dates.seconds,
-                dates.calls / n, dates.bytes / n / 1024);
-    std::printf("dates + thumbnails:    %.3f s, %.2f read calls/photo, %.1f KiB read/photo (%d pictures) -> %.2fx\n",
-                both.seconds, both.calls / n, both.bytes / n / 1024, both.pictures, both.seconds / dates.seconds);
-  }
-  std::error_code ec;
-  if (!existing) fs::remove_all(dir, ec);
+
+  const long long calls0 = ReadCalls();
+  const auto t0 = std::chrono::steady_clock::now();
+  std::atomic<size_t> next{0};
+  std::atomic<int> pictures{0};
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t)
+    workers.emplace_back([&] {
+      for (size_t i; (i = next++) < entries.size();)
+        if (ReadPhoto(folder + entries[i].name, mode, decode, files, box)) ++pictures;
+    });
+  for (std::thread& w : workers) w.join();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  const double n = entries.empty() ? 1.0 : double(entries.size());
+  std::printf("%s %.3f %.2f %d %zu\n", modeName.c_str(), seconds, double(ReadCalls() - calls0) / n, pictures.load(),
+              entries.size());
   return 0;
 }

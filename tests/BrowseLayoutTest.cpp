@@ -66,6 +66,8 @@ TEST(MainLayout, StatusTextsGroupThousandsWithTheLocaleSeparator) {
 TEST(MainLayout, ToolButtonChainAndCentring) {
   std::vector<int> widths(10, 40);
   EXPECT_EQ(ToolButtonLefts(145, widths), (std::vector<int>{161, 201, 241, 281, 321, 361, 406, 446, 486, 526}));
+  widths.push_back(52);  // the view button, set apart after the ten
+  EXPECT_EQ(ToolButtonLefts(145, widths).back(), 571);
   Origin o = CentredOrigin(1280, 1024, 644, 408);
   EXPECT_EQ(o.left, 318);
   EXPECT_EQ(o.top, 308);

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <thread>
 
+#include "browse/FileRecords.h"
 #include "browse/Thumbnails.h"
+#include "platform/Text.h"
 #include "support/PictureFixtures.h"
 
 using namespace tess;
@@ -177,4 +180,122 @@ TEST(ThumbnailReads, NewestAsksFirstFilesAfterStoredPicturesAndANewFolderDrops) 
   EXPECT_LT(std::find(seen.begin(), seen.end(), u"F\\stored2.jpg") - seen.begin(),
             std::find(seen.begin(), seen.end(), u"F\\none.png") - seen.begin());
   for (const auto& r : results) EXPECT_NE(r.key, &keys[0]);
+}
+
+TEST(ThumbnailReads, RawJpegPairsByStem) {
+  JpegPairs pairs;
+  for (const char16_t* name : {u"IMG_0001.CR2", u"IMG_0001.JPG", u"img_0002.nef", u"IMG_0002.jpeg", u"IMG_0003.ARW",
+                               u"IMG_0003.PNG", u"DSC.1.dng", u"dsc.1.JPG"})
+    pairs.Add(name);
+  struct Case {
+    const char16_t* raw;
+    const char16_t* pair;
+  } cases[] = {
+      {u"IMG_0001.CR2", u"IMG_0001.JPG"},
+      {u"img_0002.nef", u"IMG_0002.jpeg"},  // stems compared without case
+      {u"IMG_0003.ARW", u""},               // a PNG is no pair
+      {u"DSC.1.dng", u"dsc.1.JPG"},         // the stem ends at the last dot
+      {u"IMG_0001.JPG", u""},               // only a raw has a pair
+      {u"IMG_0009.CR2", u""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(pairs.PairOf(c.raw), c.pair) << ToUtf8(c.raw);
+}
+
+TEST(ThumbnailReads, APictureReadWithTheDateAndARawsJpegStandIn) {
+  // The file reader answers only for the names that store a picture; it logs every read.
+  std::mutex mutex;
+  std::vector<std::u16string> fileReads;
+  ThumbnailReads reads(
+      [&](const std::u16string& path, int, bool) {
+        std::lock_guard lock(mutex);
+        fileReads.push_back(path);
+        ThumbnailPicture picture;
+        if (path.find(u"stores") != std::u16string::npos) {
+          picture.origin = ThumbnailOrigin::Stored;
+          picture.bitmap.width = picture.bitmap.height = 1;
+          picture.bitmap.pixels = {2};
+        }
+        return picture;
+      },
+      nullptr, 1,
+      [](std::span<const uint8_t> jpeg, int orientation, int) {
+        ThumbnailPicture picture;
+        if (jpeg.size() == 3) {  // the good picture of the test
+          picture.origin = ThumbnailOrigin::Stored;
+          picture.orientation = orientation;
+          picture.bitmap.width = picture.bitmap.height = 1;
+          picture.bitmap.pixels = {1};
+        }
+        return picture;
+      });
+  auto head = [](size_t size) {
+    auto picture = std::make_shared<HeadPicture>();
+    picture->jpeg.assign(size, 0xFF);
+    picture->orientation = 6;
+    return std::shared_ptr<const HeadPicture>(picture);
+  };
+  int keys[4];
+  reads.Start(u"F/", 96);
+  reads.AskDecode(&keys[0], u"good.jpg", head(3));            // from the date's bytes: no read
+  reads.AskDecode(&keys[1], u"bad-stores.jpg", head(5));      // bytes that fail: the file's way
+  reads.Ask(&keys[2], u"a.cr2", u"a-stores.jpg");              // a raw without: its JPEG's
+  reads.Ask(&keys[3], u"b.cr2");                              // neither: decoded whole at last
+  std::vector<ThumbnailReads::Result> results;
+  for (int i = 0; i < 500 && results.size() < 4; ++i) {
+    for (auto& r : reads.Take()) results.push_back(std::move(r));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_EQ(results.size(), 4u);
+  std::map<const void*, ThumbnailPicture> byKey;
+  for (auto& r : results) byKey[r.key] = std::move(r.picture);
+  EXPECT_EQ(byKey[&keys[0]].bitmap.pixels, std::vector<uint32_t>{1});
+  EXPECT_EQ(byKey[&keys[0]].orientation, 6);
+  EXPECT_EQ(byKey[&keys[1]].bitmap.pixels, std::vector<uint32_t>{2});
+  EXPECT_EQ(byKey[&keys[2]].bitmap.pixels, std::vector<uint32_t>{2});
+  EXPECT_TRUE(byKey[&keys[3]].bitmap.Empty());
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(std::count(fileReads.begin(), fileReads.end(), u"F/good.jpg"), 0) << "read once, with its date";
+  EXPECT_EQ(std::count(fileReads.begin(), fileReads.end(), u"F/a-stores.jpg"), 1);
+  // b.cr2 and nothing else: the stored pass, then the whole file.
+  EXPECT_EQ(std::count(fileReads.begin(), fileReads.end(), u"F/b.cr2"), 2);
+}
+
+TEST(ThumbnailReads, TheDateReadKeepsThePictureItFetched) {
+  const std::u16string folder = MakeTempFolder("headpictures");
+  const Bytes thumb = JpegHeader(160, 120);
+  Bytes big = thumb;
+  big.insert(big.end() - 2, 70000, 0);  // past the 64 KiB the date's read fetches
+  WriteFile(folder + u"small.jpg", JpegWithThumbnail(6, thumb));
+  WriteFile(folder + u"big.jpg", JpegWithThumbnail(3, big));
+  WriteFile(folder + u"plain.jpg", Jpeg({}));
+  struct Case {
+    const char16_t* name;
+    size_t bytes;
+    int orientation;
+  } cases[] = {{u"small.jpg", thumb.size(), 6}, {u"big.jpg", 0, 1}, {u"plain.jpg", 0, 1}, {u"missing.jpg", 0, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.name));
+    HeadPicture picture;
+    ReadRecordMetadata(folder + c.name, ExifMetadataSource(), picture, 96);
+    EXPECT_EQ(picture.jpeg.size(), c.bytes);
+    EXPECT_EQ(picture.orientation, c.orientation);
+    if (c.bytes) EXPECT_EQ(picture.jpeg, thumb);
+  }
+}
+
+TEST(ThumbnailReads, AFileClaimingMorePixelsThanItsBytesCarryIsNotDecoded) {
+  struct Case {
+    int64_t bytes;
+    int width, height;
+    bool decoded;
+  } cases[] = {
+      {2'500'000, 6000, 4000, true},   // a real 24-megapixel JPEG
+      {50'000, 4000, 3000, true},      // one flat colour compresses this far, no further
+      {5'649, 4640, 3480, false},      // a camera's header over image data cut away
+      {1'000, 160, 120, true},         // a stored thumbnail
+      {0, 160, 120, false},
+      {1'000'000, 0, 120, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PlausiblyEncoded(c.bytes, c.width, c.height), c.decoded) << c.bytes << " " << c.width << "x" << c.height;
 }

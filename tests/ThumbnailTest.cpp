@@ -2,6 +2,7 @@
 // it, and the Exif orientations.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -224,5 +225,42 @@ TEST(Thumbnail, CorpusFilesNeverFault) {
       const std::vector<uint8_t> bytes = ReadStoredPicture(stream, found.picture);
       EXPECT_LE(int64_t(bytes.size()), kMaxStoredPictureBytes);
     }
+  }
+}
+
+TEST(Thumbnail, PictureInTheHeadOnlyWhenItLiesWhollyThere) {
+  const Bytes thumb = JpegHeader(160, 120);
+  const Bytes jpeg = JpegWithThumbnail(6, thumb);
+  const Bytes raw = Raw(5);
+  const int64_t more = 1 << 20;  // the file goes on past the head
+  const size_t thumbEnd = size_t(std::search(jpeg.begin(), jpeg.end(), thumb.begin(), thumb.end()) - jpeg.begin()) + thumb.size();
+  struct Case {
+    const char* name;
+    Bytes head;
+    int64_t fileSize;
+    int minSide;
+    size_t maxBytes;
+    size_t expectedBytes;  // 0: none
+    int orientation;
+  } cases[] = {
+      {"JPEG, the whole file", jpeg, int64_t(jpeg.size()), 96, 65536, thumb.size(), 6},
+      {"JPEG, more after the head", jpeg, int64_t(jpeg.size()) + more, 96, 65536, thumb.size(), 6},
+      // A JPEG stores one picture: a box larger than it still takes it.
+      {"JPEG, a box above the thumbnail", jpeg, int64_t(jpeg.size()) + more, 400, 65536, thumb.size(), 6},
+      {"JPEG, the head ends inside the thumbnail", Bytes(jpeg.begin(), jpeg.begin() + long(thumbEnd) - 3), int64_t(jpeg.size()), 96,
+       65536, 0, 1},
+      {"JPEG, a thumbnail over the cap", jpeg, int64_t(jpeg.size()), 96, thumb.size() - 1, 0, 1},
+      {"raw, the preview that fits", raw, int64_t(raw.size()) + more, 1000, 65536, JpegHeader(1600, 1200).size(), 5},
+      // The largest in the head is short of the box: a fitting one may lie further on.
+      {"raw, nothing fits in the head", raw, int64_t(raw.size()) + more, 4000, 65536, 0, 1},
+      {"raw, nothing fits in the whole file", raw, int64_t(raw.size()), 4000, 65536, JpegHeader(1600, 1200).size(), 5},
+      {"no head", Bytes{}, 1000, 96, 65536, 0, 1},
+      {"not a picture", Text("plain text, nothing stored here"), 31, 96, 65536, 0, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const HeadPicture found = StoredPictureInHead(c.head, c.fileSize, c.minSide, c.maxBytes);
+    EXPECT_EQ(found.jpeg.size(), c.expectedBytes);
+    EXPECT_EQ(found.orientation, c.orientation);
   }
 }

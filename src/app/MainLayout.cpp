@@ -49,7 +49,7 @@ std::vector<int> ToolButtonLefts(int comboWidth, const std::vector<int>& buttonW
   std::vector<int> lefts;
   int x = comboWidth + 16;
   for (size_t i = 0; i < buttonWidths.size(); ++i) {
-    if (i == 6) x += 5;  // sets the folder commands apart from the file commands
+    if (i == 6 || i == 10) x += 5;  // sets the folder commands, then the view button, apart
     lefts.push_back(x);
     x = PlaceToolButton(buttonWidths[i], x);
   }

@@ -20,8 +20,8 @@ std::u16string StatusReadingText(int64_t done, int64_t total, std::u16string_vie
 // The selection panel after a pane's folder vanished: "  フォルダが見つかりません: D:\DCIM\101".
 std::u16string StatusVanishedText(std::u16string_view folder);
 
-// Lefts of the ten tool buttons: a chain that starts after the drive drop-down, with a gap
-// of 5 pixels before the seventh button.
+// Lefts of the tool buttons (the ten, then the view button): a chain that starts after the
+// drive drop-down, with a gap of 5 pixels before the seventh button and before the view button.
 std::vector<int> ToolButtonLefts(int comboWidth, const std::vector<int>& buttonWidths);
 // Places one button at x and answers the x of the next one.
 int PlaceToolButton(int buttonWidth, int x);

@@ -16,7 +16,14 @@ std::string IndexMessage(int index) { return "List index out of bounds (" + std:
 
 class ExifReader final : public MetadataReader {
  public:
-  bool LoadFromGraphic(const std::u16string& path) override { return data_.LoadFromGraphic(path); }
+  bool LoadFromGraphic(const std::u16string& path) override {
+    // The stream stays with the reader: its first block is the head a thumbnail is found in.
+    stream_.reset();
+    stream_ = std::make_unique<TFileStream>(path);
+    return data_.LoadFromGraphic(*stream_);
+  }
+  std::span<const uint8_t> LoadedHead() override { return stream_ ? stream_->HeldHead() : std::span<const uint8_t>(); }
+  int64_t LoadedSize() override { return stream_ ? stream_->Size() : -1; }
   TDateTime DateTime() override { return data_.DateTime(); }
   TDateTime DateTimeOriginal() override { return data_.DateTimeOriginal(); }
   TDateTime DateTimeDigitized() override { return data_.DateTimeDigitized(); }
@@ -27,6 +34,7 @@ class ExifReader final : public MetadataReader {
   TDateTime MovieHeaderTime() override { return data_.MovieHeaderTime(); }
 
  private:
+  std::unique_ptr<TFileStream> stream_;
   TExifData data_;
 };
 
@@ -54,10 +62,17 @@ int32_t SizeInKiB(uint64_t bytes) {
 }
 
 RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& metadata) {
+  HeadPicture none;
+  return ReadRecordMetadata(path, metadata, none, 0);
+}
+
+RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& metadata, HeadPicture& picture,
+                                  int minSide) {
   RecordMetadata out;
   try {
     std::unique_ptr<MetadataReader> reader = metadata.CreateReader();
     out.HasMetadata = reader->LoadFromGraphic(path);
+    if (minSide > 0) picture = StoredPictureInHead(reader->LoadedHead(), reader->LoadedSize(), minSide);
     if (out.HasMetadata) {
       out.ExifDateTime = reader->DateTime();
       out.ExifDateTimeOriginal = reader->DateTimeOriginal();

@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "browse/FileColumns.h"
+#include "exif/Thumbnail.h"
 #include "platform/DateTime.h"
 #include "platform/DirectoryList.h"
 #include "records/FileRecord.h"
@@ -104,6 +106,10 @@ class MetadataReader {
   virtual std::u16string CameraSerial() { return {}; }
   // A video dated by its movie header: the header's time as written (no zone); else 0.
   virtual TDateTime MovieHeaderTime() { return 0; }
+  // After a load: the file's first bytes as the load fetched them (empty when it read
+  // elsewhere too, or keeps none), and the file's size (-1 when unknown).
+  virtual std::span<const uint8_t> LoadedHead() { return {}; }
+  virtual int64_t LoadedSize() { return -1; }
 };
 class MetadataSource {
  public:
@@ -127,6 +133,10 @@ struct RecordMetadata {
 // Reads the metadata of the file at path. Every failure of the load is swallowed: the file
 // then has no metadata. Safe on any thread when the source's readers are.
 RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& metadata);
+// The same, and with picture the stored picture found in the bytes the load fetched (see
+// StoredPictureInHead: a photo's thumbnail from the same read as its date).
+RecordMetadata ReadRecordMetadata(const std::u16string& path, MetadataSource& metadata, HeadPicture& picture,
+                                  int minSide);
 // Puts the metadata into the record, which is then no longer pending.
 void ApplyRecordMetadata(FileRecord& record, RecordMetadata metadata);
 

@@ -40,6 +40,11 @@ void MetadataReads::Prefer(int first, int last) {
   preferLast_ = last;
 }
 
+void MetadataReads::KeepPictures(int minSide) {
+  std::lock_guard lock(mutex_);
+  pictureSide_ = minSide;
+}
+
 std::vector<MetadataReads::Result> MetadataReads::Take() {
   std::vector<Result> out;
   {
@@ -83,8 +88,13 @@ void MetadataReads::Work() {
       std::vector<bool>().swap(taken_);
       next_ = 0;
     }
+    const int pictureSide = pictureSide_;
     lock.unlock();
-    Result result{key, ReadRecordMetadata(path, source_)};
+    Result result;
+    result.key = key;
+    result.pictureLooked = pictureSide > 0;
+    result.metadata = pictureSide > 0 ? ReadRecordMetadata(path, source_, result.picture, pictureSide)
+                                      : ReadRecordMetadata(path, source_);
     lock.lock();
     if (run != run_) continue;  // a new listing came meanwhile
     results_.push_back(std::move(result));

@@ -48,6 +48,9 @@ class MetadataReads {
   struct Result {
     const void* key = nullptr;
     RecordMetadata metadata;
+    // With KeepPictures: whether the head was looked at, and the stored picture found there.
+    bool pictureLooked = false;
+    HeadPicture picture;
   };
 
   // ready is called from a worker thread when results wait and the last Take has emptied
@@ -65,6 +68,9 @@ class MetadataReads {
   void Cancel();
   // The jobs first through last (indexes of the Start list) are read before the others.
   void Prefer(int first, int last);
+  // From now on each read also keeps the stored picture found in the bytes it fetched (for
+  // the thumbnail view, pictures of at least minSide); 0 stops it.
+  void KeepPictures(int minSide);
   // The results of the current run that arrived since the last call.
   std::vector<Result> Take();
 
@@ -86,6 +92,7 @@ class MetadataReads {
   size_t next_ = 0;
   size_t takenCount_ = 0;
   int preferFirst_ = 0, preferLast_ = -1;
+  int pictureSide_ = 0;
   uint64_t run_ = 0;  // a new run makes the results of the old one stale
   std::vector<Result> results_;
   bool stopping_ = false;

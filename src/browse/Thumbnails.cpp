@@ -10,6 +10,40 @@ std::u16string LowerCaseExtension(std::u16string_view name) {
   return type;
 }
 
+bool IsRawFileName(std::u16string_view name) {
+  static const char16_t* const kRaws[] = {u"cr2", u"cr3", u"nef", u"nrw", u"arw", u"srf", u"sr2", u"dng", u"orf",
+                                          u"rw2", u"rwl", u"pef", u"srw", u"erf", u"3fr", u"iiq", u"mef", u"mos"};
+  const std::u16string type = LowerCaseExtension(name);
+  for (const char16_t* raw : kRaws)
+    if (type == raw) return true;
+  return false;
+}
+
+namespace {
+
+// The name without its extension, ASCII letters in lower case.
+std::u16string LowerCaseStem(std::u16string_view name) {
+  const size_t dot = name.rfind(u'.');
+  std::u16string stem(name.substr(0, dot));
+  for (char16_t& c : stem)
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+  return stem;
+}
+
+}  // namespace
+
+void JpegPairs::Add(std::u16string_view name) {
+  const std::u16string type = LowerCaseExtension(name);
+  if (type != u"jpg" && type != u"jpeg") return;
+  jpegOfStem_.emplace(LowerCaseStem(name), std::u16string(name));
+}
+
+std::u16string JpegPairs::PairOf(std::u16string_view rawName) const {
+  if (!IsRawFileName(rawName)) return {};
+  auto it = jpegOfStem_.find(LowerCaseStem(rawName));
+  return it == jpegOfStem_.end() ? std::u16string() : it->second;
+}
+
 bool IsPictureFileName(std::u16string_view name) {
   static const char16_t* const kTypes[] = {u"jpg", u"jpeg", u"jpe", u"jfif", u"tif", u"tiff", u"png", u"webp",
                                            u"heic", u"heif", u"hif", u"avif", u"bmp", u"gif", u"cr2", u"cr3",
@@ -47,6 +81,20 @@ Bitmap TurnBitmap(const Bitmap& stored, OrientationTurn turn) {
   return out;
 }
 
+ThumbnailPicture DecodeStoredPicture(std::span<const uint8_t> jpeg, int orientation, int box, ImageDecoder& decoder) {
+  ThumbnailPicture out;
+  out.orientation = orientation;
+  try {
+    Bitmap stored;
+    if (!jpeg.empty() && decoder.DecodeBytes(jpeg, box, box, stored)) {
+      out.bitmap = TurnBitmap(stored, TurnForOrientation(orientation));
+      out.origin = ThumbnailOrigin::Stored;
+    }
+  } catch (const std::exception&) {
+  }
+  return out;
+}
+
 ThumbnailPicture ReadThumbnail(const std::u16string& path, int box, ImageDecoder& decoder, bool decodeFile) {
   ThumbnailPicture out;
   try {
@@ -58,14 +106,10 @@ ThumbnailPicture ReadThumbnail(const std::u16string& path, int box, ImageDecoder
       location = LocateStoredPicture(stream, box);
       if (location.picture.kind == StoredPictureKind::Jpeg) bytes = ReadStoredPicture(stream, location.picture);
     }
-    out.orientation = location.orientation;
-    const OrientationTurn turn = TurnForOrientation(location.orientation);
-    Bitmap stored;
-    if (!bytes.empty() && decoder.DecodeBytes(bytes, box, box, stored)) {
-      out.bitmap = TurnBitmap(stored, turn);
-      out.origin = ThumbnailOrigin::Stored;
-    } else if (decodeFile && decoder.DecodeFile(path, box, box, stored)) {
-      out.bitmap = TurnBitmap(stored, turn);
+    out = DecodeStoredPicture(bytes, location.orientation, box, decoder);
+    Bitmap whole;
+    if (out.origin == ThumbnailOrigin::None && decodeFile && decoder.DecodeFile(path, box, box, whole)) {
+      out.bitmap = TurnBitmap(whole, TurnForOrientation(location.orientation));
       out.origin = ThumbnailOrigin::File;
     }
   } catch (const std::exception&) {
@@ -100,8 +144,11 @@ void ThumbnailSlots::Clear() {
   slotOf_.clear();
 }
 
-ThumbnailReads::ThumbnailReads(Reader reader, std::function<void()> ready, int threads)
-    : reader_(std::move(reader)), ready_(std::move(ready)), threads_(threads, [this] { Work(); }) {}
+ThumbnailReads::ThumbnailReads(Reader reader, std::function<void()> ready, int threads, BytesReader fromBytes)
+    : reader_(std::move(reader)),
+      fromBytes_(std::move(fromBytes)),
+      ready_(std::move(ready)),
+      threads_(threads, [this] { Work(); }) {}
 
 ThumbnailReads::~ThumbnailReads() {
   {
@@ -124,9 +171,16 @@ void ThumbnailReads::Start(std::u16string folder, int box) {
   ready_.Answered();
 }
 
-void ThumbnailReads::Ask(const void* key, std::u16string_view name) {
+void ThumbnailReads::Ask(const void* key, std::u16string_view name, std::u16string_view pair) {
   std::lock_guard lock(mutex_);
-  stored_.push_front({key, std::u16string(name), false});
+  stored_.push_front({key, std::u16string(name), std::u16string(pair), false, nullptr});
+  threads_.Start();
+}
+
+void ThumbnailReads::AskDecode(const void* key, std::u16string_view name, std::shared_ptr<const HeadPicture> picture,
+                               std::u16string_view pair) {
+  std::lock_guard lock(mutex_);
+  stored_.push_front({key, std::u16string(name), std::u16string(pair), false, std::move(picture)});
   threads_.Start();
 }
 
@@ -156,10 +210,16 @@ void ThumbnailReads::Work() {
     queue.pop_front();
     const uint64_t run = run_;
     const std::u16string path = folder_ + job.name;
+    const std::u16string pairPath = job.pair.empty() ? std::u16string() : folder_ + job.pair;
     const int box = box_;
     ++busy_;
     lock.unlock();
-    ThumbnailPicture picture = reader_(path, box, job.decodeFile);
+    ThumbnailPicture picture;
+    // A picture read with the date costs no read of its own; one that fails goes the file's way.
+    if (job.head && fromBytes_) picture = fromBytes_(job.head->jpeg, job.head->orientation, box);
+    job.head.reset();
+    if (picture.origin == ThumbnailOrigin::None) picture = reader_(path, box, job.decodeFile);
+    if (picture.origin == ThumbnailOrigin::None && !pairPath.empty()) picture = reader_(pairPath, box, job.decodeFile);
     lock.lock();
     --busy_;
     if (run != run_) continue;  // another folder came meanwhile

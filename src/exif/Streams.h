@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,12 @@ class TFileStream final : public TStream {
 
   size_t Read(void* buffer, size_t count) override;
   int64_t Size() override;
+  // The file's first block while it is still the one held (every read so far fell inside
+  // it): what a metadata read fetched, to look at again without another request. Empty
+  // otherwise.
+  std::span<const uint8_t> HeldHead() const {
+    return blockStart_ == 0 ? std::span<const uint8_t>(block_.bytes.data(), blockLength_) : std::span<const uint8_t>();
+  }
 
  private:
   struct Handle;

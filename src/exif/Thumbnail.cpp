@@ -485,6 +485,25 @@ bool JpegFrameSize(std::span<const uint8_t> bytes, int& width, int& height) {
   return false;
 }
 
+HeadPicture StoredPictureInHead(std::span<const uint8_t> head, int64_t fileSize, int minSide, size_t maxBytes) {
+  HeadPicture out;
+  if (head.empty()) return out;
+  TMemoryStream stream(head.data(), head.size());
+  const PictureLocation location = LocateStoredPicture(stream, minSide);
+  const StoredPicture& picture = location.picture;
+  // The memory stream ends with the head: the locator has checked the picture against it.
+  if (picture.kind != StoredPictureKind::Jpeg || picture.length <= 0 || static_cast<uint64_t>(picture.length) > maxBytes)
+    return out;
+  // A JPEG stores one picture, its Exif thumbnail; a raw's smaller preview in the head may
+  // stand before a fitting one further on.
+  const bool wholeFile = fileSize >= 0 && static_cast<uint64_t>(fileSize) <= head.size();
+  const bool jpeg = head.size() >= 2 && head[0] == 0xFF && head[1] == 0xD8;
+  if (!wholeFile && !jpeg && std::max(picture.width, picture.height) < minSide) return out;
+  out.jpeg = ReadStoredPicture(stream, picture);
+  if (!out.jpeg.empty()) out.orientation = location.orientation;
+  return out;
+}
+
 OrientationTurn TurnForOrientation(int orientation) {
   switch (orientation) {
     case 2: return {0, true};

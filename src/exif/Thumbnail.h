@@ -48,6 +48,18 @@ std::vector<uint8_t> ReadStoredPicture(TStream& stream, const StoredPicture& pic
 // baseline, extended or progressive frame header (lossless JPEG is not a picture here).
 bool JpegFrameSize(std::span<const uint8_t> bytes, int& width, int& height);
 
+// The stored picture of a file found in its first bytes alone (what the metadata read
+// already fetched), so that a photo's thumbnail costs no second read. A picture is taken
+// only when it lies whole inside those bytes, is at most maxBytes long and, unless they are
+// the whole file or a JPEG's, reaches minSide (a raw may keep a fitting preview further on,
+// which the file read then finds). Empty jpeg otherwise. Never raises.
+struct HeadPicture {
+  std::vector<uint8_t> jpeg;
+  int orientation = 1;
+};
+HeadPicture StoredPictureInHead(std::span<const uint8_t> head, int64_t fileSize, int minSide,
+                                size_t maxBytes = 64 * 1024);
+
 // How to turn a picture as stored into the picture as shot, for an Exif Orientation: rotate
 // clockwise by quarterTurns after mirroring left-right when mirror is set.
 struct OrientationTurn {

@@ -4,6 +4,11 @@
 
 namespace tess {
 
+bool PlausiblyEncoded(int64_t encodedBytes, int width, int height) {
+  if (width <= 0 || height <= 0 || encodedBytes <= 0) return false;
+  return int64_t{width} * height <= encodedBytes * 512;
+}
+
 bool FitInBox(int width, int height, int boxWidth, int boxHeight, int& fitWidth, int& fitHeight) {
   if (width <= 0 || height <= 0 || width > kMaxDecodeSide || height > kMaxDecodeSide ||
       int64_t{width} * height > kMaxDecodePixels || boxWidth <= 0 || boxHeight <= 0)

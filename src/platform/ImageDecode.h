@@ -30,6 +30,12 @@ constexpr int64_t kMaxDecodePixels = 250'000'000;
 // pixels or past the caps.
 bool FitInBox(int width, int height, int boxWidth, int boxHeight, int& fitWidth, int& fitHeight);
 
+// Whether encoded bytes could hold a width x height picture: even a picture of one flat
+// colour takes a byte per few hundred pixels. A file that claims far more pixels than its
+// bytes could carry (a photo whose image data was cut away) is not decoded: the codec would
+// allocate the whole claimed picture for nothing.
+bool PlausiblyEncoded(int64_t encodedBytes, int width, int height);
+
 class ImageDecoder {
  public:
   virtual ~ImageDecoder() = default;

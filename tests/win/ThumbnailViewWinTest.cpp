@@ -31,9 +31,8 @@ namespace {
 // Stored: red top left, green top right, blue bottom left, yellow bottom right (BGRA).
 constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kYellow = 0xFFFFFF00;
 
-// A 64 x 48 JPEG of the four colours, encoded by the system's codec.
-fx::Bytes QuadrantJpeg() {
-  const UINT w = 64, h = 48;
+// A w x h JPEG of the four colours, encoded by the system's codec.
+fx::Bytes QuadrantJpeg(UINT w = 64, UINT h = 48) {
   std::vector<uint32_t> pixels(w * h);
   for (UINT y = 0; y < h; ++y)
     for (UINT x = 0; x < w; ++x)
@@ -190,6 +189,8 @@ TEST_F(ThumbnailViewTest, StoredThumbnailsShowTurnedAsShot) {
   for (const Case& c : cases) fx::WriteFile(folder_ + c.name, fx::JpegWithThumbnail(c.orientation, thumb));
   fx::WriteFile(folder_ + u"lying.jpg", fx::JpegWithThumbnail(1, fx::JpegHeader(60000, 60000)));
   fx::WriteFile(folder_ + u"notes.txt", fx::Text("x"));
+  // RAW+JPEG: a raw that stores no picture shows its JPEG's (o1.jpg's, upright).
+  fx::WriteFile(folder_ + u"O1.CR2", fx::Concat({fx::Text("II*"), fx::Bytes(61, 0)}));
   Open();
   ASSERT_FALSE(List().ThumbnailViewOn());
   PressViewKey('2');
@@ -212,6 +213,10 @@ TEST_F(ThumbnailViewTest, StoredThumbnailsShowTurnedAsShot) {
     EXPECT_PRED2(Near, Pixel(image, left + w / 4, top + 3 * h / 4), c.bottomLeft);
     EXPECT_PRED2(Near, Pixel(image, left + 3 * w / 4, top + 3 * h / 4), c.bottomRight);
   }
+  const int pair = Image(Row(u"O1.CR2"));
+  ASSERT_TRUE(List().Thumbnails().IsPicture(pair));
+  EXPECT_PRED2(Near, Pixel(pair, side / 2 - 4, side / 2 - 4), kRed);
+  EXPECT_PRED2(Near, Pixel(pair, side / 2 + 4, side / 2 + 4), kYellow);
   // A lying thumbnail and a text file show their type's icon.
   EXPECT_FALSE(List().Thumbnails().IsPicture(Image(Row(u"lying.jpg"))));
   EXPECT_FALSE(List().Thumbnails().IsPicture(Image(Row(u"notes.txt"))));
@@ -286,4 +291,93 @@ TEST_F(ThumbnailViewTest, PreviewFollowsTheFocusTurnedAsShotAndIsKept) {
   EXPECT_TRUE(window_->PreviewShown()) << "kept at the next start";
   window_->ShowPreview(false);
   EXPECT_FALSE(IsWindowVisible(window_->Preview().Handle()));
+}
+
+TEST_F(ThumbnailViewTest, ViewButtonDropsDownBothViewsWithTheCurrentOneChecked) {
+  fx::WriteFile(folder_ + u"a.jpg", fx::JpegWithThumbnail(1, QuadrantJpeg()));
+  MainWindowOptions options;
+  options.settingsRoot = root_;
+  options.quitOnDestroy = false;
+  options.reportError = [](const std::u16string&) {};
+  HMENU shown = nullptr;
+  options.showPopup = [&shown](HMENU menu, POINT) { shown = menu; };
+  window_ = std::make_unique<MainWindow>(GetModuleHandleW(nullptr), options);
+  window_->Show(SW_SHOWNOACTIVATE);
+  Pump();
+  List().SetRootFolder(folder_);
+  ASSERT_TRUE(tess::testing::FinishReads(List()));
+  HWND bar = window_->ViewBar();
+  ASSERT_TRUE(bar && IsWindowVisible(bar));
+  RECT button{};
+  ASSERT_TRUE(SendMessageW(bar, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button)));
+  SetFocus(List().Handle());
+  const bool listFocused = GetFocus() == List().Handle();
+  // A click anywhere on the button opens its menu, as a mouse does it.
+  auto click = [&] {
+    shown = nullptr;
+    const LPARAM at = MAKELPARAM((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    SendMessageW(bar, WM_MOUSEMOVE, 0, at);
+    SendMessageW(bar, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(bar, WM_LBUTTONUP, 0, at);
+    Pump();
+  };
+  auto checked = [&](int position) { return (GetMenuState(shown, position, MF_BYPOSITION) & MF_CHECKED) != 0; };
+  auto picture = [&] {
+    TBBUTTON b{};
+    SendMessageW(bar, TB_GETBUTTON, 0, reinterpret_cast<LPARAM>(&b));
+    return b.iBitmap;
+  };
+  struct Step {
+    int choose;  // the menu's command
+    bool thumbnails;
+  } steps[] = {{cmdViewThumbnails, true}, {cmdViewDetails, false}};
+  for (const Step& s : steps) {
+    click();
+    ASSERT_EQ(shown, window_->ViewButtonMenu());
+    ASSERT_EQ(GetMenuItemCount(shown), 2);
+    wchar_t text[32]{};
+    GetMenuStringW(shown, 0, text, 32, MF_BYPOSITION);
+    EXPECT_EQ(U16(text), u"縮小版");
+    GetMenuStringW(shown, 1, text, 32, MF_BYPOSITION);
+    EXPECT_EQ(U16(text), u"詳細");
+    EXPECT_EQ(checked(0), !s.thumbnails) << "the view shown before the choice";
+    EXPECT_EQ(checked(1), s.thumbnails);
+    SendMessageW(window_->Handle(), WM_COMMAND, static_cast<WPARAM>(s.choose), 0);
+    Pump();
+    EXPECT_EQ(List().ThumbnailViewOn(), s.thumbnails);
+    EXPECT_EQ(picture(), static_cast<int>(s.thumbnails ? ToolImage::Thumbnails : ToolImage::Details));
+    if (listFocused) EXPECT_EQ(GetFocus(), List().Handle()) << "the button never takes the focus";
+  }
+}
+
+TEST_F(ThumbnailViewTest, PicturesFollowTheWindowsDpi) {
+  // A camera's usual 160 x 120 thumbnail: shrunk to the square, never enlarged.
+  fx::WriteFile(folder_ + u"o1.jpg", fx::JpegWithThumbnail(1, QuadrantJpeg(160, 120)));
+  Open();
+  PressViewKey('2');
+  WaitForPictures();
+  ASSERT_EQ(List().Thumbnails().Side(), 96) << "96 pixels at 100 %";
+  for (int dpi : {144, 192, 96}) {
+    SCOPED_TRACE(dpi);
+    RECT rc{};
+    GetWindowRect(window_->Handle(), &rc);
+    SendMessageW(window_->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&rc));
+    Pump();
+    WaitForPictures();
+    const int side = List().Thumbnails().Side();
+    EXPECT_EQ(side, dpi);
+    int cx = 0, cy = 0;
+    ImageList_GetIconSize(ListView_GetImageList(List().Handle(), LVSIL_NORMAL), &cx, &cy);
+    EXPECT_EQ(cx, side);
+    // The picture is read again at the new size.
+    const int image = Image(Row(u"o1.jpg"));
+    ASSERT_TRUE(List().Thumbnails().IsPicture(image));
+    const int w = std::min(side, 160), h = w * 3 / 4;
+    const int left = (side - w) / 2, top = (side - h) / 2;
+    EXPECT_PRED2(Near, Pixel(image, left + w / 4, top + h / 4), kRed);
+    EXPECT_PRED2(Near, Pixel(image, left + 3 * w / 4, top + 3 * h / 4), kYellow);
+    // The edges of the picture: as large as the square allows.
+    EXPECT_PRED2(Near, Pixel(image, left + 2, top + 2), kRed);
+    EXPECT_PRED2(Near, Pixel(image, left + w - 3, top + h - 3), kYellow);
+  }
 }

@@ -83,6 +83,7 @@ MainWindow::~MainWindow() {
   if (IsWindow(hwnd_)) DestroyWindow(hwnd_);
   for (HMENU menu : popupMenus_)
     if (menu) DestroyMenu(menu);
+  if (viewButtonMenu_) DestroyMenu(viewButtonMenu_);
 }
 
 void MainWindow::CreateComponents() {
@@ -90,6 +91,7 @@ void MainWindow::CreateComponents() {
   InitCommonControlsEx(&icc);
   CreateDriveBox();
   CreateToolButtons();
+  CreateViewButton();
   CreatePanes();
   ApplyDpi();
   ConnectPanes();
@@ -141,6 +143,57 @@ void MainWindow::CreateToolButtons() {
       SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     }
   }
+}
+
+void MainWindow::CreateViewButton() {
+  // A real toolbar, for the system's drop-down button; like the other buttons it never takes
+  // the focus (a toolbar's buttons do not), so the commands still reach the focused pane.
+  viewBar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                             WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_TRANSPARENT | CCS_NORESIZE |
+                                 CCS_NOPARENTALIGN | CCS_NODIVIDER,
+                             0, 0, 0, 0, hwnd_, reinterpret_cast<HMENU>(IdViewBar), instance_, nullptr);
+  if (!viewBar_) throw EUserError(texts::kErrorControl);
+  SendMessageW(viewBar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+  SendMessageW(viewBar_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_DRAWDDARROWS);
+  SendMessageW(viewBar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolImages_.normal.get()));
+  TBBUTTON button{};
+  button.iBitmap = static_cast<int>(ToolImage::Details);
+  button.idCommand = IdViewButton;
+  button.fsState = TBSTATE_ENABLED;
+  button.fsStyle = BTNS_WHOLEDROPDOWN;
+  if (!SendMessageW(viewBar_, TB_ADDBUTTONSW, 1, reinterpret_cast<LPARAM>(&button)))
+    throw EUserError(texts::kErrorControl);
+  viewButtonMenu_ = CreatePopupMenu();
+  if (!viewButtonMenu_ || !AppendMenuW(viewButtonMenu_, MF_STRING, cmdViewThumbnails, W(texts::kMenuViewThumbnails)) ||
+      !AppendMenuW(viewButtonMenu_, MF_STRING, cmdViewDetails, W(texts::kMenuViewDetails)))
+    throw EUserError(texts::kErrorMenu);
+  if (tooltip_) {
+    TTTOOLINFOW ti{};
+    ti.cbSize = sizeof(ti);
+    ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    ti.hwnd = hwnd_;
+    ti.uId = reinterpret_cast<UINT_PTR>(viewBar_);
+    ti.lpszText = const_cast<wchar_t*>(W(texts::kMenuView));
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+  }
+}
+
+void MainWindow::ApplyViewButton() {
+  if (!viewBar_) return;
+  SendMessageW(viewBar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(toolImages_.normal.get()));
+  SendMessageW(viewBar_, TB_SETBUTTONSIZE, 0, MAKELPARAM(scale_(40), scale_(34)));
+  const bool thumbnails = list_ && list_->ThumbnailViewOn();
+  SendMessageW(viewBar_, TB_CHANGEBITMAP, IdViewButton,
+               static_cast<LPARAM>(thumbnails ? ToolImage::Thumbnails : ToolImage::Details));
+  SendMessageW(viewBar_, TB_AUTOSIZE, 0, 0);
+}
+
+void MainWindow::ShowViewButtonMenu() {
+  RECT button{};
+  SendMessageW(viewBar_, TB_GETRECT, IdViewButton, reinterpret_cast<LPARAM>(&button));
+  MapWindowPoints(viewBar_, nullptr, reinterpret_cast<POINT*>(&button), 2);
+  if (tooltip_) SendMessageW(tooltip_, TTM_POP, 0, 0);  // its hint would cover the menu's first line
+  ShowPopup(viewButtonMenu_, POINT{button.left, button.bottom});
 }
 
 void MainWindow::CreatePanes() {
@@ -337,9 +390,14 @@ void MainWindow::PlaceToolButtons() {
   // The chain is laid out in design pixels and scaled, so that its gaps scale too.
   std::vector<int> widths;
   for (const auto& b : buttons_) widths.push_back(scale_.Unscale(b->Width()));
+  RECT viewButton{};
+  if (viewBar_) SendMessageW(viewBar_, TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&viewButton));
+  widths.push_back(scale_.Unscale(viewButton.right));
   std::vector<int> lefts = ToolButtonLefts(scale_.Unscale(rc.right - rc.left), widths);
   for (int& left : lefts) left = scale_(left);
   const int top = scale_(3);
+  if (viewBar_)
+    SetWindowPos(viewBar_, nullptr, lefts.back(), top, viewButton.right, viewButton.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
   for (size_t i = 0; i < buttons_.size(); ++i) {
     buttons_[i]->SetLeftTop(lefts[i], top);
     if (tooltip_) {
@@ -450,6 +508,7 @@ void MainWindow::ApplyDpi() {
   for (HWND pane : {tree_->Handle(), list_->Handle(), address_->Handle()})
     if (paneFont_) SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(paneFont_.get()), TRUE);
   if (preview_) preview_->SetFont(paneFont_.get());
+  list_->SetDpi(scale_.Dpi());
   // Rows that show a name's underscores and descenders whole, at every DPI.
   ImageListHandle spacer = FitPaneRows(tree_->Handle(), list_->Handle(), scale_.Dpi());
   if (spacer) rowSpacer_ = std::move(spacer);
@@ -478,6 +537,7 @@ void MainWindow::DpiChanged(int dpi, const RECT* suggested) {
   for (size_t i = 0; i < buttons_.size(); ++i)
     buttons_[i]->SetMetrics(scale_(40), scale_(34), pictures.normal.get(), pictures.disabled.get());
   toolImages_ = std::move(pictures);
+  ApplyViewButton();
   ApplyDpi();
   if (suggested)
     SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
@@ -775,6 +835,10 @@ LRESULT MainWindow::HandleMessage(UINT msg, WPARAM wp, LPARAM lp) {
       LRESULT result = 0;
       // The panes' items go with their windows: nothing to list or draw any more.
       if (destroying_) return DefWindowProcW(hwnd_, msg, wp, lp);
+      if (header->hwndFrom == viewBar_ && header->code == TBN_DROPDOWN) {
+        ShowViewButtonMenu();
+        return TBDDRET_DEFAULT;
+      }
       if (dragDrop_ && dragDrop_->OnNotify(header, result)) return result;  // drags out of the panes
       if (tree_ && tree_->OnNotify(header, result)) return result;
       if (list_ && list_->OnNotify(header, result)) return result;
@@ -927,6 +991,10 @@ void MainWindow::CreatePopupMenus() {
 
 void MainWindow::ShowViewChoice() {
   const bool imported = ListView_GetColumnWidth(list_->Handle(), ColumnImported) > 0;
+  if (viewButtonMenu_)
+    CheckMenuRadioItem(viewButtonMenu_, cmdViewThumbnails, cmdViewDetails,
+                       list_->ThumbnailViewOn() ? cmdViewThumbnails : cmdViewDetails, MF_BYCOMMAND);
+  ApplyViewButton();
   for (HMENU views : viewMenus_) {
     if (!views) continue;
     CheckMenuRadioItem(views, cmdViewThumbnails, cmdViewDetails,

@@ -86,7 +86,9 @@ enum MainControlId : int {
   IdStatusBar = 103,
   IdAddressBar = 104,
   IdPreviewPane = 105,
+  IdViewBar = 106,  // the toolbar of the view button
   IdFirstToolButton = 110,
+  IdViewButton = 130,
 };
 
 
@@ -115,6 +117,10 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   void GoToAddress(const std::u16string& text);
   HWND ToolTips() const { return tooltip_; }
   ImageButton& ToolButton(int index) { return *buttons_[static_cast<size_t>(index)]; }
+  // The view button (as Explorer's): a toolbar button whose drop-down switches the list
+  // between 縮小版 and 詳細, the current one checked; its picture shows the current view.
+  HWND ViewBar() const { return viewBar_; }
+  HMENU ViewButtonMenu() const { return viewButtonMenu_; }
   int FolderTreeWidth() const { return treeWidth_; }
   // The preview pane (表示 → プレビュー, Alt+P): shown or hidden; it follows the list's focus.
   PreviewPane& Preview() { return *preview_; }
@@ -207,6 +213,10 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   void CreateComponents();
   void CreateDriveBox();
   void CreateToolButtons();
+  void CreateViewButton();
+  // The view button's picture and size for the list's view and the window's DPI.
+  void ApplyViewButton();
+  void ShowViewButtonMenu();
   void CreatePanes();
   // The panes' events that the window answers.
   void ConnectPanes();
@@ -290,6 +300,8 @@ class MainWindow : public WindowBase, private BrowseState::Observer {
   bool destroying_ = false;
   std::array<HMENU, 4> popupMenus_{};
   std::array<HMENU, 2> viewMenus_{};  // sub-menus of the first two (destroyed with them)
+  HWND viewBar_ = nullptr;
+  HMENU viewButtonMenu_ = nullptr;
   std::vector<std::unique_ptr<SubclassGuard>> tabGuards_;
   // What Ctrl+Z undoes: only changes made in this session, the latest one.
   enum class LastChange { None, Batch, InPlace } lastChange_ = LastChange::None;

@@ -174,6 +174,22 @@ void Draw(ToolImage image, Painter& p) {
       p.Poly({{130, 170}, {180, 170}, {180, 140}, {235, 190}, {180, 240}, {180, 210}, {130, 210}}, kGreen, kGreenDark, 0.8);
       break;
     }
+    case ToolImage::Thumbnails:
+      // Four small pictures in a square: the photos shown as pictures.
+      for (double y : {3.0, 13.0})
+        for (double x : {3.0, 13.0}) {
+          p.Rect(x, y, x + 8, y + 8, RGB(170, 200, 240), kBlueDark, 0.9);
+          p.Poly({{LONG(x * 10 + 8), LONG(y * 10 + 72)}, {LONG(x * 10 + 35), LONG(y * 10 + 35)}, {LONG(x * 10 + 72), LONG(y * 10 + 72)}},
+                 kGreen, kGreenDark, 0.4);
+        }
+      break;
+    case ToolImage::Details:
+      // Rows of a list: a small icon and a line of text each.
+      for (double y : {4.0, 10.0, 16.0}) {
+        p.Rect(3, y, 7, y + 4, RGB(170, 200, 240), kBlueDark, 0.8);
+        p.Line(10, y + 2, 21, y + 2, kGrey, 1.4);
+      }
+      break;
     case ToolImage::Count:
       break;
   }
@@ -267,8 +283,8 @@ void AddPicture(HIMAGELIST list, const std::vector<uint32_t>& pixels, int size) 
 ToolImageLists MakeToolImageLists(int size) {
   if (size < 8) size = 8;
   ToolImageLists lists;
-  lists.normal.reset(ImageList_Create(size, size, ILC_COLOR32, 10, 0));
-  lists.disabled.reset(ImageList_Create(size, size, ILC_COLOR32, 10, 0));
+  lists.normal.reset(ImageList_Create(size, size, ILC_COLOR32, static_cast<int>(ToolImage::Count), 0));
+  lists.disabled.reset(ImageList_Create(size, size, ILC_COLOR32, static_cast<int>(ToolImage::Count), 0));
   if (!lists.normal || !lists.disabled) throw EUserError(texts::kErrorPicture);
   for (int i = 0; i < static_cast<int>(ToolImage::Count); ++i) {
     std::vector<uint32_t> pixels = Render(static_cast<ToolImage>(i), size);

@@ -101,6 +101,9 @@ FileListView::FileListView(HWND parent, int id, HINSTANCE instance, BrowseState*
   });
   state_->AddObserver(*this);
   thumbnails_ = std::make_unique<ThumbnailView>(hwnd_, kThumbnailsReadyMessage);
+  thumbnails_->FillPairs = [this](JpegPairs& pairs) {
+    for (const auto& record : model_.Records().Items()) pairs.Add(record->Name);
+  };
   subclass_ = std::make_unique<SubclassGuard>(hwnd_, [this](HWND, UINT msg, WPARAM wp, LPARAM, bool& handled) -> LRESULT {
     if (msg == kThumbnailsReadyMessage) {
       handled = true;
@@ -240,6 +243,12 @@ void FileListView::SetMetadataSource(MetadataSource& source) {
   HWND hwnd = hwnd_;
   // Posted, never sent: the worker must not wait for the window's thread.
   reads_ = std::make_unique<MetadataReads>(source, [hwnd] { PostMessageW(hwnd, kReadsReadyMessage, 0, 0); }, kReadThreads);
+  KeepPicturesWithDates();
+}
+
+void FileListView::KeepPicturesWithDates() {
+  // In the thumbnail view the date's read also keeps the stored picture it fetched.
+  if (reads_) reads_->KeepPictures(thumbnails_ && thumbnails_->Active() ? thumbnails_->Side() : 0);
 }
 
 void FileListView::SetListingSource(DirectoryLister& lister) {
@@ -284,6 +293,7 @@ void FileListView::ListingReady() {
   std::optional<FolderListing::Batch> batch = listing_->Take();
   // Taken already, or a newer folder made it stale.
   if (!batch || batch->folder != ShownFolder()) return;
+  thumbnails_->NamesChanged();
   if (refreshing_) {
     RefreshArrived(*batch);
     return;
@@ -362,6 +372,7 @@ void FileListView::StartReads() {
   MetadataReads::Jobs jobs = model_.PendingReads();
   if (jobs.Size() == 0) {
     reads_->Cancel();
+    thumbnails_->DatesDone();
     StartLookups();
     return;
   }
@@ -377,10 +388,12 @@ void FileListView::ReadsReady() {
   for (auto& r : results) {
     // Keys are records of the current run: every change that drops records cancels it first.
     auto* record = static_cast<FileRecord*>(const_cast<void*>(r.key));
+    thumbnails_->DateRead(r.key, record->Name, std::move(r.picture));
     if (record->MetadataPending) ApplyRecordMetadata(*record, std::move(r.metadata));
   }
   unshownResults_ += results.size();
   const bool done = !reads_->Running();
+  if (done) thumbnails_->DatesDone();
   const DWORD now = GetTickCount();
   if (!done && now - lastRedraw_ < kReadsRedrawMs) {
     if (unshownResults_ > 0) SetTimer(hwnd_, kReadsTimer, kReadsRedrawMs, nullptr);
@@ -633,7 +646,8 @@ bool FileListView::OnNotify(NMHDR* header, LRESULT& result) {
       if (item.mask & LVIF_IMAGE) {
         // The range hint normally came first; a control that gives none still gets icons.
         if (record.IconIndex < 0) LookUpIcon(record);
-        item.iImage = thumbnails_->Active() ? thumbnails_->ImageFor(record, record.IconIndex) : record.IconIndex;
+        item.iImage = thumbnails_->Active() ? thumbnails_->ImageFor(record, record.IconIndex, record.MetadataPending)
+                                            : record.IconIndex;
       }
       return true;
     }
@@ -722,6 +736,7 @@ void FileListView::SetThumbnailView(bool on) {
   // The focused row stays in view across the switch, as in Explorer.
   const int focused = ListView_GetNextItem(hwnd_, -1, LVNI_FOCUSED);
   thumbnails_->Activate(on);
+  KeepPicturesWithDates();
   if (focused >= 0) ListView_EnsureVisible(hwnd_, focused, FALSE);
   if (OnViewChanged) OnViewChanged();
 }

@@ -179,6 +179,11 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   // The thumbnail view (縮小版) or the details view (詳細); OnViewChanged follows a switch
   // (by the keys Ctrl+Shift+2 and Ctrl+Shift+6 or this call).
   void SetThumbnailView(bool on);
+  // The window's DPI, which the pictures' size follows.
+  void SetDpi(int dpi) {
+    thumbnails_->SetDpi(dpi);
+    KeepPicturesWithDates();
+  }
   bool ThumbnailViewOn() const { return thumbnails_ && thumbnails_->Active(); }
   ThumbnailView& Thumbnails() { return *thumbnails_; }
   std::function<void()> OnViewChanged;
@@ -254,6 +259,7 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   std::u16string cardFolder_;  // the shown folder the card read began in
   FolderTreeRead::Progress cardProgress_;
   std::unique_ptr<FolderTreeRead> cardRead_;
+  void KeepPicturesWithDates();
   std::unique_ptr<ThumbnailView> thumbnails_;
   // The history asked about the shown folder's photos, once their metadata is in.
   void StartLookups();

@@ -17,6 +17,9 @@ namespace {
 constexpr int64_t kPictureBudget = 24 << 20;
 constexpr int kMaxSlots = 1024;
 constexpr int kMinSlots = 64;
+// Stored pictures kept from the date reads until their rows are drawn: a few thousand
+// thumbnails of 5 to 15 KB.
+constexpr size_t kKeptPictureBudget = 8 << 20;
 
 }  // namespace
 
@@ -24,12 +27,15 @@ ThumbnailView::ThumbnailView(HWND listView, UINT readyMessage)
     : listView_(listView),
       reads_([](const std::u16string& path, int box,
                 bool decodeFile) { return ReadThumbnail(path, box, SystemImageDecoder(), decodeFile); },
-             [listView, readyMessage] { PostMessageW(listView, readyMessage, 0, 0); }) {}
+             [listView, readyMessage] { PostMessageW(listView, readyMessage, 0, 0); }, 2,
+             [](std::span<const uint8_t> jpeg, int orientation, int box) {
+               return DecodeStoredPicture(jpeg, orientation, box, SystemImageDecoder());
+             }) {}
 
 ThumbnailView::~ThumbnailView() = default;
 
 void ThumbnailView::CreateImages() {
-  const int side = ScaleToDpi(96, WindowDpi(listView_));
+  const int side = ThumbnailSide(dpi_ > 0 ? dpi_ : WindowDpi(listView_));
   if (images_ && side == side_) return;
   side_ = side;
   const int64_t perPicture = int64_t{side_} * side_ * 4;
@@ -50,19 +56,37 @@ void ThumbnailView::CreateImages() {
   }
 }
 
+void ThumbnailView::ShowImages() {
+  const int side = side_;
+  CreateImages();
+  if (!images_) return;
+  // Pictures asked for at another size (the window moved to another monitor's scale) are
+  // asked for again at this one.
+  if (side != side_) NewFolder(folder_);
+  ListView_SetImageList(listView_, images_.get(), LVSIL_NORMAL);
+  // Room for the picture and two lines of its name under it.
+  const int dpi = dpi_ > 0 ? dpi_ : WindowDpi(listView_);
+  ListView_SetIconSpacing(listView_, side_ + ScaleToDpi(28, dpi), side_ + ScaleToDpi(40, dpi));
+}
+
+void ThumbnailView::SetDpi(int dpi) {
+  if (dpi == dpi_) return;
+  dpi_ = dpi;
+  if (!active_) return;  // the next switch to pictures takes the new size
+  ShowImages();
+  // Icon mode lays its items out again only when the mode is set anew.
+  const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(listView_, GWL_STYLE));
+  SetWindowLongPtrW(listView_, GWL_STYLE, static_cast<LONG_PTR>((style & ~LVS_TYPEMASK) | LVS_REPORT));
+  SetWindowLongPtrW(listView_, GWL_STYLE, static_cast<LONG_PTR>(style));
+  ListView_Arrange(listView_, LVA_DEFAULT);
+  InvalidateRect(listView_, nullptr, TRUE);
+}
+
 void ThumbnailView::Activate(bool on) {
   DWORD style = static_cast<DWORD>(GetWindowLongPtrW(listView_, GWL_STYLE));
   if (on) {
-    const int side = side_;
-    CreateImages();
+    ShowImages();
     if (!images_) return;
-    // Pictures asked for at another size (the window moved to another monitor's scale) are
-    // asked for again at this one.
-    if (side != side_) NewFolder(folder_);
-    ListView_SetImageList(listView_, images_.get(), LVSIL_NORMAL);
-    // Room for the picture and two lines of its name under it.
-    ListView_SetIconSpacing(listView_, side_ + ScaleToDpi(28, WindowDpi(listView_)),
-                            side_ + ScaleToDpi(40, WindowDpi(listView_)));
     SetWindowLongPtrW(listView_, GWL_STYLE, static_cast<LONG_PTR>((style & ~LVS_TYPEMASK) | LVS_ICON));
   } else {
     SetWindowLongPtrW(listView_, GWL_STYLE, static_cast<LONG_PTR>((style & ~LVS_TYPEMASK) | LVS_REPORT));
@@ -78,6 +102,45 @@ void ThumbnailView::NewFolder(const std::u16string& folder) {
   asked_.clear();
   none_.clear();
   slots_.Clear();
+  kept_.clear();
+  keptBytes_ = 0;
+  awaiting_.clear();
+  pairs_.Clear();
+  pairsBuilt_ = false;
+}
+
+void ThumbnailView::Dispatch(const void* key, const std::u16string& name) {
+  std::u16string pair;
+  if (IsRawFileName(name)) {
+    if (!pairsBuilt_) {
+      pairs_.Clear();
+      if (FillPairs) FillPairs(pairs_);
+      pairsBuilt_ = true;
+    }
+    pair = pairs_.PairOf(name);
+  }
+  auto kept = kept_.find(key);
+  if (kept != kept_.end() && kept->second.name == name) reads_.AskDecode(key, name, kept->second.picture, pair);
+  else reads_.Ask(key, name, pair);
+}
+
+void ThumbnailView::DateRead(const void* key, const std::u16string& name, HeadPicture picture) {
+  if (!picture.jpeg.empty() && keptBytes_ + picture.jpeg.size() <= kKeptPictureBudget) {
+    KeptPicture& kept = kept_[key];
+    if (kept.picture) keptBytes_ -= kept.picture->jpeg.size();
+    keptBytes_ += picture.jpeg.size();
+    kept = {name, std::make_shared<const HeadPicture>(std::move(picture))};
+  }
+  auto waiting = awaiting_.find(key);
+  if (waiting == awaiting_.end()) return;
+  const bool same = waiting->second == name;
+  awaiting_.erase(waiting);
+  if (same) Dispatch(key, name);
+}
+
+void ThumbnailView::DatesDone() {
+  for (const auto& [key, name] : awaiting_) Dispatch(key, name);
+  awaiting_.clear();
 }
 
 int ThumbnailView::TypeImage(int systemIcon) {
@@ -129,7 +192,7 @@ bool ThumbnailView::PutBitmap(int image, const Bitmap& bitmap) {
   return ok;
 }
 
-int ThumbnailView::ImageFor(const FileRecord& record, int systemIcon) {
+int ThumbnailView::ImageFor(const FileRecord& record, int systemIcon, bool dateReadComing) {
   if (!images_) return systemIcon;
   const void* key = &record;
   if (!record.IsFolder()) {
@@ -140,7 +203,10 @@ int ThumbnailView::ImageFor(const FileRecord& record, int systemIcon) {
     auto asked = asked_.find(key);
     if (!known && (asked == asked_.end() || asked->second != record.Name) && IsPictureFileName(record.Name)) {
       asked_[key] = record.Name;
-      reads_.Ask(key, record.Name);
+      // The date's read fetches the head the stored picture of most photos lies in: the
+      // row waits for it rather than read the file a second time.
+      if (dateReadComing) awaiting_[key] = record.Name;
+      else Dispatch(key, record.Name);
     }
   }
   return TypeImage(systemIcon);

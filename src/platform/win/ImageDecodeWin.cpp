@@ -17,14 +17,21 @@ namespace {
 struct ThreadImaging {
   bool comStarted = false;
   ComRef<IWICImagingFactory> factory;
+  // The JPEG codec's class, looked up once: a stored picture is always a JPEG, and each
+  // look-up by class id asks the registry again.
+  ComRef<IClassFactory> jpegClass;
   ThreadImaging() {
     const HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     comStarted = SUCCEEDED(hr);  // a thread already in another apartment keeps it
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
                                 reinterpret_cast<void**>(factory.Out()))))
       factory.reset();
+    if (FAILED(CoGetClassObject(CLSID_WICJpegDecoder, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                reinterpret_cast<void**>(jpegClass.Out()))))
+      jpegClass.reset();
   }
   ~ThreadImaging() {
+    jpegClass.reset();
     factory.reset();
     if (comStarted) CoUninitialize();
   }
@@ -32,17 +39,21 @@ struct ThreadImaging {
   ThreadImaging& operator=(const ThreadImaging&) = delete;
 };
 
-IWICImagingFactory* Factory() {
+ThreadImaging& Imaging() {
   thread_local ThreadImaging imaging;
-  return imaging.factory.get();
+  return imaging;
 }
 
-bool DecodeFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, int boxWidth, int boxHeight, Bitmap& out) {
+IWICImagingFactory* Factory() { return Imaging().factory.get(); }
+
+bool DecodeFrame(IWICImagingFactory* factory, IWICBitmapDecoder* decoder, int64_t encodedBytes, int boxWidth,
+                 int boxHeight, Bitmap& out) {
   ComRef<IWICBitmapFrameDecode> frame;
   if (FAILED(decoder->GetFrame(0, frame.Out()))) return false;
   UINT width = 0, height = 0;
   if (FAILED(frame->GetSize(&width, &height)) || width > static_cast<UINT>(kMaxDecodeSide) ||
-      height > static_cast<UINT>(kMaxDecodeSide))
+      height > static_cast<UINT>(kMaxDecodeSide) ||
+      !PlausiblyEncoded(encodedBytes, static_cast<int>(width), static_cast<int>(height)))
     return false;
   int fitWidth = 0, fitHeight = 0;
   if (!FitInBox(static_cast<int>(width), static_cast<int>(height), boxWidth, boxHeight, fitWidth, fitHeight))
@@ -81,19 +92,34 @@ class WicImageDecoder final : public ImageDecoder {
     ComRef<IWICStream> stream;
     ComRef<IWICBitmapDecoder> decoder;
     if (FAILED(factory->CreateStream(stream.Out())) ||
-        FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()))) ||
+        FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()))))
+      return false;
+    // A stored picture is a JPEG (SOI first): its codec is taken at once, without the search
+    // through every registered codec that a decoder from the stream costs on each picture.
+    const bool jpeg = bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xD8;
+    IClassFactory* jpegClass = Imaging().jpegClass.get();
+    if (jpeg && jpegClass &&
+        SUCCEEDED(jpegClass->CreateInstance(nullptr, IID_IWICBitmapDecoder, reinterpret_cast<void**>(decoder.Out()))) &&
+        SUCCEEDED(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)))
+      return DecodeFrame(factory, decoder.get(), static_cast<int64_t>(bytes.size()), boxWidth, boxHeight, out);
+    decoder.reset();
+    LARGE_INTEGER start{};
+    if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
         FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand, decoder.Out())))
       return false;
-    return DecodeFrame(factory, decoder.get(), boxWidth, boxHeight, out);
+    return DecodeFrame(factory, decoder.get(), static_cast<int64_t>(bytes.size()), boxWidth, boxHeight, out);
   }
 
   bool DecodeFile(const std::u16string& path, int boxWidth, int boxHeight, Bitmap& out) override {
     IWICImagingFactory* factory = Factory();
     ComRef<IWICBitmapDecoder> decoder;
-    if (!factory || FAILED(factory->CreateDecoderFromFilename(W(path), nullptr, GENERIC_READ,
-                                                              WICDecodeMetadataCacheOnDemand, decoder.Out())))
+    WIN32_FILE_ATTRIBUTE_DATA attributes{};
+    if (!factory || !GetFileAttributesExW(W(path), GetFileExInfoStandard, &attributes) ||
+        FAILED(factory->CreateDecoderFromFilename(W(path), nullptr, GENERIC_READ, WICDecodeMetadataCacheOnDemand,
+                                                  decoder.Out())))
       return false;
-    return DecodeFrame(factory, decoder.get(), boxWidth, boxHeight, out);
+    const int64_t size = static_cast<int64_t>(attributes.nFileSizeHigh) << 32 | attributes.nFileSizeLow;
+    return DecodeFrame(factory, decoder.get(), size, boxWidth, boxHeight, out);
   }
 };
 
