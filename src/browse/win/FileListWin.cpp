@@ -632,6 +632,15 @@ void FileListView::LookUpIcons(int from, int to) {
   }
 }
 
+bool FileListView::RowInView(int index) const {
+  RECT icon{}, client{}, both{};
+  icon.left = LVIR_ICON;
+  // A rect the control cannot tell: asked for, as before.
+  if (!SendMessageW(hwnd_, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&icon))) return true;
+  GetClientRect(hwnd_, &client);
+  return IntersectRect(&both, &icon, &client) != FALSE;
+}
+
 bool FileListView::OnNotify(NMHDR* header, LRESULT& result) {
   if (header->hwndFrom != hwnd_) return false;
   result = 0;
@@ -646,8 +655,9 @@ bool FileListView::OnNotify(NMHDR* header, LRESULT& result) {
       if (item.mask & LVIF_IMAGE) {
         // The range hint normally came first; a control that gives none still gets icons.
         if (record.IconIndex < 0) LookUpIcon(record);
-        item.iImage = thumbnails_->Active() ? thumbnails_->ImageFor(record, record.IconIndex, record.MetadataPending)
-                                            : record.IconIndex;
+        item.iImage = thumbnails_->Active()
+                          ? thumbnails_->ImageFor(record, record.IconIndex, record.MetadataPending, RowInView(index))
+                          : record.IconIndex;
       }
       return true;
     }

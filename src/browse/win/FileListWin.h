@@ -207,6 +207,8 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   RowMemo RememberRows() const;
   void RestoreRows(const RowMemo& memo);
   void LookUpIcons(int from, int to);
+  // Whether the row's icon shows in the control's client area now.
+  bool RowInView(int index) const;
   // The sorted column's header shows the arrow of its direction, the others none.
   void ShowSortArrow();
   void StartReads();

@@ -192,7 +192,7 @@ bool ThumbnailView::PutBitmap(int image, const Bitmap& bitmap) {
   return ok;
 }
 
-int ThumbnailView::ImageFor(const FileRecord& record, int systemIcon, bool dateReadComing) {
+int ThumbnailView::ImageFor(const FileRecord& record, int systemIcon, bool dateReadComing, bool inView) {
   if (!images_) return systemIcon;
   const void* key = &record;
   if (!record.IsFolder()) {
@@ -201,7 +201,7 @@ int ThumbnailView::ImageFor(const FileRecord& record, int systemIcon, bool dateR
     auto none = none_.find(key);
     const bool known = none != none_.end() && none->second == record.Name;
     auto asked = asked_.find(key);
-    if (!known && (asked == asked_.end() || asked->second != record.Name) && IsPictureFileName(record.Name)) {
+    if (inView && !known && (asked == asked_.end() || asked->second != record.Name) && IsPictureFileName(record.Name)) {
       asked_[key] = record.Name;
       // The date's read fetches the head the stored picture of most photos lies in: the
       // row waits for it rather than read the file a second time.

@@ -37,7 +37,9 @@ class ThumbnailView {
   // The image for a row: its picture when held, else its type's icon (systemIcon, an index
   // of the system's image list), asking for the picture the first time. dateReadComing: the
   // row's date is still to be read, and that read brings the stored picture (DateRead).
-  int ImageFor(const FileRecord& record, int systemIcon, bool dateReadComing = false);
+  // inView: the row shows in the control now; a row out of view asks for nothing (the control
+  // may ask for every row as it lays the icons out, and a photo decoded whole is costly).
+  int ImageFor(const FileRecord& record, int systemIcon, bool dateReadComing = false, bool inView = true);
   // A row's date read is in, with the stored picture it found in the same bytes (empty when
   // none): the picture is kept (within a budget) and a row waiting for it is asked for.
   void DateRead(const void* key, const std::u16string& name, HeadPicture picture);
