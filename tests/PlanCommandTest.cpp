@@ -474,3 +474,13 @@ TEST_F(PlanCommandTest, ShiftsACamerasClock) {
     EXPECT_NE(r.err.find("tessarine-cli plan: "), std::string::npos) << r.err;
   }
 }
+
+TEST_F(PlanCommandTest, ABackupFolderGetsEveryPhotoUnderTheSameName) {
+  CliResult r = Plan({"--folder", "@年4@月2@日2", "--name", "@年4@月2@日2-@時2@分2@秒2", "--backup-folder",
+                      "\\DCIM\\Backup", "/DCIM/100/IMG_0001.JPG", "--run"});
+  EXPECT_EQ(r.status, 0) << r.err << r.out;
+  ASSERT_TRUE(files.Find(u"\\DCIM\\100\\20240501\\20240501-090307.JPG"));
+  ASSERT_TRUE(files.Find(u"\\DCIM\\Backup\\20240501-090307.JPG"));
+  EXPECT_EQ(files.Find(u"\\DCIM\\Backup\\20240501-090307.JPG")->bytes, "JPEG 1");
+  EXPECT_NE(r.out.find(N("バックアップ先: \\DCIM\\Backup\\20240501-090307.JPG\n")), std::string::npos) << r.out;
+}
