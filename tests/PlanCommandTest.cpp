@@ -477,7 +477,7 @@ TEST_F(PlanCommandTest, ShiftsACamerasClock) {
 
 TEST_F(PlanCommandTest, ABackupFolderGetsEveryPhotoUnderTheSameName) {
   CliResult r = Plan({"--folder", "@年4@月2@日2", "--name", "@年4@月2@日2-@時2@分2@秒2", "--backup-folder",
-                      "\\DCIM\\Backup", "/DCIM/100/IMG_0001.JPG", "--run"});
+                      "..\\Backup", "/DCIM/100/IMG_0001.JPG", "--run"});
   EXPECT_EQ(r.status, 0) << r.err << r.out;
   ASSERT_TRUE(files.Find(u"\\DCIM\\100\\20240501\\20240501-090307.JPG"));
   ASSERT_TRUE(files.Find(u"\\DCIM\\Backup\\20240501-090307.JPG"));
