@@ -381,3 +381,25 @@ TEST_F(ThumbnailViewTest, PicturesFollowTheWindowsDpi) {
     EXPECT_PRED2(Near, Pixel(image, left + w - 3, top + h - 3), kYellow);
   }
 }
+
+// The control may ask for every row's image as it lays the icons out: only the rows in view
+// ask for a picture, and a row scrolled into view asks then.
+TEST_F(ThumbnailViewTest, OnlyRowsInViewAskForTheirPictures) {
+  const fx::Bytes thumb = QuadrantJpeg();
+  ASSERT_FALSE(thumb.empty());
+  const int count = 120;
+  for (int i = 0; i < count; ++i)
+    fx::WriteFile(folder_ + u"p" + PadNumber(i, 3) + u".jpg", fx::JpegWithThumbnail(1, thumb));
+  Open();
+  PressViewKey('2');
+  ASSERT_TRUE(List().ThumbnailViewOn());
+  WaitForPictures();
+  const int last = Row(u"p119.jpg");
+  ASSERT_GE(last, 0);
+  EXPECT_TRUE(List().Thumbnails().IsPicture(Image(Row(u"p000.jpg"))));
+  EXPECT_FALSE(List().Thumbnails().IsPicture(Image(last))) << "a row out of view asked for its picture";
+  ListView_EnsureVisible(List().Handle(), last, FALSE);
+  Pump();
+  WaitForPictures();
+  EXPECT_TRUE(List().Thumbnails().IsPicture(Image(last)));
+}
