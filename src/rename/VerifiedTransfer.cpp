@@ -226,10 +226,12 @@ class Run {
     for (size_t i = 0; i < pairs_.size(); ++i) {
       if (Cancelled()) break;
       Step(i, PairStep::Planned);
-      // A pair done step by step needs the lanes to itself.
-      if (DoneInTurn(i)) finishPending();
+      const bool renames = RenamesInPlace(i);
+      // A rename with a backup is done step by step (the backup verifies before the rename
+      // takes the source away), and needs the lanes to itself.
+      if (renames && !pairs_[i].backup.empty()) finishPending();
       std::optional<Pending> started;
-      PairResult result = Begin(i, started);
+      PairResult result = Begin(i, renames, started);
       finishPending();
       if (started) {
         pending = std::move(started);
@@ -302,21 +304,21 @@ class Run {
   void DropBackup(size_t i) {
     if (io_.Remove(pairs_[i].backup)) BackupStep(i, PairStep::Failed);
   }
-  // A move within the main copy's volume with a backup: the backup must verify before the
-  // rename takes the source away, so the pair is done in turn.
-  bool DoneInTurn(size_t i) {
+  // A move whose main copy stays on the source's volume: a rename. Asked once per pair (the
+  // system walks both paths for it).
+  bool RenamesInPlace(size_t i) {
     const TransferPair& p = pairs_[i];
-    return move_ && !p.destination.empty() && !p.backup.empty() && io_.SameVolume(p.source, p.destination);
+    return move_ && !p.destination.empty() && io_.SameVolume(p.source, p.destination);
   }
 
   // Starts the pair: done at once (a rename, a failure), or written and left in `started`
   // to be read back.
-  PairResult Begin(size_t i, std::optional<Pending>& started) {
+  PairResult Begin(size_t i, bool renames, std::optional<Pending>& started) {
     const TransferPair& p = pairs_[i];
     const bool toBackup = !p.backup.empty();
     // Filed at its destination before: only the backup catches up, and the source stays.
     if (p.destination.empty()) return toBackup ? Write(i, false, true, false, started) : PairResult::Done;
-    if (!move_ || !io_.SameVolume(p.source, p.destination)) return Write(i, true, toBackup, move_, started);
+    if (!renames) return Write(i, true, toBackup, move_, started);
     // The backup is read from the source before the rename takes the source away.
     if (toBackup) {
       PairResult backedUp = InTurn(i, false, true, false);
