@@ -40,7 +40,7 @@ class FakeDecoder : public ImageDecoder {
 }  // namespace
 
 TEST(Preview, TakesTheStoredPictureOnlyWhenItFillsThePaneOrTheFileCannotBeDecoded) {
-  const std::u16string folder = MakeTempFolder("preview");
+  const TempFolder folder("preview");
   WriteFile(folder + u"small.jpg", JpegWithThumbnail(1, JpegHeader(160, 120)));
   WriteFile(folder + u"large.jpg", JpegWithThumbnail(1, JpegHeader(1600, 1200)));
   WriteFile(folder + u"turned.jpg", JpegWithThumbnail(6, JpegHeader(1600, 1200)));

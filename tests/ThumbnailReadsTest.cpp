@@ -104,7 +104,7 @@ TEST(ThumbnailReads, SlotsLetTheLeastRecentGo) {
 }
 
 TEST(ThumbnailReads, ReadsThePictureAPhotoStores) {
-  const std::u16string folder = MakeTempFolder("thumbs");
+  const TempFolder folder("thumbs");
   WriteFile(folder + u"turned.jpg", JpegWithThumbnail(6, JpegHeader(160, 120)));
   WriteFile(folder + u"plain.jpg", Jpeg({}));
   WriteFile(folder + u"lying.jpg", JpegWithThumbnail(1, JpegHeader(60000, 60000)));
@@ -261,7 +261,7 @@ TEST(ThumbnailReads, APictureReadWithTheDateAndARawsJpegStandIn) {
 }
 
 TEST(ThumbnailReads, TheDateReadKeepsThePictureItFetched) {
-  const std::u16string folder = MakeTempFolder("headpictures");
+  const TempFolder folder("headpictures");
   const Bytes thumb = JpegHeader(160, 120);
   Bytes big = thumb;
   big.insert(big.end() - 2, 70000, 0);  // past the 64 KiB the date's read fetches

@@ -9,6 +9,15 @@
 //                                      prints: first rows (s: any row shown), all rows (s), all
 //                                      dates (s), the longest answer of the window (s), and the
 //                                      rows with a date
+//   window_bench scroll NAME COUNT SLOTS
+//                                      in the thumbnail view: selects NAME as measure does,
+//                                      then prints when the rows in view first all showed their
+//                                      pictures (s after the first rows), then pages down
+//                                      through the folder (PageDown every 250 ms) and prints the
+//                                      longest answer meanwhile, the slowest page's pictures (s
+//                                      from its key), and the pages. A row shows its picture
+//                                      when its image is below SLOTS (the view's slot count:
+//                                      682 at 96 DPI); the types' icons come after the slots
 //   window_bench close                 closes the window
 //
 // "Answer" is the time a message sent to the list takes to come back: while the window's
@@ -17,6 +26,7 @@
 #include <commctrl.h>
 
 #include <chrono>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -87,6 +97,44 @@ std::wstring RowText(Remote& r, HWND list, int row, int column) {
   return buf;
 }
 
+int RowImage(Remote& r, HWND list, int row) {
+  LVITEMW it{};
+  it.mask = LVIF_IMAGE;
+  it.iItem = row;
+  r.Put(&it, sizeof it);
+  SendMessageW(list, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(r.at));
+  r.Get(&it, sizeof it);
+  return it.iImage;
+}
+
+bool RowShows(Remote& r, HWND list, int row) {
+  RECT rc{LVIR_BOUNDS, 0, 0, 0}, client{};
+  r.Put(&rc, sizeof rc);
+  if (!SendMessageW(list, LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(r.at))) return false;
+  r.Get(&rc, sizeof rc);
+  GetClientRect(list, &client);
+  RECT both{};
+  return IntersectRect(&both, &rc, &client) != FALSE;
+}
+
+// The rows in view [first, end): icons are laid out in rows, so the rows shown are a run;
+// the search starts at the last run's first row.
+std::pair<int, int> RowsInView(Remote& r, HWND list, int count, int from) {
+  int first = from;
+  while (first > 0 && RowShows(r, list, first - 1)) --first;
+  while (first < count && !RowShows(r, list, first)) ++first;
+  int end = first;
+  while (end < count && RowShows(r, list, end)) ++end;
+  return {first, end};
+}
+
+bool PicturesIn(Remote& r, HWND list, std::pair<int, int> rows, int slots) {
+  if (rows.first >= rows.second) return false;
+  for (int row = rows.first; row < rows.second; ++row)
+    if (RowImage(r, list, row) >= slots) return false;
+  return true;
+}
+
 bool Reading(const std::wstring& status) { return status.find(L"\x8aad\x307f\x8fbc\x307f\x4e2d") != std::wstring::npos; }
 
 HWND MainWindow(int waitMs) {
@@ -130,8 +178,9 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "the window never settled\n");
     return 1;
   }
-  if (command != L"measure" || argc < 4) {
-    std::fprintf(stderr, "usage: window_bench wait [NODE] | measure NAME COUNT | close\n");
+  const bool scroll = command == L"scroll" && argc >= 5;
+  if ((command != L"measure" || argc < 4) && !scroll) {
+    std::fprintf(stderr, "usage: window_bench wait [NODE] | measure NAME COUNT | scroll NAME COUNT SLOTS | close\n");
     return 2;
   }
   const std::wstring name = argv[2];
@@ -158,6 +207,54 @@ int wmain(int argc, wchar_t** argv) {
   // thread may take long to answer, and the questions below must go on meanwhile.
   std::thread choose([&] { SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(target)); });
   double firstRows = -1, allRows = -1, allDates = -1, longest = 0;
+  if (scroll) {
+    const int slots = _wtoi(argv[4]);
+    double firstScreen = -1;
+    std::pair<int, int> view{0, 0};
+    while (Since(t0) < 600 && firstScreen < 0) {
+      const Clock::time_point asked = Clock::now();
+      DWORD_PTR rows = 0;
+      SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 600000, &rows);
+      longest = std::max(longest, Since(asked));
+      if (rows > 0 && static_cast<int>(rows) != before && firstRows < 0) firstRows = Since(t0);
+      if (firstRows >= 0) {
+        view = RowsInView(remote, list, static_cast<int>(rows), view.first);
+        if (PicturesIn(remote, list, view, slots)) firstScreen = Since(t0) - firstRows;
+      }
+      Sleep(10);
+    }
+    // Pages down while asking every 10 ms; a page's pictures are timed from its key to the
+    // moment every row in view shows one.
+    SetForegroundWindow(main);
+    double longestScrolling = 0, slowestPage = 0;
+    int pages = 0, pagesLate = 0;
+    while (Since(t0) < 1200) {
+      PostMessageW(list, WM_KEYDOWN, VK_NEXT, 0);
+      PostMessageW(list, WM_KEYUP, VK_NEXT, 0xC0000001);
+      const Clock::time_point key = Clock::now();
+      ++pages;
+      double shown = -1;
+      while (Since(key) < 0.25 || (shown < 0 && Since(key) < 30)) {
+        const Clock::time_point asked = Clock::now();
+        DWORD_PTR rows = 0;
+        SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 600000, &rows);
+        longestScrolling = std::max(longestScrolling, Since(asked));
+        if (shown < 0) {
+          view = RowsInView(remote, list, count, view.first);
+          if (PicturesIn(remote, list, view, slots)) shown = Since(key);
+        }
+        Sleep(10);
+      }
+      if (shown < 0 || shown > 1) ++pagesLate;
+      slowestPage = std::max(slowestPage, shown < 0 ? 30.0 : shown);
+      if (view.second >= count) break;
+    }
+    choose.join();
+    std::printf("first_rows %.3f first_screen %.3f longest_answer %.3f scrolling_longest_answer %.3f slowest_page %.3f "
+                "pages %d pages_over_1s %d\n",
+                firstRows, firstScreen, longest, longestScrolling, slowestPage, pages, pagesLate);
+    return firstScreen < 0 ? 1 : 0;
+  }
   while (Since(t0) < 600) {
     const Clock::time_point asked = Clock::now();
     DWORD_PTR rows = 0;

@@ -201,4 +201,12 @@ std::u16string MakeTempFolder(const std::string& tag) {
   return p.u16string();
 }
 
+TempFolder::TempFolder(const std::string& tag)
+    : path_(MakeTempFolder(tag) + char16_t(std::filesystem::path::preferred_separator)) {}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(std::filesystem::path(path_), ignored);
+}
+
 }  // namespace tess::fixtures

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tess::fixtures {
@@ -90,5 +91,18 @@ Bytes PhotoJpeg(const PhotoFields& fields);  // the above as an APP1 Exif block 
 void WriteFile(const std::u16string& path, const Bytes& bytes);
 // A fresh empty folder under the system's temporary folder.
 std::u16string MakeTempFolder(const std::string& tag);
+// The same, ending with a separator, and removed with what it holds when the test ends.
+class TempFolder {
+ public:
+  explicit TempFolder(const std::string& tag);
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::u16string& Path() const { return path_; }
+  std::u16string operator+(std::u16string_view name) const { return path_ + std::u16string(name); }
+
+ private:
+  std::u16string path_;
+};
 
 }  // namespace tess::fixtures
