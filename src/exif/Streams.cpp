@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/Text.h"
+#include "platform/ThreadEnd.h"
 
 namespace tess {
 
@@ -29,15 +30,16 @@ size_t TMemoryStream::Read(void* buffer, size_t count) {
 }
 
 namespace {
-thread_local std::vector<uint8_t> spareBlock;
+// A block let go by the last stream on this thread, kept for the next one.
+std::vector<uint8_t>& SpareBlock() { return PerThread<std::vector<uint8_t>>(); }
 }  // namespace
 
 TFileStream::Block::~Block() {
-  if (spareBlock.empty()) spareBlock.swap(bytes);
+  if (std::vector<uint8_t>& spare = SpareBlock(); spare.empty()) spare.swap(bytes);
 }
 
 uint8_t* TFileStream::Block::Data() {
-  if (bytes.empty()) bytes.swap(spareBlock);
+  if (bytes.empty()) bytes.swap(SpareBlock());
   bytes.resize(kBlockSize);
   return bytes.data();
 }

@@ -14,6 +14,7 @@
 #include "browse/win/PaneCommandsWin.h"
 #include "platform/ScopeExit.h"
 #include "platform/Text.h"
+#include "platform/ThreadEnd.h"
 #include "platform/UiTexts.h"
 #include "platform/win/AppMessages.h"
 #include "platform/win/WinText.h"
@@ -37,12 +38,13 @@ constexpr int kFillSlice = 8;
 
 // Runs on the folder reads' worker: the shell wants COM on the thread that asks it.
 FolderLook DescribeFolder(const std::u16string& folder) {
-  thread_local struct Com {
+  struct Com {
     HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     ~Com() {
       if (SUCCEEDED(hr)) CoUninitialize();
     }
-  } com;
+  };
+  PerThread<Com>();
   std::u16string shellPath = ShellFolderForm(folder);
   FolderLook look;
   SHFILEINFOW info{};

@@ -5,6 +5,7 @@
 #include <wincodec.h>
 
 #include "platform/ImageDecode.h"
+#include "platform/ThreadEnd.h"
 #include "platform/win/WinHandles.h"
 #include "platform/win/WinText.h"
 
@@ -39,10 +40,7 @@ struct ThreadImaging {
   ThreadImaging& operator=(const ThreadImaging&) = delete;
 };
 
-ThreadImaging& Imaging() {
-  thread_local ThreadImaging imaging;
-  return imaging;
-}
+ThreadImaging& Imaging() { return PerThread<ThreadImaging>(); }
 
 IWICImagingFactory* Factory() { return Imaging().factory.get(); }
 
