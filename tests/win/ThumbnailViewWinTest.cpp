@@ -403,3 +403,29 @@ TEST_F(ThumbnailViewTest, OnlyRowsInViewAskForTheirPictures) {
   WaitForPictures();
   EXPECT_TRUE(List().Thumbnails().IsPicture(Image(last)));
 }
+
+// A folder opened while the pictures show (as the window starts when they were shown last):
+// its rows are laid out in the view, not piled on one another where each would ask for its
+// picture.
+TEST_F(ThumbnailViewTest, AFolderOpenedInThePicturesViewIsLaidOut) {
+  const fx::Bytes thumb = QuadrantJpeg();
+  ASSERT_FALSE(thumb.empty());
+  const std::u16string card = folder_ + u"card\\";
+  fs::create_directories(fs::path(card));
+  for (int i = 0; i < 120; ++i) fx::WriteFile(card + u"p" + PadNumber(i, 3) + u".jpg", fx::JpegWithThumbnail(1, thumb));
+  Open();
+  PressViewKey('2');
+  ASSERT_TRUE(List().ThumbnailViewOn());
+  List().SetRootFolder(card);
+  ASSERT_TRUE(tess::testing::FinishReads(List()));
+  ASSERT_EQ(ListView_GetItemCount(List().Handle()), 120);
+  POINT first{}, second{}, last{};
+  ListView_GetItemPosition(List().Handle(), 0, &first);
+  ListView_GetItemPosition(List().Handle(), 1, &second);
+  ListView_GetItemPosition(List().Handle(), 119, &last);
+  EXPECT_GT(second.x, first.x) << "the second row lies on the first";
+  EXPECT_GT(last.y, first.y);
+  WaitForPictures();
+  EXPECT_TRUE(List().Thumbnails().IsPicture(Image(0)));
+  EXPECT_FALSE(List().Thumbnails().IsPicture(Image(119))) << "a row out of view asked for its picture";
+}

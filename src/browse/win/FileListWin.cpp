@@ -235,7 +235,17 @@ int FileListView::SelectedCount() const { return static_cast<int>(ListView_GetSe
 
 void FileListView::SetRowCount() {
   // Keep the scroll position and selection where the rows stay.
-  ListView_SetItemCountEx(hwnd_, model_.Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  SetRows(model_.Count(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+}
+
+void FileListView::SetRows(int count, DWORD flags) {
+  ListView_SetItemCountEx(hwnd_, count, flags);
+  if (!thumbnails_ || !thumbnails_->Active()) return;
+  // Without drawing meanwhile: each row moved would else be measured (its text asked) twice.
+  SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+  ListView_Arrange(hwnd_, LVA_DEFAULT);
+  SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void FileListView::SetMetadataSource(MetadataSource& source) {
@@ -269,7 +279,7 @@ void FileListView::ListFolder(const std::u16string& folder) {
   importedCount_ = 0;
   thumbnails_->NewFolder(folder);
   CancelCardRead();
-  ListView_SetItemCountEx(hwnd_, 0, 0);
+  SetRows(0, 0);
   model_.ShowListing(folder, {}, false);
   InvalidateRect(hwnd_, nullptr, TRUE);
   // No folder (none chosen yet, or the card went): an empty path would list the process's
@@ -301,7 +311,7 @@ void FileListView::ListingReady() {
   fileInfo_ = nullptr;
   // A folder that could not be read to its end (a card pulled meanwhile) shows no rows.
   if (batch->complete && !batch->listed) {
-    ListView_SetItemCountEx(hwnd_, 0, 0);
+    SetRows(0, 0);
     model_.ShowListing(batch->folder, {}, false);
     InvalidateRect(hwnd_, nullptr, TRUE);
     if (OnReadProgress) OnReadProgress();
@@ -312,7 +322,7 @@ void FileListView::ListingReady() {
   RowMemo memo;
   if (shown) memo = RememberRows();
   model_.AddListed(std::move(batch->runs), batch->sort);
-  ListView_SetItemCountEx(hwnd_, model_.Count(), shown ? LVSICF_NOSCROLL : 0);
+  SetRows(model_.Count(), shown ? LVSICF_NOSCROLL : 0);
   if (shown) RestoreRows(memo);
   InvalidateRect(hwnd_, nullptr, TRUE);
   if (!batch->complete) {

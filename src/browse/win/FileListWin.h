@@ -224,6 +224,9 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   void FinishReadsOf(const std::vector<int>& rows);
   void LookUpIcon(FileRecord& record);
   void SetRowCount();
+  // The control's row count; in icon mode the rows are laid out again (Wine's owner-data
+  // icon view puts rows it was never told of at the top-left corner, all on one another).
+  void SetRows(int count, DWORD flags);
   int FindItem(const NMLVFINDITEMW& find) const;
   void KeyDown(WORD key);
   void BeginLabelEdit();
