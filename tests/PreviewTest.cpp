@@ -41,12 +41,12 @@ class FakeDecoder : public ImageDecoder {
 
 TEST(Preview, TakesTheStoredPictureOnlyWhenItFillsThePaneOrTheFileCannotBeDecoded) {
   const TempFolder folder("preview");
-  WriteFile(folder + u"small.jpg", JpegWithThumbnail(1, JpegHeader(160, 120)));
-  WriteFile(folder + u"large.jpg", JpegWithThumbnail(1, JpegHeader(1600, 1200)));
-  WriteFile(folder + u"turned.jpg", JpegWithThumbnail(6, JpegHeader(1600, 1200)));
+  WriteFile(folder + u"small.jpg", WithFrame(JpegWithThumbnail(1, JpegHeader(160, 120)), 4000, 3000));
+  WriteFile(folder + u"large.jpg", WithFrame(JpegWithThumbnail(1, JpegHeader(1600, 1200)), 4000, 3000));
+  WriteFile(folder + u"turned.jpg", WithFrame(JpegWithThumbnail(6, JpegHeader(1600, 1200)), 4000, 3000));
   // A raw whose codec may be missing: its stored picture, however small.
   WriteFile(folder + u"small.nef", JpegWithThumbnail(1, JpegHeader(160, 120)));
-  WriteFile(folder + u"lying.jpg", JpegWithThumbnail(1, JpegHeader(60000, 60000)));
+  WriteFile(folder + u"lying.jpg", WithFrame(JpegWithThumbnail(1, JpegHeader(60000, 60000)), 4000, 3000));
   struct Case {
     const char16_t* name;
     bool decodesFiles;

@@ -106,8 +106,11 @@ TEST(ThumbnailReads, SlotsLetTheLeastRecentGo) {
 TEST(ThumbnailReads, ReadsThePictureAPhotoStores) {
   const TempFolder folder("thumbs");
   WriteFile(folder + u"turned.jpg", JpegWithThumbnail(6, JpegHeader(160, 120)));
-  WriteFile(folder + u"plain.jpg", Jpeg({}));
+  WriteFile(folder + u"plain.jpg", WithFrame(Jpeg({}), 800, 400));
   WriteFile(folder + u"lying.jpg", JpegWithThumbnail(1, JpegHeader(60000, 60000)));
+  // A frame claiming far more pixels than the file's bytes carry: a codec that decodes on
+  // opening would allocate gigabytes.
+  WriteFile(folder + u"bomb.jpg", WithFrame(Jpeg({}), 49157, 27397));
   struct Case {
     const char16_t* name;
     bool decodeFile;
@@ -118,6 +121,7 @@ TEST(ThumbnailReads, ReadsThePictureAPhotoStores) {
       {u"plain.jpg", false, ThumbnailOrigin::None, 0, 0, 0},
       {u"plain.jpg", true, ThumbnailOrigin::File, 8, 4, 1},
       {u"lying.jpg", false, ThumbnailOrigin::None, 0, 0, 0},
+      {u"bomb.jpg", true, ThumbnailOrigin::None, 0, 0, 0},
       {u"missing.jpg", true, ThumbnailOrigin::None, 0, 0, 0},
   };
   for (const Case& c : cases) {

@@ -264,3 +264,66 @@ TEST(Thumbnail, PictureInTheHeadOnlyWhenItLiesWhollyThere) {
     EXPECT_EQ(found.orientation, c.orientation);
   }
 }
+
+TEST(Thumbnail, AWholeFileIsDecodedOnlyWhenItsClaimedSizeIsBelievable) {
+  auto bytes = [](std::initializer_list<int> values) {
+    Bytes out;
+    for (int v : values) out.push_back(uint8_t(v));
+    return out;
+  };
+  auto padded = [](Bytes b, size_t size) {
+    b.resize(std::max(b.size(), size), 0);
+    return b;
+  };
+  // PNG signature and IHDR of width x height.
+  auto png = [&](uint32_t w, uint32_t h) {
+    return bytes({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', int(w >> 24), int(w >> 16 & 255),
+                  int(w >> 8 & 255), int(w & 255), int(h >> 24), int(h >> 16 & 255), int(h >> 8 & 255), int(h & 255), 8, 6, 0, 0, 0});
+  };
+  // A progressive frame behind a segment longer than a first read (a camera's Exif).
+  const Bytes progressive = JpegHeader(4000, 3000, 0xC2);
+  const Bytes farFrame = Concat({Bytes{0xFF, 0xD8}, Segment(0xE1, Bytes(60000, 0)), Bytes(progressive.begin() + 2, progressive.end())});
+  // 613 bytes claiming 49157 x 27397 pixels (a fuzzed file that cost Wine's codec 3.5 GB)
+  const Bytes giga = Concat({Bytes{0xFF, 0xD8}, Segment(0xC2, bytes({8, 0x6B, 0x05, 0xC0, 0x05, 1, 1, 0x11, 0}))});
+  struct Case {
+    const char* what;
+    Bytes file;
+    PictureClaim claim;
+    int width, height;
+    bool decoded;
+  } cases[] = {
+      {"jpeg, frame after 60 KB of Exif", farFrame, PictureClaim::Known, 4000, 3000, true},
+      {"jpeg, a few bytes claiming gigapixels", padded(giga, 613), PictureClaim::Known, 49157, 27397, false},
+      {"jpeg, scan before any frame", Concat({Bytes{0xFF, 0xD8}, Segment(0xDA, Bytes(10, 0)), Bytes{0xFF, 0xD9}}),
+       PictureClaim::Damaged, 0, 0, false},
+      {"jpeg, segment running past the end", Concat({Bytes{0xFF, 0xD8, 0xFF, 0xE1, 0xFF, 0xF0}, Bytes(100, 0)}),
+       PictureClaim::Damaged, 0, 0, false},
+      {"jpeg, height to come later", Concat({Bytes{0xFF, 0xD8}, Segment(0xC0, bytes({8, 0, 0, 0, 16, 1, 1, 0x11, 0}))}),
+       PictureClaim::Damaged, 0, 0, false},
+      {"png", padded(png(640, 480), 2000), PictureClaim::Known, 640, 480, true},
+      {"png, 100 bytes claiming 50000 x 50000", padded(png(50000, 50000), 100), PictureClaim::Known, 50000, 50000, false},
+      {"png, no header chunk", padded(bytes({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'i', 'D', 'A', 'T'}), 40),
+       PictureClaim::Damaged, 0, 0, false},
+      {"gif", padded(bytes({'G', 'I', 'F', '8', '9', 'a', 0x40, 0x01, 0xF0, 0x00}), 1000), PictureClaim::Known, 320, 240, true},
+      {"bmp, rows top down", padded(bytes({'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0x20, 0, 0, 0, 0xF0, 0xFF, 0xFF, 0xFF}), 3200),
+       PictureClaim::Known, 32, 16, true},
+      {"webp, lossy", padded(bytes({'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', ' ', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x02, 0xE0, 0x01}), 2000),
+       PictureClaim::Known, 640, 480, true},
+      {"webp, extended", padded(bytes({'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'X', 10, 0, 0, 0, 0, 0, 0, 0, 0x7F, 0x02, 0, 0xDF, 0x01, 0}), 2000),
+       PictureClaim::Known, 640, 480, true},
+      {"webp, lossless", padded(bytes({'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L', 0, 0, 0, 0, 0x2F, 0x7F, 0xC2, 0x77, 0, 0, 0, 0, 0, 0}), 2000),
+       PictureClaim::Known, 640, 480, true},
+      {"tiff (left to its codec)", padded(bytes({'I', 'I', 42, 0, 8, 0, 0, 0}), 100), PictureClaim::Unknown, 0, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TMemoryStream stream(c.file.data(), c.file.size());
+    int width = 0, height = 0;
+    EXPECT_EQ(ClaimedPictureSize(stream, width, height), c.claim);
+    if (c.claim == PictureClaim::Known) {
+      EXPECT_EQ(width, c.width);
+      EXPECT_EQ(height, c.height);
+    }
+    EXPECT_EQ(WorthDecodingWhole(stream), c.decoded);
+  }
+}

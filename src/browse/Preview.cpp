@@ -22,18 +22,20 @@ PreviewPicture ReadPreview(const std::u16string& path, int boxWidth, int boxHeig
     const int side = std::max(boxWidth, boxHeight);
     PictureLocation location;
     std::vector<uint8_t> bytes;
+    const size_t slash = path.find_last_of(u"\\/");
+    bool decodeWhole = DecodesWholeForPreview(slash == std::u16string::npos ? path : path.substr(slash + 1));
+    bool storedFills = false;
     {
       TFileStream stream(path);
       // The smallest stored picture that fills the pane; a raw's full-size preview else.
       location = LocateStoredPicture(stream, side);
       if (location.picture.kind == StoredPictureKind::Jpeg) bytes = ReadStoredPicture(stream, location.picture);
+      storedFills = !bytes.empty() && std::max(location.picture.width, location.picture.height) >= side;
+      if (!storedFills && decodeWhole) decodeWhole = WorthDecodingWhole(stream);
     }
     const OrientationTurn turn = TurnForOrientation(location.orientation);
     // A picture stored on its side is fitted to the pane as it will stand once turned.
     if (turn.SwapsSides()) std::swap(boxWidth, boxHeight);
-    const bool storedFills = !bytes.empty() && std::max(location.picture.width, location.picture.height) >= side;
-    const size_t slash = path.find_last_of(u"\\/");
-    const bool decodeWhole = DecodesWholeForPreview(slash == std::u16string::npos ? path : path.substr(slash + 1));
     Bitmap decoded;
     if (!storedFills && decodeWhole && decoder.DecodeFile(path, boxWidth, boxHeight, decoded)) {
       out.origin = ThumbnailOrigin::File;

@@ -105,6 +105,7 @@ ThumbnailPicture ReadThumbnail(const std::u16string& path, int box, ImageDecoder
       TFileStream stream(path);
       location = LocateStoredPicture(stream, box);
       if (location.picture.kind == StoredPictureKind::Jpeg) bytes = ReadStoredPicture(stream, location.picture);
+      if (bytes.empty() && decodeFile) decodeFile = WorthDecodingWhole(stream);
     }
     out = DecodeStoredPicture(bytes, location.orientation, box, decoder);
     Bitmap whole;

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <set>
 
+#include "platform/ImageDecode.h"
+
 namespace tess {
 
 namespace {
@@ -447,7 +449,9 @@ std::vector<uint8_t> ReadStoredPicture(TStream& stream, const StoredPicture& pic
     if (!ReadAt(stream, picture.offset, bytes.data(), bytes.size())) return {};
     if (picture.kind == StoredPictureKind::Jpeg) {
       int width = 0, height = 0;
-      if (bytes[0] != 0xFF || bytes[1] != 0xD8 || !JpegFrameSize(bytes, width, height)) return {};
+      if (bytes[0] != 0xFF || bytes[1] != 0xD8 || !JpegFrameSize(bytes, width, height) ||
+          !PlausiblyEncoded(static_cast<int64_t>(bytes.size()), width, height))
+        return {};
     }
   } catch (const std::exception&) {
     return {};
@@ -483,6 +487,100 @@ bool JpegFrameSize(std::span<const uint8_t> bytes, int& width, int& height) {
     at += 2 + length;
   }
   return false;
+}
+
+namespace {
+
+uint32_t Big16(const uint8_t* p) { return static_cast<uint32_t>(p[0]) << 8 | p[1]; }
+uint32_t Big32(const uint8_t* p) { return Big16(p) << 16 | Big16(p + 2); }
+uint32_t Little16(const uint8_t* p) { return static_cast<uint32_t>(p[1]) << 8 | p[0]; }
+uint32_t Little24(const uint8_t* p) { return static_cast<uint32_t>(p[2]) << 16 | Little16(p); }
+uint32_t Little32(const uint8_t* p) { return static_cast<uint32_t>(p[3]) << 24 | Little24(p); }
+
+PictureClaim Claim(int64_t width, int64_t height, int& outWidth, int& outHeight) {
+  if (width <= 0 || height <= 0 || width > INT32_MAX || height > INT32_MAX) return PictureClaim::Damaged;
+  outWidth = static_cast<int>(width), outHeight = static_cast<int>(height);
+  return PictureClaim::Known;
+}
+
+// A JPEG's frame header, its segments walked by their lengths (a camera's Exif and maker
+// segments may take the first 64 KiB and more).
+PictureClaim JpegClaim(TStream& stream, int& width, int& height) {
+  int64_t at = 2;
+  for (int i = 0; i < kMaxJpegSegments * 4; ++i) {
+    uint8_t m[9];
+    if (!ReadAt(stream, at, m, 4)) return PictureClaim::Damaged;
+    if (m[0] != 0xFF) return PictureClaim::Damaged;
+    const uint8_t marker = m[1];
+    if (marker == 0xFF) {
+      ++at;
+      continue;
+    }
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD8)) {
+      at += 2;
+      continue;
+    }
+    if (marker == 0xD9 || marker == 0xDA) return PictureClaim::Damaged;  // image data before any frame
+    const uint32_t length = Big16(m + 2);
+    if (length < 2) return PictureClaim::Damaged;
+    if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC) {
+      if (length < 8 || !ReadAt(stream, at, m, 9)) return PictureClaim::Damaged;
+      // A height of 0 is given later (DNL): no size to judge by, and no camera writes it.
+      return Claim(Big16(m + 7), Big16(m + 5), width, height);
+    }
+    at += 2 + length;
+  }
+  return PictureClaim::Damaged;
+}
+
+}  // namespace
+
+PictureClaim ClaimedPictureSize(TStream& stream, int& width, int& height) {
+  try {
+    uint8_t h[30] = {};
+    const size_t got = stream.Size() > 0 ? std::min<size_t>(sizeof h, static_cast<size_t>(std::min<int64_t>(stream.Size(), 30))) : 0;
+    if (got < 2 || !ReadAt(stream, 0, h, got)) return PictureClaim::Unknown;
+    if (h[0] == 0xFF && h[1] == 0xD8) return JpegClaim(stream, width, height);
+    if (got >= 8 && std::memcmp(h, "\x89PNG\r\n\x1a\n", 8) == 0) {
+      if (got < 24 || std::memcmp(h + 12, "IHDR", 4) != 0) return PictureClaim::Damaged;
+      return Claim(Big32(h + 16), Big32(h + 20), width, height);
+    }
+    if (got >= 6 && (std::memcmp(h, "GIF87a", 6) == 0 || std::memcmp(h, "GIF89a", 6) == 0)) {
+      if (got < 10) return PictureClaim::Damaged;
+      return Claim(Little16(h + 6), Little16(h + 8), width, height);
+    }
+    if (h[0] == 'B' && h[1] == 'M') {
+      if (got < 26) return PictureClaim::Damaged;
+      const uint32_t header = Little32(h + 14);
+      if (header == 12) return Claim(Little16(h + 18), Little16(h + 20), width, height);
+      const int64_t w = static_cast<int32_t>(Little32(h + 18)), ht = static_cast<int32_t>(Little32(h + 22));
+      return Claim(w, ht < 0 ? -ht : ht, width, height);  // a negative height: rows top down
+    }
+    if (got >= 16 && std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WEBP", 4) == 0) {
+      if (got < 30) return PictureClaim::Damaged;
+      if (std::memcmp(h + 12, "VP8X", 4) == 0) return Claim(Little24(h + 24) + 1, Little24(h + 27) + 1, width, height);
+      if (std::memcmp(h + 12, "VP8 ", 4) == 0) return Claim(Little16(h + 26) & 0x3FFF, Little16(h + 28) & 0x3FFF, width, height);
+      if (std::memcmp(h + 12, "VP8L", 4) == 0) {
+        const uint32_t bits = Little32(h + 21);
+        return Claim((bits & 0x3FFF) + 1, ((bits >> 14) & 0x3FFF) + 1, width, height);
+      }
+      return PictureClaim::Damaged;
+    }
+  } catch (const std::exception&) {
+    return PictureClaim::Damaged;
+  }
+  return PictureClaim::Unknown;
+}
+
+bool WorthDecodingWhole(TStream& stream) {
+  int width = 0, height = 0;
+  switch (ClaimedPictureSize(stream, width, height)) {
+    case PictureClaim::Unknown: return true;
+    case PictureClaim::Damaged: return false;
+    case PictureClaim::Known: break;
+  }
+  int fitWidth = 0, fitHeight = 0;
+  return FitInBox(width, height, 1, 1, fitWidth, fitHeight) && PlausiblyEncoded(stream.Size(), width, height);
 }
 
 HeadPicture StoredPictureInHead(std::span<const uint8_t> head, int64_t fileSize, int minSide, size_t maxBytes) {

@@ -48,6 +48,22 @@ std::vector<uint8_t> ReadStoredPicture(TStream& stream, const StoredPicture& pic
 // baseline, extended or progressive frame header (lossless JPEG is not a picture here).
 bool JpegFrameSize(std::span<const uint8_t> bytes, int& width, int& height);
 
+// The pixel size a picture file claims in its header: a JPEG's first frame header, wherever
+// its segments put it, or the fixed header of a PNG, GIF, BMP or WebP. Nothing is decoded.
+enum class PictureClaim : uint8_t {
+  Known,     // width and height are set
+  Unknown,   // no format read here (TIFF, a raw, HEIF...): only its codec knows
+  Damaged,   // a format read here whose header is broken or missing
+};
+PictureClaim ClaimedPictureSize(TStream& stream, int& width, int& height);
+
+// Whether the whole file is worth handing to the system's codec: its claimed size lies within
+// the caps and its bytes could carry it. Some codecs (Wine's) decode the whole picture as soon
+// as they are given it, so a file of a few hundred bytes claiming 50,000 x 30,000 pixels would
+// cost gigabytes before the codec's size could be asked. Unknown formats are left to the
+// codec's own checks.
+bool WorthDecodingWhole(TStream& stream);
+
 // The stored picture of a file found in its first bytes alone (what the metadata read
 // already fetched), so that a photo's thumbnail costs no second read. A picture is taken
 // only when it lies whole inside those bytes, is at most maxBytes long and, unless they are
