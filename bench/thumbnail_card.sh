@@ -8,6 +8,9 @@
 #    requests;
 #  - a fast disk, warm: the same folder's dates against its thumbnails decoded, under Wine
 #    (best of REPEAT);
+#  - the window under Wine on the card, in the thumbnail view, caches dropped: when the first
+#    screenful's pictures are all in after its rows, then paging down through the folder, the
+#    longest the window took to answer and the slowest page's pictures (window_bench scroll);
 #  - memory: the window under Wine showing FAST_COUNT photos (their dates all read) in the
 #    details view and in the thumbnail view, its peak resident size (window_bench, bench/win).
 #
@@ -50,6 +53,11 @@ make_photos() {
 import os, sys, random
 src, dst, count, size = sys.argv[1], sys.argv[2], int(sys.argv[3]), int(sys.argv[4]) * 1024
 photos = sorted(f for f in os.listdir(src) if f.lower().endswith(('.jpg', '.jpeg')))
+# As a camera's card: photos that store their thumbnail (the list, when exiftool made one).
+stored = os.environ.get('STORED_LIST')
+if stored and os.path.exists(stored):
+    keep = set(l.strip() for l in open(stored))
+    photos = [p for p in photos if p in keep] or photos
 os.makedirs(dst, exist_ok=True)
 pad = random.Random(42).randbytes(size + 65536)
 for i in range(count):
@@ -62,6 +70,10 @@ for i in range(count):
 EOF
 }
 
+if command -v exiftool >/dev/null; then
+  export STORED_LIST=$work/stored.txt
+  exiftool -q -if '$ThumbnailImage' -p '$FileName' "$corpus" > "$STORED_LIST" 2>/dev/null || true
+fi
 image_mb=$(( count * (size_kb + 64) / 1024 * 12 / 10 + 64 ))
 truncate -s "${image_mb}M" "$work/card.img"
 mkfs.ext4 -q -F "$work/card.img"
@@ -142,6 +154,22 @@ window() {
   wait "$app" || true
 }
 
+# card_window: the window opened on the card in the thumbnail view, caches dropped once its
+# tree is up; window_bench selects DCIM and pages through it
+card_window() {
+  wine reg add 'HKCU\Software\Quenfold\Tessarine' /v SelectFolder /d "$(winpath "$work/card")" /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Quenfold\Tessarine\MainWindow' /v FileListView /t REG_DWORD /d 1 /f >/dev/null 2>&1
+  in_cg wine "$build/win/bin/tessarine.exe" >/dev/null 2>&1 &
+  local app=$!
+  wine "$probe" wait card
+  drop
+  # 682 picture slots: the view's at 96 DPI, Xvfb's
+  R[scroll]=$(timeout 900 wine "$probe" scroll DCIM "$count" 682 | tr -d '\r' || echo "no answer")
+  echo "card window, thumbnails: ${R[scroll]}"
+  wine "$probe" close || true
+  wait "$app" || true
+}
+
 for mode in dates thumbnails separate; do card native "$mode"; done
 card wine dates
 card wine thumbnails --decode
@@ -149,6 +177,7 @@ card wine separate --decode
 warm dates
 warm thumbnails --decode
 if [ "${WINDOW:-1}" = 1 ]; then
+  card_window
   window 0
   window 1
 fi
@@ -172,6 +201,8 @@ echo "warm folder on the disk, $count photos, under Wine, best of $repeat"
 printf "  %-44s %s s\n" "dates" "${R[warm,dates,time]}"
 printf "  %-44s %s s (%s pictures) -> %sx\n" "dates + thumbnails decoded" "${R[warm,thumbnails,time]}" \
   "${R[warm,thumbnails,pictures]}" "$(ratio "${R[warm,thumbnails,time]}" "${R[warm,dates,time]}")"
+echo "window under Wine on the card, thumbnail view, caches dropped (s; pages: PageDown every 0.25 s)"
+echo "  ${R[scroll]:-}"
 echo "window under Wine, $fast_count photos, every date read"
 printf "  %-44s %s KiB (%s)\n" "details: peak RSS" "${R[window,0,rss]}" "${R[window,0,line]}"
 printf "  %-44s %s KiB (%s)\n" "thumbnails: peak RSS" "${R[window,1,rss]}" "${R[window,1,line]}"

@@ -44,5 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The same input as the head of a larger file, as the date's read hands it over.
   const tess::HeadPicture head = tess::StoredPictureInHead({data, size}, int64_t(size) + 1000000, 96);
   if (head.jpeg.size() > size) __builtin_trap();
+  // The claimed size that decides whether a whole file goes to the codec never raises, and a
+  // size it reports has pixels.
+  int width = 0, height = 0;
+  if (tess::ClaimedPictureSize(stream, width, height) == tess::PictureClaim::Known && (width <= 0 || height <= 0))
+    __builtin_trap();
+  (void)tess::WorthDecodingWhole(stream);
   return 0;
 }

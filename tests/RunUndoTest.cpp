@@ -749,9 +749,16 @@ TEST_F(RunUndoTest, ARunWithABackupIsUndoneAtBothPlaces) {
     EXPECT_EQ(last->pairs[2].event, PairEvent::Verified);
     EXPECT_EQ(last->pairs[0].event, action ? PairEvent::Moved : PairEvent::Verified);
     RecordedRenameLog undoLog;
-    EXPECT_EQ(UndoRun(journals, last->name, files, transfer, undoLog).status, UndoStatus::Undone);
+    const UndoSummary undone = UndoRun(journals, last->name, files, transfer, undoLog);
+    EXPECT_EQ(undone.status, UndoStatus::Undone);
     EXPECT_EQ(Disk(), before);
     EXPECT_FALSE(files.HasFolder(u"E:\\Backup"));
+    // Two photos, as the user counts them: their backups are no photos of their own.
+    EXPECT_EQ(RunPhotoCount(*last), 2u);
+    EXPECT_EQ(undone.restored, 2u);
+    ASSERT_FALSE(undoLog.lines.empty());
+    EXPECT_NE(undoLog.lines.front().find(u" 2 個のファイル"), std::u16string::npos) << ToUtf8(undoLog.lines.front());
+    EXPECT_EQ(undoLog.lines.back(), u"2 個のファイルを元に戻しました。");
   }
 }
 

@@ -238,7 +238,7 @@ int wmain(int argc, wchar_t** argv) {
       const Clock::time_point key = Clock::now();
       ++pages;
       double shown = -1;
-      while (Since(key) < 0.25 || (shown < 0 && Since(key) < 30)) {
+      while (Since(key) < 0.25 || (shown < 0 && Since(key) < 5)) {
         const Clock::time_point asked = Clock::now();
         DWORD_PTR rows = 0;
         SendMessageTimeoutW(list, LVM_GETITEMCOUNT, 0, 0, SMTO_NORMAL, 600000, &rows);
@@ -250,7 +250,7 @@ int wmain(int argc, wchar_t** argv) {
         Sleep(10);
       }
       if (shown < 0 || shown > 1) ++pagesLate;
-      slowestPage = std::max(slowestPage, shown < 0 ? 30.0 : shown);
+      slowestPage = std::max(slowestPage, shown < 0 ? 5.0 : shown);
       if (view.second >= count) break;
     }
     choose.join();

@@ -76,6 +76,11 @@ std::u16string RunDestinationFolder(const RunJournal& journal) {
   return journal.pairs.empty() ? std::u16string() : ParentFolder(journal.pairs.front().destination);
 }
 
+size_t RunPhotoCount(const RunJournal& journal) {
+  return static_cast<size_t>(
+      std::count_if(journal.pairs.begin(), journal.pairs.end(), [](const JournalPair& pair) { return pair.backupOf.empty(); }));
+}
+
 std::optional<RunJournal> ReadRun(JournalFolder& folder, const std::u16string& name) {
   std::optional<std::string> text = folder.Read(name);
   if (!text) return std::nullopt;
@@ -281,7 +286,7 @@ UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSyste
     return summary;
   }
   log.WriteLine(kUndoHeader + journal->time + u" " + ActionName(journal->action) + u" " +
-                Count(journal->pairs.size()) + texts::kUndoHeaderFilesSuffix + u" (" + RunDestinationFolder(*journal) +
+                Count(RunPhotoCount(*journal)) + texts::kUndoHeaderFilesSuffix + u" (" + RunDestinationFolder(*journal) +
                 u")");
   writer->UndoStart();
   // What a run or an undo cut short left half-written goes first: never a photo's name.
@@ -301,7 +306,7 @@ UndoSummary UndoRun(JournalFolder& folder, const std::u16string& name, FileSyste
       steps.recordsArrival = journal->version >= 2;
       UndoResult result = UndoPair(pair, journal->action, fs, io, log, steps);
       writer->Undone(i, result);
-      if (result == UndoResult::Restored) {
+      if (result == UndoResult::Restored && pair.backupOf.empty()) {
         ++summary.restored;
         // Filing again after an undo files again. A photo the undo found gone from its
         // destination (moved into an album) stays known: it is still filed, elsewhere.

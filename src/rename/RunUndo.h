@@ -26,8 +26,8 @@ enum class UndoStatus {
 
 struct UndoSummary {
   UndoStatus status = UndoStatus::NoRun;
-  size_t restored = 0;
-  size_t kept = 0;
+  size_t restored = 0;  // photos brought back (their backup copies, taken away, not counted)
+  size_t kept = 0;      // files left where the run put them, backups included
 };
 
 // The journal of one run, or of the newest run.
@@ -83,5 +83,8 @@ std::u16string ActionName(JournalAction action);
 // The folder most of the run's destinations are in (the first destination's), for naming
 // the run to the user.
 std::u16string RunDestinationFolder(const RunJournal& journal);
+// The photos of the run, as the user counts them: a photo's backup copy is a pair of the
+// journal of its own, not another photo.
+size_t RunPhotoCount(const RunJournal& journal);
 
 }  // namespace tess

@@ -117,7 +117,7 @@ void MainWindow::AskAboutCutShortRun() {
 void MainWindow::AskAboutCutShortRunWith(const std::function<bool(const std::u16string& question)>& askYesNo) {
   std::optional<RunJournal> cut = CutShortRun(Journals());
   if (!cut) return;
-  size_t count = cut->pairs.size();
+  size_t count = RunPhotoCount(*cut);
   std::u16string question = texts::kCutShortRunPrefix + cut->time + u"、" + ActionName(cut->action) + u"、" +
                             PadNumber(static_cast<long long>(count), 1) + texts::kCutShortRunSuffix;
   RecordedRenameLog log;

@@ -94,7 +94,7 @@ class UndoBar final : public TransferObserver {
 // The run an undo will work on, as the user knows it: when, what, how many, where to.
 std::u16string UndoQuestion(const RunJournal& run) {
   return texts::kUndoAskPrefix + run.time + u"、" + ActionName(run.action) + u"、" +
-         PadNumber(static_cast<long long>(run.pairs.size()), 1) + texts::kUndoAskFolder + RunDestinationFolder(run) +
+         PadNumber(static_cast<long long>(RunPhotoCount(run)), 1) + texts::kUndoAskFolder + RunDestinationFolder(run) +
          texts::kUndoAskSuffix;
 }
 
