@@ -428,4 +428,17 @@ TEST_F(ThumbnailViewTest, AFolderOpenedInThePicturesViewIsLaidOut) {
   WaitForPictures();
   EXPECT_TRUE(List().Thumbnails().IsPicture(Image(0)));
   EXPECT_FALSE(List().Thumbnails().IsPicture(Image(119))) << "a row out of view asked for its picture";
+
+  // A narrower list (the preview pane shown) lays the rows out again within its width.
+  RECT client{};
+  GetClientRect(List().Handle(), &client);
+  SetWindowPos(List().Handle(), nullptr, 0, 0, client.right / 2, client.bottom, SWP_NOMOVE | SWP_NOZORDER);
+  Pump();
+  GetClientRect(List().Handle(), &client);
+  for (int row = 0; row < 120; ++row) {
+    RECT box{};
+    box.left = LVIR_BOUNDS;
+    ListView_GetItemRect(List().Handle(), row, &box, LVIR_BOUNDS);
+    EXPECT_LE(box.right, client.right) << "row " << row << " lies past the list's right edge";
+  }
 }

@@ -115,6 +115,15 @@ FileListView::FileListView(HWND parent, int id, HINSTANCE instance, BrowseState*
       ListingReady();
       return 0;
     }
+    // Icon mode keeps the columns it was laid out in: a narrower list (the preview pane shown,
+    // the window made smaller) would cut a column off. Laid out again once the size is in.
+    if (msg == WM_SIZE && thumbnails_->Active()) PostMessageW(hwnd_, kArrangeRowsMessage, 0, 0);
+    if (msg == kArrangeRowsMessage) {
+      handled = true;
+      MSG later;  // one layout for a run of sizes (a drag of the window's edge)
+      if (!PeekMessageW(&later, hwnd_, kArrangeRowsMessage, kArrangeRowsMessage, PM_NOREMOVE)) ArrangeRows();
+      return 0;
+    }
     if (msg == kReadsReadyMessage || (msg == WM_TIMER && wp == kReadsTimer)) {
       handled = true;
       ReadsReady();
@@ -240,6 +249,10 @@ void FileListView::SetRowCount() {
 
 void FileListView::SetRows(int count, DWORD flags) {
   ListView_SetItemCountEx(hwnd_, count, flags);
+  ArrangeRows();
+}
+
+void FileListView::ArrangeRows() {
   if (!thumbnails_ || !thumbnails_->Active()) return;
   // Without drawing meanwhile: each row moved would else be measured (its text asked) twice.
   SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);

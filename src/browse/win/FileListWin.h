@@ -227,6 +227,8 @@ class FileListView : public BrowsePane, private BrowseState::Observer {
   // The control's row count; in icon mode the rows are laid out again (Wine's owner-data
   // icon view puts rows it was never told of at the top-left corner, all on one another).
   void SetRows(int count, DWORD flags);
+  // In icon mode: the rows laid out for the list's width.
+  void ArrangeRows();
   int FindItem(const NMLVFINDITEMW& find) const;
   void KeyDown(WORD key);
   void BeginLabelEdit();

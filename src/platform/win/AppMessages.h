@@ -17,6 +17,8 @@ inline constexpr UINT kListingReadyMessage = WM_APP + 0x171;
 inline constexpr UINT kCardReadMessage = WM_APP + 0x172;
 // The file list: thumbnails wait to be taken.
 inline constexpr UINT kThumbnailsReadyMessage = WM_APP + 0x173;
+// The file list's own, posted on a resize in the thumbnail view: its rows are laid out anew.
+inline constexpr UINT kArrangeRowsMessage = WM_APP + 0x176;
 // The preview pane: the focused photo's picture was read.
 inline constexpr UINT kPreviewReadyMessage = WM_APP + 0x174;
 // The file list: the import history answered about the shown folder's photos.
