@@ -452,3 +452,25 @@ TEST_F(RenameDialogTest, TheClockTableSetsARuleFromAReferencePhoto) {
   EXPECT_EQ(CameraLabel(kept.rules[0].camera), u"Maker R6");
   EXPECT_EQ(kept.rules[0].shiftSeconds, 3600);
 }
+
+// The choices a run goes with are kept as it starts, not only when the dialog closes: a run
+// cut short by the computer stopping leaves them for the next showing. テスト keeps nothing.
+TEST_F(RenameDialogTest, ARunKeepsItsChoicesAsItStarts) {
+  Photo(u"IMG_0001.JPG", "2024:05:01 09:00:00", "R6");
+  StoreFolder(folder_);
+  StoreRenameSettings({u"@元のフォルダ名", u"@年4@月2@日2"}, {u"@元のファイル名", u"@年4@月2@日2-@時2@分2@秒2"}, 0, 0, 0);
+  Open();
+  main_->FileList().SelectRow(0);
+  SetFocus(ListView());
+  WhenShown(*rename_, [&] {
+    Select(rename_->Control(IdFolderBox), 1);
+    Select(rename_->Control(IdNameBox), 1);
+    TestToEnd(*rename_);
+    EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox2.ItemIndex"), 0) << "a test keeps nothing";
+    RunToEnd(*rename_);
+    EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox2.ItemIndex"), 1);
+    EXPECT_EQ(StoredInteger(kRenameWindowKey, u"ComboBox3.ItemIndex"), 1);
+  });
+  PressExifRenameButton();
+  EXPECT_TRUE(Exists(folder_ + u"20240501\\20240501-090000.JPG"));
+}

@@ -235,6 +235,10 @@ void RenameDialog::SaveSettingsOnClose() {
   // Closed while a run goes (only when its owner goes away: Esc and the close box stop the
   // run instead): the run stops first, so that it never outlives the lists it works on.
   StopRunNow();
+  StoreChoices();
+}
+
+void RenameDialog::StoreChoices() {
   RenameWindowSettings state;
   state.placement = StoredPlacement();
   state.folderTemplates = ComboItems(Control(IdFolderBox));
@@ -403,6 +407,9 @@ void RenameDialog::StartRun(RenameMode mode) {
   ChooseForJob(job_, ComboSelection(Control(IdActionBox)), Choice(Control(IdFolderBox)), Choice(Control(IdNameBox)),
                Choice(Control(IdBackupBox)));
   job_.mode = mode;
+  // Kept now, not only when the dialog closes: a run cut short (the computer stopped) would
+  // else lose the choices it ran with.
+  if (!isTest) StoreChoices();
   ejectAfterRun_ = !isTest && IsDlgButtonChecked(Handle(), IdEjectWhenDone) == BST_CHECKED;
   job_.includeImported = IsDlgButtonChecked(Handle(), IdIncludeImported) == BST_CHECKED;
   // The cameras' clock rules as kept now: every batch of a camera goes by its rule until changed.

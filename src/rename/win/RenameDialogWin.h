@@ -101,6 +101,8 @@ class RenameDialog : public ModalDialog {
  protected:
   void BeforeShow() override;
   void SaveSettingsOnClose() override;
+  // The choices and the dialog's placement into the settings.
+  void StoreChoices();
   void LayOutControls() override;
   HWND FirstControl() const override { return Control(IdActionBox); }
   bool OnCommand(int id, int code) override;
